@@ -1,0 +1,36 @@
+#pragma once
+// Single-byte code pages of dBASE tables. Field text is held in the table's
+// code page on disk and as UTF-8 everywhere else; these conversions are the
+// only place the two meet. Encoding refuses a character the code page cannot
+// hold instead of storing a different one.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace store {
+
+class CodePage {
+public:
+    // Windows-1252 unless another page is named. Unknown numbers fall back
+    // to 1252 so that old files still open.
+    explicit CodePage(int number = 1252);
+
+    int Number() const { return m_number; }
+    std::string Decode(std::string_view bytes) const;
+    // Empty optional when a character has no byte in this code page; the
+    // offending character is then stored into *bad (as UTF-8) when given.
+    std::optional<std::string> Encode(std::string_view utf8, std::string* bad = nullptr) const;
+
+    // Code page announced by a dBASE language-driver byte (header byte 29);
+    // 0 when the byte names none.
+    static int FromLanguageDriver(uint8_t driver);
+    static uint8_t LanguageDriverFor(int codePage);
+
+private:
+    int m_number;
+    const uint16_t* m_high;  // code points of bytes 0x80-0xFF
+};
+
+}  // namespace store

@@ -1,0 +1,391 @@
+#include "Expression.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "EngineError.h"
+
+namespace store {
+
+using V = ExprValue;
+
+class ExprNode {
+public:
+    virtual ~ExprNode() = default;
+    virtual V Eval(const RecordView& r) const = 0;
+};
+
+namespace {
+
+std::string Upper(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = char(c - 32);
+    return s;
+}
+
+const char* TypeName(V::Type t) {
+    switch (t) {
+    case V::Type::String: return "text";
+    case V::Type::Number: return "a number";
+    case V::Type::Date: return "a date";
+    case V::Type::Logical: return "a logical value";
+    }
+    return "?";
+}
+
+class Literal : public ExprNode {
+public:
+    explicit Literal(V v) : m_v(std::move(v)) {}
+    V Eval(const RecordView&) const override { return m_v; }
+private:
+    V m_v;
+};
+
+class FieldRef : public ExprNode {
+public:
+    FieldRef(int index, FieldKind kind) : m_index(index), m_kind(kind) {}
+    V Eval(const RecordView& r) const override {
+        V v;
+        switch (m_kind) {
+        case FieldKind::Integer:
+        case FieldKind::Float:
+            v.type = V::Type::Number;
+            v.number = r.Number(m_index);
+            break;
+        case FieldKind::Date: {
+            v.type = V::Type::Date;
+            const auto d = r.DateValue(m_index);
+            v.blankDate = !d;
+            if (d) v.day = d->DayNumber();
+            break;
+        }
+        case FieldKind::Logical:
+            v.type = V::Type::Logical;
+            v.logical = r.Text(m_index) == "T";
+            break;
+        case FieldKind::Memo:
+            v.type = V::Type::String;
+            break;
+        default:
+            v.type = V::Type::String;
+            v.text = std::string(r.Raw(m_index));
+            break;
+        }
+        return v;
+    }
+private:
+    int m_index;
+    FieldKind m_kind;
+};
+
+class Binary : public ExprNode {
+public:
+    Binary(char op, std::unique_ptr<ExprNode> a, std::unique_ptr<ExprNode> b)
+        : m_op(op), m_a(std::move(a)), m_b(std::move(b)) {}
+    V Eval(const RecordView& r) const override {
+        V a = m_a->Eval(r);
+        const V b = m_b->Eval(r);
+        if (a.type == V::Type::String && b.type == V::Type::String) {
+            if (m_op == '+') {
+                a.text += b.text;
+            } else {
+                // dBASE "-": trailing blanks of the left side move to the end.
+                size_t end = a.text.size();
+                while (end > 0 && a.text[end - 1] == ' ') --end;
+                const size_t blanks = a.text.size() - end;
+                a.text.resize(end);
+                a.text += b.text;
+                a.text.append(blanks, ' ');
+            }
+            return a;
+        }
+        if (a.type == V::Type::Number && b.type == V::Type::Number) {
+            a.number = m_op == '+' ? a.number + b.number : a.number - b.number;
+            return a;
+        }
+        if (a.type == V::Type::Date && b.type == V::Type::Number) {
+            if (!a.blankDate) a.day += long(m_op == '+' ? b.number : -b.number);
+            return a;
+        }
+        if (a.type == V::Type::Date && b.type == V::Type::Date && m_op == '-') {
+            V n;
+            n.type = V::Type::Number;
+            n.number = (a.blankDate || b.blankDate) ? 0 : double(a.day - b.day);
+            return n;
+        }
+        throw EngineError(std::string("Operator ") + m_op + " cannot join " + TypeName(a.type) + " and " +
+                          TypeName(b.type) + ".");
+    }
+private:
+    char m_op;
+    std::unique_ptr<ExprNode> m_a, m_b;
+};
+
+std::string StrOf(double n, int len, int dec) {
+    if (len < 1) len = 1;
+    if (len > 255) len = 255;
+    if (dec < 0) dec = 0;
+    if (dec > len) dec = len;
+    char buf[512];
+    std::snprintf(buf, sizeof buf, "%*.*f", len, dec, n);
+    std::string s(buf);
+    if (int(s.size()) > len) return std::string(size_t(len), '*');
+    return s;
+}
+
+class Function : public ExprNode {
+public:
+    Function(std::string name, std::vector<std::unique_ptr<ExprNode>> args)
+        : m_name(std::move(name)), m_args(std::move(args)) {}
+
+    V Eval(const RecordView& r) const override {
+        std::vector<V> a;
+        a.reserve(m_args.size());
+        for (const auto& n : m_args) a.push_back(n->Eval(r));
+        V out;
+        const std::string& f = m_name;
+        if (f == "UPPER" || f == "LOWER") {
+            out = Need(a, 0, V::Type::String);
+            for (char& c : out.text) {
+                if (f == "UPPER" && c >= 'a' && c <= 'z') c = char(c - 32);
+                if (f == "LOWER" && c >= 'A' && c <= 'Z') c = char(c + 32);
+            }
+        } else if (f == "LEFT" || f == "RIGHT") {
+            out = Need(a, 0, V::Type::String);
+            const int n = std::max(0, int(Need(a, 1, V::Type::Number).number));
+            if (size_t(n) < out.text.size())
+                out.text = f == "LEFT" ? out.text.substr(0, size_t(n)) : out.text.substr(out.text.size() - size_t(n));
+        } else if (f == "SUBSTR") {
+            out = Need(a, 0, V::Type::String);
+            const int start = std::max(1, int(Need(a, 1, V::Type::Number).number));
+            size_t len = std::string::npos;
+            if (a.size() > 2) len = size_t(std::max(0, int(Need(a, 2, V::Type::Number).number)));
+            out.text = size_t(start - 1) < out.text.size() ? out.text.substr(size_t(start - 1), len) : std::string();
+        } else if (f == "TRIM" || f == "RTRIM") {
+            out = Need(a, 0, V::Type::String);
+            while (!out.text.empty() && out.text.back() == ' ') out.text.pop_back();
+        } else if (f == "LTRIM") {
+            out = Need(a, 0, V::Type::String);
+            size_t i = 0;
+            while (i < out.text.size() && out.text[i] == ' ') ++i;
+            out.text.erase(0, i);
+        } else if (f == "STR") {
+            const double n = Need(a, 0, V::Type::Number).number;
+            const int len = a.size() > 1 ? int(Need(a, 1, V::Type::Number).number) : 10;
+            const int dec = a.size() > 2 ? int(Need(a, 2, V::Type::Number).number) : 0;
+            out.type = V::Type::String;
+            out.text = StrOf(n, len, dec);
+        } else if (f == "DTOS" || f == "DTOC") {
+            const V d = Need(a, 0, V::Type::Date);
+            out.type = V::Type::String;
+            if (d.blankDate) {
+                out.text = std::string(f == "DTOS" ? 8 : CurrentDateFormat().FormatPadded(Date{2000, 1, 1}).size(), ' ');
+            } else {
+                const Date date = Date::FromDayNumber(d.day);
+                out.text = f == "DTOS" ? date.ToStorage() : CurrentDateFormat().FormatPadded(date);
+            }
+        } else if (f == "VAL") {
+            const V s = Need(a, 0, V::Type::String);
+            out.type = V::Type::Number;
+            out.number = std::strtod(s.text.c_str(), nullptr);
+            if (!std::isfinite(out.number)) out.number = 0;
+        }
+        return out;
+    }
+
+    static int MinArgs(const std::string& f) {
+        if (f == "LEFT" || f == "RIGHT" || f == "SUBSTR") return 2;
+        return 1;
+    }
+    static int MaxArgs(const std::string& f) {
+        if (f == "LEFT" || f == "RIGHT") return 2;
+        if (f == "SUBSTR" || f == "STR") return 3;
+        return 1;
+    }
+    static bool Known(const std::string& f) {
+        static const char* kNames[] = {"UPPER", "LOWER", "LEFT", "RIGHT", "SUBSTR", "TRIM", "LTRIM",
+                                       "RTRIM", "STR", "DTOS", "DTOC", "VAL"};
+        for (const char* n : kNames)
+            if (f == n) return true;
+        return false;
+    }
+
+private:
+    const V& Need(const std::vector<V>& a, size_t i, V::Type t) const {
+        if (a[i].type != t)
+            throw EngineError("Function " + m_name + " expects " + TypeName(t) + " as argument " +
+                              std::to_string(i + 1) + ", not " + TypeName(a[i].type) + ".");
+        return a[i];
+    }
+
+    std::string m_name;
+    std::vector<std::unique_ptr<ExprNode>> m_args;
+};
+
+class Parser {
+public:
+    Parser(std::string_view src, const RecordLayout& layout) : m_src(src), m_layout(layout) {}
+
+    std::unique_ptr<ExprNode> Parse() {
+        SkipBlanks();
+        if (m_pos >= m_src.size()) Fail("the expression is empty");
+        auto node = ParseSum();
+        SkipBlanks();
+        if (m_pos < m_src.size()) Fail("unexpected \"" + std::string(1, m_src[m_pos]) + "\"");
+        return node;
+    }
+
+private:
+    [[noreturn]] void Fail(const std::string& why) const {
+        throw EngineError("Invalid index expression \"" + std::string(m_src) + "\": " + why + ".");
+    }
+
+    void SkipBlanks() {
+        while (m_pos < m_src.size() && (m_src[m_pos] == ' ' || m_src[m_pos] == '\t')) ++m_pos;
+    }
+
+    std::unique_ptr<ExprNode> ParseSum() {
+        auto left = ParseTerm();
+        for (;;) {
+            SkipBlanks();
+            if (m_pos < m_src.size() && (m_src[m_pos] == '+' || m_src[m_pos] == '-')) {
+                const char op = m_src[m_pos++];
+                auto right = ParseTerm();
+                left = std::make_unique<Binary>(op, std::move(left), std::move(right));
+            } else {
+                return left;
+            }
+        }
+    }
+
+    std::unique_ptr<ExprNode> ParseTerm() {
+        SkipBlanks();
+        if (m_pos >= m_src.size()) Fail("the expression ends too early");
+        const char c = m_src[m_pos];
+        if (c == '(') {
+            ++m_pos;
+            auto inner = ParseSum();
+            SkipBlanks();
+            if (m_pos >= m_src.size() || m_src[m_pos] != ')') Fail("a \")\" is missing");
+            ++m_pos;
+            return inner;
+        }
+        if (c == '"' || c == '\'' || c == '[') {
+            const char close = c == '[' ? ']' : c;
+            const size_t end = m_src.find(close, m_pos + 1);
+            if (end == std::string_view::npos) Fail("a text literal is not closed");
+            V v;
+            v.text = std::string(m_src.substr(m_pos + 1, end - m_pos - 1));
+            m_pos = end + 1;
+            return std::make_unique<Literal>(v);
+        }
+        if ((c >= '0' && c <= '9') || c == '.') {
+            const size_t start = m_pos;
+            while (m_pos < m_src.size() && ((m_src[m_pos] >= '0' && m_src[m_pos] <= '9') || m_src[m_pos] == '.'))
+                ++m_pos;
+            const auto n = ParseNumber(m_src.substr(start, m_pos - start));
+            if (!n) Fail("\"" + std::string(m_src.substr(start, m_pos - start)) + "\" is not a number");
+            V v;
+            v.type = V::Type::Number;
+            v.number = *n;
+            return std::make_unique<Literal>(v);
+        }
+        if (IsNameStart(c)) {
+            const size_t start = m_pos;
+            while (m_pos < m_src.size() && IsNameChar(m_src[m_pos])) ++m_pos;
+            const std::string name(m_src.substr(start, m_pos - start));
+            SkipBlanks();
+            if (m_pos < m_src.size() && m_src[m_pos] == '(') {
+                ++m_pos;
+                const std::string fn = Upper(name);
+                if (!Function::Known(fn)) Fail("unknown function " + name);
+                std::vector<std::unique_ptr<ExprNode>> args;
+                SkipBlanks();
+                if (m_pos < m_src.size() && m_src[m_pos] == ')') {
+                    ++m_pos;
+                } else {
+                    for (;;) {
+                        args.push_back(ParseSum());
+                        SkipBlanks();
+                        if (m_pos < m_src.size() && m_src[m_pos] == ',') { ++m_pos; continue; }
+                        if (m_pos < m_src.size() && m_src[m_pos] == ')') { ++m_pos; break; }
+                        Fail("a \")\" is missing after the arguments of " + name);
+                    }
+                }
+                if (int(args.size()) < Function::MinArgs(fn) || int(args.size()) > Function::MaxArgs(fn))
+                    Fail("wrong number of arguments for " + name);
+                return std::make_unique<Function>(fn, std::move(args));
+            }
+            const int index = m_layout.FieldIndex(name);
+            if (index < 0) Fail("the table has no field " + name);
+            return std::make_unique<FieldRef>(index, m_layout.Field(index).Kind());
+        }
+        Fail("unexpected \"" + std::string(1, c) + "\"");
+    }
+
+    static bool IsNameStart(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
+    static bool IsNameChar(char c) { return IsNameStart(c) || (c >= '0' && c <= '9'); }
+
+    std::string_view m_src;
+    const RecordLayout& m_layout;
+    size_t m_pos = 0;
+};
+
+// Checks the expression's kinds once, on a blank record, so that a type
+// error shows when the tag is defined and not while records are read.
+void CheckOnBlankRecord(const ExprNode& root, const RecordLayout& layout) {
+    std::vector<char> blank(size_t(layout.RecordLength()), ' ');
+    for (int i = 0; i < layout.FieldCount(); ++i) {
+        const FieldDef& f = layout.Field(i);
+        if (f.type == 'I' || f.type == 'Y' || f.type == 'O' || f.type == 'B' || f.type == 'T' || f.type == '+')
+            std::memset(blank.data() + layout.Offset(i), 0, size_t(f.length));
+    }
+    root.Eval(RecordView(blank.data(), layout));
+}
+
+}  // namespace
+
+Expression::Expression(std::string_view source, const RecordLayout& layout) : m_source(source) {
+    m_root = Parser(source, layout).Parse();
+    try {
+        CheckOnBlankRecord(*m_root, layout);
+    } catch (const EngineError& e) {
+        throw EngineError("Invalid index expression \"" + m_source + "\": " + e.what());
+    }
+}
+
+Expression::~Expression() = default;
+Expression::Expression(Expression&&) noexcept = default;
+Expression& Expression::operator=(Expression&&) noexcept = default;
+
+ExprValue Expression::Evaluate(const RecordView& record) const { return m_root->Eval(record); }
+
+void Expression::Key(const RecordView& record, std::string& out) const {
+    const V v = m_root->Eval(record);
+    switch (v.type) {
+    case V::Type::String:
+        out = v.text;
+        break;
+    case V::Type::Date:
+        out = v.blankDate ? std::string(8, ' ') : Date::FromDayNumber(v.day).ToStorage();
+        break;
+    case V::Type::Logical:
+        out = v.logical ? "T" : "F";
+        break;
+    case V::Type::Number: {
+        // Order-preserving bytes of a double: flip the sign bit of positives,
+        // every bit of negatives, then big-endian.
+        uint64_t bits = 0;
+        double d = v.number == 0 ? 0.0 : v.number;
+        std::memcpy(&bits, &d, 8);
+        bits = (bits & 0x8000000000000000ULL) ? ~bits : (bits | 0x8000000000000000ULL);
+        out.resize(8);
+        for (int i = 0; i < 8; ++i) out[size_t(i)] = char((bits >> (56 - 8 * i)) & 0xFF);
+        break;
+    }
+    }
+}
+
+}  // namespace store

@@ -1,0 +1,963 @@
+#include "Table.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "IndexFile.h"
+
+namespace store {
+namespace {
+
+std::string Lower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = char(c + 32);
+    return s;
+}
+
+bool SameName(const std::string& a, const std::string& b) { return Lower(a) == Lower(b); }
+
+bool Exists(const std::string& path) {
+    struct stat st{};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+std::string Join(const std::string& dir, const std::string& name) {
+    if (dir.empty()) return name;
+    if (dir.back() == '/') return dir + name;
+    return dir + "/" + name;
+}
+
+bool HasDbfExtension(const std::string& name) {
+    return name.size() > 4 && Lower(name.substr(name.size() - 4)) == ".dbf";
+}
+
+// Compares two keys as dBASE does: by bytes, the shorter one padded with
+// blanks.
+int CompareKeys(std::string_view a, std::string_view b) {
+    const size_t n = std::min(a.size(), b.size());
+    if (const int c = std::memcmp(a.data(), b.data(), n)) return c;
+    const std::string_view rest = a.size() > n ? a.substr(n) : b.substr(n);
+    const int sign = a.size() > n ? 1 : -1;
+    for (char ch : rest) {
+        const auto u = static_cast<unsigned char>(ch);
+        if (u != ' ') return u > ' ' ? sign : -sign;
+    }
+    return 0;
+}
+
+void KeyOf(const Expression& e, const RecordView& v, std::string& out) {
+    try {
+        e.Key(v, out);
+    } catch (const EngineError&) {
+        out.clear();  // a malformed value sorts first instead of breaking the index
+    }
+}
+
+std::string FormatFixed(double v, int length, int decimals, const std::string& field) {
+    if (!std::isfinite(v)) throw EngineError("The value for field " + field + " is not a number.");
+    if (v == 0) v = 0.0;
+    char buf[512];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
+    std::string s(buf);
+    if (s == "-0" || s.find_first_not_of("-0.") == std::string::npos) {
+        if (!s.empty() && s[0] == '-') s.erase(0, 1);
+    }
+    if (int(s.size()) > length)
+        throw EngineError("The number " + FormatNumber(v) + " is too large for field " + field + ".");
+    return std::string(size_t(length) - s.size(), ' ') + s;
+}
+
+bool IsBinaryNumeric(const FieldDef& f) {
+    return f.type == 'I' || f.type == '+' || f.type == 'Y' || f.type == 'O' || (f.type == 'B' && f.length == 8);
+}
+
+}  // namespace
+
+Table::Table() = default;
+Table::~Table() {
+    try {
+        Close();
+    } catch (...) {
+    }
+}
+
+void Table::SetDirectory(std::string directory) {
+    NeedClosed("change the folder of");
+    while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
+    m_directory = directory.empty() ? "." : directory;
+}
+
+void Table::SetTableName(std::string name) {
+    NeedClosed("rename");
+    m_tableName = std::move(name);
+}
+
+std::string Table::DataFilePath() const {
+    const std::string file = HasDbfExtension(m_tableName) ? m_tableName : m_tableName + ".DBF";
+    const std::string exact = Join(m_directory, file);
+    if (Exists(exact)) return exact;
+    if (DIR* d = ::opendir(m_directory.c_str())) {
+        std::string found;
+        const std::string wanted = Lower(file);
+        while (dirent* e = ::readdir(d)) {
+            if (Lower(e->d_name) == wanted) {
+                found = e->d_name;
+                break;
+            }
+        }
+        ::closedir(d);
+        if (!found.empty()) return Join(m_directory, found);
+    }
+    return exact;
+}
+
+std::string Table::IndexFilePath() const { return IndexPathFor(DataFilePath()); }
+
+void Table::SetExclusive(bool exclusive) {
+    NeedClosed("change the sharing of");
+    m_exclusive = exclusive;
+}
+
+void Table::SetReadOnly(bool readOnly) {
+    NeedClosed("change the access of");
+    m_readOnly = readOnly;
+}
+
+void Table::NeedOpen() const {
+    if (!IsOpen()) throw EngineError("The table " + m_tableName + " is not open.");
+}
+
+void Table::NeedClosed(const char* what) const {
+    if (IsOpen()) throw EngineError(std::string("Cannot ") + what + " an open table.");
+}
+
+void Table::NeedWritable() const {
+    NeedOpen();
+    if (m_file.Mode() == DbfFile::Access::ReadOnly)
+        throw EngineError("The table " + m_tableName + " is open read-only.");
+}
+
+void Table::NeedEditing() const {
+    NeedOpen();
+    if (m_state == State::Browse) throw EngineError("The table is not in edit or insert mode.");
+}
+
+void Table::Open() {
+    NeedClosed("open");
+    if (m_tableName.empty()) throw EngineError("No table name has been given.");
+    const auto access = m_readOnly ? DbfFile::Access::ReadOnly
+                                   : (m_exclusive ? DbfFile::Access::Exclusive : DbfFile::Access::Shared);
+    m_file.Open(DataFilePath(), access, m_exclusive);
+    try {
+        LoadIndex();
+        if (!m_activeName.empty()) {
+            m_active = FindTag(m_activeName);
+            if (!m_active) throw EngineError("The index tag " + m_activeName + " does not exist for table " + m_tableName + ".");
+        }
+        if (m_indexDirty && access != DbfFile::Access::ReadOnly) SaveIndex();
+    } catch (...) {
+        m_tags.clear();
+        m_active = nullptr;
+        m_file.Close();
+        throw;
+    }
+    m_state = State::Browse;
+    m_current.reset();
+    InvalidateView();
+    First();
+}
+
+void Table::LoadIndex() {
+    m_tags.clear();
+    m_active = nullptr;
+    m_foreignIndex = false;
+    m_indexDirty = false;
+    const std::string path = IndexPathFor(m_file.Path());
+    switch (ProbeIndexFile(path)) {
+    case IndexFileKind::Missing:
+        if (m_file.ProductionIndexFlag())
+            throw EngineError("The index file \"" + path + "\" that the table announces is missing.");
+        ScanDeleted(0);
+        return;
+    case IndexFileKind::Foreign:
+        m_foreignIndex = true;
+        ScanDeleted(0);
+        return;
+    case IndexFileKind::Ours:
+        break;
+    }
+    auto content = ReadIndexFile(path);
+    if (!content) {
+        // Our file, but its definitions are unreadable: start without tags.
+        m_indexDirty = true;
+        ScanDeleted(0);
+        return;
+    }
+    const uint32_t count = m_file.RecordCount();
+    bool valid = content->ordersValid && content->state == m_file.State();
+    for (auto& t : content->tags) {
+        Tag tag;
+        tag.name = t.name;
+        tag.source = t.expression;
+        try {
+            tag.expr = std::make_unique<Expression>(t.expression, m_file.Layout());
+        } catch (const EngineError&) {
+            m_indexDirty = true;  // the tag does not fit this table any more
+            continue;
+        }
+        if (valid) {
+            if (t.order.size() != count) valid = false;
+            std::vector<uint8_t> seen(count, 0);
+            for (uint32_t r : t.order) {
+                if (!valid) break;
+                if (r >= count || seen[r]) valid = false;
+                else seen[r] = 1;
+            }
+        }
+        tag.order = std::move(t.order);
+        m_tags.push_back(std::move(tag));
+    }
+    if (valid) {
+        m_deleted.assign(count, 0);
+        for (uint32_t r : content->deleted) {
+            if (r >= count) { valid = false; break; }
+            m_deleted[r] = 1;
+        }
+    }
+    if (!valid) {
+        RebuildAll();
+        m_indexDirty = true;
+    }
+}
+
+void Table::ScanDeleted(uint32_t from) {
+    const uint32_t count = m_file.RecordCount();
+    m_deleted.resize(count);
+    for (uint32_t r = from; r < count; ++r) m_deleted[r] = m_file.Record(r)[0] == '*' ? 1 : 0;
+}
+
+void Table::BuildTag(Tag& tag) {
+    const uint32_t count = m_file.RecordCount();
+    const RecordLayout& layout = m_file.Layout();
+    std::string keys;
+    std::vector<uint32_t> offsets(size_t(count) + 1, 0);
+    std::string key;
+    bool sameLength = true;
+    size_t firstLength = 0;
+    for (uint32_t r = 0; r < count; ++r) {
+        KeyOf(*tag.expr, RecordView(m_file.Record(r), layout), key);
+        if (r == 0) firstLength = key.size();
+        else if (key.size() != firstLength) sameLength = false;
+        keys += key;
+        offsets[r + 1] = uint32_t(keys.size());
+    }
+    tag.order.resize(count);
+    for (uint32_t r = 0; r < count; ++r) tag.order[r] = r;
+    const char* base = keys.data();
+    if (sameLength) {
+        const size_t len = firstLength;
+        std::sort(tag.order.begin(), tag.order.end(), [&](uint32_t a, uint32_t b) {
+            const int c = std::memcmp(base + size_t(a) * len, base + size_t(b) * len, len);
+            return c < 0 || (c == 0 && a < b);
+        });
+    } else {
+        std::sort(tag.order.begin(), tag.order.end(), [&](uint32_t a, uint32_t b) {
+            const int c = CompareKeys(std::string_view(base + offsets[a], offsets[a + 1] - offsets[a]),
+                                      std::string_view(base + offsets[b], offsets[b + 1] - offsets[b]));
+            return c < 0 || (c == 0 && a < b);
+        });
+    }
+}
+
+void Table::RebuildAll() {
+    ScanDeleted(0);
+    for (auto& t : m_tags) BuildTag(t);
+    m_active = m_activeName.empty() ? nullptr : FindTag(m_activeName);
+    InvalidateView();
+}
+
+void Table::SaveIndex() {
+    if (!IsOpen() || m_foreignIndex || m_file.Mode() == DbfFile::Access::ReadOnly) return;
+    const uint32_t before = m_file.RecordCount();
+    if (m_file.Sync()) OnForeignChange(before);
+    const std::string path = IndexPathFor(m_file.Path());
+    if (m_tags.empty()) {
+        if (ProbeIndexFile(path) == IndexFileKind::Ours) ::unlink(path.c_str());
+        m_file.SetProductionIndexFlag(false);
+        m_indexDirty = false;
+        return;
+    }
+    m_file.SetProductionIndexFlag(true);
+    IndexFileContent content;
+    content.state = m_file.State();
+    for (uint32_t r = 0; r < m_deleted.size(); ++r)
+        if (m_deleted[r]) content.deleted.push_back(r);
+    for (const auto& t : m_tags) content.tags.push_back({t.name, t.source, t.order});
+    content.ordersValid = true;
+    WriteIndexFile(path, content);
+    m_indexDirty = false;
+}
+
+void Table::OnForeignChange(uint32_t) {
+    // Another program changed the file: what it changed is unknown, so the
+    // tags are rebuilt from the records.
+    RebuildAll();
+    m_indexDirty = true;
+}
+
+void Table::Close() {
+    if (!IsOpen()) return;
+    m_state = State::Browse;
+    m_buffer.clear();
+    if (m_indexDirty) {
+        try {
+            SaveIndex();
+        } catch (const EngineError&) {
+            // The index is derived data: a stale file is rebuilt at the next open.
+        }
+    }
+    m_file.Close();
+    m_tags.clear();
+    m_active = nullptr;
+    m_foreignIndex = false;
+    m_indexDirty = false;
+    m_deleted.clear();
+    m_view.clear();
+    m_viewValid = false;
+    m_current.reset();
+    m_bof = m_eof = true;
+}
+
+void Table::Create(const std::vector<FieldDef>& fields) {
+    NeedClosed("create");
+    if (m_tableName.empty()) throw EngineError("No table name has been given.");
+    const std::string file = HasDbfExtension(m_tableName) ? m_tableName : m_tableName + ".DBF";
+    const std::string existing = DataFilePath();
+    const std::string path = Exists(existing) ? existing : Join(m_directory, file);
+    DbfFile::Create(path, fields, 1252);
+    const std::string index = IndexPathFor(path);
+    if (ProbeIndexFile(index) == IndexFileKind::Ours) ::unlink(index.c_str());
+}
+
+int Table::FieldCount() const {
+    NeedOpen();
+    return m_file.Layout().FieldCount();
+}
+
+const FieldDef& Table::Field(int index) const {
+    NeedOpen();
+    if (index < 0 || index >= m_file.Layout().FieldCount())
+        throw EngineError("Field number " + std::to_string(index + 1) + " does not exist.");
+    return m_file.Layout().Field(index);
+}
+
+int Table::FieldIndex(std::string_view name) const {
+    NeedOpen();
+    return m_file.Layout().FieldIndex(name);
+}
+
+int Table::NeedField(std::string_view name) const {
+    const int i = FieldIndex(name);
+    if (i < 0) throw EngineError("Field " + std::string(name) + " not found.");
+    return i;
+}
+
+const RecordLayout& Table::Layout() const {
+    NeedOpen();
+    return m_file.Layout();
+}
+
+Table::Tag* Table::FindTag(const std::string& name) {
+    for (auto& t : m_tags)
+        if (SameName(t.name, name)) return &t;
+    return nullptr;
+}
+
+const Table::Tag* Table::FindTag(const std::string& name) const {
+    for (const auto& t : m_tags)
+        if (SameName(t.name, name)) return &t;
+    return nullptr;
+}
+
+void Table::AddIndex(const std::string& name, const std::string& expression) {
+    if (!IsOpen()) {
+        const std::string active = m_activeName;
+        m_activeName.clear();
+        try {
+            Open();
+            AddIndex(name, expression);
+        } catch (...) {
+            Close();
+            m_activeName = active;
+            throw;
+        }
+        Close();
+        m_activeName = active;
+        return;
+    }
+    if (name.empty() || name.size() > 10) throw EngineError("An index tag name must be 1 to 10 characters long.");
+    if (FindTag(name)) throw EngineError("An index tag named " + name + " already exists.");
+    if (m_state != State::Browse) Post();
+    Tag tag;
+    tag.name = name;
+    tag.source = expression;
+    tag.expr = std::make_unique<Expression>(expression, m_file.Layout());
+    BuildTag(tag);
+    m_tags.push_back(std::move(tag));
+    m_active = m_activeName.empty() ? nullptr : FindTag(m_activeName);
+    m_indexDirty = true;
+    SaveIndex();
+}
+
+void Table::DeleteIndex(const std::string& name) {
+    if (!IsOpen()) {
+        const std::string active = m_activeName;
+        m_activeName.clear();
+        try {
+            Open();
+            DeleteIndex(name);
+        } catch (...) {
+            Close();
+            m_activeName = SameName(active, name) ? std::string() : active;
+            throw;
+        }
+        Close();
+        m_activeName = SameName(active, name) ? std::string() : active;
+        return;
+    }
+    const auto it = std::find_if(m_tags.begin(), m_tags.end(), [&](const Tag& t) { return SameName(t.name, name); });
+    if (it == m_tags.end()) throw EngineError("The index tag " + name + " does not exist.");
+    if (SameName(m_activeName, name)) m_activeName.clear();
+    m_tags.erase(it);
+    m_active = m_activeName.empty() ? nullptr : FindTag(m_activeName);
+    InvalidateView();
+    m_indexDirty = true;
+    SaveIndex();
+}
+
+std::vector<std::string> Table::IndexNames() const {
+    NeedOpen();
+    std::vector<std::string> names;
+    for (const auto& t : m_tags) names.push_back(t.name);
+    return names;
+}
+
+std::string Table::IndexExpression(const std::string& name) const {
+    NeedOpen();
+    const Tag* t = FindTag(name);
+    if (!t) throw EngineError("The index tag " + name + " does not exist.");
+    return t->source;
+}
+
+void Table::SetActiveIndex(const std::string& name) {
+    if (!IsOpen()) {
+        m_activeName = name;
+        return;
+    }
+    if (m_state != State::Browse) Post();
+    if (name.empty()) {
+        m_activeName.clear();
+        m_active = nullptr;
+    } else {
+        Tag* t = FindTag(name);
+        if (!t) throw EngineError("The index tag " + name + " does not exist.");
+        m_activeName = t->name;
+        m_active = t;
+    }
+    InvalidateView();
+}
+
+void Table::RegenerateIndexes() {
+    NeedWritable();
+    if (m_state != State::Browse) Post();
+    m_file.Sync();
+    RebuildAll();
+    m_indexDirty = true;
+    SaveIndex();
+    if (m_current && (*m_current >= m_file.RecordCount() || m_deleted[*m_current])) m_current.reset();
+}
+
+void Table::Pack() {
+    NeedWritable();
+    if (m_file.Mode() != DbfFile::Access::Exclusive)
+        throw EngineError("Packing requires exclusive use of the table " + m_tableName + ".");
+    Cancel();
+    m_file.Pack([this](uint32_t r) { return m_deleted[r] == 0; });
+    RebuildAll();
+    m_indexDirty = true;
+    SaveIndex();
+    m_current.reset();
+    First();
+}
+
+void Table::SetFilter(Filter filter) {
+    m_filter = std::move(filter);
+    InvalidateView();
+}
+
+void Table::SetFiltered(bool on) {
+    m_filtered = on;
+    InvalidateView();
+}
+
+bool Table::Delivered(uint32_t recno) const {
+    if (recno >= m_deleted.size() || m_deleted[recno]) return false;
+    if (m_filtered && m_filter) return m_filter(RecordView(m_file.Record(recno), m_file.Layout()));
+    return true;
+}
+
+void Table::EnsureView() {
+    if (m_viewValid) return;
+    m_view.clear();
+    const uint32_t count = m_file.RecordCount();
+    m_view.reserve(count);
+    const RecordLayout& layout = m_file.Layout();
+    const bool filtering = m_filtered && bool(m_filter);
+    auto consider = [&](uint32_t r) {
+        if (m_deleted[r]) return;
+        if (filtering && !m_filter(RecordView(m_file.Record(r), layout))) return;
+        m_view.push_back(r);
+    };
+    if (m_active) {
+        for (uint32_t r : m_active->order) consider(r);
+    } else {
+        for (uint32_t r = 0; r < count; ++r) consider(r);
+    }
+    m_viewValid = true;
+    if (m_current) m_pos = PositionOf(*m_current);
+}
+
+size_t Table::PositionOf(uint32_t recno) {
+    if (!m_active) return size_t(std::lower_bound(m_view.begin(), m_view.end(), recno) - m_view.begin());
+    const RecordLayout& layout = m_file.Layout();
+    std::string key, other;
+    KeyOf(*m_active->expr, RecordView(m_file.Record(recno), layout), key);
+    size_t lo = 0, hi = m_view.size();
+    while (lo < hi) {
+        const size_t mid = (lo + hi) / 2;
+        const uint32_t r = m_view[mid];
+        KeyOf(*m_active->expr, RecordView(m_file.Record(r), layout), other);
+        const int c = CompareKeys(other, key);
+        if (c < 0 || (c == 0 && r < recno)) lo = mid + 1;
+        else hi = mid;
+    }
+    return lo;
+}
+
+size_t Table::TagLowerBound(const Tag& tag, const std::string& key, uint32_t recno) const {
+    const RecordLayout& layout = m_file.Layout();
+    std::string other;
+    size_t lo = 0, hi = tag.order.size();
+    while (lo < hi) {
+        const size_t mid = (lo + hi) / 2;
+        const uint32_t r = tag.order[mid];
+        KeyOf(*tag.expr, RecordView(m_file.Record(r), layout), other);
+        const int c = CompareKeys(other, key);
+        if (c < 0 || (c == 0 && r < recno)) lo = mid + 1;
+        else hi = mid;
+    }
+    return lo;
+}
+
+void Table::TagInsert(Tag& tag, uint32_t recno) {
+    std::string key;
+    KeyOf(*tag.expr, RecordView(m_file.Record(recno), m_file.Layout()), key);
+    const size_t pos = TagLowerBound(tag, key, recno);
+    tag.order.insert(tag.order.begin() + long(pos), recno);
+}
+
+void Table::TagErase(Tag& tag, uint32_t recno, const char* oldRecord) {
+    std::string key;
+    KeyOf(*tag.expr, RecordView(oldRecord, m_file.Layout()), key);
+    size_t pos = TagLowerBound(tag, key, recno);
+    if (pos >= tag.order.size() || tag.order[pos] != recno) {
+        const auto it = std::find(tag.order.begin(), tag.order.end(), recno);
+        if (it == tag.order.end()) return;
+        pos = size_t(it - tag.order.begin());
+    }
+    tag.order.erase(tag.order.begin() + long(pos));
+}
+
+uint32_t Table::RecordCount() {
+    NeedOpen();
+    EnsureView();
+    return uint32_t(m_view.size());
+}
+
+const std::vector<uint32_t>& Table::DeliveredRecords() {
+    NeedOpen();
+    EnsureView();
+    return m_view;
+}
+
+void Table::Refresh() {
+    NeedOpen();
+    if (m_state != State::Browse) Post();
+    const uint32_t before = m_file.RecordCount();
+    if (m_file.Sync()) OnForeignChange(before);
+    InvalidateView();
+    EnsureView();
+    if (m_current && (*m_current >= m_deleted.size() || !Delivered(*m_current))) {
+        if (m_view.empty()) {
+            m_current.reset();
+            m_bof = m_eof = true;
+        } else {
+            SetCurrentAt(std::min(m_pos, m_view.size() - 1));
+        }
+    } else if (!m_current && !m_view.empty()) {
+        First();
+    }
+}
+
+void Table::SetCurrentAt(size_t pos) {
+    m_pos = pos;
+    m_current = m_view[pos];
+    m_bof = m_eof = false;
+}
+
+void Table::First() {
+    NeedOpen();
+    if (m_state != State::Browse) Post();
+    EnsureView();
+    if (m_view.empty()) {
+        m_current.reset();
+        m_bof = m_eof = true;
+        return;
+    }
+    SetCurrentAt(0);
+    m_bof = true;
+}
+
+void Table::Last() {
+    NeedOpen();
+    if (m_state != State::Browse) Post();
+    EnsureView();
+    if (m_view.empty()) {
+        m_current.reset();
+        m_bof = m_eof = true;
+        return;
+    }
+    SetCurrentAt(m_view.size() - 1);
+    m_eof = true;
+}
+
+void Table::Next() {
+    NeedOpen();
+    if (m_state != State::Browse) Post();
+    EnsureView();
+    if (m_view.empty()) {
+        m_current.reset();
+        m_bof = m_eof = true;
+        return;
+    }
+    if (!m_current) {
+        First();
+        return;
+    }
+    const bool inView = m_pos < m_view.size() && m_view[m_pos] == *m_current;
+    const size_t next = inView ? m_pos + 1 : m_pos;
+    if (next < m_view.size()) SetCurrentAt(next);
+    else m_eof = true;
+}
+
+void Table::Prior() {
+    NeedOpen();
+    if (m_state != State::Browse) Post();
+    EnsureView();
+    if (m_view.empty()) {
+        m_current.reset();
+        m_bof = m_eof = true;
+        return;
+    }
+    if (!m_current) {
+        First();
+        return;
+    }
+    if (m_pos > 0) SetCurrentAt(std::min(m_pos, m_view.size()) - 1);
+    else m_bof = true;
+}
+
+uint32_t Table::RecNo() const {
+    NeedOpen();
+    if (!m_current) throw EngineError("There is no current record.");
+    return *m_current;
+}
+
+void Table::GoTo(uint32_t recno) {
+    NeedOpen();
+    if (m_state != State::Browse) Post();
+    if (recno >= m_file.RecordCount() || m_deleted[recno])
+        throw EngineError("Record " + std::to_string(recno + 1) + " was not found.");
+    EnsureView();
+    m_current = recno;
+    m_pos = PositionOf(recno);
+    m_bof = m_eof = false;
+}
+
+const char* Table::CurrentRecordBytes() const {
+    if (m_state != State::Browse) return m_buffer.data();
+    if (!m_current) return nullptr;
+    return m_file.Record(*m_current);
+}
+
+RecordView Table::ViewOf(uint32_t recno) const {
+    NeedOpen();
+    if (recno >= m_file.RecordCount()) throw EngineError("Record " + std::to_string(recno + 1) + " does not exist.");
+    return RecordView(m_file.Record(recno), m_file.Layout());
+}
+
+std::string Table::GetText(int field) const {
+    Field(field);
+    const char* rec = CurrentRecordBytes();
+    if (!rec) return {};
+    return RecordView(rec, m_file.Layout()).Text(field);
+}
+
+double Table::GetNumber(int field) const {
+    Field(field);
+    const char* rec = CurrentRecordBytes();
+    if (!rec) return 0;
+    return RecordView(rec, m_file.Layout()).Number(field);
+}
+
+std::optional<Date> Table::GetDate(int field) const {
+    Field(field);
+    const char* rec = CurrentRecordBytes();
+    if (!rec) return std::nullopt;
+    return RecordView(rec, m_file.Layout()).DateValue(field);
+}
+
+bool Table::IsBlank(int field) const {
+    Field(field);
+    const char* rec = CurrentRecordBytes();
+    if (!rec) return true;
+    return RecordView(rec, m_file.Layout()).IsBlank(field);
+}
+
+void Table::Append() {
+    NeedWritable();
+    if (m_state != State::Browse) Post();
+    const RecordLayout& layout = m_file.Layout();
+    m_buffer.assign(size_t(layout.RecordLength()), ' ');
+    for (int i = 0; i < layout.FieldCount(); ++i)
+        if (IsBinaryNumeric(layout.Field(i)) || layout.Field(i).type == 'T')
+            std::memset(m_buffer.data() + layout.Offset(i), 0, size_t(layout.Field(i).length));
+    m_state = State::Insert;
+}
+
+void Table::Edit() {
+    NeedWritable();
+    if (m_state == State::Edit) return;
+    if (m_state == State::Insert) throw EngineError("A new record is being inserted.");
+    if (!m_current) throw EngineError("Cannot edit: the table has no current record.");
+    const char* rec = m_file.Record(*m_current);
+    m_buffer.assign(rec, rec + m_file.Layout().RecordLength());
+    m_state = State::Edit;
+}
+
+void Table::Cancel() {
+    m_state = State::Browse;
+    m_buffer.clear();
+}
+
+void Table::Post() {
+    NeedEditing();
+    const uint32_t before = m_file.RecordCount();
+    uint32_t recno = 0;
+    if (m_state == State::Insert) {
+        bool foreign = false;
+        m_buffer[0] = ' ';
+        recno = m_file.AppendRecord(m_buffer.data(), &foreign);
+        if (foreign) {
+            OnForeignChange(before);
+        } else {
+            m_deleted.resize(m_file.RecordCount(), 0);
+            for (auto& t : m_tags) TagInsert(t, recno);
+        }
+    } else {
+        recno = *m_current;
+        const char* rec = m_file.Record(recno);
+        const std::vector<char> old(rec, rec + m_file.Layout().RecordLength());
+        const bool foreign = m_file.WriteRecord(recno, m_buffer.data());
+        if (foreign) {
+            OnForeignChange(before);
+        } else {
+            for (auto& t : m_tags) {
+                TagErase(t, recno, old.data());
+                TagInsert(t, recno);
+            }
+            m_deleted[recno] = m_buffer[0] == '*' ? 1 : 0;
+        }
+    }
+    m_state = State::Browse;
+    m_buffer.clear();
+    m_indexDirty = true;
+    m_current = recno;
+    InvalidateView();
+    m_bof = m_eof = false;
+}
+
+void Table::Delete() {
+    NeedWritable();
+    if (m_state == State::Insert) {
+        Cancel();
+        return;
+    }
+    Cancel();
+    EnsureView();
+    if (!m_current || m_view.empty()) throw EngineError("Cannot perform this operation on an empty table.");
+    const uint32_t recno = *m_current;
+    const uint32_t before = m_file.RecordCount();
+    const char* rec = m_file.Record(recno);
+    std::vector<char> marked(rec, rec + m_file.Layout().RecordLength());
+    marked[0] = '*';
+    if (m_file.WriteRecord(recno, marked.data())) OnForeignChange(before);
+    m_deleted[recno] = 1;
+    m_indexDirty = true;
+    InvalidateView();
+    EnsureView();
+    if (m_view.empty()) {
+        m_current.reset();
+        m_bof = m_eof = true;
+    } else {
+        SetCurrentAt(std::min(m_pos, m_view.size() - 1));
+    }
+}
+
+std::string Table::StorageText(int field, std::string_view text) const {
+    const FieldDef& f = m_file.Layout().Field(field);
+    std::string_view trimmed = text;
+    while (!trimmed.empty() && trimmed.front() == ' ') trimmed.remove_prefix(1);
+    while (!trimmed.empty() && trimmed.back() == ' ') trimmed.remove_suffix(1);
+    switch (f.Kind()) {
+    case FieldKind::String: {
+        std::string bad;
+        const auto bytes = m_file.Layout().Page().Encode(text, &bad);
+        if (!bytes)
+            throw EngineError("The character \"" + bad + "\" in field " + f.name +
+                              " cannot be stored in this table (code page " +
+                              std::to_string(m_file.Layout().Page().Number()) + ").");
+        if (int(bytes->size()) > f.length)
+            throw EngineError("The text for field " + f.name + " is " + std::to_string(bytes->size()) +
+                              " characters long; the field holds at most " + std::to_string(f.length) + ".");
+        return *bytes + std::string(size_t(f.length) - bytes->size(), ' ');
+    }
+    case FieldKind::Integer:
+    case FieldKind::Float: {
+        if (trimmed.empty()) return std::string(size_t(f.length), ' ');
+        const auto v = ParseNumber(trimmed);
+        if (!v) throw EngineError("\"" + std::string(text) + "\" is not a valid number for field " + f.name + ".");
+        return FormatFixed(*v, f.length, f.decimals, f.name);
+    }
+    case FieldKind::Date: {
+        if (trimmed.empty()) return std::string(size_t(f.length), ' ');
+        const auto d = CurrentDateFormat().Parse(trimmed);
+        if (!d) throw EngineError("\"" + std::string(text) + "\" is not a valid date for field " + f.name + ".");
+        return d->ToStorage();
+    }
+    case FieldKind::Logical: {
+        if (trimmed.empty()) return " ";
+        const char c = trimmed.size() == 1 ? trimmed[0] : '\0';
+        if (c == 'T' || c == 't' || c == 'Y' || c == 'y') return "T";
+        if (c == 'F' || c == 'f' || c == 'N' || c == 'n') return "F";
+        throw EngineError("\"" + std::string(text) + "\" is not a logical value for field " + f.name + ".");
+    }
+    default:
+        throw EngineError("Field " + f.name + " cannot be written by this program.");
+    }
+}
+
+void Table::SetText(int field, std::string_view text) {
+    NeedEditing();
+    const FieldDef& f = Field(field);
+    if (IsBinaryNumeric(f)) {
+        std::string_view t = text;
+        while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
+        while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
+        if (t.empty()) return SetBlank(field);
+        const auto v = ParseNumber(t);
+        if (!v) throw EngineError("\"" + std::string(text) + "\" is not a valid number for field " + f.name + ".");
+        return SetNumber(field, *v);
+    }
+    if (f.type == 'T' || f.type == '@') {
+        std::string_view t = text;
+        while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
+        while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
+        if (t.empty()) return SetBlank(field);
+        const auto d = CurrentDateFormat().Parse(t);
+        if (!d) throw EngineError("\"" + std::string(text) + "\" is not a valid date for field " + f.name + ".");
+        return SetDate(field, d);
+    }
+    const std::string bytes = StorageText(field, text);
+    std::memcpy(m_buffer.data() + m_file.Layout().Offset(field), bytes.data(), bytes.size());
+}
+
+void Table::SetNumber(int field, double value) {
+    NeedEditing();
+    const FieldDef& f = Field(field);
+    char* dst = m_buffer.data() + m_file.Layout().Offset(field);
+    switch (f.type) {
+    case 'N':
+    case 'F': {
+        const std::string s = FormatFixed(value, f.length, f.decimals, f.name);
+        std::memcpy(dst, s.data(), s.size());
+        return;
+    }
+    case 'I':
+    case '+': {
+        if (!(value >= -2147483648.0 && value <= 2147483647.0))
+            throw EngineError("The number " + FormatNumber(value) + " is too large for field " + f.name + ".");
+        const int32_t v = int32_t(std::llround(value));
+        std::memcpy(dst, &v, 4);
+        return;
+    }
+    case 'Y': {
+        const int64_t v = int64_t(std::llround(value * 10000.0));
+        std::memcpy(dst, &v, 8);
+        return;
+    }
+    case 'O':
+    case 'B':
+        if (f.length == 8) {
+            std::memcpy(dst, &value, 8);
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    throw EngineError("Field " + f.name + " does not hold numbers.");
+}
+
+void Table::SetDate(int field, std::optional<Date> date) {
+    NeedEditing();
+    const FieldDef& f = Field(field);
+    char* dst = m_buffer.data() + m_file.Layout().Offset(field);
+    if (f.type == 'D') {
+        const std::string s = date ? date->ToStorage() : std::string(8, ' ');
+        std::memcpy(dst, s.data(), 8);
+        return;
+    }
+    if (f.type == 'T' || f.type == '@') {
+        int32_t julian = date ? int32_t(date->DayNumber() + 2440588L) : 0;
+        std::memset(dst, 0, size_t(f.length));
+        std::memcpy(dst, &julian, 4);
+        return;
+    }
+    throw EngineError("Field " + f.name + " does not hold dates.");
+}
+
+void Table::SetBlank(int field) {
+    NeedEditing();
+    const FieldDef& f = Field(field);
+    char* dst = m_buffer.data() + m_file.Layout().Offset(field);
+    const bool binary = IsBinaryNumeric(f) || f.type == 'T' || f.type == '@';
+    std::memset(dst, binary ? 0 : ' ', size_t(f.length));
+}
+
+}  // namespace store

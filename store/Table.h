@@ -1,0 +1,206 @@
+#pragma once
+// A handle on one dBASE table: what the rest of the program calls "the
+// table engine". It names the table by folder and name, opens it shared,
+// exclusive or read-only, keeps its index tags in step with every change,
+// delivers records in the active index's order through the record filter,
+// and reads and writes field values as text or typed values.
+//
+// Navigation follows the usual dataset rules: First() and Last() set the
+// beginning or end mark on a non-empty table; Next() past the last record
+// sets the end mark and stays on it; an empty table is at its beginning and
+// end at once. Every failing call throws EngineError.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "DateFormat.h"
+#include "DbfFile.h"
+#include "EngineError.h"
+#include "Expression.h"
+#include "FieldDef.h"
+#include "RecordLayout.h"
+
+namespace store {
+
+class Table {
+public:
+    enum class State { Browse, Edit, Insert };
+    using Filter = std::function<bool(const RecordView&)>;
+
+    Table();
+    ~Table();
+    Table(const Table&) = delete;
+    Table& operator=(const Table&) = delete;
+
+    // Naming; only while closed. The name may carry its extension
+    // ("MASTER.DBF", "my.items.dbf"); without one ".DBF" is added. The data
+    // file is found in the folder in any letter case.
+    void SetDirectory(std::string directory);
+    void SetTableName(std::string name);
+    const std::string& Directory() const { return m_directory; }
+    const std::string& TableName() const { return m_tableName; }
+    std::string DataFilePath() const;
+    std::string IndexFilePath() const;
+
+    // Access mode; only while closed.
+    void SetExclusive(bool exclusive);
+    bool Exclusive() const { return m_exclusive; }
+    void SetReadOnly(bool readOnly);
+    bool ReadOnly() const { return m_readOnly; }
+
+    // Opens the data file and its index. Fails when the file is missing, not
+    // a valid table, held exclusively elsewhere (or, for an exclusive open,
+    // held at all), when its header announces an index file that is gone,
+    // or when the active index names no tag.
+    void Open();
+    // Posts nothing: a pending edit is cancelled. Writes the index file when
+    // it changed.
+    void Close();
+    bool IsOpen() const { return m_file.IsOpen(); }
+
+    // Creates an empty table from the definitions, replacing any file of
+    // that name; the table must be closed. No index is defined.
+    void Create(const std::vector<FieldDef>& fields);
+
+    // Fields of the open table.
+    int FieldCount() const;
+    const FieldDef& Field(int index) const;
+    // -1 when no field has that name (letter case ignored).
+    int FieldIndex(std::string_view name) const;
+    const RecordLayout& Layout() const;
+
+    // Index tags. Adding and deleting work on an open or a closed table; the
+    // index file is written at once. Adding an existing name or deleting a
+    // missing one is an error.
+    void AddIndex(const std::string& name, const std::string& expression);
+    void DeleteIndex(const std::string& name);
+    std::vector<std::string> IndexNames() const;
+    std::string IndexExpression(const std::string& name) const;
+    // "" for physical order. On a closed table the name is used at Open.
+    void SetActiveIndex(const std::string& name);
+    const std::string& ActiveIndex() const { return m_activeName; }
+    // Rebuilds every tag from the records. Needs the table open for writing.
+    void RegenerateIndexes();
+    // Removes deleted records for good and rebuilds the tags. Needs the
+    // table open exclusively. The packed file replaces the old one only when
+    // it is complete.
+    void Pack();
+
+    // Record filter, asked for every record the table would deliver.
+    void SetFilter(Filter filter);
+    void SetFiltered(bool on);
+    bool Filtered() const { return m_filtered; }
+
+    // Records the filter delivers, in the active order.
+    uint32_t RecordCount();
+    const std::vector<uint32_t>& DeliveredRecords();
+    // Re-reads the file (changes by other programs) and the filter's answers,
+    // keeping the current record when it is still delivered.
+    void Refresh();
+
+    void First();
+    void Last();
+    void Next();
+    void Prior();
+    bool Bof() const { return m_bof; }
+    bool Eof() const { return m_eof; }
+    bool HasCurrent() const { return m_current.has_value(); }
+    // Record number (0-based) of the current record; error when none.
+    uint32_t RecNo() const;
+    // Makes a record current (a bookmark). Error when it is gone.
+    void GoTo(uint32_t recno);
+
+    // Modification.
+    State CurrentState() const { return m_state; }
+    void Append();  // starts a new blank record
+    void Insert() { Append(); }
+    void Edit();    // starts editing the current record
+    void Post();
+    void Cancel();
+    void Delete();  // marks the current record deleted
+
+    // Field values of the current record (or of the record being edited).
+    // With no current record every field reads empty.
+    std::string GetText(int field) const;
+    std::string GetText(std::string_view name) const { return GetText(NeedField(name)); }
+    double GetNumber(int field) const;
+    std::optional<Date> GetDate(int field) const;
+    bool IsBlank(int field) const;
+    // Read any record by number without moving (for the grid).
+    RecordView ViewOf(uint32_t recno) const;
+    uint32_t PhysicalCount() const { return m_file.RecordCount(); }
+
+    // Writing; only in Edit or Insert state. Text goes through the field's
+    // text form; a value the field cannot hold is refused with a message
+    // naming the field.
+    void SetText(int field, std::string_view text);
+    void SetText(std::string_view name, std::string_view text) { SetText(NeedField(name), text); }
+    void SetNumber(int field, double value);
+    void SetDate(int field, std::optional<Date> date);
+    void SetBlank(int field);
+
+    int NeedField(std::string_view name) const;
+
+private:
+    struct Tag {
+        std::string name;
+        std::string source;
+        std::unique_ptr<Expression> expr;
+        std::vector<uint32_t> order;
+    };
+
+    void NeedOpen() const;
+    void NeedClosed(const char* what) const;
+    void NeedWritable() const;
+    void NeedEditing() const;
+    const char* CurrentRecordBytes() const;
+    Tag* FindTag(const std::string& name);
+    const Tag* FindTag(const std::string& name) const;
+    void LoadIndex();
+    void BuildTag(Tag& tag);
+    void RebuildAll();
+    void ScanDeleted(uint32_t from);
+    void SaveIndex();
+    void TagInsert(Tag& tag, uint32_t recno);
+    void TagErase(Tag& tag, uint32_t recno, const char* oldRecord);
+    size_t TagLowerBound(const Tag& tag, const std::string& key, uint32_t recno) const;
+    void OnForeignChange(uint32_t oldCount);
+    void InvalidateView() { m_viewValid = false; }
+    void EnsureView();
+    bool Delivered(uint32_t recno) const;
+    size_t PositionOf(uint32_t recno);
+    void SetCurrentAt(size_t pos);
+    std::string StorageText(int field, std::string_view text) const;
+
+    std::string m_directory = ".";
+    std::string m_tableName;
+    bool m_exclusive = false;
+    bool m_readOnly = false;
+
+    DbfFile m_file;
+    std::vector<Tag> m_tags;
+    std::string m_activeName;
+    Tag* m_active = nullptr;
+    bool m_foreignIndex = false;
+    bool m_indexDirty = false;
+    std::vector<uint8_t> m_deleted;
+
+    Filter m_filter;
+    bool m_filtered = false;
+
+    std::vector<uint32_t> m_view;
+    bool m_viewValid = false;
+    std::optional<uint32_t> m_current;
+    size_t m_pos = 0;
+    bool m_bof = true;
+    bool m_eof = true;
+
+    State m_state = State::Browse;
+    std::vector<char> m_buffer;
+};
+
+}  // namespace store
