@@ -211,7 +211,6 @@ void DbfFile::ParseHeader(const std::string& path, const char* data, uint64_t si
     const uint32_t recordLength = Le16(h + 10);
     if (headerLength < 33 || headerLength > size)
         throw bad("the header length " + std::to_string(headerLength) + " does not fit the file.");
-    if (recordLength < 2) throw bad("the record length " + std::to_string(recordLength) + " is too small.");
 
     std::vector<FieldDef> fields;
     size_t pos = 32;
@@ -222,7 +221,8 @@ void DbfFile::ParseHeader(const std::string& path, const char* data, uint64_t si
         const unsigned char* d = h + pos;
         size_t n = 0;
         while (n < 11 && d[n] != 0) ++n;
-        std::string fieldName(reinterpret_cast<const char*>(d), n);
+        std::string fieldName = CodePage(CodePage::FromLanguageDriver(h[29]) ? CodePage::FromLanguageDriver(h[29]) : 1252)
+                                    .Decode(std::string_view(reinterpret_cast<const char*>(d), n));
         while (!fieldName.empty() && fieldName.back() == ' ') fieldName.pop_back();
         if (fieldName.empty()) throw bad("field " + std::to_string(fields.size() + 1) + " has no name.");
         FieldDef f;
@@ -240,6 +240,7 @@ void DbfFile::ParseHeader(const std::string& path, const char* data, uint64_t si
     }
     if (!terminated) throw bad("the field descriptors are not terminated within the header.");
     if (fields.empty()) throw bad("it has no fields.");
+    if (fields.size() > 2046) throw bad("it claims " + std::to_string(fields.size()) + " fields.");
     size_t sum = 1;
     for (const auto& f : fields) sum += size_t(f.length);
     if (sum != recordLength)

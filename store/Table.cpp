@@ -238,7 +238,8 @@ void Table::LoadIndex() {
 void Table::ScanDeleted(uint32_t from) {
     const uint32_t count = m_file.RecordCount();
     m_deleted.resize(count);
-    for (uint32_t r = from; r < count; ++r) m_deleted[r] = m_file.Record(r)[0] == '*' ? 1 : 0;
+    // Only a blank flag marks a live record; '*' and anything else are not delivered.
+    for (uint32_t r = from; r < count; ++r) m_deleted[r] = m_file.Record(r)[0] == ' ' ? 0 : 1;
 }
 
 void Table::BuildTag(Tag& tag) {

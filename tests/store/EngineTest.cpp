@@ -1,0 +1,463 @@
+// Behaviour of the table engine on real files: text forms, refusals, navigation,
+// the record filter, index tags kept in step, stale and foreign index files,
+// and two processes sharing one table.
+
+#include <QFile>
+#include <QJsonArray>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <memory>
+#include <random>
+#include <set>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "IndexFile.h"
+#include "StoreTestSupport.h"
+
+using namespace store;
+using namespace testsupport;
+
+namespace {
+
+const char* kSortExpr = "Upper(Left(Category,20))+Upper(Left(Item,20))";
+
+std::string UpperPadded(std::string s, size_t n) {
+    s.resize(n, ' ');
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = char(c - 32);
+    return s;
+}
+
+// The order a reference sort gives the live records under kSortExpr.
+std::vector<uint32_t> ReferenceOrder(Table& t) {
+    std::vector<std::pair<std::string, uint32_t>> keys;
+    const int item = t.FieldIndex("Item"), cat = t.FieldIndex("Category");
+    for (uint32_t r = 0; r < t.PhysicalCount(); ++r) {
+        const RecordView v = t.ViewOf(r);
+        if (v.IsDeleted()) continue;
+        keys.emplace_back(UpperPadded(std::string(v.Raw(cat)), 20) + UpperPadded(std::string(v.Raw(item)), 20), r);
+    }
+    std::sort(keys.begin(), keys.end());
+    std::vector<uint32_t> out;
+    for (const auto& k : keys) out.push_back(k.second);
+    return out;
+}
+
+std::vector<uint32_t> WalkOrder(Table& t) {
+    std::vector<uint32_t> out;
+    for (t.First(); !t.Eof(); t.Next()) {
+        out.push_back(t.RecNo());
+        if (out.size() > t.PhysicalCount()) break;
+    }
+    return out;
+}
+
+// Appends a record the way another program would: raw bytes at the end and
+// a new count in the header, without touching our index file.
+void AppendBehindTheEnginesBack(const QString& path, const std::string& item, const std::string& category) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadWrite));
+    QByteArray head = f.read(12);
+    uint32_t count = uint8_t(head[4]) | (uint8_t(head[5]) << 8) | (uint8_t(head[6]) << 16) | (uint32_t(uint8_t(head[7])) << 24);
+    const int headerLength = uint8_t(head[8]) | (uint8_t(head[9]) << 8);
+    const int recordLength = uint8_t(head[10]) | (uint8_t(head[11]) << 8);
+    QByteArray rec(recordLength, ' ');
+    rec.replace(1, int(item.size()), item.c_str());
+    // Category is field 12: offset 1 + widths of fields 1 to 11.
+    const int catOffset = 1 + 40 + 20 + 20 + 20 + 30 + 110 + 40 + 60 + 11 + 8 + 20;
+    rec.replace(catOffset, int(category.size()), category.c_str());
+    f.seek(headerLength + qint64(count) * recordLength);
+    f.write(rec);
+    f.write("\x1A", 1);
+    ++count;
+    f.seek(4);
+    const char c[4] = {char(count), char(count >> 8), char(count >> 16), char(count >> 24)};
+    f.write(c, 4);
+}
+
+}  // namespace
+
+class EngineTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        SetCurrentDateFormat(DateFormat::FromPattern("m/d/yyyy", '/'));
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+    }
+
+    void itemTableReadsBackInIndependentReader() {
+        Table t;
+        CreateItemTable(t, m_dir->path());
+        t.Append();
+        const std::vector<std::pair<const char*, const char*>> values = {
+            {"Item", "Caf\xc3\xa9 espresso machine"}, {"Brand", "Sony"}, {"Model", "X-100"}, {"Serial", "SN 42"},
+            {"Location", "Kitchen"}, {"Descriptio", "Chrome, \"quoted\" word"}, {"BoughtFrom", "Main St."},
+            {"IDMarks", "Scratch"}, {"Quantity", "3"}, {"PurchDate", "3/7/1996"}, {"Cost", "1234.5"},
+            {"Category", "Appliance"}, {"RepCost", "-0.25"}, {"Warranty", "Yes"}, {"WarDate", "12/31/2030"},
+            {"WarNotes", "Two years"}, {"Owner", "Ann"}, {"Value", "1000000"}, {"UserDef1", "u1"},
+            {"UserDef2", "u2"}, {"UserDef3", "u3"}, {"UserDef4", "u4"}};
+        for (const auto& [name, value] : values) t.SetText(name, value);
+        t.Post();
+        AppendItem(t, "Old radio");
+        t.Delete();
+        t.Close();
+
+        const QJsonObject r = ReadWithDbfread(m_dir->filePath("MASTER.DBF"));
+        const QJsonArray fields = r["fields"].toArray();
+        QCOMPARE(fields.size(), 22);
+        for (int i = 0; i < 22; ++i) {
+            const SchemaField& s = SchemaAt(i + 1);
+            const QJsonArray f = fields[i].toArray();
+            QCOMPARE(f[0].toString(), QString::fromLatin1(s.name.data(), int(s.name.size())));
+            QCOMPARE(f[1].toString(), QString(QChar(s.kind)));
+            if (s.typeCode == 1) QCOMPARE(f[2].toInt(), s.width);
+            if (s.typeCode == 2) QCOMPARE(f[2].toInt(), 11);
+            if (s.typeCode == 3) QCOMPARE(f[3].toInt(), 4);
+        }
+        QCOMPARE(r["encoding"].toString(), QString("cp1252"));
+        const QJsonArray rec = r["records"].toArray()[0].toArray();
+        QCOMPARE(r["records"].toArray().size(), 1);
+        QCOMPARE(rec[0].toString(), QString::fromUtf8("Caf\xc3\xa9 espresso machine"));
+        QCOMPARE(rec[5].toString(), QString("Chrome, \"quoted\" word"));
+        QCOMPARE(rec[8].toString(), QString("3"));
+        QCOMPARE(rec[9].toString(), QString("19960307"));
+        QCOMPARE(rec[10].toString(), QString("1234.5"));
+        QCOMPARE(rec[12].toString(), QString("-0.25"));
+        QCOMPARE(rec[14].toString(), QString("20301231"));
+        QCOMPARE(rec[17].toString(), QString("1000000.0"));
+        QCOMPARE(rec[21].toString(), QString("u4"));
+        const QJsonArray deleted = r["deleted"].toArray();
+        QCOMPARE(deleted.size(), 1);
+        QCOMPARE(deleted[0].toArray()[0].toString(), QString("Old radio"));
+    }
+
+    void textFormsOfStoredValues_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("float keeps only needed digits") << "Cost" << "1234.50" << "1234.5";
+        QTest::newRow("float tenth round-trips") << "Cost" << "0.1" << "0.1";
+        QTest::newRow("float with exponent") << "Value" << "1E3" << "1000";
+        QTest::newRow("negative float") << "RepCost" << "-12.75" << "-12.75";
+        QTest::newRow("empty float stays empty") << "Cost" << "" << "";
+        QTest::newRow("integer") << "Quantity" << "-7" << "-7";
+        QTest::newRow("date in short format") << "PurchDate" << " 03/07/1996 " << "3/7/1996";
+        QTest::newRow("empty date") << "WarDate" << "" << "";
+        QTest::newRow("text loses trailing blanks only") << "Brand" << "  Sony  " << "  Sony";
+    }
+    void textFormsOfStoredValues() {
+        QFETCH(QString, field);
+        QFETCH(QString, input);
+        QFETCH(QString, shown);
+        Table t;
+        CreateItemTable(t, m_dir->path());
+        t.Append();
+        t.SetText(field.toStdString(), input.toStdString());
+        t.Post();
+        t.Close();
+        t.Open();
+        QCOMPARE(QString::fromStdString(t.GetText(field.toStdString())), shown);
+    }
+
+    void valuesTheFieldCannotHoldAreRefused_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("mentions");
+        QTest::newRow("text longer than the field") << "Brand" << QString(21, 'x') << "at most 20";
+        QTest::newRow("character outside the code page") << "Item" << QString::fromUtf8("\xd0\x96" "ar") << "Item";
+        QTest::newRow("thousands separator") << "Cost" << "1,000" << "Cost";
+        QTest::newRow("word for a number") << "Quantity" << "twelve" << "Quantity";
+        QTest::newRow("impossible date") << "PurchDate" << "2/30/2001" << "PurchDate";
+        QTest::newRow("number too large for the field") << "Quantity" << "123456789012" << "too large";
+    }
+    void valuesTheFieldCannotHoldAreRefused() {
+        QFETCH(QString, field);
+        QFETCH(QString, input);
+        QFETCH(QString, mentions);
+        Table t;
+        CreateItemTable(t, m_dir->path());
+        AppendItem(t, "Lamp");
+        t.Edit();
+        try {
+            t.SetText(field.toStdString(), input.toStdString());
+            QFAIL("the value was accepted");
+        } catch (const EngineError& e) {
+            QVERIFY2(QString::fromUtf8(e.what()).contains(mentions), e.what());
+        }
+        t.Post();
+        t.Close();
+        t.Open();
+        QCOMPARE(t.GetText("Item"), std::string("Lamp"));
+        QCOMPARE(t.GetText(field.toStdString()), field == "Item" ? std::string("Lamp") : std::string());
+    }
+
+    void navigationFollowsDatasetRules() {
+        Table t;
+        CreateItemTable(t, m_dir->path());
+        QVERIFY(t.Bof() && t.Eof());
+        QCOMPARE(t.RecordCount(), 0u);
+        QCOMPARE(t.GetText("Item"), std::string());
+        QVERIFY_THROWS_EXCEPTION(EngineError, t.Delete());
+
+        for (const char* name : {"A", "B", "C"}) AppendItem(t, name);
+        t.First();
+        QVERIFY(t.Bof() && !t.Eof());
+        t.Prior();
+        QVERIFY(t.Bof());
+        QCOMPARE(t.GetText("Item"), std::string("A"));
+        t.Next();
+        t.Next();
+        QCOMPARE(t.GetText("Item"), std::string("C"));
+        QVERIFY(!t.Eof());
+        t.Next();
+        QVERIFY(t.Eof());
+        QCOMPARE(t.GetText("Item"), std::string("C"));
+        const uint32_t bookmark = t.RecNo();
+        t.First();
+        t.GoTo(bookmark);
+        QCOMPARE(t.GetText("Item"), std::string("C"));
+
+        // Deleting moves to the record after it; deleted records are never delivered.
+        t.First();
+        t.Delete();
+        QCOMPARE(t.GetText("Item"), std::string("B"));
+        QCOMPARE(t.RecordCount(), 2u);
+        QVERIFY_THROWS_EXCEPTION(EngineError, t.GoTo(0));
+    }
+
+    void filterDecidesWhatIsDelivered() {
+        Table t;
+        CreateItemTable(t, m_dir->path());
+        for (const char* name : {"Sony TV", "Radio", "SONY camera", "Jackson amp"}) AppendItem(t, name);
+        const int item = t.FieldIndex("Item");
+        t.SetFilter([item](const RecordView& v) { return v.Text(item).find("o") != std::string::npos; });
+        t.SetFiltered(true);
+        t.Refresh();
+        QCOMPARE(t.RecordCount(), 3u);
+        QCOMPARE(ItemsInOrder(t), (std::vector<std::string>{"Sony TV", "Radio", "Jackson amp"}));
+        // A posted record the filter rejects is not delivered afterwards.
+        AppendItem(t, "CAMERA");
+        QCOMPARE(t.RecordCount(), 3u);
+        t.SetFiltered(false);
+        QCOMPARE(t.RecordCount(), 5u);
+    }
+
+    void indexOrderStaysRightThroughMixedChanges() {
+        Table t;
+        CreateItemTable(t, m_dir->path());
+        t.AddIndex("NewIndex", kSortExpr);
+        t.SetActiveIndex("NewIndex");
+        std::mt19937 rng(7);
+        const char* cats[] = {"Tools", "tools", "Kitchen", "", "A very long category"};
+        auto randomText = [&](int len) {
+            std::string s;
+            for (int i = 0; i < len; ++i) s += char("abcXYZ xy"[rng() % 9]);
+            while (!s.empty() && s.back() == ' ') s.pop_back();
+            return s;
+        };
+        for (int step = 0; step < 400; ++step) {
+            const int op = int(rng() % 10);
+            if (op < 5 || t.RecordCount() == 0) {
+                AppendItem(t, randomText(int(rng() % 25)), cats[rng() % 5]);
+            } else if (op < 8) {
+                const auto& view = t.DeliveredRecords();
+                t.GoTo(view[rng() % view.size()]);
+                t.Edit();
+                if (rng() % 2) t.SetText("Item", randomText(int(rng() % 25)));
+                else t.SetText("Category", cats[rng() % 5]);
+                t.Post();
+            } else if (op == 8) {
+                const auto& view = t.DeliveredRecords();
+                t.GoTo(view[rng() % view.size()]);
+                t.Delete();
+            } else {
+                t.Close();
+                if (rng() % 2) {
+                    t.SetExclusive(true);
+                    t.Open();
+                    t.Pack();
+                    t.Close();
+                    t.SetExclusive(false);
+                }
+                t.Open();
+            }
+            if (step % 20 == 0 || step == 399) QCOMPARE(WalkOrder(t), ReferenceOrder(t));
+        }
+    }
+
+    void staleIndexIsRebuiltOnOpen() {
+        Table t;
+        CreateItemTable(t, m_dir->path());
+        t.AddIndex("NewIndex", kSortExpr);
+        AppendItem(t, "Saw", "Tools");
+        AppendItem(t, "Pan", "Kitchen");
+        t.Close();
+        AppendBehindTheEnginesBack(m_dir->filePath("MASTER.DBF"), "Axe", "Garden");
+        t.SetActiveIndex("NewIndex");
+        t.Open();
+        QCOMPARE(ItemsInOrder(t), (std::vector<std::string>{"Axe", "Pan", "Saw"}));
+        t.Close();
+
+        // A damaged index file of ours is rebuilt as well.
+        QFile mdx(m_dir->filePath("MASTER.MDX"));
+        QVERIFY(mdx.open(QIODevice::ReadWrite));
+        mdx.seek(mdx.size() - 12);
+        mdx.write("garbage!", 8);
+        mdx.close();
+        t.Open();
+        QCOMPARE(ItemsInOrder(t), (std::vector<std::string>{"Axe", "Pan", "Saw"}));
+    }
+
+    void anotherProgramsIndexFileIsNeverWritten() {
+        Table t;
+        CreateItemTable(t, m_dir->path());
+        AppendItem(t, "B");
+        AppendItem(t, "A");
+        t.Close();
+        const QByteArray foreign("dBASE IV production index, not ours");
+        QFile mdx(m_dir->filePath("MASTER.MDX"));
+        QVERIFY(mdx.open(QIODevice::WriteOnly));
+        mdx.write(foreign);
+        mdx.close();
+        t.Open();
+        t.AddIndex("NewIndex", "Upper(Item)");
+        t.SetActiveIndex("NewIndex");
+        QCOMPARE(ItemsInOrder(t), (std::vector<std::string>{"A", "B"}));
+        t.Close();
+        QVERIFY(mdx.open(QIODevice::ReadOnly));
+        QCOMPARE(mdx.readAll(), foreign);
+    }
+
+    void announcedIndexThatIsGoneFailsTheOpen() {
+        Table t;
+        CreateItemTable(t, m_dir->path());
+        t.AddIndex("NewIndex", kSortExpr);
+        t.Close();
+        QVERIFY(QFile::remove(m_dir->filePath("MASTER.MDX")));
+        try {
+            t.Open();
+            QFAIL("opened without its index file");
+        } catch (const EngineError& e) {
+            QVERIFY2(QString(e.what()).contains("MASTER.MDX"), e.what());
+        }
+        QVERIFY(!t.IsOpen());
+    }
+
+    void keyExpressions_data() {
+        QTest::addColumn<QString>("expression");
+        QTest::addColumn<QStringList>("order");
+        QTest::newRow("quantity as STR") << "STR(Quantity,8,0)" << QStringList{"c", "a", "b"};
+        QTest::newRow("cost then date") << "STR(Cost,12,2)+DTOS(PurchDate)" << QStringList{"b", "c", "a"};
+        QTest::newRow("date alone, empty first") << "DTOS(PurchDate)" << QStringList{"b", "c", "a"};
+        QTest::newRow("lower-case function names") << "upper(left(brand,3))" << QStringList{"a", "c", "b"};
+        QTest::newRow("numeric expression") << "Cost" << QStringList{"b", "c", "a"};
+    }
+    void keyExpressions() {
+        QFETCH(QString, expression);
+        QFETCH(QStringList, order);
+        Table t;
+        CreateItemTable(t, m_dir->path());
+        auto add = [&](const char* item, const char* qty, const char* cost, const char* date, const char* brand) {
+            t.Append();
+            t.SetText("Item", item);
+            t.SetText("Quantity", qty);
+            t.SetText("Cost", cost);
+            t.SetText("PurchDate", date);
+            t.SetText("Brand", brand);
+            t.Post();
+        };
+        add("a", "12", "500", "1/2/2000", "apple");
+        add("b", "100", "2.5", "", "zed");
+        add("c", "3", "2.5", "1/1/1990", "Bee");
+        t.AddIndex("K", expression.toStdString());
+        t.SetActiveIndex("K");
+        QStringList got;
+        for (const auto& s : ItemsInOrder(t)) got << QString::fromStdString(s);
+        QCOMPARE(got, order);
+    }
+
+    void badExpressionsAreClearErrors_data() {
+        QTest::addColumn<QString>("expression");
+        QTest::newRow("unknown field") << "Upper(Colour)";
+        QTest::newRow("unknown function") << "Shout(Item)";
+        QTest::newRow("unclosed") << "Upper(Item";
+        QTest::newRow("text plus number") << "Item+Cost";
+        QTest::newRow("empty") << "";
+    }
+    void badExpressionsAreClearErrors() {
+        QFETCH(QString, expression);
+        Table t;
+        CreateItemTable(t, m_dir->path());
+        try {
+            t.AddIndex("K", expression.toStdString());
+            QFAIL("accepted");
+        } catch (const EngineError& e) {
+            QVERIFY2(QString(e.what()).contains("expression"), e.what());
+        }
+        QVERIFY(t.IndexNames().empty());
+    }
+
+    void exclusiveOpenFailsWhileAnotherHandleHoldsTheFile() {
+        Table a, b;
+        CreateItemTable(a, m_dir->path());
+        b.SetDirectory(m_dir->path().toStdString());
+        b.SetTableName("master");  // any letter case finds the file
+        b.SetExclusive(true);
+        QVERIFY_THROWS_EXCEPTION(EngineError, b.Open());
+        a.Close();
+        b.Open();
+        QVERIFY(b.IsOpen());
+        QVERIFY_THROWS_EXCEPTION(EngineError, a.Open());
+    }
+
+    void twoProcessesAppendingLoseNoRecord() {
+        {
+            Table t;
+            CreateItemTable(t, m_dir->path());
+        }
+        const int perProcess = 150;
+        pid_t children[2];
+        for (int c = 0; c < 2; ++c) {
+            children[c] = ::fork();
+            if (children[c] == 0) {
+                int code = 0;
+                try {
+                    Table t;
+                    t.SetDirectory(m_dir->path().toStdString());
+                    t.SetTableName("MASTER");
+                    t.Open();
+                    for (int i = 0; i < perProcess; ++i)
+                        AppendItem(t, "p" + std::to_string(c) + "-" + std::to_string(i));
+                    t.Close();
+                } catch (...) {
+                    code = 1;
+                }
+                ::_exit(code);
+            }
+        }
+        for (pid_t p : children) {
+            int status = 0;
+            ::waitpid(p, &status, 0);
+            QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        Table t;
+        t.SetDirectory(m_dir->path().toStdString());
+        t.SetTableName("MASTER");
+        t.Open();
+        QCOMPARE(t.RecordCount(), uint32_t(2 * perProcess));
+        std::set<std::string> names;
+        for (const auto& s : ItemsInOrder(t)) names.insert(s);
+        QCOMPARE(names.size(), size_t(2 * perProcess));
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+QTEST_GUILESS_MAIN(EngineTest)
+#include "EngineTest.moc"

@@ -1,0 +1,256 @@
+// Tables written by other programs, and damaged files: each either reads
+// with its values or is refused with a clear message, never a crash.
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "DbfFile.h"
+#include "StoreTestSupport.h"
+
+using namespace store;
+using namespace testsupport;
+
+namespace {
+
+void OpenFile(Table& t, const QString& path) {
+    const QFileInfo info(path);
+    t.SetDirectory(info.absolutePath().toStdString());
+    t.SetTableName(info.fileName().toStdString());
+    t.SetReadOnly(true);
+    t.Open();
+}
+
+// Every field of every delivered record as text, in the engine's forms.
+std::vector<std::vector<std::string>> AllText(Table& t) {
+    std::vector<std::vector<std::string>> rows;
+    for (t.First(); !t.Eof(); t.Next()) {
+        std::vector<std::string> row;
+        for (int i = 0; i < t.FieldCount(); ++i) row.push_back(t.GetText(i));
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+QByteArray ValidTable(QTemporaryDir& dir) {
+    Table t;
+    CreateItemTable(t, dir.path());
+    AppendItem(t, "Lamp", "Light", "12.5");
+    AppendItem(t, "Desk", "Office", "99");
+    t.Close();
+    QFile f(dir.filePath("MASTER.DBF"));
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+void Poke16(QByteArray& b, int at, int v) {
+    b[at] = char(v & 0xFF);
+    b[at + 1] = char((v >> 8) & 0xFF);
+}
+
+}  // namespace
+
+class FileReadingTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { SetCurrentDateFormat(DateFormat::FromPattern("m/d/yyyy", '/')); }
+
+    void tablesOtherProgramsWroteAreRead_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("fields");
+        QTest::addColumn<int>("records");
+        QTest::addColumn<int>("field");
+        QTest::addColumn<QString>("firstValue");
+        QTest::newRow("dBASE III, no code page") << "dbase_03.dbf" << 31 << 14 << 0 << "0507121";
+        QTest::newRow("deleted record not delivered") << "people.dbf" << 2 << 2 << 0 << "Alice";
+        QTest::newRow("shapefile attributes") << "mexico_cities.dbf" << 0 << 0 << 0 << "Monterrey";
+        QTest::newRow("descriptors ended by line feed") << "3dpoints.dbf" << 0 << 0 << 0 << "";
+        QTest::newRow("code page 437, F fields") << "pline.dbf" << 0 << 460 << 0 << "";
+        QTest::newRow("FoxPro, Cyrillic code page") << "cp1251.dbf" << 2 << 4 << 1 << "";
+        QTest::newRow("FoxPro with memo, memo file absent") << "dbase_30.dbf" << 0 << 34 << 0 << "";
+        QTest::newRow("FoxPro binary integer") << "foxprodb_types.dbf" << 2 << 2 << 0 << "";
+        QTest::newRow("dBASE III memo, memo file absent") << "dbase_83_missing_memo.dbf" << 0 << 0 << 0 << "";
+        QTest::newRow("dBASE IV, all kinds") << "dbase_8b.dbf" << 6 << 10 << 0 << "One";
+        QTest::newRow("no records") << "mazovia.dbf" << 2 << 0 << 0 << "";
+        QTest::newRow("UTF-8 bytes without code page") << "dbase_03_cyrillic.dbf" << 0 << 0 << 0 << "";
+    }
+    void tablesOtherProgramsWroteAreRead() {
+        QFETCH(QString, file);
+        QFETCH(int, fields);
+        QFETCH(int, records);
+        QFETCH(int, field);
+        QFETCH(QString, firstValue);
+        const QString path = FixturePath(file.toLatin1().constData());
+        const QJsonObject ref = ReadWithDbfread(path, file == "dbase_03_cyrillic.dbf" ? "latin-1" : QString());
+        Table t;
+        OpenFile(t, path);
+        const QJsonArray refFields = ref["fields"].toArray();
+        QCOMPARE(t.FieldCount(), refFields.size());
+        // Its UTF-8 bytes are decoded as the default code page: only the shape must agree.
+        const bool compareText = file != "dbase_03_cyrillic.dbf";
+        if (fields) QCOMPARE(t.FieldCount(), fields);
+        for (int i = 0; i < t.FieldCount() && compareText; ++i)
+            QCOMPARE(QString::fromStdString(t.Field(i).name), refFields[i].toArray()[0].toString());
+        const auto rows = AllText(t);
+        const QJsonArray refRows = ref["records"].toArray();
+        QCOMPARE(int(rows.size()), refRows.size());
+        if (records || file == "mazovia.dbf") QCOMPARE(int(rows.size()), records);
+        if (!firstValue.isEmpty()) QCOMPARE(QString::fromStdString(rows[0][size_t(field)]), firstValue);
+        // Text fields agree with the independent reader everywhere.
+        for (size_t r = 0; r < rows.size() && compareText; ++r) {
+            for (int i = 0; i < t.FieldCount(); ++i) {
+                if (t.Field(i).Kind() != FieldKind::String) continue;
+                QString expected = refRows[int(r)].toArray()[i].toString();
+                while (expected.endsWith(' ')) expected.chop(1);
+                QCOMPARE(QString::fromStdString(rows[r][size_t(i)]), expected);
+            }
+        }
+    }
+
+    void numbersAndDatesAgreeWithIndependentReader() {
+        const QString path = FixturePath("dbase_8b.dbf");
+        const QJsonObject ref = ReadWithDbfread(path);
+        Table t;
+        OpenFile(t, path);
+        const auto rows = AllText(t);
+        const QJsonArray refRows = ref["records"].toArray();
+        for (size_t r = 0; r < rows.size(); ++r) {
+            const QJsonArray rr = refRows[int(r)].toArray();
+            if (!rr[1].toString().isEmpty()) QCOMPARE(std::stod(rows[r][1]), rr[1].toString().toDouble());
+            if (!rr[4].toString().isEmpty()) QCOMPARE(std::stod(rows[r][4]), rr[4].toString().toDouble());
+        }
+        t.First();
+        QCOMPARE(t.GetDate(2), std::optional<Date>(Date{1970, 1, 1}));
+        QCOMPARE(t.GetText(3), std::string("T"));
+    }
+
+    void cyrillicTextIsDecodedByItsCodePage() {
+        Table t;
+        OpenFile(t, FixturePath("cp1251.dbf"));
+        const QJsonObject ref = ReadWithDbfread(FixturePath("cp1251.dbf"));
+        QCOMPARE(ref["encoding"].toString(), QString("cp1251"));
+        t.First();
+        QString expected = ref["records"].toArray()[0].toArray()[1].toString().trimmed();
+        QCOMPARE(QString::fromStdString(t.GetText(1)).trimmed(), expected);
+        QVERIFY(!expected.isEmpty());
+    }
+
+    void dateThatIsNotADateIsAClearError() {
+        Table t;
+        OpenFile(t, FixturePath("invalid_value.dbf"));
+        bool sawError = false;
+        for (t.First(); !t.Eof(); t.Next()) {
+            try {
+                t.GetText(1);
+            } catch (const EngineError& e) {
+                sawError = true;
+                QVERIFY2(QString(e.what()).contains("BIRTHDATE"), e.what());
+            }
+        }
+        QVERIFY(sawError);
+    }
+
+    void otherLayoutsAreRefused_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("mentions");
+        QTest::newRow("dBASE II") << "dbase_02.dbf" << "dBASE II";
+        QTest::newRow("dBASE 7") << "dbase_8c.dbf" << "dBASE 7";
+        QTest::newRow("no fields") << "polygon.dbf" << "no fields";
+    }
+    void otherLayoutsAreRefused() {
+        QFETCH(QString, file);
+        QFETCH(QString, mentions);
+        Table t;
+        try {
+            OpenFile(t, FixturePath(file.toLatin1().constData()));
+            QFAIL("opened");
+        } catch (const EngineError& e) {
+            QVERIFY2(QString(e.what()).contains(mentions), e.what());
+        }
+    }
+
+    void damagedFilesAreRefused_data() {
+        QTest::addColumn<int>("damage");
+        QTest::addColumn<QString>("mentions");
+        QTest::newRow("cut inside the header") << 0 << "too short";
+        QTest::newRow("header length beyond the file") << 1 << "header length";
+        QTest::newRow("record length disagrees with fields") << 2 << "record length";
+        QTest::newRow("file shorter than its record count") << 3 << "shorter";
+        QTest::newRow("descriptors never terminated") << 4 << "not terminated";
+        QTest::newRow("absurd record count") << 5 << "shorter";
+        QTest::newRow("header length too small for its fields") << 6 << "not terminated";
+        QTest::newRow("empty file") << 7 << "too short";
+    }
+    void damagedFilesAreRefused() {
+        QFETCH(int, damage);
+        QFETCH(QString, mentions);
+        QTemporaryDir dir;
+        QByteArray b = ValidTable(dir);
+        const int headerLength = uint8_t(b[8]) | (uint8_t(b[9]) << 8);
+        switch (damage) {
+        case 0: b.truncate(20); break;
+        case 1: Poke16(b, 8, 60000); break;
+        case 2: Poke16(b, 10, 100); break;
+        case 3: b.truncate(headerLength + 100); break;
+        case 4: b[headerLength - 1] = 'X'; break;
+        case 5: b[7] = char(0x7F); break;
+        case 6: Poke16(b, 8, 32 + 32 * 5 + 1); break;
+        case 7: b.clear(); break;
+        }
+        const QString path = dir.filePath("BROKEN.DBF");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(b);
+        f.close();
+        Table t;
+        try {
+            OpenFile(t, path);
+            QFAIL("opened a damaged file");
+        } catch (const EngineError& e) {
+            QVERIFY2(QString(e.what()).contains(mentions), e.what());
+        }
+    }
+
+    void malformedNumberIsAClearError() {
+        QTemporaryDir dir;
+        QByteArray b = ValidTable(dir);
+        const int headerLength = uint8_t(b[8]) | (uint8_t(b[9]) << 8);
+        // Cost (field 11) of the first record: offset of the field inside the record.
+        const int costOffset = 1 + 40 + 20 + 20 + 20 + 30 + 110 + 40 + 60 + 11 + 8;
+        b.replace(headerLength + costOffset, 20, QByteArray("12abc", 5).leftJustified(20, ' '));
+        QFile f(dir.filePath("MASTER.DBF"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(b);
+        f.close();
+        QFile::remove(dir.filePath("MASTER.MDX"));
+        Table t;
+        OpenFile(t, dir.filePath("MASTER.DBF"));
+        t.First();
+        try {
+            t.GetText("Cost");
+            QFAIL("garbage read as a number");
+        } catch (const EngineError& e) {
+            QVERIFY2(QString(e.what()).contains("Cost"), e.what());
+        }
+        QCOMPARE(t.ViewOf(t.RecNo()).DisplayText(t.FieldIndex("Cost")), std::string("12abc"));
+    }
+
+    void tableAnotherWriterMadeOpensWithItsValues() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("OTHER.DBF");
+        RunPython("write_dbf.py", {path});
+        QVERIFY(QFile::exists(path));
+        Table t;
+        OpenFile(t, path);
+        const auto rows = AllText(t);
+        QCOMPARE(rows.size(), size_t(2));
+        QCOMPARE(rows[0], (std::vector<std::string>{"Camera", "2", "249.5", "3/7/1996", "T"}));
+        QCOMPARE(rows[1], (std::vector<std::string>{"Caf\xc3\xa9 table", "1", "1234.25", "", "F"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(FileReadingTest)
+#include "FileReadingTest.moc"

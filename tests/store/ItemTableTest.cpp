@@ -1,0 +1,173 @@
+// Creating item tables, telling item tables from other tables, the header
+// repair for a lost index file, and the in-use test against another process.
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "ItemTable.h"
+#include "StoreTestSupport.h"
+
+using namespace store;
+using namespace testsupport;
+
+namespace {
+
+// Another process holding a table open (shared) until it is released.
+class Holder {
+public:
+    explicit Holder(const std::string& path) {
+        int ready[2], release[2];
+        if (::pipe(ready) != 0 || ::pipe(release) != 0) return;
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::close(ready[0]);
+            ::close(release[1]);
+            Table t;
+            PointAt(t, path);
+            t.Open();
+            char c = 1;
+            (void)!::write(ready[1], &c, 1);
+            (void)!::read(release[0], &c, 1);
+            ::_exit(0);
+        }
+        ::close(ready[1]);
+        ::close(release[0]);
+        m_release = release[1];
+        char c = 0;
+        (void)!::read(ready[0], &c, 1);
+        ::close(ready[0]);
+    }
+    ~Holder() {
+        ::close(m_release);
+        int status = 0;
+        ::waitpid(m_pid, &status, 0);
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_release = -1;
+};
+
+void WriteTable(const QString& path, std::vector<FieldDef> fields) {
+    Table t;
+    PointAt(t, path.toStdString());
+    t.Create(fields);
+}
+
+uint8_t Byte28(const QString& path) {
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return uint8_t(f.readAll().at(28));
+}
+
+}  // namespace
+
+class ItemTableTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { m_dir = std::make_unique<QTemporaryDir>(); }
+
+    void checkAcceptsOnlyTheItemSchema_data() {
+        QTest::addColumn<int>("variant");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("schema as created") << 0 << true;
+        QTest::newRow("same names in other letter case") << 1 << true;
+        QTest::newRow("21 fields") << 2 << false;
+        QTest::newRow("23 fields") << 3 << false;
+        QTest::newRow("two names swapped") << 4 << false;
+        QTest::newRow("other types, same names") << 5 << true;
+    }
+    void checkAcceptsOnlyTheItemSchema() {
+        QFETCH(int, variant);
+        QFETCH(bool, accepted);
+        std::vector<FieldDef> fields = ItemTableFieldDefs();
+        switch (variant) {
+        case 1: for (auto& f : fields) for (char& c : f.name) c = char(std::tolower(c)); break;
+        case 2: fields.pop_back(); break;
+        case 3: fields.push_back(FieldDef::String("Extra", 5)); break;
+        case 4: std::swap(fields[0], fields[1]); break;
+        case 5: for (auto& f : fields) f = FieldDef::String(f.name, 10); break;
+        }
+        const QString path = m_dir->filePath("CHECK.DBF");
+        WriteTable(path, fields);
+        Table check;
+        std::string message;
+        QCOMPARE(CheckDBaseFormat(check, path.toStdString(), &message), accepted);
+        QCOMPARE(message.empty(), accepted);
+        if (!accepted) QCOMPARE(message, std::string(kNotItemTableMessage));
+        QVERIFY(!check.IsOpen());
+    }
+
+    void lostIndexFileIsForgottenByTheHeader() {
+        const QString path = m_dir->filePath("MASTER.DBF");
+        Table t, check;
+        CreateItemTable(t, m_dir->path());
+        t.AddIndex("NewIndex", "Upper(Left(Category,20))");
+        t.Close();
+        QCOMPARE(Byte28(path), uint8_t(1));
+        // With the index file present the header is left alone.
+        QVERIFY(CheckDBaseFormat(check, path.toStdString(), nullptr));
+        QCOMPARE(Byte28(path), uint8_t(1));
+        QVERIFY(QFile::remove(m_dir->filePath("MASTER.MDX")));
+        QVERIFY(CheckDBaseFormat(check, path.toStdString(), nullptr));
+        QCOMPARE(Byte28(path), uint8_t(0));
+        t.Open();
+        QVERIFY(t.IsOpen());
+    }
+
+    void nameWithSeveralDotsOpensItsOwnFile() {
+        Table t;
+        const QString dotted = m_dir->filePath("home.2024.items.dbf");
+        QVERIFY(MakeNewDB(t, t, dotted.toStdString(), nullptr));
+        // A file named by the cut name must not be the one opened.
+        WriteTable(m_dir->filePath("home.DBF"), {FieldDef::String("Other", 5)});
+        QCOMPARE(TableNameOf(dotted.toStdString()), std::string("home"));
+        Table check;
+        QVERIFY(CheckDBaseFormat(check, dotted.toStdString(), nullptr));
+        PointAt(t, dotted.toStdString());
+        t.Open();
+        QCOMPARE(t.FieldCount(), 22);
+    }
+
+    void creationReplacesOnlyAFileNobodyHolds() {
+        const std::string path = m_dir->filePath("MASTER.DBF").toStdString();
+        Table create, check, items;
+        QVERIFY(MakeNewDB(create, check, path, nullptr));
+        PointAt(items, path);
+        items.Open();
+        AppendItem(items, "Clock");
+        items.Close();
+        {
+            Holder other(path);
+            std::string message;
+            QVERIFY(DBaseInUse(check, path));
+            QVERIFY(!MakeNewDB(create, check, path, &message));
+            QCOMPARE(message, "The table \"" + path +
+                                  "\" is currently in use by another program.  New table creation will be aborted.");
+            items.Open();
+            QCOMPARE(items.RecordCount(), 1u);
+            items.Close();
+        }
+        QVERIFY(!DBaseInUse(check, path));
+        QVERIFY(MakeNewDB(create, check, path, nullptr));
+        items.Open();
+        QCOMPARE(items.RecordCount(), 0u);
+    }
+
+    void missingFileIsAnEngineError() {
+        Table check;
+        QVERIFY_THROWS_EXCEPTION(EngineError, CheckDBaseFormat(check, m_dir->filePath("NONE.DBF").toStdString(), nullptr));
+        QVERIFY(DBaseInUse(check, m_dir->filePath("NONE.DBF").toStdString()));
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+QTEST_GUILESS_MAIN(ItemTableTest)
+#include "ItemTableTest.moc"
