@@ -156,10 +156,14 @@ void DbfFile::Open(const std::string& path, Access access, bool exclusiveLock) {
     m_access = access;
     m_path = path;
     try {
+        LockReads();
+        ::fstat(fd, &st);
         Map(uint64_t(st.st_size));
         ParseHeader(path, m_map, m_mapSize);
         m_known = StatNow();
+        UnlockWrites();
     } catch (...) {
+        UnlockWrites();
         Close();
         throw;
     }
@@ -291,6 +295,17 @@ void DbfFile::SetProductionIndexFlag(bool on) {
     UnlockWrites();
 }
 
+void DbfFile::LockReads() {
+    struct flock fl{};
+    fl.l_type = F_RDLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = kWriteLockOffset;
+    fl.l_len = 1;
+    while (::fcntl(m_fd, F_OFD_SETLKW, &fl) != 0) {
+        if (errno != EINTR) throw EngineError(SysError("Cannot lock", m_path));
+    }
+}
+
 void DbfFile::LockWrites() {
     if (m_access == Access::ReadOnly) throw EngineError("The table \"" + FileName(m_path) + "\" is open read-only.");
     struct flock fl{};
@@ -313,6 +328,18 @@ void DbfFile::UnlockWrites() {
 }
 
 bool DbfFile::Sync() {
+    LockReads();
+    try {
+        const bool changed = SyncLocked();
+        UnlockWrites();
+        return changed;
+    } catch (...) {
+        UnlockWrites();
+        throw;
+    }
+}
+
+bool DbfFile::SyncLocked() {
     const FileState now = StatNow();
     if (now.size == m_known.size && now.mtimeSec == m_known.mtimeSec && now.mtimeNsec == m_known.mtimeNsec)
         return false;
@@ -332,7 +359,7 @@ bool DbfFile::WriteRecord(uint32_t recno, const char* data) {
     LockWrites();
     bool foreign = false;
     try {
-        foreign = Sync();
+        foreign = SyncLocked();
         if (recno >= m_count) throw EngineError("Record " + std::to_string(recno + 1) + " does not exist.");
         WriteAll(m_fd, data, size_t(m_layout.RecordLength()),
                  off_t(m_headerLength + uint64_t(recno) * m_layout.RecordLength()), m_path);
@@ -357,7 +384,7 @@ uint32_t DbfFile::AppendRecord(const char* data, bool* foreign) {
     LockWrites();
     uint32_t recno = 0;
     try {
-        *foreign = Sync();
+        *foreign = SyncLocked();
         recno = m_count;
         const size_t len = size_t(m_layout.RecordLength());
         std::vector<char> buf(data, data + len);

@@ -79,7 +79,9 @@ private:
     void Unmap();
     FileState StatNow() const;
     void LockWrites();
+    void LockReads();  // waits out a write in progress in another program
     void UnlockWrites();
+    bool SyncLocked();
     void WriteHeaderCount(uint32_t count);
     void PackInto(const std::vector<uint32_t>& keep);
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <random>
 #include <set>
+#include <cstdio>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -434,7 +435,8 @@ private slots:
                     for (int i = 0; i < perProcess; ++i)
                         AppendItem(t, "p" + std::to_string(c) + "-" + std::to_string(i));
                     t.Close();
-                } catch (...) {
+                } catch (const std::exception& e) {
+                    std::fprintf(stderr, "appending process failed: %s\n", e.what());
                     code = 1;
                 }
                 ::_exit(code);
