@@ -1,0 +1,31 @@
+#pragma once
+// Reading and writing the program's own single-byte text files (settings,
+// pick lists). They are written in Windows-1252 so that files from the
+// original program and ours stay interchangeable; on reading, a file that is
+// valid UTF-8 is taken as UTF-8 because users edit them with today's editors.
+// Whole-file writes go through a temporary file beside the target and a
+// rename, so a crash leaves the old or the new file, never a broken one.
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+namespace common {
+
+class TextFile {
+public:
+    // UTF-8 when the bytes are valid UTF-8 (a leading byte-order mark is
+    // dropped), Windows-1252 otherwise.
+    static QString Decode(const QByteArray& bytes);
+    // Windows-1252; a text holding a character 1252 cannot represent is
+    // written as UTF-8 instead, which the reader recognises.
+    static QByteArray Encode(const QString& text);
+
+    // Empty optional when the file cannot be read.
+    static std::optional<QString> Read(const QString& path);
+    // Replaces the file atomically; false when it could not be written.
+    static bool Write(const QString& path, const QString& text);
+    static bool WriteBytes(const QString& path, const QByteArray& bytes);
+};
+
+}  // namespace common
