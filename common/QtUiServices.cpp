@@ -133,10 +133,9 @@ std::optional<FontChoice> QtUiServices::ChooseFont(const FontChoice& initial, bo
 }
 
 bool QtUiServices::SetupPrinter(QPrinter& printer) {
-    if (QPrinterInfo::availablePrinterNames().isEmpty()) {
-        Message(QStringLiteral("Error"), QStringLiteral("There are no printers installed."), MessageIcon::Error);
-        return false;
-    }
+    // With no printer there is nothing to set up; the caller decides what
+    // the user is told.
+    if (QPrinterInfo::availablePrinterNames().isEmpty()) return false;
     QPrintDialog dialog(&printer, DialogParent());
     dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
     dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
