@@ -1,13 +1,23 @@
-// Program entry.
+// Program entry: the application title, the main window (which opens the
+// item table), then the event loop.
+
 #include <QApplication>
-#include <QLabel>
+#include <QDir>
+#include <QIcon>
+
+#include "AppPaths.h"
+#include "TMain.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Halvenor Inventory");
-    QLabel window("Halvenor Inventory 95");
-    window.setWindowTitle("Halvenor Inventory 95");
-    window.resize(640, 480);
+    common::AppPaths::RecordStartDirectory();
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == "hicolor") {
+        if (QDir("/usr/share/icons/Adwaita").exists()) QIcon::setThemeName("Adwaita");
+    }
+    shell::TMain window;
+    if (!window.Created()) return 0;
     window.show();
-    return app.exec();
+    app.exec();
+    return 0;
 }

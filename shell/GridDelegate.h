@@ -1,0 +1,34 @@
+#pragma once
+// Draws the grid's cells with the lines the viewer options ask for (between
+// columns, between rows, both or none) and edits cells in place: the five
+// pick-list fields through combo boxes holding the grid's pick lists, every
+// other field through a line edit limited to the field's width.
+
+#include <QStyledItemDelegate>
+
+namespace common {
+class MainContext;
+}
+
+namespace shell {
+
+class GridDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+
+public:
+    GridDelegate(common::MainContext& context, QObject* parent);
+
+    void SetLines(bool columnLines, bool rowLines);
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override;
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
+
+private:
+    common::MainContext& m_context;
+    bool m_columnLines = true;
+    bool m_rowLines = true;
+};
+
+}  // namespace shell

@@ -1,0 +1,27 @@
+#pragma once
+// The program's help: one HTML page per help keyword and a contents page,
+// built into the program, shown in a window of their own beside the main
+// window.
+
+#include <QDialog>
+
+class QTextBrowser;
+
+namespace shell {
+
+class HelpWindow : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit HelpWindow(QWidget* parent = nullptr);
+
+    // An empty keyword, or one without a page, opens the contents.
+    void ShowKeyword(const QString& keyword);
+    QString CurrentPage() const;
+    static QString PageFor(const QString& keyword);
+
+private:
+    QTextBrowser* m_browser;
+};
+
+}  // namespace shell

@@ -1,0 +1,67 @@
+#pragma once
+// The grid's model: the records the item table delivers (its active index
+// order, through the record filter) as rows, and the fields the viewer
+// settings show as columns. Rows are read from the table on demand, so a
+// table of a million items opens and scrolls without reading them all.
+// Warranty is a check box holding "Yes" or "No".
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <QFont>
+#include <vector>
+
+#include "Table.h"
+
+namespace shell {
+
+class ItemGridModel : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    explicit ItemGridModel(store::Table& table, QObject* parent = nullptr);
+
+    // Columns as field positions 1 to 22 with their captions.
+    void SetColumns(std::vector<int> positions, QStringList titles);
+    const std::vector<int>& Columns() const { return m_columns; }
+    void SetCellLook(const QFont& font, const QColor& text, const QColor& background);
+    void SetTitleAlignment(Qt::Alignment alignment);
+    void SetEditable(bool editable);
+    bool Editable() const { return m_editable; }
+    // The row of the current record shown in the row indicator.
+    void SetIndicatorRow(int row);
+
+    // Re-reads the delivered records (after a change, a new filter or order).
+    void Reload();
+    int RowOfRecord(uint32_t recno) const;
+    uint32_t RecordOfRow(int row) const { return m_rows[size_t(row)]; }
+    // Position (1 to 22) of a column.
+    int PositionOfColumn(int column) const { return m_columns[size_t(column)]; }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+signals:
+    // A value the table refused; the record is left as it was.
+    void EditRefused(const QString& message);
+
+private:
+    int FieldIndex(int position) const;
+
+    store::Table& m_table;
+    std::vector<uint32_t> m_rows;
+    std::vector<int> m_columns;
+    QStringList m_titles;
+    std::vector<int> m_fieldIndex;  // table field index per schema position
+    QFont m_font;
+    QColor m_text = Qt::black;
+    QColor m_background = Qt::white;
+    Qt::Alignment m_titleAlignment = Qt::AlignCenter;
+    bool m_editable = false;
+    int m_indicatorRow = -1;
+};
+
+}  // namespace shell

@@ -1,0 +1,1016 @@
+#include "TMain.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableView>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "AppPaths.h"
+#include "ColorGroup.h"
+#include "DateFormats.h"
+#include "GridDelegate.h"
+#include "HelpWindow.h"
+#include "ItemGridModel.h"
+#include "ItemSchema.h"
+#include "ItemTable.h"
+#include "QtUiServices.h"
+#include "ReportStartup.h"
+#include "Settings.h"
+#include "SortExpression.h"
+#include "TMyLocateDialog.h"
+#include "TextRules.h"
+#include "TipOfDay.h"
+#include "UiServices.h"
+#include "WindowLayout.h"
+
+namespace shell {
+namespace {
+
+using common::AppSettings;
+using common::Ui;
+
+const QString kCaption = "Halvenor Inventory 95";
+const QString kErrorTitle = "Error";
+
+QIcon FallbackIcon(const QString& letters) {
+    QPixmap pm(20, 20);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    QFont f("Arial");
+    f.setPixelSize(letters.size() > 1 ? 9 : 13);
+    f.setBold(true);
+    p.setFont(f);
+    p.setPen(QColor(0, 0, 128));
+    p.drawText(pm.rect(), Qt::AlignCenter, letters);
+    return QIcon(pm);
+}
+
+QString ToQ(const std::string& s) { return QString::fromStdString(s); }
+
+}  // namespace
+
+TMain::TMain(std::optional<QSize> screen, QWidget* parent) : QMainWindow(parent) {
+    if (screen) {
+        m_screen = *screen;
+    } else if (const QScreen* s = QGuiApplication::primaryScreen()) {
+        m_screen = s->size();
+    } else {
+        m_screen = QSize(640, 480);
+    }
+    BuildMenus();
+    BuildBody();
+    m_created = FormCreate();
+}
+
+TMain::~TMain() = default;
+
+// ---------------------------------------------------------------- building
+
+QAction* TMain::AddCommand(QMenu* menu, const QString& caption, const QKeySequence& shortcut,
+                           const std::function<void()>& command) {
+    QAction* a = menu->addAction(caption);
+    if (!shortcut.isEmpty()) a->setShortcut(shortcut);
+    connect(a, &QAction::triggered, this, [this, command] { Guard(command); });
+    m_actions.emplace_back(caption, a);
+    return a;
+}
+
+QAction* TMain::Action(const QString& caption) const {
+    for (const auto& [c, a] : m_actions)
+        if (c == caption) return a;
+    return nullptr;
+}
+
+void TMain::BuildMenus() {
+    QMenuBar* bar = menuBar();
+    QMenu* file = bar->addMenu("&File");
+    AddCommand(file, "&New Database", QKeySequence("Ctrl+W"), [this] { DoNew(); });
+    AddCommand(file, "&Open Database", QKeySequence("Ctrl+O"), [this] { DoOpen(); });
+    file->addSeparator();
+    AddCommand(file, "&Back Up Data", QKeySequence("Ctrl+B"), [this] { DoBackup(); });
+    AddCommand(file, "&Restore Data", QKeySequence("Ctrl+Y"), [this] { DoRestore(); });
+    file->addSeparator();
+    AddCommand(file, "&Print", QKeySequence("Ctrl+P"), [this] { DoReports(); });
+    AddCommand(file, "Printer &Setup", QKeySequence("Ctrl+U"), [this] { PrinterSetup(); });
+    file->addSeparator();
+    AddCommand(file, "E&xit", QKeySequence("Ctrl+X"), [this] { close(); });
+    m_recentSeparator = file->addSeparator();
+    for (int i = 0; i < common::kRecentFileCount; ++i) {
+        QAction* a = file->addAction(QString("&%1").arg(i + 1));
+        connect(a, &QAction::triggered, this, [this, i] {
+            Guard([this, i] { OpenSaveFile(AppSettings().lastFiles[size_t(i)]); });
+        });
+        m_recentActions[size_t(i)] = a;
+    }
+
+    QMenu* records = bar->addMenu("&Records");
+    AddCommand(records, "&Add", QKeySequence("Ctrl+A"), [this] { DoAdd(); });
+    AddCommand(records, "&Edit", QKeySequence("Ctrl+E"), [this] { DoEdit(); });
+    AddCommand(records, "&Copy", QKeySequence("Ctrl+C"), [this] { DoCopy(); });
+    AddCommand(records, "&Delete", QKeySequence("Ctrl+D"), [this] { DoDelete(); });
+    records->addSeparator();
+    AddCommand(records, "&Import", QKeySequence("Ctrl+M"), [this] { DoImport(); });
+    AddCommand(records, "E&xport", QKeySequence("Ctrl+T"), [this] { DoExport(); });
+
+    QMenu* navigate = bar->addMenu("Navi&gate");
+    AddCommand(navigate, "&Search (Query)", QKeySequence("Ctrl+S"), [this] { DoSearch(); });
+    m_endSearchAction = AddCommand(navigate, "&End Search", QKeySequence("Ctrl+I"), [this] { DoEndSearch(); });
+    navigate->addSeparator();
+    AddCommand(navigate, "&Locate", QKeySequence("Ctrl+L"), [this] { DoFind(); });
+    AddCommand(navigate, "Locate &Next", QKeySequence("Ctrl+N"), [this] { DoFindNext(); });
+    navigate->addSeparator();
+    AddCommand(navigate, "&Reports", QKeySequence("Ctrl+R"), [this] { DoReports(); });
+    AddCommand(navigate, "&Viewer", QKeySequence("Ctrl+V"), [this] { DoViewer(); });
+
+    QMenu* options = bar->addMenu("&Options");
+    AddCommand(options, "Sort &Order", QKeySequence("Ctrl+Q"), [this] { DoSortOrder(); });
+    QMenu* size = options->addMenu("Screen Si&ze");
+    const int presets[4] = {640, 800, 1024, 1280};
+    const char* sizeNames[4] = {"640 x 480", "800 x 600", "1024 x 768", "1280 x 1024"};
+    for (int i = 0; i < 4; ++i) {
+        m_screenActions[size_t(i)] = AddCommand(size, sizeNames[i], QKeySequence(QString("Shift+F%1").arg(i + 1)),
+                                                [this, p = presets[i]] { ChooseScreenSize(p); });
+        m_screenActions[size_t(i)]->setCheckable(true);
+    }
+    QMenu* access = options->addMenu("&Screen Access");
+    const char* accessNames[3] = {"&Speed Buttons", "&Lettered Buttons", "&None"};
+    for (int i = 0; i < 3; ++i) {
+        m_accessActions[size_t(i)] = AddCommand(access, accessNames[i], QKeySequence(QString("Ctrl+F%1").arg(i + 1)),
+                                                [this, i] { ChooseAccessMode(i + 1); });
+        m_accessActions[size_t(i)]->setCheckable(true);
+    }
+    QMenu* color = options->addMenu("&Color");
+    const char* colorNames[6] = {"&Main Window Color", "&Edit Window Color", "&Search Window Color",
+                                 "&Report Window Color", "&Configure Window Color", "&ALL Windows Color"};
+    for (int i = 0; i < 6; ++i)
+        AddCommand(color, colorNames[i], QKeySequence(QString("Ctrl+F%1").arg(i + 4)), [this, i] { ColorMenu(i + 1); });
+    QMenu* lists = options->addMenu("List &Maintenance");
+    AddCommand(lists, "Brand", {}, [this] { EditAList(common::PickList::Brand); });
+    AddCommand(lists, "Location", {}, [this] { EditAList(common::PickList::Location); });
+    AddCommand(lists, "Purchased From", {}, [this] { EditAList(common::PickList::Bought); });
+    AddCommand(lists, "Category", {}, [this] { EditAList(common::PickList::Category); });
+    AddCommand(lists, "Owner", {}, [this] { EditAList(common::PickList::Owner); });
+    options->addSeparator();
+    QMenu* currency = options->addMenu("Report C&urrency Format");
+    m_currencyActions[0] = AddCommand(currency, "&U.S. Dollars", {}, [this] { ChooseCurrencyFormat(1); });
+    m_currencyActions[1] = AddCommand(currency, "&Windows Setting", {}, [this] { ChooseCurrencyFormat(2); });
+    QMenu* numeric = options->addMenu("&Report Numeric Format");
+    m_numericActions[0] = AddCommand(numeric, "&U.S. Format", {}, [this] { ChooseNumericFormat(1); });
+    m_numericActions[1] = AddCommand(numeric, "&Windows Setting", {}, [this] { ChooseNumericFormat(2); });
+    for (QAction* a : m_currencyActions) a->setCheckable(true);
+    for (QAction* a : m_numericActions) a->setCheckable(true);
+    QMenu* dates = options->addMenu("&Date Format");
+    for (const auto& choice : common::DateFormats::Choices()) {
+        QAction* a = AddCommand(dates, choice.menuText, {}, [this, n = choice.number] { ChooseDateFormat(n); });
+        a->setCheckable(true);
+        m_dateActions[size_t(choice.number - 1)] = a;
+    }
+    options->addSeparator();
+    AddCommand(options, "&Label Font", QKeySequence("Shift+F8"), [this] { FontMenu(1); });
+    AddCommand(options, "&Edit Font", QKeySequence("Shift+F9"), [this] { FontMenu(2); });
+    AddCommand(options, "&Button Font", QKeySequence("Shift+F10"), [this] { FontMenu(3); });
+
+    QMenu* tools = bar->addMenu("&Tools");
+    AddCommand(tools, "&Search and Replace", QKeySequence("Ctrl+F"), [this] { DoSearchAndReplace(); });
+    tools->addSeparator();
+    AddCommand(tools, "&Rebuild Indexes", {}, [this] { MenuRebuildClick(); });
+    AddCommand(tools, "&Pack Database", {}, [this] { MenuPackClick(); });
+
+    QMenu* help = bar->addMenu("&Help");
+    AddCommand(help, "&Contents", QKeySequence("Ctrl+H"), [this] { HelpContents(); });
+    AddCommand(help, "&Review \"Tips of the Day\"", {}, [this] { ShowTips(); });
+    help->addSeparator();
+    AddCommand(help, "&About", {}, [this] { About(); });
+    AddCommand(help, "Other &Products", {}, [this] { OtherProducts(); });
+}
+
+void TMain::BuildBody() {
+    auto* central = new QWidget(this);
+    setCentralWidget(central);
+    auto* root = new QVBoxLayout(central);
+    root->setContentsMargins(4, 2, 4, 2);
+    root->setSpacing(3);
+
+    // Top bar: speed buttons or lettered buttons, then the navigator.
+    m_topBar = new QWidget(central);
+    m_topLayout = new QHBoxLayout(m_topBar);
+    m_topLayout->setContentsMargins(0, 0, 0, 0);
+    m_topLayout->setSpacing(4);
+
+    m_speedPanel = new QFrame(m_topBar);
+    m_speedPanel->setObjectName("SpeedPanel");
+    m_speedPanel->setFrameShape(QFrame::Box);
+    m_speedPanel->setFixedHeight(31);
+    auto* speedLayout = new QHBoxLayout(m_speedPanel);
+    speedLayout->setContentsMargins(2, 2, 2, 2);
+    speedLayout->setSpacing(0);
+    struct Speed {
+        const char* hint;
+        const char* icon;
+        const char* letters;
+        std::function<void()> command;
+        bool gapBefore;
+    };
+    const std::vector<Speed> speeds = {
+        {"New Database", "document-new", "N", [this] { DoNew(); }, false},
+        {"Open Database", "document-open", "O", [this] { DoOpen(); }, false},
+        {"Add Record", "list-add", "+", [this] { DoAdd(); }, true},
+        {"Edit Record", "document-edit", "E", [this] { DoEdit(); }, false},
+        {"Copy Record", "edit-copy", "C", [this] { DoCopy(); }, false},
+        {"Delete Record", "edit-delete", "-", [this] { DoDelete(); }, false},
+        {"Import Records", "document-import", "Im", [this] { DoImport(); }, false},
+        {"Export Records", "document-export", "Ex", [this] { DoExport(); }, false},
+        {"Search Records", "edit-find", "S", [this] { DoSearch(); }, true},
+        {"End Search", "edit-clear", "X", [this] { DoEndSearch(); }, false},
+        {"Locate Record", "edit-find-replace", "L", [this] { DoFind(); }, false},
+        {"Locate Next Record", "go-next", "LN", [this] { DoFindNext(); }, false},
+        {"Reports", "document-print", "R", [this] { DoReports(); }, false},
+        {"Viewer Configuration", "view-list-details", "V", [this] { DoViewer(); }, false},
+        {"Color Setup", "preferences-desktop-theme", "Co", [this] { ColorMenu(6); }, false},
+        {"Set Sorting Order", "view-sort-ascending", "So", [this] { DoSortOrder(); }, false},
+        {"Help", "help-contents", "?", [this] { HelpContents(); }, true},
+    };
+    for (const auto& s : speeds) {
+        if (s.gapBefore) speedLayout->addSpacing(4);
+        auto* b = new QToolButton(m_speedPanel);
+        b->setIcon(QIcon::fromTheme(s.icon, FallbackIcon(s.letters)));
+        b->setToolTip(s.hint);
+        b->setFixedSize(25, 25);
+        b->setAutoRaise(true);
+        connect(b, &QToolButton::clicked, this, [this, c = s.command] { Guard(c); });
+        speedLayout->addWidget(b);
+        m_speedButtons.push_back(b);
+    }
+    m_endSearchSpeed = m_speedButtons[9];
+    speedLayout->addStretch();
+    m_topLayout->addWidget(m_speedPanel, 1);
+
+    // Lettered buttons in four raised boxes.
+    m_letterBox = new QWidget(m_topBar);
+    auto* letterLayout = new QHBoxLayout(m_letterBox);
+    letterLayout->setContentsMargins(0, 0, 0, 0);
+    letterLayout->setSpacing(3);
+    struct Letter {
+        const char* caption;
+        std::function<void()> command;
+    };
+    const std::vector<std::vector<Letter>> boxes = {
+        {{"&Add", [this] { DoAdd(); }}, {"&Edit", [this] { DoEdit(); }}, {"&Copy", [this] { DoCopy(); }},
+         {"&Delete", [this] { DoDelete(); }}},
+        {{"&Search", [this] { DoSearch(); }}, {"E&nd Srch", [this] { DoEndSearch(); }}},
+        {{"&Reports", [this] { DoReports(); }}, {"&Viewer", [this] { DoViewer(); }}},
+        {{"He&lp", [this] { HelpContents(); }}, {"E&xit", [this] { close(); }}},
+    };
+    for (const auto& box : boxes) {
+        auto* bevel = new QFrame(m_letterBox);
+        bevel->setFrameShape(QFrame::Panel);
+        bevel->setFrameShadow(QFrame::Raised);
+        bevel->setLineWidth(2);
+        auto* grid = new QGridLayout(bevel);
+        grid->setContentsMargins(4, 4, 4, 4);
+        grid->setSpacing(3);
+        for (size_t i = 0; i < box.size(); ++i) {
+            auto* b = new QPushButton(box[i].caption, bevel);
+            b->setFixedSize(69, 33);
+            connect(b, &QPushButton::clicked, this, [this, c = box[i].command] { Guard(c); });
+            // Two columns in the first box (Add, Copy / Edit, Delete), one elsewhere.
+            const int col = box.size() == 4 ? int(i) / 2 : 0;
+            const int row = box.size() == 4 ? int(i) % 2 : int(i);
+            grid->addWidget(b, row, col);
+            m_letterButtons.push_back(b);
+        }
+        letterLayout->addWidget(bevel);
+        m_bevels.push_back(bevel);
+    }
+    m_endSearchButton = m_letterButtons[5];
+    m_topLayout->addWidget(m_letterBox);
+    m_topLayout->addStretch();
+
+    m_navBox = new QWidget(m_topBar);
+    m_navBoxLayout = new QVBoxLayout(m_navBox);
+    m_navBoxLayout->setContentsMargins(0, 0, 0, 0);
+    m_navigatorLabel = new QLabel("Navigation Controls", m_navBox);
+    m_navigatorLabel->setAlignment(Qt::AlignCenter);
+    m_navigator = new RecordNavigator(m_navBox);
+    m_navBoxLayout->addWidget(m_navigatorLabel);
+    m_navBoxLayout->addWidget(m_navigator, 0, Qt::AlignHCenter);
+    m_topLayout->addWidget(m_navBox);
+    connect(m_navigator, &RecordNavigator::Clicked, this,
+            [this](RecordNavigator::Button b) { Guard([this, b] { NavigatorClicked(b); }); });
+    root->addWidget(m_topBar);
+
+    // The viewer.
+    m_viewerBevel = new QFrame(central);
+    m_viewerBevel->setObjectName("ViewerBevel");
+    m_viewerBevel->setFrameShape(QFrame::Panel);
+    m_viewerBevel->setFrameShadow(QFrame::Raised);
+    m_viewerBevel->setLineWidth(2);
+    auto* viewer = new QVBoxLayout(m_viewerBevel);
+    viewer->setContentsMargins(6, 3, 6, 4);
+    viewer->setSpacing(3);
+    m_headerLayout = new QHBoxLayout;
+    m_searchOnLabel = new QLabel("SEARCH ON", m_viewerBevel);
+    QFont searchFont("Arial");
+    searchFont.setPixelSize(18);
+    searchFont.setBold(true);
+    m_searchOnLabel->setFont(searchFont);
+    m_searchOnLabel->setStyleSheet("color: #c00000;");
+    m_searchOnLabel->setMinimumWidth(120);
+    m_searchOnLabel->setVisible(false);
+    auto* countBox = new QVBoxLayout;
+    countBox->setSpacing(0);
+    m_countLabel = new QLabel("0", m_viewerBevel);
+    m_count2Label = new QLabel("Items", m_viewerBevel);
+    QFont small("Arial");
+    small.setPixelSize(11);
+    for (QLabel* l : {m_countLabel, m_count2Label}) {
+        l->setFont(small);
+        l->setAlignment(Qt::AlignCenter);
+        l->setMinimumWidth(57);
+        countBox->addWidget(l);
+    }
+    m_viewerLabel = new QLabel("Inventory Viewer", m_viewerBevel);
+    QFont title("Arial");
+    title.setPixelSize(23);
+    title.setBold(true);
+    m_viewerLabel->setFont(title);
+    m_viewerLabel->setAlignment(Qt::AlignCenter);
+    // The search label keeps its room while hidden so the title stays centred.
+    QSizePolicy keep = m_searchOnLabel->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    m_searchOnLabel->setSizePolicy(keep);
+    m_headerLayout->addWidget(m_searchOnLabel);
+    m_headerLayout->addLayout(countBox);
+    m_headerLayout->addStretch(1);
+    m_headerLayout->addWidget(m_viewerLabel);
+    m_headerLayout->addStretch(1);
+    m_headerLayout->addSpacing(180);
+    viewer->addLayout(m_headerLayout);
+
+    m_grid = new QTableView(m_viewerBevel);
+    m_grid->setObjectName("ViewerGrid");
+    m_model = new ItemGridModel(m_itemTable, this);
+    m_grid->setModel(m_model);
+    m_grid->setItemDelegate(new GridDelegate(*this, m_grid));
+    m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_grid->verticalHeader()->setDefaultSectionSize(20);
+    m_grid->verticalHeader()->setFixedWidth(14);
+    m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_grid->setWordWrap(false);
+    // The selection model lives as long as the model: one connection serves every reload.
+    connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) { GridRowChanged(current.row()); });
+    connect(m_model, &ItemGridModel::EditRefused, this,
+            [](const QString& message) { Ui().Message(kErrorTitle, message, common::MessageIcon::Error); });
+    viewer->addWidget(m_grid, 1);
+    root->addWidget(m_viewerBevel, 1);
+
+    m_help = new HelpWindow(this);
+    if (auto* qtUi = dynamic_cast<common::QtUiServices*>(&Ui()))
+        qtUi->SetHelpHandler([this](const QString& keyword) { m_help->ShowKeyword(keyword); });
+}
+
+// ---------------------------------------------------------------- start-up
+
+bool TMain::FormCreate() {
+    // 1. The filter stays installed; it accepts everything until a search.
+    m_itemTable.SetFilter([this](const store::RecordView& record) {
+        return !m_searchFlag || !m_searchTest || m_searchTest(record);
+    });
+    DisableEndSearch();
+    // 2.
+    setWindowTitle(kCaption);
+    m_viewerLabel->setText("Inventory Viewer");
+    // 3. Program and start directories.
+    common::AppPaths::RecordStartDirectory();
+    const QString programDir = common::AppPaths::DataDir();
+    // 5.
+    reports::EnsureReportDefinitionFile();
+    common::LoadAppSettings();
+    common::Settings& s = AppSettings();
+    // 6.
+    move(s.mainWindowLeft, s.mainWindowTop);
+    resize(s.mainWindowWidth, s.mainWindowHeight);
+    BuildSortString();
+    // 7.
+    if (common::DateFormats::Apply(s.dateFormat))
+        for (int i = 0; i < 12; ++i) m_dateActions[size_t(i)]->setChecked(i + 1 == s.dateFormat);
+    m_currencyActions[0]->setChecked(s.currencyFormat == 1);
+    m_currencyActions[1]->setChecked(s.currencyFormat == 2);
+    m_numericActions[0]->setChecked(s.numericFormat == 1);
+    m_numericActions[1]->setChecked(s.numericFormat == 2);
+    // 8. The table to open.
+    QString path = s.lastDatabase;
+    if (path.isEmpty() || !QFileInfo::exists(path)) {
+        path = common::AppPaths::Join(programDir, "MASTER.DBF");
+        if (!QFileInfo::exists(path)) {
+            try {
+                if (!store::MakeNewDB(m_createTable, m_checkTable, path.toStdString(), nullptr)) return false;
+            } catch (const store::EngineError&) {
+                return false;
+            }
+        }
+        s.lastDatabase = path;
+    }
+    // 9 and 10.
+    bool valid = false;
+    try {
+        valid = CheckDBaseFormat(path);
+    } catch (const store::EngineError& e) {
+        Ui().Message(kErrorTitle, QString::fromUtf8(e.what()), common::MessageIcon::Error);
+    }
+    if (valid) {
+        Guard([this, path] {
+            store::PointAt(m_itemTable, path.toStdString());
+            SetCaptionFor(path);
+            OpenItemTable(false);
+        });
+    } else {
+        Ui().Message(kErrorTitle,
+                     "The last database used as recorded in the INI file is not a valid Halvenor Inventory 95 file.  "
+                     "You will need to choose a new file.",
+                     common::MessageIcon::Error);
+        for (;;) {
+            Guard([this] { DoOpen(); });
+            bool ok = false;
+            Guard([this, &ok, &s] { ok = CheckDBaseFormat(s.lastDatabase); });
+            if (ok && m_itemTable.IsOpen()) break;
+        }
+    }
+    // 11.
+    SetButtonBar();
+    RestoreScreenSize();
+    // 12.
+    reports::ReadRegionalSettings();
+    SetMenuLastFiles();
+    CheckForConversion();
+    // 13.
+    m_locate = std::make_unique<find::TMyLocateDialog>(*this);
+    return true;
+}
+
+void TMain::RestoreScreenSize() {
+    const int preset = AppSettings().windowSize;
+    const int w = m_screen.width(), h = m_screen.height();
+    int index = 0;
+    if (preset == 800 && w >= 800 && h >= 600) index = 1;
+    else if (preset == 1024 && w >= 1024 && h >= 768) index = 2;
+    else if (preset == 1280 && w >= 1280 && h >= 1024) index = 3;
+    const double factors[4] = {1.0, 1.25, 1.6, 2.0};
+    common::SetWindowSizeFactor(factors[index]);
+    m_screenIndex = index;
+    UpdateScreenChecks();
+}
+
+void TMain::UpdateScreenChecks() {
+    for (int i = 0; i < 4; ++i) m_screenActions[size_t(i)]->setChecked(i == m_screenIndex);
+}
+
+double TMain::Factor() const { return common::WindowSizeFactor(); }
+
+// Older data files of earlier versions are offered for conversion here once
+// the conversion feature is in place.
+void TMain::CheckForConversion() {}
+
+bool TMain::CheckDBaseFormat(const QString& path) {
+    std::string message;
+    const bool ok = store::CheckDBaseFormat(m_checkTable, path.toStdString(), &message);
+    if (!ok) Ui().Message(kErrorTitle, QString::fromStdString(message), common::MessageIcon::Error);
+    return ok;
+}
+
+void TMain::SetCaptionFor(const QString& path) {
+    setWindowTitle(kCaption + " (" + ToQ(store::TableNameOf(path.toStdString())) + ")");
+}
+
+QString TMain::IndexFilePath() const { return ToQ(m_itemTable.IndexFilePath()); }
+
+void TMain::OpenItemTable(bool rebuildIndex) {
+    m_itemTable.SetExclusive(false);
+    m_itemTable.SetReadOnly(false);
+    m_itemTable.SetActiveIndex("");
+    m_itemTable.Open();
+    if (!m_sortExpression.empty()) {
+        const auto names = m_itemTable.IndexNames();
+        bool present = false;
+        for (const auto& n : names) present = present || QString::fromStdString(n).compare(find::kSortTagName, Qt::CaseInsensitive) == 0;
+        const bool current = present && m_itemTable.IndexExpression(find::kSortTagName) == m_sortExpression;
+        if (rebuildIndex || !current) {
+            if (present) m_itemTable.DeleteIndex(find::kSortTagName);
+            m_itemTable.AddIndex(find::kSortTagName, m_sortExpression);
+        }
+        m_itemTable.SetActiveIndex(find::kSortTagName);
+    }
+    m_itemTable.SetFiltered(m_searchFlag);
+    m_itemTable.First();
+}
+
+void TMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        FormShow();
+        QTimer::singleShot(0, this, [this] { FormActivate(); });
+    }
+}
+
+void TMain::FormShow() {
+    common::WindowLayout::ApplyFonts(*this, AppSettings().scheme);
+    SetViewerOptions();
+    ApplyMainColors();
+    LoadGridPickLists();
+    DisplayCount();
+}
+
+void TMain::FormActivate() {
+    if (m_activated) return;
+    m_activated = true;
+    if (AppSettings().showTips) appearance::ShowTipOfDay(this);
+}
+
+void TMain::ApplyMainColors() {
+    const common::ColorGroup& g = AppSettings().scheme.Group(common::WindowGroup::Main);
+    common::WindowLayout::SetBackground(*centralWidget(), g[common::ColorSlot::MainBackground]);
+    for (QWidget* w : {static_cast<QWidget*>(m_viewerLabel), static_cast<QWidget*>(m_navigatorLabel)})
+        common::WindowLayout::SetBackground(*w, g[common::ColorSlot::MainBackground]);
+    common::WindowLayout::SetTextColor(*m_viewerLabel, g[common::ColorSlot::MajorTitle]);
+    common::WindowLayout::SetTextColor(*m_navigatorLabel, g[common::ColorSlot::MinorTitle]);
+}
+
+// The grid's pick lists are read from their files with the pick-list feature.
+void TMain::LoadGridPickLists() {}
+
+QStringList& TMain::GridPickList(common::PickList list) { return m_gridPickLists[size_t(int(list) - 1)]; }
+
+void TMain::closeEvent(QCloseEvent* event) {
+    FormClose();
+    event->accept();
+}
+
+void TMain::FormClose() {
+    m_searchFlag = false;
+    common::Settings& s = AppSettings();
+    s.mainWindowLeft = x();
+    s.mainWindowTop = y();
+    s.mainWindowWidth = width();
+    s.mainWindowHeight = height();
+    common::SaveAppSettings();
+    m_itemTable.Close();
+    if (m_help) m_help->close();
+}
+
+// ---------------------------------------------------------------- layout
+
+void TMain::SetButtonBar() {
+    const int mode = AppSettings().buttonBar;
+    if (mode < 1 || mode > 3) return;
+    for (int i = 0; i < 3; ++i) m_accessActions[size_t(i)]->setChecked(i + 1 == mode);
+    for (QPushButton* b : m_letterButtons) b->setEnabled(mode == 2);
+    for (QPushButton* b : m_letterButtons) b->setVisible(mode == 2);
+    for (QFrame* f : m_bevels) f->setVisible(mode == 2);
+    m_letterBox->setVisible(mode == 2);
+    m_speedPanel->setVisible(mode == 1);
+    m_speedPanel->setEnabled(mode == 1);
+    m_navigatorLabel->setVisible(mode == 2);
+    // The navigator sits in the top bar, except with no bar at all, where it
+    // moves into the viewer's title row.
+    if (mode == 3) {
+        m_headerLayout->addWidget(m_navigator);
+        m_topBar->setVisible(false);
+    } else {
+        m_navBoxLayout->addWidget(m_navigator, 0, Qt::AlignHCenter);
+        m_topBar->setVisible(true);
+    }
+    m_navigator->setVisible(true);
+    if (m_endSearchButton) m_endSearchButton->setEnabled(mode == 2 && m_searchFlag);
+}
+
+void TMain::ChooseAccessMode(int mode) {
+    AppSettings().buttonBar = mode;
+    SetButtonBar();
+}
+
+// ---------------------------------------------------------------- grid
+
+void TMain::SetViewerOptions() {
+    const common::Settings& s = AppSettings();
+    const common::DisplayScheme& scheme = s.scheme;
+    m_grid->setTabKeyNavigation(true);
+    m_grid->horizontalHeader()->setSectionsMovable(false);
+    m_grid->verticalHeader()->setVisible(s.gridRowIndicator);
+    m_grid->horizontalHeader()->setVisible(s.gridShowTitles);
+    m_grid->setShowGrid(false);  // the delegate draws the lines the options ask for
+    if (auto* d = dynamic_cast<GridDelegate*>(m_grid->itemDelegate())) d->SetLines(s.gridColumnLines, s.gridRowLines);
+    if (s.gridFieldEditing) {
+        m_grid->setSelectionBehavior(QAbstractItemView::SelectItems);
+        m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+        m_grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                                QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
+    } else {
+        m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+        m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+        m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    }
+    m_model->SetEditable(s.gridFieldEditing);
+    m_navigator->SetEditingAllowed(s.gridFieldEditing);
+
+    m_grid->setFont(scheme.gridFont);
+    QPalette pal = m_grid->palette();
+    pal.setColor(QPalette::Base, s.gridCellColor);
+    pal.setColor(QPalette::Text, scheme.gridFontColor);
+    m_grid->setPalette(pal);
+    m_model->SetCellLook(scheme.gridFont, scheme.gridFontColor, s.gridCellColor);
+    const int a = s.gridTitleAlignment;
+    if (a >= 1 && a <= 3) {
+        const Qt::Alignment align = a == 1 ? Qt::AlignLeft : (a == 2 ? Qt::AlignHCenter : Qt::AlignRight);
+        m_model->SetTitleAlignment(align);
+        m_grid->horizontalHeader()->setDefaultAlignment(align | Qt::AlignVCenter);
+    }
+    QFont titleFont = scheme.gridTitleFont;
+    m_grid->horizontalHeader()->setFont(titleFont);
+    m_grid->horizontalHeader()->setStyleSheet(
+        QString("QHeaderView::section { background-color: %1; color: %2; border: 1px solid #808080; padding: 1px; }")
+            .arg(s.gridTitleBackground.name(), scheme.gridTitleFontColor.name()));
+
+    std::vector<int> columns;
+    QStringList titles;
+    for (int j = 1; j <= store::kItemFieldCount; ++j) {
+        int position = 1;
+        for (int p = 1; p <= store::kItemFieldCount; ++p)
+            if (s.Field(p).order == j) { position = p; break; }
+        if (!s.Field(position).display) continue;
+        columns.push_back(position);
+        titles << s.Field(position).title;
+    }
+    m_model->SetColumns(columns, titles);
+    const QFontMetrics metrics(scheme.gridFont);
+    const int charWidth = std::max(1, metrics.averageCharWidth());
+    for (size_t c = 0; c < columns.size(); ++c)
+        m_grid->setColumnWidth(int(c), charWidth * std::clamp(s.Field(columns[c]).width, 1, 255) + 6);
+    m_grid->verticalHeader()->setDefaultSectionSize(metrics.height() + 6);
+    RefreshGrid();
+}
+
+void TMain::RefreshGrid() {
+    if (m_itemTable.IsOpen()) m_itemTable.Refresh();
+    m_model->Reload();
+    SyncGridToTable();
+}
+
+void TMain::SyncGridToTable() {
+    if (!m_itemTable.IsOpen() || !m_itemTable.HasCurrent()) {
+        m_model->SetIndicatorRow(-1);
+        return;
+    }
+    const int row = m_model->RowOfRecord(m_itemTable.RecNo());
+    m_model->SetIndicatorRow(row);
+    if (row < 0) return;
+    const int column = std::max(0, m_grid->currentIndex().column());
+    const QModelIndex index = m_model->index(row, std::min(column, std::max(0, m_model->columnCount() - 1)));
+    if (m_grid->currentIndex().row() != row) {
+        const QSignalBlocker block(m_grid->selectionModel());
+        m_grid->setCurrentIndex(index);
+        m_grid->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect |
+                                                    (m_model->Editable() ? QItemSelectionModel::NoUpdate
+                                                                         : QItemSelectionModel::Rows));
+    }
+    m_grid->scrollTo(index);
+}
+
+void TMain::GridRowChanged(int row) {
+    if (row < 0 || row >= m_model->rowCount() || !m_itemTable.IsOpen()) return;
+    Guard([this, row] {
+        m_itemTable.GoTo(m_model->RecordOfRow(row));
+        m_model->SetIndicatorRow(row);
+    });
+}
+
+void TMain::NavigatorClicked(RecordNavigator::Button button) {
+    switch (button) {
+    case RecordNavigator::First: m_itemTable.First(); break;
+    case RecordNavigator::Prior: m_itemTable.Prior(); break;
+    case RecordNavigator::Next: m_itemTable.Next(); break;
+    case RecordNavigator::Last: m_itemTable.Last(); break;
+    case RecordNavigator::Delete: DoDelete(); return;
+    case RecordNavigator::Refresh: RefreshGrid(); DisplayCount(); return;
+    case RecordNavigator::Insert: {
+        m_itemTable.Append();
+        m_itemTable.SetText("Warranty", "No");
+        m_itemTable.Post();
+        RefreshGrid();
+        DisplayCount();
+        const QModelIndex index = m_grid->currentIndex();
+        if (index.isValid()) m_grid->edit(index);
+        return;
+    }
+    case RecordNavigator::Edit:
+        if (m_grid->currentIndex().isValid()) m_grid->edit(m_grid->currentIndex());
+        return;
+    case RecordNavigator::Post:
+        // Leaving the cell editor commits what it holds.
+        m_grid->setFocus();
+        return;
+    case RecordNavigator::Cancel:
+        m_grid->setFocus();
+        m_model->Reload();
+        SyncGridToTable();
+        return;
+    }
+    SyncGridToTable();
+}
+
+// ---------------------------------------------------------------- search state
+
+void TMain::SetSearchTest(RecordTest test) { m_searchTest = std::move(test); }
+
+void TMain::EnableEndSearch() {
+    m_searchFlag = true;
+    m_endSearchAction->setEnabled(true);
+    m_endSearchButton->setEnabled(AppSettings().buttonBar == 2);
+    m_endSearchSpeed->setEnabled(true);
+    m_searchOnLabel->setVisible(true);
+    m_itemTable.SetFiltered(true);
+}
+
+void TMain::DisableEndSearch() {
+    m_searchFlag = false;
+    m_endSearchAction->setEnabled(false);
+    m_endSearchButton->setEnabled(false);
+    m_endSearchSpeed->setEnabled(false);
+    m_searchOnLabel->setVisible(false);
+    m_itemTable.SetFiltered(false);
+}
+
+void TMain::DoEndSearch() {
+    DisableEndSearch();
+    if (m_itemTable.IsOpen()) {
+        m_itemTable.Close();
+        m_itemTable.Open();
+    }
+    SetViewerOptions();
+    DisplayCount();
+}
+
+void TMain::BuildSortString() { m_sortExpression = find::BuildSortString(AppSettings().sortFields); }
+
+void TMain::DisplayCount() {
+    m_countLabel->setText(m_itemTable.IsOpen() ? QString::number(m_itemTable.RecordCount()) : QString("0"));
+}
+
+// ---------------------------------------------------------------- commands
+
+void TMain::Guard(const std::function<void()>& command) {
+    try {
+        command();
+    } catch (const store::EngineError& e) {
+        m_itemTable.Cancel();
+        Ui().Message(kErrorTitle, QString::fromUtf8(e.what()), common::MessageIcon::Error);
+    } catch (const std::exception& e) {
+        m_itemTable.Cancel();
+        Ui().Message(kErrorTitle, QString::fromUtf8(e.what()), common::MessageIcon::Error);
+    }
+}
+
+void TMain::SwitchTo(const QString& path, bool indexAlways) {
+    common::Settings& s = AppSettings();
+    const QString previous = s.lastDatabase;
+    s.lastDatabase = path;
+    m_itemTable.Close();
+    store::PointAt(m_itemTable, path.toStdString());
+    SetCaptionFor(path);
+    const bool rebuild = indexAlways || !store::DBaseInUse(m_checkTable, path.toStdString());
+    OpenItemTable(rebuild);
+    SetViewerOptions();
+    DoLastFiles(previous, path);
+}
+
+void TMain::DoOpen() {
+    common::FileRequest request;
+    request.title = "Open Database File";
+    request.filter = "Database Files (*.DBF)|*.DBF";
+    request.defaultExtension = "DBF";
+    request.mustExist = true;
+    request.directory = QFileInfo(AppSettings().lastDatabase).absolutePath();
+    const auto chosen = Ui().OpenFile(request);
+    if (chosen) {
+        if (!chosen->right(4).toUpper().endsWith(".DBF")) {
+            Ui().Message(kErrorTitle, "Invalid file type selected.", common::MessageIcon::Error);
+        } else if (CheckDBaseFormat(*chosen)) {
+            if (m_searchFlag) DoEndSearch();
+            SwitchTo(*chosen, false);
+        }
+    }
+    DisplayCount();
+}
+
+void TMain::DoNew() {
+    common::FileRequest request;
+    request.title = "New Database File";
+    request.filter = "Database Files (*.DBF)|*.DBF";
+    request.defaultExtension = "DBF";
+    request.askOverwrite = true;
+    request.directory = QFileInfo(AppSettings().lastDatabase).absolutePath();
+    const auto chosen = Ui().SaveFile(request);
+    if (chosen) {
+        if (m_searchFlag) DoEndSearch();
+        if (!chosen->right(4).toUpper().endsWith(".DBF")) {
+            Ui().Message(kErrorTitle, "Invalid file type selected.", common::MessageIcon::Error);
+        } else {
+            std::string message;
+            if (store::MakeNewDB(m_createTable, m_checkTable, chosen->toStdString(), &message))
+                SwitchTo(*chosen, true);
+            else if (!message.empty())
+                Ui().Message(kErrorTitle, QString::fromStdString(message), common::MessageIcon::Error);
+        }
+    }
+    DisplayCount();
+}
+
+void TMain::OpenSaveFile(const QString& path) {
+    if (!path.isEmpty() && !QFileInfo::exists(path)) {
+        Ui().Message(kErrorTitle, "The database \"" + path + "\" no longer exists.", common::MessageIcon::Error);
+    } else if (CheckDBaseFormat(path)) {
+        if (m_searchFlag) DoEndSearch();
+        SwitchTo(path, false);
+    }
+    DisplayCount();
+}
+
+void TMain::DoLastFiles(const QString& previous, const QString& current) {
+    auto& files = AppSettings().lastFiles;
+    for (int k = 0; k < common::kRecentFileCount; ++k) {
+        if (files[size_t(k)] == current) {
+            for (int j = k; j + 1 < common::kRecentFileCount; ++j) files[size_t(j)] = files[size_t(j + 1)];
+            files[common::kRecentFileCount - 1].clear();
+            break;
+        }
+    }
+    for (int j = common::kRecentFileCount - 1; j > 0; --j) files[size_t(j)] = files[size_t(j - 1)];
+    files[0] = previous;
+    SetMenuLastFiles();
+}
+
+void TMain::SetMenuLastFiles() {
+    const auto& files = AppSettings().lastFiles;
+    bool any = false;
+    for (const auto& f : files) any = any || !f.isEmpty();
+    m_recentSeparator->setVisible(any);
+    for (int i = 0; i < common::kRecentFileCount; ++i) {
+        QAction* a = m_recentActions[size_t(i)];
+        const QString& f = files[size_t(i)];
+        a->setText(QString("&%1   %2").arg(i + 1).arg(f));
+        a->setVisible(any && !f.isEmpty());
+    }
+}
+
+// The item editor arrives with the item editor feature; the count follows
+// every command that may change the records.
+void TMain::DoAdd() {
+    m_editorMode = 1;
+    DisplayCount();
+}
+
+void TMain::DoEdit() {
+    m_editorMode = 2;
+    DisplayCount();
+}
+
+void TMain::DoCopy() {
+    m_editorMode = 3;
+    DisplayCount();
+}
+
+void TMain::DoDelete() {
+    const common::Answer answer =
+        Ui().Ask("Confirm", "Delete this record?", common::Buttons::YesNo, common::Answer::No);
+    try {
+        if (answer == common::Answer::Yes) {
+            m_itemTable.Delete();
+            RefreshGrid();
+        }
+    } catch (...) {
+        DisplayCount();
+        throw;
+    }
+    DisplayCount();
+}
+
+void TMain::DoImport() { DisplayCount(); }
+void TMain::DoExport() {}
+void TMain::DoSearch() { DisplayCount(); }
+
+void TMain::DoFind() {
+    if (m_locate && m_locate->DoFind()) SyncGridToTable();
+}
+
+void TMain::DoFindNext() {
+    if (m_locate && m_locate->DoFindNext()) SyncGridToTable();
+}
+
+void TMain::DoReports() {}
+void TMain::DoViewer() {}
+void TMain::DoSortOrder() {}
+void TMain::DoBackup() {}
+void TMain::DoRestore() { DisplayCount(); }
+void TMain::DoSearchAndReplace() {}
+void TMain::MenuPackClick() {}
+void TMain::MenuRebuildClick() {}
+void TMain::EditAList(common::PickList) {}
+void TMain::ColorMenu(int) {}
+
+void TMain::PrinterSetup() {
+    if (Ui().SetupPrinter(m_printer)) return;
+}
+
+void TMain::ChooseScreenSize(int preset) {
+    common::Settings& s = AppSettings();
+    UpdateScreenChecks();
+    if (preset == s.windowSize) return;
+    const int presets[4] = {640, 800, 1024, 1280};
+    const int heights[4] = {480, 600, 768, 1024};
+    const double factors[4] = {1.0, 1.25, 1.6, 2.0};
+    int index = 0;
+    while (index < 4 && presets[index] != preset) ++index;
+    if (index == 4) return;
+    if (index > 0 && (m_screen.width() < presets[index] || m_screen.height() < heights[index])) {
+        Ui().Message(kErrorTitle,
+                     QString("Your current screen resolution does not support %1 x %2 pixels.")
+                         .arg(presets[index])
+                         .arg(heights[index]),
+                     common::MessageIcon::Error);
+        return;
+    }
+    m_screenIndex = index;
+    UpdateScreenChecks();
+    s.windowSize = preset;
+    common::SetWindowSizeFactor(factors[index]);
+}
+
+void TMain::FontMenu(int which) {
+    common::DisplayScheme& scheme = AppSettings().scheme;
+    QFont& font = which == 1 ? scheme.labelFont : (which == 2 ? scheme.editFont : scheme.buttonFont);
+    const auto chosen = Ui().ChooseFont({font, Qt::black}, false);
+    if (!chosen) return;
+    font.setFamily(chosen->font.family());
+    font.setBold(chosen->font.bold());
+    font.setItalic(chosen->font.italic());
+    common::WindowLayout::ApplyFonts(*this, scheme);
+}
+
+void TMain::ChooseCurrencyFormat(int format) {
+    AppSettings().currencyFormat = format;
+    m_currencyActions[0]->setChecked(format == 1);
+    m_currencyActions[1]->setChecked(format == 2);
+}
+
+void TMain::ChooseNumericFormat(int format) {
+    AppSettings().numericFormat = format;
+    m_numericActions[0]->setChecked(format == 1);
+    m_numericActions[1]->setChecked(format == 2);
+}
+
+void TMain::ChooseDateFormat(int number) {
+    common::Settings& s = AppSettings();
+    for (int i = 0; i < 12; ++i) m_dateActions[size_t(i)]->setChecked(i + 1 == s.dateFormat);
+    if (number == s.dateFormat || !common::DateFormats::Apply(number)) return;
+    for (int i = 0; i < 12; ++i) m_dateActions[size_t(i)]->setChecked(i + 1 == number);
+    s.dateFormat = number;
+    m_model->Reload();
+    SyncGridToTable();
+}
+
+void TMain::HelpContents() { Ui().OpenHelp({}); }
+
+void TMain::ShowTips() { appearance::ShowTipOfDay(this); }
+
+void TMain::About() {
+    Ui().Message("About Halvenor Inventory",
+                 "Halvenor Inventory 95\nVersion " + QString(HALVENOR_VERSION) +
+                     "\n\nKeeps the inventory of a household's possessions: what each item is, where it is, "
+                     "what it cost and what it is worth.",
+                 common::MessageIcon::Information);
+}
+
+void TMain::OtherProducts() {
+    Ui().Message("Other Products", "There are no other Halvenor products yet.", common::MessageIcon::Information);
+}
+
+}  // namespace shell

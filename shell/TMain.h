@@ -1,0 +1,206 @@
+#pragma once
+// The main window: it opens the item table at start, shows its items in the
+// Inventory Viewer grid with their count, and reaches every function of the
+// program through one set of commands, each shared by its menu item, speed
+// button and lettered button. It owns the item table, the check table and
+// the create table, the search flag and the sort expression, and lends them
+// to the other windows through MainContext.
+
+#include <QMainWindow>
+#include <QPrinter>
+#include <array>
+#include <memory>
+#include <optional>
+
+#include "MainContext.h"
+#include "RecordNavigator.h"
+#include "Settings.h"
+
+class QAction;
+class QActionGroup;
+class QFrame;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTableView;
+class QToolButton;
+class QHBoxLayout;
+class QVBoxLayout;
+
+namespace find {
+class TMyLocateDialog;
+}
+
+namespace shell {
+
+class HelpWindow;
+class ItemGridModel;
+
+class TMain : public QMainWindow, public common::MainContext {
+    Q_OBJECT
+
+public:
+    // Runs the start-up steps. screen overrides the display's size (tests).
+    explicit TMain(std::optional<QSize> screen = std::nullopt, QWidget* parent = nullptr);
+    ~TMain() override;
+
+    // False when no item table could be opened or created: the program ends.
+    bool Created() const { return m_created; }
+
+    // MainContext
+    QWidget* Window() override { return this; }
+    store::Table& ItemTable() override { return m_itemTable; }
+    store::Table& CheckTable() override { return m_checkTable; }
+    store::Table& CreateTable() override { return m_createTable; }
+    int& EditorMode() override { return m_editorMode; }
+    bool SearchOn() const override { return m_searchFlag; }
+    void SetSearchTest(RecordTest test) override;
+    void EnableEndSearch() override;
+    void DisableEndSearch() override;
+    void DoEndSearch() override;
+    const std::string& SortExpression() const override { return m_sortExpression; }
+    void BuildSortString() override;
+    void SetViewerOptions() override;
+    void DisplayCount() override;
+    void RefreshGrid() override;
+    QStringList& GridPickList(common::PickList list) override;
+
+    // Window events of the start-up and close sequence.
+    void FormShow();
+    void FormActivate();
+    void FormClose();
+    void SetButtonBar();
+
+    // Commands.
+    void DoOpen();
+    void DoNew();
+    void OpenSaveFile(const QString& path);
+    void DoLastFiles(const QString& previous, const QString& current);
+    void SetMenuLastFiles();
+    void DoAdd();
+    void DoEdit();
+    void DoCopy();
+    void DoDelete();
+    void DoImport();
+    void DoExport();
+    void DoSearch();
+    void DoFind();
+    void DoFindNext();
+    void DoReports();
+    void DoViewer();
+    void DoSortOrder();
+    void DoBackup();
+    void DoRestore();
+    void DoSearchAndReplace();
+    void MenuPackClick();
+    void MenuRebuildClick();
+    void PrinterSetup();
+    void ChooseScreenSize(int preset);
+    void ChooseAccessMode(int mode);
+    void ColorMenu(int target);
+    void FontMenu(int which);  // 1 label, 2 edit, 3 button
+    void ChooseCurrencyFormat(int format);
+    void ChooseNumericFormat(int format);
+    void ChooseDateFormat(int number);
+    void EditAList(common::PickList list);
+    void HelpContents();
+    void ShowTips();
+    void About();
+    void OtherProducts();
+
+    // Runs a command; an engine error the command did not expect is shown
+    // and the command abandoned.
+    void Guard(const std::function<void()>& command);
+
+    // What tests and other windows look at.
+    QLabel* CountLabel() const { return m_countLabel; }
+    QLabel* SearchOnLabel() const { return m_searchOnLabel; }
+    QLabel* ViewerLabel() const { return m_viewerLabel; }
+    QLabel* NavigatorLabel() const { return m_navigatorLabel; }
+    QFrame* SpeedPanel() const { return m_speedPanel; }
+    RecordNavigator* Navigator() const { return m_navigator; }
+    QTableView* Grid() const { return m_grid; }
+    ItemGridModel* GridModel() const { return m_model; }
+    const std::vector<QToolButton*>& SpeedButtons() const { return m_speedButtons; }
+    const std::vector<QPushButton*>& LetteredButtons() const { return m_letterButtons; }
+    const std::vector<QFrame*>& ButtonBevels() const { return m_bevels; }
+    QAction* Action(const QString& caption) const;
+    double Factor() const;
+    QString IndexFilePath() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    bool FormCreate();
+    void BuildMenus();
+    void BuildBody();
+    QAction* AddCommand(QMenu* menu, const QString& caption, const QKeySequence& shortcut,
+                        const std::function<void()>& command);
+    void ApplyMainColors();
+    void SwitchTo(const QString& path, bool indexAlways);
+    void OpenItemTable(bool rebuildIndex);
+    void SyncGridToTable();
+    void GridRowChanged(int row);
+    void NavigatorClicked(RecordNavigator::Button button);
+    void LoadGridPickLists();
+    void SetCaptionFor(const QString& path);
+    bool CheckDBaseFormat(const QString& path);
+    void RestoreScreenSize();
+    void UpdateScreenChecks();
+    void CheckForConversion();
+
+    bool m_created = false;
+    bool m_activated = false;
+    bool m_shown = false;
+    store::Table m_itemTable;
+    store::Table m_checkTable;
+    store::Table m_createTable;
+    int m_editorMode = 1;
+    bool m_searchFlag = false;
+    RecordTest m_searchTest;
+    std::string m_sortExpression;
+    QSize m_screen;
+    int m_screenIndex = 0;  // the checked screen size: 640, 800, 1024, 1280
+    std::array<QStringList, common::kPickListCount> m_gridPickLists;
+    std::unique_ptr<find::TMyLocateDialog> m_locate;
+    QPrinter m_printer;
+    HelpWindow* m_help = nullptr;
+
+    // Controls.
+    QWidget* m_topBar = nullptr;
+    QFrame* m_speedPanel = nullptr;
+    QWidget* m_letterBox = nullptr;
+    QWidget* m_navBox = nullptr;
+    QVBoxLayout* m_navBoxLayout = nullptr;
+    QHBoxLayout* m_topLayout = nullptr;
+    QHBoxLayout* m_headerLayout = nullptr;
+    std::vector<QToolButton*> m_speedButtons;
+    std::vector<QPushButton*> m_letterButtons;
+    std::vector<QFrame*> m_bevels;
+    QLabel* m_navigatorLabel = nullptr;
+    RecordNavigator* m_navigator = nullptr;
+    QFrame* m_viewerBevel = nullptr;
+    QLabel* m_viewerLabel = nullptr;
+    QLabel* m_searchOnLabel = nullptr;
+    QLabel* m_countLabel = nullptr;
+    QLabel* m_count2Label = nullptr;
+    QTableView* m_grid = nullptr;
+    ItemGridModel* m_model = nullptr;
+    QPushButton* m_endSearchButton = nullptr;
+    QToolButton* m_endSearchSpeed = nullptr;
+
+    // Menu items with check marks or that come and go.
+    std::vector<std::pair<QString, QAction*>> m_actions;
+    QAction* m_endSearchAction = nullptr;
+    std::array<QAction*, 4> m_screenActions{};
+    std::array<QAction*, 3> m_accessActions{};
+    std::array<QAction*, 2> m_currencyActions{};
+    std::array<QAction*, 2> m_numericActions{};
+    std::array<QAction*, 12> m_dateActions{};
+    std::array<QAction*, common::kRecentFileCount> m_recentActions{};
+    QAction* m_recentSeparator = nullptr;
+};
+
+}  // namespace shell
