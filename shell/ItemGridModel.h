@@ -35,7 +35,9 @@ public:
     int RowOfRecord(uint32_t recno) const;
     uint32_t RecordOfRow(int row) const { return m_rows[size_t(row)]; }
     // Position (1 to 22) of a column.
-    int PositionOfColumn(int column) const { return m_columns[size_t(column)]; }
+    int PositionOfColumn(int column) const {
+        return column >= 0 && size_t(column) < m_columns.size() ? m_columns[size_t(column)] : 0;
+    }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

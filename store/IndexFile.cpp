@@ -35,6 +35,7 @@ public:
     }
     void PutArray(const std::vector<uint32_t>& v) {
         Put<uint32_t>(uint32_t(v.size()));
+        if (v.empty()) return;
         const char* p = reinterpret_cast<const char*>(v.data());
         buf.insert(buf.end(), p, p + v.size() * sizeof(uint32_t));
     }
@@ -63,7 +64,7 @@ public:
         uint32_t len = 0;
         if (!Get(len) || (m_n - m_pos) / sizeof(uint32_t) < len) return false;
         v.resize(len);
-        std::memcpy(v.data(), m_p + m_pos, size_t(len) * sizeof(uint32_t));
+        if (len > 0) std::memcpy(v.data(), m_p + m_pos, size_t(len) * sizeof(uint32_t));
         m_pos += size_t(len) * sizeof(uint32_t);
         return true;
     }
