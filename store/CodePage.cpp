@@ -62,6 +62,9 @@ CodePage::CodePage(int number) {
 }
 
 std::string CodePage::Decode(std::string_view bytes) const {
+    bool ascii = true;
+    for (char ch : bytes) ascii = ascii && static_cast<unsigned char>(ch) < 0x80;
+    if (ascii) return std::string(bytes);
     std::string out;
     out.reserve(bytes.size());
     for (char ch : bytes) {
@@ -73,6 +76,9 @@ std::string CodePage::Decode(std::string_view bytes) const {
 }
 
 std::optional<std::string> CodePage::Encode(std::string_view utf8, std::string* bad) const {
+    bool ascii = true;
+    for (char ch : utf8) ascii = ascii && static_cast<unsigned char>(ch) < 0x80;
+    if (ascii) return std::string(utf8);
     std::string out;
     out.reserve(utf8.size());
     for (size_t i = 0; i < utf8.size();) {

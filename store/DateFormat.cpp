@@ -72,9 +72,14 @@ std::string Date::ToStorage() const {
 
 std::optional<Date> Date::FromStorage(std::string_view s) {
     if (s.size() != 8 || !AllDigits(s)) return std::nullopt;
-    const int y = std::stoi(std::string(s.substr(0, 4)));
-    const int m = std::stoi(std::string(s.substr(4, 2)));
-    const int d = std::stoi(std::string(s.substr(6, 2)));
+    auto digits = [&](size_t from, size_t n) {
+        int v = 0;
+        for (size_t i = from; i < from + n; ++i) v = v * 10 + (s[i] - '0');
+        return v;
+    };
+    const int y = digits(0, 4);
+    const int m = digits(4, 2);
+    const int d = digits(6, 2);
     if (!IsValid(y, m, d)) return std::nullopt;
     return Date{y, m, d};
 }
@@ -103,17 +108,28 @@ std::string DateFormat::Pattern() const {
 }
 
 std::string DateFormat::Format(const Date& d) const {
-    char year[8];
-    if (m_fourDigitYear) std::snprintf(year, sizeof year, "%04d", d.year % 10000);
-    else std::snprintf(year, sizeof year, "%02d", d.year % 100);
-    const std::string m = std::to_string(d.month), dd = std::to_string(d.day);
-    const std::string s(1, m_separator);
+    // Built by hand: this runs for every date the grid, reports and exports show.
+    char buf[16];
+    char* p = buf;
+    auto number = [&p](int v, int minDigits) {
+        char tmp[8];
+        int n = 0;
+        do {
+            tmp[n++] = char('0' + v % 10);
+            v /= 10;
+        } while (v > 0 || n < minDigits);
+        while (n > 0) *p++ = tmp[--n];
+    };
+    auto year = [&] {
+        if (m_fourDigitYear) number(d.year % 10000, 4);
+        else number(d.year % 100, 2);
+    };
     switch (m_order) {
-    case Order::MonthDayYear: return m + s + dd + s + year;
-    case Order::DayMonthYear: return dd + s + m + s + year;
-    case Order::YearMonthDay: return year + s + m + s + dd;
+    case Order::MonthDayYear: number(d.month, 1); *p++ = m_separator; number(d.day, 1); *p++ = m_separator; year(); break;
+    case Order::DayMonthYear: number(d.day, 1); *p++ = m_separator; number(d.month, 1); *p++ = m_separator; year(); break;
+    case Order::YearMonthDay: year(); *p++ = m_separator; number(d.month, 1); *p++ = m_separator; number(d.day, 1); break;
     }
-    return {};
+    return std::string(buf, p);
 }
 
 std::string DateFormat::FormatPadded(const Date& d) const {

@@ -155,6 +155,7 @@ void DbfFile::Open(const std::string& path, Access access, bool exclusiveLock) {
     m_fd = fd;
     m_access = access;
     m_path = path;
+    PutDate(m_today);
     try {
         LockReads();
         ::fstat(fd, &st);
@@ -179,18 +180,28 @@ void DbfFile::Close() {
 }
 
 void DbfFile::Map(uint64_t size) {
+    if (m_map && size <= m_mapCapacity) {
+        // Pages past the end of the file are never read: the record count
+        // only covers what the file holds.
+        m_mapSize = size;
+        return;
+    }
     Unmap();
     if (size == 0) return;
-    void* p = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, m_fd, 0);
+    // Room for growth, so that appending does not remap the file each time.
+    const size_t capacity = size + size / 4 + (size_t(64) << 20);
+    void* p = ::mmap(nullptr, capacity, PROT_READ, MAP_SHARED, m_fd, 0);
     if (p == MAP_FAILED) throw EngineError(SysError("Cannot read", m_path));
     m_map = static_cast<const char*>(p);
     m_mapSize = size;
+    m_mapCapacity = capacity;
 }
 
 void DbfFile::Unmap() {
-    if (m_map) ::munmap(const_cast<char*>(m_map), m_mapSize);
+    if (m_map) ::munmap(const_cast<char*>(m_map), m_mapCapacity);
     m_map = nullptr;
     m_mapSize = 0;
+    m_mapCapacity = 0;
 }
 
 void DbfFile::ParseHeader(const std::string& path, const char* data, uint64_t size) {
@@ -263,6 +274,14 @@ void DbfFile::ParseHeader(const std::string& path, const char* data, uint64_t si
     m_layout = RecordLayout(std::move(fields), codePage);
 }
 
+FileState DbfFile::State() const {
+    if (m_knownStale) {
+        m_known = StatNow();
+        m_knownStale = false;
+    }
+    return m_known;
+}
+
 FileState DbfFile::StatNow() const {
     struct stat st{};
     FileState s;
@@ -292,6 +311,7 @@ void DbfFile::SetProductionIndexFlag(bool on) {
         throw;
     }
     m_known = StatNow();
+    m_knownStale = false;
     UnlockWrites();
 }
 
@@ -328,6 +348,7 @@ void DbfFile::UnlockWrites() {
 }
 
 bool DbfFile::Sync() {
+    if (Sole()) return false;
     LockReads();
     try {
         const bool changed = SyncLocked();
@@ -356,6 +377,13 @@ bool DbfFile::SyncLocked() {
 }
 
 bool DbfFile::WriteRecord(uint32_t recno, const char* data) {
+    if (Sole()) {
+        if (recno >= m_count) throw EngineError("Record " + std::to_string(recno + 1) + " does not exist.");
+        WriteAll(m_fd, data, size_t(m_layout.RecordLength()),
+                 off_t(m_headerLength + uint64_t(recno) * m_layout.RecordLength()), m_path);
+        m_knownStale = true;
+        return false;
+    }
     LockWrites();
     bool foreign = false;
     try {
@@ -373,34 +401,47 @@ bool DbfFile::WriteRecord(uint32_t recno, const char* data) {
 }
 
 void DbfFile::WriteHeaderCount(uint32_t count) {
-    unsigned char head[8];
-    if (::pread(m_fd, head, 4, 0) != 4) throw EngineError(SysError("Cannot read", m_path));
-    PutDate(head + 1);
-    PutLe32(head + 4, count);
-    WriteAll(m_fd, head + 1, 7, 1, m_path);
+    unsigned char head[7];
+    std::memcpy(head, m_today, 3);
+    PutLe32(head + 3, count);
+    WriteAll(m_fd, head, 7, 1, m_path);
 }
 
-uint32_t DbfFile::AppendRecord(const char* data, bool* foreign) {
+uint32_t DbfFile::AppendRecord(const char* data, bool* foreign) { return AppendRecords(data, 1, foreign); }
+
+uint32_t DbfFile::AppendRecords(const char* data, uint32_t count, bool* foreign) {
+    const size_t len = size_t(m_layout.RecordLength());
+    auto write = [&](uint32_t first) {
+        m_appendBuffer.assign(data, data + len * count);
+        m_appendBuffer.push_back(0x1A);
+        WriteAll(m_fd, m_appendBuffer.data(), m_appendBuffer.size(), off_t(m_headerLength + uint64_t(first) * len),
+                 m_path);
+        // The count follows the records, so a reader never counts a record
+        // that is not all there.
+        WriteHeaderCount(first + count);
+        m_count = first + count;
+        Map(uint64_t(m_headerLength) + uint64_t(m_count) * len + 1);
+    };
+    *foreign = false;
+    if (Sole()) {
+        const uint32_t first = m_count;
+        write(first);
+        m_knownStale = true;
+        return first;
+    }
     LockWrites();
-    uint32_t recno = 0;
+    uint32_t first = 0;
     try {
         *foreign = SyncLocked();
-        recno = m_count;
-        const size_t len = size_t(m_layout.RecordLength());
-        std::vector<char> buf(data, data + len);
-        buf.push_back(0x1A);
-        WriteAll(m_fd, buf.data(), buf.size(), off_t(m_headerLength + uint64_t(recno) * len), m_path);
-        WriteHeaderCount(recno + 1);
-        m_count = recno + 1;
-        const FileState now = StatNow();
-        if (now.size != m_mapSize) Map(now.size);
+        first = m_count;
+        write(first);
         m_known = StatNow();
     } catch (...) {
         UnlockWrites();
         throw;
     }
     UnlockWrites();
-    return recno;
+    return first;
 }
 
 void DbfFile::PackInto(const std::vector<uint32_t>& keep) {

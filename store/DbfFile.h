@@ -51,7 +51,7 @@ public:
     uint8_t Version() const { return m_version; }
     uint32_t RecordCount() const { return m_count; }
     const char* Record(uint32_t recno) const { return m_map + m_headerLength + size_t(recno) * m_layout.RecordLength(); }
-    FileState State() const { return m_known; }
+    FileState State() const;
 
     // Header byte 28: a production index is announced.
     bool ProductionIndexFlag() const;
@@ -65,6 +65,9 @@ public:
     // Appends a record; returns its number. *foreign is set when other
     // programs had changed the file (their appends come before ours).
     uint32_t AppendRecord(const char* data, bool* foreign);
+    // Appends count records lying one after the other in data with one
+    // write; returns the number of the first.
+    uint32_t AppendRecords(const char* data, uint32_t count, bool* foreign);
     // Re-reads the header; true when the file changed behind this handle.
     bool Sync();
 
@@ -75,6 +78,7 @@ public:
 
 private:
     void ParseHeader(const std::string& path, const char* data, uint64_t size);
+    // Makes the mapping cover size bytes of the file, with room to grow.
     void Map(uint64_t size);
     void Unmap();
     FileState StatNow() const;
@@ -93,8 +97,15 @@ private:
     uint32_t m_headerLength = 0;
     uint32_t m_count = 0;
     const char* m_map = nullptr;
-    size_t m_mapSize = 0;
-    FileState m_known;
+    size_t m_mapSize = 0;      // bytes of the file the mapping covers
+    size_t m_mapCapacity = 0;  // bytes mapped; growth within it needs no new mapping
+    uint8_t m_today[3] = {};   // header date of this session's writes
+    std::vector<char> m_appendBuffer;
+    mutable FileState m_known;
+    // With sole use nobody else writes: the state is read once when needed
+    // instead of after every write.
+    mutable bool m_knownStale = false;
+    bool Sole() const { return m_access == Access::Exclusive; }
 };
 
 template <class Keep>

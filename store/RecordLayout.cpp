@@ -179,6 +179,10 @@ std::string FormatNumber(double value) {
     if (!std::isfinite(value)) return "0";
     if (value == 0) return "0";
     char buf[400];
+    if (std::fabs(value) < 1e15 && value == std::floor(value)) {
+        const auto res = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(value));
+        return std::string(buf, res.ptr);
+    }
     const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
     if (res.ec != std::errc()) return "0";
     return std::string(buf, res.ptr);
@@ -206,9 +210,10 @@ std::optional<double> ParseNumber(std::string_view text) {
         if (expDigits == 0) return std::nullopt;
     }
     if (i != t.size()) return std::nullopt;
-    const std::string s(t);
-    const double v = std::strtod(s.c_str(), nullptr);
-    if (!std::isfinite(v)) return std::nullopt;
+    if (t.front() == '+') t.remove_prefix(1);
+    double v = 0;
+    const auto res = std::from_chars(t.data(), t.data() + t.size(), v);
+    if (res.ec != std::errc() || res.ptr != t.data() + t.size() || !std::isfinite(v)) return std::nullopt;
     return v;
 }
 

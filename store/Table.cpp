@@ -1,6 +1,7 @@
 #include "Table.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -62,8 +63,9 @@ std::string FormatFixed(double v, int length, int decimals, const std::string& f
     if (!std::isfinite(v)) throw EngineError("The value for field " + field + " is not a number.");
     if (v == 0) v = 0.0;
     char buf[512];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-    std::string s(buf);
+    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
+    if (res.ec != std::errc()) throw EngineError("The number for field " + field + " cannot be stored.");
+    std::string s(buf, res.ptr);
     if (s == "-0" || s.find_first_not_of("-0.") == std::string::npos) {
         if (!s.empty() && s[0] == '-') s.erase(0, 1);
     }
@@ -315,6 +317,15 @@ void Table::Close() {
     if (!IsOpen()) return;
     m_state = State::Browse;
     m_buffer.clear();
+    try {
+        FlushPending();
+    } catch (const EngineError&) {
+        m_bulk = false;
+        m_pending.clear();
+        m_pendingCount = 0;
+        throw;
+    }
+    m_bulk = false;
     if (m_indexDirty) {
         try {
             SaveIndex();
@@ -513,6 +524,7 @@ bool Table::Delivered(uint32_t recno) const {
 }
 
 void Table::EnsureView() {
+    FlushPending();
     if (m_viewValid) return;
     m_view.clear();
     const uint32_t count = m_file.RecordCount();
@@ -524,7 +536,15 @@ void Table::EnsureView() {
         if (filtering && !m_filter(RecordView(m_file.Record(r), layout))) return;
         m_view.push_back(r);
     };
-    if (m_active) {
+    if (m_active && filtering) {
+        // Asking the filter in file order reads the records front to back;
+        // in key order every record would be a jump across the file.
+        std::vector<uint8_t> accepted(count, 0);
+        for (uint32_t r = 0; r < count; ++r)
+            accepted[r] = !m_deleted[r] && m_filter(RecordView(m_file.Record(r), layout));
+        for (uint32_t r : m_active->order)
+            if (accepted[r]) m_view.push_back(r);
+    } else if (m_active) {
         for (uint32_t r : m_active->order) consider(r);
     } else {
         for (uint32_t r = 0; r < count; ++r) consider(r);
@@ -708,6 +728,7 @@ const char* Table::CurrentRecordBytes() const {
 
 RecordView Table::ViewOf(uint32_t recno) const {
     NeedOpen();
+    if (m_pendingCount > 0) const_cast<Table*>(this)->FlushPending();
     if (recno >= m_file.RecordCount()) throw EngineError("Record " + std::to_string(recno + 1) + " does not exist.");
     return RecordView(m_file.Record(recno), m_file.Layout());
 }
@@ -753,6 +774,7 @@ void Table::Append() {
 
 void Table::Edit() {
     NeedWritable();
+    FlushPending();
     if (m_state == State::Edit) return;
     if (m_state == State::Insert) throw EngineError("A new record is being inserted.");
     if (!m_current) throw EngineError("Cannot edit: the table has no current record.");
@@ -770,6 +792,15 @@ void Table::Post() {
     NeedEditing();
     const uint32_t before = m_file.RecordCount();
     uint32_t recno = 0;
+    if (m_state == State::Insert && m_bulk) {
+        m_buffer[0] = ' ';
+        m_pending.insert(m_pending.end(), m_buffer.begin(), m_buffer.end());
+        ++m_pendingCount;
+        m_state = State::Browse;
+        m_buffer.clear();
+        if (m_pendingCount >= 4096) FlushPending();
+        return;
+    }
     if (m_state == State::Insert) {
         bool foreign = false;
         m_buffer[0] = ' ';
@@ -803,8 +834,44 @@ void Table::Post() {
     m_bof = m_eof = false;
 }
 
+void Table::BeginBulkAppend() {
+    NeedWritable();
+    if (m_state != State::Browse) Post();
+    m_bulk = true;
+}
+
+void Table::EndBulkAppend() {
+    m_bulk = false;
+    if (IsOpen()) FlushPending();
+}
+
+void Table::FlushPending() {
+    if (m_pendingCount == 0) return;
+    const uint32_t before = m_file.RecordCount();
+    const uint32_t count = m_pendingCount;
+    bool foreign = false;
+    const uint32_t first = m_file.AppendRecords(m_pending.data(), count, &foreign);
+    m_pending.clear();
+    m_pendingCount = 0;
+    if (foreign) {
+        OnForeignChange(before);
+    } else {
+        m_deleted.resize(m_file.RecordCount(), 0);
+        for (auto& t : m_tags) {
+            // Many new records: one sort beats thousands of insertions.
+            if (count > t.order.size() / 8 + 64) BuildTag(t);
+            else
+                for (uint32_t r = first; r < first + count; ++r) TagInsert(t, r);
+        }
+    }
+    m_indexDirty = true;
+    m_current = first + count - 1;
+    InvalidateView();
+}
+
 void Table::Delete() {
     NeedWritable();
+    FlushPending();
     if (m_state == State::Insert) {
         Cancel();
         return;
@@ -817,11 +884,17 @@ void Table::Delete() {
     const char* rec = m_file.Record(recno);
     std::vector<char> marked(rec, rec + m_file.Layout().RecordLength());
     marked[0] = '*';
-    if (m_file.WriteRecord(recno, marked.data())) OnForeignChange(before);
+    const bool foreign = m_file.WriteRecord(recno, marked.data());
+    if (foreign) OnForeignChange(before);
     m_deleted[recno] = 1;
     m_indexDirty = true;
-    InvalidateView();
-    EnsureView();
+    if (!foreign && m_viewValid && m_pos < m_view.size() && m_view[m_pos] == recno) {
+        // Only this record leaves the view; the rest keeps its order.
+        m_view.erase(m_view.begin() + long(m_pos));
+    } else {
+        InvalidateView();
+        EnsureView();
+    }
     if (m_view.empty()) {
         m_current.reset();
         m_bof = m_eof = true;

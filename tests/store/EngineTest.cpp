@@ -291,6 +291,33 @@ private slots:
         }
     }
 
+    void bulkAppendKeepsEveryRecordAndTheIndex() {
+        Table t;
+        CreateItemTable(t, m_dir->path());
+        t.AddIndex("NewIndex", kSortExpr);
+        t.SetActiveIndex("NewIndex");
+        AppendItem(t, "first", "Zoo");
+        t.BeginBulkAppend();
+        for (int i = 0; i < 6000; ++i) {
+            AppendItem(t, "item " + std::to_string(i), i % 2 ? "Kitchen" : "Tools");
+            if (i == 2500) QCOMPARE(t.RecordCount(), 2502u);  // reading writes what was collected
+        }
+        // Another handle sees them once the bulk ends.
+        t.EndBulkAppend();
+        Table other;
+        other.SetDirectory(m_dir->path().toStdString());
+        other.SetTableName("MASTER");
+        other.SetReadOnly(true);
+        other.Open();
+        QCOMPARE(other.RecordCount(), 6001u);
+        QCOMPARE(WalkOrder(t), ReferenceOrder(t));
+        t.Close();
+        t.Open();
+        QCOMPARE(WalkOrder(t), ReferenceOrder(t));
+        t.Last();
+        QCOMPARE(t.GetText("Category"), std::string("Zoo"));
+    }
+
     void staleIndexIsRebuiltOnOpen() {
         Table t;
         CreateItemTable(t, m_dir->path());
