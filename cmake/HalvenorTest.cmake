@@ -6,6 +6,7 @@ function(halvenor_add_test name)
   cmake_parse_arguments(T "CORE" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} Qt6::Test)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
   target_compile_definitions(${name} PRIVATE
     HALVENOR_FIXTURES="${PROJECT_SOURCE_DIR}/../shared/fixtures"
     HALVENOR_SOURCE_DIR="${PROJECT_SOURCE_DIR}")

@@ -29,6 +29,7 @@
 #include "ItemGridModel.h"
 #include "ItemSchema.h"
 #include "ItemTable.h"
+#include "LegacyConversion.h"
 #include "QtUiServices.h"
 #include "ReportStartup.h"
 #include "Settings.h"
@@ -118,6 +119,7 @@ void TMain::BuildMenus() {
             Guard([this, i] { OpenSaveFile(AppSettings().lastFiles[size_t(i)]); });
         });
         m_recentActions[size_t(i)] = a;
+        m_actions.emplace_back(QString("&%1").arg(i + 1), a);
     }
 
     QMenu* records = bar->addMenu("&Records");
@@ -486,9 +488,32 @@ void TMain::UpdateScreenChecks() {
 
 double TMain::Factor() const { return common::WindowSizeFactor(); }
 
-// Older data files of earlier versions are offered for conversion here once
-// the conversion feature is in place.
-void TMain::CheckForConversion() {}
+void TMain::CheckForConversion() {
+    struct Old {
+        const char* file;
+        const char* version;
+        bool (*check)(store::Table&, const std::string&);
+        void (*convert)(store::Table&, store::Table&, const std::string&);
+    };
+    const Old olds[2] = {{store::kVersion2File, "2.X", store::CheckDBaseFormatV2, store::ConvertV2},
+                         {store::kVersion1File, "1.X", store::CheckDBaseFormatV1, store::ConvertV1}};
+    for (const Old& old : olds) {
+        const QString path = common::AppPaths::Join(common::AppPaths::DataDir(), old.file);
+        if (!QFileInfo::exists(path) || !old.check(m_checkTable, path.toStdString())) continue;
+        const QString text = QString("A database from a previous version (%1) has been detected.  Would you like to "
+                                     "convert it now?  NOTE: After conversion the old file will be deleted.  You may "
+                                     "wish to make a copy of \"%2\" first.")
+                                 .arg(old.version, old.file);
+        if (Ui().Ask("Convert", text, common::Buttons::YesNo, common::Answer::No) != common::Answer::Yes) continue;
+        // The old file goes only when every record reached the item table.
+        Guard([&] {
+            if (!m_itemTable.IsOpen()) return;
+            old.convert(m_checkTable, m_itemTable, path.toStdString());
+            QFile::remove(path);
+        });
+        if (m_itemTable.IsOpen()) m_itemTable.Refresh();
+    }
+}
 
 bool TMain::CheckDBaseFormat(const QString& path) {
     std::string message;
@@ -931,8 +956,67 @@ void TMain::DoSortOrder() {}
 void TMain::DoBackup() {}
 void TMain::DoRestore() { DisplayCount(); }
 void TMain::DoSearchAndReplace() {}
-void TMain::MenuPackClick() {}
-void TMain::MenuRebuildClick() {}
+bool TMain::ReopenExclusive(const QString& refusal) {
+    m_itemTable.Close();
+    m_itemTable.SetExclusive(true);
+    try {
+        m_itemTable.Open();
+        return true;
+    } catch (const store::EngineError&) {
+        ReopenShared();
+        Ui().Message(kErrorTitle, refusal, common::MessageIcon::Error);
+        return false;
+    }
+}
+
+void TMain::ReopenShared() {
+    m_itemTable.Close();
+    m_itemTable.SetExclusive(false);
+    OpenItemTable(false);
+    SetViewerOptions();
+}
+
+void TMain::MenuPackClick() {
+    if (Ui().Ask("Confirm",
+                 "Deleted items are not permanently removed from the database until packing occurs.  Packing simply "
+                 "removes them to free up space.  Continue?",
+                 common::Buttons::YesNo, common::Answer::No) != common::Answer::Yes)
+        return;
+    if (!ReopenExclusive("Unable to pack table.  Packing requires exclusive use of the DBase File.  Make sure that "
+                         "the DBase File is not in use by another program  or that no other users are running the "
+                         "software or that no other copies of the software are in use."))
+        return;
+    // A pack that fails (a full disk) leaves the old file whole; say so
+    // instead of passing over it.
+    std::optional<QString> failure;
+    try {
+        m_itemTable.Pack();
+    } catch (const store::EngineError& e) {
+        failure = QString::fromUtf8(e.what());
+    }
+    ReopenShared();
+    if (failure) Ui().Message(kErrorTitle, *failure, common::MessageIcon::Error);
+}
+
+void TMain::MenuRebuildClick() {
+    if (Ui().Ask("Confirm",
+                 "It is possible for your index files to become corrupted.  As a result, some items may not show up in "
+                 "the viewer or in reports.  This will rebuild your index files correctly.  Continue?",
+                 common::Buttons::YesNo, common::Answer::No) != common::Answer::Yes)
+        return;
+    if (!ReopenExclusive("Unable to reindex table.  Reindexing requires exclusive use of the DBase File.  Make sure "
+                         "that the DBase File is not in use by another program  or that no other users are running "
+                         "the software or that no other copies of the software are in use."))
+        return;
+    std::optional<QString> failure;
+    try {
+        m_itemTable.RegenerateIndexes();
+    } catch (const store::EngineError& e) {
+        failure = QString::fromUtf8(e.what());
+    }
+    ReopenShared();
+    if (failure) Ui().Message(kErrorTitle, *failure, common::MessageIcon::Error);
+}
 void TMain::EditAList(common::PickList) {}
 void TMain::ColorMenu(int) {}
 

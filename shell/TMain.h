@@ -150,6 +150,10 @@ private:
     void RestoreScreenSize();
     void UpdateScreenChecks();
     void CheckForConversion();
+    // Sole use for pack and reindex; on refusal the table is open shared
+    // again and the refusal shown.
+    bool ReopenExclusive(const QString& refusal);
+    void ReopenShared();
 
     bool m_created = false;
     bool m_activated = false;

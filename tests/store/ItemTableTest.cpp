@@ -10,47 +10,14 @@
 
 #include "ItemTable.h"
 #include "StoreTestSupport.h"
+#include "TableHolder.h"
 
 using namespace store;
 using namespace testsupport;
 
 namespace {
 
-// Another process holding a table open (shared) until it is released.
-class Holder {
-public:
-    explicit Holder(const std::string& path) {
-        int ready[2], release[2];
-        if (::pipe(ready) != 0 || ::pipe(release) != 0) return;
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::close(ready[0]);
-            ::close(release[1]);
-            Table t;
-            PointAt(t, path);
-            t.Open();
-            char c = 1;
-            (void)!::write(ready[1], &c, 1);
-            (void)!::read(release[0], &c, 1);
-            ::_exit(0);
-        }
-        ::close(ready[1]);
-        ::close(release[0]);
-        m_release = release[1];
-        char c = 0;
-        (void)!::read(ready[0], &c, 1);
-        ::close(ready[0]);
-    }
-    ~Holder() {
-        ::close(m_release);
-        int status = 0;
-        ::waitpid(m_pid, &status, 0);
-    }
-
-private:
-    pid_t m_pid = -1;
-    int m_release = -1;
-};
+using Holder = testsupport::TableHolder;
 
 void WriteTable(const QString& path, std::vector<FieldDef> fields) {
     Table t;
