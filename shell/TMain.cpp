@@ -34,6 +34,8 @@
 #include "Settings.h"
 #include "SortExpression.h"
 #include "TMyLocateDialog.h"
+#include "TMySortOrder.h"
+#include "TSearchAndReplace.h"
 #include "TextRules.h"
 #include "TipOfDay.h"
 #include "UiServices.h"
@@ -927,10 +929,18 @@ void TMain::DoFindNext() {
 
 void TMain::DoReports() {}
 void TMain::DoViewer() {}
-void TMain::DoSortOrder() {}
+void TMain::DoSortOrder() {
+    find::TMySortOrder dialog(*this, this);
+    Ui().ShowModal(dialog);
+    DisplayCount();
+}
 void TMain::DoBackup() {}
 void TMain::DoRestore() { DisplayCount(); }
-void TMain::DoSearchAndReplace() {}
+void TMain::DoSearchAndReplace() {
+    find::TSearchAndReplace dialog(*this, this);
+    Ui().ShowModal(dialog);
+    DisplayCount();
+}
 void TMain::MenuPackClick() {}
 void TMain::MenuRebuildClick() {}
 void TMain::EditAList(common::PickList) {}
