@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "ExclusiveUse.h"
@@ -73,6 +75,8 @@ TSearchAndReplace::TSearchAndReplace(common::MainContext& context, QWidget* pare
     FieldCombo = new QComboBox(this);
     FieldCombo->setEditable(false);
     FieldCombo->setMaxVisibleItems(15);
+    // Without this the style shows every entry at once and ignores the limit.
+    FieldCombo->setStyleSheet("QComboBox { combobox-popup: 0; }");
     for (int p = 1; p <= store::kItemFieldCount; ++p) FieldCombo->addItem(common::AppSettings().Field(p).title);
     FieldCombo->setCurrentIndex(-1);
     SearchLabel = new QLabel("Text To Search For", this);
@@ -122,11 +126,25 @@ TSearchAndReplace::TSearchAndReplace(common::MainContext& context, QWidget* pare
     buttons->addStretch();
     layout->addLayout(buttons);
     StartButton->setDefault(true);
-    setFixedSize(380, 290);
+    setFixedSize(380, 260);
+    SearchEdit->installEventFilter(this);
+    ReplaceEdit->installEventFilter(this);
 
     connect(FieldCombo, &QComboBox::currentIndexChanged, this, [this](int index) { FieldComboChange(index); });
     connect(StartButton, &QPushButton::clicked, this, [this] { StartSearchButtonClick(); });
     connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
+}
+
+bool TSearchAndReplace::eventFilter(QObject* watched, QEvent* event) {
+    // A click into an empty date or number box would leave the cursor after
+    // the last position of the mask, where nothing can be typed.
+    auto* edit = qobject_cast<QLineEdit*>(watched);
+    if (edit && m_template && (event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::FocusIn)) {
+        // After the box has handled the event itself, which places the cursor.
+        if (BoxText(*edit).remove(QRegularExpression("[/.\\- ]")).isEmpty())
+            QTimer::singleShot(0, edit, [edit] { edit->setCursorPosition(0); });
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TSearchAndReplace::showEvent(QShowEvent* event) {

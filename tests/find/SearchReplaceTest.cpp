@@ -200,6 +200,11 @@ private slots:
             // Purchase date: the date mask; choosing a field clears both boxes.
             dialog.FieldCombo->setCurrentIndex(9);
             QCOMPARE(dialog.ReplacementText().trimmed(), QString("/  /"));
+            // A click at the far end of the empty mask still types from its start.
+            QTest::mouseClick(dialog.ReplaceEdit, Qt::LeftButton, {},
+                              QPoint(dialog.ReplaceEdit->width() - 4, dialog.ReplaceEdit->height() / 2));
+            QCoreApplication::processEvents();
+            QCOMPARE(dialog.ReplaceEdit->cursorPosition(), 0);
             QTest::keyClicks(dialog.SearchEdit, "01022020");
             QCOMPARE(dialog.SearchText(), QString("01/02/2020"));
 
