@@ -7,6 +7,10 @@
 #include <array>
 #include <string>
 
+namespace store {
+class Table;
+}
+
 namespace find {
 
 inline constexpr const char* kSortTagName = "NewIndex";
@@ -14,5 +18,19 @@ inline constexpr const char* kSortTagName = "NewIndex";
 // Positions 1 to 22, 0 for none, primary first. An empty result means
 // physical record order.
 std::string BuildSortString(const std::array<int, 4>& positions);
+
+// Whether the open table's index file holds the sort tag (letter case of
+// the tag name ignored).
+bool HasSortTag(const store::Table& table);
+
+// Builds the sort tag afresh from the expression and makes it the active
+// index; an empty expression only makes no index active and leaves any tag
+// in the file. A table without the tag is no error: there is nothing to
+// delete. Needs the table open for writing; engine errors are thrown.
+void RebuildSortTag(store::Table& table, const std::string& expression);
+
+// Makes the sort tag the active index, rebuilding it only when it is
+// missing or was built from another expression (no index for "").
+void ActivateSortTag(store::Table& table, const std::string& expression);
 
 }  // namespace find

@@ -24,6 +24,7 @@
 #include "AppPaths.h"
 #include "ColorGroup.h"
 #include "DateFormats.h"
+#include "ExclusiveUse.h"
 #include "GridDelegate.h"
 #include "HelpWindow.h"
 #include "ItemGridModel.h"
@@ -35,6 +36,8 @@
 #include "Settings.h"
 #include "SortExpression.h"
 #include "TMyLocateDialog.h"
+#include "TMySortOrder.h"
+#include "TSearchAndReplace.h"
 #include "TextRules.h"
 #include "TipOfDay.h"
 #include "UiServices.h"
@@ -533,17 +536,8 @@ void TMain::OpenItemTable(bool rebuildIndex) {
     m_itemTable.SetReadOnly(false);
     m_itemTable.SetActiveIndex("");
     m_itemTable.Open();
-    if (!m_sortExpression.empty()) {
-        const auto names = m_itemTable.IndexNames();
-        bool present = false;
-        for (const auto& n : names) present = present || QString::fromStdString(n).compare(find::kSortTagName, Qt::CaseInsensitive) == 0;
-        const bool current = present && m_itemTable.IndexExpression(find::kSortTagName) == m_sortExpression;
-        if (rebuildIndex || !current) {
-            if (present) m_itemTable.DeleteIndex(find::kSortTagName);
-            m_itemTable.AddIndex(find::kSortTagName, m_sortExpression);
-        }
-        m_itemTable.SetActiveIndex(find::kSortTagName);
-    }
+    if (rebuildIndex) find::RebuildSortTag(m_itemTable, m_sortExpression);
+    else find::ActivateSortTag(m_itemTable, m_sortExpression);
     m_itemTable.SetFiltered(m_searchFlag);
     m_itemTable.First();
 }
@@ -952,28 +946,28 @@ void TMain::DoFindNext() {
 
 void TMain::DoReports() {}
 void TMain::DoViewer() {}
-void TMain::DoSortOrder() {}
+void TMain::DoSortOrder() {
+    find::TMySortOrder dialog(*this, this);
+    Ui().ShowModal(dialog);
+    DisplayCount();
+}
 void TMain::DoBackup() {}
 void TMain::DoRestore() { DisplayCount(); }
-void TMain::DoSearchAndReplace() {}
+void TMain::DoSearchAndReplace() {
+    find::TSearchAndReplace dialog(*this, this);
+    Ui().ShowModal(dialog);
+    DisplayCount();
+}
+
 bool TMain::ReopenExclusive(const QString& refusal) {
-    m_itemTable.Close();
-    m_itemTable.SetExclusive(true);
     try {
-        m_itemTable.Open();
+        find::ExclusiveUse::OpenExclusive(*this);
         return true;
     } catch (const store::EngineError&) {
-        ReopenShared();
+        find::ExclusiveUse::ReopenShared(*this);
         Ui().Message(kErrorTitle, refusal, common::MessageIcon::Error);
         return false;
     }
-}
-
-void TMain::ReopenShared() {
-    m_itemTable.Close();
-    m_itemTable.SetExclusive(false);
-    OpenItemTable(false);
-    SetViewerOptions();
 }
 
 void TMain::MenuPackClick() {
@@ -994,7 +988,7 @@ void TMain::MenuPackClick() {
     } catch (const store::EngineError& e) {
         failure = QString::fromUtf8(e.what());
     }
-    ReopenShared();
+    find::ExclusiveUse::ReopenShared(*this);
     if (failure) Ui().Message(kErrorTitle, *failure, common::MessageIcon::Error);
 }
 
@@ -1014,7 +1008,7 @@ void TMain::MenuRebuildClick() {
     } catch (const store::EngineError& e) {
         failure = QString::fromUtf8(e.what());
     }
-    ReopenShared();
+    find::ExclusiveUse::ReopenShared(*this);
     if (failure) Ui().Message(kErrorTitle, *failure, common::MessageIcon::Error);
 }
 void TMain::EditAList(common::PickList) {}

@@ -153,7 +153,6 @@ private:
     // Sole use for pack and reindex; on refusal the table is open shared
     // again and the refusal shown.
     bool ReopenExclusive(const QString& refusal);
-    void ReopenShared();
 
     bool m_created = false;
     bool m_activated = false;
