@@ -172,16 +172,26 @@ void TMyEdit::BuildControls() {
         for (QLineEdit* e : {WarDate, PurchDate}) e->setMaximumWidth(110);
         BlankWarDate = new QPushButton(QStringLiteral("Blank Date"));
         BlankPurchDate = new QPushButton(QStringLiteral("Blank Date"));
-        grid->addWidget(Warranty, 0, 1);
-        WarDateLab = AddRow(grid, 1, "Warranty Date", WarDate);
-        grid->addWidget(BlankWarDate, 1, 2, Qt::AlignLeft);
+        // Each date box with its Blank Date button beside it.
+        auto dateRow = [](QLineEdit* box, QPushButton* blank) {
+            auto* row = new QWidget;
+            auto* h = new QHBoxLayout(row);
+            h->setContentsMargins(0, 0, 0, 0);
+            h->addWidget(box);
+            h->addWidget(blank);
+            h->addStretch(1);
+            return row;
+        };
+        grid->addWidget(Warranty, 0, 1, Qt::AlignLeft);
+        auto* warRow = dateRow(WarDate, BlankWarDate);
+        WarDateLab = AddRow(grid, 1, "Warranty Date", warRow);
+        WarDateLab->setBuddy(WarDate);
         WarNotesLab = AddRow(grid, 2, "Warranty Notes", WarNotes);
-        grid->addWidget(WarNotes, 2, 1, 1, 2);
-        PurchDateLab = AddRow(grid, 3, "Purchase Date", PurchDate);
-        grid->addWidget(BlankPurchDate, 3, 2, Qt::AlignLeft);
+        auto* purchRow = dateRow(PurchDate, BlankPurchDate);
+        PurchDateLab = AddRow(grid, 3, "Purchase Date", purchRow);
+        PurchDateLab->setBuddy(PurchDate);
         BoughtLab = AddRow(grid, 4, "Purchased From", Bought);
-        grid->addWidget(Bought, 4, 1, 1, 2);
-        grid->setColumnStretch(3, 1);
+        grid->setColumnStretch(2, 1);
         page->addLayout(grid);
         page->addStretch(1);
         WarrantyItem = new QLabel;
@@ -665,6 +675,15 @@ bool TMyEdit::eventFilter(QObject* watched, QEvent* event) {
                 FormKeyPress(widget);
                 return true;
             }
+        } else if (event->type() == QEvent::ShortcutOverride) {
+            // Edit boxes claim some Ctrl keys for themselves (Ctrl+U empties
+            // the line); the editor's menu shortcuts come first.
+            auto* key = static_cast<QKeyEvent*>(event);
+            static const int kMenuKeys[] = {Qt::Key_E, Qt::Key_L, Qt::Key_R, Qt::Key_U,
+                                            Qt::Key_P, Qt::Key_N, Qt::Key_D, Qt::Key_H};
+            if (key->modifiers() == Qt::ControlModifier &&
+                std::find(std::begin(kMenuKeys), std::end(kMenuKeys), key->key()) != std::end(kMenuKeys))
+                return true;
         } else if (event->type() == QEvent::FocusOut) {
             if (widget == Item || std::find(UserDef.begin(), UserDef.end(), widget) != UserDef.end()) ItemExit();
             else if (widget == Quantity || widget == Value || widget == Cost || widget == RepCost) CalcTotals();

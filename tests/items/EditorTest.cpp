@@ -456,6 +456,29 @@ private slots:
         HALVENOR_VERIFY_UI(ui);
     }
 
+    // Edit boxes have their own meaning for some Ctrl keys (Ctrl+U empties
+    // the line); the editor's shortcuts must win inside them.
+    void menuShortcutsWorkInsideEditBoxes() {
+        ScriptedUiServices ui;
+        TMyEdit edit(*m_main);
+        m_main->EditorMode() = 1;
+        ui.ExpectHelp("Input Window");
+        const int result = Run(ui, edit, [&] {
+            QApplication::setActiveWindow(&edit);
+            edit.Notebook->setCurrentWidget(edit.WarrantyPage);
+            edit.Bought->setFocus();
+            edit.Bought->setEditText("Big Store");
+            QTest::keyClick(edit.Bought->lineEdit(), Qt::Key_H, Qt::ControlModifier);
+            QTest::keyClick(edit.Bought->lineEdit(), Qt::Key_U, Qt::ControlModifier);
+            QCOMPARE(edit.Bought->currentText(), QString("Big Store"));
+        });
+        QCOMPARE(result, int(QDialog::Accepted));
+        QCOMPARE(Table().RecordCount(), 1u);
+        Table().First();
+        QCOMPARE(Text("BoughtFrom"), std::string("Big Store"));
+        HALVENOR_VERIFY_UI(ui);
+    }
+
     void captionsFollowFieldTitlesAndColoursTheEditGroup() {
         common::AppSettings().Field(1).title = "Thing";
         common::AppSettings().Field(9).title = "Count";
