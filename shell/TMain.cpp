@@ -31,10 +31,13 @@
 #include "ItemSchema.h"
 #include "ItemTable.h"
 #include "LegacyConversion.h"
+#include "PickListFile.h"
 #include "QtUiServices.h"
 #include "ReportStartup.h"
 #include "Settings.h"
 #include "SortExpression.h"
+#include "TMyEdit.h"
+#include "TMyEditBox.h"
 #include "TMyLocateDialog.h"
 #include "TMySortOrder.h"
 #include "TSearchAndReplace.h"
@@ -81,6 +84,9 @@ TMain::TMain(std::optional<QSize> screen, QWidget* parent) : QMainWindow(parent)
     BuildMenus();
     BuildBody();
     m_created = FormCreate();
+    // The item editor lives from start to exit; creating it loads the pick
+    // lists into its combo boxes and the grid's lists.
+    if (m_created) m_editor = std::make_unique<items::TMyEdit>(*this, this);
 }
 
 TMain::~TMain() = default;
@@ -574,8 +580,10 @@ void TMain::ApplyMainColors() {
     common::WindowLayout::SetTextColor(*m_navigatorLabel, g[common::ColorSlot::MinorTitle]);
 }
 
-// The grid's pick lists are read from their files with the pick-list feature.
-void TMain::LoadGridPickLists() {}
+void TMain::LoadGridPickLists() {
+    for (const items::PickListInfo& info : items::PickListFile::All())
+        GridPickList(info.list) = items::PickListFile::Read(items::PickListFile::PathOf(info.list));
+}
 
 QStringList& TMain::GridPickList(common::PickList list) { return m_gridPickLists[size_t(int(list) - 1)]; }
 
@@ -900,22 +908,18 @@ void TMain::SetMenuLastFiles() {
     }
 }
 
-// The item editor arrives with the item editor feature; the count follows
-// every command that may change the records.
-void TMain::DoAdd() {
-    m_editorMode = 1;
+// The editor writes the item table itself; afterwards the count and the
+// grid follow, the grid on the record last written or shown.
+void TMain::OpenEditor(int mode) {
+    m_editorMode = mode;
+    if (m_editor) Ui().ShowModal(*m_editor);
     DisplayCount();
+    RefreshGrid();
 }
 
-void TMain::DoEdit() {
-    m_editorMode = 2;
-    DisplayCount();
-}
-
-void TMain::DoCopy() {
-    m_editorMode = 3;
-    DisplayCount();
-}
+void TMain::DoAdd() { OpenEditor(1); }
+void TMain::DoEdit() { OpenEditor(2); }
+void TMain::DoCopy() { OpenEditor(3); }
 
 void TMain::DoDelete() {
     const common::Answer answer =
@@ -1011,7 +1015,11 @@ void TMain::MenuRebuildClick() {
     find::ExclusiveUse::ReopenShared(*this);
     if (failure) Ui().Message(kErrorTitle, *failure, common::MessageIcon::Error);
 }
-void TMain::EditAList(common::PickList) {}
+void TMain::EditAList(common::PickList list) {
+    if (!m_editor) return;
+    items::TMyEditBox box(*m_editor, *this, list, this);
+    Ui().ShowModal(box);
+}
 void TMain::ColorMenu(int) {}
 
 void TMain::PrinterSetup() {

@@ -31,6 +31,10 @@ namespace find {
 class TMyLocateDialog;
 }
 
+namespace items {
+class TMyEdit;
+}
+
 namespace shell {
 
 class HelpWindow;
@@ -125,6 +129,8 @@ public:
     const std::vector<QPushButton*>& LetteredButtons() const { return m_letterButtons; }
     const std::vector<QFrame*>& ButtonBevels() const { return m_bevels; }
     QAction* Action(const QString& caption) const;
+    // The item editor, created once at start (null when start-up failed).
+    items::TMyEdit* Editor() const { return m_editor.get(); }
     double Factor() const;
     QString IndexFilePath() const;
 
@@ -145,6 +151,7 @@ private:
     void GridRowChanged(int row);
     void NavigatorClicked(RecordNavigator::Button button);
     void LoadGridPickLists();
+    void OpenEditor(int mode);
     void SetCaptionFor(const QString& path);
     bool CheckDBaseFormat(const QString& path);
     void RestoreScreenSize();
@@ -168,6 +175,7 @@ private:
     int m_screenIndex = 0;  // the checked screen size: 640, 800, 1024, 1280
     std::array<QStringList, common::kPickListCount> m_gridPickLists;
     std::unique_ptr<find::TMyLocateDialog> m_locate;
+    std::unique_ptr<items::TMyEdit> m_editor;
     QPrinter m_printer;
     HelpWindow* m_help = nullptr;
 
