@@ -963,58 +963,47 @@ void TMain::DoSearchAndReplace() {
     DisplayCount();
 }
 
-bool TMain::ReopenExclusive(const QString& refusal) {
+void TMain::RunWithSoleUse(const QString& question, const QString& refusal, const std::function<void()>& work) {
+    if (Ui().Ask("Confirm", question, common::Buttons::YesNo, common::Answer::No) != common::Answer::Yes) return;
     try {
         find::ExclusiveUse::OpenExclusive(*this);
-        return true;
     } catch (const store::EngineError&) {
         find::ExclusiveUse::ReopenShared(*this);
         Ui().Message(kErrorTitle, refusal, common::MessageIcon::Error);
-        return false;
+        return;
     }
+    // A pack or rebuild that fails (a full disk) leaves the old files whole;
+    // say so instead of passing over it.
+    std::optional<QString> failure;
+    try {
+        work();
+    } catch (const store::EngineError& e) {
+        failure = QString::fromUtf8(e.what());
+    }
+    find::ExclusiveUse::ReopenShared(*this);
+    if (failure) Ui().Message(kErrorTitle, *failure, common::MessageIcon::Error);
 }
 
 void TMain::MenuPackClick() {
-    if (Ui().Ask("Confirm",
-                 "Deleted items are not permanently removed from the database until packing occurs.  Packing simply "
-                 "removes them to free up space.  Continue?",
-                 common::Buttons::YesNo, common::Answer::No) != common::Answer::Yes)
-        return;
-    if (!ReopenExclusive("Unable to pack table.  Packing requires exclusive use of the DBase File.  Make sure that "
-                         "the DBase File is not in use by another program  or that no other users are running the "
-                         "software or that no other copies of the software are in use."))
-        return;
-    // A pack that fails (a full disk) leaves the old file whole; say so
-    // instead of passing over it.
-    std::optional<QString> failure;
-    try {
-        m_itemTable.Pack();
-    } catch (const store::EngineError& e) {
-        failure = QString::fromUtf8(e.what());
-    }
-    find::ExclusiveUse::ReopenShared(*this);
-    if (failure) Ui().Message(kErrorTitle, *failure, common::MessageIcon::Error);
+    RunWithSoleUse(
+        "Deleted items are not permanently removed from the database until packing occurs.  Packing simply removes "
+        "them to free up space.  Continue?",
+        "Unable to pack table.  Packing requires exclusive use of the DBase File.  Make sure that the DBase File is "
+        "not in use by another program  or that no other users are running the software or that no other copies of "
+        "the software are in use.",
+        [this] { m_itemTable.Pack(); });
 }
 
 void TMain::MenuRebuildClick() {
-    if (Ui().Ask("Confirm",
-                 "It is possible for your index files to become corrupted.  As a result, some items may not show up in "
-                 "the viewer or in reports.  This will rebuild your index files correctly.  Continue?",
-                 common::Buttons::YesNo, common::Answer::No) != common::Answer::Yes)
-        return;
-    if (!ReopenExclusive("Unable to reindex table.  Reindexing requires exclusive use of the DBase File.  Make sure "
-                         "that the DBase File is not in use by another program  or that no other users are running "
-                         "the software or that no other copies of the software are in use."))
-        return;
-    std::optional<QString> failure;
-    try {
-        m_itemTable.RegenerateIndexes();
-    } catch (const store::EngineError& e) {
-        failure = QString::fromUtf8(e.what());
-    }
-    find::ExclusiveUse::ReopenShared(*this);
-    if (failure) Ui().Message(kErrorTitle, *failure, common::MessageIcon::Error);
+    RunWithSoleUse(
+        "It is possible for your index files to become corrupted.  As a result, some items may not show up in the "
+        "viewer or in reports.  This will rebuild your index files correctly.  Continue?",
+        "Unable to reindex table.  Reindexing requires exclusive use of the DBase File.  Make sure that the DBase "
+        "File is not in use by another program  or that no other users are running the software or that no other "
+        "copies of the software are in use.",
+        [this] { m_itemTable.RegenerateIndexes(); });
 }
+
 void TMain::EditAList(common::PickList list) {
     if (!m_editor) return;
     items::TMyEditBox box(*m_editor, *this, list, this);

@@ -157,9 +157,9 @@ private:
     void RestoreScreenSize();
     void UpdateScreenChecks();
     void CheckForConversion();
-    // Sole use for pack and reindex; on refusal the table is open shared
-    // again and the refusal shown.
-    bool ReopenExclusive(const QString& refusal);
+    // Pack and reindex: asks, takes the table for this program alone (or
+    // shows the refusal), does the work and hands the table back shared.
+    void RunWithSoleUse(const QString& question, const QString& refusal, const std::function<void()>& work);
 
     bool m_created = false;
     bool m_activated = false;

@@ -641,41 +641,30 @@ void Table::SetCurrentAt(size_t pos) {
     m_bof = m_eof = false;
 }
 
-void Table::First() {
+bool Table::StartMove() {
     NeedOpen();
     if (m_state != State::Browse) Post();
     EnsureView();
-    if (m_view.empty()) {
-        m_current.reset();
-        m_bof = m_eof = true;
-        return;
-    }
+    if (!m_view.empty()) return true;
+    m_current.reset();
+    m_bof = m_eof = true;
+    return false;
+}
+
+void Table::First() {
+    if (!StartMove()) return;
     SetCurrentAt(0);
     m_bof = true;
 }
 
 void Table::Last() {
-    NeedOpen();
-    if (m_state != State::Browse) Post();
-    EnsureView();
-    if (m_view.empty()) {
-        m_current.reset();
-        m_bof = m_eof = true;
-        return;
-    }
+    if (!StartMove()) return;
     SetCurrentAt(m_view.size() - 1);
     m_eof = true;
 }
 
 void Table::Next() {
-    NeedOpen();
-    if (m_state != State::Browse) Post();
-    EnsureView();
-    if (m_view.empty()) {
-        m_current.reset();
-        m_bof = m_eof = true;
-        return;
-    }
+    if (!StartMove()) return;
     if (!m_current) {
         First();
         return;
@@ -687,14 +676,7 @@ void Table::Next() {
 }
 
 void Table::Prior() {
-    NeedOpen();
-    if (m_state != State::Browse) Post();
-    EnsureView();
-    if (m_view.empty()) {
-        m_current.reset();
-        m_bof = m_eof = true;
-        return;
-    }
+    if (!StartMove()) return;
     if (!m_current) {
         First();
         return;

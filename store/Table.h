@@ -181,6 +181,9 @@ private:
     bool Delivered(uint32_t recno) const;
     size_t PositionOf(uint32_t recno);
     void SetCurrentAt(size_t pos);
+    // Posts a pending edit and brings the view up to date; false (and no
+    // current record) when the view is empty.
+    bool StartMove();
     std::string StorageText(int field, std::string_view text) const;
     void FlushPending();
 

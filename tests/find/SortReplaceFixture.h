@@ -11,8 +11,6 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 #include "AppPaths.h"
@@ -20,54 +18,12 @@
 #include "Settings.h"
 #include "TMain.h"
 #include "Table.h"
+#include "TableHolder.h"
 
 namespace sortreplace {
 
-// A child process that opens the table shared and keeps it open until the
-// holder is destroyed.
-class Holder {
-public:
-    explicit Holder(const std::string& path) {
-        int ready[2], release[2];
-        if (::pipe(ready) != 0 || ::pipe(release) != 0) return;
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::close(ready[0]);
-            ::close(release[1]);
-            char c = 1;
-            try {
-                store::Table t;
-                store::PointAt(t, path);
-                t.Open();
-                (void)!::write(ready[1], &c, 1);
-                (void)!::read(release[0], &c, 1);
-            } catch (...) {
-                c = 0;
-                (void)!::write(ready[1], &c, 1);
-            }
-            ::_exit(0);
-        }
-        ::close(ready[1]);
-        ::close(release[0]);
-        m_release = release[1];
-        char c = 0;
-        m_holding = ::read(ready[0], &c, 1) == 1 && c == 1;
-        ::close(ready[0]);
-    }
-    ~Holder() {
-        ::close(m_release);
-        int status = 0;
-        if (m_pid > 0) ::waitpid(m_pid, &status, 0);
-    }
-    Holder(const Holder&) = delete;
-    Holder& operator=(const Holder&) = delete;
-    bool Holding() const { return m_holding; }
-
-private:
-    pid_t m_pid = -1;
-    int m_release = -1;
-    bool m_holding = false;
-};
+// A child process that holds the table file like another copy of the program.
+using Holder = testsupport::TableHolder;
 
 // Points the program's data and config folders at temporary ones for the
 // whole test run.
