@@ -65,7 +65,8 @@ TColorConfig::TColorConfig(int target, QWidget* parent)
         row->addLayout(buttons);
         if (sample) {
             sample->setParent(frame);
-            row->addWidget(sample, 1, Qt::AlignVCenter);
+            const bool button = qobject_cast<QAbstractButton*>(sample) != nullptr;
+            row->addWidget(sample, 1, button ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignVCenter);
         } else {
             row->addStretch(1);
         }
@@ -77,6 +78,10 @@ TColorConfig::TColorConfig(int target, QWidget* parent)
     RadioSample->setChecked(true);
     CheckSample = new QCheckBox("Check Box");
     CheckSample->setChecked(true);
+    // Buttons fill with the button colour unless told otherwise; the samples
+    // must show their group's background colour.
+    RadioSample->setBackgroundRole(QPalette::Window);
+    CheckSample->setBackgroundRole(QPalette::Window);
     EditSample = new QLineEdit("Sample Text");
     ComboSample = new QComboBox;
     ComboSample->addItems({"Sample Text", "Sample Text"});

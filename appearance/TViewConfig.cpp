@@ -11,6 +11,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -88,6 +89,9 @@ TViewConfig::TViewConfig(common::MainContext& context, QWidget* parent)
     setWindowTitle("Viewer Configuration");
     auto* root = new QVBoxLayout(this);
     Notebook = new QTabWidget(this);
+    // Every page's tab stays in sight: the notebook grows to hold them all.
+    Notebook->tabBar()->setUsesScrollButtons(false);
+    Notebook->tabBar()->setExpanding(false);
     Notebook->addTab(BuildTitlePage(), "&Title");
     Notebook->addTab(BuildLookPage(), "&Look and Feel");
     Notebook->addTab(BuildShowPage(), "Fields to &Show");
@@ -106,6 +110,10 @@ TViewConfig::TViewConfig(common::MainContext& context, QWidget* parent)
     connect(ExitButton, &QPushButton::clicked, this, [this] { ExitButtonClick(); });
     connect(HelpButton, &QPushButton::clicked, this, [this] { HelpButtonClick(); });
 
+    // Check boxes and option buttons fill with the button colour unless told
+    // otherwise; here they take the group's radio and check backgrounds.
+    for (QAbstractButton* b : findChildren<QAbstractButton*>())
+        if (qobject_cast<QCheckBox*>(b) || qobject_cast<QRadioButton*>(b)) b->setBackgroundRole(QPalette::Window);
     FillControls();
     FitLists();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -148,11 +156,11 @@ QWidget* TViewConfig::BuildTitlePage() {
     for (int i = 0; i < 3; ++i) {
         AlignmentRadios[size_t(i)] = new QRadioButton(captions[i], page);
         group->addButton(AlignmentRadios[size_t(i)]);
-        grid->addWidget(AlignmentRadios[size_t(i)], 5 + i, 0, 1, 3);
+        grid->addWidget(AlignmentRadios[size_t(i)], 5 + i, 0, 1, 3, Qt::AlignLeft);
         connect(AlignmentRadios[size_t(i)], &QRadioButton::clicked, this, [this, i] { AlignmentClick(i + 1); });
     }
     ShowTitlesCheck = new QCheckBox("Show Column Titles", page);
-    grid->addWidget(ShowTitlesCheck, 8, 0, 1, 3);
+    grid->addWidget(ShowTitlesCheck, 8, 0, 1, 3, Qt::AlignLeft);
     grid->setRowStretch(9, 1);
     grid->setColumnStretch(1, 1);
     connect(TitleFontButton, &QPushButton::clicked, this, [this] { TitleFontButtonClick(); });
@@ -187,7 +195,7 @@ QWidget* TViewConfig::BuildLookPage() {
                                {&FieldEditingCheck, "Allow field editing", &s.gridFieldEditing}};
     for (int i = 0; i < 4; ++i) {
         *options[i].check = new QCheckBox(options[i].caption, page);
-        grid->addWidget(*options[i].check, 1 + i, 0, 1, 3);
+        grid->addWidget(*options[i].check, 1 + i, 0, 1, 3, Qt::AlignLeft);
         // The settings record lives for the whole run.
         connect(*options[i].check, &QCheckBox::toggled, this, [this, setting = options[i].setting](bool on) {
             if (!m_filling) *setting = on;
@@ -254,6 +262,7 @@ QWidget* TViewConfig::BuildOrderPage() {
     grid->addWidget(DownButton, 2, 1);
     grid->addWidget(DefaultsButton, 3, 1);
     grid->setRowStretch(4, 1);
+    grid->setColumnStretch(2, 1);
     connect(UpButton, &QPushButton::clicked, this, [this] { UpButtonClick(); });
     connect(DownButton, &QPushButton::clicked, this, [this] { DownButtonClick(); });
     connect(DefaultsButton, &QPushButton::clicked, this, [this] { DefaultsButtonClick(); });
@@ -309,6 +318,7 @@ void TViewConfig::FitLists() {
         list->setColumnWidth(0, scaled(kTitleColumnWidth));
         list->setColumnWidth(1, scaled(second));
         list->setFixedWidth(scaled(kTitleColumnWidth + second) + kListMargin);
+        list->verticalHeader()->setDefaultSectionSize(list->fontMetrics().height() + 6);
     };
     fit(ShowGrid, kValueColumnWidth);
     fit(WidthGrid, kValueColumnWidth);

@@ -2,6 +2,7 @@
 // working copy that only Ok stores, the targets, and the main window
 // recolouring at once.
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -110,6 +111,8 @@ private slots:
         QCOMPARE(dialog.PresetCombo->palette().color(QPalette::Base), editBack);
         QCOMPARE(dialog.ListSample->palette().color(QPalette::Text), editText);
         QCOMPARE(dialog.RadioSample->palette().color(QPalette::WindowText), radioText);
+        QCOMPARE(dialog.RadioSample->palette().color(dialog.RadioSample->backgroundRole()), main);
+        QCOMPARE(dialog.CheckSample->palette().color(dialog.CheckSample->backgroundRole()), main);
         QCOMPARE(dialog.palette().color(QPalette::Window), main);
         QCOMPARE(dialog.SectionLabels[0]->palette().color(QPalette::WindowText), w[ColorSlot::MajorTitle]);
         QCOMPARE(dialog.PresetLabel->palette().color(QPalette::WindowText), w[ColorSlot::MinorTitle]);
