@@ -138,6 +138,10 @@ void TTipOfDay::FormShow() {
 void TTipOfDay::showEvent(QShowEvent* event) {
     FormShow();
     common::WindowLayout::PrepareDialog(*this);
+    // The heading stays bold whatever the shared label font is.
+    QFont heading = HeadingLabel->font();
+    heading.setBold(true);
+    HeadingLabel->setFont(heading);
     QDialog::showEvent(event);
 }
 

@@ -506,6 +506,7 @@ void TMain::SetCaptionFor(const QString& path) {
 QString TMain::IndexFilePath() const { return ToQ(m_itemTable.IndexFilePath()); }
 
 void TMain::OpenItemTable(bool rebuildIndex) {
+    m_insertedRecord.reset();  // a record number means nothing in another table
     m_itemTable.SetExclusive(false);
     m_itemTable.SetReadOnly(false);
     m_itemTable.SetActiveIndex("");
@@ -931,6 +932,7 @@ void TMain::DoDelete() {
         Ui().Ask("Confirm", "Delete this record?", common::Buttons::YesNo, common::Answer::No);
     try {
         if (answer == common::Answer::Yes) {
+            m_insertedRecord.reset();
             m_itemTable.Delete();
             RefreshGrid();
         }
