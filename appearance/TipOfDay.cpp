@@ -1,8 +1,13 @@
 #include "TipOfDay.h"
 
+#include "TTipOfDay.h"
+#include "UiServices.h"
+
 namespace appearance {
 
-// The tip dialog comes with the appearance subsystem.
-void ShowTipOfDay(QWidget*) {}
+void ShowTipOfDay(QWidget* owner) {
+    TTipOfDay dialog(owner);
+    common::Ui().ShowModal(dialog);
+}
 
 }  // namespace appearance

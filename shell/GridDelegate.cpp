@@ -58,11 +58,33 @@ QWidget* GridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&
         combo->setInsertPolicy(QComboBox::NoInsert);
         combo->addItems(m_context.GridPickList(*list));
         combo->lineEdit()->setMaxLength(width);
+        m_editor = combo;
         return combo;
     }
     auto* edit = new QLineEdit(parent);
     edit->setMaxLength(store::SchemaAt(position).typeCode == 3 ? 20 : width + (position == 10 || position == 15 ? 2 : 0));
+    m_editor = edit;
     return edit;
+}
+
+void GridDelegate::destroyEditor(QWidget* editor, const QModelIndex& index) const {
+    if (m_editor == editor) m_editor = nullptr;
+    QStyledItemDelegate::destroyEditor(editor, index);
+}
+
+void GridDelegate::CommitOpenEditor() {
+    if (QWidget* editor = m_editor) {
+        m_editor = nullptr;
+        emit commitData(editor);
+        emit closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+}
+
+void GridDelegate::CancelOpenEditor() {
+    if (QWidget* editor = m_editor) {
+        m_editor = nullptr;
+        emit closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+    }
 }
 
 void GridDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {

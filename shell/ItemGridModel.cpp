@@ -1,13 +1,44 @@
 #include "ItemGridModel.h"
 
+#include <cmath>
+
+#include "DateFormat.h"
 #include "ItemSchema.h"
+#include "RecordLayout.h"
 
 namespace shell {
 namespace {
 
 constexpr int kWarrantyPosition = 14;
 
+bool IsWholeNumber(const QString& text) {
+    const auto value = store::ParseNumber(text.toStdString());
+    return value && *value == std::floor(*value) && std::fabs(*value) <= 2147483647.0 && !text.contains('.') &&
+           !text.contains('e', Qt::CaseInsensitive);
+}
+
 }  // namespace
+
+QString ItemGridModel::CheckValue(int position, const QString& title, const QString& text) {
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty()) return {};
+    const QString quoted = "\"" + text + "\"";
+    switch (store::SchemaAt(position).typeCode) {
+    case 2:
+        if (!IsWholeNumber(trimmed)) return quoted + " is not a valid whole number for " + title + ".";
+        break;
+    case 3:
+        if (!store::ParseNumber(trimmed.toStdString())) return quoted + " is not a valid number for " + title + ".";
+        break;
+    case 4:
+        if (!store::CurrentDateFormat().Parse(trimmed.toStdString()))
+            return quoted + " is not a valid date for " + title + ".";
+        break;
+    default:
+        break;
+    }
+    return {};
+}
 
 ItemGridModel::ItemGridModel(store::Table& table, QObject* parent) : QAbstractTableModel(parent), m_table(table) {}
 
@@ -135,6 +166,10 @@ bool ItemGridModel::setData(const QModelIndex& index, const QVariant& value, int
         text = value.toString();
     else
         return false;
+    if (const QString refusal = CheckValue(position, m_titles.value(index.column()), text); !refusal.isEmpty()) {
+        emit EditRefused(refusal);
+        return false;
+    }
     const uint32_t recno = m_rows[size_t(index.row())];
     try {
         m_table.GoTo(recno);
@@ -147,6 +182,7 @@ bool ItemGridModel::setData(const QModelIndex& index, const QVariant& value, int
         return false;
     }
     emit dataChanged(index.siblingAtColumn(0), index.siblingAtColumn(columnCount() - 1));
+    emit RecordPosted(recno);
     return true;
 }
 

@@ -46,9 +46,17 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
+    // Why a cell value cannot go into the field at a position ("" when it
+    // can): integers must be whole numbers, floats numbers and dates dates in
+    // the current date format. Blank is always allowed. The engine refuses
+    // the rest (too long, characters its code page lacks).
+    static QString CheckValue(int position, const QString& title, const QString& text);
+
 signals:
-    // A value the table refused; the record is left as it was.
+    // A value that was refused; the record is left as it was.
     void EditRefused(const QString& message);
+    // A cell's value was written to the record and posted.
+    void RecordPosted(uint32_t recno);
 
 private:
     int FieldIndex(int position) const;

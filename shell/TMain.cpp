@@ -36,11 +36,13 @@
 #include "ReportStartup.h"
 #include "Settings.h"
 #include "SortExpression.h"
+#include "TColorConfig.h"
 #include "TMyEdit.h"
 #include "TMyEditBox.h"
 #include "TMyLocateDialog.h"
 #include "TMySortOrder.h"
 #include "TSearchAndReplace.h"
+#include "TViewConfig.h"
 #include "TextRules.h"
 #include "TipOfDay.h"
 #include "UiServices.h"
@@ -538,6 +540,7 @@ void TMain::SetCaptionFor(const QString& path) {
 QString TMain::IndexFilePath() const { return ToQ(m_itemTable.IndexFilePath()); }
 
 void TMain::OpenItemTable(bool rebuildIndex) {
+    m_insertedRecord.reset();  // a record number means nothing in another table
     m_itemTable.SetExclusive(false);
     m_itemTable.SetReadOnly(false);
     m_itemTable.SetActiveIndex("");
@@ -725,7 +728,10 @@ void TMain::SyncGridToTable() {
 void TMain::GridRowChanged(int row) {
     if (row < 0 || row >= m_model->rowCount() || !m_itemTable.IsOpen()) return;
     Guard([this, row] {
-        m_itemTable.GoTo(m_model->RecordOfRow(row));
+        const uint32_t recno = m_model->RecordOfRow(row);
+        // Leaving a new record keeps it.
+        if (m_insertedRecord && *m_insertedRecord != recno) m_insertedRecord.reset();
+        m_itemTable.GoTo(recno);
         m_model->SetIndicatorRow(row);
     });
 }
@@ -739,24 +745,47 @@ void TMain::NavigatorClicked(RecordNavigator::Button button) {
     case RecordNavigator::Delete: DoDelete(); return;
     case RecordNavigator::Refresh: RefreshGrid(); DisplayCount(); return;
     case RecordNavigator::Insert: {
+        if (auto* delegate = qobject_cast<GridDelegate*>(m_grid->itemDelegate())) delegate->CommitOpenEditor();
+        // A new record starts as a new item does in the editor: one of it,
+        // nothing paid, no warranty.
         m_itemTable.Append();
+        m_itemTable.SetText("Quantity", "1");
+        for (const char* money : {"Cost", "RepCost", "Value"}) m_itemTable.SetText(money, "0");
         m_itemTable.SetText("Warranty", "No");
         m_itemTable.Post();
+        m_insertedRecord = m_itemTable.RecNo();
         RefreshGrid();
         DisplayCount();
         const QModelIndex index = m_grid->currentIndex();
-        if (index.isValid()) m_grid->edit(index);
+        if (index.isValid()) {
+            const QModelIndex first = index.siblingAtColumn(0);
+            m_grid->setCurrentIndex(first);
+            if (m_model->flags(first) & Qt::ItemIsEditable) m_grid->edit(first);
+        }
         return;
     }
     case RecordNavigator::Edit:
         if (m_grid->currentIndex().isValid()) m_grid->edit(m_grid->currentIndex());
         return;
     case RecordNavigator::Post:
-        // Leaving the cell editor commits what it holds.
+        if (auto* delegate = qobject_cast<GridDelegate*>(m_grid->itemDelegate())) delegate->CommitOpenEditor();
+        m_insertedRecord.reset();
         m_grid->setFocus();
         return;
     case RecordNavigator::Cancel:
+        if (auto* delegate = qobject_cast<GridDelegate*>(m_grid->itemDelegate())) delegate->CancelOpenEditor();
         m_grid->setFocus();
+        // Cancelling right after an insert takes the new record away again.
+        if (m_insertedRecord && m_model->RowOfRecord(*m_insertedRecord) >= 0) {
+            const uint32_t recno = *m_insertedRecord;
+            m_insertedRecord.reset();
+            m_itemTable.GoTo(recno);
+            m_itemTable.Delete();
+            RefreshGrid();
+            DisplayCount();
+            return;
+        }
+        m_insertedRecord.reset();
         m_model->Reload();
         SyncGridToTable();
         return;
@@ -926,6 +955,7 @@ void TMain::DoDelete() {
         Ui().Ask("Confirm", "Delete this record?", common::Buttons::YesNo, common::Answer::No);
     try {
         if (answer == common::Answer::Yes) {
+            m_insertedRecord.reset();
             m_itemTable.Delete();
             RefreshGrid();
         }
@@ -949,7 +979,11 @@ void TMain::DoFindNext() {
 }
 
 void TMain::DoReports() {}
-void TMain::DoViewer() {}
+void TMain::DoViewer() {
+    appearance::TViewConfig dialog(*this);
+    Ui().ShowModal(dialog);
+}
+
 void TMain::DoSortOrder() {
     find::TMySortOrder dialog(*this, this);
     Ui().ShowModal(dialog);
@@ -1009,7 +1043,11 @@ void TMain::EditAList(common::PickList list) {
     items::TMyEditBox box(*m_editor, *this, list, this);
     Ui().ShowModal(box);
 }
-void TMain::ColorMenu(int) {}
+
+void TMain::ColorMenu(int target) {
+    appearance::TColorConfig dialog(target, this);
+    if (Ui().ShowModal(dialog) == QDialog::Accepted && (target == 1 || target == 6)) ApplyMainColors();
+}
 
 void TMain::PrinterSetup() {
     if (Ui().SetupPrinter(m_printer)) return;

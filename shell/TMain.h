@@ -170,6 +170,9 @@ private:
     int m_editorMode = 1;
     bool m_searchFlag = false;
     RecordTest m_searchTest;
+    // The record the navigator's insert just added, until the user posts or
+    // leaves it; cancel removes it again.
+    std::optional<uint32_t> m_insertedRecord;
     std::string m_sortExpression;
     QSize m_screen;
     int m_screenIndex = 0;  // the checked screen size: 640, 800, 1024, 1280
