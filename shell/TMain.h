@@ -29,6 +29,7 @@ class QVBoxLayout;
 
 namespace find {
 class TMyLocateDialog;
+class TMySearch;
 }
 
 namespace shell {
@@ -125,6 +126,8 @@ public:
     const std::vector<QPushButton*>& LetteredButtons() const { return m_letterButtons; }
     const std::vector<QFrame*>& ButtonBevels() const { return m_bevels; }
     QAction* Action(const QString& caption) const;
+    find::TMySearch* SearchWindow() const { return m_search; }
+    find::TMyLocateDialog* Locate() const { return m_locate.get(); }
     double Factor() const;
     QString IndexFilePath() const;
 
@@ -165,6 +168,7 @@ private:
     int m_screenIndex = 0;  // the checked screen size: 640, 800, 1024, 1280
     std::array<QStringList, common::kPickListCount> m_gridPickLists;
     std::unique_ptr<find::TMyLocateDialog> m_locate;
+    find::TMySearch* m_search = nullptr;  // created once, shown for every search
     QPrinter m_printer;
     HelpWindow* m_help = nullptr;
 
