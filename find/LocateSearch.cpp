@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "EngineError.h"
+#include "FieldNumber.h"
 #include "SearchCriteria.h"
 
 namespace find {
@@ -32,8 +33,11 @@ bool LocateSearch::TextMatches(std::string_view text) const {
 
 bool LocateSearch::Matches(const store::RecordView& record) const {
     try {
-        if (m_kind == store::FieldKind::Float && m_matchType == kExact)
-            return m_number && record.Number(m_field) == *m_number;
+        if (m_kind == store::FieldKind::Float && m_matchType == kExact) {
+            if (!m_number) return false;
+            const auto number = FieldNumber(record, m_field);
+            return number && *number == *m_number;
+        }
         if (m_kind == store::FieldKind::String) {
             if (m_unencodable) return false;
             std::string_view raw = record.Raw(m_field);

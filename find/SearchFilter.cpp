@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "EngineError.h"
+#include "FieldNumber.h"
 
 namespace find {
 
@@ -80,7 +81,8 @@ bool SearchFilter::Holds(const Compiled& c, const store::RecordView& record) {
             if (!date) return c.source.test == kTestLess;
             return Compare(c.source.test, *date, c.source.date);
         }
-        return Compare(c.source.test, record.Number(c.field), c.source.number);
+        const auto number = FieldNumber(record, c.field);
+        return number && Compare(c.source.test, *number, c.source.number);
     } catch (const store::EngineError&) {
         return false;
     }
