@@ -43,6 +43,7 @@
 #include "TMySortOrder.h"
 #include "TSearchAndReplace.h"
 #include "TViewConfig.h"
+#include "TMySearch.h"
 #include "TextRules.h"
 #include "TipOfDay.h"
 #include "UiServices.h"
@@ -477,6 +478,7 @@ bool TMain::FormCreate() {
     CheckForConversion();
     // 13.
     m_locate = std::make_unique<find::TMyLocateDialog>(*this);
+    m_search = new find::TMySearch(*this, this);
     return true;
 }
 
@@ -968,7 +970,10 @@ void TMain::DoDelete() {
 
 void TMain::DoImport() { DisplayCount(); }
 void TMain::DoExport() {}
-void TMain::DoSearch() { DisplayCount(); }
+void TMain::DoSearch() {
+    if (m_search) Ui().ShowModal(*m_search);
+    DisplayCount();
+}
 
 void TMain::DoFind() {
     if (m_locate && m_locate->DoFind()) SyncGridToTable();

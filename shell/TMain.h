@@ -29,6 +29,7 @@ class QVBoxLayout;
 
 namespace find {
 class TMyLocateDialog;
+class TMySearch;
 }
 
 namespace items {
@@ -131,6 +132,8 @@ public:
     QAction* Action(const QString& caption) const;
     // The item editor, created once at start (null when start-up failed).
     items::TMyEdit* Editor() const { return m_editor.get(); }
+    find::TMySearch* SearchWindow() const { return m_search; }
+    find::TMyLocateDialog* Locate() const { return m_locate.get(); }
     double Factor() const;
     QString IndexFilePath() const;
 
@@ -179,6 +182,7 @@ private:
     std::array<QStringList, common::kPickListCount> m_gridPickLists;
     std::unique_ptr<find::TMyLocateDialog> m_locate;
     std::unique_ptr<items::TMyEdit> m_editor;
+    find::TMySearch* m_search = nullptr;  // created once, shown for every search
     QPrinter m_printer;
     HelpWindow* m_help = nullptr;
 

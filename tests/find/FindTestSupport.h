@@ -1,0 +1,49 @@
+#pragma once
+// Item tables for the search and locate tests: a fresh table in a
+// temporary folder, records given as field/value pairs, and the Item texts
+// of what the table delivers.
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <initializer_list>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ItemSchema.h"
+#include "Table.h"
+
+namespace findtest {
+
+using Values = std::vector<std::pair<std::string, std::string>>;
+
+inline void CreateItemTable(store::Table& t, const QString& dir) {
+    t.Close();
+    t.SetDirectory(dir.toStdString());
+    t.SetTableName("MASTER");
+    t.Create(store::ItemTableFieldDefs());
+    t.Open();
+}
+
+inline uint32_t AddItem(store::Table& t, const Values& values) {
+    t.Append();
+    for (const auto& [field, text] : values) t.SetText(field, text);
+    t.Post();
+    return t.RecNo();
+}
+
+inline std::string Joined(const std::vector<std::string>& items) {
+    std::string out;
+    for (const auto& s : items) out += (out.empty() ? "" : ",") + s;
+    return out;
+}
+
+// The Item field of every record the table delivers, in its order.
+inline std::string DeliveredItems(store::Table& t) {
+    std::vector<std::string> out;
+    const int item = t.FieldIndex("Item");
+    for (uint32_t r : t.DeliveredRecords()) out.push_back(t.ViewOf(r).Text(item));
+    return Joined(out);
+}
+
+}  // namespace findtest

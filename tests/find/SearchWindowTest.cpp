@@ -1,0 +1,446 @@
+// The search window as the user meets it: the grid and its titles, the
+// "..." cells and the options dialog, the edit templates, the buttons and
+// their messages, and what the item table delivers after "&Ok" — including
+// that the search in force stays as it is while the window is shown again
+// or left with "E&xit".
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QtTest>
+
+#include "FakeMainContext.h"
+#include "FindTestSupport.h"
+#include "ScriptedUiServices.h"
+#include "SearchCellDelegate.h"
+#include "Settings.h"
+#include "TMySearch.h"
+#include "TSearchOptions.h"
+#include "WindowLayout.h"
+
+using namespace find;
+using common::ScriptedUiServices;
+
+namespace {
+
+const QString kNoCriteria = "No search criteria entered.";
+const QString kInvalid = "Invalid search criteria entered.  Please correct.";
+const QString kNoMatch = "No valid matches found.  Search criteria will be cleared.";
+const QString kTooMany =
+    "More than 75 search items have been entered.  This exceeds the maximum allowable.  Search criteria will be "
+    "cleared.";
+
+// Chooses an operator (line 0 to 3) or pick-list entry through the "..." cell.
+void ChooseOption(ScriptedUiServices& ui, TMySearch& search, int position, int line) {
+    ui.ExpectModal("Search Options", [line](QDialog& d) {
+        auto& options = static_cast<TSearchOptions&>(d);
+        options.OptionsList->setCurrentRow(line);
+        options.OkButtonClick();
+    });
+    search.SearchGridMouseDown(position, 1);
+    search.SearchGridMouseUp(position, 1);
+}
+
+void SetCell(TMySearch& search, int position, const QString& text) { search.SearchGrid->item(position, 2)->setText(text); }
+
+}  // namespace
+
+class SearchWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void gridRowsTitlesAndOptionCells();
+    void columnWidthsFollowTheWindowSizeFactor();
+    void templates_data();
+    void templates();
+    void operatorChoiceIsKeptForTheRun();
+    void optionsDialogNeedsPressAndReleaseInOneCell();
+    void pickListEntryBecomesTheCriterion();
+    void typingARangeThroughTheCellEditor();
+    void okWithAnEmptyGridChangesNothing();
+    void okAppliesTheSearch();
+    void noMatchEndsTheSearch();
+    void findMoreGivesTenLevelsThatOrTogether();
+    void invalidCriterionKeepsTheWindowOnItsRow();
+    void tooManyCriteriaClearEverything();
+    void searchInForceSurvivesShowingAgainAndExit();
+    void newSearchReplacesTheOneInForce();
+    void helpOpensTheSearchWindowPage();
+
+private:
+    void Show(TMySearch& search);
+
+    QTemporaryDir m_home;
+    QTemporaryDir m_dir;
+    std::unique_ptr<findtest::FakeMainContext> m_context;
+};
+
+void SearchWindowTest::initTestCase() {
+    qputenv("XDG_DATA_HOME", (m_home.path() + "/data").toUtf8());
+    qputenv("XDG_CONFIG_HOME", (m_home.path() + "/config").toUtf8());
+    store::SetCurrentDateFormat(store::DateFormat('/', store::DateFormat::Order::MonthDayYear, true));
+}
+
+void SearchWindowTest::init() {
+    common::SetWindowSizeFactor(1.0);
+    m_context = std::make_unique<findtest::FakeMainContext>();
+    store::Table& t = m_context->ItemTable();
+    findtest::CreateItemTable(t, m_dir.path());
+    findtest::AddItem(t, {{"Item", "tv"}, {"Brand", "Sony"}, {"Category", "Video"}, {"Cost", "650"}});
+    findtest::AddItem(t, {{"Item", "radio"}, {"Brand", "SONY"}, {"Category", "Audio"}, {"Cost", "40"}});
+    findtest::AddItem(t, {{"Item", "saw"}, {"Brand", "Jackson"}, {"Category", "Tools"}, {"Cost", "900"}});
+    findtest::AddItem(t, {{"Item", "drill"}, {"Brand", "Bose"}, {"Category", "Tools"}});
+    findtest::AddItem(t, {{"Item", "cup"}, {"Category", "Kitchen"}, {"Cost", "3"}, {"PurchDate", "5/6/2001"}});
+    t.First();
+}
+
+void SearchWindowTest::cleanup() {
+    m_context.reset();
+}
+
+void SearchWindowTest::Show(TMySearch& search) {
+    ScriptedUiServices ui;
+    ui.ExpectModal("Search", [](QDialog&) {});
+    common::Ui().ShowModal(search);
+    HALVENOR_VERIFY_UI(ui);
+}
+
+void SearchWindowTest::gridRowsTitlesAndOptionCells() {
+    TMySearch search(*m_context);
+    QCOMPARE(search.windowTitle(), QString("Search"));
+    QTableWidget* grid = search.SearchGrid;
+    QCOMPARE(grid->rowCount(), 23);
+    QCOMPARE(grid->columnCount(), 3);
+    QCOMPARE(grid->item(0, 0)->text(), QString(" FIELD"));
+    QCOMPARE(grid->item(0, 1)->text(), QString());
+    QCOMPARE(grid->item(0, 2)->text(), QString(" SEARCH CRITERIA    (Level 1)"));
+    QCOMPARE(grid->item(2, 0)->text(), QString(" Brand"));
+    QCOMPARE(grid->item(4, 0)->text(), QString(" Serial Number"));
+    const QList<int> withOptions = {2, 5, 7, 9, 10, 11, 12, 13, 15, 17, 18};
+    for (int p = 1; p <= 22; ++p) {
+        const QTableWidgetItem* cell = grid->item(p, 1);
+        if (withOptions.contains(p)) {
+            QCOMPARE(cell->text(), QString("..."));
+            QCOMPARE(cell->background().color(), QColor(128, 128, 128));
+            QCOMPARE(int(cell->textAlignment()), int(Qt::AlignCenter));
+        } else {
+            QVERIFY2(cell->text().isEmpty(), qPrintable(QString::number(p)));
+        }
+        QVERIFY(!(grid->item(p, 0)->flags() & Qt::ItemIsEditable));
+        QVERIFY(grid->item(p, 2)->flags() & Qt::ItemIsEditable);
+    }
+    // The titles come from the settings.
+    common::AppSettings().Field(2).title = "Maker";
+    Show(search);
+    QCOMPARE(grid->item(2, 0)->text(), QString(" Maker"));
+    common::AppSettings().Field(2).title = "Brand";
+}
+
+void SearchWindowTest::columnWidthsFollowTheWindowSizeFactor() {
+    TMySearch search(*m_context);
+    Show(search);
+    QCOMPARE(search.SearchGrid->columnWidth(0), 200);
+    QCOMPARE(search.SearchGrid->columnWidth(1), 20);
+    QCOMPARE(search.SearchGrid->columnWidth(2), 378);
+    QCOMPARE(search.SearchGrid->width(), 620);
+    common::SetWindowSizeFactor(1.6);
+    Show(search);
+    QCOMPARE(search.SearchGrid->columnWidth(0), 320);
+    QCOMPARE(search.SearchGrid->columnWidth(1), 32);
+    QCOMPARE(search.SearchGrid->columnWidth(2), 605);
+    QCOMPARE(search.SearchGrid->width(), 980);
+}
+
+void SearchWindowTest::templates_data() {
+    QTest::addColumn<int>("position");
+    QTest::addColumn<int>("line");  // options line chosen, -1 for none
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("text field by its width") << 2 << -1 << QString(20, 'c');
+    QTest::newRow("number equal") << 11 << 0 << "= ccccccccc;1";
+    QTest::newRow("number greater") << 11 << 1 << "\\> ccccccccc;1";
+    QTest::newRow("number less") << 9 << 2 << "\\< ccccccccc;1";
+    QTest::newRow("number range") << 18 << 3 << "\\> ccccccccc \\A\\ND \\< cccccccc";
+    QTest::newRow("date equal") << 10 << 0 << "= 99/99/0000;1";
+    QTest::newRow("date greater") << 10 << 1 << "\\> 99/99/0000;1";
+    QTest::newRow("date less") << 15 << 2 << "\\< 99/99/0000;1";
+    QTest::newRow("date range") << 15 << 3 << "\\> 99/99/0000 \\A\\ND \\< 99/99/0000;1";
+}
+
+void SearchWindowTest::templates() {
+    QFETCH(int, position);
+    QFETCH(int, line);
+    QFETCH(QString, expected);
+    ScriptedUiServices ui;
+    TMySearch search(*m_context);
+    if (line >= 0) ChooseOption(ui, search, position, line);
+    QCOMPARE(search.CellTemplate(position), expected);
+    HALVENOR_VERIFY_UI(ui);
+}
+
+void SearchWindowTest::operatorChoiceIsKeptForTheRun() {
+    ScriptedUiServices ui;
+    TMySearch search(*m_context);
+    Show(search);
+    ui.ExpectModal("Search Options", [](QDialog& d) {
+        auto& options = static_cast<TSearchOptions&>(d);
+        QCOMPARE(options.FieldNameLabel->text(), QString("Cost"));
+        QStringList lines;
+        for (int i = 0; i < options.OptionsList->count(); ++i) lines << options.OptionsList->item(i)->text();
+        QCOMPARE(lines, QStringList({" = ", " > ", " < ", " > X < "}));
+        QCOMPARE(options.SelectedRow(), 0);
+        options.OptionsList->setCurrentRow(3);
+        options.OkButtonClick();
+    });
+    search.SearchGrid->setCurrentCell(11, 2);
+    search.SearchGridMouseDown(11, 1);
+    search.SearchGridMouseUp(11, 1);
+    QCOMPARE(search.OperatorChoice(11), 4);
+    QCOMPARE(search.SearchGrid->currentRow(), 11);
+    QCOMPARE(search.SearchGrid->currentColumn(), 2);
+
+    search.ExitButtonClick();
+    Show(search);
+    QCOMPARE(search.OperatorChoice(11), 4);
+    search.ClearButtonClick();
+    QCOMPARE(search.OperatorChoice(11), 4);
+
+    // Cancel changes nothing; the dialog opens on the current choice.
+    ui.ExpectModal("Search Options", [](QDialog& d) {
+        auto& options = static_cast<TSearchOptions&>(d);
+        QCOMPARE(options.SelectedRow(), 3);
+        options.OptionsList->setCurrentRow(1);
+        options.CancelButtonClick();
+    });
+    search.SearchGridMouseDown(11, 1);
+    search.SearchGridMouseUp(11, 1);
+    QCOMPARE(search.OperatorChoice(11), 4);
+    HALVENOR_VERIFY_UI(ui);
+}
+
+void SearchWindowTest::optionsDialogNeedsPressAndReleaseInOneCell() {
+    ScriptedUiServices ui;  // no dialog expected
+    TMySearch search(*m_context);
+    search.SearchGridMouseDown(11, 1);
+    search.SearchGridMouseUp(13, 1);
+    search.SearchGridMouseDown(11, 2);
+    search.SearchGridMouseUp(11, 2);
+    search.SearchGridMouseDown(0, 1);
+    search.SearchGridMouseUp(0, 1);
+    search.SearchGridMouseDown(1, 1);  // Item: no options
+    search.SearchGridMouseUp(1, 1);
+    HALVENOR_VERIFY_UI(ui);
+}
+
+void SearchWindowTest::pickListEntryBecomesTheCriterion() {
+    m_context->GridPickList(common::PickList::Brand) = {"Bose", "Sony"};
+    ScriptedUiServices ui;
+    TMySearch search(*m_context);
+    Show(search);
+    ui.ExpectModal("Search Options", [](QDialog& d) {
+        auto& options = static_cast<TSearchOptions&>(d);
+        QCOMPARE(options.FieldNameLabel->text(), QString("Brand"));
+        QCOMPARE(options.OptionsList->count(), 2);
+        QCOMPARE(options.SelectedRow(), -1);
+        options.OptionsList->setCurrentRow(1);
+        options.OkButtonClick();
+    });
+    search.SearchGridMouseDown(2, 1);
+    search.SearchGridMouseUp(2, 1);
+    QCOMPARE(search.SearchGrid->item(2, 2)->text(), QString("Sony"));
+    QCOMPARE(search.SearchGrid->currentRow(), 2);
+    // "&Ok" with nothing selected leaves the cell alone.
+    ui.ExpectModal("Search Options", [](QDialog& d) { static_cast<TSearchOptions&>(d).OkButtonClick(); });
+    search.SearchGridMouseDown(2, 1);
+    search.SearchGridMouseUp(2, 1);
+    QCOMPARE(search.SearchGrid->item(2, 2)->text(), QString("Sony"));
+    HALVENOR_VERIFY_UI(ui);
+}
+
+void SearchWindowTest::typingARangeThroughTheCellEditor() {
+    ScriptedUiServices ui;
+    TMySearch search(*m_context);
+    ChooseOption(ui, search, 11, 3);
+    search.show();
+    search.SearchGrid->setCurrentCell(11, 2);
+    auto* editor = qobject_cast<QLineEdit*>(search.SearchGrid->indexWidget(search.SearchGrid->model()->index(11, 2)));
+    if (!editor) editor = search.SearchGrid->viewport()->findChild<QLineEdit*>();
+    QVERIFY(editor);
+    editor->setFocus();
+    editor->home(false);
+    QTest::keyClicks(editor, "30");
+    editor->setCursorPosition(editor->displayText().indexOf("<") + 2);
+    QTest::keyClicks(editor, "700");
+    const QString text = search.SearchGrid->item(11, 2)->text();
+    QVERIFY2(text.startsWith("> 30 ") && text.contains("AND < 700"), qPrintable(text));
+    search.OkButtonClick();
+    QVERIFY(m_context->SearchOn());
+    QCOMPARE(findtest::DeliveredItems(m_context->ItemTable()), std::string("tv,radio"));
+    HALVENOR_VERIFY_UI(ui);
+}
+
+void SearchWindowTest::okWithAnEmptyGridChangesNothing() {
+    ScriptedUiServices ui;
+    TMySearch search(*m_context);
+    Show(search);
+    ui.ExpectMessage("Error", kNoCriteria);
+    search.OkButtonClick();
+    QVERIFY(!m_context->SearchOn());
+    QCOMPARE(m_context->refreshes, 0);
+    QCOMPARE(m_context->ItemTable().RecordCount(), 5u);
+    HALVENOR_VERIFY_UI(ui);
+}
+
+void SearchWindowTest::okAppliesTheSearch() {
+    ScriptedUiServices ui;
+    TMySearch search(*m_context);
+    ui.ExpectModal("Search", [&](QDialog&) {
+        SetCell(search, 2, "son");
+        search.OkButtonClick();
+        QVERIFY(!search.isVisible());
+    });
+    QCOMPARE(common::Ui().ShowModal(search), int(QDialog::Accepted));
+    QVERIFY(m_context->SearchOn());
+    QCOMPARE(findtest::DeliveredItems(m_context->ItemTable()), std::string("tv,radio,saw"));
+    QVERIFY(m_context->ItemTable().HasCurrent());
+    HALVENOR_VERIFY_UI(ui);
+}
+
+void SearchWindowTest::noMatchEndsTheSearch() {
+    ScriptedUiServices ui;
+    TMySearch search(*m_context);
+    Show(search);
+    SetCell(search, 2, "nomaker");
+    ui.ExpectMessage("Notice", kNoMatch);
+    search.OkButtonClick();
+    QVERIFY(!m_context->SearchOn());
+    QCOMPARE(m_context->endSearches, 1);
+    QCOMPARE(m_context->ItemTable().RecordCount(), 5u);
+    QCOMPARE(search.SearchGrid->item(2, 2)->text(), QString());
+    QCOMPARE(search.Criteria().Count(), 0);
+    HALVENOR_VERIFY_UI(ui);
+}
+
+void SearchWindowTest::findMoreGivesTenLevelsThatOrTogether() {
+    ScriptedUiServices ui;
+    TMySearch search(*m_context);
+    Show(search);
+    const char* items[] = {"tv", "radio", "nothing", "nothing", "nothing", "nothing", "nothing", "nothing", "nothing"};
+    for (int level = 1; level <= 9; ++level) {
+        QVERIFY(search.MoreButton->isEnabled());
+        SetCell(search, 1, items[level - 1]);
+        search.MoreButtonClick();
+        QCOMPARE(search.Criteria().Level(), level + 1);
+        QCOMPARE(search.SearchGrid->item(0, 2)->text(), " SEARCH CRITERIA    (Level " + QString::number(level + 1) + ")");
+        QCOMPARE(search.SearchGrid->item(1, 2)->text(), QString());
+    }
+    QVERIFY(!search.MoreButton->isEnabled());
+    SetCell(search, 11, "= 3");
+    search.OkButtonClick();
+    QCOMPARE(findtest::DeliveredItems(m_context->ItemTable()), std::string("tv,radio,cup"));
+    // "&Find More" with nothing typed says so and stays on the level.
+    Show(search);
+    ui.ExpectMessage("Error", kNoCriteria);
+    search.MoreButtonClick();
+    QCOMPARE(search.Criteria().Level(), 1);
+    HALVENOR_VERIFY_UI(ui);
+}
+
+void SearchWindowTest::invalidCriterionKeepsTheWindowOnItsRow() {
+    ScriptedUiServices ui;
+    TMySearch search(*m_context);
+    Show(search);
+    SetCell(search, 12, "tools");
+    search.MoreButtonClick();
+    SetCell(search, 2, "son");
+    SetCell(search, 11, "= abc");
+    ui.ExpectMessage("Error", kInvalid);
+    search.OkButtonClick();
+    QCOMPARE(search.SearchGrid->currentRow(), 11);
+    QCOMPARE(search.Criteria().Count(), 1);
+    QVERIFY(!m_context->SearchOn());
+    SetCell(search, 11, "= 40");
+    search.OkButtonClick();
+    QCOMPARE(findtest::DeliveredItems(m_context->ItemTable()), std::string("radio,saw,drill"));
+    HALVENOR_VERIFY_UI(ui);
+}
+
+void SearchWindowTest::tooManyCriteriaClearEverything() {
+    ScriptedUiServices ui;
+    TMySearch search(*m_context);
+    Show(search);
+    const QList<int> text = {1, 2, 3, 4, 5, 6, 7, 8, 12, 14, 16, 17, 19, 20, 21, 22};
+    for (int level = 0; level < 4; ++level) {
+        for (int p : text) SetCell(search, p, "x");
+        search.MoreButtonClick();
+    }
+    for (int i = 0; i < 11; ++i) SetCell(search, text[i], "x");
+    search.MoreButtonClick();
+    QCOMPARE(search.Criteria().Count(), 75);
+    SetCell(search, 1, "x");
+    ui.ExpectMessage("Error", kTooMany);
+    search.MoreButtonClick();
+    QCOMPARE(search.Criteria().Count(), 0);
+    QCOMPARE(search.Criteria().Level(), 1);
+    QCOMPARE(search.SearchGrid->item(1, 2)->text(), QString());
+    QCOMPARE(search.SearchGrid->item(0, 2)->text(), QString(" SEARCH CRITERIA    (Level 1)"));
+    QVERIFY(search.MoreButton->isEnabled());
+    HALVENOR_VERIFY_UI(ui);
+}
+
+void SearchWindowTest::searchInForceSurvivesShowingAgainAndExit() {
+    ScriptedUiServices ui;
+    TMySearch search(*m_context);
+    Show(search);
+    SetCell(search, 12, "tools");
+    search.OkButtonClick();
+    QCOMPARE(findtest::DeliveredItems(m_context->ItemTable()), std::string("saw,drill"));
+
+    Show(search);
+    QCOMPARE(search.SearchGrid->item(12, 2)->text(), QString());
+    QCOMPARE(search.Criteria().Count(), 0);
+    SetCell(search, 2, "sony");
+    search.MoreButtonClick();
+    search.ClearButtonClick();
+    search.ExitButtonClick();
+    QVERIFY(m_context->SearchOn());
+    m_context->ItemTable().Refresh();
+    QCOMPARE(findtest::DeliveredItems(m_context->ItemTable()), std::string("saw,drill"));
+    HALVENOR_VERIFY_UI(ui);
+}
+
+void SearchWindowTest::newSearchReplacesTheOneInForce() {
+    ScriptedUiServices ui;
+    TMySearch search(*m_context);
+    Show(search);
+    SetCell(search, 12, "tools");
+    search.OkButtonClick();
+    Show(search);
+    SetCell(search, 2, "o");
+    search.OkButtonClick();
+    QCOMPARE(findtest::DeliveredItems(m_context->ItemTable()), std::string("tv,radio,saw,drill"));
+    // A new search that finds nothing ends the search altogether.
+    Show(search);
+    SetCell(search, 2, "nomaker");
+    ui.ExpectMessage("Notice", kNoMatch);
+    search.OkButtonClick();
+    QVERIFY(!m_context->SearchOn());
+    QCOMPARE(m_context->ItemTable().RecordCount(), 5u);
+    HALVENOR_VERIFY_UI(ui);
+}
+
+void SearchWindowTest::helpOpensTheSearchWindowPage() {
+    ScriptedUiServices ui;
+    ui.ExpectHelp("Search Window");
+    TMySearch search(*m_context);
+    search.HelpButtonClick();
+    HALVENOR_VERIFY_UI(ui);
+}
+
+QTEST_MAIN(SearchWindowTest)
+#include "SearchWindowTest.moc"
