@@ -200,10 +200,13 @@ void WindowLayout::ApplyColors(QWidget& window, const ColorGroup& group) {
         } else if (qobject_cast<QRadioButton*>(w)) {
             SetColors(*w, QPalette::Window, group[ColorSlot::RadioBackground], QPalette::WindowText,
                       group[ColorSlot::RadioText]);
+            // Buttons fill with the button colour unless told otherwise.
+            w->setBackgroundRole(QPalette::Window);
             w->setAutoFillBackground(true);
         } else if (qobject_cast<QCheckBox*>(w)) {
             SetColors(*w, QPalette::Window, group[ColorSlot::CheckBackground], QPalette::WindowText,
                       group[ColorSlot::CheckText]);
+            w->setBackgroundRole(QPalette::Window);
             w->setAutoFillBackground(true);
         }
     }

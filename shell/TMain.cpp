@@ -583,6 +583,10 @@ void TMain::ApplyMainColors() {
         common::WindowLayout::SetBackground(*w, g[common::ColorSlot::MainBackground]);
     common::WindowLayout::SetTextColor(*m_viewerLabel, g[common::ColorSlot::MajorTitle]);
     common::WindowLayout::SetTextColor(*m_navigatorLabel, g[common::ColorSlot::MinorTitle]);
+    // The count sits on the same background: it takes the title colour so a
+    // dark scheme does not hide it.
+    common::WindowLayout::SetTextColor(*m_countLabel, g[common::ColorSlot::MinorTitle]);
+    common::WindowLayout::SetTextColor(*m_count2Label, g[common::ColorSlot::MinorTitle]);
 }
 
 void TMain::LoadGridPickLists() {
