@@ -17,8 +17,58 @@ std::string_view TrimBoth(std::string_view s) {
 }
 
 std::string_view TrimRight(std::string_view s) {
+    // Wide text fields are mostly blanks: skip them eight at a time.
+    constexpr uint64_t kBlanks = 0x2020202020202020ULL;
+    while (s.size() >= 8) {
+        uint64_t tail = 0;
+        std::memcpy(&tail, s.data() + s.size() - 8, 8);
+        if (tail != kBlanks) break;
+        s.remove_suffix(8);
+    }
     while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.remove_suffix(1);
     return s;
+}
+
+// The text form of a number stored as decimal text, without going through
+// a double: with at most 15 significant digits the shortest text that reads
+// back as the same double is the stored digits without the zeros that add
+// nothing. Anything else (an exponent, more digits) gives nullopt.
+std::optional<std::string> PlainDecimalText(std::string_view raw) {
+    std::string_view t = TrimBoth(raw);
+    if (t.empty() || t.size() > 40) return std::nullopt;
+    bool negative = false;
+    if (t.front() == '-' || t.front() == '+') {
+        negative = t.front() == '-';
+        t.remove_prefix(1);
+    }
+    const size_t dot = t.find('.');
+    std::string_view whole = t.substr(0, dot);
+    std::string_view fraction = dot == std::string_view::npos ? std::string_view() : t.substr(dot + 1);
+    if (whole.empty() && fraction.empty()) return std::nullopt;
+    for (char c : whole)
+        if (c < '0' || c > '9') return std::nullopt;
+    for (char c : fraction)
+        if (c < '0' || c > '9') return std::nullopt;
+    while (!whole.empty() && whole.front() == '0') whole.remove_prefix(1);
+    while (!fraction.empty() && fraction.back() == '0') fraction.remove_suffix(1);
+    size_t significant = whole.size() + fraction.size();
+    if (whole.empty()) {
+        size_t lead = 0;
+        while (lead < fraction.size() && fraction[lead] == '0') ++lead;
+        significant = fraction.size() - lead;
+    }
+    if (significant > 15) return std::nullopt;
+    if (significant == 0) return std::string("0");
+    std::string out;
+    out.reserve(whole.size() + fraction.size() + 3);
+    if (negative) out += '-';
+    if (whole.empty()) out += '0';
+    else out.append(whole);
+    if (!fraction.empty()) {
+        out += '.';
+        out.append(fraction);
+    }
+    return out;
 }
 
 int32_t ReadLE32(const char* p) {
@@ -154,11 +204,13 @@ std::string RecordView::Text(int field) const {
         return {};
     }
     case FieldKind::Integer:
+    case FieldKind::Float: {
         if (IsBlank(field)) return {};
-        return IntegerText(Number(field));
-    case FieldKind::Float:
-        if (IsBlank(field)) return {};
-        return FormatNumber(Number(field));
+        if (f.type == 'N' || f.type == 'F') {
+            if (auto text = PlainDecimalText(Raw(field))) return *text;
+        }
+        return f.Kind() == FieldKind::Integer ? IntegerText(Number(field)) : FormatNumber(Number(field));
+    }
     case FieldKind::Date: {
         const auto d = DateValue(field);
         return d ? CurrentDateFormat().Format(*d) : std::string();

@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <random>
 #include <set>
@@ -145,6 +146,9 @@ private slots:
         QTest::newRow("float tenth round-trips") << "Cost" << "0.1" << "0.1";
         QTest::newRow("float with exponent") << "Value" << "1E3" << "1000";
         QTest::newRow("negative float") << "RepCost" << "-12.75" << "-12.75";
+        QTest::newRow("zeros that add nothing") << "Cost" << "007.50" << "7.5";
+        QTest::newRow("negative zero") << "Cost" << "-0.0000" << "0";
+        QTest::newRow("small fraction") << "Value" << "0.0001" << "0.0001";
         QTest::newRow("empty float stays empty") << "Cost" << "" << "";
         QTest::newRow("integer") << "Quantity" << "-7" << "-7";
         QTest::newRow("date in short format") << "PurchDate" << " 03/07/1996 " << "3/7/1996";
@@ -163,6 +167,27 @@ private slots:
         t.Close();
         t.Open();
         QCOMPARE(QString::fromStdString(t.GetText(field.toStdString())), shown);
+    }
+
+    void numberTextAlwaysReadsBackAsTheStoredValue() {
+        Table t;
+        CreateItemTable(t, m_dir->path());
+        std::mt19937_64 rng(11);
+        std::uniform_real_distribution<double> wide(-1e10, 1e10);
+        const int cost = t.FieldIndex("Cost"), qty = t.FieldIndex("Quantity");
+        for (int i = 0; i < 2000; ++i) {
+            double v = wide(rng);
+            if (i % 3 == 0) v = std::round(v);
+            if (i % 5 == 0) v /= 1e9;
+            t.Append();
+            t.SetNumber(cost, v);
+            t.SetNumber(qty, std::round(v / 1e4));
+            t.Post();
+            const std::string text = t.GetText(cost);
+            QCOMPARE(text, FormatNumber(t.GetNumber(cost)));
+            QCOMPARE(ParseNumber(text), std::optional<double>(t.GetNumber(cost)));
+            QCOMPARE(t.GetText(qty), FormatNumber(t.GetNumber(qty)));
+        }
     }
 
     void valuesTheFieldCannotHoldAreRefused_data() {
