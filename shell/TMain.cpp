@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPrinterInfo>
 #include <QPushButton>
 #include <QScreen>
 #include <QTableView>
@@ -1059,7 +1060,11 @@ void TMain::ColorMenu(int target) {
 }
 
 void TMain::PrinterSetup() {
-    if (Ui().SetupPrinter(m_printer)) return;
+    if (QPrinterInfo::availablePrinterNames().isEmpty()) {
+        Ui().Message("Notice", "No printers are defined.", common::MessageIcon::Information);
+        return;
+    }
+    Ui().SetupPrinter(m_printer);
 }
 
 void TMain::ChooseScreenSize(int preset) {
