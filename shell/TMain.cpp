@@ -395,6 +395,9 @@ void TMain::BuildBody() {
             [this](const QModelIndex& current) { GridRowChanged(current.row()); });
     connect(m_model, &ItemGridModel::EditRefused, this,
             [](const QString& message) { Ui().Message(kErrorTitle, message, common::MessageIcon::Error); });
+    // An edited record takes its place in the sort order (or leaves the
+    // search) once the user leaves its row, not while typing along it.
+    connect(m_model, &ItemGridModel::RecordPosted, this, [this](uint32_t recno) { m_postedRecord = recno; });
     viewer->addWidget(m_grid, 1);
     root->addWidget(m_viewerBevel, 1);
 
@@ -740,6 +743,10 @@ void TMain::GridRowChanged(int row) {
         if (m_insertedRecord && *m_insertedRecord != recno) m_insertedRecord.reset();
         m_itemTable.GoTo(recno);
         m_model->SetIndicatorRow(row);
+        if (m_postedRecord && *m_postedRecord != recno) {
+            m_postedRecord.reset();
+            QTimer::singleShot(0, this, [this] { Guard([this] { RefreshGrid(); }); });
+        }
     });
 }
 

@@ -177,6 +177,7 @@ private:
     // leaves it; cancel removes it again.
     std::optional<uint32_t> m_insertedRecord;
     std::string m_sortExpression;
+    std::optional<uint32_t> m_postedRecord;  // edited in the grid, not yet put in its place
     QSize m_screen;
     int m_screenIndex = 0;  // the checked screen size: 640, 800, 1024, 1280
     std::array<QStringList, common::kPickListCount> m_gridPickLists;

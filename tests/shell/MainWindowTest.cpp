@@ -20,6 +20,8 @@
 #include "Settings.h"
 #include "TMain.h"
 
+using shell::ItemGridModel;
+
 using common::Answer;
 using common::ScriptedUiServices;
 using shell::TMain;
@@ -248,6 +250,34 @@ private slots:
         ui.ExpectMessage("Error", QString("Cannot perform this operation on an empty table."));
         w.Action("&Delete")->trigger();
         QCOMPARE(w.CountLabel()->text(), QString("0"));
+        HALVENOR_VERIFY_UI(ui);
+    }
+
+    void recordEditedInTheGridMovesToItsPlaceWhenItsRowIsLeft() {
+        ScriptedUiServices ui;
+        TMain w(kBigScreen);
+        common::AppSettings().showTips = false;
+        w.show();
+        common::AppSettings().gridFieldEditing = true;
+        w.SetViewerOptions();
+        store::Table& t = w.ItemTable();
+        for (const char* category : {"Books", "Garden", "Tools"}) {
+            t.Append();
+            t.SetText("Item", std::string("in ") + category);
+            t.SetText("Category", category);
+            t.Post();
+        }
+        w.RefreshGrid();
+        ItemGridModel* model = w.GridModel();
+        int categoryColumn = -1;
+        for (int c = 0; c < model->columnCount(); ++c)
+            if (model->PositionOfColumn(c) == 12) categoryColumn = c;
+        QVERIFY(categoryColumn >= 0);
+        QVERIFY(model->setData(model->index(0, categoryColumn), "Zoo", Qt::EditRole));
+        QCOMPARE(model->index(0, 0).data().toString(), QString("in Books"));  // stays while its row is current
+        w.Grid()->setCurrentIndex(model->index(1, 0));
+        QTRY_COMPARE(model->index(2, 0).data().toString(), QString("in Books"));
+        QCOMPARE(QString::fromStdString(t.GetText("Item")), QString("in Garden"));
         HALVENOR_VERIFY_UI(ui);
     }
 
