@@ -376,7 +376,10 @@ void TMain::BuildBody() {
     m_headerLayout->addStretch(1);
     m_headerLayout->addWidget(m_viewerLabel);
     m_headerLayout->addStretch(1);
-    m_headerLayout->addSpacing(180);
+    // As wide as the search and count labels, so the title stays centred.
+    m_headerBalance = new QWidget(m_viewerBevel);
+    m_headerBalance->setFixedWidth(m_searchOnLabel->minimumWidth() + 57);
+    m_headerLayout->addWidget(m_headerBalance);
     viewer->addLayout(m_headerLayout);
 
     m_grid = new QTableView(m_viewerBevel);
@@ -623,6 +626,11 @@ void TMain::SetButtonBar() {
     const int mode = AppSettings().buttonBar;
     if (mode < 1 || mode > 3) return;
     for (int i = 0; i < 3; ++i) m_accessActions[size_t(i)]->setChecked(i + 1 == mode);
+    // Hide before showing: for a moment both bars would count, and a window
+    // grows to fit what its layout needs.
+    if (mode != 1) m_speedPanel->setVisible(false);
+    if (mode != 2) m_letterBox->setVisible(false);
+    if (mode == 3) m_topBar->setVisible(false);
     for (QPushButton* b : m_letterButtons) b->setEnabled(mode == 2);
     for (QPushButton* b : m_letterButtons) b->setVisible(mode == 2);
     for (QFrame* f : m_bevels) f->setVisible(mode == 2);
@@ -631,12 +639,13 @@ void TMain::SetButtonBar() {
     m_speedPanel->setEnabled(mode == 1);
     m_navigatorLabel->setVisible(mode == 2);
     // The navigator sits in the top bar, except with no bar at all, where it
-    // moves into the viewer's title row.
+    // moves into the viewer's title row and balances the count on the left.
     if (mode == 3) {
+        m_headerBalance->setVisible(false);
         m_headerLayout->addWidget(m_navigator);
-        m_topBar->setVisible(false);
     } else {
         m_navBoxLayout->addWidget(m_navigator, 0, Qt::AlignHCenter);
+        m_headerBalance->setVisible(true);
         m_topBar->setVisible(true);
     }
     m_navigator->setVisible(true);

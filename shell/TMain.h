@@ -195,6 +195,7 @@ private:
     QVBoxLayout* m_navBoxLayout = nullptr;
     QHBoxLayout* m_topLayout = nullptr;
     QHBoxLayout* m_headerLayout = nullptr;
+    QWidget* m_headerBalance = nullptr;
     std::vector<QToolButton*> m_speedButtons;
     std::vector<QPushButton*> m_letterButtons;
     std::vector<QFrame*> m_bevels;

@@ -170,6 +170,21 @@ private slots:
         HALVENOR_VERIFY_UI(ui);
     }
 
+    void changingTheAccessModeDoesNotWidenTheWindow() {
+        ScriptedUiServices ui;
+        TMain w(kBigScreen);
+        common::AppSettings().showTips = false;
+        w.show();
+        QCoreApplication::processEvents();
+        const int width = w.width();
+        for (int mode : {2, 3, 1, 3, 2}) {
+            w.ChooseAccessMode(mode);
+            QCoreApplication::processEvents();
+            QCOMPARE(w.width(), width);
+        }
+        HALVENOR_VERIFY_UI(ui);
+    }
+
     void screenSizeIsRefusedOrStored() {
         WriteSettings("Misc", "Window Size", "1280");
         {
