@@ -128,17 +128,19 @@ QString TViewConfig::HelpKeyword(int page) {
 
 // ---------------------------------------------------------------- pages
 
+void TViewConfig::AddHeading(QGridLayout& grid, const QString& text, int row) {
+    auto* label = new QLabel(text, grid.parentWidget());
+    QFont f = label->font();
+    f.setBold(true);
+    label->setFont(f);
+    m_majorTitles.push_back(label);
+    grid.addWidget(label, row, 0, 1, 3);
+}
+
 QWidget* TViewConfig::BuildTitlePage() {
     auto* page = new QWidget;
     auto* grid = new QGridLayout(page);
-    auto heading = [&](const QString& text, int row) {
-        auto* label = new QLabel(text, page);
-        QFont f = label->font();
-        f.setBold(true);
-        label->setFont(f);
-        m_majorTitles.push_back(label);
-        grid->addWidget(label, row, 0, 1, 3);
-    };
+    auto heading = [&](const QString& text, int row) { AddHeading(*grid, text, row); };
     heading("Title Font", 0);
     TitleFontEdit = new QLineEdit(page);
     TitleFontEdit->setReadOnly(true);
@@ -174,14 +176,7 @@ QWidget* TViewConfig::BuildTitlePage() {
 QWidget* TViewConfig::BuildLookPage() {
     auto* page = new QWidget;
     auto* grid = new QGridLayout(page);
-    auto heading = [&](const QString& text, int row) {
-        auto* label = new QLabel(text, page);
-        QFont f = label->font();
-        f.setBold(true);
-        label->setFont(f);
-        m_majorTitles.push_back(label);
-        grid->addWidget(label, row, 0, 1, 3);
-    };
+    auto heading = [&](const QString& text, int row) { AddHeading(*grid, text, row); };
     heading("Grid Options", 0);
     common::Settings& s = AppSettings();
     struct Option {

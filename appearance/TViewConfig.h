@@ -12,6 +12,7 @@
 
 class QCheckBox;
 class QFrame;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -86,6 +87,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // A bold section heading across the page, coloured with the titles.
+    void AddHeading(QGridLayout& grid, const QString& text, int row);
     QWidget* BuildTitlePage();
     QWidget* BuildLookPage();
     QWidget* BuildShowPage();

@@ -128,12 +128,6 @@ void DbfFile::Create(const std::string& path, const std::vector<FieldDef>& field
     }
 }
 
-RecordLayout DbfFile::ReadLayout(const std::string& path) {
-    DbfFile f;
-    f.Open(path, Access::ReadOnly);
-    return f.Layout();
-}
-
 void DbfFile::Open(const std::string& path, Access access, bool exclusiveLock) {
     Close();
     const int flags = (access == Access::ReadOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC;

@@ -36,8 +36,6 @@ public:
     // Writes a new, empty table at path, replacing any file there. Refuses a
     // file that another handle holds. Throws EngineError.
     static void Create(const std::string& path, const std::vector<FieldDef>& fields, int codePage = 1252);
-    // Reads and checks the header without keeping the file open.
-    static RecordLayout ReadLayout(const std::string& path);
 
     // A read-only open normally takes a shared lock; exclusiveLock asks for
     // sole use even then (the in-use test).
