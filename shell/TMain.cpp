@@ -462,7 +462,7 @@ bool TMain::FormCreate() {
         Guard([this, path] {
             store::PointAt(m_itemTable, path.toStdString());
             SetCaptionFor(path);
-            OpenItemTable(false);
+            OpenItemTable();
         });
     } else {
         Ui().Message(kErrorTitle,
@@ -548,14 +548,13 @@ void TMain::SetCaptionFor(const QString& path) {
 
 QString TMain::IndexFilePath() const { return ToQ(m_itemTable.IndexFilePath()); }
 
-void TMain::OpenItemTable(bool rebuildIndex) {
+void TMain::OpenItemTable() {
     m_insertedRecord.reset();  // a record number means nothing in another table
     m_itemTable.SetExclusive(false);
     m_itemTable.SetReadOnly(false);
     m_itemTable.SetActiveIndex("");
     m_itemTable.Open();
-    if (rebuildIndex) find::RebuildSortTag(m_itemTable, m_sortExpression);
-    else find::ActivateSortTag(m_itemTable, m_sortExpression);
+    find::ActivateSortTag(m_itemTable, m_sortExpression);
     m_itemTable.SetFiltered(m_searchFlag);
     m_itemTable.First();
 }
@@ -868,15 +867,17 @@ void TMain::Guard(const std::function<void()>& command) {
     }
 }
 
-void TMain::SwitchTo(const QString& path, bool indexAlways) {
+void TMain::SwitchTo(const QString& path) {
     common::Settings& s = AppSettings();
     const QString previous = s.lastDatabase;
     s.lastDatabase = path;
     m_itemTable.Close();
     store::PointAt(m_itemTable, path.toStdString());
     SetCaptionFor(path);
-    const bool rebuild = indexAlways || !store::DBaseInUse(m_checkTable, path.toStdString());
-    OpenItemTable(rebuild);
+    // The index file checks itself against the data file, so a tag built
+    // from the current sort expression is used as it is; only a missing or
+    // different one is built again.
+    OpenItemTable();
     SetViewerOptions();
     DoLastFiles(previous, path);
 }
@@ -894,7 +895,7 @@ void TMain::DoOpen() {
             Ui().Message(kErrorTitle, "Invalid file type selected.", common::MessageIcon::Error);
         } else if (CheckDBaseFormat(*chosen)) {
             if (m_searchFlag) DoEndSearch();
-            SwitchTo(*chosen, false);
+            SwitchTo(*chosen);
         }
     }
     DisplayCount();
@@ -915,7 +916,7 @@ void TMain::DoNew() {
         } else {
             std::string message;
             if (store::MakeNewDB(m_createTable, m_checkTable, chosen->toStdString(), &message))
-                SwitchTo(*chosen, true);
+                SwitchTo(*chosen);
             else if (!message.empty())
                 Ui().Message(kErrorTitle, QString::fromStdString(message), common::MessageIcon::Error);
         }
@@ -928,7 +929,7 @@ void TMain::OpenSaveFile(const QString& path) {
         Ui().Message(kErrorTitle, "The database \"" + path + "\" no longer exists.", common::MessageIcon::Error);
     } else if (CheckDBaseFormat(path)) {
         if (m_searchFlag) DoEndSearch();
-        SwitchTo(path, false);
+        SwitchTo(path);
     }
     DisplayCount();
 }

@@ -148,8 +148,8 @@ private:
     QAction* AddCommand(QMenu* menu, const QString& caption, const QKeySequence& shortcut,
                         const std::function<void()>& command);
     void ApplyMainColors();
-    void SwitchTo(const QString& path, bool indexAlways);
-    void OpenItemTable(bool rebuildIndex);
+    void SwitchTo(const QString& path);
+    void OpenItemTable();
     void SyncGridToTable();
     void GridRowChanged(int row);
     void NavigatorClicked(RecordNavigator::Button button);
