@@ -12,7 +12,7 @@ namespace {
 
 constexpr int kMargin = 4;
 constexpr int kRowGap = 3;
-constexpr int kDesignWidth = 600;
+constexpr int kDesignWidth = 560;
 
 // Cuts characters from the end until the text fits.
 QString Fitted(const QString& text, const QFontMetrics& metrics, int width, bool* cut) {

@@ -1,6 +1,8 @@
 #include "TRepLayout.h"
 
+#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QScreen>
 #include <algorithm>
 #include <QLabel>
 #include <QPushButton>
@@ -9,6 +11,7 @@
 #include "ReportDialogSupport.h"
 #include "ReportLayoutRows.h"
 #include "TReportPart.h"
+#include "WindowLayout.h"
 
 namespace reports {
 
@@ -62,6 +65,11 @@ TRepLayout::TRepLayout(ReportDefinition& target, bool showTotals, QWidget* paren
 
 void TRepLayout::showEvent(QShowEvent* event) {
     PrepareReportDialog(*this);
+    // The rows set the width; the wrapped note takes its height from it.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    const int width = std::min(sizeHint().width(), screen.width());
+    resize(width, layout()->totalHeightForWidth(width));
+    common::WindowLayout::Centre(*this);
     QDialog::showEvent(event);
 }
 

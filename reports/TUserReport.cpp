@@ -85,28 +85,32 @@ TUserReport::TUserReport(ReportMode mode, int position, QListWidget* reportList,
 }
 
 void TUserReport::BuildControls() {
+    // Name and width, titles and fonts, then the options across the window,
+    // then content and margins.
     auto* root = new QVBoxLayout(this);
-    auto* columns = new QHBoxLayout;
-    auto* left = new QVBoxLayout;
-    auto* right = new QVBoxLayout;
-    columns->addLayout(left, 3);
-    columns->addLayout(right, 2);
-    root->addLayout(columns);
+    root->setContentsMargins(9, 6, 9, 6);
+    root->setSpacing(4);
+    auto* groups = new QGridLayout;
+    groups->setVerticalSpacing(2);
+    groups->setColumnStretch(0, 1);
+    groups->setColumnStretch(1, 1);
+    root->addLayout(groups);
 
     auto* nameBox = new QGroupBox("Report Name", this);
     ReportName = new QLineEdit(nameBox);
     ReportName->setMaxLength(kNameCapacity);
     (new QVBoxLayout(nameBox))->addWidget(ReportName);
-    left->addWidget(nameBox);
+    groups->addWidget(nameBox, 0, 0);
 
     auto* titleBox = new QGroupBox("Report Titles", this);
     auto* titleLayout = new QVBoxLayout(titleBox);
+    titleLayout->setSpacing(2);
     for (QLineEdit** t : {&Title1, &Title2, &Title3}) {
         *t = new QLineEdit(titleBox);
         (*t)->setMaxLength(kTitleCapacity);
         titleLayout->addWidget(*t);
     }
-    left->addWidget(titleBox);
+    groups->addWidget(titleBox, 1, 0);
 
     auto* miscBox = new QGroupBox("Miscellaneous", this);
     auto* miscLayout = new QGridLayout(miscBox);
@@ -123,10 +127,10 @@ void TUserReport::BuildControls() {
              {&GroupLevel1, "Group by Level 1 Sort"},
              {&GroupLevel2, "Group by Level 2 Sort"}}) {
         *box = new QCheckBox(caption, miscBox);
-        miscLayout->addWidget(*box, cell % 5, cell / 5);
+        miscLayout->addWidget(*box, cell % 3, cell / 3);
         ++cell;
     }
-    left->addWidget(miscBox);
+    groups->addWidget(miscBox, 2, 0, 1, 2);
 
     auto* widthBox = new QGroupBox("Report Width", this);
     auto* widthLayout = new QHBoxLayout(widthBox);
@@ -137,7 +141,7 @@ void TUserReport::BuildControls() {
         widthLayout->addWidget(radio);
         connect(radio, &QRadioButton::clicked, this, [this, w = width] { WidthButtonClick(w); });
     }
-    right->addWidget(widthBox);
+    groups->addWidget(widthBox, 0, 1);
 
     auto* fontBox = new QGroupBox("Report Fonts", this);
     auto* fontLayout = new QGridLayout(fontBox);
@@ -157,7 +161,7 @@ void TUserReport::BuildControls() {
     }
     SetFontsButton = new QPushButton("&Set Fonts", fontBox);
     fontLayout->addWidget(SetFontsButton, row, 1, Qt::AlignRight);
-    right->addWidget(fontBox);
+    groups->addWidget(fontBox, 1, 1);
 
     auto* contentBox = new QGroupBox("Report Content", this);
     auto* contentLayout = new QHBoxLayout(contentBox);
@@ -168,7 +172,7 @@ void TUserReport::BuildControls() {
     contentLayout->addWidget(new QLabel("Number of Lines", contentBox));
     contentLayout->addWidget(NumberOfLines);
     contentLayout->addWidget(SpecifyButton, 1);
-    right->addWidget(contentBox);
+    groups->addWidget(contentBox, 3, 0, Qt::AlignTop);
 
     auto* marginBox = new QGroupBox("Margins (in inches)", this);
     auto* marginLayout = new QGridLayout(marginBox);
@@ -184,8 +188,7 @@ void TUserReport::BuildControls() {
         (*edit)->installEventFilter(this);
         ++m;
     }
-    right->addWidget(marginBox);
-    right->addStretch(1);
+    groups->addWidget(marginBox, 3, 1);
 
     auto* buttons = new QHBoxLayout;
     UpdateButton = new QPushButton("&Update", this);
