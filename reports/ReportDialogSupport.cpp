@@ -1,5 +1,7 @@
 #include "ReportDialogSupport.h"
 
+#include <QBoxLayout>
+#include <QPushButton>
 #include <QWidget>
 #include <cmath>
 
@@ -46,6 +48,17 @@ bool CheckStorable(const QString& text, const QString& what, QWidget* control) {
     Refuse("Error", what + " holds a character that cannot be stored in a report definition.  Please correct.",
            common::MessageIcon::Warning, control);
     return false;
+}
+
+void AddOkCancel(QBoxLayout& root, QWidget* owner, QPushButton*& ok, QPushButton*& cancel) {
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    ok = new QPushButton("&Ok", owner);
+    cancel = new QPushButton("&Cancel", owner);
+    ok->setDefault(true);
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    root.addLayout(buttons);
 }
 
 void PrepareReportDialog(QWidget& dialog) {

@@ -9,6 +9,8 @@
 #include "ReportDefinition.h"
 #include "UiServices.h"
 
+class QBoxLayout;
+class QPushButton;
 class QWidget;
 
 namespace reports {
@@ -23,6 +25,10 @@ void StoreFontChoice(const common::FontChoice& choice, ReportFont& font);
 void Refuse(const QString& title, const QString& text, common::MessageIcon icon, QWidget* control);
 // Refuses a text the report file cannot hold; true when it can.
 bool CheckStorable(const QString& text, const QString& what, QWidget* control);
+
+// The "&Ok" (default) and "&Cancel" buttons at the right of a row at the
+// end of the layout.
+void AddOkCancel(QBoxLayout& root, QWidget* owner, QPushButton*& ok, QPushButton*& cancel);
 
 // Colours, fonts, size and place every report definition dialog takes when
 // it is shown.

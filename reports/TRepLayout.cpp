@@ -51,14 +51,7 @@ TRepLayout::TRepLayout(ReportDefinition& target, bool showTotals, QWidget* paren
     TotalsRows->setVisible(showTotals);
     root->addStretch(1);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    OkButton = new QPushButton("&Ok", this);
-    CancelButton = new QPushButton("&Cancel", this);
-    OkButton->setDefault(true);
-    buttons->addWidget(OkButton);
-    buttons->addWidget(CancelButton);
-    root->addLayout(buttons);
+    AddOkCancel(*root, this, OkButton, CancelButton);
     connect(OkButton, &QPushButton::clicked, this, [this] { OkButtonClick(); });
     connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
 }

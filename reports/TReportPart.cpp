@@ -72,14 +72,7 @@ TReportPart::TReportPart(ReportLine& line, int lineNumber, int item, int reportW
     middle->addLayout(listBox, 2);
     root->addLayout(middle);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    OkButton = new QPushButton("&Ok", this);
-    CancelButton = new QPushButton("&Cancel", this);
-    OkButton->setDefault(true);
-    buttons->addWidget(OkButton);
-    buttons->addWidget(CancelButton);
-    root->addLayout(buttons);
+    AddOkCancel(*root, this, OkButton, CancelButton);
     connect(OkButton, &QPushButton::clicked, this, [this] { OkButtonClick(); });
     connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
 

@@ -54,8 +54,8 @@ int TotalPosition(const QByteArray& name) {
 
 // A line written as the defaults are listed: Field=width, "Label"=width,
 // _=width for a filler, #Total=width on the totals line; items apart by "|".
-void CheckLine(const Bytes& b, int at, const QString& spec, const QString& where) {
-    const QStringList items = spec.split('|');
+void CheckLine(const Bytes& b, int at, const QString& expected, const QString& where) {
+    const QStringList items = expected.split('|');
     for (int i = 0; i < 20; ++i) {
         const int item = at + i * kItem;
         const QString ctx = where + QString(" item %1").arg(i + 1);
