@@ -15,6 +15,13 @@ namespace {
 // exactly n lines holds n, whatever the rounding of the sums.
 constexpr double kSlack = 1e-9;
 
+// A position as recorded: a float, kept within the range a recorded
+// report may hold (see ReportStreamReader), never NaN.
+float Coord(double inches) {
+    if (!(inches == inches)) return 0;
+    return float(std::clamp(inches, -10000.0, 10000.0));
+}
+
 Align AlignFrom(int alignment) {
     switch (alignment) {
     case 0: return Align::Centre;
@@ -153,7 +160,7 @@ void TBaseReport::ResetPage(bool firstPage) {
 
 void TBaseReport::PutText(Align align, double x, const QString& text) {
     if (!m_outputOn || text.isEmpty()) return;
-    OutText(align, float(x), float(m_y), text);
+    OutText(align, Coord(x), Coord(m_y), text);
 }
 
 void TBaseReport::WriteText(const QString& text) {
@@ -192,7 +199,7 @@ void TBaseReport::Tab(const QString& text) {
         }
         const uint8_t borders = stop.borders & (BorderLeft | BorderRight | BorderTop | BorderBottom);
         if (fill || borders)
-            OutCell(float(stop.left), float(m_y), float(stop.left + stop.width), float(m_y + LineHeightInches()), fill,
+            OutCell(Coord(stop.left), Coord(m_y), Coord(stop.left + stop.width), Coord(m_y + LineHeightInches()), fill,
                     borders);
     }
     switch (stop.align) {
@@ -227,11 +234,11 @@ void TBaseReport::AddColumn(int alignment, int borders, int shade, double innerM
     stop.borders = uint8_t(borders & 0x0F);
     stop.shade = shade;
     stop.innerMargin = ToIn(innerMargin / 100.0);
-    stop.width = std::max(0.0, ToIn(width));
+    stop.width = std::clamp(ToIn(width), 0.0, 10000.0);
     if (position < 0)
         stop.left = m_columns.empty() ? m_marginLeft : m_columns.back().left + m_columns.back().width;
     else
-        stop.left = ToIn(position);
+        stop.left = std::min(ToIn(position), 10000.0);
     m_columns.push_back(stop);
 }
 
@@ -255,6 +262,7 @@ double TBaseReport::ColumnTextWidth(int n) const {
 
 void TBaseReport::SelectFont(const QString& name, double size) {
     if (!(size > 0) || !std::isfinite(size)) return;
+    size = std::clamp(size, kMinFontSize, kMaxFontSize);
     FontState font;
     font.name = name;
     font.height = float(size / 72.0);
@@ -334,11 +342,11 @@ void TBaseReport::SetScaleY(double percent) {
 }
 
 void TBaseReport::Line(double x1, double y1, double x2, double y2) {
-    if (m_outputOn) OutLine(float(ToIn(x1)), float(ToIn(y1)), float(ToIn(x2)), float(ToIn(y2)));
+    if (m_outputOn) OutLine(Coord(ToIn(x1)), Coord(ToIn(y1)), Coord(ToIn(x2)), Coord(ToIn(y2)));
 }
 
 void TBaseReport::Rectangle(double x1, double y1, double x2, double y2) {
-    if (m_outputOn) OutRectangle(float(ToIn(x1)), float(ToIn(y1)), float(ToIn(x2)), float(ToIn(y2)));
+    if (m_outputOn) OutRectangle(Coord(ToIn(x1)), Coord(ToIn(y1)), Coord(ToIn(x2)), Coord(ToIn(y2)));
 }
 
 void TBaseReport::PrintBitmapRect(double x1, double y1, double x2, double y2, const QImage& image) {
@@ -347,7 +355,7 @@ void TBaseReport::PrintBitmapRect(double x1, double y1, double x2, double y2, co
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     if (!image.save(&buffer, "PNG")) return;
-    OutPicture(float(ToIn(x1)), float(ToIn(y1)), float(ToIn(x2)), float(ToIn(y2)), PictureKind::Bitmap, bytes);
+    OutPicture(Coord(ToIn(x1)), Coord(ToIn(y1)), Coord(ToIn(x2)), Coord(ToIn(y2)), PictureKind::Bitmap, bytes);
 }
 
 // ---------------------------------------------------------------- status

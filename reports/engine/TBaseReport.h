@@ -170,8 +170,12 @@ public:
     int TabShade() const { return m_tabShade; }
     void SetTabShade(int percent) { m_tabShade = percent; }
 
-    // ---- fonts: the current font is black, regular, default pitch after SelectFont.
+    // ---- fonts: the current font is black, regular, default pitch after
+    // SelectFont. Sizes are points, kept between kMinFontSize and kMaxFontSize;
+    // a size of 0 or less is ignored.
     void SelectFont(const QString& name, double size);
+    static constexpr double kMinFontSize = 0.5;
+    static constexpr double kMaxFontSize = 1440;
     void SetFontStyle(bool bold, bool italic, bool underline, bool strikeout);
     void SetFontColour(const QColor& colour);
     void SetFontPitch(FontPitch pitch);

@@ -12,7 +12,7 @@ namespace reports::engine {
 namespace {
 
 // Beyond this many cached texts every cache starts afresh.
-constexpr qsizetype kCacheLimit = 200000;
+constexpr qsizetype kCacheLimit = 20000;
 
 const QPaintDevice* LayoutDevice() {
     static const QImage device = [] {
@@ -87,23 +87,21 @@ TextShaper::Face& TextShaper::FaceOf(const FontState& font) {
 
 const FontMetrics& TextShaper::Metrics(const FontState& font) { return FaceOf(font).metrics; }
 
-bool TextShaper::Plain(const QString& text, const QRawFont& raw) {
-    if (!raw.isValid()) return false;
+bool TextShaper::Plain(const QString& text) {
     for (const QChar c : text) {
         const char16_t u = c.unicode();
         if (u < 0x20 || (u > 0x7E && u < 0xA0) || u > 0x24F) return false;
-        if (!raw.supportsCharacter(c)) return false;
     }
     return true;
 }
 
 ShapedText TextShaper::Shape(const FontState& font, const QString& text) {
     Face& face = FaceOf(font);
-    if (auto it = face.cache.constFind(text); it != face.cache.constEnd()) return *it;
-
     ShapedText shaped;
-    if (Plain(text, face.raw)) {
-        const QList<quint32> glyphs = face.raw.glyphIndexesForString(text);
+    QList<quint32> glyphs;
+    if (face.raw.isValid() && Plain(text)) glyphs = face.raw.glyphIndexesForString(text);
+    // Glyph 0 stands for a character the font lacks: another font must supply it.
+    if (!glyphs.isEmpty() && !glyphs.contains(0u)) {
         const QList<QPointF> advances = face.raw.advancesForGlyphIndexes(glyphs, QRawFont::KernedAdvances);
         QList<QPointF> positions;
         positions.reserve(glyphs.size());
@@ -118,17 +116,18 @@ ShapedText TextShaper::Shape(const FontState& font, const QString& text) {
         run.setPositions(positions);
         shaped.runs.append(run);
         shaped.width = x;
-    } else {
-        QTextLayout layout(text, face.font, const_cast<QPaintDevice*>(LayoutDevice()));
-        layout.beginLayout();
-        QTextLine line = layout.createLine();
-        if (line.isValid()) line.setNumColumns(int(text.size()));
-        layout.endLayout();
-        if (line.isValid()) {
-            shaped.runs = line.glyphRuns();
-            shaped.width = line.horizontalAdvance();
-            shaped.baseline = line.ascent();
-        }
+        return shaped;
+    }
+    if (auto it = face.cache.constFind(text); it != face.cache.constEnd()) return *it;
+    QTextLayout layout(text, face.font, const_cast<QPaintDevice*>(LayoutDevice()));
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    if (line.isValid()) line.setNumColumns(int(text.size()));
+    layout.endLayout();
+    if (line.isValid()) {
+        shaped.runs = line.glyphRuns();
+        shaped.width = line.horizontalAdvance();
+        shaped.baseline = line.ascent();
     }
     if (m_cached >= kCacheLimit) {
         for (auto& f : m_faces) f->cache.clear();

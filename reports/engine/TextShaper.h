@@ -8,8 +8,8 @@
 // Plain Latin text the font holds is laid out straight from the font's
 // glyphs and kerned advances; anything else (other scripts, characters
 // the font lacks) goes through Qt's full text layout with font fallback.
-// Results are cached per font, so the many repeated texts of a report
-// (brands, places, dates) are shaped once.
+// The plain road is cheap enough to take every time; what the full layout
+// shapes is cached per font.
 //
 // Not thread-safe: the engine runs on the GUI thread.
 
@@ -56,7 +56,8 @@ public:
 private:
     struct Face;
     Face& FaceOf(const FontState& font);
-    static bool Plain(const QString& text, const QRawFont& raw);
+    // Latin text without control characters.
+    static bool Plain(const QString& text);
 
     QHash<QString, std::shared_ptr<Face>> m_faces;
     FontState m_lastFont;

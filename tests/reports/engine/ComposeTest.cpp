@@ -141,10 +141,14 @@ void ComposeTest::textIsMeasuredTheSameOnScreenAndPrinter_data() {
     QTest::addColumn<QString>("font");
     QTest::addColumn<double>("size");
     QTest::addColumn<bool>("bold");
-    QTest::newRow("Arial 10") << "Arial" << 10.0 << false;
-    QTest::newRow("Arial 8 bold") << "Arial" << 8.0 << true;
-    QTest::newRow("Courier New 9") << "Courier New" << 9.0 << false;
-    QTest::newRow("Times New Roman 12") << "Times New Roman" << 12.0 << false;
+    QTest::addColumn<QString>("text");
+    const QString latin = QStringLiteral("Cordless Drill, 18 V, serial KX-4471-0092 (Garage shelf) HW");
+    QTest::newRow("Arial 10") << "Arial" << 10.0 << false << latin;
+    QTest::newRow("Arial 8 bold") << "Arial" << 8.0 << true << latin;
+    QTest::newRow("Courier New 9") << "Courier New" << 9.0 << false << latin;
+    QTest::newRow("Times New Roman 12") << "Times New Roman" << 12.0 << false << latin;
+    QTest::newRow("Cyrillic and Greek, shaped in full") << "Arial" << 10.0 << false
+                                                        << QStringLiteral("Шкаф дубовый, пять полок — Ελληνικά HW");
 }
 
 // Text is measured once; drawn on a 96 dpi screen or a 300 dpi printer it
@@ -154,10 +158,10 @@ void ComposeTest::textIsMeasuredTheSameOnScreenAndPrinter() {
     QFETCH(QString, font);
     QFETCH(double, size);
     QFETCH(bool, bold);
+    QFETCH(QString, text);
     TReportFiler r;
     r.SelectFont(font, size);
     r.SetFontStyle(bold, false, false, false);
-    const QString text = QStringLiteral("Cordless Drill, 18 V, serial KX-4471-0092 (Garage shelf) HW");
     const double measured = r.MeasureText(text);
     for (int dpi : {96, 300}) {
         QImage page(qRound(8.5 * dpi), dpi, QImage::Format_RGB32);

@@ -31,6 +31,21 @@ public:
     void ReleasePageImage() override { released = true; }
 };
 
+// A preview set up as the preview window sets it up (a 2.5 % border), on a
+// 96 dpi screen, over a recorded report of the sample.
+struct PreviewOnScreen {
+    QByteArray stream;
+    QBuffer buffer{&stream};
+    FakeScrollBox box;
+    TFilePreview preview;
+    explicit PreviewOnScreen(int pages) : stream(Record(pages)) {
+        preview.SetScreenResolution(96, 96);
+        preview.SetMarginPercent(2.5);
+        preview.SetScrollBox(&box);
+        preview.SetStream(&buffer);
+    }
+};
+
 QString PdfText(const QString& file, int page = 0) {
     QStringList args{"-layout"};
     if (page > 0) args << "-f" << QString::number(page) << "-l" << QString::number(page);
@@ -134,15 +149,9 @@ void OutputTest::fitZoom() {
     QFETCH(int, outerHeight);
     QFETCH(double, pageWidth);
     QFETCH(double, wholePage);
-    QByteArray s = Record(1);
-    QBuffer buffer(&s);
-    FakeScrollBox box;
-    box.geometry = {outerWidth, outerHeight, outerWidth - 4, outerHeight - 4, 17};
-    TFilePreview preview;
-    preview.SetScreenResolution(96, 96);
-    preview.SetMarginPercent(2.5);
-    preview.SetScrollBox(&box);
-    preview.SetStream(&buffer);
+    PreviewOnScreen screen(1);
+    screen.box.geometry = {outerWidth, outerHeight, outerWidth - 4, outerHeight - 4, 17};
+    TFilePreview& preview = screen.preview;
     QVERIFY(preview.StartPreview());
     QCOMPARE(preview.PageWidthZoom(), pageWidth);
     QCOMPARE(preview.ZoomFactor(), pageWidth);
@@ -174,14 +183,9 @@ void OutputTest::pagesAreReachedThroughTheChain() {
 }
 
 void OutputTest::pageImageAndBorder() {
-    QByteArray s = Record(1);
-    QBuffer buffer(&s);
-    FakeScrollBox box;
-    TFilePreview preview;
-    preview.SetScreenResolution(96, 96);
-    preview.SetMarginPercent(2.5);
-    preview.SetScrollBox(&box);
-    preview.SetStream(&buffer);
+    PreviewOnScreen screen(1);
+    TFilePreview& preview = screen.preview;
+    const FakeScrollBox& box = screen.box;
     QVERIFY(preview.StartPreview());
     QCOMPARE(box.image.size(), QSize(816, 1056));
     QCOMPARE(box.border, 20);

@@ -71,6 +71,7 @@ void ComposePicturesAndLongText(TBaseReport& r) {
         e.PrintBitmapRect(5, 2, 7, 3, logo);
         e.SelectFont("Arial", 6);
         e.WriteLine(QString("Déjà vu, ").repeated(40));
+        e.WriteLine(QStringLiteral("Шкаф дубовый — Ελληνικά"));
         e.SetTextBackground(true, QColor(255, 255, 0));
         e.WriteLine("on yellow");
         return page < 2;
