@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QCoreApplication>
+#include <algorithm>
 #include <cmath>
 
 #include "EngineServices.h"

@@ -230,7 +230,6 @@ protected:
     double LineHeightInches() const;
     double FontHeightInches() const;
     double MeasureInches(const QString& text) const;
-    bool Outputting() const { return m_outputOn; }
     // Bumped by every change of the drawing state.
     uint64_t StateVersion() const { return m_stateVersion; }
     void SetCurrentPage(int page) { m_currentPage = page; }

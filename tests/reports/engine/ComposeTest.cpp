@@ -15,6 +15,7 @@ class ComposeTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { AsWithoutPrinter(); }
     void unitsFollowTheFactor();
     void remainingLinesAtTheBandEdge_data();
     void remainingLinesAtTheBandEdge();

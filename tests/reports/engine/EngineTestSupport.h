@@ -21,6 +21,10 @@ namespace enginetest {
 
 using namespace reports::engine;
 
+// The tests lay pages out as on a machine without a printer, whatever
+// this machine has; a test that needs a printer prints to a PDF file.
+inline void AsWithoutPrinter() { SetPrintersAvailableOverride(false); }
+
 // Composes every output page straight onto an image of the page at dpi.
 class ImageReport : public TCanvasReport {
 public:
@@ -49,7 +53,7 @@ private:
     QPainter m_painter;
 };
 
-// Records the engine's messages while it lives; fixes "no printer".
+// Records the engine's messages while it lives.
 struct MessageRecorder {
     QStringList titles, texts;
     MessageHandler previous;
@@ -58,12 +62,8 @@ struct MessageRecorder {
             titles << title;
             texts << text;
         });
-        SetPrintersAvailableOverride(false);
     }
-    ~MessageRecorder() {
-        SetMessageHandler(previous);
-        SetPrintersAvailableOverride(std::nullopt);
-    }
+    ~MessageRecorder() { SetMessageHandler(previous); }
 };
 
 // A report of the given number of pages: a bold title in the header band,

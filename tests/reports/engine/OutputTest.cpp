@@ -58,6 +58,7 @@ class OutputTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { AsWithoutPrinter(); }
     void init() { m_messages = std::make_unique<MessageRecorder>(); }
     void cleanup() { m_messages.reset(); }
 

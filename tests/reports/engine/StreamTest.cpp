@@ -84,6 +84,7 @@ class StreamTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { AsWithoutPrinter(); }
     void layoutFollowsThePageChain();
     void stateIsWrittenOnlyWhenItChanges();
     void replayedPagesMatchComposedPages_data();
