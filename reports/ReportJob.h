@@ -44,6 +44,7 @@ struct ReportResult {
 
 class ReportJob {
 public:
+    // The definition and the settings are copied; the table must outlive the job.
     ReportJob(const ReportDefinition& def, store::Table& table, const ReportSettings& settings, OutputMode mode);
     ~ReportJob();
     ReportJob(const ReportJob&) = delete;
@@ -76,9 +77,9 @@ public:
     static const char* const kJobTitle;
 
 private:
-    const ReportDefinition& m_def;
+    const ReportDefinition m_def;
     store::Table& m_table;
-    const ReportSettings& m_settings;
+    const ReportSettings m_settings;
     OutputMode m_mode;
     QString m_textFile;
     QIODevice* m_stream = nullptr;
