@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QStringList>
+#include <limits>
 
 #include "EngineServices.h"
 #include "TFilePrinter.h"
@@ -65,6 +66,8 @@ ReportResult ReportJob::Run() {
     }
     engine::TBaseReport& e = *m_engine;
     e.SetTitle(QString::fromLatin1(kJobTitle));
+    // Every page is output, however long the report.
+    e.SetLastPage(std::numeric_limits<int>::max());
     e.SetOrientation(m_def.landscape ? engine::Orientation::poLandScape : engine::Orientation::poPortrait);
     e.OnStatus = m_status;
 

@@ -121,20 +121,60 @@ void ReportWriter::FileLine(engine::TBaseReport& e, const QString& line) {
     e.NewLine();
 }
 
-QString ReportWriter::FitWidth(engine::TBaseReport& e, const QString& text, double width) const {
-    if (text.isEmpty() || e.MeasureText(text) <= width) return text;
-    // Characters are dropped from the end until the text fits; the longest
-    // fitting start is found by halving.
-    qsizetype fits = 0, fails = text.size();
-    while (fails - fits > 1) {
-        const qsizetype mid = (fits + fails) / 2;
-        if (e.MeasureText(text.left(mid)) <= width) fits = mid;
-        else fails = mid;
+struct ReportWriter::CharWidths {
+    engine::FontState font;
+    std::array<double, 0x100 - 0x20> width{};
+};
+
+bool ReportWriter::SurelyFits(engine::TBaseReport& e, const QString& text, double width) {
+    if (!m_lastWidths || !(m_lastWidths->font == e.Font())) {
+        m_lastWidths = nullptr;
+        for (const auto& w : m_charWidths)
+            if (w->font == e.Font()) m_lastWidths = w.get();
+        if (!m_lastWidths) {
+            auto widths = std::make_unique<CharWidths>();
+            widths->font = e.Font();
+            for (char16_t c = 0x20; c < 0x100; ++c) widths->width[c - 0x20] = e.MeasureText(QString(QChar(c)));
+            m_lastWidths = widths.get();
+            m_charWidths.push_back(std::move(widths));
+        }
     }
-    return text.left(fits);
+    double sum = 0;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || u >= 0x100) return false;
+        sum += m_lastWidths->width[u - 0x20];
+    }
+    // Kerning in the fonts reports use only ever narrows a text; the margin
+    // covers a font that widens a pair now and then.
+    return sum <= width * 0.99;
 }
 
-QString ReportWriter::FitColumn(engine::TBaseReport& e, const QString& text, int column) const {
+QString ReportWriter::FitWidth(engine::TBaseReport& e, const QString& text, double width) {
+    if (text.isEmpty() || SurelyFits(e, text, width)) return text;
+    if (!(m_measuredFont == e.Font()) || m_measured.size() > 4096) {
+        m_measured.clear();
+        m_measuredFont = e.Font();
+    }
+    const QPair<double, QString> key(width, text);
+    if (const auto it = m_measured.constFind(key); it != m_measured.constEnd()) return *it;
+    QString fitted = text;
+    if (e.MeasureText(text) > width) {
+        // Characters are dropped from the end until the text fits; the
+        // longest fitting start is found by halving.
+        qsizetype fits = 0, fails = text.size();
+        while (fails - fits > 1) {
+            const qsizetype mid = (fits + fails) / 2;
+            if (e.MeasureText(text.left(mid)) <= width) fits = mid;
+            else fails = mid;
+        }
+        fitted = text.left(fits);
+    }
+    m_measured.insert(key, fitted);
+    return fitted;
+}
+
+QString ReportWriter::FitColumn(engine::TBaseReport& e, const QString& text, int column) {
     return FitWidth(e, text, e.ColumnTextWidth(column));
 }
 
@@ -244,6 +284,11 @@ void ReportWriter::BeforePrint(engine::TBaseReport& e) {
     m_fieldIndex.fill(-1);
     for (int p = 1; p <= store::kItemFieldCount; ++p) m_fieldIndex[size_t(p)] = m_table.FieldIndex(store::SchemaAt(p).name);
 
+    for (int line = 0; line <= kMaxBodyLines; ++line) {
+        const ReportLine& items = line == 0 ? m_def.totals : m_def.Body(line);
+        for (int i = 0; i < kItemsPerLine; ++i) m_labels[size_t(line)][size_t(i)] = QString::fromStdString(items[size_t(i)].label);
+    }
+
     if (Text()) m_text = std::make_unique<TextOut>(m_textFileName);
     // The records are read where they lie; the table's current record stays.
     m_records = m_table.DeliveredRecords();
@@ -332,17 +377,23 @@ void ReportWriter::WriteColumnHeaders(engine::TBaseReport& e) {
     else e.WriteText(out);
 }
 
-void ReportWriter::WriteBodyLine(engine::TBaseReport& e, const ReportLine& line, const store::RecordView& record) {
+void ReportWriter::WriteBodyLine(engine::TBaseReport& e, int m, const store::RecordView& record) {
+    const ReportLine& line = m_def.Body(m);
     const int count = LineItemCount(line);
     QString out;
+    out.reserve(Text() ? m_width + 64 : count * 32);
     for (int i = 0; i < count; ++i) {
         const ReportItem& item = line[size_t(i)];
         QString text;
-        if (item.IsLabel()) text = QString::fromStdString(item.label);
+        if (item.IsLabel()) text = m_labels[size_t(m)][size_t(i)];
         else if (item.IsField() && item.number >= 1 && item.number <= store::kItemFieldCount)
             text = FieldValue(record, item.number);
-        if (Text()) out += item.IsFiller() ? Blanks(item.width) : Padded(text, item.width, item.IsLabel());
-        else out += QLatin1Char('\t') + FitColumn(e, text, i + 1);
+        if (Text()) {
+            out += item.IsFiller() ? Blanks(item.width) : Padded(text, item.width, item.IsLabel());
+        } else {
+            out += QLatin1Char('\t');
+            out += FitColumn(e, text, i + 1);
+        }
     }
     if (Text()) FileLine(e, out);
     else e.WriteLine(out);
@@ -350,7 +401,7 @@ void ReportWriter::WriteBodyLine(engine::TBaseReport& e, const ReportLine& line,
 
 void ReportWriter::WriteRecord(engine::TBaseReport& e, const store::RecordView& record) {
     if (m_lines == 1) {
-        WriteBodyLine(e, m_def.Body(1), record);
+        WriteBodyLine(e, 1, record);
         return;
     }
     for (int m = 1; m <= m_lines; ++m) {
@@ -358,7 +409,7 @@ void ReportWriter::WriteRecord(engine::TBaseReport& e, const store::RecordView& 
             e.ClearColumns();
             MakeColumns(e, m_def.Body(m), true, Align::Left, 0);
         }
-        WriteBodyLine(e, m_def.Body(m), record);
+        WriteBodyLine(e, m, record);
     }
 }
 
@@ -373,7 +424,7 @@ void ReportWriter::WriteTotalsLine(engine::TBaseReport& e, const std::array<doub
     for (int i = 0; i < count; ++i) {
         const ReportItem& item = line[size_t(i)];
         QString text;
-        if (item.IsLabel()) text = QString::fromStdString(item.label);
+        if (item.IsLabel()) text = m_labels[0][size_t(i)];
         else if (item.IsField()) text = TotalsValue(item.number, totals);
         if (Text()) out += item.IsFiller() ? Blanks(item.width) : Padded(text, item.width, item.IsLabel());
         else out += QLatin1Char('\t') + FitColumn(e, text, i + 1);

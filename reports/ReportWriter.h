@@ -17,6 +17,8 @@
 // The writer never opens a window: ReportJob (ReportJob.h) runs it, and the
 // Report Status Screen runs a ReportJob.
 
+#include <QHash>
+#include <QPair>
 #include <QString>
 #include <array>
 #include <functional>
@@ -33,6 +35,8 @@ namespace store {
 class Table;
 class RecordView;
 }
+
+#include "ReportTypes.h"
 
 namespace reports::engine {
 class TBaseReport;
@@ -125,13 +129,17 @@ private:
     void MakeColumns(engine::TBaseReport& e, const ReportLine& line, bool labelsRight, Align others, int borders);
     void RestoreLineOneColumns(engine::TBaseReport& e);
     void WriteColumnHeaders(engine::TBaseReport& e);
-    void WriteBodyLine(engine::TBaseReport& e, const ReportLine& line, const store::RecordView& record);
+    // Body line m (1 to 12) of the definition for the record.
+    void WriteBodyLine(engine::TBaseReport& e, int m, const store::RecordView& record);
     void WriteRecord(engine::TBaseReport& e, const store::RecordView& record);
     void WriteTotalsLine(engine::TBaseReport& e, const std::array<double, kTotalsCount>& totals);
     void WriteCentredTitle(engine::TBaseReport& e, const QString& title);
     // A cell's text cut until it fits the column, for the printed page.
-    QString FitColumn(engine::TBaseReport& e, const QString& text, int column) const;
-    QString FitWidth(engine::TBaseReport& e, const QString& text, double width) const;
+    QString FitColumn(engine::TBaseReport& e, const QString& text, int column);
+    QString FitWidth(engine::TBaseReport& e, const QString& text, double width);
+    // Whether the text surely fits the width, told from the widths of its
+    // characters alone (no for any text it cannot tell).
+    bool SurelyFits(engine::TBaseReport& e, const QString& text, double width);
 
     bool GroupBreak(engine::TBaseReport& e, const QString& value);
     bool GroupTotals(engine::TBaseReport& e);
@@ -172,6 +180,16 @@ private:
     bool m_grandPending = false;
     bool m_endPrinted = false;
     bool m_fresh = true;  // nothing written on the body of this page yet
+    // The widths of the characters U+0020 to U+00FF of each font used.
+    struct CharWidths;
+    std::vector<std::unique_ptr<CharWidths>> m_charWidths;
+    CharWidths* m_lastWidths = nullptr;
+    // Texts measured in full (those near or beyond their column's width),
+    // by width and text, with what fits; for the font m_measuredFont.
+    QHash<QPair<double, QString>, QString> m_measured;
+    engine::FontState m_measuredFont;
+    // The label texts of the body lines (index 0 the totals line).
+    std::array<std::array<QString, kItemsPerLine>, kMaxBodyLines + 1> m_labels;
     std::array<double, kTotalsCount> m_group{};
     std::array<double, kTotalsCount> m_grand{};
     size_t m_sinceProgress = 0;
