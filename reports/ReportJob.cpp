@@ -100,6 +100,7 @@ ReportResult ReportJob::Run() {
     m_result.cancelled = m_result.error.isEmpty() && (e.Aborted() || m_cancelRequested);
     m_result.completed = m_result.error.isEmpty() && !m_result.cancelled && writer.Completed();
     m_result.pages = filer ? filer->PageCount() : (ran ? e.CurrentPage() : 0);
+    m_result.items = int(writer.ItemsWritten());
     m_running = false;
     return m_result;
 }
@@ -129,9 +130,22 @@ ReportResult WritePdfReport(const ReportDefinition& def, store::Table& table, co
     if (!result.completed) return result;
     engine::TFilePrinter pdf;
     pdf.SetStream(&recorded);
+    if (progress)
+        pdf.OnReplayProgress = [&](int done, int count) {
+            ReportProgress p;
+            p.stage = ReportProgress::Stage::WritingPdf;
+            p.page = done + 1;
+            p.pageCount = count;
+            p.itemsDone = p.itemCount = size_t(std::max(0, result.items));
+            return progress(p);
+        };
     MessageCapture capture;
     if (!pdf.WritePdf(path)) {
         result.completed = false;
+        if (pdf.Aborted()) {
+            result.cancelled = true;
+            return result;
+        }
         result.error = capture.Text();
         if (result.error.isEmpty()) result.error = QStringLiteral("The PDF file %1 could not be written.").arg(path);
     }

@@ -39,6 +39,7 @@ struct ReportResult {
     bool completed = false;  // every item and the end block were written
     bool cancelled = false;
     int pages = 0;           // pages composed (recorded, printed or written)
+    int items = 0;           // items written
     QString error;           // why the report failed; empty when it did not
 };
 

@@ -193,7 +193,11 @@ QString ReportWriter::InsuranceLine() const {
 void ReportWriter::Progress(engine::TBaseReport& e) {
     m_sinceProgress = 0;
     if (!m_progress) return;
-    if (!m_progress({e.CurrentPage(), m_next, m_records.size()})) e.CancelJob();
+    ReportProgress progress;
+    progress.page = e.CurrentPage();
+    progress.itemsDone = m_next;
+    progress.itemCount = m_records.size();
+    if (!m_progress(progress)) e.CancelJob();
 }
 
 // ---------------------------------------------------------------- values

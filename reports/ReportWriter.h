@@ -70,12 +70,16 @@ struct ReportSettings {
 };
 
 struct ReportProgress {
-    int page = 0;           // the page being composed
+    // Composing the pages, then (PDF files only) writing them out.
+    enum class Stage { Composing, WritingPdf } stage = Stage::Composing;
+    int page = 0;           // the page being composed or written
+    int pageCount = 0;      // pages to write (writing only)
     size_t itemsDone = 0;   // items written so far
     size_t itemCount = 0;   // items the report covers
 };
 // Called at the start of every page and every few hundred items; returning
-// false cancels the report (it stops at once, after the page's footer).
+// false cancels the report (it stops at once, after the page's footer;
+// a PDF being written is not kept).
 using ProgressCallback = std::function<bool(const ReportProgress&)>;
 
 // A failure inside a report run (the text file could not be written, a

@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QProgressDialog>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
@@ -223,6 +224,8 @@ void TMyPreview::showEvent(QShowEvent* event) {
     if (!m_placed) {
         m_placed = true;
         common::WindowLayout::ApplyFonts(*this, AppSettings().scheme);
+        // Fonts follow the window-size factor; the size is the one kept.
+        common::WindowLayout::Scale(*this, common::WindowSizeFactor());
         PlaceWindow();
     }
     QDialog::showEvent(event);
@@ -287,11 +290,29 @@ bool TMyPreview::PrinterFree() {
     return false;
 }
 
+bool TMyPreview::Replay(const QString& what, const std::function<bool()>& job) {
+    QProgressDialog progress(what, "Cancel", 0, 1, this);
+    progress.setWindowTitle(windowTitle());
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    MyFilePrinter.OnReplayProgress = [&progress](int done, int count) {
+        progress.setMaximum(count);
+        progress.setValue(done);
+        QCoreApplication::processEvents();
+        return !progress.wasCanceled();
+    };
+    const bool ok = job();
+    MyFilePrinter.OnReplayProgress = nullptr;
+    return ok;
+}
+
 void TMyPreview::Print(int first, int last) {
     QPrinter* printer = m_givenPrinter ? m_givenPrinter : m_ownPrinter.get();
     const bool noPrinter = NoPrinterFor(printer);
     MyFilePrinter.SetPrinter(ReportPrinter(printer));
-    MyFilePrinter.PrintPages(first, last, 1);
+    Replay("Printing the report...", [&] { return MyFilePrinter.PrintPages(first, last, 1); });
     if (noPrinter) ShowPdfHint(true);
 }
 
@@ -338,7 +359,7 @@ void TMyPreview::SaveAsPdfClick() {
     if (!path) return;
     // The file is replaced only once it is whole; a failure is told through
     // the page engine's messages.
-    MyFilePrinter.WritePdf(*path);
+    Replay("Saving the report as a PDF file...", [&] { return MyFilePrinter.WritePdf(*path); });
 }
 
 }  // namespace reports

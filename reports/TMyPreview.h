@@ -97,6 +97,9 @@ private:
     // Refused while an earlier print job runs.
     bool PrinterFree();
     void Print(int first, int last);
+    // Runs a print or PDF job of MyFilePrinter; a long one shows its pages
+    // in a progress window whose Cancel stops it.
+    bool Replay(const QString& what, const std::function<bool()>& job);
     // A window opened from this one has closed: the preview starts again.
     void AfterChildWindow() { FormActivate(); }
     void PlaceWindow();

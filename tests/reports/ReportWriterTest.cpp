@@ -260,6 +260,36 @@ private slots:
         for (const Item& item : Household()) QVERIFY(text.contains(item.item));
     }
 
+    // However many pages a report takes, every one is kept: a band too small
+    // for anything puts one item on each page.
+    void longReportsKeepEveryPage() {
+        GenerateItems(m_table, 10050);
+        ReportDefinition def = DefaultReportDefinitions()[5];
+        def.bottomMargin = 9.0;
+        ReportSettings settings;
+        ReportResult result;
+        const QString text = TextOf(def, settings, &result);
+        QVERIFY2(result.completed, qPrintable(result.error));
+        QCOMPARE(result.pages, 10062);
+        QCOMPARE(int(text.count(QLatin1Char('\f'))), 10062);
+        QVERIFY(text.contains("Page 10062     "));
+    }
+
+    // A PDF file cancelled while its pages are written is not kept.
+    void cancelledPdfIsNotWritten() {
+        const QString path = Path("report.pdf");
+        int pdfPages = 0;
+        const ReportResult result =
+            WritePdfReport(ShortNarrow(), m_table, HouseholdSettings(), path, [&](const ReportProgress& p) {
+                if (p.stage != ReportProgress::Stage::WritingPdf) return true;
+                pdfPages = p.pageCount;
+                return p.page < 2;
+            });
+        QVERIFY(result.cancelled);
+        QCOMPARE(pdfPages, result.pages);
+        QVERIFY(QDir(m_dir.path()).entryList({"report*"}, QDir::Files).isEmpty());
+    }
+
     // A cancelled run leaves the file that was there as it was and nothing
     // beside it.
     void cancelledTextLeavesTheOldFile() {
