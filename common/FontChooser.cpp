@@ -3,7 +3,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFontDatabase>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -46,7 +48,12 @@ FontChooser::FontChooser(const FontChoice& initial, bool withEffects, QWidget* p
     Fonts = new QFontDialog(this);
     Fonts->setWindowFlags(Qt::Widget);
     Fonts->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
-    Fonts->setCurrentFont(initial.font);
+    // A typeface this machine draws with a look-alike ("Arial") is shown
+    // as that look-alike, not as the first face of the list.
+    QFont shown = initial.font;
+    if (!QFontDatabase::families().contains(shown.family(), Qt::CaseInsensitive))
+        shown.setFamily(QFontInfo(initial.font).family());
+    Fonts->setCurrentFont(shown);
     m_shown = Fonts->currentFont();
     root->addWidget(Fonts, 1);
     if (!withEffects) {
@@ -74,7 +81,7 @@ FontChooser::FontChooser(const FontChoice& initial, bool withEffects, QWidget* p
     colorRow->addWidget(Sample, 1);
     root->addLayout(colorRow);
     if (!withEffects)
-        for (QWidget* w : std::initializer_list<QWidget*>{colorLabel, ColorCombo, OtherColorButton, Sample}) w->hide();
+        for (QWidget* w : std::initializer_list<QWidget*>{colorLabel, ColorCombo, OtherColorButton}) w->hide();
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     root->addWidget(buttons);

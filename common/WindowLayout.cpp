@@ -261,10 +261,14 @@ void WindowLayout::Centre(QWidget& window) {
     // window is centred for the size it really takes.
     window.ensurePolished();
     if (QLayout* top = window.layout()) {
-        // Changes deep inside (a caption set on a notebook page) climb to
-        // the window's layout one posted request at a time; handling them
-        // now gives the size the window will take.
+        // Changes deep inside (a caption set on a notebook page, a page not
+        // on show) climb to the window's layout one posted request at a
+        // time, and not at all from hidden pages: every control's size
+        // hint is taken afresh now, so the window takes its final size.
         for (int depth = 0; depth < 8; ++depth) QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        for (QWidget* w : window.findChildren<QWidget*>())
+            if (!w->isWindow()) w->updateGeometry();
+        top->invalidate();
         top->activate();
     }
     window.move(CentredPosition(ScreenOf(window), window.frameGeometry().size()));

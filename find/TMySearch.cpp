@@ -53,6 +53,8 @@ struct Hourglass {
 TMySearch::TMySearch(common::MainContext& context, QWidget* parent) : QDialog(parent), m_context(context) {
     setWindowTitle("Search");
     auto* root = new QVBoxLayout(this);
+    // Narrow margins: the grid alone is nearly as wide as a 640 x 480 screen.
+    root->setContentsMargins(4, 4, 4, 4);
     auto* buttons = new QHBoxLayout;
     OkButton = new QPushButton("&Ok", this);
     ExitButton = new QPushButton("E&xit", this);

@@ -254,6 +254,12 @@ private slots:
         d->show();
         if (c.fill) c.fill(*d);
         QApplication::processEvents();
+        // Each factor belongs to a screen size: 640 x 480 grown by the factor.
+        const QSize screen(qRound(640 * factor), qRound(480 * factor));
+        QVERIFY2(d->frameGeometry().width() <= screen.width() && d->frameGeometry().height() <= screen.height(),
+                 qPrintable(QString("%1 x %2 on a screen of %3 x %4")
+                                .arg(d->frameGeometry().width()).arg(d->frameGeometry().height())
+                                .arg(screen.width()).arg(screen.height())));
         QVERIFY2(window_fit::IsCentred(*d, c.movesUp), qPrintable(window_fit::Where(*d, c.movesUp)));
 
         QStringList cut;
