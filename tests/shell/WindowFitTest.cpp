@@ -52,14 +52,24 @@ const double kFactors[] = {1.0, 1.25, 1.6, 2.0};
 // windows that live for the whole run.
 struct DialogCase {
     bool movesUp;
-    std::function<QDialog*(TMain&, std::unique_ptr<QDialog>&)> open;
+    std::function<QDialog*(TMain&, std::unique_ptr<QDialog>& owner)> open;
     // What a user typically has in it once it is shown.
     std::function<void(QDialog&)> fill;
 };
 
+using Owner = std::unique_ptr<QDialog>;
+
+QDialog* Own(Owner& owner, QDialog* dialog) {
+    owner.reset(dialog);
+    return dialog;
+}
+
+// Every dialog that a command of the main window opens (the item editor and
+// the search window live for the whole run).
 std::map<QString, DialogCase> Dialogs() {
     std::map<QString, DialogCase> cases;
-    cases["item editor"] = {true, [](TMain& w, auto&) -> QDialog* {
+    cases["item editor"] = {true,
+                            [](TMain& w, Owner&) -> QDialog* {
                                 w.EditorMode() = 2;
                                 return w.Editor();
                             },
@@ -71,49 +81,29 @@ std::map<QString, DialogCase> Dialogs() {
                                 edit.Quantity->setText("1000");
                                 edit.CalcTotals();
                             }};
-    cases["pick list maintenance"] = {false, [](TMain& w, auto& owner) -> QDialog* {
-                                          owner = std::make_unique<items::TMyEditBox>(*w.Editor(), w,
-                                                                                      common::PickList::Bought, &w);
-                                          return owner.get();
-                                      },
-                                      {}};
-    cases["search window"] = {true, [](TMain& w, auto&) -> QDialog* { return w.SearchWindow(); }, {}};
-    cases["search options"] = {false, [](TMain& w, auto& owner) -> QDialog* {
-                                   owner = std::make_unique<find::TSearchOptions>(
-                                       "Replacement Cost", QStringList{" = ", " > ", " < ", " > X < "}, 3, &w);
-                                   return owner.get();
-                               },
-                               {}};
-    cases["locate"] = {false, [](TMain& w, auto& owner) -> QDialog* {
-                           owner = std::make_unique<find::TMyLocateDlg>(*w.Locate(), w.Locate()->FieldList(), &w);
-                           return owner.get();
-                       },
-                       {}};
-    cases["sort order"] = {false, [](TMain& w, auto& owner) -> QDialog* {
-                               owner = std::make_unique<find::TMySortOrder>(w, &w);
-                               return owner.get();
-                           },
-                           {}};
-    cases["search and replace"] = {false, [](TMain& w, auto& owner) -> QDialog* {
-                                       owner = std::make_unique<find::TSearchAndReplace>(w, &w);
-                                       return owner.get();
-                                   },
-                                   {}};
-    cases["viewer configuration"] = {true, [](TMain& w, auto& owner) -> QDialog* {
-                                         owner = std::make_unique<appearance::TViewConfig>(w, &w);
-                                         return owner.get();
-                                     },
-                                     {}};
-    cases["colour configuration"] = {true, [](TMain& w, auto& owner) -> QDialog* {
-                                         owner = std::make_unique<appearance::TColorConfig>(6, &w);
-                                         return owner.get();
-                                     },
-                                     {}};
-    cases["tip of the day"] = {false, [](TMain& w, auto& owner) -> QDialog* {
-                                   owner = std::make_unique<appearance::TTipOfDay>(&w);
-                                   return owner.get();
-                               },
-                               {}};
+    cases["search window"] = {true, [](TMain& w, Owner&) -> QDialog* { return w.SearchWindow(); }, {}};
+    cases["pick list maintenance"] = {
+        false,
+        [](TMain& w, Owner& o) { return Own(o, new items::TMyEditBox(*w.Editor(), w, common::PickList::Bought, &w)); },
+        {}};
+    cases["search options"] = {
+        false,
+        [](TMain& w, Owner& o) {
+            return Own(o, new find::TSearchOptions("Replacement Cost", {" = ", " > ", " < ", " > X < "}, 3, &w));
+        },
+        {}};
+    cases["locate"] = {
+        false,
+        [](TMain& w, Owner& o) { return Own(o, new find::TMyLocateDlg(*w.Locate(), w.Locate()->FieldList(), &w)); },
+        {}};
+    cases["sort order"] = {false, [](TMain& w, Owner& o) { return Own(o, new find::TMySortOrder(w, &w)); }, {}};
+    cases["search and replace"] = {
+        false, [](TMain& w, Owner& o) { return Own(o, new find::TSearchAndReplace(w, &w)); }, {}};
+    cases["viewer configuration"] = {
+        true, [](TMain& w, Owner& o) { return Own(o, new appearance::TViewConfig(w, &w)); }, {}};
+    cases["colour configuration"] = {
+        true, [](TMain& w, Owner& o) { return Own(o, new appearance::TColorConfig(6, &w)); }, {}};
+    cases["tip of the day"] = {false, [](TMain& w, Owner& o) { return Own(o, new appearance::TTipOfDay(&w)); }, {}};
     return cases;
 }
 
@@ -182,8 +172,8 @@ private slots:
     // used to lose them and show an empty help window for every keyword.
     void helpShowsAPageForEveryKeyword_data() {
         QTest::addColumn<QString>("keyword");
-        QStringList keywords{"Input Window", "Search Window", "Export Window", "Import Window", "Backup and Restore",
-                             "User Defined Reports", "Report Window"};
+        QStringList keywords{"Input Window",       "Search Window",        "Export Window", "Import Window",
+                             "Backup and Restore", "User Defined Reports", "Report Window"};
         for (int page = 0; page < appearance::TViewConfig::kPageCount; ++page)
             keywords << appearance::TViewConfig::HelpKeyword(page);
         // And whatever keyword the program's windows ask for.
@@ -205,7 +195,8 @@ private slots:
         QFETCH(QString, keyword);
         shell::HelpWindow* help = m_main->Help();
         help->ShowKeyword(keyword);
-        QCOMPARE(help->CurrentPage(), keyword.isEmpty() ? QString("contents.html") : shell::HelpWindow::PageFor(keyword));
+        QCOMPARE(help->CurrentPage(),
+                 keyword.isEmpty() ? QString("contents.html") : shell::HelpWindow::PageFor(keyword));
         if (!keyword.isEmpty()) QVERIFY2(help->CurrentPage() != "contents.html", "no page of its own");
         QVERIFY2(help->PageText().simplified().size() > 80, qPrintable(help->PageText()));
         help->close();
@@ -237,8 +228,7 @@ private slots:
         QTest::addColumn<QString>("dialog");
         QTest::addColumn<double>("factor");
         for (const auto& [name, c] : Dialogs())
-            for (double f : kFactors)
-                QTest::newRow(qPrintable(QString("%1 at %2").arg(name).arg(f))) << name << f;
+            for (double f : kFactors) QTest::newRow(qPrintable(QString("%1 at %2").arg(name).arg(f))) << name << f;
     }
     void dialogsShowTheirTextWholeAtEveryFactor() {
         QFETCH(QString, dialog);
@@ -258,8 +248,10 @@ private slots:
         const QSize screen(qRound(640 * factor), qRound(480 * factor));
         QVERIFY2(d->frameGeometry().width() <= screen.width() && d->frameGeometry().height() <= screen.height(),
                  qPrintable(QString("%1 x %2 on a screen of %3 x %4")
-                                .arg(d->frameGeometry().width()).arg(d->frameGeometry().height())
-                                .arg(screen.width()).arg(screen.height())));
+                                .arg(d->frameGeometry().width())
+                                .arg(d->frameGeometry().height())
+                                .arg(screen.width())
+                                .arg(screen.height())));
         QVERIFY2(window_fit::IsCentred(*d, c.movesUp), qPrintable(window_fit::Where(*d, c.movesUp)));
 
         QStringList cut;
@@ -281,28 +273,6 @@ private slots:
             check("window");
         }
         QVERIFY2(cut.isEmpty(), qPrintable(cut.join('\n')));
-    }
-
-    // The persistent windows scale from their design at every showing.
-    void persistentWindowsNeverCompoundTheirScaling() {
-        for (QDialog* d : std::initializer_list<QDialog*>{m_main->Editor(), m_main->SearchWindow()}) {
-            const HideAtEnd hide{d};
-            common::SetWindowSizeFactor(1.6);
-            d->show();
-            QApplication::processEvents();
-            const QSize first = d->size();
-            const QFont font = d->font();
-            d->hide();
-            common::SetWindowSizeFactor(2.0);
-            d->show();
-            d->hide();
-            common::SetWindowSizeFactor(1.6);
-            d->show();
-            QApplication::processEvents();
-            QCOMPARE(d->size(), first);
-            QCOMPARE(d->font(), font);
-            d->hide();
-        }
     }
 
     // Captions and the record arrive after the editor is scaled and
@@ -345,12 +315,12 @@ private slots:
         items::TMyEdit* edit = m_main->Editor();
         m_main->EditorMode() = 1;
         {
-        const HideAtEnd hide{edit};
-        edit->show();
-        QApplication::processEvents();
-        QVERIFY2(Ink(edit->MainMenu->grab().toImage()) > 40, "menu bar text");
-        QVERIFY2(Ink(edit->Notebook->tabBar()->grab().toImage()) > 40, "page tabs");
-        QVERIFY2(Ink(edit->UpdateButton->grab().toImage()) > 20, "button caption");
+            const HideAtEnd hide{edit};
+            edit->show();
+            QApplication::processEvents();
+            QVERIFY2(Ink(edit->MainMenu->grab().toImage()) > 40, "menu bar text");
+            QVERIFY2(Ink(edit->Notebook->tabBar()->grab().toImage()) > 40, "page tabs");
+            QVERIFY2(Ink(edit->UpdateButton->grab().toImage()) > 20, "button caption");
         }
 
         m_main->FormShow();  // recolours the main window

@@ -9,7 +9,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetrics>
-#include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -96,8 +95,8 @@ inline QStringList Clipped(QWidget& window) {
         if (insideView && !qobject_cast<QLineEdit*>(w)) continue;
         // Inside what holds it.
         if (QWidget* parent = w->parentWidget(); parent && !insideView && !parent->rect().contains(w->geometry()))
-            add(Describe(w, w->objectName()) + QStringLiteral(" lies outside its %1")
-                                                  .arg(QString::fromLatin1(parent->metaObject()->className())));
+            add(Describe(w, w->objectName()) +
+                QStringLiteral(" lies outside its %1").arg(QString::fromLatin1(parent->metaObject()->className())));
         const QFont font = w->font();
         if (auto* label = qobject_cast<QLabel*>(w)) {
             if (label->text().isEmpty()) continue;
@@ -124,7 +123,6 @@ inline QStringList Clipped(QWidget& window) {
         } else if (auto* button = qobject_cast<QPushButton*>(w)) {
             if (button->text().isEmpty()) continue;
             add(TooNarrow(w, button->text(), TextWidth(font, button->text()) + 6, w->width()));
-            add(TooNarrow(w, button->text() + QStringLiteral(" (height)"), QFontMetrics(font).height(), w->height()));
         } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
             const QString text = edit->displayText().isEmpty() ? edit->placeholderText() : edit->displayText();
             const int frame = edit->hasFrame() ? 2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, w) : 0;
@@ -135,8 +133,6 @@ inline QStringList Clipped(QWidget& window) {
             if (combo->isEditable()) continue;  // its edit line is checked as an edit box
             const int arrow = style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, w);
             add(TooNarrow(w, combo->currentText(), TextWidth(font, combo->currentText()) + arrow + 8, w->width()));
-        } else if (auto* group = qobject_cast<QGroupBox*>(w)) {
-            add(TooNarrow(w, group->title(), TextWidth(font, group->title()) + 16, w->width()));
         } else if (auto* tabs = qobject_cast<QTabBar*>(w)) {
             for (int i = 0; i < tabs->count(); ++i)
                 add(TooNarrow(w, tabs->tabText(i), TextWidth(font, tabs->tabText(i)), tabs->tabRect(i).width()));
@@ -167,7 +163,12 @@ inline bool IsCentred(const QWidget& window, bool movesUp) {
 inline QString Where(const QWidget& window, bool movesUp) {
     const QPoint p = ExpectedPosition(window, movesUp), at = window.geometry().topLeft();
     return QStringLiteral("at %1,%2 (size %3 x %4), centred would be %5,%6")
-        .arg(at.x()).arg(at.y()).arg(window.width()).arg(window.height()).arg(p.x()).arg(p.y());
+        .arg(at.x())
+        .arg(at.y())
+        .arg(window.width())
+        .arg(window.height())
+        .arg(p.x())
+        .arg(p.y());
 }
 
 }  // namespace window_fit
