@@ -99,11 +99,14 @@ Table::~Table() {
 void Table::SetDirectory(std::string directory) {
     NeedClosed("change the folder of");
     while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
-    m_directory = directory.empty() ? "." : directory;
+    if (directory.empty()) directory = ".";
+    if (directory != m_directory) m_memoryTags.clear();
+    m_directory = directory;
 }
 
 void Table::SetTableName(std::string name) {
     NeedClosed("rename");
+    if (name != m_tableName) m_memoryTags.clear();
     m_tableName = std::move(name);
 }
 
@@ -183,6 +186,7 @@ void Table::Open() {
     }
     try {
         LoadIndex();
+        RestoreTagsKeptInMemory();
         if (!m_activeName.empty()) {
             m_active = FindTag(m_activeName);
             if (!m_active) throw EngineError("The index tag " + m_activeName + " does not exist for table " + m_tableName + ".");
@@ -198,6 +202,27 @@ void Table::Open() {
     m_current.reset();
     InvalidateView();
     First();
+}
+
+void Table::RestoreTagsKeptInMemory() {
+    // Tags that could not be saved last time live on for as long as this
+    // handle names the same table.
+    for (const auto& [name, source] : m_memoryTags) {
+        if (FindTag(name)) continue;
+        Tag tag;
+        tag.name = name;
+        tag.source = source;
+        try {
+            tag.expr = std::make_unique<Expression>(source, m_file.Layout());
+        } catch (const EngineError&) {
+            continue;
+        }
+        BuildTag(tag);
+        m_tags.push_back(std::move(tag));
+        m_tagsAdded.push_back(name);
+        m_indexDirty = true;
+    }
+    m_memoryTags.clear();
 }
 
 void Table::LoadIndex() {
@@ -469,6 +494,9 @@ void Table::Close() {
             // The index is derived data: a stale file is rebuilt at the next open.
         }
     }
+    m_memoryTags.clear();
+    if (!m_notice.empty())
+        for (const auto& t : m_tags) m_memoryTags.emplace_back(t.name, t.source);
     m_file.Close();
     m_tags.clear();
     m_active = nullptr;

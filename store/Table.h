@@ -65,6 +65,8 @@ public:
     // order is kept in memory only: for the user to be told once. Empty
     // when all is well; set anew by every Open.
     const std::string& Notice() const { return m_notice; }
+    // Tags that could not be saved are kept by the handle and come back at
+    // its next open of the same table.
     // Posts nothing: a pending edit is cancelled. Writes the index file when
     // it changed.
     void Close();
@@ -193,6 +195,7 @@ private:
     void WriteIndexContent(const std::string& path);
     void MergeTagsFromFile(const std::string& path);
     void KeepIndexInMemory(const std::string& why);
+    void RestoreTagsKeptInMemory();
     void TagInsert(Tag& tag, uint32_t recno);
     void TagErase(Tag& tag, uint32_t recno, const char* oldRecord);
     size_t TagLowerBound(const Tag& tag, const std::string& key, uint32_t recno) const;
@@ -228,6 +231,9 @@ private:
     std::vector<std::string> m_tagsAdded;
     std::vector<std::string> m_tagsDeleted;
     std::string m_notice;
+    // Tags of a table whose index could not be saved, kept for its next
+    // open: name and expression.
+    std::vector<std::pair<std::string, std::string>> m_memoryTags;
     std::vector<uint8_t> m_deleted;
 
     Filter m_filter;
