@@ -253,9 +253,18 @@ void RemoveStaleTemporaryFiles(const std::string& path) {
 }
 
 std::string ResolvedPath(const std::string& path) {
-    char buf[PATH_MAX];
-    if (::realpath(path.c_str(), buf)) return buf;
-    return path;
+    std::string current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+        char buf[PATH_MAX];
+        const ssize_t n = ::readlink(current.c_str(), buf, sizeof buf - 1);
+        if (n <= 0) break;
+        std::string target(buf, size_t(n));
+        if (target[0] != '/') target = FolderOf(current) + "/" + target;
+        current = target;
+    }
+    return current;
 }
 
 void CopyOwnershipAndMode(int fd, const std::string& replaced) {
@@ -302,7 +311,7 @@ void DbfFile::Create(const std::string& path, const std::vector<FieldDef>& field
         }
     }
     // A link stays a link: the file it points to is the one replaced.
-    const std::string target = existed ? ResolvedPath(path) : path;
+    const std::string target = ResolvedPath(path);
     const std::string tmp = TemporaryPathFor(target);
     const int fd = ::open(tmp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) throw EngineError(SysError("Cannot create", path));

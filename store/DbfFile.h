@@ -54,8 +54,8 @@ std::string FieldSizeProblem(const FieldDef& field, bool creating);
 std::string TemporaryPathFor(const std::string& path);
 // Removes such files beside path left by processes that no longer run.
 void RemoveStaleTemporaryFiles(const std::string& path);
-// The file a path names, symbolic links followed; the path itself when it
-// does not exist yet.
+// The file a path names, symbolic links followed (to where the last one
+// points, even when nothing is there yet).
 std::string ResolvedPath(const std::string& path);
 // Gives a new file the permission bits and owners of the file it replaces
 // (as far as the user may set them).

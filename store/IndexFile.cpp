@@ -196,7 +196,7 @@ void WriteIndexFile(const std::string& path, const IndexFileContent& content) {
 
     struct stat st {};
     const bool existed = ::stat(path.c_str(), &st) == 0;
-    const std::string target = existed ? ResolvedPath(path) : path;
+    const std::string target = ResolvedPath(path);
     const std::string tmp = TemporaryPathFor(target);
     const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) WriteFailed(path, std::strerror(errno));

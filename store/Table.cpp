@@ -383,7 +383,8 @@ void Table::SaveIndex() {
             // The header stops announcing the file before it goes.
             m_file.SetProductionIndexFlag(false);
             const IndexFileKind kind = ProbeIndexFile(path);
-            if (kind == IndexFileKind::Ours || kind == IndexFileKind::Damaged) ::unlink(path.c_str());
+            // Through a link the file goes and the link stays.
+            if (kind == IndexFileKind::Ours || kind == IndexFileKind::Damaged) ::unlink(ResolvedPath(path).c_str());
         } else {
             // The file first, then the header's announcement of it.
             WriteIndexContent(path);

@@ -562,6 +562,20 @@ private slots:
         const QJsonArray records = ReadWithDbfread(real)["records"].toArray();
         QCOMPARE(records.size(), 2);
         QCOMPARE(ReadWithDbfread(real)["deleted"].toArray().size(), 0);
+        // The index file is written the same way.
+        const QString realIndex = m_dir->filePath("real/REAL.MDX");
+        OpenAt(t, real);
+        t.AddIndex("ByCat", "Upper(Category)");
+        t.Close();
+        ::chmod(realIndex.toLocal8Bit().constData(), 0660);
+        QVERIFY(QFile::link(realIndex, m_dir->filePath("LINK.MDX")));
+        OpenAt(t, link);
+        t.AddIndex("NewIndex", "Upper(Item)");
+        t.Close();
+        QVERIFY(QFileInfo(m_dir->filePath("LINK.MDX")).isSymLink());
+        QCOMPARE(ProbeIndexFile(realIndex.toStdString()), IndexFileKind::Ours);
+        QCOMPARE(::stat(realIndex.toLocal8Bit().constData(), &st), 0);
+        QCOMPARE(int(st.st_mode & 07777), 0660);
 
         // What a killed pack or index write left is ours to remove, once
         // nobody else has the table; a live process's file stays.
