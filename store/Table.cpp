@@ -204,21 +204,27 @@ void Table::Open() {
     First();
 }
 
+std::optional<Table::Tag> Table::TagFrom(const std::string& name, const std::string& source) const {
+    Tag tag;
+    tag.name = name;
+    tag.source = source;
+    try {
+        tag.expr = std::make_unique<Expression>(source, m_file.Layout());
+    } catch (const EngineError&) {
+        return std::nullopt;
+    }
+    return tag;
+}
+
 void Table::RestoreTagsKeptInMemory() {
     // Tags that could not be saved last time live on for as long as this
     // handle names the same table.
     for (const auto& [name, source] : m_memoryTags) {
         if (FindTag(name)) continue;
-        Tag tag;
-        tag.name = name;
-        tag.source = source;
-        try {
-            tag.expr = std::make_unique<Expression>(source, m_file.Layout());
-        } catch (const EngineError&) {
-            continue;
-        }
-        BuildTag(tag);
-        m_tags.push_back(std::move(tag));
+        auto tag = TagFrom(name, source);
+        if (!tag) continue;
+        BuildTag(*tag);
+        m_tags.push_back(std::move(*tag));
         m_tagsAdded.push_back(name);
         m_indexDirty = true;
     }
@@ -271,16 +277,13 @@ void Table::LoadIndex() {
     bool valid = content->ordersValid && content->state == m_file.State();
     for (auto& t : content->tags) {
         m_tagsAtSync.push_back(t.name);
-        Tag tag;
-        tag.name = t.name;
-        tag.source = t.expression;
-        try {
-            tag.expr = std::make_unique<Expression>(t.expression, m_file.Layout());
-        } catch (const EngineError&) {
+        auto made = TagFrom(t.name, t.expression);
+        if (!made) {
             m_indexDirty = true;  // the tag does not fit this table any more
             m_tagsDeleted.push_back(t.name);
             continue;
         }
+        Tag& tag = *made;
         if (valid) {
             if (t.order.size() != count) valid = false;
             std::vector<uint8_t> seen(count, 0);
@@ -442,16 +445,10 @@ void Table::MergeTagsFromFile(const std::string& path) {
     // Tags another copy added are built here and kept.
     for (const auto& t : content->tags) {
         if (FindTag(t.name) || listed(m_tagsDeleted, t.name) || listed(m_tagsAtSync, t.name)) continue;
-        Tag tag;
-        tag.name = t.name;
-        tag.source = t.expression;
-        try {
-            tag.expr = std::make_unique<Expression>(t.expression, m_file.Layout());
-        } catch (const EngineError&) {
-            continue;
-        }
-        BuildTag(tag);
-        m_tags.push_back(std::move(tag));
+        auto tag = TagFrom(t.name, t.expression);
+        if (!tag) continue;
+        BuildTag(*tag);
+        m_tags.push_back(std::move(*tag));
         changed = true;
     }
     if (changed) {

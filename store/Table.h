@@ -196,6 +196,9 @@ private:
     void MergeTagsFromFile(const std::string& path);
     void KeepIndexInMemory(const std::string& why);
     void RestoreTagsKeptInMemory();
+    // A tag from its definition, orders not built; nothing when the
+    // expression does not fit this table.
+    std::optional<Tag> TagFrom(const std::string& name, const std::string& source) const;
     void TagInsert(Tag& tag, uint32_t recno);
     void TagErase(Tag& tag, uint32_t recno, const char* oldRecord);
     size_t TagLowerBound(const Tag& tag, const std::string& key, uint32_t recno) const;
