@@ -17,6 +17,31 @@ bool NeedsCare(char c) { return c == '"' || static_cast<unsigned char>(c) < 32; 
 
 bool Blankish(char c) { return c == ' ' || static_cast<unsigned char>(c) < 32; }
 
+// How many bytes from the start are neither a double quote nor a control
+// character, looked at eight at a time.
+size_t PlainLength(const char* p, size_t n) {
+    constexpr uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr uint64_t kHighs = 0x8080808080808080ULL;
+    size_t i = 0;
+    while (i + 8 <= n) {
+        uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        const uint64_t control = word & 0xE0E0E0E0E0E0E0E0ULL;  // zero for bytes below 32
+        const uint64_t quote = word ^ 0x2222222222222222ULL;     // zero for '"'
+        if (((control - kOnes) & ~control & kHighs) | ((quote - kOnes) & ~quote & kHighs)) break;
+        i += 8;
+    }
+    while (i < n && !NeedsCare(p[i])) ++i;
+    return i;
+}
+
+// Characters in UTF-8 bytes: every byte that does not continue a sequence.
+size_t CharCount(const char* p, size_t n) {
+    size_t count = 0;
+    for (size_t i = 0; i < n; ++i) count += (static_cast<unsigned char>(p[i]) & 0xC0) != 0x80;
+    return count;
+}
+
 std::string SystemError(const std::string& path) {
     return "The file \"" + path + "\" cannot be read: " + std::strerror(errno) + ".";
 }
@@ -29,14 +54,14 @@ void AppendDelimitedValue(std::string& line, std::string_view value, bool first)
     while (end > begin && Blankish(value[end - 1])) --end;
     if (!first) line += ',';
     line += '"';
-    size_t span = begin;
-    for (size_t i = begin; i < end; ++i) {
-        if (!NeedsCare(value[i])) continue;
-        line.append(value.data() + span, i - span);
+    for (size_t i = begin; i < end;) {
+        const size_t plain = PlainLength(value.data() + i, end - i);
+        line.append(value.data() + i, plain);
+        i += plain;
+        if (i == end) break;
         line += value[i] == '"' ? std::string_view("\"\"") : std::string_view(" ");
-        span = i + 1;
+        ++i;
     }
-    line.append(value.data() + span, end - span);
     line += '"';
 }
 
@@ -180,83 +205,94 @@ std::string DelimitedReader::Decoded(const std::string& raw) const {
 }
 
 DelimitedReader::Result DelimitedReader::ReadRecord(size_t maxValues, std::vector<std::string>& values) {
-    values.clear();
     Result result;
     if (Peek() < 0) {
+        values.clear();
         result.status = m_error.empty() ? Status::EndOfFile : Status::ReadError;
         return result;
     }
     m_recordLine = m_line;
     const bool utf8 = m_encoding == Encoding::Utf8;
-    std::string raw;
+    // The strings of the previous record are written over, keeping their room.
+    size_t used = 0;
+    auto stop = [&](Status status, int field) {
+        values.resize(used);
+        result.status = status;
+        result.field = field;
+        return result;
+    };
     for (;;) {
-        if (values.size() >= maxValues) {
-            result.status = Status::TooMany;
-            result.field = int(maxValues) + 1;
-            return result;
-        }
+        if (used >= maxValues) return stop(Status::TooMany, int(maxValues) + 1);
+        if (used == values.size()) values.emplace_back();
+        std::string& raw = utf8 ? values[used] : m_raw;
         raw.clear();
+        ++used;
+        const int field = int(used);
         size_t chars = 0;
         bool open = false;
         bool lineEnded = false;
         bool afterQuote = false;
         for (;;) {
-            int c = Peek();
-            if (c < 0 || c == '\n' || c == '\r') {
+            if (m_next >= m_end && !Fill()) {
+                lineEnded = true;
+                break;
+            }
+            // Ordinary characters go over in one piece.
+            const char* run = m_buffer.data() + m_next;
+            const size_t plain = PlainLength(run, m_end - m_next);
+            if (plain > 0) {
+                chars += utf8 ? CharCount(run, plain) : plain;
+                if (chars > kMaxValueLength) return stop(Status::TooLong, field);
+                raw.append(run, plain);
+                m_next += plain;
+                m_consumed += plain;
+                continue;
+            }
+            const int c = static_cast<unsigned char>(*run);
+            if (c == '\n' || c == '\r') {
                 TakeLineEnd();
                 lineEnded = true;
                 break;
             }
             Take();
-            if (c < 32) continue;
-            if (c == '"') {
-                if (!open) {
-                    open = true;
-                    continue;
-                }
-                if (Peek() == '"') {
-                    Take();  // a doubled quote stands for one
-                } else {
-                    // The closing quote. Blanks and control characters
-                    // between it and the comma or line end belong to no value.
-                    int n = Peek();
-                    while (n >= 0 && n != '\n' && n != '\r' && Blankish(char(n))) {
-                        Take();
-                        n = Peek();
-                    }
-                    afterQuote = true;
-                    if (n == ',') {
-                        Take();
-                    } else if (n < 0 || n == '\n' || n == '\r') {
-                        TakeLineEnd();
-                        lineEnded = true;
-                    } else {
-                        result.status = Status::StrayQuote;
-                        result.field = int(values.size()) + 1;
-                        return result;
-                    }
-                    break;
-                }
+            if (c != '"') continue;  // other control characters are dropped
+            if (!open) {
+                open = true;
+                continue;
             }
-            if (!utf8 || (c & 0xC0) != 0x80) ++chars;
-            if (chars > kMaxValueLength) {
-                result.status = Status::TooLong;
-                result.field = int(values.size()) + 1;
-                return result;
+            if (Peek() == '"') {  // a doubled quote stands for one
+                Take();
+                if (++chars > kMaxValueLength) return stop(Status::TooLong, field);
+                raw += '"';
+                continue;
             }
-            raw += char(c);
+            // The closing quote. Blanks and control characters between it
+            // and the comma or line end belong to no value.
+            int n = Peek();
+            while (n >= 0 && n != '\n' && n != '\r' && Blankish(char(n))) {
+                Take();
+                n = Peek();
+            }
+            afterQuote = true;
+            if (n == ',') {
+                Take();
+            } else if (n < 0 || n == '\n' || n == '\r') {
+                TakeLineEnd();
+                lineEnded = true;
+            } else {
+                return stop(Status::StrayQuote, field);
+            }
+            break;
         }
-        if (!m_error.empty()) {
-            result.status = Status::ReadError;
-            return result;
-        }
-        values.push_back(Decoded(raw));
+        if (!m_error.empty()) return stop(Status::ReadError, 0);
+        if (!utf8) values[used - 1] = Decoded(m_raw);
         if (lineEnded) {
             result.endedAfterQuote = afterQuote;
             break;
         }
     }
-    result.status = values.size() == 1 && values[0].empty() ? Status::NoRecord : Status::Record;
+    values.resize(used);
+    result.status = used == 1 && values[0].empty() ? Status::NoRecord : Status::Record;
     return result;
 }
 

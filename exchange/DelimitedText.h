@@ -110,6 +110,7 @@ private:
     uint64_t m_size = 0;
     uint64_t m_line = 1;        // line the reading position is on
     uint64_t m_recordLine = 0;
+    std::string m_raw;  // a Windows-1252 value before decoding
     std::string m_error;
 };
 

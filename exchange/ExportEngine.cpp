@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include "DelimitedText.h"
+#include "FieldText.h"
+#include "DbfFile.h"
 #include "IndexFile.h"
 #include "ItemSchema.h"
 #include "ItemTable.h"
@@ -16,7 +18,8 @@
 namespace exchange {
 namespace {
 
-constexpr uint64_t kProgressEvery = 2048;
+constexpr uint32_t kProgressEvery = 2048;
+constexpr int kNewTablePage = 1252;  // the code page of every table the engine creates
 
 RunResult Failed(std::string message, uint64_t records = 0) {
     return {Outcome::Failed, records, std::move(message)};
@@ -55,34 +58,6 @@ std::optional<std::string> RefuseTarget(store::Table& items, const std::string& 
     return std::nullopt;
 }
 
-// One field's text for the delimited file. A stored value the engine cannot
-// read as its kind goes out as the stored characters rather than stopping
-// the export: nothing is lost and the file says what the table holds.
-void FieldText(const store::RecordView& view, int field, const store::DateFormat& dates, std::string& out) {
-    out.clear();
-    const store::FieldDef& f = view.Layout().Field(field);
-    try {
-        if (f.Kind() == store::FieldKind::Date) {
-            if (const auto d = view.DateValue(field)) out = dates.Format(*d);
-            return;
-        }
-        if (f.Kind() == store::FieldKind::String) {
-            const std::string_view raw = view.Raw(field);
-            bool ascii = true;
-            size_t end = raw.size();
-            while (end > 0 && (raw[end - 1] == ' ' || raw[end - 1] == '\0')) --end;
-            for (size_t i = 0; i < end && ascii; ++i) ascii = static_cast<unsigned char>(raw[i]) < 0x80;
-            if (ascii) {
-                out.assign(raw.data(), end);
-                return;
-            }
-        }
-        out = view.Text(field);
-    } catch (const store::EngineError&) {
-        out = view.DisplayText(field);
-    }
-}
-
 bool KeepGoing(const ProgressFn& progress, uint64_t done, uint64_t total) {
     return !progress || progress({done, done, total});
 }
@@ -102,6 +77,70 @@ void CopyField(store::Table& out, int target, const store::RecordView& view, int
     } else {
         out.SetText(target, view.Text(source));
     }
+}
+
+// True when every chosen field is stored in the item table exactly as the
+// new table stores it, in the same code page: the bytes can go over as
+// they are. Tables this program creates always are.
+bool SameStorage(const store::Table& items, const std::vector<int>& fields, const std::vector<store::FieldDef>& defs) {
+    if (items.Layout().Page().Number() != kNewTablePage) return false;
+    for (size_t i = 0; i < fields.size(); ++i) {
+        const store::FieldDef& f = items.Field(fields[i]);
+        if (f.type != defs[i].type || f.length != defs[i].length || f.decimals != defs[i].decimals) return false;
+    }
+    return true;
+}
+
+// Fills the new table (created, closed) record by record through the
+// engine's setters. False when cancelled.
+bool CopyValues(store::Table& out, store::Table& items, const std::vector<uint32_t>& records,
+                const std::vector<int>& fields, const ProgressFn& progress, uint64_t& done) {
+    out.SetExclusive(true);
+    out.Open();
+    out.BeginBulkAppend();
+    for (uint32_t recno : records) {
+        const store::RecordView view = items.ViewOf(recno);
+        out.Append();
+        for (size_t i = 0; i < fields.size(); ++i) CopyField(out, int(i), view, fields[i]);
+        out.Post();
+        if (++done % kProgressEvery == 0 && !KeepGoing(progress, done, records.size())) {
+            out.Cancel();
+            out.Close();
+            return false;
+        }
+    }
+    out.Close();
+    return true;
+}
+
+// Fills the new table's file with the chosen fields' bytes, a block of
+// records at a time. False when cancelled.
+bool CopyBytes(const std::string& path, store::Table& items, const std::vector<uint32_t>& records,
+               const std::vector<int>& fields, const ProgressFn& progress, uint64_t& done) {
+    store::DbfFile out;
+    out.Open(path, store::DbfFile::Access::Exclusive);
+    const store::RecordLayout& layout = out.Layout();
+    const size_t length = size_t(layout.RecordLength());
+    std::vector<char> block(length * kProgressEvery);
+    uint32_t filled = 0;
+    bool foreign = false;
+    for (uint32_t recno : records) {
+        const store::RecordView view = items.ViewOf(recno);
+        char* record = block.data() + filled * length;
+        record[0] = ' ';
+        for (size_t i = 0; i < fields.size(); ++i) {
+            const std::string_view bytes = view.Raw(fields[i]);
+            std::memcpy(record + layout.Offset(int(i)), bytes.data(), bytes.size());
+        }
+        ++done;
+        if (++filled < kProgressEvery) continue;
+        out.AppendRecords(block.data(), filled, &foreign);
+        filled = 0;
+        if (!KeepGoing(progress, done, records.size())) return false;
+    }
+    if (filled > 0) out.AppendRecords(block.data(), filled, &foreign);
+    out.Close();
+    return true;
 }
 
 // Removes our index file left beside a replaced table: it describes the old
@@ -152,10 +191,8 @@ RunResult ExportText(store::Table& items, const ExportRequest& request, const Pr
         for (uint32_t recno : records) {
             const store::RecordView view = items.ViewOf(recno);
             line.clear();
-            for (size_t i = 0; i < fields.size(); ++i) {
-                FieldText(view, fields[i], dates, value);
-                AppendDelimitedValue(line, value, i == 0);
-            }
+            for (size_t i = 0; i < fields.size(); ++i)
+                AppendDelimitedValue(line, FieldText(view, fields[i], dates, value), i == 0);
             line += "\r\n";
             if (!file.Write(line, &error)) return Failed(error);
             if (++done % kProgressEvery == 0 && !KeepGoing(progress, done, total)) return Cancelled();
@@ -179,36 +216,20 @@ RunResult ExportDbf(store::Table& items, const ExportRequest& request, const Pro
     ReplacingFile file;
     std::string error;
     if (!file.Reserve(request.path, ".DBF", &error)) return Failed(error);
-    store::Table out;
+    const std::vector<store::FieldDef> defs = ExportFieldDefs(request.positions);
     uint64_t done = 0;
-    bool cancelled = false;
+    bool completed = false;
     try {
-        store::PointAt(out, file.TempPath());
-        out.Create(ExportFieldDefs(request.positions));
-        out.SetExclusive(true);
-        out.Open();
-        out.BeginBulkAppend();
-        for (uint32_t recno : records) {
-            const store::RecordView view = items.ViewOf(recno);
-            out.Append();
-            for (size_t i = 0; i < fields.size(); ++i) CopyField(out, int(i), view, fields[i]);
-            out.Post();
-            if (++done % kProgressEvery == 0 && !KeepGoing(progress, done, total)) {
-                cancelled = true;
-                break;
-            }
-        }
-        out.EndBulkAppend();
-        out.Close();
+        store::Table created;
+        store::PointAt(created, file.TempPath());
+        created.Create(defs);
+        completed = SameStorage(items, fields, defs)
+                        ? CopyBytes(file.TempPath(), items, records, fields, progress, done)
+                        : CopyValues(created, items, records, fields, progress, done);
     } catch (const store::EngineError& e) {
-        try {
-            out.Close();
-        } catch (const store::EngineError&) {
-            // The temporary table goes with the file below.
-        }
         return Failed("The export stopped at record " + std::to_string(done + 1) + ": " + e.what());
     }
-    if (cancelled) return Cancelled();
+    if (!completed) return Cancelled();
     if (!file.Commit(&error)) return Failed(error);
     DropStaleIndex(request.path);
     KeepGoing(progress, done, total);

@@ -7,6 +7,7 @@
 #include "DbfFile.h"
 #include "DelimitedText.h"
 #include "EngineError.h"
+#include "FieldText.h"
 
 namespace exchange {
 
@@ -36,6 +37,7 @@ bool Utf8Lead(char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }
 
 // The first n characters of UTF-8 text.
 std::string_view FirstChars(std::string_view text, size_t n) {
+    if (text.size() <= n) return text;  // never more characters than bytes
     size_t chars = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         if (!Utf8Lead(text[i])) continue;
@@ -143,12 +145,37 @@ public:
         }
     }
 
-    bool IsDate(int position) const { return m_targets[size_t(position - 1)].typeCode == 4; }
-    void StoreDate(int position, const std::optional<store::Date>& date) {
-        m_items.SetDate(m_targets[size_t(position - 1)].field, date);
+    // A source table's field into an item field. Dates and numbers go over
+    // as values where both sides hold them (a date's text could lose its
+    // century); everything else, and a stored value that is malformed, as
+    // its text by the rules above.
+    void StoreField(int position, const store::RecordView& view, int field, std::string& scratch) {
+        const Target& t = m_targets[size_t(position - 1)];
+        const store::FieldKind kind = view.Layout().Field(field).Kind();
+        if (t.typeCode == 4 && kind == store::FieldKind::Date) {
+            if (const auto date = Read([&] { return view.DateValue(field); })) {
+                m_items.SetDate(t.field, *date);
+                return;
+            }
+        } else if (t.typeCode == 3 && (kind == store::FieldKind::Float || kind == store::FieldKind::Integer)) {
+            if (const auto number = Read([&] { return view.Number(field); })) {
+                m_items.SetNumber(t.field, *number);
+                return;
+            }
+        }
+        Store(position, FieldText(view, field, store::CurrentDateFormat(), scratch));
     }
 
 private:
+    template <class F>
+    static auto Read(F read) -> std::optional<decltype(read())> {
+        try {
+            return read();
+        } catch (const store::EngineError&) {
+            return std::nullopt;
+        }
+    }
+
     struct Target {
         int field = -1;
         int typeCode = 1;
@@ -391,6 +418,7 @@ RunResult ImportDbf(store::Table& items, const ImportRequest& request, const Pro
     if (auto refusal = BeginBulk(items)) return {Outcome::Failed, 0, *refusal};
     ImportRun run(items, progress, "record");
     uint32_t recno = 0;
+    std::string scratch;
     std::optional<size_t> storing;
     try {
         for (; recno < records && !run.Stopped(); ++recno) {
@@ -400,21 +428,7 @@ RunResult ImportDbf(store::Table& items, const ImportRequest& request, const Pro
                 items.Append();
                 for (size_t field = 0; field < count; ++field) {
                     storing = field;
-                    const int position = request.map[field];
-                    if (position == 0) continue;
-                    // A date goes over as a date: its text could lose the century.
-                    if (writer.IsDate(position) && layout.Field(int(field)).Kind() == store::FieldKind::Date) {
-                        std::optional<store::Date> date;
-                        try {
-                            date = view.DateValue(int(field));
-                        } catch (const store::EngineError&) {
-                            writer.Store(position, view.DisplayText(int(field)));
-                            continue;
-                        }
-                        writer.StoreDate(position, date);
-                    } else {
-                        writer.Store(position, view.DisplayText(int(field)));
-                    }
+                    if (request.map[field] != 0) writer.StoreField(request.map[field], view, int(field), scratch);
                 }
                 storing.reset();
                 items.Post();

@@ -14,6 +14,7 @@
 #include "ExportEngine.h"
 #include "ImportEngine.h"
 #include "IndexFile.h"
+#include "DbfFile.h"
 #include "ItemTable.h"
 
 using exchange::Outcome;
@@ -195,6 +196,28 @@ private slots:
                  QStringList({"last field", "Heirloom clock", "-3", "1234567.8912", "19301231", "No"}));
         QCOMPARE(Strings(records[2].toArray()), QStringList({"", "", "", "", "", ""}));
         QCOMPARE(Entries(m_dir->path()), QStringList({"MASTER.DBF", "new.DBF"}));
+    }
+
+    void dbfExportOfATableWithOtherFieldSizes() {
+        // An item table another program made: the same names, other sizes
+        // and another code page. The new table has the program's own.
+        std::vector<store::FieldDef> defs = store::ItemTableFieldDefs();
+        defs[0].length = 12;                            // Item
+        defs[8] = {"QUANTITY", 'N', 4, 0};              // Quantity
+        defs[10] = {"COST", 'N', 9, 2};                 // Cost
+        defs[9] = {"PurchDate", 'C', 10, 0};            // a date kept as text
+        store::DbfFile::Create(Path("OTHER.DBF").toStdString(), defs, 850);
+        store::Table other;
+        store::PointAt(other, Path("OTHER.DBF").toStdString());
+        other.Open();
+        AddItems(other, {{{"Item", "Café chair"}, {"Quantity", "12"}, {"Cost", "19.99"}, {"PurchDate", "3/7/1996"}}});
+        exchange::ExportRequest request{Path("mine.DBF").toStdString(), {1, 9, 11, 10}, {}};
+        const RunResult r = exchange::ExportDbf(other, request, {});
+        QVERIFY2(r.outcome == Outcome::Completed, r.message.c_str());
+        const QJsonObject t = DbfRead(Path("mine.DBF"));
+        QCOMPARE(t["fields"].toArray()[0].toArray()[2].toInt(), 40);
+        QCOMPARE(t["fields"].toArray()[2].toArray()[3].toInt(), 4);
+        QCOMPARE(Strings(t["records"].toArray()[0].toArray()), QStringList({"Café chair", "12", "19.99", "19960307"}));
     }
 
     void dbfExportReplacesATableAndItsStaleIndex() {
