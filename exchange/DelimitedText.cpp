@@ -36,9 +36,9 @@ size_t PlainLength(const char* p, size_t n) {
 }
 
 // Characters in UTF-8 bytes: every byte that does not continue a sequence.
-size_t CharCount(const char* p, size_t n) {
+size_t CharCount(std::string_view text) {
     size_t count = 0;
-    for (size_t i = 0; i < n; ++i) count += (static_cast<unsigned char>(p[i]) & 0xC0) != 0x80;
+    for (char c : text) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
     return count;
 }
 
@@ -228,7 +228,12 @@ DelimitedReader::Result DelimitedReader::ReadRecord(size_t maxValues, std::vecto
         raw.clear();
         ++used;
         const int field = int(used);
-        size_t chars = 0;
+        // Never more characters than bytes: they are counted only when the
+        // bytes pass the limit.
+        auto tooLong = [&](std::string_view more) {
+            const size_t bytes = raw.size() + more.size();
+            return bytes > kMaxValueLength && (!utf8 || CharCount(raw) + CharCount(more) > kMaxValueLength);
+        };
         bool open = false;
         bool lineEnded = false;
         bool afterQuote = false;
@@ -241,8 +246,7 @@ DelimitedReader::Result DelimitedReader::ReadRecord(size_t maxValues, std::vecto
             const char* run = m_buffer.data() + m_next;
             const size_t plain = PlainLength(run, m_end - m_next);
             if (plain > 0) {
-                chars += utf8 ? CharCount(run, plain) : plain;
-                if (chars > kMaxValueLength) return stop(Status::TooLong, field);
+                if (tooLong(std::string_view(run, plain))) return stop(Status::TooLong, field);
                 raw.append(run, plain);
                 m_next += plain;
                 m_consumed += plain;
@@ -262,7 +266,7 @@ DelimitedReader::Result DelimitedReader::ReadRecord(size_t maxValues, std::vecto
             }
             if (Peek() == '"') {  // a doubled quote stands for one
                 Take();
-                if (++chars > kMaxValueLength) return stop(Status::TooLong, field);
+                if (tooLong("\"")) return stop(Status::TooLong, field);
                 raw += '"';
                 continue;
             }

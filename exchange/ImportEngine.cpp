@@ -111,10 +111,22 @@ public:
     const std::string& Title(int position) const { return m_targets[size_t(position - 1)].title; }
 
     // Throws ValueError, or EngineError for what the engine refuses.
+    // Starts a new item record.
+    void Append() {
+        m_items.Append();
+        m_written = 0;
+    }
+
     void Store(int position, std::string_view value) {
         const Target& t = m_targets[size_t(position - 1)];
+        const uint32_t bit = 1u << position;
+        // A new record's text fields are blank already; an empty value need
+        // not be written unless it replaces one of this record.
+        const bool blank = (m_written & bit) == 0;
+        m_written |= bit;
         switch (t.typeCode) {
         case 1:
+            if (value.empty() && blank) return;
             m_items.SetText(t.field, FirstChars(value, size_t(t.width)));
             return;
         case 2:
@@ -152,14 +164,17 @@ public:
     void StoreField(int position, const store::RecordView& view, int field, std::string& scratch) {
         const Target& t = m_targets[size_t(position - 1)];
         const store::FieldKind kind = view.Layout().Field(field).Kind();
+        const uint32_t bit = 1u << position;
         if (t.typeCode == 4 && kind == store::FieldKind::Date) {
             if (const auto date = Read([&] { return view.DateValue(field); })) {
-                m_items.SetDate(t.field, *date);
+                if (*date || (m_written & bit)) m_items.SetDate(t.field, *date);
+                m_written |= bit;
                 return;
             }
         } else if (t.typeCode == 3 && (kind == store::FieldKind::Float || kind == store::FieldKind::Integer)) {
             if (const auto number = Read([&] { return view.Number(field); })) {
                 m_items.SetNumber(t.field, *number);
+                m_written |= bit;
                 return;
             }
         }
@@ -184,6 +199,7 @@ private:
     };
     store::Table& m_items;
     std::array<Target, store::kItemFieldCount> m_targets;
+    uint32_t m_written = 0;  // positions set in the current record, one bit each
 };
 
 // One run's bookkeeping once the bulk append has begun: the count,
@@ -380,7 +396,7 @@ RunResult ImportText(store::Table& items, const ImportRequest& request, const Pr
             const auto result = reader.ReadRecord(count, values);
             if (fault(result)) break;
             if (result.status == DelimitedReader::Status::Record) {
-                items.Append();
+                writer.Append();
                 for (size_t i = 0; i < values.size(); ++i) {
                     storing = i;
                     if (request.map[i] != 0) writer.Store(request.map[i], values[i]);
@@ -425,7 +441,7 @@ RunResult ImportDbf(store::Table& items, const ImportRequest& request, const Pro
             const char* bytes = source.Record(recno);
             if (bytes[0] == ' ') {  // deleted records (and any other flag) stay behind
                 const store::RecordView view(bytes, layout);
-                items.Append();
+                writer.Append();
                 for (size_t field = 0; field < count; ++field) {
                     storing = field;
                     if (request.map[field] != 0) writer.StoreField(request.map[field], view, int(field), scratch);

@@ -75,8 +75,8 @@ TMyExport::TMyExport(common::MainContext& context, QWidget* parent)
     DefaultsButton = new QPushButton("D&efaults", this);
     NotesTitle = Heading("NOTES", this);
     NotesText = new QLabel(
-        "Choose Yes beside a field to include it in the export and No to leave it out.  Double click the field's "
-        "Yes or No to switch between the two.  Use Up and Down to set the order in which the fields are written.",
+        "Choose Yes to include a field in the export and No to leave it out.  Double click a field's Yes or No to "
+        "switch between the two.",
         this);
     NotesText->setWordWrap(true);
 
@@ -115,18 +115,25 @@ TMyExport::TMyExport(common::MainContext& context, QWidget* parent)
     CancelButton->setToolTip("Stops the export; no file is written.");
 
     // Field list on the left; ordering, notes and choices on the right.
+    // The field list with the progress under it on the left; ordering,
+    // notes and choices on the right. It all fits a 640 x 480 screen.
     auto* ordering = new QGridLayout;
     ordering->addWidget(FieldLabel, 0, 0, Qt::AlignHCenter);
     ordering->addWidget(OrderingLabel, 0, 1, Qt::AlignHCenter);
     ordering->addWidget(UpButton, 1, 0);
     ordering->addWidget(DownButton, 1, 1);
-    ordering->addWidget(DefaultsButton, 2, 0, 1, 2);
+    ordering->addWidget(DefaultsButton, 1, 2);
+    for (QGroupBox* box : {whatBox, howBox}) {
+        box->layout()->setContentsMargins(6, 2, 6, 2);
+        box->layout()->setSpacing(0);
+    }
     auto* right = new QVBoxLayout;
+    right->setSpacing(4);
     right->addLayout(ordering);
-    right->addSpacing(6);
+    right->addSpacing(4);
     right->addWidget(NotesTitle);
     right->addWidget(NotesText);
-    right->addSpacing(6);
+    right->addSpacing(4);
     right->addWidget(WhatLabel);
     right->addWidget(whatBox);
     right->addWidget(HowLabel);
@@ -137,18 +144,17 @@ TMyExport::TMyExport(common::MainContext& context, QWidget* parent)
     buttons->addWidget(ExitButton);
     buttons->addWidget(HelpButton);
     right->addLayout(buttons);
-    auto* body = new QHBoxLayout;
-    body->addWidget(FieldList);
-    body->addLayout(right, 1);
     auto* progress = new QHBoxLayout;
     progress->addWidget(ProgressLabel);
     progress->addWidget(ProgressBar, 1);
     progress->addWidget(CancelButton);
-    auto* root = new QVBoxLayout(this);
-    root->addLayout(body, 1);
-    root->addLayout(progress);
-    NotesText->setFixedWidth(260);
-
+    auto* left = new QVBoxLayout;
+    left->addWidget(FieldList, 1);
+    left->addLayout(progress);
+    auto* root = new QHBoxLayout(this);
+    root->setContentsMargins(8, 8, 8, 8);
+    root->addLayout(left);
+    root->addLayout(right, 1);
     connect(FieldList, &QTableWidget::cellDoubleClicked, this,
             [this](int row, int column) { FieldListDoubleClick(row, column); });
     connect(UpButton, &QPushButton::clicked, this, [this] { UpButtonClick(); });
@@ -195,7 +201,8 @@ void TMyExport::FitList() {
     FieldList->setColumnWidth(1, scaled(kFlagWidth));
     FieldList->setFixedWidth(scaled(kTitleWidth + kFlagWidth) + kListMargin);
     FieldList->verticalHeader()->setDefaultSectionSize(FieldList->fontMetrics().height() + 6);
-    FieldList->setMinimumHeight(scaled(330));
+    FieldList->setMinimumHeight(scaled(300));
+    NotesText->setFixedWidth(scaled(280));
 }
 
 void TMyExport::ApplyGroupColors() {

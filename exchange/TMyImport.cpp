@@ -82,7 +82,6 @@ TMyImport::TMyImport(common::MainContext& context, SourceKind kind, const QStrin
         "under USE to include a field and No to leave it out: double click the USE cell to switch between the two.",
         this);
     NoteText->setWordWrap(true);
-    NoteText->setFixedWidth(220);
     ImportLabel = Heading("Import", this);
     CountLabel = Heading("Count", this);
     CountValue = new QLabel("0", this);
@@ -106,6 +105,8 @@ TMyImport::TMyImport(common::MainContext& context, SourceKind kind, const QStrin
     ExitButton = new QPushButton("E&xit", this);
     HelpButton = new QPushButton("&Help", this);
 
+    // The grid on the left, everything else in a narrow column beside it,
+    // so that the dialog fits a 640 x 480 screen.
     auto* alignment = new QGridLayout;
     alignment->addWidget(FieldLabel, 0, 0);
     alignment->addWidget(AlignmentLabel, 0, 1);
@@ -114,23 +115,25 @@ TMyImport::TMyImport(common::MainContext& context, SourceKind kind, const QStrin
     auto* count = new QGridLayout;
     count->addWidget(ImportLabel, 0, 0);
     count->addWidget(CountLabel, 0, 1);
-    count->addWidget(CountValue, 1, 0, 1, 2);
+    count->addWidget(CountValue, 1, 0);
+    count->addWidget(CancelButton, 1, 1);
     auto* right = new QVBoxLayout;
+    right->setSpacing(4);
     right->addLayout(alignment);
-    right->addSpacing(8);
+    right->addSpacing(4);
     right->addWidget(NoteText);
-    right->addSpacing(8);
+    right->addSpacing(4);
     right->addLayout(count);
-    right->addSpacing(8);
+    right->addSpacing(4);
     right->addWidget(SkipFirstCheck);
     right->addStretch(1);
     right->addWidget(StartButton);
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(CancelButton);
     buttons->addWidget(ExitButton);
     buttons->addWidget(HelpButton);
     right->addLayout(buttons);
     auto* root = new QHBoxLayout(this);
+    root->setContentsMargins(8, 8, 8, 8);
     root->addWidget(Grid);
     root->addLayout(right);
     FitGrid();
@@ -171,7 +174,8 @@ void TMyImport::FitGrid() {
     Grid->setColumnWidth(2, scaled(kUseColumn));
     Grid->setFixedWidth(scaled(kGridWidth) + kGridMargin);
     Grid->verticalHeader()->setDefaultSectionSize(Grid->fontMetrics().height() + 6);
-    Grid->setMinimumHeight(scaled(330));
+    Grid->setMinimumHeight(scaled(300));
+    NoteText->setFixedWidth(scaled(180));
 }
 
 void TMyImport::DrawCount(uint64_t count) {
