@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "BenchRng.h"
+#include "BenchSizes.h"
 #include "DateFormat.h"
 #include "ExportEngine.h"
 #include "ImportEngine.h"
@@ -230,11 +231,12 @@ void RunSize(uint32_t n, const std::string& folder, Checks& checks) {
     checks.Expect(fromText.records == n && target.RecordCount() == n, "text import added every record");
 
     FreshItemTable(target, folder, "TARGET");
+    // The exported table's fields, each to the item field of its name.
+    exchange::ImportRequest byName;
+    byName.path = table;
+    byName.map = exchange::MapByName(exchange::ExamineDbfSource(table).names);
     const Run fromTable = Measure("import dBASE", [&](const exchange::ProgressFn& p) {
-        exchange::ImportRequest request;
-        request.path = table;
-        request.map = exchange::MapByName(exchange::ExamineDbfSource(table).names);
-        return exchange::ImportDbf(target, request, p);
+        return exchange::ImportDbf(target, byName, p);
     });
     Print(fromTable, ogrDbf);
     checks.Expect(fromTable.records == n && target.RecordCount() == n, "dBASE import added every record");
@@ -247,10 +249,7 @@ void RunSize(uint32_t n, const std::string& folder, Checks& checks) {
         sorted.AddIndex("NewIndex", "UPPER(LEFT(Category,20))+UPPER(LEFT(Item,20))");
         sorted.SetActiveIndex("NewIndex");
         const Run withTag = Measure("import dBASE, sort tag kept", [&](const exchange::ProgressFn& p) {
-            exchange::ImportRequest request;
-            request.path = table;
-            request.map = exchange::MapByName(exchange::ExamineDbfSource(table).names);
-            return exchange::ImportDbf(sorted, request, p);
+            return exchange::ImportDbf(sorted, byName, p);
         });
         Print(withTag, ogrDbf);
         checks.Expect(withTag.records == n && sorted.RecordCount() == n, "import with a sort tag added every record");
@@ -269,30 +268,11 @@ void RunSize(uint32_t n, const std::string& folder, Checks& checks) {
     if (!ogrCsv || !ogrDbf) std::printf("  (ogr2ogr did not run: install Debian's gdal-bin for the comparison)\n");
 }
 
-std::optional<uint32_t> ParseSize(std::string arg) {
-    uint32_t factor = 1;
-    if (!arg.empty() && (arg.back() == 'k' || arg.back() == 'K')) factor = 1000;
-    if (!arg.empty() && (arg.back() == 'm' || arg.back() == 'M')) factor = 1000000;
-    if (factor > 1) arg.pop_back();
-    if (arg.empty() || arg.size() > 8 || arg.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
-    const uint64_t n = std::stoull(arg) * factor;
-    if (n == 0 || n > 20000000) return std::nullopt;
-    return uint32_t(n);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<uint32_t> sizes;
-    for (int i = 1; i < argc; ++i) {
-        const auto size = ParseSize(argv[i]);
-        if (!size) {
-            std::fprintf(stderr, "usage: %s [size ...]   sizes such as 10000, 100k or 1M\n", argv[0]);
-            return 2;
-        }
-        sizes.push_back(*size);
-    }
-    if (sizes.empty()) sizes = {10000, 100000, 1000000};
+    const auto sizes = bench::SizesFromArguments(argc, argv);
+    if (!sizes) return 2;
     store::SetCurrentDateFormat(store::DateFormat('/', store::DateFormat::Order::MonthDayYear, true));
 
     std::string pattern = (fs::temp_directory_path() / "halvenor-exchange-XXXXXX").string();
@@ -301,7 +281,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     Checks checks;
-    for (uint32_t n : sizes) {
+    for (uint32_t n : *sizes) {
         RunSize(n, pattern, checks);
         std::error_code ignored;
         for (const auto& entry : fs::directory_iterator(pattern, ignored)) fs::remove_all(entry.path(), ignored);

@@ -3,9 +3,9 @@
 #include <QCheckBox>
 #include <algorithm>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -13,7 +13,6 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "ExchangeFeedback.h"
 #include "ExportEngine.h"
 #include "ItemSchema.h"
 #include "MainContext.h"
@@ -35,38 +34,14 @@ constexpr int kListMargin = 20;
 const char* const kTextFilter = "Ascii Delimited Text (*.TXT)|*.TXT";
 const char* const kDbfFilter = "DBase (*.DBF)|*.DBF";
 
-QTableWidgetItem* Cell(const QString& text) {
-    auto* item = new QTableWidgetItem(text);
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-    return item;
-}
-
-QLabel* Heading(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    QFont f = label->font();
-    f.setBold(true);
-    label->setFont(f);
-    return label;
-}
-
 }  // namespace
 
 TMyExport::TMyExport(common::MainContext& context, QWidget* parent)
-    : QDialog(parent ? parent : context.Window()), m_context(context) {
+    : RunDialog(parent ? parent : context.Window()), m_context(context) {
     setWindowTitle("Export");
     setObjectName("TMyExport");
 
-    FieldList = new QTableWidget(kFields, 2, this);
-    FieldList->setHorizontalHeaderLabels({"FIELD", "EXPORT IT"});
-    FieldList->verticalHeader()->setVisible(false);
-    FieldList->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    FieldList->horizontalHeader()->setHighlightSections(false);
-    FieldList->setSelectionMode(QAbstractItemView::SingleSelection);
-    FieldList->setSelectionBehavior(QAbstractItemView::SelectItems);
-    FieldList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    FieldList->setShowGrid(true);
-    FieldList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    FieldList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    FieldList = NewFieldList(kFields, {"FIELD", "EXPORT IT"}, this);
 
     FieldLabel = Heading("Field", this);
     OrderingLabel = Heading("Ordering", this);
@@ -235,10 +210,10 @@ void TMyExport::FillList() {
 }
 
 void TMyExport::SetRow(int row, int position, bool exported) {
-    QTableWidgetItem* title = Cell(AppSettings().Field(position).title);
+    QTableWidgetItem* title = FixedCell(AppSettings().Field(position).title);
     title->setData(Qt::UserRole, position);
     FieldList->setItem(row, 0, title);
-    FieldList->setItem(row, 1, Cell(exported ? "Yes" : "No"));
+    FieldList->setItem(row, 1, FixedCell(exported ? "Yes" : "No"));
 }
 
 void TMyExport::ShowFileKind(bool text) {
@@ -255,25 +230,9 @@ void TMyExport::FieldListDoubleClick(int row, int column) {
     item->setText(item->text() == "Yes" ? "No" : "Yes");
 }
 
-void TMyExport::SwapRows(int a, int b) {
-    for (int column = 0; column < 2; ++column) {
-        QTableWidgetItem* first = FieldList->takeItem(a, column);
-        QTableWidgetItem* second = FieldList->takeItem(b, column);
-        FieldList->setItem(a, column, second);
-        FieldList->setItem(b, column, first);
-    }
-    FieldList->setCurrentCell(b, std::max(0, FieldList->currentColumn()));
-}
+void TMyExport::UpButtonClick() { MoveCurrentRow(*FieldList, -1, 0, 1); }
 
-void TMyExport::UpButtonClick() {
-    const int row = FieldList->currentRow();
-    if (row > 0) SwapRows(row, row - 1);
-}
-
-void TMyExport::DownButtonClick() {
-    const int row = FieldList->currentRow();
-    if (row >= 0 && row + 1 < kFields) SwapRows(row, row + 1);
-}
+void TMyExport::DownButtonClick() { MoveCurrentRow(*FieldList, 1, 0, 1); }
 
 void TMyExport::DefaultsButtonClick() {
     if (Ui().Ask("Re-Order", "This will set the order of fields to the program defaults.  Continue?",
@@ -343,20 +302,14 @@ void TMyExport::RunExport(bool text, const QString& path, const std::vector<int>
         }
     }
     const bool searchEnded = EntireOption->isChecked() && m_context.SearchOn();
-    RunResult result;
-    try {
-        if (searchEnded) m_context.DisableEndSearch();
-        ProgressBar->setRange(0, int(std::max<uint32_t>(1, table.RecordCount())));
-        ProgressBar->setValue(0);
-        m_feedback = std::make_unique<RunFeedback>(*this, CancelButton, [this](const Progress& p) {
-            ProgressBar->setValue(int(p.done));
+    if (searchEnded) m_context.DisableEndSearch();
+    ProgressBar->setRange(0, int(std::max<uint32_t>(1, table.RecordCount())));
+    ProgressBar->setValue(0);
+    const RunResult result = RunEngine(
+        CancelButton, [this](const Progress& p) { ProgressBar->setValue(int(p.done)); },
+        [&](const ProgressFn& progress) {
+            return text ? ExportText(table, request, progress) : ExportDbf(table, request, progress);
         });
-        result = text ? ExportText(table, request, m_feedback->Callback())
-                      : ExportDbf(table, request, m_feedback->Callback());
-    } catch (const std::exception& e) {
-        result = {Outcome::Failed, 0, e.what()};
-    }
-    m_feedback.reset();
     if (searchEnded) {
         m_context.EnableEndSearch();
         m_context.RefreshGrid();
@@ -378,27 +331,13 @@ void TMyExport::RunExport(bool text, const QString& path, const std::vector<int>
     }
 }
 
-void TMyExport::CancelButtonClick() {
-    if (m_feedback) m_feedback->Cancel();
-}
-
 void TMyExport::ExitButtonClick() { reject(); }
 
 void TMyExport::HelpButtonClick() { Ui().OpenHelp("Export Window"); }
 
-void TMyExport::done(int result) {
-    // Closing while an export runs stops the export; the dialog closes
-    // when the user asks again.
-    if (m_feedback) {
-        m_feedback->Cancel();
-        return;
-    }
-    if (!m_closed) {
-        m_closed = true;
-        StoreList();
-        AppSettings().exportFileType = TextOption->isChecked() ? 1 : 2;
-    }
-    QDialog::done(result);
+void TMyExport::FormClose() {
+    StoreList();
+    AppSettings().exportFileType = TextOption->isChecked() ? 1 : 2;
 }
 
 }  // namespace exchange

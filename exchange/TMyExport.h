@@ -6,9 +6,9 @@
 // progress bar that a Cancel button can stop. The field list reaches the
 // settings when the export starts and when the dialog closes.
 
-#include <QDialog>
-#include <memory>
 #include <vector>
+
+#include "RunDialog.h"
 
 class QCheckBox;
 class QLabel;
@@ -23,9 +23,7 @@ class MainContext;
 
 namespace exchange {
 
-class RunFeedback;
-
-class TMyExport : public QDialog {
+class TMyExport : public RunDialog {
     Q_OBJECT
 
 public:
@@ -43,16 +41,12 @@ public:
     void DbfOptionClick();
     void FirstRowCheckClick();
     void StartExportButtonClick();
-    void CancelButtonClick();
     void ExitButtonClick();
     void HelpButtonClick();
     // Puts the list's order and Yes/No into the export settings.
     void StoreList();
     // The fields to export, as schema positions in list order.
     std::vector<int> SelectedFields() const;
-    bool Running() const { return m_feedback != nullptr; }
-
-    void done(int result) override;
 
     QTableWidget* FieldList = nullptr;
     QLabel* FieldLabel = nullptr;
@@ -78,19 +72,18 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Stores the list and the file kind.
+    void FormClose() override;
 
 private:
     void FillList();
     void FitList();
     void ApplyGroupColors();
     void SetRow(int row, int position, bool exported);
-    void SwapRows(int a, int b);
     void ShowFileKind(bool text);
     void RunExport(bool text, const QString& path, const std::vector<int>& fields);
 
     common::MainContext& m_context;
-    std::unique_ptr<RunFeedback> m_feedback;
-    bool m_closed = false;
 };
 
 }  // namespace exchange

@@ -3,14 +3,13 @@
 #include <QCheckBox>
 #include <algorithm>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QHeaderView>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "ExchangeFeedback.h"
 #include "ImportEngine.h"
 #include "ItemSchema.h"
 #include "MainContext.h"
@@ -32,45 +31,21 @@ constexpr int kGridWidth = 400;
 constexpr int kGridMargin = 20;
 const char* const kEmpty = "<EMPTY>";
 
-QTableWidgetItem* Cell(const QString& text) {
-    auto* item = new QTableWidgetItem(text);
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-    return item;
-}
-
-QLabel* Heading(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    QFont f = label->font();
-    f.setBold(true);
-    label->setFont(f);
-    label->setAlignment(Qt::AlignHCenter);
-    return label;
-}
-
 }  // namespace
 
 TMyImport::TMyImport(common::MainContext& context, SourceKind kind, const QString& path, const QStringList& names,
                      QWidget* parent)
-    : QDialog(parent ? parent : context.Window()), m_context(context), m_kind(kind), m_path(path), m_names(names) {
+    : RunDialog(parent ? parent : context.Window()), m_context(context), m_kind(kind), m_path(path), m_names(names) {
     setWindowTitle(kind == SourceKind::Text ? "Ascii Delimited Text Import" : "DBase File Import");
     setObjectName("TMyImport");
 
     const int rows = std::max<int>(kItemFields, int(names.size()));
-    Grid = new QTableWidget(rows, 3, this);
-    Grid->setHorizontalHeaderLabels({"HALVENOR FIELDS", "IMPORT FIELDS", "USE"});
-    Grid->verticalHeader()->setVisible(false);
-    Grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    Grid->horizontalHeader()->setHighlightSections(false);
-    Grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    Grid->setSelectionBehavior(QAbstractItemView::SelectItems);
-    Grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    Grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    Grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Grid = NewFieldList(rows, {"HALVENOR FIELDS", "IMPORT FIELDS", "USE"}, this);
     for (int row = 0; row < rows; ++row) {
-        Grid->setItem(row, 0, Cell(row < kItemFields ? AppSettings().Field(row + 1).title : QString()));
+        Grid->setItem(row, 0, FixedCell(row < kItemFields ? AppSettings().Field(row + 1).title : QString()));
         const bool source = row < names.size();
-        Grid->setItem(row, 1, Cell(source ? names[row] : (row < kItemFields ? kEmpty : QString())));
-        Grid->setItem(row, 2, Cell(source ? "Yes" : ""));
+        Grid->setItem(row, 1, FixedCell(source ? names[row] : (row < kItemFields ? kEmpty : QString())));
+        Grid->setItem(row, 2, FixedCell(source ? "Yes" : ""));
     }
 
     FieldLabel = Heading("Field", this);
@@ -84,6 +59,7 @@ TMyImport::TMyImport(common::MainContext& context, SourceKind kind, const QStrin
     NoteText->setWordWrap(true);
     ImportLabel = Heading("Import", this);
     CountLabel = Heading("Count", this);
+    for (QLabel* label : {FieldLabel, AlignmentLabel, ImportLabel, CountLabel}) label->setAlignment(Qt::AlignHCenter);
     CountValue = new QLabel("0", this);
     CountValue->setAlignment(Qt::AlignHCenter);
     QFont countFont = CountValue->font();
@@ -193,25 +169,9 @@ void TMyImport::GridDoubleClick(int row, int column) {
 }
 
 // Columns 1 and 2 move; the item fields stay where they are.
-void TMyImport::SwapRows(int a, int b) {
-    for (int column = 1; column <= 2; ++column) {
-        QTableWidgetItem* first = Grid->takeItem(a, column);
-        QTableWidgetItem* second = Grid->takeItem(b, column);
-        Grid->setItem(a, column, second);
-        Grid->setItem(b, column, first);
-    }
-    Grid->setCurrentCell(b, std::max(0, Grid->currentColumn()));
-}
+void TMyImport::UpButtonClick() { MoveCurrentRow(*Grid, -1, 1, 2); }
 
-void TMyImport::UpButtonClick() {
-    const int row = Grid->currentRow();
-    if (row > 0) SwapRows(row, row - 1);
-}
-
-void TMyImport::DownButtonClick() {
-    const int row = Grid->currentRow();
-    if (row >= 0 && row + 1 < Grid->rowCount()) SwapRows(row, row + 1);
-}
+void TMyImport::DownButtonClick() { MoveCurrentRow(*Grid, 1, 1, 2); }
 
 void TMyImport::SkipFirstCheckClick() { AppSettings().importSkipFirst = SkipFirstCheck->isChecked(); }
 
@@ -238,15 +198,12 @@ void TMyImport::StartImportButtonClick() {
     for (int p = 1; p <= kItemFields; ++p) request.titles[size_t(p - 1)] = AppSettings().Field(p).title.toStdString();
     DrawCount(0);
     store::Table& table = m_context.ItemTable();
-    RunResult result;
-    try {
-        m_feedback = std::make_unique<RunFeedback>(*this, CancelButton, [this](const Progress& p) { DrawCount(p.records); });
-        result = m_kind == SourceKind::Text ? ImportText(table, request, m_feedback->Callback())
-                                            : ImportDbf(table, request, m_feedback->Callback());
-    } catch (const std::exception& e) {
-        result = {Outcome::Failed, 0, e.what()};
-    }
-    m_feedback.reset();
+    const RunResult result = RunEngine(
+        CancelButton, [this](const Progress& p) { DrawCount(p.records); },
+        [&](const ProgressFn& progress) {
+            return m_kind == SourceKind::Text ? ImportText(table, request, progress)
+                                              : ImportDbf(table, request, progress);
+        });
     DrawCount(result.records);
     switch (result.outcome) {
     case Outcome::Completed:
@@ -262,21 +219,8 @@ void TMyImport::StartImportButtonClick() {
     }
 }
 
-void TMyImport::CancelButtonClick() {
-    if (m_feedback) m_feedback->Cancel();
-}
-
 void TMyImport::ExitButtonClick() { reject(); }
 
 void TMyImport::HelpButtonClick() { Ui().OpenHelp("Import Window"); }
-
-void TMyImport::done(int result) {
-    // Closing while the import runs stops it first.
-    if (m_feedback) {
-        m_feedback->Cancel();
-        return;
-    }
-    QDialog::done(result);
-}
 
 }  // namespace exchange

@@ -6,10 +6,10 @@
 // drawing the count of records as it grows; Cancel stops it, keeping what
 // was imported.
 
-#include <QDialog>
 #include <QStringList>
-#include <memory>
 #include <vector>
+
+#include "RunDialog.h"
 
 class QCheckBox;
 class QLabel;
@@ -22,11 +22,9 @@ class MainContext;
 
 namespace exchange {
 
-class RunFeedback;
-
 enum class SourceKind { Text, Dbase };
 
-class TMyImport : public QDialog {
+class TMyImport : public RunDialog {
     Q_OBJECT
 
 public:
@@ -43,15 +41,11 @@ public:
     void DownButtonClick();
     void SkipFirstCheckClick();
     void StartImportButtonClick();
-    void CancelButtonClick();
     void ExitButtonClick();
     void HelpButtonClick();
     // Per source field, the item field (1 to 22) beside its name's first
     // row with USE "Yes", or 0.
     std::vector<int> FieldMap() const;
-    bool Running() const { return m_feedback != nullptr; }
-
-    void done(int result) override;
 
     QTableWidget* Grid = nullptr;
     QLabel* FieldLabel = nullptr;
@@ -74,13 +68,11 @@ protected:
 private:
     void FitGrid();
     void DrawCount(uint64_t count);
-    void SwapRows(int a, int b);
 
     common::MainContext& m_context;
     SourceKind m_kind;
     QString m_path;
     QStringList m_names;
-    std::unique_ptr<RunFeedback> m_feedback;
 };
 
 }  // namespace exchange

@@ -186,6 +186,7 @@ private slots:
         common::Settings& s = AppSettings();
         for (int p = 1; p <= store::kItemFieldCount; ++p) s.Field(p).exported = p == 1 || p == 2 || p == 11;
         s.Field(11).title = "Price";
+        s.Field(2).title = "Maker";
         s.Field(2).display = false;  // not in the grid: the stored name heads it
         TMyExport dialog(*m_main);
         m_ui->ExpectSaveFile("Export Data", Path("lamp.txt"));
