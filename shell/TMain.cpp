@@ -38,8 +38,10 @@
 #include "Settings.h"
 #include "SortExpression.h"
 #include "TColorConfig.h"
+#include "TImportFormat.h"
 #include "TMyEdit.h"
 #include "TMyEditBox.h"
+#include "TMyExport.h"
 #include "TMyLocateDialog.h"
 #include "TMySortOrder.h"
 #include "TSearchAndReplace.h"
@@ -1038,8 +1040,22 @@ void TMain::DoDelete() {
     DisplayCount();
 }
 
-void TMain::DoImport() { DisplayCount(); }
-void TMain::DoExport() {}
+// The import adds records: the grid and the count follow once it is over,
+// however it ended.
+void TMain::DoImport() {
+    if (m_itemTable.IsOpen()) {
+        exchange::TImportFormat dialog(*this, this);
+        Ui().ShowModal(dialog);
+        RefreshGrid();
+    }
+    DisplayCount();
+}
+
+void TMain::DoExport() {
+    if (!m_itemTable.IsOpen()) return;
+    exchange::TMyExport dialog(*this, this);
+    Ui().ShowModal(dialog);
+}
 void TMain::DoSearch() {
     if (m_search) Ui().ShowModal(*m_search);
     DisplayCount();
