@@ -8,7 +8,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   fonts-liberation adwaita-icon-theme
   python3 python3-dbfread python3-dbf shapelib
-  xvfb xauth xdotool imagemagick
+  xvfb xauth xdotool imagemagick poppler-utils
+  gdal-bin  # only bench/bench_exchange needs it: ogr2ogr is the measure export and import are held to
 )
 
 missing=()

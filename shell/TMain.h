@@ -11,6 +11,8 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <set>
+#include <string>
 
 #include "MainContext.h"
 #include "RecordNavigator.h"
@@ -149,7 +151,12 @@ private:
     QAction* AddCommand(QMenu* menu, const QString& caption, const QKeySequence& shortcut,
                         const std::function<void()>& command);
     void ApplyMainColors();
-    void SwitchTo(const QString& path);
+    // False when the table could not be opened: the previous one is back.
+    bool SwitchTo(const QString& path);
+    void SwitchEndingSearch(const QString& path);
+    // Tells what the open table's engine has to say (read-only, order kept
+    // in memory), once per table.
+    void TellTableNotice();
     void OpenItemTable();
     void SyncGridToTable();
     void GridRowChanged(int row);
@@ -178,6 +185,7 @@ private:
     // leaves it; cancel removes it again.
     std::optional<uint32_t> m_insertedRecord;
     std::string m_sortExpression;
+    std::set<std::string> m_toldNotices;
     std::optional<uint32_t> m_postedRecord;  // edited in the grid, not yet put in its place
     QSize m_screen;
     int m_screenIndex = 0;  // the checked screen size: 640, 800, 1024, 1280

@@ -1,0 +1,245 @@
+#include "ReportFile.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace reports {
+namespace {
+
+std::string SysError(const std::string& what, const std::string& path, int error = errno) {
+    return what + " \"" + path + "\": " + std::strerror(error) + ".";
+}
+
+std::string Upper(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+    return text;
+}
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// An open descriptor, closed when it goes.
+class Fd {
+public:
+    explicit Fd(int fd = -1) : m_fd(fd) {}
+    ~Fd() { Reset(); }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int Get() const { return m_fd; }
+    void Reset(int fd = -1) {
+        if (m_fd >= 0) ::close(m_fd);
+        m_fd = fd;
+    }
+
+private:
+    int m_fd;
+};
+
+// Opens the file and holds an exclusive lock on it. When another copy of the
+// program replaced the file while this one waited for the lock, the lock is
+// taken again on the file that now carries the name.
+void OpenLocked(Fd& fd, const std::string& path, int flags) {
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        fd.Reset(::open(path.c_str(), flags | O_CLOEXEC, 0644));
+        if (fd.Get() < 0) throw ReportFileError(SysError("Cannot open", path));
+        if (::flock(fd.Get(), LOCK_EX) != 0) throw ReportFileError(SysError("Cannot lock", path));
+        struct stat held {}, named {};
+        if (::fstat(fd.Get(), &held) != 0) throw ReportFileError(SysError("Cannot read", path));
+        if (::stat(path.c_str(), &named) == 0 && named.st_ino == held.st_ino && named.st_dev == held.st_dev) return;
+    }
+    throw ReportFileError("The file \"" + path + "\" keeps changing; try again.");
+}
+
+off_t SizeOf(int fd, const std::string& path) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) throw ReportFileError(SysError("Cannot read", path));
+    if (!S_ISREG(st.st_mode)) throw ReportFileError("\"" + path + "\" is not a file.");
+    return st.st_size;
+}
+
+void ReadExactly(int fd, uint8_t* data, size_t size, off_t at, const std::string& path) {
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(fd, data + done, size - done, at + off_t(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw ReportFileError(SysError("Cannot read", path));
+        if (n == 0) throw ReportFileError("The file \"" + path + "\" ended before the report definition did.");
+        done += size_t(n);
+    }
+}
+
+void WriteExactly(int fd, const uint8_t* data, size_t size, off_t at, const std::string& path) {
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pwrite(fd, data + done, size - done, at + off_t(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) throw ReportFileError(SysError("Cannot write to", path, n < 0 ? errno : ENOSPC));
+        done += size_t(n);
+    }
+}
+
+void Sync(int fd, const std::string& path) {
+    if (::fsync(fd) != 0) throw ReportFileError(SysError("Cannot write to", path));
+}
+
+void SyncFolder(const std::string& path) {
+    const int dir = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return;
+    ::fsync(dir);
+    ::close(dir);
+}
+
+std::string OutOfRange(int k, const std::string& path) {
+    return "Report definition " + std::to_string(k + 1) + " is not in \"" + path + "\".";
+}
+
+}  // namespace
+
+void ReplaceFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::string tmp = path + ".XXXXXX";
+    const int fd = ::mkstemp(tmp.data());
+    if (fd < 0) throw ReportFileError(SysError("Cannot create a file beside", path));
+    try {
+        ::fchmod(fd, 0644);
+        WriteExactly(fd, bytes.data(), bytes.size(), 0, path);
+        Sync(fd, path);
+        if (::close(fd) != 0) throw ReportFileError(SysError("Cannot write to", path));
+    } catch (...) {
+        ::close(fd);
+        ::unlink(tmp.c_str());
+        throw;
+    }
+    if (::rename(tmp.c_str(), path.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(tmp.c_str());
+        throw ReportFileError(SysError("Cannot replace", path, error));
+    }
+    SyncFolder(path);
+}
+
+std::string ReportFile::PathIn(const std::string& dir, const char* name) {
+    const std::string exact = dir + (dir.ends_with('/') ? "" : "/") + name;
+    if (::access(exact.c_str(), F_OK) == 0) return exact;
+    if (DIR* d = ::opendir(dir.c_str())) {
+        std::string found;
+        while (dirent* e = ::readdir(d)) {
+            if (Upper(e->d_name) == Upper(name)) {
+                found = dir + (dir.ends_with('/') ? "" : "/") + e->d_name;
+                break;
+            }
+        }
+        ::closedir(d);
+        if (!found.empty()) return found;
+    }
+    return exact;
+}
+
+bool ReportFile::Exists() const {
+    struct stat st {};
+    return ::stat(m_path.c_str(), &st) == 0;
+}
+
+int ReportFile::Count() const {
+    struct stat st {};
+    if (::stat(m_path.c_str(), &st) != 0) {
+        if (errno == ENOENT) return 0;
+        throw ReportFileError(SysError("Cannot read", m_path));
+    }
+    if (!S_ISREG(st.st_mode)) throw ReportFileError("\"" + m_path + "\" is not a file.");
+    return int(st.st_size / kRecordSize);
+}
+
+std::vector<std::string> ReportFile::Names() const {
+    Fd fd(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.Get() < 0) {
+        if (errno == ENOENT) return {};
+        throw ReportFileError(SysError("Cannot open", m_path));
+    }
+    const int count = int(SizeOf(fd.Get(), m_path) / kRecordSize);
+    std::vector<std::string> names;
+    names.reserve(size_t(count));
+    uint8_t head[kNameCapacity + 1];
+    for (int k = 0; k < count; ++k) {
+        ReadExactly(fd.Get(), head, sizeof head, off_t(k) * kRecordSize, m_path);
+        names.push_back(DecodeName(head));
+    }
+    return names;
+}
+
+DecodedDefinition ReportFile::Read(int k) const {
+    Fd fd(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.Get() < 0) throw ReportFileError(SysError("Cannot open", m_path));
+    const off_t count = SizeOf(fd.Get(), m_path) / kRecordSize;
+    if (k < 0 || k >= count) throw ReportFileError(OutOfRange(k, m_path));
+    std::vector<uint8_t> record(kRecordSize);
+    ReadExactly(fd.Get(), record.data(), record.size(), off_t(k) * kRecordSize, m_path);
+    return DecodeDefinition(record);
+}
+
+void ReportFile::Write(int k, const ReportDefinition& def) {
+    const std::vector<uint8_t> record = EncodeDefinition(def);
+    Fd fd;
+    OpenLocked(fd, m_path, O_RDWR);
+    const off_t count = SizeOf(fd.Get(), m_path) / kRecordSize;
+    if (k < 0 || k >= count) throw ReportFileError(OutOfRange(k, m_path));
+    WriteExactly(fd.Get(), record.data(), record.size(), off_t(k) * kRecordSize, m_path);
+    Sync(fd.Get(), m_path);
+}
+
+int ReportFile::Append(const ReportDefinition& def) {
+    const std::vector<uint8_t> record = EncodeDefinition(def);
+    Fd fd;
+    OpenLocked(fd, m_path, O_RDWR | O_CREAT);
+    const off_t size = SizeOf(fd.Get(), m_path);
+    const off_t count = size / kRecordSize;
+    try {
+        WriteExactly(fd.Get(), record.data(), record.size(), count * kRecordSize, m_path);
+        Sync(fd.Get(), m_path);
+    } catch (...) {
+        // A partly written record must not stay behind as a damaged last record.
+        if (::ftruncate(fd.Get(), size) == 0) ::fsync(fd.Get());
+        throw;
+    }
+    return int(count);
+}
+
+void ReportFile::Delete(int k) {
+    Fd fd;
+    OpenLocked(fd, m_path, O_RDWR);
+    const off_t count = SizeOf(fd.Get(), m_path) / kRecordSize;
+    if (k < 0 || k >= count) throw ReportFileError(OutOfRange(k, m_path));
+    std::vector<uint8_t> bytes(size_t(count) * kRecordSize);
+    if (!bytes.empty()) ReadExactly(fd.Get(), bytes.data(), bytes.size(), 0, m_path);
+    const auto from = bytes.begin() + ptrdiff_t(k) * kRecordSize;
+    bytes.erase(from, from + kRecordSize);
+    ReplaceFileAtomically(m_path, bytes);
+}
+
+void ReportFile::Replace(const std::vector<uint8_t>& bytes) {
+    Fd fd(::open(m_path.c_str(), O_RDWR | O_CLOEXEC));
+    if (fd.Get() >= 0) OpenLocked(fd, m_path, O_RDWR);
+    ReplaceFileAtomically(m_path, bytes);
+}
+
+std::vector<uint8_t> ReportFile::ReadAll() const {
+    Fd fd(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.Get() < 0) {
+        if (errno == ENOENT) return {};
+        throw ReportFileError(SysError("Cannot open", m_path));
+    }
+    std::vector<uint8_t> bytes(size_t(SizeOf(fd.Get(), m_path)));
+    if (!bytes.empty()) ReadExactly(fd.Get(), bytes.data(), bytes.size(), 0, m_path);
+    return bytes;
+}
+
+}  // namespace reports

@@ -1,0 +1,68 @@
+#include "EngineServices.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QPrinterInfo>
+#include <QtDebug>
+
+#include "ReportTypes.h"
+
+namespace reports::engine {
+
+namespace {
+
+MessageHandler& Handler() {
+    static MessageHandler handler;
+    return handler;
+}
+
+std::optional<bool>& PrintersOverride() {
+    static std::optional<bool> value;
+    return value;
+}
+
+}  // namespace
+
+const char* const kNoPrintersMessage = "No printers are defined, aborting print job.";
+
+MessageHandler SetMessageHandler(MessageHandler handler) {
+    MessageHandler previous = std::move(Handler());
+    Handler() = std::move(handler);
+    return previous;
+}
+
+void ShowMessage(const QString& title, const QString& text) {
+    if (Handler())
+        Handler()(title, text);
+    else
+        qWarning().noquote() << title << ":" << text;
+}
+
+bool PrintersAvailable() {
+    if (PrintersOverride()) return *PrintersOverride();
+    return !QPrinterInfo::availablePrinterNames().isEmpty();
+}
+
+void SetPrintersAvailableOverride(std::optional<bool> available) { PrintersOverride() = available; }
+
+WaitCursor::WaitCursor() {
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+        m_shown = true;
+    }
+}
+
+WaitCursor::~WaitCursor() {
+    if (m_shown) QGuiApplication::restoreOverrideCursor();
+}
+
+ColourRef ToColourRef(const QColor& colour) {
+    const QRgb rgb = colour.rgb();
+    return ColourRef(qRed(rgb)) | ColourRef(qGreen(rgb)) << 8 | ColourRef(qBlue(rgb)) << 16;
+}
+
+QColor FromColourRef(ColourRef colour) {
+    return QColor(int(colour & 0xFF), int((colour >> 8) & 0xFF), int((colour >> 16) & 0xFF));
+}
+
+}  // namespace reports::engine

@@ -1,0 +1,47 @@
+#pragma once
+// What the page engine needs from the program around it, kept behind small
+// hooks so that the engine itself links only Qt Gui and PrintSupport:
+//
+// - messages: the engine reports a refusal or a failure ("No printers are
+//   defined, aborting print job.", a recorded report that cannot be read)
+//   through one handler. The program installs one that shows a message box
+//   through its user-interface services; tests install one that records.
+//   Until a handler is installed, messages go to the Qt warning log.
+// - whether the system has a printer: asked of Qt's printer list, unless a
+//   test fixes the answer.
+// - the wait cursor, shown while pages are rendered or printed when there
+//   is a GUI application.
+
+#include <QString>
+#include <functional>
+#include <optional>
+
+namespace reports::engine {
+
+using MessageHandler = std::function<void(const QString& title, const QString& text)>;
+
+// Installs the handler and returns the previous one; an empty handler
+// restores the warning log.
+MessageHandler SetMessageHandler(MessageHandler handler);
+void ShowMessage(const QString& title, const QString& text);
+
+// The message shown when a job needs a printer and the system has none.
+extern const char* const kNoPrintersMessage;
+
+bool PrintersAvailable();
+// Fixes the answer of PrintersAvailable (std::nullopt asks Qt again).
+void SetPrintersAvailableOverride(std::optional<bool> available);
+
+// Shows the wait cursor for its lifetime when a GUI application runs.
+class WaitCursor {
+public:
+    WaitCursor();
+    ~WaitCursor();
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    bool m_shown = false;
+};
+
+}  // namespace reports::engine

@@ -1,0 +1,326 @@
+// Composing: units, line arithmetic at the band's edge, column stops, the
+// status line, and a job's events, page range, cancel and failures.
+
+#include <QTest>
+#include <stdexcept>
+
+#include "EngineTestSupport.h"
+#include "PageRenderer.h"
+#include "ReportStream.h"
+#include "TReportPrinter.h"
+
+using namespace enginetest;
+
+class ComposeTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { AsWithoutPrinter(); }
+    void unitsFollowTheFactor();
+    void remainingLinesAtTheBandEdge_data();
+    void remainingLinesAtTheBandEdge();
+    void bandEdgesPullTheCurrentLineIn();
+    void columnsAfterThePreviousStop();
+    void textIsMeasuredTheSameOnScreenAndPrinter_data();
+    void textIsMeasuredTheSameOnScreenAndPrinter();
+    void statusLineCodes_data();
+    void statusLineCodes();
+    void jobRaisesEventsInOrderAndSkipsPagesOutsideTheRange();
+    void cancelStopsAfterTheCurrentPage();
+    void anEventThatThrowsEndsTheJobAfterOnAfterPrint();
+    void printerJobWithoutPrinterIsRefused();
+    void referencePageTurnsForLandscape();
+};
+
+void ComposeTest::unitsFollowTheFactor() {
+    TReportFiler r;
+    QCOMPARE(r.UnitsKind(), Units::unInch);
+    QCOMPARE(r.MarginLeft(), 0.5);
+    r.SetUnitsFactor(25.4);
+    QCOMPARE(r.UnitsKind(), Units::unMM);
+    QCOMPARE(r.MarginLeft(), 12.7);
+    QCOMPARE(r.PaperWidth(), 8.5 * 25.4);
+    r.SetUnitsFactor(0);  // ignored
+    r.SetUnitsFactor(-3);
+    QCOMPARE(r.UnitsFactor(), 25.4);
+    r.SetUnitsFactor(3);
+    QCOMPARE(r.UnitsKind(), Units::unUser);
+    r.SetUnits(Units::unPoint);
+    QCOMPARE(r.UnitsFactor(), 72.0);
+    r.SetMarginLeft(36);
+    r.SetUnits(Units::unInch);
+    QCOMPARE(r.MarginLeft(), 0.5);
+    // 10-point text gives six lines to the inch, or LinesPerInch when asked.
+    r.SelectFont("Arial", 10);
+    QCOMPARE(r.LineHeight(), 1.0 / 6);
+    r.SetLineHeightMethod(LineHeightMethod::lhmLinesPerInch);
+    r.SetLinesPerInch(8);
+    QCOMPARE(r.LineHeight(), 1.0 / 8);
+}
+
+void ComposeTest::remainingLinesAtTheBandEdge_data() {
+    QTest::addColumn<QString>("font");
+    QTest::addColumn<double>("size");
+    QTest::newRow("Arial 10") << "Arial" << 10.0;
+    QTest::newRow("Courier New 9") << "Courier New" << 9.0;
+    QTest::newRow("Arial 24") << "Arial" << 24.0;
+}
+
+void ComposeTest::remainingLinesAtTheBandEdge() {
+    QFETCH(QString, font);
+    QFETCH(double, size);
+    TReportFiler r;
+    r.SelectFont(font, size);
+    const double h = r.FontHeight(), L = r.LineHeight();
+    QVERIFY(h > 0.05 && h < 0.6);
+    const double top = 1.3;
+    r.BodyTop(top);
+    auto remaining = [&](double bottom) {
+        r.BodyBottom(bottom);
+        r.GoToBodyStart();
+        return r.RemainingLines();
+    };
+    QCOMPARE(remaining(top + h), 1);
+    QCOMPARE(remaining(top + h - 1e-4), 0);
+    QCOMPARE(remaining(top + L + h), 2);
+    QCOMPARE(remaining(top + L + h - 1e-4), 1);
+    QCOMPARE(remaining(top + 9 * L + h), 10);
+    // Ending lines counts down to the same edge.
+    r.BodyBottom(top + 2 * L + h);
+    r.GoToBodyStart();
+    r.NewLine();
+    QCOMPARE(r.RemainingLines(), 2);
+    r.NewLine();
+    QCOMPARE(r.RemainingLines(), 1);
+    QCOMPARE(r.LineNumber(), 3);
+    r.NewLine();
+    QCOMPARE(r.RemainingLines(), 0);
+    // The last line of the band is where a footer writes.
+    r.GoToLastLine();
+    QCOMPARE(r.LineNumber(), 3);
+    QCOMPARE(r.RemainingLines(), 1);
+}
+
+void ComposeTest::bandEdgesPullTheCurrentLineIn() {
+    TReportFiler r;
+    r.BodyTop(1);
+    r.BodyBottom(5);
+    r.GoToBodyStart();
+    r.BodyTop(2);
+    QCOMPARE(r.YPos(), 2.0);
+    r.BodyBottom(1.5);
+    QCOMPARE(r.YPos(), 1.5);
+    QCOMPARE(r.RemainingLines(), 0);
+}
+
+void ComposeTest::columnsAfterThePreviousStop() {
+    TReportFiler r;
+    r.SetMarginLeft(0.75);
+    r.AddColumn(1, 15, 0, 2, 2.0, -32768);
+    r.AddColumn(2, 0, 0, 2, 1.0, -32768);
+    r.AddColumn(0, 0, 0, 2, 0.0, -32768);
+    r.AddColumn(0, 0, 0, 2, 1.5, 5.0);
+    r.AddColumn(0, 0, 0, 2, 0.5, -1);
+    QCOMPARE(r.ColumnCount(), 5);
+    QCOMPARE(r.Column(1)->left, 0.75);
+    QCOMPARE(r.Column(2)->left, 2.75);
+    QCOMPARE(r.Column(3)->left, 3.75);
+    QCOMPARE(r.Column(4)->left, 5.0);
+    QCOMPARE(r.Column(5)->left, 6.5);
+    QCOMPARE(r.Column(1)->innerMargin, 0.02);
+    QCOMPARE(r.ColumnTextWidth(1), 1.96);
+    QCOMPARE(r.ColumnTextWidth(3), 0.0);  // width 0: no room, never negative
+    QCOMPARE(r.ColumnTextWidth(6), 0.0);
+    QCOMPARE(r.ColumnTextWidth(0), 0.0);
+    r.ClearColumns();
+    QCOMPARE(r.ColumnCount(), 0);
+    r.AddColumn(1, 0, 0, 2, 1.0, -32768);
+    QCOMPARE(r.Column(1)->left, 0.75);
+}
+
+void ComposeTest::textIsMeasuredTheSameOnScreenAndPrinter_data() {
+    QTest::addColumn<QString>("font");
+    QTest::addColumn<double>("size");
+    QTest::addColumn<bool>("bold");
+    QTest::addColumn<QString>("text");
+    const QString latin = QStringLiteral("Cordless Drill, 18 V, serial KX-4471-0092 (Garage shelf) HW");
+    QTest::newRow("Arial 10") << "Arial" << 10.0 << false << latin;
+    QTest::newRow("Arial 8 bold") << "Arial" << 8.0 << true << latin;
+    QTest::newRow("Courier New 9") << "Courier New" << 9.0 << false << latin;
+    QTest::newRow("Times New Roman 12") << "Times New Roman" << 12.0 << false << latin;
+    QTest::newRow("Cyrillic and Greek, shaped in full") << "Arial" << 10.0 << false
+                                                        << QStringLiteral("Шкаф дубовый, пять полок — Ελληνικά HW");
+}
+
+// Text is measured once; drawn on a 96 dpi screen or a 300 dpi printer it
+// must end where the measure says, else a column's shortened text would
+// overrun on one of them.
+void ComposeTest::textIsMeasuredTheSameOnScreenAndPrinter() {
+    QFETCH(QString, font);
+    QFETCH(double, size);
+    QFETCH(bool, bold);
+    QFETCH(QString, text);
+    TReportFiler r;
+    r.SelectFont(font, size);
+    r.SetFontStyle(bold, false, false, false);
+    const double measured = r.MeasureText(text);
+    for (int dpi : {96, 300}) {
+        QImage page(qRound(8.5 * dpi), dpi, QImage::Format_RGB32);
+        page.setDotsPerMeterX(qRound(dpi / 0.0254));
+        page.setDotsPerMeterY(qRound(dpi / 0.0254));
+        page.fill(Qt::white);
+        {
+            QPainter painter(&page);
+            PageRenderer renderer(painter, dpi, dpi, 1.0);
+            DrawState state;
+            state.font = r.Font();
+            renderer.Apply(state);
+            renderer.Text(Align::Left, 0.5f, 0.2f, text);
+        }
+        int right = 0;
+        for (int y = 0; y < page.height(); ++y)
+            for (int x = page.width() - 1; x > right; --x)
+                if (qGray(page.pixel(x, y)) < 160) right = x;
+        const double inked = (right + 1.0) / dpi - 0.5;
+        QVERIFY2(std::abs(inked - measured) < 0.015,
+                 qPrintable(QString("%1 dpi: ink ends at %2 in, measured %3 in").arg(dpi).arg(inked).arg(measured)));
+    }
+}
+
+void ComposeTest::statusLineCodes_data() {
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("page") << "Printing Page %p" << "Printing Page 3";
+    QTest::newRow("upper-case code") << "%P/%L from %f" << "3/9999 from 1";
+    QTest::newRow("percent") << "100%% done" << "100% done";
+    QTest::newRow("status lines") << "%0|%1|%7" << "first|second|";
+    QTest::newRow("devices") << "%d, %r, %t" << "Preview Only, Preview Only, Preview";
+    QTest::newRow("unknown code") << "%x" << "<ERROR-%x>";
+    QTest::newRow("unknown among known") << "a%qb%pc" << "a<ERROR-%q>b3c";
+    QTest::newRow("percent at the end") << "50%" << "50%";
+}
+
+void ComposeTest::statusLineCodes() {
+    QFETCH(QString, format);
+    QFETCH(QString, expected);
+    TReportFiler r;
+    r.StatusText() << "first" << "second";
+    QString shown;
+    r.OnStatus = [&](const QString& line) { shown = line; };
+    r.OnBeforePrint = [&](TBaseReport& e) { e.SetStatusFormat(format); };
+    r.OnPrintPage = [](TBaseReport&, int page) { return page < 3; };
+    QVERIFY(r.RunJob());
+    QCOMPARE(shown, expected);
+    QCOMPARE(r.StatusLine(), expected);
+}
+
+void ComposeTest::jobRaisesEventsInOrderAndSkipsPagesOutsideTheRange() {
+    TReportFiler r;
+    r.SetFirstPage(2);
+    r.SetLastPage(3);
+    QStringList events;
+    r.OnBeforePrint = [&](TBaseReport& e) { events << QString("before %1").arg(e.CurrentPage()); };
+    r.OnNewPage = [&](TBaseReport& e) { events << QString("new %1").arg(e.CurrentPage()); };
+    r.OnPrintHeader = [&](TBaseReport& e) { events << QString("header %1").arg(e.CurrentPage()); };
+    r.OnPrintPage = [&](TBaseReport& e, int page) {
+        events << QString("page %1").arg(page);
+        e.WriteLine(QString("body of page %1").arg(page));
+        return page < 4;
+    };
+    r.OnPrintFooter = [&](TBaseReport& e) { events << QString("footer %1").arg(e.CurrentPage()); };
+    r.OnAfterPrint = [&](TBaseReport& e) { events << QString("after %1").arg(e.Printing()); };
+    QVERIFY(r.RunJob());
+    QCOMPARE(events.join(", "), QString("before 0, new 1, header 1, page 1, footer 1, new 2, header 2, page 2, "
+                                        "footer 2, new 3, header 3, page 3, footer 3, new 4, header 4, page 4, "
+                                        "footer 4, after 0"));
+    QCOMPARE(r.PageCount(), 2);
+    ReportStreamReader reader;
+    reader.Open(*r.Stream());
+    QCOMPARE(reader.PageCount(), 2);
+    QCOMPARE(reader.PageNumber(0), 2);
+    QCOMPARE(reader.PageNumber(1), 3);
+    // Column stops stay from page to page; the next tab starts again.
+    TReportFiler s;
+    int stopsOnPage2 = -1;
+    s.OnPrintPage = [&](TBaseReport& e, int page) {
+        if (page == 1) {
+            e.AddColumn(1, 0, 0, 2, 1, -32768);
+            e.WriteText("\tone");
+        } else {
+            stopsOnPage2 = e.ColumnCount() * 10 + e.ColumnNumber();
+        }
+        return page < 2;
+    };
+    QVERIFY(s.RunJob());
+    QCOMPARE(stopsOnPage2, 10);
+}
+
+void ComposeTest::cancelStopsAfterTheCurrentPage() {
+    TReportFiler r;
+    bool footerOfPage2 = false, after = false;
+    r.OnPrintPage = [&](TBaseReport& e, int page) {
+        e.WriteLine("line");
+        if (page == 2) e.CancelJob();
+        return page < 10;
+    };
+    r.OnPrintFooter = [&](TBaseReport& e) { footerOfPage2 |= e.CurrentPage() == 2; };
+    r.OnAfterPrint = [&](TBaseReport&) { after = true; };
+    QVERIFY(r.RunJob());
+    QVERIFY(r.Aborted());
+    QVERIFY(footerOfPage2 && after);
+    QCOMPARE(r.CurrentPage(), 2);
+    QCOMPARE(r.PageCount(), 2);
+    ReportStreamReader reader;
+    reader.Open(*r.Stream());  // the recording is complete
+    QCOMPARE(reader.Header().pageCount, 2);
+}
+
+void ComposeTest::anEventThatThrowsEndsTheJobAfterOnAfterPrint() {
+    TReportFiler r;
+    bool after = false;
+    r.OnPrintPage = [&](TBaseReport& e, int page) -> bool {
+        e.WriteLine("line");
+        if (page == 3) throw std::runtime_error("table read failed");
+        return true;
+    };
+    r.OnAfterPrint = [&](TBaseReport& e) { after = !e.Printing(); };
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, r.RunJob());
+    QVERIFY(after);
+    QVERIFY(!r.Printing());
+    ReportStreamReader reader;
+    reader.Open(*r.Stream());
+    QCOMPARE(reader.PageCount(), 3);
+    // A new job runs afterwards.
+    r.OnPrintPage = [](TBaseReport&, int) { return false; };
+    QVERIFY(r.RunJob());
+}
+
+void ComposeTest::printerJobWithoutPrinterIsRefused() {
+    MessageRecorder messages;
+    TReportPrinter printer;
+    bool before = false;
+    printer.OnBeforePrint = [&](TBaseReport&) { before = true; };
+    QVERIFY(!printer.RunJob());
+    QVERIFY(!before);
+    QCOMPARE(messages.titles, QStringList{"Error"});
+    QCOMPARE(messages.texts, QStringList{"No printers are defined, aborting print job."});
+    // Without a printer the page is the reference page.
+    QCOMPARE(printer.PaperWidth(), 8.5);
+    QCOMPARE(printer.PaperHeight(), 11.0);
+}
+
+void ComposeTest::referencePageTurnsForLandscape() {
+    MessageRecorder messages;
+    const QByteArray stream = Record(1, 1, 9999, Orientation::poLandScape);
+    ReportStreamReader reader;
+    reader.Open(stream);
+    QCOMPARE(reader.Header().paperWidth, 11.0f);
+    QCOMPARE(reader.Header().paperHeight, 8.5f);
+    QVERIFY(reader.Header().landscape);
+    QVERIFY(reader.PageLandscape(0));
+    QCOMPARE(reader.Header().port, QString("Preview"));
+    QVERIFY(messages.texts.isEmpty());
+}
+
+QTEST_MAIN(ComposeTest)
+#include "ComposeTest.moc"

@@ -1,0 +1,374 @@
+// The recorded report: its layout (headers, page chain, state written only
+// when it changes, skipped pages absent), pages replayed exactly as they
+// were composed, the stream modes, and the reader on damaged streams.
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cmath>
+#include <cstring>
+#include <random>
+
+#include "EngineTestSupport.h"
+#include "PageRenderer.h"
+#include "TFilePreview.h"
+
+using namespace enginetest;
+
+namespace {
+
+std::vector<qsizetype> PageHeaders(const std::vector<Op>& ops) {
+    std::vector<qsizetype> out;
+    for (const Op& op : ops)
+        if (op.code == 80) out.push_back(op.pos);
+    return out;
+}
+
+// The codes between the end of a page header's state and its page end.
+std::vector<int> BodyCodes(const std::vector<Op>& ops, qsizetype header) {
+    std::vector<int> out;
+    bool inPage = false, inState = true;
+    for (const Op& op : ops) {
+        if (op.pos == header) {
+            inPage = true;
+            continue;
+        }
+        if (!inPage) continue;
+        if (op.code == 82) break;
+        if (inState && op.code == 27) {  // the background colour closes the header's state
+            inState = false;
+            continue;
+        }
+        if (!inState) out.push_back(op.code);
+    }
+    return out;
+}
+
+void CheckRefused(const QByteArray& stream, const char* why) {
+    ReportStreamReader reader;
+    try {
+        reader.Open(stream);
+    } catch (const ReportError& e) {
+        QVERIFY2(!QString(e.what()).isEmpty(), why);
+        QVERIFY(!reader.IsOpen());
+        return;
+    }
+    QFAIL(qPrintable(QString("accepted: %1").arg(why)));
+}
+
+// Pictures and a text longer than a length byte holds.
+void ComposePicturesAndLongText(TBaseReport& r) {
+    r.OnPrintPage = [](TBaseReport& e, int page) {
+        e.GoToBodyStart();
+        QImage tile(8, 8, QImage::Format_RGB32);
+        tile.fill(QColor(250, 230, 120));
+        tile.setPixelColor(3, 3, Qt::darkGreen);
+        e.SetBrushPicture(tile);
+        e.Rectangle(1, 2, 4, 3);
+        e.SetBrushPicture(QImage());
+        QImage logo(40, 20, QImage::Format_RGB32);
+        logo.fill(QColor(30, 90, 200));
+        e.PrintBitmapRect(5, 2, 7, 3, logo);
+        e.SelectFont("Arial", 6);
+        e.WriteLine(QString("Déjà vu, ").repeated(40));
+        e.WriteLine(QStringLiteral("Шкаф дубовый — Ελληνικά"));
+        e.SetTextBackground(true, QColor(255, 255, 0));
+        e.WriteLine("on yellow");
+        return page < 2;
+    };
+}
+
+}  // namespace
+
+class StreamTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { AsWithoutPrinter(); }
+    void layoutFollowsThePageChain();
+    void stateIsWrittenOnlyWhenItChanges();
+    void replayedPagesMatchComposedPages_data();
+    void replayedPagesMatchComposedPages();
+    void streamModes();
+    void everyTruncationIsRefused();
+    void damagedStreamsAreRefused_data();
+    void damagedStreamsAreRefused();
+    void randomDamageNeverCrashes();
+};
+
+void StreamTest::layoutFollowsThePageChain() {
+    MessageRecorder messages;
+    const QByteArray s = Record(5, 2, 4);
+    const std::vector<Op> ops = WalkOps(s);
+    QCOMPARE(ops.front().code, uint8_t(81));
+    QCOMPARE(I32At(s, 1), 3);  // page count filled in
+    QCOMPARE(I32At(s, 5), 2);
+    QCOMPARE(I32At(s, 9), 4);
+    const std::vector<qsizetype> headers = PageHeaders(ops);
+    QCOMPARE(headers.size(), size_t(3));
+    QCOMPARE(headers[0], ops[1].pos);  // the first page follows the report header
+    for (size_t i = 0; i < headers.size(); ++i) {
+        const qsizetype h = headers[i];
+        QCOMPARE(I32At(s, h + 1), i == 0 ? 0 : int(headers[i - 1]));
+        QCOMPARE(I32At(s, h + 5), i + 1 < headers.size() ? int(headers[i + 1]) : 0);
+        QCOMPARE(I32At(s, h + 9), int(i) + 2);
+        // Each page ends right before the next one starts.
+        const qsizetype next = i + 1 < headers.size() ? headers[i + 1] : s.size();
+        QCOMPARE(uint8_t(s[next - 1]), uint8_t(82));
+    }
+    // The full state follows every page header.
+    std::vector<int> state;
+    for (size_t i = 2; i < ops.size() && ops[i].code != 27; ++i) state.push_back(ops[i].code);
+    QCOMPARE(state, (std::vector<int>{41, 42, 51, 52, 53, 54, 55, 56, 57, 58, 71, 72, 73, 74, 28, 29, 26}));
+    // Skipped pages leave no trace.
+    QVERIFY(s.contains("Item 3 of page 2"));
+    QVERIFY(!s.contains("of page 1"));
+    QVERIFY(!s.contains("of page 5"));
+    QCOMPARE(ops.back().code, uint8_t(82));
+    QVERIFY(messages.texts.isEmpty());
+}
+
+void StreamTest::stateIsWrittenOnlyWhenItChanges() {
+    TReportFiler r;
+    r.OnPrintPage = [](TBaseReport& e, int) {
+        e.SelectFont("Arial", 10);  // as the page started: nothing to write
+        e.WriteLine("a");
+        e.SetFontColour(Qt::black);
+        e.SelectFont("Arial", 10);
+        e.WriteLine("b");
+        e.SetFontColour(Qt::red);
+        e.SetFontColour(Qt::blue);  // only the last colour before the text counts
+        e.WriteLine("c");
+        e.WriteLine("d");
+        e.SelectFont("Courier New", 10);  // new name, colour back to black, same height
+        e.SetFontStyle(true, false, false, false);
+        e.WriteLine("e");
+        e.SetPen(Qt::green);
+        e.Line(1, 1, 2, 2);
+        e.Line(1, 2, 2, 3);
+        e.SetFontColour(Qt::magenta);  // nothing drawn with it
+        return false;
+    };
+    QVERIFY(r.RunJob());
+    const QByteArray s = qobject_cast<QBuffer*>(r.Stream())->buffer();
+    const std::vector<Op> ops = WalkOps(s);
+    QCOMPARE(BodyCodes(ops, PageHeaders(ops).at(0)),
+             (std::vector<int>{24, 24, 52, 24, 24, 51, 52, 55, 24, 71, 90, 90}));
+}
+
+void StreamTest::replayedPagesMatchComposedPages_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("first");
+    QTest::newRow("columns, shading, fonts, colours") << 0 << 1;
+    QTest::newRow("landscape, from page 2") << 1 << 2;
+    QTest::newRow("pictures, long text, opaque text") << 2 << 1;
+}
+
+void StreamTest::replayedPagesMatchComposedPages() {
+    QFETCH(int, kind);
+    QFETCH(int, first);
+    MessageRecorder messages;
+    auto setUp = [&](TBaseReport& r) {
+        r.SetFirstPage(first);
+        if (kind == 1) r.SetOrientation(Orientation::poLandScape);
+        if (kind == 2)
+            ComposePicturesAndLongText(r);
+        else
+            ComposeSample(r, 3);
+    };
+    ImageReport direct;
+    setUp(direct);
+    QVERIFY(direct.RunJob());
+    TReportFiler filer;
+    setUp(filer);
+    QVERIFY(filer.RunJob());
+
+    TFilePreview preview;
+    preview.SetScreenResolution(96, 96);
+    preview.SetStream(filer.Stream());
+    QVERIFY(preview.StartPreview());
+    QCOMPARE(size_t(preview.PageCount()), direct.pages.size());
+    for (int n = 1; n <= preview.PageCount(); ++n) {
+        const QImage replayed = preview.RenderPage(n, 100);
+        const QImage& composed = direct.pages[size_t(n - 1)];
+        QCOMPARE(replayed.size(), composed.size());
+        QVERIFY2(replayed == composed, qPrintable(QString("page %1 differs").arg(n)));
+    }
+    // The pages hold what they should, so that the comparison means something.
+    const QImage& page = direct.pages.front();
+    QCOMPARE(page.width(), kind == 1 ? 1056 : 816);
+    QSet<QRgb> colours;
+    for (int y = 0; y < page.height(); y += 1)
+        for (int x = 0; x < page.width(); x += 1) colours.insert(page.pixel(x, y) & 0xFFFFFF);
+    if (kind == 2) {
+        QVERIFY(colours.contains(qRgb(30, 90, 200) & 0xFFFFFF));   // the bitmap
+        QVERIFY(colours.contains(qRgb(250, 230, 120) & 0xFFFFFF)); // the picture brush
+        QVERIFY(colours.contains(qRgb(255, 255, 0) & 0xFFFFFF));   // the opaque background
+    } else {
+        QVERIFY(colours.contains(0xCCCCCC));  // a 20 % shade: 255 - 20 * 255 / 100 = 204
+        QVERIFY(colours.contains(0x000000));  // borders
+        QVERIFY(colours.contains(0x0000A0));  // the blue pen
+        QVERIFY(colours.contains(qRgb(220, 240, 220) & 0xFFFFFF));  // the brush
+        bool red = false;
+        for (QRgb c : colours) red |= qRed(c) > 150 && qGreen(c) < 80 && qBlue(c) < 80;
+        QVERIFY(red);
+    }
+    QVERIFY(messages.texts.isEmpty());
+}
+
+void StreamTest::streamModes() {
+    MessageRecorder messages;
+    QTemporaryDir dir;
+    // A file, replaced whole.
+    TReportFiler toFile;
+    toFile.SetStreamMode(StreamMode::smFile);
+    toFile.SetFileName(dir.filePath("report.rec"));
+    ComposeSample(toFile, 2);
+    QVERIFY(toFile.RunJob());
+    QFile file(dir.filePath("report.rec"));
+    ReportStreamReader reader;
+    reader.Open(file);
+    QCOMPARE(reader.PageCount(), 2);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"report.rec"});
+    // A stream of the caller's, emptied first.
+    QBuffer user;
+    user.setData(QByteArray(100000, 'x'));
+    TReportFiler toUser;
+    toUser.SetStream(&user);
+    ComposeSample(toUser, 1);
+    QVERIFY(toUser.RunJob());
+    reader.Open(user);
+    QCOMPARE(reader.PageCount(), 1);
+    QCOMPARE(user.buffer(), Record(1));
+    // A file that cannot be made: one message, OnAfterPrint, no file.
+    TReportFiler failing;
+    failing.SetStreamMode(StreamMode::smFile);
+    failing.SetFileName(dir.filePath("missing/report.rec"));
+    bool after = false;
+    ComposeSample(failing, 2);
+    failing.OnAfterPrint = [&](TBaseReport&) { after = true; };
+    QVERIFY(!failing.RunJob());
+    QVERIFY(after);
+    QCOMPARE(messages.titles, QStringList{"Error"});
+    QVERIFY(messages.texts.at(0).contains("missing/report.rec"));
+    QVERIFY(!QFile::exists(dir.filePath("missing")));
+}
+
+void StreamTest::everyTruncationIsRefused() {
+    const QByteArray s = Record(2);
+    QVERIFY(s.size() > 1000);
+    for (qsizetype n = 0; n < s.size(); ++n) {
+        const QByteArray cut = s.left(n);
+        ReportStreamReader reader;
+        bool refused = false;
+        try {
+            reader.Open(cut);
+        } catch (const ReportError&) {
+            refused = true;
+        }
+        if (!refused) QFAIL(qPrintable(QString("a stream cut at %1 of %2 bytes was accepted").arg(n).arg(s.size())));
+    }
+}
+
+void StreamTest::damagedStreamsAreRefused_data() {
+    QTest::addColumn<QString>("damage");
+    for (const char* d : {"not a report", "negative page count", "more pages than recorded", "huge page count",
+                          "link into its own page", "link past the end", "last page links back",
+                          "previous link wrong", "picture length beyond the end", "negative text length",
+                          "position not a number", "position infinite", "unknown operation", "font height zero",
+                          "negative pen width", "paper width zero", "header inside a page", "bad flag"})
+        QTest::newRow(d) << QString(d);
+}
+
+void StreamTest::damagedStreamsAreRefused() {
+    QFETCH(QString, damage);
+    TReportFiler filer;
+    ComposeSample(filer, 3);
+    QVERIFY(filer.RunJob());
+    QByteArray s = qobject_cast<QBuffer*>(filer.Stream())->buffer();
+    TReportFiler pictures;
+    ComposePicturesAndLongText(pictures);
+    QVERIFY(pictures.RunJob());
+    QByteArray p = qobject_cast<QBuffer*>(pictures.Stream())->buffer();
+
+    const std::vector<Op> ops = WalkOps(s);
+    const std::vector<qsizetype> pages = PageHeaders(ops);
+    auto first = [](const std::vector<Op>& list, uint8_t code) {
+        for (const Op& op : list)
+            if (op.code == code) return op.pos;
+        return qsizetype(-1);
+    };
+    auto setFloat = [](QByteArray& b, qsizetype pos, float v) {
+        uint32_t bits;
+        std::memcpy(&bits, &v, 4);
+        SetI32At(b, pos, int32_t(bits));
+    };
+    const qsizetype text = first(ops, 24);
+    if (damage == "not a report") s[0] = char(80);
+    if (damage == "negative page count") SetI32At(s, 1, -1);
+    if (damage == "more pages than recorded") SetI32At(s, 1, 4);
+    if (damage == "huge page count") SetI32At(s, 1, 0x7FFFFFFF);
+    if (damage == "link into its own page") SetI32At(s, pages[0] + 5, int32_t(pages[0] + 20));
+    if (damage == "link past the end") SetI32At(s, pages[1] + 5, int32_t(s.size() + 10));
+    if (damage == "last page links back") SetI32At(s, pages[2] + 5, int32_t(pages[0]));
+    if (damage == "previous link wrong") SetI32At(s, pages[2] + 1, int32_t(pages[0]));
+    if (damage == "picture length beyond the end") {
+        s = p;
+        SetI32At(s, first(WalkOps(s), 93) + 18, 0x7FFFFFF0);
+    }
+    if (damage == "negative text length") {
+        s = p;
+        SetI32At(s, first(WalkOps(s), 94) + 6, -5);
+    }
+    if (damage == "position not a number") setFloat(s, text + 1, std::nanf(""));
+    if (damage == "position infinite") setFloat(s, text + 1, INFINITY);
+    if (damage == "unknown operation") s[text] = char(200);
+    if (damage == "font height zero") setFloat(s, first(ops, 54) + 1, 0.0f);
+    if (damage == "negative pen width") setFloat(s, first(ops, 74) + 1, -1.0f);
+    if (damage == "paper width zero") setFloat(s, 13, 0.0f);
+    if (damage == "header inside a page") s[text] = char(81);
+    if (damage == "bad flag") s[first(ops, 55) + 1] = char(7);
+    CheckRefused(s, qPrintable(damage));
+
+    // The preview says so once and shows nothing.
+    MessageRecorder messages;
+    QBuffer buffer(&s);
+    TFilePreview preview;
+    preview.SetStream(&buffer);
+    QVERIFY(!preview.StartPreview());
+    QVERIFY(!preview.Previewing());
+    QCOMPARE(messages.titles, QStringList{"Error"});
+    QVERIFY(messages.texts.at(0).startsWith("The recorded report"));
+}
+
+// Bytes changed at random either give a clear refusal or a report whose
+// every page replays; never a crash or a read past the end (the sanitizer
+// build watches).
+void StreamTest::randomDamageNeverCrashes() {
+    const QByteArray good = Record(2);
+    std::mt19937 rng(20240315);
+    int accepted = 0;
+    for (int trial = 0; trial < 1500; ++trial) {
+        QByteArray s = good;
+        const int changes = 1 + int(rng() % 4);
+        for (int c = 0; c < changes; ++c) s[qsizetype(rng() % uint32_t(s.size()))] = char(rng() & 0xFF);
+        ReportStreamReader reader;
+        try {
+            reader.Open(s);
+        } catch (const ReportError&) {
+            continue;
+        }
+        ++accepted;
+        QImage image(85, 110, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        for (int page = 0; page < reader.PageCount(); ++page) {
+            PageRenderer renderer(painter, 10, 10, 1.0);
+            reader.ReplayPage(page, renderer);
+        }
+    }
+    QVERIFY(accepted > 0);  // changed texts and colours still replay
+}
+
+QTEST_MAIN(StreamTest)
+#include "StreamTest.moc"
