@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -28,6 +29,7 @@
 #include "ScriptedUiServices.h"
 #include "Settings.h"
 #include "TColorConfig.h"
+#include "TImportFormat.h"
 #include "TMain.h"
 #include "TMyEdit.h"
 #include "TMyEditBox.h"
@@ -35,9 +37,15 @@
 #include "TMyLocateDlg.h"
 #include "TMySearch.h"
 #include "TMySortOrder.h"
+#include "TMyExport.h"
+#include "TMyImport.h"
 #include "TSearchAndReplace.h"
+#include "TRepLayout.h"
+#include "TReportFonts.h"
+#include "TReportPart.h"
 #include "TSearchOptions.h"
 #include "TTipOfDay.h"
+#include "TUserReport.h"
 #include "TViewConfig.h"
 #include "WindowFit.h"
 #include "WindowLayout.h"
@@ -104,6 +112,26 @@ std::map<QString, DialogCase> Dialogs() {
     cases["colour configuration"] = {
         true, [](TMain& w, Owner& o) { return Own(o, new appearance::TColorConfig(6, &w)); }, {}};
     cases["tip of the day"] = {false, [](TMain& w, Owner& o) { return Own(o, new appearance::TTipOfDay(&w)); }, {}};
+    cases["import format"] = {false,
+                              [](TMain& w, Owner& o) { return Own(o, new exchange::TImportFormat(w, &w)); }, {}};
+    cases["export"] = {true, [](TMain& w, Owner& o) { return Own(o, new exchange::TMyExport(w, &w)); }, {}};
+    cases["import"] = {true, [](TMain& w, Owner& o) {
+                           return Own(o, new exchange::TMyImport(w, exchange::SourceKind::Text, "items.txt",
+                                                                 {"Description", "Maker"}, &w));
+                       }, {}};
+    cases["report definition"] = {false, [](TMain& w, Owner& o) {
+                                      static QListWidget reports;
+                                      return Own(o, new reports::TUserReport(reports::ReportMode::New, 0, &reports, &w));
+                                  }, {}};
+    cases["report fonts"] = {false, [](TMain& w, Owner& o) {
+                                 return Own(o, new reports::TReportFonts(reports::CurrentReport(), &w));
+                             }, {}};
+    cases["report layout"] = {false, [](TMain& w, Owner& o) {
+                                  return Own(o, new reports::TRepLayout(reports::CurrentReport(), true, &w));
+                              }, {}};
+    cases["report part"] = {false, [](TMain& w, Owner& o) {
+                                return Own(o, new reports::TReportPart(reports::CurrentReport().Body(1), 1, 1, 90, &w));
+                            }, {}};
     return cases;
 }
 
