@@ -393,6 +393,8 @@ void TMain::BuildBody() {
     m_grid->verticalHeader()->setDefaultSectionSize(20);
     m_grid->verticalHeader()->setFixedWidth(14);
     m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    // The titles keep the title font: a selected row must not embolden them.
+    m_grid->horizontalHeader()->setHighlightSections(false);
     m_grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_grid->setWordWrap(false);
     // The selection model lives as long as the model: one connection serves every reload.
@@ -588,6 +590,10 @@ void TMain::FormActivate() {
 void TMain::ApplyMainColors() {
     const common::ColorGroup& g = AppSettings().scheme.Group(common::WindowGroup::Main);
     common::WindowLayout::SetBackground(*centralWidget(), g[common::ColorSlot::MainBackground]);
+    // The speed buttons sit on a button-face panel, so their glyphs show
+    // whatever the window's background.
+    common::WindowLayout::KeepSystemColors(*m_speedPanel);
+    m_speedPanel->setAutoFillBackground(true);
     for (QWidget* w : {static_cast<QWidget*>(m_viewerLabel), static_cast<QWidget*>(m_navigatorLabel)})
         common::WindowLayout::SetBackground(*w, g[common::ColorSlot::MainBackground]);
     common::WindowLayout::SetTextColor(*m_viewerLabel, g[common::ColorSlot::MajorTitle]);

@@ -136,6 +136,7 @@ public:
     items::TMyEdit* Editor() const { return m_editor.get(); }
     find::TMySearch* SearchWindow() const { return m_search; }
     find::TMyLocateDialog* Locate() const { return m_locate.get(); }
+    HelpWindow* Help() const { return m_help; }
     double Factor() const;
     QString IndexFilePath() const;
 
