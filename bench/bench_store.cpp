@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "BenchRng.h"
+#include "BenchSizes.h"
 #include "DateFormat.h"
 #include "EngineError.h"
 #include "ItemSchema.h"
@@ -290,26 +291,6 @@ private:
     int m_failures = 0;
 };
 
-std::optional<uint32_t> ParseSize(std::string_view arg) {
-    uint64_t factor = 1;
-    if (!arg.empty() && (arg.back() == 'k' || arg.back() == 'K')) {
-        factor = 1000;
-        arg.remove_suffix(1);
-    } else if (!arg.empty() && (arg.back() == 'm' || arg.back() == 'M')) {
-        factor = 1000000;
-        arg.remove_suffix(1);
-    }
-    if (arg.empty() || arg.size() > 9) return std::nullopt;
-    uint64_t n = 0;
-    for (char c : arg) {
-        if (c < '0' || c > '9') return std::nullopt;
-        n = n * 10 + uint64_t(c - '0');
-    }
-    n *= factor;
-    if (n == 0 || n > 50000000) return std::nullopt;
-    return uint32_t(n);
-}
-
 uint64_t FreeBytes(const std::string& folder) {
     struct statvfs st{};
     if (::statvfs(folder.c_str(), &st) != 0) return 0;
@@ -516,17 +497,9 @@ void RunSize(uint32_t n, const std::string& folder, Results& results, Checks& ch
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<uint32_t> sizes;
-    for (int i = 1; i < argc; ++i) {
-        const auto size = ParseSize(argv[i]);
-        if (!size) {
-            std::fprintf(stderr, "usage: %s [size ...]   sizes such as 10000, 100k or 1M (default 10k 100k 1M)\n",
-                         argv[0]);
-            return 2;
-        }
-        sizes.push_back(*size);
-    }
-    if (sizes.empty()) sizes = {10000, 100000, 1000000};
+    const auto arguments = bench::SizesFromArguments(argc, argv);
+    if (!arguments) return 2;
+    const std::vector<uint32_t>& sizes = *arguments;
 
     // Four-digit years: generated dates span 30 years and must not depend on
     // where today's two-digit window ends.

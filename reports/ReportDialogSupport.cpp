@@ -66,6 +66,7 @@ void AddOkCancel(QBoxLayout& root, QWidget* owner, QPushButton*& ok, QPushButton
 void PrepareReportDialog(QWidget& dialog) {
     common::WindowLayout::PrepareDialog(dialog);
     common::WindowLayout::ApplyColors(dialog, common::AppSettings().scheme.Group(common::WindowGroup::Report));
+    common::WindowLayout::FinishShowing(dialog, false);
 }
 
 QPrinter* ReportPrinter(QPrinter* given) {

@@ -39,8 +39,10 @@
 #include "Settings.h"
 #include "SortExpression.h"
 #include "TColorConfig.h"
+#include "TImportFormat.h"
 #include "TMyEdit.h"
 #include "TMyEditBox.h"
+#include "TMyExport.h"
 #include "TMyLocateDialog.h"
 #include "TMySortOrder.h"
 #include "TSearchAndReplace.h"
@@ -392,6 +394,8 @@ void TMain::BuildBody() {
     m_grid->verticalHeader()->setDefaultSectionSize(20);
     m_grid->verticalHeader()->setFixedWidth(14);
     m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    // The titles keep the title font: a selected row must not embolden them.
+    m_grid->horizontalHeader()->setHighlightSections(false);
     m_grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_grid->setWordWrap(false);
     // The selection model lives as long as the model: one connection serves every reload.
@@ -462,8 +466,8 @@ bool TMain::FormCreate() {
     if (valid) {
         Guard([this, path] {
             store::PointAt(m_itemTable, path.toStdString());
-            SetCaptionFor(path);
             OpenItemTable();
+            SetCaptionFor(path);
         });
     } else {
         Ui().Message(kErrorTitle,
@@ -485,6 +489,7 @@ bool TMain::FormCreate() {
     reports::InstallEngineMessages();
     SetMenuLastFiles();
     CheckForConversion();
+    TellTableNotice();
     // 13.
     m_locate = std::make_unique<find::TMyLocateDialog>(*this);
     m_reports = new reports::TMyReport(*this, &m_printer, this);
@@ -588,6 +593,10 @@ void TMain::FormActivate() {
 void TMain::ApplyMainColors() {
     const common::ColorGroup& g = AppSettings().scheme.Group(common::WindowGroup::Main);
     common::WindowLayout::SetBackground(*centralWidget(), g[common::ColorSlot::MainBackground]);
+    // The speed buttons sit on a button-face panel, so their glyphs show
+    // whatever the window's background.
+    common::WindowLayout::KeepSystemColors(*m_speedPanel);
+    m_speedPanel->setAutoFillBackground(true);
     for (QWidget* w : {static_cast<QWidget*>(m_viewerLabel), static_cast<QWidget*>(m_navigatorLabel)})
         common::WindowLayout::SetBackground(*w, g[common::ColorSlot::MainBackground]);
     common::WindowLayout::SetTextColor(*m_viewerLabel, g[common::ColorSlot::MajorTitle]);
@@ -854,6 +863,9 @@ void TMain::BuildSortString() { m_sortExpression = find::BuildSortString(AppSett
 
 void TMain::DisplayCount() {
     m_countLabel->setText(m_itemTable.IsOpen() ? QString::number(m_itemTable.RecordCount()) : QString("0"));
+    // Every command ends here: a table that went read-only on the way
+    // says so now, once.
+    TellTableNotice();
 }
 
 // ---------------------------------------------------------------- commands
@@ -870,19 +882,62 @@ void TMain::Guard(const std::function<void()>& command) {
     }
 }
 
-void TMain::SwitchTo(const QString& path) {
+bool TMain::SwitchTo(const QString& path) {
+    // All or nothing: either the new table is open and shown, or the one
+    // open before is open and shown again with the caption, the last
+    // database and the recent list as they were, and one message says why.
     common::Settings& s = AppSettings();
     const QString previous = s.lastDatabase;
-    s.lastDatabase = path;
+    const QString previousCaption = windowTitle();
+    const std::string previousDirectory = m_itemTable.Directory();
+    const std::string previousName = m_itemTable.TableName();
+    const bool previousOpen = m_itemTable.IsOpen();
     m_itemTable.Close();
-    store::PointAt(m_itemTable, path.toStdString());
+    try {
+        store::PointAt(m_itemTable, path.toStdString());
+        // The index file checks itself against the data file, so a tag built
+        // from the current sort expression is used as it is; only a missing
+        // or different one is built again.
+        OpenItemTable();
+    } catch (const std::exception& e) {
+        QString why = QString::fromUtf8(e.what());
+        m_itemTable.Close();
+        m_itemTable.SetDirectory(previousDirectory);
+        m_itemTable.SetTableName(previousName);
+        if (previousOpen) {
+            try {
+                OpenItemTable();
+            } catch (const std::exception& again) {
+                why += "  " + QString::fromUtf8(again.what());
+            }
+        }
+        setWindowTitle(previousCaption);
+        SetViewerOptions();
+        Ui().Message(kErrorTitle, why, common::MessageIcon::Error);
+        return false;
+    }
+    s.lastDatabase = path;
     SetCaptionFor(path);
-    // The index file checks itself against the data file, so a tag built
-    // from the current sort expression is used as it is; only a missing or
-    // different one is built again.
-    OpenItemTable();
+    m_toldNotices.clear();  // another table: what concerns it is told anew
     SetViewerOptions();
     DoLastFiles(previous, path);
+    return true;
+}
+
+void TMain::TellTableNotice() {
+    if (!m_itemTable.IsOpen() || m_itemTable.Notice().empty()) return;
+    if (!m_toldNotices.insert(m_itemTable.Notice()).second) return;
+    Ui().Message("Notice", QString::fromStdString(m_itemTable.Notice()), common::MessageIcon::Information);
+}
+
+// Ends a search before a switch; a switch that fails puts it back on.
+void TMain::SwitchEndingSearch(const QString& path) {
+    const bool searchWasOn = m_searchFlag;
+    if (searchWasOn) DoEndSearch();
+    if (!SwitchTo(path) && searchWasOn) {
+        EnableEndSearch();
+        RefreshGrid();
+    }
 }
 
 void TMain::DoOpen() {
@@ -897,8 +952,7 @@ void TMain::DoOpen() {
         if (!chosen->right(4).toUpper().endsWith(".DBF")) {
             Ui().Message(kErrorTitle, "Invalid file type selected.", common::MessageIcon::Error);
         } else if (CheckDBaseFormat(*chosen)) {
-            if (m_searchFlag) DoEndSearch();
-            SwitchTo(*chosen);
+            SwitchEndingSearch(*chosen);
         }
     }
     DisplayCount();
@@ -913,15 +967,18 @@ void TMain::DoNew() {
     request.directory = QFileInfo(AppSettings().lastDatabase).absolutePath();
     const auto chosen = Ui().SaveFile(request);
     if (chosen) {
-        if (m_searchFlag) DoEndSearch();
         if (!chosen->right(4).toUpper().endsWith(".DBF")) {
+            if (m_searchFlag) DoEndSearch();
             Ui().Message(kErrorTitle, "Invalid file type selected.", common::MessageIcon::Error);
         } else {
             std::string message;
-            if (store::MakeNewDB(m_createTable, m_checkTable, chosen->toStdString(), &message))
-                SwitchTo(*chosen);
-            else if (!message.empty())
-                Ui().Message(kErrorTitle, QString::fromStdString(message), common::MessageIcon::Error);
+            if (store::MakeNewDB(m_createTable, m_checkTable, chosen->toStdString(), &message)) {
+                SwitchEndingSearch(*chosen);
+            } else {
+                if (m_searchFlag) DoEndSearch();
+                if (!message.empty())
+                    Ui().Message(kErrorTitle, QString::fromStdString(message), common::MessageIcon::Error);
+            }
         }
     }
     DisplayCount();
@@ -931,8 +988,7 @@ void TMain::OpenSaveFile(const QString& path) {
     if (!path.isEmpty() && !QFileInfo::exists(path)) {
         Ui().Message(kErrorTitle, "The database \"" + path + "\" no longer exists.", common::MessageIcon::Error);
     } else if (CheckDBaseFormat(path)) {
-        if (m_searchFlag) DoEndSearch();
-        SwitchTo(path);
+        SwitchEndingSearch(path);
     }
     DisplayCount();
 }
@@ -993,8 +1049,22 @@ void TMain::DoDelete() {
     DisplayCount();
 }
 
-void TMain::DoImport() { DisplayCount(); }
-void TMain::DoExport() {}
+// The import adds records: the grid and the count follow once it is over,
+// however it ended.
+void TMain::DoImport() {
+    if (m_itemTable.IsOpen()) {
+        exchange::TImportFormat dialog(*this, this);
+        Ui().ShowModal(dialog);
+        RefreshGrid();
+    }
+    DisplayCount();
+}
+
+void TMain::DoExport() {
+    if (!m_itemTable.IsOpen()) return;
+    exchange::TMyExport dialog(*this, this);
+    Ui().ShowModal(dialog);
+}
 void TMain::DoSearch() {
     if (m_search) Ui().ShowModal(*m_search);
     DisplayCount();
@@ -1049,6 +1119,7 @@ void TMain::RunWithSoleUse(const QString& question, const QString& refusal, cons
     }
     find::ExclusiveUse::ReopenShared(*this);
     if (failure) Ui().Message(kErrorTitle, *failure, common::MessageIcon::Error);
+    TellTableNotice();
 }
 
 void TMain::MenuPackClick() {

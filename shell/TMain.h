@@ -11,6 +11,8 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <set>
+#include <string>
 
 #include "MainContext.h"
 #include "RecordNavigator.h"
@@ -139,6 +141,7 @@ public:
     find::TMySearch* SearchWindow() const { return m_search; }
     reports::TMyReport* ReportsWindow() const { return m_reports; }
     find::TMyLocateDialog* Locate() const { return m_locate.get(); }
+    HelpWindow* Help() const { return m_help; }
     double Factor() const;
     QString IndexFilePath() const;
 
@@ -153,7 +156,12 @@ private:
     QAction* AddCommand(QMenu* menu, const QString& caption, const QKeySequence& shortcut,
                         const std::function<void()>& command);
     void ApplyMainColors();
-    void SwitchTo(const QString& path);
+    // False when the table could not be opened: the previous one is back.
+    bool SwitchTo(const QString& path);
+    void SwitchEndingSearch(const QString& path);
+    // Tells what the open table's engine has to say (read-only, order kept
+    // in memory), once per table.
+    void TellTableNotice();
     void OpenItemTable();
     void SyncGridToTable();
     void GridRowChanged(int row);
@@ -182,6 +190,7 @@ private:
     // leaves it; cancel removes it again.
     std::optional<uint32_t> m_insertedRecord;
     std::string m_sortExpression;
+    std::set<std::string> m_toldNotices;
     std::optional<uint32_t> m_postedRecord;  // edited in the grid, not yet put in its place
     QSize m_screen;
     int m_screenIndex = 0;  // the checked screen size: 640, 800, 1024, 1280

@@ -200,6 +200,9 @@ private slots:
         QTest::newRow("word for a number") << "Quantity" << "twelve" << "Quantity";
         QTest::newRow("impossible date") << "PurchDate" << "2/30/2001" << "PurchDate";
         QTest::newRow("number too large for the field") << "Quantity" << "123456789012" << "too large";
+        // A replacement of 1e99 used to be named with all its hundred digits.
+        QTest::newRow("huge number is named in a short form")
+            << "Cost" << "1e99" << "The number 1e+99 is too large for field Cost.";
     }
     void valuesTheFieldCannotHoldAreRefused() {
         QFETCH(QString, field);
@@ -372,7 +375,13 @@ private slots:
         AppendItem(t, "B");
         AppendItem(t, "A");
         t.Close();
-        const QByteArray foreign("dBASE IV production index, not ours");
+        // The header of another program's production index: 48 tag entries
+        // of 32 bytes, the data file's name.
+        QByteArray foreign(1024, '\0');
+        foreign[0] = 0x02;
+        foreign.replace(4, 6, "MASTER");
+        foreign[25] = 48;
+        foreign[26] = 32;
         QFile mdx(m_dir->filePath("MASTER.MDX"));
         QVERIFY(mdx.open(QIODevice::WriteOnly));
         mdx.write(foreign);

@@ -1,0 +1,296 @@
+// Times export and import on generated item tables and compares them with
+// GDAL's ogr2ogr over the same files in the same run: export to delimited
+// text against "ogr2ogr -f CSV", export to a new dBASE table, import of the
+// exported text and of the exported table into an empty item table against
+// ogr2ogr writing the same text into a DBF. Prints records per second, the
+// ratio to ogr2ogr and the peak memory of each run.
+//
+//   bench_exchange [size ...]      sizes as 10000, 100k or 1M; default 10k 100k 1M
+//
+// Timings are printed, never checked (the machine is shared); counts and a
+// few values are checked so that a fast wrong answer cannot pass for a
+// result. ogr2ogr comes from Debian's gdal-bin; without it only our own
+// figures are printed.
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "BenchRng.h"
+#include "BenchSizes.h"
+#include "DateFormat.h"
+#include "ExportEngine.h"
+#include "ImportEngine.h"
+#include "ItemSchema.h"
+#include "ItemTable.h"
+#include "Table.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
+
+// Resident anonymous memory (heap and stacks, not mapped files) in MB.
+double AnonMegabytes() {
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    while (status >> key) {
+        long kb = 0;
+        if (key == "RssAnon:" && status >> kb) return double(kb) / 1024.0;
+        std::getline(status, key);
+    }
+    return 0;
+}
+
+const std::array<const char*, 12> kThings = {"Television", "Sofa", "Road Bicycle", "Wedding Ring", "Laptop",
+                                             "Oil Painting", "Dining Table", "Cordless Drill", "Upright Piano",
+                                             "Persian Rug", "Camera", "Stand Mixer"};
+const std::array<const char*, 8> kMakers = {"Kestrilon", "Valmora", "Osmaren", "Pellison",
+                                            "Harbelson", "Brisolm", "Feltmark", "Nalbury"};
+const std::array<const char*, 8> kRooms = {"Living Room", "Kitchen", "Study", "Attic",
+                                           "Garage", "Hallway", "Master Bedroom", "Basement"};
+const std::array<const char*, 6> kNotes = {"24\" screen, wall mount",  "café style, oak, 2 m",
+                                           "receipt in the blue folder", "scratch on the left side, minor",
+                                           "gift, \"as new\"",          ""};
+
+// Fills the 22 fields of one item; text with quotes, commas and accents so
+// that the writer's escaping and the reader's rules do real work.
+void MakeItem(bench::Rng& rng, std::array<std::string, store::kItemFieldCount>& t) {
+    const long firstDay = store::Date{1970, 1, 1}.DayNumber();
+    auto money = [&](int cents) { return std::to_string(cents / 100) + "." + std::to_string(10 + cents % 90); };
+    t[0] = rng.Pick(kThings);
+    t[1] = rng.Pick(kMakers);
+    t[2] = "M-" + std::to_string(1000 + rng.Below(9000));
+    t[3] = "SN" + std::to_string(rng.Next() % 10000000000ULL);
+    t[4] = rng.Pick(kRooms);
+    t[5] = rng.Pick(kNotes);
+    t[6] = rng.Chance(50) ? "Main Street Furniture" : "Online order";
+    t[7] = rng.Chance(30) ? "Engraved initials" : "";
+    t[8] = std::to_string(1 + rng.Below(4));
+    t[9] = store::CurrentDateFormat().Format(store::Date::FromDayNumber(firstDay + rng.Below(55 * 365)));
+    const int cents = 500 + rng.Below(500000);
+    t[10] = money(cents);
+    t[11] = rng.Chance(50) ? "Furniture" : "Electronics";
+    t[12] = money(cents + rng.Below(10000));
+    const bool warranty = rng.Chance(30);
+    t[13] = warranty ? "Yes" : "No";
+    t[14] = warranty ? store::CurrentDateFormat().Format(store::Date::FromDayNumber(firstDay + 20000 + rng.Below(3000)))
+                     : "";
+    t[15] = warranty ? "Extended plan" : "";
+    t[16] = rng.Chance(50) ? "Mara" : "Family";
+    t[17] = money(cents / 2);
+    t[18] = rng.Chance(40) ? "Policy HX-" + std::to_string(rng.Below(90000)) : "";
+    t[19] = "";
+    t[20] = rng.Chance(10) ? "Appraised" : "";
+    t[21] = "";
+}
+
+struct Run {
+    std::string operation;
+    uint64_t records = 0;
+    double seconds = 0;
+    double peakMb = 0;  // ours: sampled resident anonymous memory; ogr2ogr: its peak resident set
+    double Rate() const { return seconds > 0 ? double(records) / seconds : 0; }
+};
+
+void Print(const Run& r, const std::optional<Run>& reference = std::nullopt) {
+    std::printf("  %-36s %8llu rec %8.3f s %11.0f rec/s  peak %6.1f MB", r.operation.c_str(),
+                static_cast<unsigned long long>(r.records), r.seconds, r.Rate(), r.peakMb);
+    if (reference && reference->Rate() > 0) std::printf("   %.1fx ogr2ogr", r.Rate() / reference->Rate());
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
+// Runs a command, returning its time and peak resident set; nullopt when it
+// cannot run or fails.
+std::optional<Run> RunCommand(const std::string& name, const std::vector<std::string>& args, uint64_t records) {
+    std::fflush(stdout);  // or the child would print what is still buffered
+    const auto start = Clock::now();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        std::vector<char*> argv;
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        if (!std::freopen("/dev/null", "w", stdout) || !std::freopen("/dev/null", "w", stderr)) ::_exit(126);
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return std::nullopt;
+    return Run{name, records, Seconds(start), double(usage.ru_maxrss) / 1024.0};
+}
+
+class Checks {
+public:
+    void Expect(bool ok, const std::string& what) {
+        if (ok) return;
+        ++m_failures;
+        std::printf("  CHECK FAILED: %s\n", what.c_str());
+    }
+    int Failures() const { return m_failures; }
+
+private:
+    int m_failures = 0;
+};
+
+// Times one of our runs, sampling memory at its progress reports.
+template <class F>
+Run Measure(const std::string& name, F run) {
+    double peak = AnonMegabytes();
+    const exchange::ProgressFn progress = [&](const exchange::Progress&) {
+        peak = std::max(peak, AnonMegabytes());
+        return true;
+    };
+    const auto start = Clock::now();
+    const exchange::RunResult result = run(progress);
+    Run r{name, result.records, Seconds(start), std::max(peak, AnonMegabytes())};
+    if (result.outcome != exchange::Outcome::Completed) {
+        std::printf("  %s failed: %s\n", name.c_str(), result.message.c_str());
+        r.records = 0;
+    }
+    return r;
+}
+
+void FreshItemTable(store::Table& t, const std::string& folder, const std::string& name) {
+    t.Close();
+    t.SetActiveIndex("");
+    t.SetDirectory(folder);
+    t.SetTableName(name);
+    t.Create(store::ItemTableFieldDefs());
+    t.Open();
+}
+
+void RunSize(uint32_t n, const std::string& folder, Checks& checks) {
+    std::printf("\n%u items\n", n);
+    store::Table items;
+    FreshItemTable(items, folder, "ITEMS");
+    {
+        bench::Rng rng(0x45584348 + n);
+        std::array<std::string, store::kItemFieldCount> values;
+        items.BeginBulkAppend();
+        for (uint32_t i = 0; i < n; ++i) {
+            MakeItem(rng, values);
+            items.Append();
+            for (int f = 0; f < store::kItemFieldCount; ++f) items.SetText(f, values[size_t(f)]);
+            items.Post();
+        }
+        items.EndBulkAppend();
+    }
+    const std::string source = folder + "/ITEMS.DBF";
+    const std::string text = folder + "/export.txt";
+    const std::string table = folder + "/EXPORT.DBF";
+    std::vector<int> all;
+    std::vector<std::string> titles;
+    for (int p = 1; p <= store::kItemFieldCount; ++p) {
+        all.push_back(p);
+        titles.emplace_back(store::SchemaAt(p).defaultTitle);
+    }
+
+    // Export.
+    const auto ogrCsv = RunCommand("ogr2ogr -f CSV (dBASE to text)",
+                                   {"ogr2ogr", "-f", "CSV", folder + "/ogr.csv", source}, n);
+    const Run toText = Measure("export to text", [&](const exchange::ProgressFn& p) {
+        return exchange::ExportText(items, {text, all, titles}, p);
+    });
+    if (ogrCsv) Print(*ogrCsv);
+    Print(toText, ogrCsv);
+    checks.Expect(toText.records == n, "export to text wrote every record");
+    const Run toTable = Measure("export to dBASE", [&](const exchange::ProgressFn& p) {
+        return exchange::ExportDbf(items, {table, all, {}}, p);
+    });
+    Print(toTable, ogrCsv);
+    checks.Expect(toTable.records == n, "export to dBASE wrote every record");
+    items.Close();
+    fs::remove(source);
+
+    // Import into an empty item table.
+    const auto ogrDbf = RunCommand("ogr2ogr text to DBF",
+                                   {"ogr2ogr", "-f", "ESRI Shapefile", folder + "/ogr.dbf", "CSV:" + text}, n);
+    store::Table target;
+    FreshItemTable(target, folder, "TARGET");
+    const Run fromText = Measure("import text", [&](const exchange::ProgressFn& p) {
+        exchange::ImportRequest request;
+        request.path = text;
+        request.map = all;
+        return exchange::ImportText(target, request, p);
+    });
+    if (ogrDbf) Print(*ogrDbf);
+    Print(fromText, ogrDbf);
+    checks.Expect(fromText.records == n && target.RecordCount() == n, "text import added every record");
+
+    FreshItemTable(target, folder, "TARGET");
+    // The exported table's fields, each to the item field of its name.
+    exchange::ImportRequest byName;
+    byName.path = table;
+    byName.map = exchange::MapByName(exchange::ExamineDbfSource(table).names);
+    const Run fromTable = Measure("import dBASE", [&](const exchange::ProgressFn& p) {
+        return exchange::ImportDbf(target, byName, p);
+    });
+    Print(fromTable, ogrDbf);
+    checks.Expect(fromTable.records == n && target.RecordCount() == n, "dBASE import added every record");
+    // The main window's item table carries the sort tag; the engine keeps
+    // it in step with every record added. Shown up to 100k: each added
+    // record costs a move of the tag's order, so 1M takes minutes.
+    if (n <= 100000) {
+        store::Table sorted;
+        FreshItemTable(sorted, folder, "SORTED");
+        sorted.AddIndex("NewIndex", "UPPER(LEFT(Category,20))+UPPER(LEFT(Item,20))");
+        sorted.SetActiveIndex("NewIndex");
+        const Run withTag = Measure("import dBASE, sort tag kept", [&](const exchange::ProgressFn& p) {
+            return exchange::ImportDbf(sorted, byName, p);
+        });
+        Print(withTag, ogrDbf);
+        checks.Expect(withTag.records == n && sorted.RecordCount() == n, "import with a sort tag added every record");
+    }
+    // What went out came back: the last record's Item and Cost.
+    if (n > 0) {
+        target.Last();
+        store::Table exported;
+        store::PointAt(exported, table);
+        exported.Open();
+        exported.Last();
+        checks.Expect(target.GetText("Item") == exported.GetText("Item") &&
+                          target.GetText("Cost") == exported.GetText("Cost"),
+                      "the last record came back as it went out");
+    }
+    if (!ogrCsv || !ogrDbf) std::printf("  (ogr2ogr did not run: install Debian's gdal-bin for the comparison)\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const auto sizes = bench::SizesFromArguments(argc, argv);
+    if (!sizes) return 2;
+    store::SetCurrentDateFormat(store::DateFormat('/', store::DateFormat::Order::MonthDayYear, true));
+
+    std::string pattern = (fs::temp_directory_path() / "halvenor-exchange-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) {
+        std::perror("cannot create a temporary folder");
+        return 1;
+    }
+    Checks checks;
+    for (uint32_t n : *sizes) {
+        RunSize(n, pattern, checks);
+        std::error_code ignored;
+        for (const auto& entry : fs::directory_iterator(pattern, ignored)) fs::remove_all(entry.path(), ignored);
+    }
+    std::error_code ignored;
+    fs::remove_all(pattern, ignored);
+    if (checks.Failures() > 0) {
+        std::printf("\n%d check(s) failed\n", checks.Failures());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,32 @@
+#pragma once
+// What every export and import run shares with its caller: the progress it
+// reports while it works (and through which the caller may stop it), and
+// how it ended. The runs never show anything themselves: a window turns the
+// reports into a progress bar and message boxes, the command line into
+// lines on stderr and an exit code.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace exchange {
+
+struct Progress {
+    uint64_t records = 0;  // records written or imported so far
+    uint64_t done = 0;     // work done, in the unit of total
+    uint64_t total = 0;    // records to export, source records or source bytes
+};
+
+// Called every few thousand records (and at least every megabyte of input);
+// returning false cancels the run.
+using ProgressFn = std::function<bool(const Progress&)>;
+
+enum class Outcome { Completed, Cancelled, Failed };
+
+struct RunResult {
+    Outcome outcome = Outcome::Completed;
+    uint64_t records = 0;  // records written (export) or added to the item table (import)
+    std::string message;   // for Failed and Cancelled: what the user is told
+};
+
+}  // namespace exchange

@@ -1,0 +1,239 @@
+#include "ExportEngine.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <optional>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include "DelimitedText.h"
+#include "FieldText.h"
+#include "DbfFile.h"
+#include "IndexFile.h"
+#include "ItemSchema.h"
+#include "ItemTable.h"
+#include "ReplacingFile.h"
+
+namespace exchange {
+namespace {
+
+constexpr uint32_t kProgressEvery = 2048;
+constexpr int kNewTablePage = 1252;  // the code page of every table the engine creates
+
+RunResult Failed(std::string message, uint64_t records = 0) {
+    return {Outcome::Failed, records, std::move(message)};
+}
+
+RunResult Cancelled() { return {Outcome::Cancelled, 0, "The export was cancelled; no file was written."}; }
+
+// Table field of each position, or a refusal naming the missing field.
+std::optional<std::string> ResolveFields(store::Table& items, const std::vector<int>& positions,
+                                         std::vector<int>& fields) {
+    fields.clear();
+    std::vector<bool> seen(store::kItemFieldCount + 1, false);
+    for (int p : positions) {
+        if (p < 1 || p > store::kItemFieldCount) return "Field number " + std::to_string(p) + " is not an item field.";
+        if (seen[size_t(p)]) return "The field " + std::string(store::SchemaAt(p).name) + " is chosen twice.";
+        seen[size_t(p)] = true;
+        const int index = items.FieldIndex(store::SchemaAt(p).name);
+        if (index < 0) return "The item table has no field " + std::string(store::SchemaAt(p).name) + ".";
+        fields.push_back(index);
+    }
+    if (fields.empty()) return std::string("No fields selected for export.");
+    return std::nullopt;
+}
+
+// Replacing the open item table (or its index) would pull it from under the
+// program; another program's table is not ours to replace either.
+std::optional<std::string> RefuseTarget(store::Table& items, const std::string& path, bool table) {
+    if (SameFile(path, items.DataFilePath()) || SameFile(path, items.IndexFilePath()))
+        return "The export cannot replace the open item table \"" + path + "\".";
+    if (!table) return std::nullopt;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    const bool busy = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+    ::close(fd);
+    if (busy) return "The table \"" + path + "\" is in use by another program and cannot be replaced.";
+    return std::nullopt;
+}
+
+bool KeepGoing(const ProgressFn& progress, uint64_t done, uint64_t total) {
+    return !progress || progress({done, done, total});
+}
+
+// Sets one field of the new table from the item field, keeping numbers and
+// dates as values so that nothing passes through a lossy text form.
+void CopyField(store::Table& out, int target, const store::RecordView& view, int source) {
+    const store::FieldDef& from = view.Layout().Field(source);
+    const store::FieldKind kind = out.Field(target).Kind();
+    const bool numeric = kind == store::FieldKind::Integer || kind == store::FieldKind::Float;
+    const bool fromNumeric = from.Kind() == store::FieldKind::Integer || from.Kind() == store::FieldKind::Float;
+    if (numeric && fromNumeric) {
+        if (view.IsBlank(source)) out.SetBlank(target);
+        else out.SetNumber(target, view.Number(source));
+    } else if (kind == store::FieldKind::Date && from.Kind() == store::FieldKind::Date) {
+        out.SetDate(target, view.DateValue(source));
+    } else {
+        out.SetText(target, view.Text(source));
+    }
+}
+
+// True when every chosen field is stored in the item table exactly as the
+// new table stores it, in the same code page: the bytes can go over as
+// they are. Tables this program creates always are.
+bool SameStorage(const store::Table& items, const std::vector<int>& fields, const std::vector<store::FieldDef>& defs) {
+    if (items.Layout().Page().Number() != kNewTablePage) return false;
+    for (size_t i = 0; i < fields.size(); ++i) {
+        const store::FieldDef& f = items.Field(fields[i]);
+        if (f.type != defs[i].type || f.length != defs[i].length || f.decimals != defs[i].decimals) return false;
+    }
+    return true;
+}
+
+// Fills the new table (created, closed) record by record through the
+// engine's setters. False when cancelled.
+bool CopyValues(store::Table& out, store::Table& items, const std::vector<uint32_t>& records,
+                const std::vector<int>& fields, const ProgressFn& progress, uint64_t& done) {
+    out.SetExclusive(true);
+    out.Open();
+    out.BeginBulkAppend();
+    for (uint32_t recno : records) {
+        const store::RecordView view = items.ViewOf(recno);
+        out.Append();
+        for (size_t i = 0; i < fields.size(); ++i) CopyField(out, int(i), view, fields[i]);
+        out.Post();
+        if (++done % kProgressEvery == 0 && !KeepGoing(progress, done, records.size())) {
+            out.Cancel();
+            out.Close();
+            return false;
+        }
+    }
+    out.Close();
+    return true;
+}
+
+// Fills the new table's file with the chosen fields' bytes, a block of
+// records at a time. False when cancelled.
+bool CopyBytes(const std::string& path, store::Table& items, const std::vector<uint32_t>& records,
+               const std::vector<int>& fields, const ProgressFn& progress, uint64_t& done) {
+    store::DbfFile out;
+    out.Open(path, store::DbfFile::Access::Exclusive);
+    const store::RecordLayout& layout = out.Layout();
+    const size_t length = size_t(layout.RecordLength());
+    std::vector<char> block(length * kProgressEvery);
+    uint32_t filled = 0;
+    bool foreign = false;
+    for (uint32_t recno : records) {
+        const store::RecordView view = items.ViewOf(recno);
+        char* record = block.data() + filled * length;
+        record[0] = ' ';
+        for (size_t i = 0; i < fields.size(); ++i) {
+            const std::string_view bytes = view.Raw(fields[i]);
+            std::memcpy(record + layout.Offset(int(i)), bytes.data(), bytes.size());
+        }
+        ++done;
+        if (++filled < kProgressEvery) continue;
+        out.AppendRecords(block.data(), filled, &foreign);
+        filled = 0;
+        if (!KeepGoing(progress, done, records.size())) return false;
+    }
+    if (filled > 0) out.AppendRecords(block.data(), filled, &foreign);
+    out.Close();
+    return true;
+}
+
+// Removes our index file left beside a replaced table: it describes the old
+// table, and the new one has no index.
+void DropStaleIndex(const std::string& path) {
+    const std::string index = store::IndexPathFor(path);
+    if (store::ProbeIndexFile(index) == store::IndexFileKind::Ours) ::unlink(index.c_str());
+}
+
+}  // namespace
+
+store::DateFormat ExportDateFormat() {
+    const store::DateFormat& current = store::CurrentDateFormat();
+    return store::DateFormat(current.Separator(), current.DateOrder(), true);
+}
+
+std::vector<store::FieldDef> ExportFieldDefs(const std::vector<int>& positions) {
+    const std::vector<store::FieldDef> all = store::ItemTableFieldDefs();
+    std::vector<store::FieldDef> defs;
+    for (int p : positions) defs.push_back(all[size_t(p - 1)]);
+    return defs;
+}
+
+RunResult ExportText(store::Table& items, const ExportRequest& request, const ProgressFn& progress) {
+    std::vector<int> fields;
+    if (auto refusal = ResolveFields(items, request.positions, fields)) return Failed(*refusal);
+    if (auto refusal = RefuseTarget(items, request.path, false)) return Failed(*refusal);
+    // The list is copied: the table's own view may be rebuilt while the
+    // caller handles a progress report.
+    const std::vector<uint32_t> records = items.DeliveredRecords();
+    const uint64_t total = records.size();
+    if (!KeepGoing(progress, 0, total)) return Cancelled();
+
+    ReplacingFile file;
+    std::string error;
+    if (!file.Reserve(request.path, "", &error)) return Failed(error);
+    std::string line;
+    if (!request.titles.empty()) {
+        for (size_t i = 0; i < fields.size(); ++i)
+            AppendDelimitedValue(line, i < request.titles.size() ? request.titles[i] : std::string(), i == 0);
+        line += "\r\n";
+        if (!file.Write(line, &error)) return Failed(error);
+    }
+    const store::DateFormat dates = ExportDateFormat();
+    std::string value;
+    uint64_t done = 0;
+    try {
+        for (uint32_t recno : records) {
+            const store::RecordView view = items.ViewOf(recno);
+            line.clear();
+            for (size_t i = 0; i < fields.size(); ++i)
+                AppendDelimitedValue(line, FieldText(view, fields[i], dates, value), i == 0);
+            line += "\r\n";
+            if (!file.Write(line, &error)) return Failed(error);
+            if (++done % kProgressEvery == 0 && !KeepGoing(progress, done, total)) return Cancelled();
+        }
+    } catch (const store::EngineError& e) {
+        return Failed(e.what());
+    }
+    if (!file.Commit(&error)) return Failed(error);
+    KeepGoing(progress, done, total);
+    return {Outcome::Completed, done, {}};
+}
+
+RunResult ExportDbf(store::Table& items, const ExportRequest& request, const ProgressFn& progress) {
+    std::vector<int> fields;
+    if (auto refusal = ResolveFields(items, request.positions, fields)) return Failed(*refusal);
+    if (auto refusal = RefuseTarget(items, request.path, true)) return Failed(*refusal);
+    const std::vector<uint32_t> records = items.DeliveredRecords();
+    const uint64_t total = records.size();
+    if (!KeepGoing(progress, 0, total)) return Cancelled();
+
+    ReplacingFile file;
+    std::string error;
+    if (!file.Reserve(request.path, ".DBF", &error)) return Failed(error);
+    const std::vector<store::FieldDef> defs = ExportFieldDefs(request.positions);
+    uint64_t done = 0;
+    bool completed = false;
+    try {
+        store::Table created;
+        store::PointAt(created, file.TempPath());
+        created.Create(defs);
+        completed = SameStorage(items, fields, defs)
+                        ? CopyBytes(file.TempPath(), items, records, fields, progress, done)
+                        : CopyValues(created, items, records, fields, progress, done);
+    } catch (const store::EngineError& e) {
+        return Failed("The export stopped at record " + std::to_string(done + 1) + ": " + e.what());
+    }
+    if (!completed) return Cancelled();
+    if (!file.Commit(&error)) return Failed(error);
+    DropStaleIndex(request.path);
+    KeepGoing(progress, done, total);
+    return {Outcome::Completed, done, {}};
+}
+
+}  // namespace exchange

@@ -1,0 +1,118 @@
+#include "ReplacingFile.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace exchange {
+namespace {
+
+constexpr size_t kFlushSize = 1024 * 1024;
+
+std::atomic<unsigned> g_counter{0};
+
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+ReplacingFile::~ReplacingFile() {
+    if (!m_committed) Discard();
+}
+
+std::string ReplacingFile::Failure(const char* what) const {
+    const int code = errno;
+    return "The file \"" + m_target + "\" " + what + ": " + std::strerror(code) + ".";
+}
+
+bool ReplacingFile::Reserve(const std::string& target, const std::string& suffix, std::string* error) {
+    Discard();
+    m_target = target;
+    m_committed = false;
+    const std::string folder = FolderOf(target);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = "." + NameOf(target) + "." + std::to_string(::getpid()) + "-" +
+                                 std::to_string(g_counter++) + ".part" + suffix;
+        const std::string path = (folder == "/" ? "" : folder) + "/" + name;
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            m_fd = fd;
+            m_temp = path;
+            return true;
+        }
+        if (errno != EEXIST) break;
+    }
+    if (error) *error = Failure("cannot be created");
+    return false;
+}
+
+bool ReplacingFile::Write(std::string_view bytes, std::string* error) {
+    m_buffer.append(bytes);
+    return m_buffer.size() < kFlushSize || Flush(error);
+}
+
+bool ReplacingFile::Flush(std::string* error) {
+    size_t done = 0;
+    while (done < m_buffer.size()) {
+        if (m_fd < 0) {
+            errno = EBADF;
+            if (error) *error = Failure("cannot be written");
+            return false;
+        }
+        const ssize_t n = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = ENOSPC;
+            if (error) *error = Failure("cannot be written");
+            return false;
+        }
+        done += size_t(n);
+    }
+    m_buffer.clear();
+    return true;
+}
+
+bool ReplacingFile::Commit(std::string* error) {
+    if (!Flush(error)) return false;
+    if (m_fd >= 0) {
+        const int fd = m_fd;
+        m_fd = -1;
+        if (::close(fd) != 0) {
+            if (error) *error = Failure("cannot be written");
+            return false;
+        }
+    }
+    if (::rename(m_temp.c_str(), m_target.c_str()) != 0) {
+        if (error) *error = Failure("cannot be replaced");
+        return false;
+    }
+    m_committed = true;
+    return true;
+}
+
+void ReplacingFile::Discard() {
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
+    m_buffer.clear();
+    if (!m_temp.empty() && !m_committed) ::unlink(m_temp.c_str());
+    m_temp.clear();
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa{}, sb{};
+    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+}  // namespace exchange

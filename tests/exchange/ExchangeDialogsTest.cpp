@@ -1,0 +1,430 @@
+// The export, import format and import dialogs against a real main window:
+// what they show on opening, the list and grid behaviours, what reaches the
+// settings, the messages, the search ended and switched on again, the
+// commands of the main window, and a run stopped from the dialog.
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include "ExchangeTestSupport.h"
+#include "ScriptedUiServices.h"
+#include "Settings.h"
+#include "TImportFormat.h"
+#include "TMain.h"
+#include "TMyExport.h"
+#include "TMyImport.h"
+
+using common::AppSettings;
+using common::Answer;
+using common::ScriptedUiServices;
+using exchange::TImportFormat;
+using exchange::TMyExport;
+using exchange::TMyImport;
+using namespace exchangetest;
+
+namespace {
+
+const QString kTextFilter = "Ascii Delimited Text (*.TXT)|*.TXT";
+
+QStringList ListColumn(const QTableWidget& list, int column) {
+    QStringList out;
+    for (int row = 0; row < list.rowCount(); ++row) out << (list.item(row, column) ? list.item(row, column)->text() : "");
+    return out;
+}
+
+template <class D>
+D& As(QDialog& d) {
+    return static_cast<D&>(d);
+}
+
+}  // namespace
+
+class ExchangeDialogsTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_home;
+    std::unique_ptr<shell::TMain> m_main;
+    std::unique_ptr<ScriptedUiServices> m_ui;
+
+    store::Table& Items() { return m_main->ItemTable(); }
+    QString Path(const QString& name) const { return m_home.filePath(name); }
+
+    void Search(const QString& brand) {
+        const int f = Items().NeedField("Brand");
+        const std::string wanted = brand.toStdString();
+        m_main->SetSearchTest([f, wanted](const store::RecordView& v) { return v.Text(f) == wanted; });
+        m_main->EnableEndSearch();
+        m_main->RefreshGrid();
+    }
+
+private slots:
+    void initTestCase() {
+        qputenv("XDG_CONFIG_HOME", m_home.filePath("config").toUtf8());
+        qputenv("XDG_DATA_HOME", m_home.filePath("data").toUtf8());
+        ScriptedUiServices quiet;
+        quiet.AllowBeeps(true);
+        m_main = std::make_unique<shell::TMain>(QSize(1024, 768));
+        QVERIFY(m_main->Created());
+    }
+
+    void init() {
+        AppSettings() = common::Settings();
+        if (m_main->SearchOn()) m_main->DoEndSearch();
+        while (Items().RecordCount() > 0) {
+            Items().First();
+            Items().Delete();
+        }
+        m_main->SetViewerOptions();
+        m_ui = std::make_unique<ScriptedUiServices>();
+    }
+
+    void cleanup() {
+        HALVENOR_VERIFY_UI(*m_ui);
+        m_ui.reset();
+    }
+
+    void cleanupTestCase() { m_main.reset(); }
+
+    // ---------------------------------------------------------------- export
+
+    void exportDialogShowsTheSettings() {
+        common::Settings& s = AppSettings();
+        s.Field(1).exportOrder = 3;  // Item third
+        s.Field(3).exportOrder = 1;  // Model first
+        s.Field(11).exported = false;
+        s.Field(11).title = "Price";
+        s.exportFileType = 2;
+        s.exportFirstRow = false;
+        TMyExport dialog(*m_main);
+        const QStringList titles = ListColumn(*dialog.FieldList, 0);
+        QCOMPARE(titles.mid(0, 3), QStringList({"Model", "Brand", "Item"}));
+        QCOMPARE(titles[10], QString("Price"));
+        QCOMPARE(ListColumn(*dialog.FieldList, 1)[10], QString("No"));
+        QCOMPARE(ListColumn(*dialog.FieldList, 1).count("Yes"), 21);
+        QVERIFY(dialog.DbfOption->isChecked());
+        QVERIFY(dialog.FirstRowCheck->isHidden());
+        QVERIFY(!dialog.FirstRowCheck->isChecked());
+        QVERIFY(dialog.EntireOption->isChecked());
+        QVERIFY(!dialog.SearchOption->isEnabled());
+        // Choosing text shows the check box; the setting is untouched by it.
+        dialog.TextOption->setChecked(true);
+        dialog.TextOptionClick();
+        QVERIFY(!dialog.FirstRowCheck->isHidden());
+        QCOMPARE(AppSettings().exportFirstRow, false);
+        dialog.FirstRowCheck->setChecked(true);
+        dialog.FirstRowCheckClick();
+        QCOMPARE(AppSettings().exportFirstRow, true);
+    }
+
+    void exportOrderPositionsThatCollideStillShowEveryField() {
+        AppSettings().Field(5).exportOrder = 1;  // Location claims Item's row
+        AppSettings().Field(7).exportOrder = 99;
+        TMyExport dialog(*m_main);
+        QStringList titles = ListColumn(*dialog.FieldList, 0);
+        QCOMPARE(titles.removeDuplicates(), 0);
+        QVERIFY(!titles.contains(""));
+        QCOMPARE(titles.size(), store::kItemFieldCount);
+    }
+
+    void exportListEditsReachTheSettings() {
+        AppSettings().Field(2).title = AppSettings().Field(1).title;  // two fields with one title
+        {
+            TMyExport dialog(*m_main);
+            QTableWidget& list = *dialog.FieldList;
+            list.setCurrentCell(0, 1);
+            dialog.UpButtonClick();  // nothing above row 1
+            QCOMPARE(list.currentRow(), 0);
+            dialog.DownButtonClick();
+            QCOMPARE(list.currentRow(), 1);
+            QCOMPARE(list.currentColumn(), 1);
+            list.setCurrentCell(21, 0);
+            dialog.DownButtonClick();  // nothing below the last row
+            QCOMPARE(list.currentRow(), 21);
+            dialog.FieldListDoubleClick(3, 1);  // Serial -> No
+            dialog.FieldListDoubleClick(3, 0);  // title column: nothing
+            dialog.FieldListDoubleClick(4, 1);
+            dialog.FieldListDoubleClick(4, 1);  // twice: back to Yes
+            dialog.DbfOption->setChecked(true);
+            dialog.ExitButtonClick();
+        }
+        const common::Settings& s = AppSettings();
+        QCOMPARE(s.Field(1).exportOrder, 2);
+        QCOMPARE(s.Field(2).exportOrder, 1);
+        QCOMPARE(s.Field(4).exported, false);
+        QCOMPARE(s.Field(5).exported, true);
+        QCOMPARE(s.exportFileType, 2);
+
+        // Defaults asks first; No keeps the order, Yes puts it back.
+        TMyExport dialog(*m_main);
+        m_ui->ExpectAsk("Re-Order", "This will set the order of fields to the program defaults.  Continue?", Answer::No);
+        dialog.DefaultsButtonClick();
+        QCOMPARE(dialog.SelectedFields().front(), 2);
+        m_ui->ExpectAsk("Re-Order", std::nullopt, Answer::Yes);
+        dialog.DefaultsButtonClick();
+        std::vector<int> all;
+        for (int p = 1; p <= store::kItemFieldCount; ++p) all.push_back(p);
+        QCOMPARE(dialog.SelectedFields(), all);
+    }
+
+    void exportWithoutFieldsWritesNothing() {
+        TMyExport dialog(*m_main);
+        for (int row = 0; row < store::kItemFieldCount; ++row) dialog.FieldListDoubleClick(row, 1);
+        m_ui->ExpectMessage("Error", "No fields selected for export.");
+        dialog.StartExportButtonClick();
+        QCOMPARE(AppSettings().Field(1).exported, false);  // stored on Start
+    }
+
+    void exportsTextWithTheViewerTitles() {
+        AddItems(Items(), {{{"Item", "Lamp"}, {"Cost", "12.5"}, {"Brand", "Lux"}}});
+        common::Settings& s = AppSettings();
+        for (int p = 1; p <= store::kItemFieldCount; ++p) s.Field(p).exported = p == 1 || p == 2 || p == 11;
+        s.Field(11).title = "Price";
+        s.Field(2).title = "Maker";
+        s.Field(2).display = false;  // not in the grid: the stored name heads it
+        TMyExport dialog(*m_main);
+        m_ui->ExpectSaveFile("Export Data", Path("lamp.txt"));
+        m_ui->ExpectMessage("Ok", "Export Complete.");
+        dialog.StartExportButtonClick();
+        QCOMPARE(ReadAll(Path("lamp.txt")), QByteArray("\"Item\",\"Brand\",\"Price\"\r\n\"Lamp\",\"Lux\",\"12.5\"\r\n"));
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.ProgressBar->value(), 0);
+        QCOMPARE(m_ui->Calls()[0].text, kTextFilter);
+    }
+
+    void dbfExportChecksTheName() {
+        AddItems(Items(), {{{"Item", "Lamp"}}});
+        AppSettings().exportFileType = 2;
+        TMyExport dialog(*m_main);
+        m_ui->ExpectSaveFile("Export Data", Path("wrong.txt"));
+        m_ui->ExpectMessage("Error", "Invalid file type selected.");
+        dialog.StartExportButtonClick();
+        QVERIFY(!QFile::exists(Path("wrong.txt")));
+        m_ui->ExpectSaveFile("Export Data", std::nullopt);  // cancelled: nothing happens
+        dialog.StartExportButtonClick();
+        m_ui->ExpectSaveFile("Export Data", Path("lamp.dbf"));
+        m_ui->ExpectMessage("Ok", "Export Complete.");
+        dialog.StartExportButtonClick();
+        QCOMPARE(DbfRead(Path("lamp.dbf"))["records"].toArray().size(), 1);
+    }
+
+    void entireDatabaseEndsTheSearchForTheRun() {
+        AddItems(Items(), {{{"Item", "a"}, {"Brand", "X"}}, {{"Item", "b"}, {"Brand", "Y"}}, {{"Item", "c"}, {"Brand", "X"}}});
+        AppSettings().exportFirstRow = false;
+        for (int p = 2; p <= store::kItemFieldCount; ++p) AppSettings().Field(p).exported = false;
+        Search("X");
+        {
+            TMyExport dialog(*m_main);
+            QVERIFY(dialog.SearchOption->isChecked());
+            m_ui->ExpectSaveFile("Export Data", Path("found.txt"));
+            m_ui->ExpectMessage("Ok", "Export Complete.");
+            dialog.StartExportButtonClick();
+        }
+        QCOMPARE(ReadAll(Path("found.txt")), QByteArray("\"a\"\r\n\"c\"\r\n"));
+        {
+            TMyExport dialog(*m_main);
+            dialog.EntireOption->setChecked(true);
+            m_ui->ExpectSaveFile("Export Data", Path("all.txt"));
+            m_ui->ExpectMessage("Ok", "Export Complete.");
+            dialog.StartExportButtonClick();
+        }
+        QCOMPARE(ReadAll(Path("all.txt")), QByteArray("\"a\"\r\n\"b\"\r\n\"c\"\r\n"));
+        QVERIFY(m_main->SearchOn());
+        QCOMPARE(Items().RecordCount(), 2u);
+        QVERIFY(m_main->SearchOnLabel()->isVisibleTo(m_main.get()));
+    }
+
+    void aFailedExportSaysSoAndStays() {
+        QDir(m_home.path()).mkdir("taken.txt");
+        TMyExport dialog(*m_main);
+        m_ui->ExpectSaveFile("Export Data", Path("taken.txt"));
+        m_ui->ExpectMessage("Error", std::nullopt);
+        dialog.show();
+        dialog.StartExportButtonClick();
+        QVERIFY(dialog.isVisible());
+        QVERIFY(m_ui->Messages().last().contains("cannot be replaced"));
+        QVERIFY(dialog.StartButton->isEnabled());
+        QVERIFY(!dialog.CancelButton->isEnabled());
+    }
+
+    void exportCommandShowsTheDialog() {
+        AddItems(Items(), {{{"Item", "Lamp"}}});
+        m_ui->ExpectModal("Export", [this](QDialog& d) {
+            auto& dialog = As<TMyExport>(d);
+            m_ui->ExpectSaveFile("Export Data", Path("cmd.txt"));
+            m_ui->ExpectMessage("Ok", "Export Complete.");
+            dialog.StartExportButtonClick();
+            QVERIFY(!dialog.isVisible());
+        });
+        m_main->DoExport();
+        QVERIFY(ReadAll(Path("cmd.txt")).contains("\"Lamp\""));
+    }
+
+    void closingTheDialogStopsARunningExport() {
+        AddItems(Items(), std::vector<Item>(20, Item{{"Item", "thing"}}));
+        TMyExport dialog(*m_main);
+        dialog.show();
+        m_ui->ExpectSaveFile("Export Data", Path("stopped.txt"));
+        bool cancelEnabled = false;
+        // Runs at the run's first report, which looks at the event queue.
+        QTimer::singleShot(0, &dialog, [&] {
+            cancelEnabled = dialog.CancelButton->isEnabled() && !dialog.StartButton->isEnabled();
+            dialog.reject();
+        });
+        dialog.StartExportButtonClick();
+        QVERIFY(cancelEnabled);
+        QVERIFY(dialog.isVisible());  // the close stopped the run; the dialog stays
+        QVERIFY(!QFile::exists(Path("stopped.txt")));
+        QCOMPARE(QDir(m_home.path()).entryList(QDir::Files | QDir::Hidden).filter("stopped").size(), 0);
+        dialog.reject();
+        QVERIFY(!dialog.isVisible());
+    }
+
+    // ---------------------------------------------------------------- import
+
+    void formatDialogRefusesWithTheReason() {
+        WriteAll(Path("plain.txt"), "Item,Cost\r\n");
+        AppSettings().importFileType = 2;
+        TImportFormat dialog(*m_main);
+        QVERIFY(dialog.DbfOption->isChecked());
+        m_ui->ExpectOpenFile("Import Data", Path("plain.txt"));
+        m_ui->ExpectMessage("Error", "Invalid file type selected.");
+        dialog.SelectFileButtonClick();
+        QCOMPARE(m_ui->Calls()[0].text, QString("DBase  (*.DBF)|*.DBF"));
+        dialog.TextOption->setChecked(true);
+        m_ui->ExpectOpenFile("Import Data", Path("plain.txt"));
+        m_ui->ExpectMessage(
+            "Error",
+            "The file selected does not appear to be an ASCII delimited text file.  An ASCII delimited file requires "
+            "a unique format of each field being surrounded by double quotes and separated by a comma.  The "
+            "selected file had an unexpected end of a line most likely due to an unmatched quote.");
+        dialog.SelectFileButtonClick();
+        dialog.CancelButtonClick();
+        QCOMPARE(AppSettings().importFileType, 1);
+    }
+
+    void importGridLinesUpTheFields() {
+        TMyImport dialog(*m_main, exchange::SourceKind::Text, Path("x.txt"), {"Name", "<BLANK FIELD>", "Price", "<BLANK FIELD>"});
+        QTableWidget& grid = *dialog.Grid;
+        QCOMPARE(grid.rowCount(), 22);
+        QCOMPARE(dialog.windowTitle(), QString("Ascii Delimited Text Import"));
+        QCOMPARE(ListColumn(grid, 0).first(), QString("Item"));
+        QCOMPARE(ListColumn(grid, 1).mid(0, 5), QStringList({"Name", "<BLANK FIELD>", "Price", "<BLANK FIELD>", "<EMPTY>"}));
+        QCOMPARE(ListColumn(grid, 2).mid(0, 5), QStringList({"Yes", "Yes", "Yes", "Yes", ""}));
+        // Price down beside Cost (row 11); the item fields stay.
+        grid.setCurrentCell(2, 1);
+        for (int i = 0; i < 8; ++i) dialog.DownButtonClick();
+        QCOMPARE(grid.item(10, 1)->text(), QString("Price"));
+        QCOMPARE(grid.item(10, 0)->text(), QString("Cost"));
+        QCOMPARE(grid.currentRow(), 10);
+        dialog.UpButtonClick();
+        dialog.DownButtonClick();
+        // USE toggles; an empty cell stays empty.
+        dialog.GridDoubleClick(1, 2);
+        QCOMPARE(grid.item(1, 2)->text(), QString("No"));
+        dialog.GridDoubleClick(15, 2);
+        QCOMPARE(grid.item(15, 2)->text(), QString());
+        dialog.GridDoubleClick(0, 1);
+        QCOMPARE(grid.item(0, 1)->text(), QString("Name"));
+        // Both blank fields follow the first row showing their name, whose USE is No.
+        QCOMPARE(dialog.FieldMap(), std::vector<int>({1, 0, 11, 0}));
+    }
+
+    void importGridGrowsForWideSources() {
+        QStringList names;
+        for (int i = 1; i <= 24; ++i) names << QString("f%1").arg(i);
+        TMyImport dialog(*m_main, exchange::SourceKind::Dbase, Path("x.dbf"), names);
+        QCOMPARE(dialog.Grid->rowCount(), 24);
+        QCOMPARE(dialog.windowTitle(), QString("DBase File Import"));
+        QCOMPARE(dialog.Grid->item(23, 0)->text(), QString());
+        QVERIFY(dialog.SkipFirstCheck->isHidden());
+        // Moved below the last item field, a source field is not imported.
+        dialog.Grid->setCurrentCell(0, 1);
+        for (int i = 0; i < 23; ++i) dialog.DownButtonClick();
+        QCOMPARE(dialog.FieldMap()[0], 0);
+        QCOMPARE(dialog.FieldMap()[1], 1);
+    }
+
+    void importCommandRunsTheWholeWay() {
+        WriteAll(Path("in.txt"), "\"Item\",\"Price\",\"Bought\"\r\n\"Lamp\",\"12.5\",\"3/7/1996\"\r\n\"Desk\",\"80\",\"\"\r\n");
+        AppSettings().importSkipFirst = false;
+        AppSettings().Field(11).title = "Price";
+        m_ui->ExpectModal("Import Format", [this](QDialog& d) {
+            auto& format = As<TImportFormat>(d);
+            m_ui->ExpectOpenFile("Import Data", Path("in.txt"));
+            m_ui->ExpectModal("Ascii Delimited Text Import", [this](QDialog& i) {
+                auto& import = As<TMyImport>(i);
+                QVERIFY(!import.SkipFirstCheck->isChecked());
+                import.SkipFirstCheck->setChecked(true);
+                import.SkipFirstCheckClick();
+                // Price beside Cost; Bought, which that moved up a row,
+                // beside Purchase Date.
+                import.Grid->setCurrentCell(1, 1);
+                for (int k = 0; k < 9; ++k) import.DownButtonClick();
+                QCOMPARE(import.Grid->item(1, 1)->text(), QString("Bought"));
+                import.Grid->setCurrentCell(1, 1);
+                for (int k = 0; k < 8; ++k) import.DownButtonClick();
+                m_ui->ExpectMessage("Ok", "Import Complete.");
+                import.StartImportButtonClick();
+                QCOMPARE(import.CountValue->text(), QString("2"));
+                QVERIFY(!import.isVisible());
+            });
+            format.SelectFileButtonClick();
+            QVERIFY(!format.isVisible());  // closed with the import dialog
+        });
+        m_main->DoImport();
+        QCOMPARE(AppSettings().importSkipFirst, true);
+        QCOMPARE(Column(Items(), "Item"), QStringList({"Lamp", "Desk"}));
+        QCOMPARE(Column(Items(), "Cost"), QStringList({"12.5", "80"}));
+        QCOMPARE(Column(Items(), "PurchDate"), QStringList({"3/7/96", ""}));
+        QCOMPARE(m_main->CountLabel()->text(), QString("2"));
+    }
+
+    void aStoppedImportKeepsItsRecordsAndTheDialog() {
+        WriteAll(Path("bad.txt"), "\"Item\",\"Cost\"\r\n\"ok\",\"1\"\r\n\"bad\",\"1,5\"\r\n");
+        m_ui->ExpectModal("Import Format", [this](QDialog& d) {
+            m_ui->ExpectOpenFile("Import Data", Path("bad.txt"));
+            m_ui->ExpectModal("Ascii Delimited Text Import", [this](QDialog& i) {
+                auto& import = As<TMyImport>(i);
+                import.Grid->setCurrentCell(1, 1);
+                for (int k = 0; k < 9; ++k) import.DownButtonClick();
+                m_ui->ExpectMessage("Error",
+                                    "The import stopped at line 3, field 2 (Cost): \"1,5\" is not a number.  1 record "
+                                    "was imported before it.");
+                import.StartImportButtonClick();
+                QVERIFY(import.isVisible());
+                QCOMPARE(import.CountValue->text(), QString("1"));
+                import.ExitButtonClick();
+            });
+            As<TImportFormat>(d).SelectFileButtonClick();
+        });
+        m_main->DoImport();
+        QCOMPARE(Column(Items(), "Item"), QStringList{"ok"});
+        QCOMPARE(m_main->CountLabel()->text(), QString("1"));
+    }
+
+    void cancelStopsARunningImport() {
+        QByteArray text = "\"Item\"\r\n";
+        for (int i = 0; i < 200000; ++i) text += "\"item " + QByteArray::number(i) + "\"\r\n";
+        WriteAll(Path("many.txt"), text);
+        TMyImport dialog(*m_main, exchange::SourceKind::Text, Path("many.txt"), {"Item"});
+        dialog.show();
+        QTimer::singleShot(0, &dialog, [&] { dialog.CancelButton->click(); });
+        m_ui->ExpectMessage("Notice", std::nullopt);
+        dialog.StartImportButtonClick();
+        QVERIFY(m_ui->Messages().last().startsWith("Notice|The import was cancelled."));
+        QVERIFY(dialog.isVisible());
+        const uint32_t kept = Items().RecordCount();
+        QVERIFY(kept > 0 && kept < 200000);
+        QCOMPARE(dialog.CountValue->text(), QString::number(kept));
+    }
+};
+
+QTEST_MAIN(ExchangeDialogsTest)
+#include "ExchangeDialogsTest.moc"
