@@ -27,6 +27,7 @@
 #include <sys/resource.h>
 
 #include "BenchRng.h"
+#include "BenchSizes.h"
 #include "DefaultReports.h"
 #include "EngineServices.h"
 #include "ItemSchema.h"
@@ -88,14 +89,6 @@ void Generate(store::Table& t, int count) {
     t.EndBulkAppend();
 }
 
-int ParseSize(const char* s) {
-    char* end = nullptr;
-    double v = std::strtod(s, &end);
-    if (end && (*end == 'k' || *end == 'K')) v *= 1000;
-    if (end && (*end == 'm' || *end == 'M')) v *= 1000000;
-    return int(v);
-}
-
 // Times one output: wall clock and processor time.
 struct Timer {
     Clock::time_point wall = Clock::now();
@@ -134,8 +127,14 @@ int main(int argc, char** argv) {
             for (const QString& n : QString::fromLocal8Bit(argv[++i]).split(',')) which.push_back(n.toInt());
         } else if (!std::strcmp(argv[i], "--keep") && i + 1 < argc) {
             keep = QString::fromLocal8Bit(argv[++i]);
+        } else if (const auto size = bench::ParseSize(argv[i])) {
+            sizes.push_back(int(*size));
         } else {
-            sizes.push_back(ParseSize(argv[i]));
+            std::fprintf(stderr,
+                         "usage: %s [sizes such as 100k or 1M] [--outputs stream,text,pdf] [--reports 1,2,...] "
+                         "[--keep DIR]\n",
+                         argv[0]);
+            return 2;
         }
     }
     if (sizes.empty()) sizes = {100000, 1000000};

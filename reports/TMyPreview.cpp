@@ -205,8 +205,12 @@ void TMyPreview::BuildToolBar() {
 // ---------------------------------------------------------------- placement
 
 void TMyPreview::PlaceWindow() {
+    // The place is kept as on a 640 by 480 screen and grows with the
+    // window-size factor, as the window's fonts do.
     const common::Settings& s = AppSettings();
-    QRect wanted(s.reportViewLeft, s.reportViewTop, std::max(320, s.reportViewWidth), std::max(240, s.reportViewHeight));
+    const double f = common::WindowSizeFactor();
+    QRect wanted(qRound(s.reportViewLeft * f), qRound(s.reportViewTop * f), qRound(std::max(320, s.reportViewWidth) * f),
+                 qRound(std::max(240, s.reportViewHeight) * f));
     // A place kept from a larger screen is brought back onto this one.
     if (const QScreen* screen = QGuiApplication::screenAt(wanted.center()) ? QGuiApplication::screenAt(wanted.center())
                                                                           : QGuiApplication::primaryScreen()) {
@@ -235,10 +239,11 @@ void TMyPreview::showEvent(QShowEvent* event) {
 void TMyPreview::done(int result) {
     MyFilePreview.EndPreview();
     common::Settings& s = AppSettings();
-    s.reportViewLeft = x();
-    s.reportViewTop = y();
-    s.reportViewWidth = width();
-    s.reportViewHeight = height();
+    const double f = common::WindowSizeFactor();
+    s.reportViewLeft = qRound(x() / f);
+    s.reportViewTop = qRound(y() / f);
+    s.reportViewWidth = qRound(width() / f);
+    s.reportViewHeight = qRound(height() / f);
     QDialog::done(result);
 }
 

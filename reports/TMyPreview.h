@@ -3,7 +3,8 @@
 // chosen zoom, prints the page shown, the whole report or a range of its
 // pages, and saves it as a PDF file. A tool bar and three menus (File,
 // Navigate, View) reach every command, each with its shortcut key. The
-// window opens where it was last closed, at the size it had.
+// window opens where it was last closed, at the size it had; both are kept
+// as on a 640 by 480 screen and grow with the window-size factor.
 //
 // Each time the window becomes the program's active window (when it opens,
 // and when a window opened from it closes) the preview starts afresh on

@@ -48,6 +48,8 @@ TMyReport::TMyReport(common::MainContext& context, QPrinter* printer, QWidget* p
     : QDialog(parent), m_context(context), m_printer(printer) {
     setWindowTitle("Reports");
     BuildControls();
+    // The design size is what the controls need, not a default window size.
+    adjustSize();
     m_design.Record(*this);
 }
 
@@ -124,6 +126,8 @@ void TMyReport::FormShow() {
     const int last = std::clamp(AppSettings().lastReport, 0, std::max(0, ReportList->count() - 1));
     if (ReportList->count() > 0) ReportList->setCurrentRow(last);
     ReportList->setFocus();
+    adjustSize();
+    common::WindowLayout::FinishShowing(*this, false);
 }
 
 void TMyReport::done(int result) {
