@@ -40,6 +40,7 @@ bool ReplacingFile::Reserve(const std::string& target, const std::string& suffix
     Discard();
     m_target = target;
     m_committed = false;
+    m_durable = false;
     const std::string folder = FolderOf(target);
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string name = "." + NameOf(target) + "." + std::to_string(::getpid()) + "-" +
@@ -83,6 +84,24 @@ bool ReplacingFile::Flush(std::string* error) {
     return true;
 }
 
+bool ReplacingFile::Finish(std::string* error) {
+    if (!Flush(error)) return false;
+    if (m_fd >= 0) {
+        const int fd = m_fd;
+        m_fd = -1;
+        const bool synced = ::fsync(fd) == 0;
+        const int syncError = errno;
+        const bool closed = ::close(fd) == 0;
+        if (!synced || !closed) {
+            if (!synced) errno = syncError;
+            if (error) *error = Failure("cannot be written");
+            return false;
+        }
+        m_durable = true;
+    }
+    return true;
+}
+
 bool ReplacingFile::Commit(std::string* error) {
     if (!Flush(error)) return false;
     if (m_fd >= 0) {
@@ -98,6 +117,13 @@ bool ReplacingFile::Commit(std::string* error) {
         return false;
     }
     m_committed = true;
+    if (m_durable) {
+        const int dir = ::open(FolderOf(m_target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            ::fsync(dir);
+            ::close(dir);
+        }
+    }
     return true;
 }
 

@@ -40,9 +40,11 @@
 #include "TColorConfig.h"
 #include "TImportFormat.h"
 #include "TMyEdit.h"
+#include "TMyBackup.h"
 #include "TMyEditBox.h"
 #include "TMyExport.h"
 #include "TMyLocateDialog.h"
+#include "TMyRestore.h"
 #include "TMySortOrder.h"
 #include "TSearchAndReplace.h"
 #include "TViewConfig.h"
@@ -550,13 +552,16 @@ void TMain::SetCaptionFor(const QString& path) {
 
 QString TMain::IndexFilePath() const { return ToQ(m_itemTable.IndexFilePath()); }
 
-void TMain::OpenItemTable() {
+void TMain::OpenItemTable(bool rebuildSortTag) {
     m_insertedRecord.reset();  // a record number means nothing in another table
     m_itemTable.SetExclusive(false);
     m_itemTable.SetReadOnly(false);
     m_itemTable.SetActiveIndex("");
     m_itemTable.Open();
-    find::ActivateSortTag(m_itemTable, m_sortExpression);
+    if (rebuildSortTag)
+        find::RebuildSortTag(m_itemTable, m_sortExpression);
+    else
+        find::ActivateSortTag(m_itemTable, m_sortExpression);
     m_itemTable.SetFiltered(m_searchFlag);
     m_itemTable.First();
 }
@@ -1032,8 +1037,49 @@ void TMain::DoSortOrder() {
     Ui().ShowModal(dialog);
     DisplayCount();
 }
-void TMain::DoBackup() {}
-void TMain::DoRestore() { DisplayCount(); }
+exchange::MainWindowSteps TMain::BackupSteps() {
+    exchange::MainWindowSteps steps;
+    steps.reopenShared = [this] { find::ExclusiveUse::ReopenShared(*this); };
+    // A restored file is not the one the index file beside it described: its
+    // sort tag is built afresh. The recent files stay as they were.
+    steps.openRestored = [this](const std::string& dataFile) {
+        const QString path = ToQ(dataFile);
+        AppSettings().lastDatabase = path;
+        store::PointAt(m_itemTable, dataFile);
+        SetCaptionFor(path);
+        OpenItemTable(true);
+        SetViewerOptions();
+    };
+    steps.savePickLists = [this] {
+        bool saved = true;
+        for (const items::PickListInfo& info : items::PickListFile::All())
+            if (m_editor && !items::PickListFile::Write(items::PickListFile::PathOf(info.list),
+                                                        m_editor->ListEntries(info.list)))
+                saved = false;
+        return saved;
+    };
+    steps.reloadPickLists = [this] {
+        if (m_editor) m_editor->LoadAllList();
+        else LoadGridPickLists();
+    };
+    // No window keeps a report list between commands yet: reloadReportList
+    // stays empty until the report selection dialog lives as long as this one.
+    return steps;
+}
+
+void TMain::DoBackup() {
+    if (!m_itemTable.IsOpen()) return;
+    exchange::TMyBackup dialog(*this, BackupSteps(), this);
+    Ui().ShowModal(dialog);
+}
+
+void TMain::DoRestore() {
+    if (m_itemTable.IsOpen()) {
+        exchange::TMyRestore dialog(*this, BackupSteps(), this);
+        Ui().ShowModal(dialog);
+    }
+    DisplayCount();
+}
 void TMain::DoSearchAndReplace() {
     find::TSearchAndReplace dialog(*this, this);
     Ui().ShowModal(dialog);

@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "MainContext.h"
+#include "MainWindowSteps.h"
 #include "RecordNavigator.h"
 #include "Settings.h"
 
@@ -149,7 +150,11 @@ private:
                         const std::function<void()>& command);
     void ApplyMainColors();
     void SwitchTo(const QString& path);
-    void OpenItemTable();
+    // Opens the item table shared; the sort tag is used as it is when it
+    // matches the sort expression, or built afresh when asked.
+    void OpenItemTable(bool rebuildSortTag = false);
+    // What backup and restore need of this window around their copies.
+    exchange::MainWindowSteps BackupSteps();
     void SyncGridToTable();
     void GridRowChanged(int row);
     void NavigatorClicked(RecordNavigator::Button button);
