@@ -32,6 +32,7 @@ CopyDialog::CopyDialog(common::MainContext& context, MainWindowSteps steps, QWid
     DatabaseOption->setChecked(true);
     WhatPanel = NewPanel(WhatLabel, heading, choices);
 
+    ProgressLabel = new QLabel("Progress", this);
     ProgressBar = new QProgressBar(this);
     ProgressBar->setRange(0, kProgressSteps);
     ProgressBar->setValue(0);
@@ -66,7 +67,10 @@ void CopyDialog::LayOut(const std::vector<QFrame*>& panels) {
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(10, 10, 10, 10);
     for (QFrame* panel : panels) root->addWidget(panel);
-    root->addWidget(ProgressBar);
+    auto* progress = new QHBoxLayout;
+    progress->addWidget(ProgressLabel);
+    progress->addWidget(ProgressBar, 1);
+    root->addLayout(progress);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(StartButton, 1);
     buttons->addWidget(CancelButton);
@@ -82,6 +86,9 @@ void CopyDialog::showEvent(QShowEvent* event) {
 
 void CopyDialog::FormShow() {
     common::WindowLayout::PrepareDialog(*this);
+    // The layout, not the scaled design size, decides the size: centre on it.
+    layout()->activate();
+    common::WindowLayout::Centre(*this);
     ApplyGroupColors();
 }
 

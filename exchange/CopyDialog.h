@@ -37,7 +37,7 @@ public:
     // The room check asks this function instead of the file system (tests).
     void SetFreeSpace(FreeSpaceFn freeSpace) { m_freeSpace = std::move(freeSpace); }
 
-    void FormShow();
+    virtual void FormShow();
     void HelpButtonClick();
     CopyKind ChosenKind() const;
 
@@ -46,6 +46,7 @@ public:
     QRadioButton* DatabaseOption = nullptr;
     QRadioButton* ListsOption = nullptr;
     QRadioButton* ReportsOption = nullptr;
+    QLabel* ProgressLabel = nullptr;
     QProgressBar* ProgressBar = nullptr;
     QPushButton* StartButton = nullptr;
     QPushButton* CancelButton = nullptr;

@@ -13,6 +13,11 @@
 #include "WindowLayout.h"
 
 namespace exchange {
+namespace {
+
+constexpr int kFolderWidth = 320;
+
+}  // namespace
 
 TMyBackup::TMyBackup(common::MainContext& context, MainWindowSteps steps, QWidget* parent)
     : CopyDialog(context, std::move(steps), parent, "Backup", "What To Back Up",
@@ -21,7 +26,6 @@ TMyBackup::TMyBackup(common::MainContext& context, MainWindowSteps steps, QWidge
     setObjectName("TMyBackup");
     FolderEdit = new QLineEdit(this);
     FolderEdit->setReadOnly(true);
-    FolderEdit->setMinimumWidth(320);
     // The folder the program was started from, as the drive's current folder was.
     FolderEdit->setText(common::AppPaths::StartDirectory());
     ChooseFolderButton = new QPushButton("Choose &Folder...", this);
@@ -35,6 +39,12 @@ TMyBackup::TMyBackup(common::MainContext& context, MainWindowSteps steps, QWidge
 }
 
 TMyBackup::~TMyBackup() = default;
+
+void TMyBackup::FormShow() {
+    // Room for a long folder at any factor, before the dialog takes its size and place.
+    FolderEdit->setMinimumWidth(int(kFolderWidth * common::WindowSizeFactor() + 0.5));
+    CopyDialog::FormShow();
+}
 
 void TMyBackup::ApplyGroupColors() {
     CopyDialog::ApplyGroupColors();

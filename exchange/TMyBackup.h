@@ -18,6 +18,7 @@ public:
     TMyBackup(common::MainContext& context, MainWindowSteps steps, QWidget* parent = nullptr);
     ~TMyBackup() override;
 
+    void FormShow() override;
     void ChooseFolderButtonClick();
     void StartBackUpButtonClick();
 
