@@ -22,7 +22,7 @@ namespace {
 
 constexpr size_t kBlockSize = 64 * 1024;
 constexpr uint64_t kReportEvery = 1024 * 1024;  // bytes between progress reports
-constexpr off_t kIndexMarkOffset = 28;
+constexpr uint64_t kIndexMarkOffset = 28;
 
 std::string SystemReason(const std::string& what, const std::string& path, int error = errno) {
     return what + " \"" + path + "\": " + std::strerror(error) + ".";
@@ -61,7 +61,7 @@ public:
     // or that cannot be opened, holds nobody up: the copy tells what is
     // wrong with it.
     bool Take(const std::string& path, bool wait) {
-        m_fd.Reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        m_fd.Reset(store::OpenRegularForReading(path));
         if (m_fd.Get() < 0) return true;
         int result;
         do {
@@ -103,7 +103,9 @@ struct Job {
     std::string source;
     std::string target;
     bool table = false;           // checked as an item table before it replaces anything
-    bool clearIndexMark = false;  // the copy opens without the source's index file
+    // The source announces an index file, which is not copied: the copy
+    // goes without the mark so that it opens on its own.
+    bool clearIndexMark = false;
 };
 
 // One file copied beside its target, complete and checked, not yet in place.
@@ -135,18 +137,8 @@ bool ReadItemTableHeader(const std::string& path, std::string* message, bool* in
     }
 }
 
-bool ClearIndexMark(const std::string& path, std::string* reason) {
-    Fd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC));
-    const char zero = 0;
-    if (fd.Get() < 0 || ::pwrite(fd.Get(), &zero, 1, kIndexMarkOffset) != 1 || ::fsync(fd.Get()) != 0) {
-        *reason = SystemReason("Cannot write to", path);
-        return false;
-    }
-    return true;
-}
-
 Step StageCopy(const Job& job, Staged& staged, Run& run, std::string* reason) {
-    Fd in(::open(job.source.c_str(), O_RDONLY | O_CLOEXEC));
+    Fd in(store::OpenRegularForReading(job.source));
     if (in.Get() < 0) {
         *reason = SystemReason("Cannot open", job.source);
         return Step::Failed;
@@ -167,6 +159,8 @@ Step StageCopy(const Job& job, Staged& staged, Run& run, std::string* reason) {
             return Step::Failed;
         }
         if (n == 0) break;
+        if (job.clearIndexMark && copied <= kIndexMarkOffset && kIndexMarkOffset < copied + uint64_t(n))
+            block[size_t(kIndexMarkOffset - copied)] = 0;
         if (!staged.file.Write(std::string_view(block.data(), size_t(n)), reason)) return Step::Failed;
         copied += uint64_t(n);
         if (!run.Advance(uint64_t(n))) return Step::Cancelled;
@@ -179,13 +173,9 @@ Step StageCopy(const Job& job, Staged& staged, Run& run, std::string* reason) {
         *reason = "The copy of \"" + job.source + "\" does not have the size of the file.";
         return Step::Failed;
     }
-    if (job.table) {
-        bool indexMark = false;
-        if (!ReadItemTableHeader(staged.file.TempPath(), reason, &indexMark)) {
-            *reason = "The copy of \"" + job.source + "\" does not open: " + *reason;
-            return Step::Failed;
-        }
-        if (job.clearIndexMark && indexMark && !ClearIndexMark(staged.file.TempPath(), reason)) return Step::Failed;
+    if (job.table && !ReadItemTableHeader(staged.file.TempPath(), reason, nullptr)) {
+        *reason = "The copy of \"" + job.source + "\" does not open: " + *reason;
+        return Step::Failed;
     }
     return Step::Done;
 }
@@ -275,14 +265,15 @@ CopyResult RestoreDatabase(const RestoreRequest& request, const ProgressFn& prog
     // the engine would find either.
     const std::string target = Found(request.programDir, store::FileNameOf(source).c_str());
     std::string message;
-    if (!ReadItemTableHeader(source, &message, nullptr)) return Refusal(CopyStatus::SourceInvalid, message);
+    bool indexMark = false;
+    if (!ReadItemTableHeader(source, &message, &indexMark)) return Refusal(CopyStatus::SourceInvalid, message);
     SoleUse hold;
     if (!hold.Take(target, false)) return Refusal(CopyStatus::InUse, messages::kRestoreInUse);
     const uint64_t size = SizeOf(source).value_or(0);
     if (!RoomFor(size, request.programDir, target, request.freeSpace))
         return Refusal(CopyStatus::NoRoom, messages::kRestoreNoRoom);
     CopyResult result =
-        CopyAll({{source, target, true, true}}, progress, messages::kRestoreFailed, messages::kRestoreDone);
+        CopyAll({{source, target, true, indexMark}}, progress, messages::kRestoreFailed, messages::kRestoreDone);
     if (result.status == CopyStatus::Completed) result.restored = target;
     return result;
 }

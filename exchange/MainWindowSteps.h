@@ -15,9 +15,10 @@ struct MainWindowSteps {
     // up again. Engine errors are thrown.
     std::function<void()> reopenShared;
     // The restored data file opened as the current database: the setting,
-    // the caption, the sort tag built afresh, the grid. Engine errors are
-    // thrown.
-    std::function<void(const std::string& dataFile)> openRestored;
+    // the caption, the sort tag built afresh, the grid. False when it could
+    // not be opened: the previous table is open again and the reason has
+    // been shown.
+    std::function<bool(const std::string& dataFile)> openRestored;
     // The item editor's pick lists written to their files; false when one
     // could not be written.
     std::function<bool()> savePickLists;

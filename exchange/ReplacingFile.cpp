@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "DbfFile.h"
+
 namespace exchange {
 namespace {
 
@@ -38,16 +40,19 @@ std::string ReplacingFile::Failure(const char* what) const {
 
 bool ReplacingFile::Reserve(const std::string& target, const std::string& suffix, std::string* error) {
     Discard();
-    m_target = target;
+    // A symbolic link stays a link: the file it points to is replaced.
+    m_target = store::ResolvedPath(target);
     m_committed = false;
     m_durable = false;
-    const std::string folder = FolderOf(target);
+    const std::string folder = FolderOf(m_target);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = "." + NameOf(target) + "." + std::to_string(::getpid()) + "-" +
+        const std::string name = "." + NameOf(m_target) + "." + std::to_string(::getpid()) + "-" +
                                  std::to_string(g_counter++) + ".part" + suffix;
         const std::string path = (folder == "/" ? "" : folder) + "/" + name;
         const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
+            // The new file keeps the permissions and owners of the one it replaces.
+            store::CopyOwnershipAndMode(fd, m_target);
             m_fd = fd;
             m_temp = path;
             return true;

@@ -82,11 +82,13 @@ void TMyRestore::RestoreDatabase(const RestoreRequest& request) {
             Tell(result);
         return;
     }
-    if (m_context.SearchOn()) m_context.DisableEndSearch();
-    try {
-        if (m_steps.openRestored) m_steps.openRestored(result.restored);
-    } catch (const std::exception& e) {
-        Ui().Message("Error", QString::fromUtf8(e.what()), common::MessageIcon::Error);
+    const bool searchWasOn = m_context.SearchOn();
+    if (searchWasOn) m_context.DisableEndSearch();
+    if (m_steps.openRestored && !m_steps.openRestored(result.restored)) {
+        if (searchWasOn) {
+            m_context.EnableEndSearch();
+            m_context.RefreshGrid();
+        }
         return;
     }
     Tell(result);

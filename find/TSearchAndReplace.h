@@ -76,7 +76,6 @@ private:
     common::MainContext& m_context;
     GlobalReplace m_replace;
     std::optional<common::EditTemplate> m_template;  // of number and date fields
-    GlobalReplace::Counters m_drawn{-1, -1, -1};
     QElapsedTimer m_sinceDrawn;
 };
 

@@ -465,8 +465,8 @@ bool TMain::FormCreate() {
     if (valid) {
         Guard([this, path] {
             store::PointAt(m_itemTable, path.toStdString());
-            SetCaptionFor(path);
             OpenItemTable();
+            SetCaptionFor(path);
         });
     } else {
         Ui().Message(kErrorTitle,
@@ -487,6 +487,7 @@ bool TMain::FormCreate() {
     reports::ReadRegionalSettings();
     SetMenuLastFiles();
     CheckForConversion();
+    TellTableNotice();
     // 13.
     m_locate = std::make_unique<find::TMyLocateDialog>(*this);
     m_search = new find::TMySearch(*this, this);
@@ -858,6 +859,9 @@ void TMain::BuildSortString() { m_sortExpression = find::BuildSortString(AppSett
 
 void TMain::DisplayCount() {
     m_countLabel->setText(m_itemTable.IsOpen() ? QString::number(m_itemTable.RecordCount()) : QString("0"));
+    // Every command ends here: a table that went read-only on the way
+    // says so now, once.
+    TellTableNotice();
 }
 
 // ---------------------------------------------------------------- commands
@@ -874,19 +878,64 @@ void TMain::Guard(const std::function<void()>& command) {
     }
 }
 
-void TMain::SwitchTo(const QString& path) {
+bool TMain::SwitchTo(const QString& path, bool restored) {
+    // All or nothing: either the new table is open and shown, or the one
+    // open before is open and shown again with the caption, the last
+    // database and the recent list as they were, and one message says why.
     common::Settings& s = AppSettings();
     const QString previous = s.lastDatabase;
-    s.lastDatabase = path;
+    const QString previousCaption = windowTitle();
+    const std::string previousDirectory = m_itemTable.Directory();
+    const std::string previousName = m_itemTable.TableName();
+    // A restore closed the previous table for its copy.
+    const bool previousOpen = m_itemTable.IsOpen() || restored;
     m_itemTable.Close();
-    store::PointAt(m_itemTable, path.toStdString());
+    try {
+        store::PointAt(m_itemTable, path.toStdString());
+        // The index file checks itself against the data file, so a tag built
+        // from the current sort expression is used as it is; only a missing
+        // or different one is built again. A restored file is not the one
+        // the index file beside it described: its tag is built afresh.
+        OpenItemTable(restored);
+    } catch (const std::exception& e) {
+        QString why = QString::fromUtf8(e.what());
+        m_itemTable.Close();
+        m_itemTable.SetDirectory(previousDirectory);
+        m_itemTable.SetTableName(previousName);
+        if (previousOpen) {
+            try {
+                OpenItemTable();
+            } catch (const std::exception& again) {
+                why += "  " + QString::fromUtf8(again.what());
+            }
+        }
+        setWindowTitle(previousCaption);
+        SetViewerOptions();
+        Ui().Message(kErrorTitle, why, common::MessageIcon::Error);
+        return false;
+    }
+    s.lastDatabase = path;
     SetCaptionFor(path);
-    // The index file checks itself against the data file, so a tag built
-    // from the current sort expression is used as it is; only a missing or
-    // different one is built again.
-    OpenItemTable();
+    m_toldNotices.clear();  // another table: what concerns it is told anew
     SetViewerOptions();
-    DoLastFiles(previous, path);
+    if (!restored) DoLastFiles(previous, path);
+    return true;
+}
+
+void TMain::TellTableNotice() {
+    if (!m_itemTable.IsOpen() || m_itemTable.Notice().empty()) return;
+    if (!m_toldNotices.insert(m_itemTable.Notice()).second) return;
+    Ui().Message("Notice", QString::fromStdString(m_itemTable.Notice()), common::MessageIcon::Information);
+}
+
+// Ends a search before a switch; a switch that fails puts it back on.
+void TMain::SwitchEndingSearch(const QString& path) {
+    const bool searchWasOn = m_searchFlag;
+    if (searchWasOn) DoEndSearch();
+    if (!SwitchTo(path) && searchWasOn) {
+        EnableEndSearch();
+        RefreshGrid();
+    }
 }
 
 void TMain::DoOpen() {
@@ -901,8 +950,7 @@ void TMain::DoOpen() {
         if (!chosen->right(4).toUpper().endsWith(".DBF")) {
             Ui().Message(kErrorTitle, "Invalid file type selected.", common::MessageIcon::Error);
         } else if (CheckDBaseFormat(*chosen)) {
-            if (m_searchFlag) DoEndSearch();
-            SwitchTo(*chosen);
+            SwitchEndingSearch(*chosen);
         }
     }
     DisplayCount();
@@ -917,15 +965,18 @@ void TMain::DoNew() {
     request.directory = QFileInfo(AppSettings().lastDatabase).absolutePath();
     const auto chosen = Ui().SaveFile(request);
     if (chosen) {
-        if (m_searchFlag) DoEndSearch();
         if (!chosen->right(4).toUpper().endsWith(".DBF")) {
+            if (m_searchFlag) DoEndSearch();
             Ui().Message(kErrorTitle, "Invalid file type selected.", common::MessageIcon::Error);
         } else {
             std::string message;
-            if (store::MakeNewDB(m_createTable, m_checkTable, chosen->toStdString(), &message))
-                SwitchTo(*chosen);
-            else if (!message.empty())
-                Ui().Message(kErrorTitle, QString::fromStdString(message), common::MessageIcon::Error);
+            if (store::MakeNewDB(m_createTable, m_checkTable, chosen->toStdString(), &message)) {
+                SwitchEndingSearch(*chosen);
+            } else {
+                if (m_searchFlag) DoEndSearch();
+                if (!message.empty())
+                    Ui().Message(kErrorTitle, QString::fromStdString(message), common::MessageIcon::Error);
+            }
         }
     }
     DisplayCount();
@@ -935,8 +986,7 @@ void TMain::OpenSaveFile(const QString& path) {
     if (!path.isEmpty() && !QFileInfo::exists(path)) {
         Ui().Message(kErrorTitle, "The database \"" + path + "\" no longer exists.", common::MessageIcon::Error);
     } else if (CheckDBaseFormat(path)) {
-        if (m_searchFlag) DoEndSearch();
-        SwitchTo(path);
+        SwitchEndingSearch(path);
     }
     DisplayCount();
 }
@@ -1040,16 +1090,7 @@ void TMain::DoSortOrder() {
 exchange::MainWindowSteps TMain::BackupSteps() {
     exchange::MainWindowSteps steps;
     steps.reopenShared = [this] { find::ExclusiveUse::ReopenShared(*this); };
-    // A restored file is not the one the index file beside it described: its
-    // sort tag is built afresh. The recent files stay as they were.
-    steps.openRestored = [this](const std::string& dataFile) {
-        const QString path = ToQ(dataFile);
-        AppSettings().lastDatabase = path;
-        store::PointAt(m_itemTable, dataFile);
-        SetCaptionFor(path);
-        OpenItemTable(true);
-        SetViewerOptions();
-    };
+    steps.openRestored = [this](const std::string& dataFile) { return SwitchTo(ToQ(dataFile), true); };
     steps.savePickLists = [this] {
         bool saved = true;
         for (const items::PickListInfo& info : items::PickListFile::All())
@@ -1071,6 +1112,7 @@ void TMain::DoBackup() {
     if (!m_itemTable.IsOpen()) return;
     exchange::TMyBackup dialog(*this, BackupSteps(), this);
     Ui().ShowModal(dialog);
+    DisplayCount();
 }
 
 void TMain::DoRestore() {
@@ -1105,6 +1147,7 @@ void TMain::RunWithSoleUse(const QString& question, const QString& refusal, cons
     }
     find::ExclusiveUse::ReopenShared(*this);
     if (failure) Ui().Message(kErrorTitle, *failure, common::MessageIcon::Error);
+    TellTableNotice();
 }
 
 void TMain::MenuPackClick() {

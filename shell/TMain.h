@@ -11,6 +11,8 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <set>
+#include <string>
 
 #include "MainContext.h"
 #include "MainWindowSteps.h"
@@ -149,7 +151,14 @@ private:
     QAction* AddCommand(QMenu* menu, const QString& caption, const QKeySequence& shortcut,
                         const std::function<void()>& command);
     void ApplyMainColors();
-    void SwitchTo(const QString& path);
+    // False when the table could not be opened: the previous one is back.
+    // A restored table has its sort tag built afresh and leaves the recent
+    // files as they were.
+    bool SwitchTo(const QString& path, bool restored = false);
+    void SwitchEndingSearch(const QString& path);
+    // Tells what the open table's engine has to say (read-only, order kept
+    // in memory), once per table.
+    void TellTableNotice();
     // Opens the item table shared; the sort tag is used as it is when it
     // matches the sort expression, or built afresh when asked.
     void OpenItemTable(bool rebuildSortTag = false);
@@ -182,6 +191,7 @@ private:
     // leaves it; cancel removes it again.
     std::optional<uint32_t> m_insertedRecord;
     std::string m_sortExpression;
+    std::set<std::string> m_toldNotices;
     std::optional<uint32_t> m_postedRecord;  // edited in the grid, not yet put in its place
     QSize m_screen;
     int m_screenIndex = 0;  // the checked screen size: 640, 800, 1024, 1280

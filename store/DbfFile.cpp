@@ -1,9 +1,15 @@
 #include "DbfFile.h"
 
+#include <atomic>
 #include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -15,10 +21,18 @@ namespace store {
 namespace {
 
 constexpr off_t kWriteLockOffset = 0x7FFFFFF0;
+constexpr off_t kIndexLockOffset = 0x7FFFFFF1;
+constexpr char kEndMark = 0x1A;
 
 std::string FileName(const std::string& path) {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 std::string SysError(const std::string& what, const std::string& path) {
@@ -27,6 +41,7 @@ std::string SysError(const std::string& what, const std::string& path) {
 
 uint16_t Le16(const unsigned char* p) { return uint16_t(p[0] | (p[1] << 8)); }
 uint32_t Le32(const unsigned char* p) { return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24); }
+uint32_t Date3(const unsigned char* p) { return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16); }
 
 void PutLe16(unsigned char* p, uint16_t v) { p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); }
 void PutLe32(unsigned char* p, uint32_t v) {
@@ -60,6 +75,96 @@ void WriteAll(int fd, const void* data, size_t size, off_t offset, const std::st
     }
 }
 
+// Makes a rename inside folder last across a crash of the machine.
+void SyncFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+// ---------------------------------------------------------------- a file cut short
+//
+// The records are read through a shared mapping. When another program cuts
+// the file shorter while it is mapped, reading a page past the new end
+// raises SIGBUS. The handler lays zero pages over the rest of the mapping
+// so the read goes on, and marks the mapping: the next look at the file
+// reports it as cut short instead of the program dying.
+
+struct GuardedMapping {
+    std::atomic<const char*> start{nullptr};
+    std::atomic<size_t> length{0};
+    std::atomic<bool> cut{false};
+};
+
+constexpr int kGuardSlots = 256;
+GuardedMapping g_guarded[kGuardSlots];
+struct sigaction g_previousBus {};
+uintptr_t g_pageMask = ~uintptr_t(4095);
+std::once_flag g_busInstalled;
+
+void OnBus(int signo, siginfo_t* info, void* context) {
+    const char* addr = static_cast<const char*>(info->si_addr);
+    for (GuardedMapping& g : g_guarded) {
+        const char* start = g.start.load(std::memory_order_acquire);
+        const size_t length = g.length.load(std::memory_order_acquire);
+        if (!start || addr < start || addr >= start + length) continue;
+        char* page = reinterpret_cast<char*>(uintptr_t(addr) & g_pageMask);
+        const size_t rest = size_t(start + length - page);
+        if (::mmap(page, rest, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) == MAP_FAILED) break;
+        g.cut.store(true, std::memory_order_release);
+        return;
+    }
+    // Not one of ours: what was installed before decides.
+    if ((g_previousBus.sa_flags & SA_SIGINFO) && g_previousBus.sa_sigaction) {
+        g_previousBus.sa_sigaction(signo, info, context);
+        return;
+    }
+    if (!(g_previousBus.sa_flags & SA_SIGINFO) && g_previousBus.sa_handler != SIG_DFL &&
+        g_previousBus.sa_handler != SIG_IGN) {
+        g_previousBus.sa_handler(signo);
+        return;
+    }
+    // The faulting access runs again and ends the program as it would have.
+    ::signal(SIGBUS, SIG_DFL);
+}
+
+void InstallBusHandler() {
+    std::call_once(g_busInstalled, [] {
+        const long page = ::sysconf(_SC_PAGESIZE);
+        if (page > 0) g_pageMask = ~uintptr_t(page - 1);
+        struct sigaction sa {};
+        sa.sa_sigaction = OnBus;
+        sa.sa_flags = SA_SIGINFO;
+        sigemptyset(&sa.sa_mask);
+        ::sigaction(SIGBUS, &sa, &g_previousBus);
+    });
+}
+
+int GuardMapping(const char* start, size_t length) {
+    InstallBusHandler();
+    for (int i = 0; i < kGuardSlots; ++i) {
+        const char* empty = nullptr;
+        if (g_guarded[i].start.load() == nullptr) {
+            g_guarded[i].cut.store(false);
+            g_guarded[i].length.store(length);
+            if (g_guarded[i].start.compare_exchange_strong(empty, start)) return i;
+        }
+    }
+    return -1;  // more open tables than slots: this one goes unwatched
+}
+
+void ReleaseGuard(int slot) {
+    if (slot < 0) return;
+    g_guarded[slot].start.store(nullptr, std::memory_order_release);
+    g_guarded[slot].length.store(0);
+    g_guarded[slot].cut.store(false);
+}
+
+bool GuardCut(int slot) { return slot >= 0 && g_guarded[slot].cut.load(std::memory_order_acquire); }
+
+// ---------------------------------------------------------------- header
+
 std::vector<unsigned char> BuildHeader(const std::vector<FieldDef>& fields, int codePage, uint32_t count) {
     if (fields.empty()) throw EngineError("A table needs at least one field.");
     if (fields.size() > 255) throw EngineError("A table can have at most 255 fields.");
@@ -67,8 +172,8 @@ std::vector<unsigned char> BuildHeader(const std::vector<FieldDef>& fields, int 
     for (const auto& f : fields) {
         if (f.name.empty() || f.name.size() > 10)
             throw EngineError("The field name \"" + f.name + "\" must be 1 to 10 characters long.");
-        if (f.length < 1 || f.length > 254)
-            throw EngineError("Field " + f.name + " has an invalid size " + std::to_string(f.length) + ".");
+        const std::string problem = FieldSizeProblem(f, true);
+        if (!problem.empty()) throw EngineError(problem);
         recordLength += f.length;
     }
     if (recordLength > 65535) throw EngineError("The fields are too wide for one record.");
@@ -91,30 +196,129 @@ std::vector<unsigned char> BuildHeader(const std::vector<FieldDef>& fields, int 
     return h;
 }
 
-std::string TempPathBeside(const std::string& path) {
-    return path + ".tmp" + std::to_string(::getpid());
+}  // namespace
+
+std::string FieldSizeProblem(const FieldDef& f, bool creating) {
+    const std::string kind = std::string("Field ") + f.name + " of type " + f.type;
+    auto need = [&](int size) {
+        return f.length == size ? std::string()
+                                : kind + " has a size of " + std::to_string(f.length) + "; this type needs " +
+                                      std::to_string(size) + ".";
+    };
+    if (f.length < 1) return kind + " has a size of " + std::to_string(f.length) + ".";
+    switch (f.type) {
+    case 'C':
+        if (creating && f.length > 254) return kind + " has a size of " + std::to_string(f.length) + "; at most 254 is allowed.";
+        return {};
+    case 'N':
+    case 'F':
+        if (!creating) return {};  // numbers are written as text that must fit, never past the field
+        if (f.length > 20) return kind + " has a size of " + std::to_string(f.length) + "; at most 20 is allowed.";
+        if (f.decimals < 0 || (f.decimals > 0 && f.decimals > f.length - 2))
+            return kind + " cannot have " + std::to_string(f.decimals) + " decimals in " + std::to_string(f.length) +
+                   " characters.";
+        return {};
+    case 'D': return need(8);
+    case 'L': return need(1);
+    default: break;
+    }
+    if (creating) return std::string("Field ") + f.name + " has the type " + f.type + ", which new tables cannot have.";
+    switch (f.type) {
+    case 'I': case '+': return need(4);
+    case 'Y': case 'O': case 'T': case '@': return need(8);
+    default: return {};  // memo pointers and unknown types are never written
+    }
 }
 
-}  // namespace
+std::string TemporaryPathFor(const std::string& path) { return path + ".tmp" + std::to_string(::getpid()); }
+
+void RemoveStaleTemporaryFiles(const std::string& path) {
+    const std::string folder = FolderOf(path);
+    const std::string prefix = FileName(path) + ".tmp";
+    DIR* d = ::opendir(folder.c_str());
+    if (!d) return;
+    std::vector<std::string> stale;
+    while (dirent* e = ::readdir(d)) {
+        const std::string name = e->d_name;
+        if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
+        const std::string digits = name.substr(prefix.size());
+        if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) continue;
+        const pid_t pid = pid_t(std::atol(digits.c_str()));
+        // A process that still runs may be writing it right now.
+        if (pid != ::getpid() && pid > 0 && (::kill(pid, 0) == 0 || errno != ESRCH)) continue;
+        stale.push_back(folder + "/" + name);
+    }
+    ::closedir(d);
+    for (const std::string& p : stale) ::unlink(p.c_str());
+}
+
+std::string ResolvedPath(const std::string& path) {
+    std::string current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+        char buf[PATH_MAX];
+        const ssize_t n = ::readlink(current.c_str(), buf, sizeof buf - 1);
+        if (n <= 0) break;
+        std::string target(buf, size_t(n));
+        if (target[0] != '/') target = FolderOf(current) + "/" + target;
+        current = target;
+    }
+    return current;
+}
+
+void CopyOwnershipAndMode(int fd, const std::string& replaced) {
+    struct stat st {};
+    if (::stat(replaced.c_str(), &st) != 0) return;
+    // The owner can only be kept by a privileged user; the group by a member.
+    if (::fchown(fd, st.st_uid, st.st_gid) != 0) (void)!::fchown(fd, uid_t(-1), st.st_gid);
+    ::fchmod(fd, st.st_mode & 07777);
+}
+
+int OpenRegularForReading(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return -1;
+    if (!S_ISREG(st.st_mode)) {
+        errno = EINVAL;
+        return -1;
+    }
+    // Non-blocking, in case a FIFO took the file's place in between.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return -1;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    return fd;
+}
 
 DbfFile::~DbfFile() { Close(); }
 
 void DbfFile::Create(const std::string& path, const std::vector<FieldDef>& fields, int codePage) {
     const std::vector<unsigned char> header = BuildHeader(fields, codePage, 0);
+    struct stat st {};
+    const bool existed = ::lstat(path.c_str(), &st) == 0;
     // Replacing a file that someone holds would pull it from under them.
-    const int old = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (old >= 0) {
-        const bool busy = ::flock(old, LOCK_EX | LOCK_NB) != 0;
-        ::close(old);
-        if (busy) throw EngineError("The table \"" + path + "\" is in use and cannot be replaced.");
+    if (existed) {
+        const int old = OpenRegularForReading(path);
+        if (old < 0) {
+            if (errno == EINVAL) throw EngineError("\"" + path + "\" is not a table file and cannot be replaced.");
+        } else {
+            const bool busy = ::flock(old, LOCK_EX | LOCK_NB) != 0;
+            ::close(old);
+            if (busy) throw EngineError("The table \"" + path + "\" is in use and cannot be replaced.");
+        }
     }
-    const std::string tmp = TempPathBeside(path);
-    const int fd = ::open(tmp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // A link stays a link: the file it points to is the one replaced.
+    const std::string target = ResolvedPath(path);
+    const std::string tmp = TemporaryPathFor(target);
+    const int fd = ::open(tmp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) throw EngineError(SysError("Cannot create", path));
     try {
+        if (existed) CopyOwnershipAndMode(fd, target);
         WriteAll(fd, header.data(), header.size(), 0, path);
-        const char eof = 0x1A;
-        WriteAll(fd, &eof, 1, off_t(header.size()), path);
+        WriteAll(fd, &kEndMark, 1, off_t(header.size()), path);
         if (::fsync(fd) != 0) throw EngineError(SysError("Cannot write to", path));
     } catch (...) {
         ::close(fd);
@@ -122,33 +326,46 @@ void DbfFile::Create(const std::string& path, const std::vector<FieldDef>& field
         throw;
     }
     ::close(fd);
-    if (::rename(tmp.c_str(), path.c_str()) != 0) {
+    if (::rename(tmp.c_str(), target.c_str()) != 0) {
+        const int saved = errno;
         ::unlink(tmp.c_str());
+        errno = saved;
         throw EngineError(SysError("Cannot create", path));
     }
+    SyncFolder(FolderOf(target));
 }
 
 void DbfFile::Open(const std::string& path, Access access, bool exclusiveLock) {
     Close();
-    const int flags = (access == Access::ReadOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC;
-    const int fd = ::open(path.c_str(), flags);
-    if (fd < 0) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
         if (errno == ENOENT) throw EngineError("The table \"" + path + "\" does not exist.");
         throw EngineError(SysError("Cannot open", path));
     }
+    // A FIFO or device would block the open or the reads.
+    if (!S_ISREG(st.st_mode)) throw EngineError("\"" + path + "\" is not a table file.");
+    const int flags = (access == Access::ReadOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC | O_NONBLOCK;
+    const int fd = ::open(path.c_str(), flags);
+    if (fd < 0) {
+        if (errno == ENOENT) throw EngineError("The table \"" + path + "\" does not exist.");
+        if (access != Access::ReadOnly && (errno == EACCES || errno == EROFS || errno == EPERM))
+            throw NotWritableError(SysError("Cannot open for writing", path));
+        throw EngineError(SysError("Cannot open", path));
+    }
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw EngineError("\"" + path + "\" is not a table file.");
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     const int lock = (access == Access::Exclusive || exclusiveLock) ? LOCK_EX : LOCK_SH;
     if (::flock(fd, lock | LOCK_NB) != 0) {
         ::close(fd);
         throw EngineError("The table \"" + path + "\" is in use by another program or user.");
     }
-    struct stat st{};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        throw EngineError("\"" + path + "\" is not a table file.");
-    }
     m_fd = fd;
     m_access = access;
     m_path = path;
+    m_counterMoved = false;
     PutDate(m_today);
     try {
         LockReads();
@@ -156,6 +373,7 @@ void DbfFile::Open(const std::string& path, Access access, bool exclusiveLock) {
         Map(uint64_t(st.st_size));
         ParseHeader(path, m_map, m_mapSize);
         m_known = StatNow();
+        m_knownStale = false;
         UnlockWrites();
     } catch (...) {
         UnlockWrites();
@@ -174,7 +392,7 @@ void DbfFile::Close() {
 }
 
 void DbfFile::Map(uint64_t size) {
-    if (m_map && size <= m_mapCapacity) {
+    if (m_map && size <= m_mapCapacity && !GuardCut(m_guard)) {
         // Pages past the end of the file are never read: the record count
         // only covers what the file holds.
         m_mapSize = size;
@@ -189,9 +407,12 @@ void DbfFile::Map(uint64_t size) {
     m_map = static_cast<const char*>(p);
     m_mapSize = size;
     m_mapCapacity = capacity;
+    m_guard = GuardMapping(m_map, m_mapCapacity);
 }
 
 void DbfFile::Unmap() {
+    ReleaseGuard(m_guard);
+    m_guard = -1;
     if (m_map) ::munmap(const_cast<char*>(m_map), m_mapCapacity);
     m_map = nullptr;
     m_mapSize = 0;
@@ -244,6 +465,10 @@ void DbfFile::ParseHeader(const std::string& path, const char* data, uint64_t si
             f.decimals = 0;
         }
         if (f.length == 0) throw bad("field " + f.name + " has a size of 0.");
+        // A size the type cannot have would make every write of the field
+        // run into the next one.
+        const std::string problem = FieldSizeProblem(f, false);
+        if (!problem.empty()) throw bad(problem);
         fields.push_back(std::move(f));
         pos += 32;
     }
@@ -265,6 +490,8 @@ void DbfFile::ParseHeader(const std::string& path, const char* data, uint64_t si
     m_version = version;
     m_headerLength = headerLength;
     m_count = count;
+    m_counter = Le16(h + 12);
+    m_headerDate = Date3(h + 1);
     m_layout = RecordLayout(std::move(fields), codePage);
 }
 
@@ -273,11 +500,14 @@ FileState DbfFile::State() const {
         m_known = StatNow();
         m_knownStale = false;
     }
+    // Whoever records this state must see the next change of the records
+    // move the counter again, even with sole use.
+    m_counterMoved = false;
     return m_known;
 }
 
 FileState DbfFile::StatNow() const {
-    struct stat st{};
+    struct stat st {};
     FileState s;
     if (::fstat(m_fd, &st) == 0) {
         s.size = uint64_t(st.st_size);
@@ -285,6 +515,8 @@ FileState DbfFile::StatNow() const {
         s.mtimeNsec = st.st_mtim.tv_nsec;
     }
     s.recordCount = m_count;
+    s.changeCounter = m_counter;
+    s.headerDate = m_headerDate;
     return s;
 }
 
@@ -299,41 +531,47 @@ void DbfFile::SetProductionIndexFlag(bool on) {
     LockWrites();
     const char b = on ? 1 : 0;
     try {
+        // A change by another program since the last look must still show
+        // at the next one: the known state moves only when it was current.
+        const FileState before = StatNow();
+        const bool current = m_knownStale || (before.size == m_known.size && before.mtimeSec == m_known.mtimeSec &&
+                                              before.mtimeNsec == m_known.mtimeNsec);
         WriteAll(m_fd, &b, 1, 28, m_path);
+        if (current) {
+            m_known = StatNow();
+            m_knownStale = false;
+        }
     } catch (...) {
         UnlockWrites();
         throw;
     }
-    m_known = StatNow();
-    m_knownStale = false;
     UnlockWrites();
 }
 
-void DbfFile::LockReads() {
-    struct flock fl{};
-    fl.l_type = F_RDLCK;
+namespace {
+
+void RangeLock(int fd, short type, off_t offset, bool wait, const std::string& path) {
+    struct flock fl {};
+    fl.l_type = type;
     fl.l_whence = SEEK_SET;
-    fl.l_start = kWriteLockOffset;
+    fl.l_start = offset;
     fl.l_len = 1;
-    while (::fcntl(m_fd, F_OFD_SETLKW, &fl) != 0) {
-        if (errno != EINTR) throw EngineError(SysError("Cannot lock", m_path));
+    while (::fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &fl) != 0) {
+        if (errno != EINTR) throw EngineError(SysError("Cannot lock", path));
     }
 }
+
+}  // namespace
+
+void DbfFile::LockReads() { RangeLock(m_fd, F_RDLCK, kWriteLockOffset, true, m_path); }
 
 void DbfFile::LockWrites() {
     if (m_access == Access::ReadOnly) throw EngineError("The table \"" + FileName(m_path) + "\" is open read-only.");
-    struct flock fl{};
-    fl.l_type = F_WRLCK;
-    fl.l_whence = SEEK_SET;
-    fl.l_start = kWriteLockOffset;
-    fl.l_len = 1;
-    while (::fcntl(m_fd, F_OFD_SETLKW, &fl) != 0) {
-        if (errno != EINTR) throw EngineError(SysError("Cannot lock", m_path));
-    }
+    RangeLock(m_fd, F_WRLCK, kWriteLockOffset, true, m_path);
 }
 
 void DbfFile::UnlockWrites() {
-    struct flock fl{};
+    struct flock fl {};
     fl.l_type = F_UNLCK;
     fl.l_whence = SEEK_SET;
     fl.l_start = kWriteLockOffset;
@@ -341,8 +579,22 @@ void DbfFile::UnlockWrites() {
     ::fcntl(m_fd, F_OFD_SETLK, &fl);
 }
 
+void DbfFile::LockIndex() {
+    if (m_access == Access::ReadOnly) throw EngineError("The table \"" + FileName(m_path) + "\" is open read-only.");
+    RangeLock(m_fd, F_WRLCK, kIndexLockOffset, true, m_path);
+}
+
+void DbfFile::UnlockIndex() {
+    struct flock fl {};
+    fl.l_type = F_UNLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = kIndexLockOffset;
+    fl.l_len = 1;
+    ::fcntl(m_fd, F_OFD_SETLK, &fl);
+}
+
 bool DbfFile::Sync() {
-    if (Sole()) return false;
+    if (Sole() && !GuardCut(m_guard)) return false;
     LockReads();
     try {
         const bool changed = SyncLocked();
@@ -355,26 +607,48 @@ bool DbfFile::Sync() {
 }
 
 bool DbfFile::SyncLocked() {
+    const bool cut = GuardCut(m_guard);
     const FileState now = StatNow();
-    if (now.size == m_known.size && now.mtimeSec == m_known.mtimeSec && now.mtimeNsec == m_known.mtimeNsec)
-        return false;
-    unsigned char head[12];
-    if (::pread(m_fd, head, sizeof head, 0) != ssize_t(sizeof head)) throw EngineError(SysError("Cannot read", m_path));
+    unsigned char head[32];
+    const ssize_t got = ::pread(m_fd, head, sizeof head, 0);
+    if (got < 0) throw EngineError(SysError("Cannot read", m_path));
+    if (got != ssize_t(sizeof head)) throw EngineError("\"" + FileName(m_path) + "\" was cut short by another program.");
     const uint32_t count = Le32(head + 4);
+    const uint16_t counter = Le16(head + 12);
+    const uint32_t date = Date3(head + 1);
+    if (!cut && count == m_count && counter == m_counter && date == m_headerDate && now.size == m_known.size &&
+        now.mtimeSec == m_known.mtimeSec && now.mtimeNsec == m_known.mtimeNsec)
+        return false;
     const uint64_t needed = uint64_t(m_headerLength) + uint64_t(count) * m_layout.RecordLength();
     if (needed > now.size)
         throw EngineError("\"" + FileName(m_path) + "\" was cut short by another program.");
-    if (now.size != m_mapSize) Map(now.size);
+    if (cut || now.size != m_mapSize) Map(now.size);
     m_count = count;
+    m_counter = counter;
+    m_headerDate = date;
+    m_counterMoved = false;
     m_known = StatNow();
+    m_knownStale = false;
     return true;
 }
 
+void DbfFile::BumpCounter() {
+    if (Sole() && m_counterMoved) return;
+    unsigned char b[2];
+    PutLe16(b, uint16_t(m_counter + 1));
+    WriteAll(m_fd, b, 2, 12, m_path);
+    ++m_counter;
+    m_counterMoved = true;
+}
+
 bool DbfFile::WriteRecord(uint32_t recno, const char* data) {
+    const off_t offset = off_t(m_headerLength + uint64_t(recno) * m_layout.RecordLength());
     if (Sole()) {
         if (recno >= m_count) throw EngineError("Record " + std::to_string(recno + 1) + " does not exist.");
-        WriteAll(m_fd, data, size_t(m_layout.RecordLength()),
-                 off_t(m_headerLength + uint64_t(recno) * m_layout.RecordLength()), m_path);
+        // The counter moves first: a copy of the index saved before this
+        // write can never pass for one made after it.
+        BumpCounter();
+        WriteAll(m_fd, data, size_t(m_layout.RecordLength()), offset, m_path);
         m_knownStale = true;
         return false;
     }
@@ -383,8 +657,8 @@ bool DbfFile::WriteRecord(uint32_t recno, const char* data) {
     try {
         foreign = SyncLocked();
         if (recno >= m_count) throw EngineError("Record " + std::to_string(recno + 1) + " does not exist.");
-        WriteAll(m_fd, data, size_t(m_layout.RecordLength()),
-                 off_t(m_headerLength + uint64_t(recno) * m_layout.RecordLength()), m_path);
+        BumpCounter();
+        WriteAll(m_fd, data, size_t(m_layout.RecordLength()), offset, m_path);
         m_known = StatNow();
     } catch (...) {
         UnlockWrites();
@@ -394,30 +668,98 @@ bool DbfFile::WriteRecord(uint32_t recno, const char* data) {
     return foreign;
 }
 
+bool DbfFile::RepairInterruptedAppend(uint32_t recno) {
+    if (m_access == Access::ReadOnly || recno >= m_count) return false;
+    LockWrites();
+    bool repaired = false;
+    try {
+        const off_t offset = off_t(m_headerLength + uint64_t(recno) * m_layout.RecordLength());
+        char flag = 0;
+        // Only while nobody else changed the file: a later look repairs it.
+        if (!SyncLocked() && ::pread(m_fd, &flag, 1, offset) == 1 && flag == kEndMark) {
+            BumpCounter();
+            const char deleted = '*';
+            WriteAll(m_fd, &deleted, 1, offset, m_path);
+            m_known = StatNow();
+            m_knownStale = false;
+            repaired = true;
+        }
+    } catch (...) {
+        UnlockWrites();
+        throw;
+    }
+    UnlockWrites();
+    return repaired;
+}
+
 void DbfFile::WriteHeaderCount(uint32_t count) {
-    unsigned char head[7];
+    // Date, count and the change counter in one write; the two lengths
+    // between them are written as they stand.
+    unsigned char head[13];
     std::memcpy(head, m_today, 3);
     PutLe32(head + 3, count);
-    WriteAll(m_fd, head, 7, 1, m_path);
+    PutLe16(head + 7, uint16_t(m_headerLength));
+    PutLe16(head + 9, uint16_t(m_layout.RecordLength()));
+    const bool move = !(Sole() && m_counterMoved);
+    PutLe16(head + 11, uint16_t(m_counter + (move ? 1 : 0)));
+    WriteAll(m_fd, head, sizeof head, 1, m_path);
+    if (move) {
+        ++m_counter;
+        m_counterMoved = true;
+    }
+    m_headerDate = Date3(m_today);
 }
 
 uint32_t DbfFile::AppendRecord(const char* data, bool* foreign) { return AppendRecords(data, 1, foreign); }
 
 uint32_t DbfFile::AppendRecords(const char* data, uint32_t count, bool* foreign) {
     const size_t len = size_t(m_layout.RecordLength());
+    // The first new record starts where the end mark stands; everything
+    // else goes in beyond it, where no reader looks, then the count, then
+    // the first byte over the mark. Up to that last byte the file reads as
+    // before for readers going by the count and by the mark alike.
     auto write = [&](uint32_t first) {
-        m_appendBuffer.assign(data, data + len * count);
-        m_appendBuffer.push_back(0x1A);
-        WriteAll(m_fd, m_appendBuffer.data(), m_appendBuffer.size(), off_t(m_headerLength + uint64_t(first) * len),
-                 m_path);
-        // The count follows the records, so a reader never counts a record
-        // that is not all there.
-        WriteHeaderCount(first + count);
+        const off_t at = off_t(m_headerLength + uint64_t(first) * len);
+        struct stat st {};
+        if (::fstat(m_fd, &st) != 0) throw EngineError(SysError("Cannot read", m_path));
+        const off_t original = st.st_size;
+        std::vector<char> overwritten;  // whatever lay past the records
+        auto undo = [&] {
+            if (!overwritten.empty()) (void)!::pwrite(m_fd, overwritten.data(), overwritten.size(), at);
+            (void)!::ftruncate(m_fd, original);
+        };
+        if (original > at) {
+            overwritten.resize(size_t(original - at));
+            if (::pread(m_fd, overwritten.data(), overwritten.size(), at) != ssize_t(overwritten.size()))
+                throw EngineError(SysError("Cannot read", m_path));
+        }
+        try {
+            if (original <= at) WriteAll(m_fd, &kEndMark, 1, at, m_path);  // a file without its mark
+            m_appendBuffer.assign(data + 1, data + len * count);
+            m_appendBuffer.push_back(kEndMark);
+            WriteAll(m_fd, m_appendBuffer.data(), m_appendBuffer.size(), at + 1, m_path);
+            WriteHeaderCount(first + count);
+        } catch (...) {
+            undo();
+            throw;
+        }
+        try {
+            WriteAll(m_fd, data, 1, at, m_path);
+        } catch (...) {
+            try {
+                WriteHeaderCount(first);
+            } catch (...) {
+            }
+            undo();
+            throw;
+        }
         m_count = first + count;
         Map(uint64_t(m_headerLength) + uint64_t(m_count) * len + 1);
     };
     *foreign = false;
+    if (count == 0) return m_count;
     if (Sole()) {
+        if (GuardCut(m_guard)) SyncLocked();
         const uint32_t first = m_count;
         write(first);
         m_knownStale = true;
@@ -440,15 +782,19 @@ uint32_t DbfFile::AppendRecords(const char* data, uint32_t count, bool* foreign)
 
 void DbfFile::PackInto(const std::vector<uint32_t>& keep) {
     if (m_access != Access::Exclusive) throw EngineError("Packing requires exclusive use of the table.");
-    const std::string tmp = TempPathBeside(m_path);
-    const int fd = ::open(tmp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // Through a link the file it points to is packed; the link stays.
+    const std::string target = ResolvedPath(m_path);
+    const std::string tmp = TemporaryPathFor(target);
+    const int fd = ::open(tmp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) throw EngineError(SysError("Cannot create", tmp));
     const size_t len = size_t(m_layout.RecordLength());
     try {
+        CopyOwnershipAndMode(fd, target);
         std::vector<char> header(m_map, m_map + m_headerLength);
         auto* h = reinterpret_cast<unsigned char*>(header.data());
         PutDate(h + 1);
         PutLe32(h + 4, uint32_t(keep.size()));
+        PutLe16(h + 12, uint16_t(m_counter + 1));
         WriteAll(fd, header.data(), header.size(), 0, tmp);
         std::vector<char> block;
         block.reserve(len * 4096 + 1);
@@ -461,24 +807,28 @@ void DbfFile::PackInto(const std::vector<uint32_t>& keep) {
                 block.clear();
             }
         }
-        const char eof = 0x1A;
-        WriteAll(fd, &eof, 1, offset, tmp);
+        WriteAll(fd, &kEndMark, 1, offset, tmp);
         if (::fsync(fd) != 0) throw EngineError(SysError("Cannot write to", tmp));
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) throw EngineError(SysError("Cannot lock", tmp));
-        if (::rename(tmp.c_str(), m_path.c_str()) != 0) throw EngineError(SysError("Cannot replace", m_path));
+        if (::rename(tmp.c_str(), target.c_str()) != 0) throw EngineError(SysError("Cannot replace", m_path));
     } catch (...) {
         ::close(fd);
         ::unlink(tmp.c_str());
         throw;
     }
+    SyncFolder(FolderOf(target));
     Unmap();
     ::close(m_fd);
     m_fd = fd;
-    struct stat st{};
+    struct stat st {};
     ::fstat(m_fd, &st);
     Map(uint64_t(st.st_size));
     m_count = uint32_t(keep.size());
+    ++m_counter;
+    m_counterMoved = true;
+    m_headerDate = Date3(reinterpret_cast<const unsigned char*>(m_map) + 1);
     m_known = StatNow();
+    m_knownStale = false;
 }
 
 }  // namespace store

@@ -4,25 +4,65 @@
 // read-only opens take flock(LOCK_SH), exclusive opens flock(LOCK_EX), both
 // without waiting; every write runs under a short byte-range lock so that
 // two programs sharing the file never lose each other's appends.
+//
+// Every change of the records also moves a change counter kept in header
+// bytes 12-13 (reserved and zero in other programs' files), so that a copy
+// sharing the file sees the change even where the file system keeps
+// modification times to the whole second. Appends write the new records
+// out of sight first, then the count, then the byte that makes the first
+// one visible: a failed or killed append leaves the file as other readers
+// knew it.
 
 #include <cstdint>
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
+#include "EngineError.h"
 #include "RecordLayout.h"
 
 namespace store {
 
+// Thrown by an open for writing that the file's permissions or its file
+// system refuse: the caller may open it read-only instead.
+class NotWritableError : public EngineError {
+public:
+    using EngineError::EngineError;
+};
+
 // What identifies one state of a data file: an index that was built for
-// another state is stale.
+// another state is stale. The record count, the change counter and the
+// header date are content of the file; size and time add what other
+// programs' writers change.
 struct FileState {
     uint64_t size = 0;
     int64_t mtimeSec = 0;
     int64_t mtimeNsec = 0;
     uint32_t recordCount = 0;
+    uint16_t changeCounter = 0;
+    uint32_t headerDate = 0;  // bytes 1-3 of the header
     bool operator==(const FileState&) const = default;
 };
+
+// The size a field of this type must have, or why it cannot be; empty when
+// the declared size suits the type. creating: only the types this program
+// writes into new tables are allowed.
+std::string FieldSizeProblem(const FieldDef& field, bool creating);
+
+// Names of temporary files this engine writes beside path while replacing
+// it: path + ".tmp" + a process id.
+std::string TemporaryPathFor(const std::string& path);
+// Removes such files beside path left by processes that no longer run.
+void RemoveStaleTemporaryFiles(const std::string& path);
+// The file a path names, symbolic links followed (to where the last one
+// points, even when nothing is there yet).
+std::string ResolvedPath(const std::string& path);
+// Gives a new file the permission bits and owners of the file it replaces
+// (as far as the user may set them).
+void CopyOwnershipAndMode(int fd, const std::string& replaced);
+// Opens path for reading only when it is a regular file; never blocks on a
+// FIFO or device. -1 with errno set otherwise (EINVAL for other kinds).
+int OpenRegularForReading(const std::string& path);
 
 class DbfFile {
 public:
@@ -34,16 +74,20 @@ public:
     DbfFile& operator=(const DbfFile&) = delete;
 
     // Writes a new, empty table at path, replacing any file there. Refuses a
-    // file that another handle holds. Throws EngineError.
+    // file that another handle holds, and field sizes their types cannot
+    // have. Throws EngineError.
     static void Create(const std::string& path, const std::vector<FieldDef>& fields, int codePage = 1252);
 
     // A read-only open normally takes a shared lock; exclusiveLock asks for
-    // sole use even then (the in-use test).
+    // sole use even then (the in-use test). Anything but a regular file is
+    // refused before it is opened.
     void Open(const std::string& path, Access access, bool exclusiveLock = false);
     void Close();
     bool IsOpen() const { return m_fd >= 0; }
     Access Mode() const { return m_access; }
     const std::string& Path() const { return m_path; }
+    // From now on this handle refuses to write; its lock is kept.
+    void DropWriteAccess() { if (m_access != Access::ReadOnly) m_access = Access::ReadOnly; }
 
     const RecordLayout& Layout() const { return m_layout; }
     uint8_t Version() const { return m_version; }
@@ -63,14 +107,25 @@ public:
     // Appends a record; returns its number. *foreign is set when other
     // programs had changed the file (their appends come before ours).
     uint32_t AppendRecord(const char* data, bool* foreign);
-    // Appends count records lying one after the other in data with one
-    // write; returns the number of the first.
+    // Appends count records lying one after the other in data; all of them
+    // or none reach the file. Returns the number of the first.
     uint32_t AppendRecords(const char* data, uint32_t count, bool* foreign);
+    // Marks a counted record whose first byte still holds the end-of-file
+    // mark (an append killed between its count and its last byte) deleted,
+    // so that readers going by the mark see the records after it. True
+    // when it did.
+    bool RepairInterruptedAppend(uint32_t recno);
     // Re-reads the header; true when the file changed behind this handle.
     bool Sync();
 
+    // Serialises the writers of the index file among all handles on this
+    // table (a byte-range lock on the data file). Writable handles only.
+    void LockIndex();
+    void UnlockIndex();
+
     // Replaces the file by one holding only the records keep() accepts,
     // written beside it and renamed over it when complete. Exclusive only.
+    // A symbolic link stays a link: the file it points to is replaced.
     template <class Keep>
     void Pack(Keep keep);
 
@@ -84,8 +139,12 @@ private:
     void LockReads();  // waits out a write in progress in another program
     void UnlockWrites();
     bool SyncLocked();
+    // Moves the change counter before the first change of records that
+    // this state of the file has not seen yet.
+    void BumpCounter();
     void WriteHeaderCount(uint32_t count);
     void PackInto(const std::vector<uint32_t>& keep);
+    void CheckNotCut();
 
     int m_fd = -1;
     Access m_access = Access::Shared;
@@ -94,9 +153,14 @@ private:
     uint8_t m_version = 0x03;
     uint32_t m_headerLength = 0;
     uint32_t m_count = 0;
+    uint16_t m_counter = 0;
+    uint32_t m_headerDate = 0;
+    // With sole use the counter moves once between two records of the state.
+    mutable bool m_counterMoved = false;
     const char* m_map = nullptr;
     size_t m_mapSize = 0;      // bytes of the file the mapping covers
     size_t m_mapCapacity = 0;  // bytes mapped; growth within it needs no new mapping
+    int m_guard = -1;          // slot watching the mapping for a file cut short
     uint8_t m_today[3] = {};   // header date of this session's writes
     std::vector<char> m_appendBuffer;
     mutable FileState m_known;

@@ -19,6 +19,22 @@ public:
 
 namespace {
 
+// Bounds that keep parsing and evaluation well within the stack: an index
+// file may hold any expression, and a deep one must be an error, not a
+// crash at every start.
+constexpr size_t kMaxLength = 1024;
+constexpr int kMaxDepth = 64;
+
+// A number as an int within [lo, hi]; what is not a number counts as lo.
+int ClampToInt(double v, int lo, int hi) {
+    if (!(v >= lo)) return lo;
+    if (v > hi) return hi;
+    return int(v);
+}
+
+const long kFirstDay = Date{1, 1, 1}.DayNumber();
+const long kLastDay = Date{9999, 12, 31}.DayNumber();
+
 std::string Upper(std::string s) {
     for (char& c : s)
         if (c >= 'a' && c <= 'z') c = char(c - 32);
@@ -106,7 +122,12 @@ public:
             return a;
         }
         if (a.type == V::Type::Date && b.type == V::Type::Number) {
-            if (!a.blankDate) a.day += long(m_op == '+' ? b.number : -b.number);
+            if (!a.blankDate) {
+                const double day = double(a.day) + (m_op == '+' ? b.number : -b.number);
+                if (!(day >= double(kFirstDay) && day <= double(kLastDay)))
+                    throw EngineError("The date arithmetic leaves the years 1 to 9999.");
+                a.day = long(day);
+            }
             return a;
         }
         if (a.type == V::Type::Date && b.type == V::Type::Date && m_op == '-') {
@@ -154,14 +175,14 @@ public:
             }
         } else if (f == "LEFT" || f == "RIGHT") {
             out = Need(a, 0, V::Type::String);
-            const int n = std::max(0, int(Need(a, 1, V::Type::Number).number));
+            const int n = ClampToInt(Need(a, 1, V::Type::Number).number, 0, 65535);
             if (size_t(n) < out.text.size())
                 out.text = f == "LEFT" ? out.text.substr(0, size_t(n)) : out.text.substr(out.text.size() - size_t(n));
         } else if (f == "SUBSTR") {
             out = Need(a, 0, V::Type::String);
-            const int start = std::max(1, int(Need(a, 1, V::Type::Number).number));
+            const int start = ClampToInt(Need(a, 1, V::Type::Number).number, 1, 65536);
             size_t len = std::string::npos;
-            if (a.size() > 2) len = size_t(std::max(0, int(Need(a, 2, V::Type::Number).number)));
+            if (a.size() > 2) len = size_t(ClampToInt(Need(a, 2, V::Type::Number).number, 0, 65535));
             out.text = size_t(start - 1) < out.text.size() ? out.text.substr(size_t(start - 1), len) : std::string();
         } else if (f == "TRIM" || f == "RTRIM") {
             out = Need(a, 0, V::Type::String);
@@ -173,8 +194,8 @@ public:
             out.text.erase(0, i);
         } else if (f == "STR") {
             const double n = Need(a, 0, V::Type::Number).number;
-            const int len = a.size() > 1 ? int(Need(a, 1, V::Type::Number).number) : 10;
-            const int dec = a.size() > 2 ? int(Need(a, 2, V::Type::Number).number) : 0;
+            const int len = a.size() > 1 ? ClampToInt(Need(a, 1, V::Type::Number).number, 1, 255) : 10;
+            const int dec = a.size() > 2 ? ClampToInt(Need(a, 2, V::Type::Number).number, 0, 255) : 0;
             out.type = V::Type::String;
             out.text = StrOf(n, len, dec);
         } else if (f == "DTOS" || f == "DTOC") {
@@ -229,6 +250,10 @@ public:
     Parser(std::string_view src, const RecordLayout& layout) : m_src(src), m_layout(layout) {}
 
     std::unique_ptr<ExprNode> Parse() {
+        if (m_src.size() > kMaxLength)
+            throw EngineError("Invalid index expression \"" + std::string(m_src.substr(0, 40)) + "...\": it is " +
+                              std::to_string(m_src.size()) + " characters long; at most " +
+                              std::to_string(kMaxLength) + " are allowed.");
         SkipBlanks();
         if (m_pos >= m_src.size()) Fail("the expression is empty");
         auto node = ParseSum();
@@ -239,7 +264,8 @@ public:
 
 private:
     [[noreturn]] void Fail(const std::string& why) const {
-        throw EngineError("Invalid index expression \"" + std::string(m_src) + "\": " + why + ".");
+        const std::string shown = m_src.size() > 80 ? std::string(m_src.substr(0, 60)) + "..." : std::string(m_src);
+        throw EngineError("Invalid index expression \"" + shown + "\": " + why + ".");
     }
 
     void SkipBlanks() {
@@ -260,7 +286,18 @@ private:
         }
     }
 
+    // Counts the nesting of parentheses and function calls.
+    struct Deeper {
+        explicit Deeper(Parser& p) : m_p(p) {
+            if (++m_p.m_depth > kMaxDepth)
+                m_p.Fail("it nests parentheses and functions more than " + std::to_string(kMaxDepth) + " deep");
+        }
+        ~Deeper() { --m_p.m_depth; }
+        Parser& m_p;
+    };
+
     std::unique_ptr<ExprNode> ParseTerm() {
+        const Deeper deeper(*this);
         SkipBlanks();
         if (m_pos >= m_src.size()) Fail("the expression ends too early");
         const char c = m_src[m_pos];
@@ -331,6 +368,7 @@ private:
     std::string_view m_src;
     const RecordLayout& m_layout;
     size_t m_pos = 0;
+    int m_depth = 0;
 };
 
 // Checks the expression's kinds once, on a blank record, so that a type

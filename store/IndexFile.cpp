@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "EngineError.h"
@@ -12,7 +13,8 @@ namespace store {
 namespace {
 
 constexpr char kMagic[8] = {'H', 'L', 'V', 'N', 'I', 'D', 'X', '\x1A'};
-constexpr uint32_t kVersion = 1;
+// Version 2 records the data file's change counter and header date.
+constexpr uint32_t kVersion = 2;
 
 uint64_t Fnv(const char* p, size_t n, uint64_t h = 1469598103934665603ULL) {
     for (size_t i = 0; i < n; ++i) {
@@ -83,28 +85,59 @@ private:
 };
 
 bool ReadWhole(const std::string& path, std::vector<char>& out) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    std::fseek(f, 0, SEEK_END);
-    const long size = std::ftell(f);
-    std::fseek(f, 0, SEEK_SET);
-    if (size < 0) { std::fclose(f); return false; }
-    out.resize(size_t(size));
-    const bool ok = std::fread(out.data(), 1, out.size(), f) == out.size();
-    std::fclose(f);
-    return ok;
+    const int fd = OpenRegularForReading(path);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || st.st_size < 0) {
+        ::close(fd);
+        return false;
+    }
+    out.resize(size_t(st.st_size));
+    size_t done = 0;
+    while (done < out.size()) {
+        const ssize_t n = ::read(fd, out.data() + done, out.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += size_t(n);
+    }
+    ::close(fd);
+    return done == out.size();
+}
+
+// The header of another program's production index: the number of tag
+// entries (48) and the length of one (32) at fixed places, and the data
+// file's name before them.
+bool LooksLikeForeignIndex(const unsigned char* h, size_t n) {
+    if (n < 48 || h[25] != 48 || h[26] != 32) return false;
+    for (int i = 4; i < 20; ++i)
+        if (h[i] != 0 && (h[i] < 0x20 || h[i] > 0x7E)) return false;
+    return true;
+}
+
+[[noreturn]] void WriteFailed(const std::string& path, const std::string& why) {
+    throw EngineError("Cannot write the index file \"" + path + "\": " + why + ".");
 }
 
 }  // namespace
 
 IndexFileKind ProbeIndexFile(const std::string& path) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return IndexFileKind::Missing;
-    char head[8] = {};
-    const size_t n = std::fread(head, 1, sizeof head, f);
-    std::fclose(f);
-    return n == sizeof head && std::memcmp(head, kMagic, sizeof head) == 0 ? IndexFileKind::Ours
-                                                                          : IndexFileKind::Foreign;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return errno == ENOENT || errno == ENOTDIR ? IndexFileKind::Missing
+                                                                                  : IndexFileKind::Damaged;
+    if (!S_ISREG(st.st_mode)) return IndexFileKind::NotAFile;
+    const int fd = OpenRegularForReading(path);
+    if (fd < 0) return errno == EINVAL ? IndexFileKind::NotAFile : IndexFileKind::Damaged;
+    unsigned char head[48] = {};
+    size_t n = 0;
+    while (n < sizeof head) {
+        const ssize_t got = ::read(fd, head + n, sizeof head - n);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        n += size_t(got);
+    }
+    ::close(fd);
+    if (n >= sizeof kMagic && std::memcmp(head, kMagic, sizeof kMagic) == 0) return IndexFileKind::Ours;
+    return LooksLikeForeignIndex(head, n) ? IndexFileKind::Foreign : IndexFileKind::Damaged;
 }
 
 std::optional<IndexFileContent> ReadIndexFile(const std::string& path) {
@@ -115,7 +148,7 @@ std::optional<IndexFileContent> ReadIndexFile(const std::string& path) {
     char magic[8];
     for (char& c : magic) r.Get(c);
     uint32_t version = 0, tagCount = 0;
-    if (!r.Get(version) || version != kVersion) return std::nullopt;
+    if (!r.Get(version) || version < 1 || version > kVersion) return std::nullopt;
     IndexFileContent content;
     if (!r.Get(tagCount) || tagCount > 4096) return std::nullopt;
     for (uint32_t i = 0; i < tagCount; ++i) {
@@ -124,11 +157,14 @@ std::optional<IndexFileContent> ReadIndexFile(const std::string& path) {
         content.tags.push_back(std::move(t));
     }
     if (!r.CheckSum(0)) return std::nullopt;
+    // An earlier version's orders say nothing of the change counter: its
+    // tags are kept and built again.
+    if (version != kVersion) return content;
 
     const size_t ordersStart = r.Pos();
     FileState& s = content.state;
     bool ok = r.Get(s.size) && r.Get(s.mtimeSec) && r.Get(s.mtimeNsec) && r.Get(s.recordCount) &&
-              r.GetArray(content.deleted);
+              r.Get(s.changeCounter) && r.Get(s.headerDate) && r.GetArray(content.deleted);
     for (auto& t : content.tags) ok = ok && r.GetArray(t.order);
     ok = ok && r.CheckSum(ordersStart) && r.AtEnd();
     content.ordersValid = ok;
@@ -152,29 +188,47 @@ void WriteIndexFile(const std::string& path, const IndexFileContent& content) {
     w.Put(content.state.mtimeSec);
     w.Put(content.state.mtimeNsec);
     w.Put(content.state.recordCount);
+    w.Put(content.state.changeCounter);
+    w.Put(content.state.headerDate);
     w.PutArray(content.deleted);
     for (const auto& t : content.tags) w.PutArray(t.order);
     w.PutChecksum(ordersStart);
 
-    const std::string tmp = path + ".tmp" + std::to_string(::getpid());
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) throw EngineError("Cannot write the index file \"" + path + "\": " + std::strerror(errno) + ".");
+    struct stat st {};
+    const bool existed = ::stat(path.c_str(), &st) == 0;
+    const std::string target = ResolvedPath(path);
+    const std::string tmp = TemporaryPathFor(target);
+    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) WriteFailed(path, std::strerror(errno));
+    auto fail = [&](const std::string& why) {
+        ::close(fd);
+        ::unlink(tmp.c_str());
+        WriteFailed(path, why);
+    };
+    if (existed) CopyOwnershipAndMode(fd, target);
     size_t done = 0;
     while (done < w.buf.size()) {
         const ssize_t n = ::write(fd, w.buf.data() + done, w.buf.size() - done);
         if (n <= 0) {
             if (n < 0 && errno == EINTR) continue;
-            const std::string why = n < 0 ? std::strerror(errno) : "disk full";
-            ::close(fd);
-            ::unlink(tmp.c_str());
-            throw EngineError("Cannot write the index file \"" + path + "\": " + why + ".");
+            fail(n < 0 ? std::strerror(errno) : "disk full");
         }
         done += size_t(n);
     }
+    // On the disk before it takes the old file's place.
+    if (::fsync(fd) != 0) fail(std::strerror(errno));
     ::close(fd);
-    if (::rename(tmp.c_str(), path.c_str()) != 0) {
+    if (::rename(tmp.c_str(), target.c_str()) != 0) {
+        const std::string why = std::strerror(errno);
         ::unlink(tmp.c_str());
-        throw EngineError("Cannot write the index file \"" + path + "\": " + std::strerror(errno) + ".");
+        WriteFailed(path, why);
+    }
+    const auto slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
     }
 }
 

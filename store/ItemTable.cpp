@@ -2,10 +2,10 @@
 
 #include <climits>
 #include <cstdlib>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "IndexFile.h"
 #include "ItemSchema.h"
 
 namespace store {
@@ -91,8 +91,10 @@ bool MakeNewDB(Table& createTable, Table& checkTable, const std::string& path, s
 }
 
 bool CheckDBaseFormat(Table& checkTable, const std::string& path, std::string* message) {
+    // Looking at a file never writes into it: the check reads without the
+    // index; only an item table whose index file is gone loses the flag
+    // announcing it, afterwards.
     PointAt(checkTable, path);
-    if (!Exists(checkTable.IndexFilePath())) RemoveMDXByte(checkTable.DataFilePath());
     checkTable.SetExclusive(false);
     checkTable.SetReadOnly(true);
     checkTable.SetActiveIndex("");
@@ -100,18 +102,25 @@ bool CheckDBaseFormat(Table& checkTable, const std::string& path, std::string* m
     bool valid = checkTable.FieldCount() == kItemFieldCount;
     for (int i = 0; valid && i < kItemFieldCount; ++i)
         valid = Upper(checkTable.Field(i).name) == Upper(std::string(SchemaAt(i + 1).name));
+    const std::string dataPath = checkTable.DataFilePath();
+    const bool indexGone = !Exists(checkTable.IndexFilePath());
     checkTable.Close();
     checkTable.SetReadOnly(false);
+    if (valid && indexGone) RemoveMDXByte(dataPath);
     if (!valid && message) *message = kNotItemTableMessage;
     return valid;
 }
 
 void RemoveMDXByte(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) return;
-    const char zero = 0;
-    (void)!::pwrite(fd, &zero, 1, 28);
-    ::close(fd);
+    // Only a file that reads as a dBASE table, under its write lock, and
+    // only while no index file has come back in the meantime.
+    try {
+        DbfFile file;
+        file.Open(path, DbfFile::Access::Shared);
+        if (!Exists(IndexPathFor(path))) file.SetProductionIndexFlag(false);
+    } catch (const EngineError&) {
+        // Held, unwritable or not a table: left as it is.
+    }
 }
 
 bool DBaseInUse(Table& checkTable, const std::string& path) {

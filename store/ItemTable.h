@@ -27,11 +27,13 @@ bool MakeNewDB(Table& createTable, Table& checkTable, const std::string& path, s
 
 // True when the file is an item table: exactly the 22 schema field names in
 // order, letter case ignored. Otherwise false with *message set. A missing
-// or unreadable file throws EngineError.
+// or unreadable file throws EngineError. The file is only read; an item
+// table whose index file is gone then has its header flag cleared.
 bool CheckDBaseFormat(Table& checkTable, const std::string& path, std::string* message);
 
-// Clears header byte 28 (the production index flag). Quietly does nothing
-// when the file cannot be opened.
+// Clears header byte 28 (the production index flag) of a dBASE table whose
+// index file is missing, under the table's write lock. Quietly does nothing
+// when the file cannot be opened for writing or is not a dBASE table.
 void RemoveMDXByte(const std::string& path);
 
 // True when the table file cannot be opened exclusively.

@@ -28,15 +28,18 @@ bool CheckLayout(Table& check, const std::string& path, const std::array<const c
     if (::stat(path.c_str(), &st) != 0) return false;
     try {
         PointAt(check, path);
-        if (::stat(check.IndexFilePath().c_str(), &st) != 0) RemoveMDXByte(check.DataFilePath());
         check.SetExclusive(false);
         check.SetReadOnly(true);
         check.SetActiveIndex("");
         check.Open();
         bool ok = check.FieldCount() == int(N) + 1;
         for (size_t i = 0; ok && i < N; ++i) ok = Upper(check.Field(int(i) + 1).name) == Upper(names[i]);
+        const std::string dataPath = check.DataFilePath();
+        const bool indexGone = ::stat(check.IndexFilePath().c_str(), &st) != 0;
         check.Close();
         check.SetReadOnly(false);
+        // Written into only once it is known to be the old data file.
+        if (ok && indexGone) RemoveMDXByte(dataPath);
         return ok;
     } catch (const EngineError&) {
         check.Close();
@@ -72,8 +75,15 @@ void Convert(Table& check, Table& items, const std::string& path, Fill fill) {
     check.SetReadOnly(false);
 }
 
+// Values pass as text, except dates between date fields: they pass as
+// dates, never through a two-digit year of the current format.
 void CopyText(Table& check, Table& items, const char* from, const char* to) {
-    items.SetText(to, check.GetText(from));
+    const int source = check.NeedField(from), target = items.NeedField(to);
+    if (check.Field(source).Kind() == FieldKind::Date && items.Field(target).Kind() == FieldKind::Date) {
+        items.SetDate(target, check.GetDate(source));
+        return;
+    }
+    items.SetText(target, check.GetText(source));
 }
 
 }  // namespace

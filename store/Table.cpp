@@ -74,6 +74,14 @@ std::string FormatFixed(double v, int length, int decimals, const std::string& f
     return std::string(size_t(length) - s.size(), ' ') + s;
 }
 
+// The open checked every field's size against its type; this keeps a
+// write inside its field whatever a caller did.
+void NeedSize(const FieldDef& f, int bytes) {
+    if (f.length < bytes)
+        throw EngineError("Field " + f.name + " is " + std::to_string(f.length) + " bytes long; its type needs " +
+                          std::to_string(bytes) + ".");
+}
+
 bool IsBinaryNumeric(const FieldDef& f) {
     return f.type == 'I' || f.type == '+' || f.type == 'Y' || f.type == 'O' || (f.type == 'B' && f.length == 8);
 }
@@ -91,11 +99,14 @@ Table::~Table() {
 void Table::SetDirectory(std::string directory) {
     NeedClosed("change the folder of");
     while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
-    m_directory = directory.empty() ? "." : directory;
+    if (directory.empty()) directory = ".";
+    if (directory != m_directory) m_memoryTags.clear();
+    m_directory = directory;
 }
 
 void Table::SetTableName(std::string name) {
     NeedClosed("rename");
+    if (name != m_tableName) m_memoryTags.clear();
     m_tableName = std::move(name);
 }
 
@@ -154,14 +165,33 @@ void Table::Open() {
     if (m_tableName.empty()) throw EngineError("No table name has been given.");
     const auto access = m_readOnly ? DbfFile::Access::ReadOnly
                                    : (m_exclusive ? DbfFile::Access::Exclusive : DbfFile::Access::Shared);
-    m_file.Open(DataFilePath(), access, m_exclusive);
+    m_notice.clear();
+    const std::string path = DataFilePath();
+    try {
+        m_file.Open(path, access, m_exclusive);
+    } catch (const NotWritableError& e) {
+        // A file the user may only read is shown; sole use is refused.
+        if (access != DbfFile::Access::Shared) throw;
+        m_file.Open(path, DbfFile::Access::ReadOnly);
+        m_notice = std::string(e.what()) + "  The table is open for reading only: changes cannot be saved.";
+    }
+    if (m_file.Mode() == DbfFile::Access::Exclusive) {
+        // Nobody else has the table: whatever our temporary files a killed
+        // pack or index write left beside it are stale.
+        for (const std::string& p : {m_file.Path(), IndexPathFor(m_file.Path())}) {
+            RemoveStaleTemporaryFiles(p);
+            const std::string target = ResolvedPath(p);
+            if (target != p) RemoveStaleTemporaryFiles(target);
+        }
+    }
     try {
         LoadIndex();
+        RestoreTagsKeptInMemory();
         if (!m_activeName.empty()) {
             m_active = FindTag(m_activeName);
             if (!m_active) throw EngineError("The index tag " + m_activeName + " does not exist for table " + m_tableName + ".");
         }
-        if (m_indexDirty && access != DbfFile::Access::ReadOnly) SaveIndex();
+        if (m_indexDirty) SaveIndex();
     } catch (...) {
         m_tags.clear();
         m_active = nullptr;
@@ -174,20 +204,63 @@ void Table::Open() {
     First();
 }
 
+std::optional<Table::Tag> Table::TagFrom(const std::string& name, const std::string& source) const {
+    Tag tag;
+    tag.name = name;
+    tag.source = source;
+    try {
+        tag.expr = std::make_unique<Expression>(source, m_file.Layout());
+    } catch (const EngineError&) {
+        return std::nullopt;
+    }
+    return tag;
+}
+
+void Table::RestoreTagsKeptInMemory() {
+    // Tags that could not be saved last time live on for as long as this
+    // handle names the same table.
+    for (const auto& [name, source] : m_memoryTags) {
+        if (FindTag(name)) continue;
+        auto tag = TagFrom(name, source);
+        if (!tag) continue;
+        BuildTag(*tag);
+        m_tags.push_back(std::move(*tag));
+        m_tagsAdded.push_back(name);
+        m_indexDirty = true;
+    }
+    m_memoryTags.clear();
+}
+
 void Table::LoadIndex() {
     m_tags.clear();
     m_active = nullptr;
     m_foreignIndex = false;
     m_indexDirty = false;
+    m_tagsAtSync.clear();
+    m_tagsAdded.clear();
+    m_tagsDeleted.clear();
     const std::string path = IndexPathFor(m_file.Path());
     switch (ProbeIndexFile(path)) {
     case IndexFileKind::Missing:
-        if (m_file.ProductionIndexFlag())
+        // A handle that only reads can do without it; one that writes
+        // would otherwise leave the header announcing a file that is gone.
+        if (m_file.ProductionIndexFlag() && m_file.Mode() != DbfFile::Access::ReadOnly)
             throw EngineError("The index file \"" + path + "\" that the table announces is missing.");
         ScanDeleted(0);
         return;
+    case IndexFileKind::NotAFile:
+        throw EngineError("\"" + path + "\" is not an index file; the table cannot be opened while it is there.");
     case IndexFileKind::Foreign:
         m_foreignIndex = true;
+        if (m_file.Mode() != DbfFile::Access::ReadOnly && m_notice.empty())
+            m_notice = "The index file \"" + path +
+                       "\" belongs to another program and is left as it is.  The sort order of this table is kept "
+                       "in memory only.";
+        ScanDeleted(0);
+        return;
+    case IndexFileKind::Damaged:
+        // What an interrupted write leaves: written anew.
+        m_indexDirty = true;
         ScanDeleted(0);
         return;
     case IndexFileKind::Ours:
@@ -203,15 +276,14 @@ void Table::LoadIndex() {
     const uint32_t count = m_file.RecordCount();
     bool valid = content->ordersValid && content->state == m_file.State();
     for (auto& t : content->tags) {
-        Tag tag;
-        tag.name = t.name;
-        tag.source = t.expression;
-        try {
-            tag.expr = std::make_unique<Expression>(t.expression, m_file.Layout());
-        } catch (const EngineError&) {
+        m_tagsAtSync.push_back(t.name);
+        auto made = TagFrom(t.name, t.expression);
+        if (!made) {
             m_indexDirty = true;  // the tag does not fit this table any more
+            m_tagsDeleted.push_back(t.name);
             continue;
         }
+        Tag& tag = *made;
         if (valid) {
             if (t.order.size() != count) valid = false;
             std::vector<uint8_t> seen(count, 0);
@@ -241,7 +313,13 @@ void Table::ScanDeleted(uint32_t from) {
     const uint32_t count = m_file.RecordCount();
     m_deleted.resize(count);
     // Only a blank flag marks a live record; '*' and anything else are not delivered.
-    for (uint32_t r = from; r < count; ++r) m_deleted[r] = m_file.Record(r)[0] == ' ' ? 0 : 1;
+    for (uint32_t r = from; r < count; ++r) {
+        const char flag = m_file.Record(r)[0];
+        m_deleted[r] = flag == ' ' ? 0 : 1;
+        // An append killed before its last byte: readers going by the end
+        // mark would stop here and miss every record after it.
+        if (flag == 0x1A && m_file.Mode() != DbfFile::Access::ReadOnly) m_file.RepairInterruptedAppend(r);
+    }
 }
 
 void Table::BuildTag(Tag& tag) {
@@ -286,16 +364,52 @@ void Table::RebuildAll() {
 
 void Table::SaveIndex() {
     if (!IsOpen() || m_foreignIndex || m_file.Mode() == DbfFile::Access::ReadOnly) return;
-    const uint32_t before = m_file.RecordCount();
-    if (m_file.Sync()) OnForeignChange(before);
     const std::string path = IndexPathFor(m_file.Path());
-    if (m_tags.empty()) {
-        if (ProbeIndexFile(path) == IndexFileKind::Ours) ::unlink(path.c_str());
-        m_file.SetProductionIndexFlag(false);
-        m_indexDirty = false;
+    // Another copy of the program may write the file too: its tags are
+    // read again and kept, under a lock both copies take.
+    try {
+        m_file.LockIndex();
+    } catch (const EngineError& e) {
+        KeepIndexInMemory(e.what());
         return;
     }
-    m_file.SetProductionIndexFlag(true);
+    try {
+        const uint32_t before = m_file.RecordCount();
+        if (m_file.Sync()) OnForeignChange(before);
+        MergeTagsFromFile(path);
+    } catch (...) {
+        m_file.UnlockIndex();
+        throw;
+    }
+    try {
+        if (m_tags.empty()) {
+            // The header stops announcing the file before it goes.
+            m_file.SetProductionIndexFlag(false);
+            const IndexFileKind kind = ProbeIndexFile(path);
+            // Through a link the file goes and the link stays.
+            if (kind == IndexFileKind::Ours || kind == IndexFileKind::Damaged) ::unlink(ResolvedPath(path).c_str());
+        } else {
+            // The file first, then the header's announcement of it.
+            WriteIndexContent(path);
+            if (!m_file.ProductionIndexFlag()) {
+                m_file.SetProductionIndexFlag(true);
+                WriteIndexContent(path);  // the flag changed the file's time
+            }
+        }
+    } catch (const EngineError& e) {
+        m_file.UnlockIndex();
+        KeepIndexInMemory(e.what());
+        return;
+    }
+    m_file.UnlockIndex();
+    m_indexDirty = false;
+    m_tagsAtSync.clear();
+    for (const auto& t : m_tags) m_tagsAtSync.push_back(t.name);
+    m_tagsAdded.clear();
+    m_tagsDeleted.clear();
+}
+
+void Table::WriteIndexContent(const std::string& path) {
     IndexFileContent content;
     content.state = m_file.State();
     for (uint32_t r = 0; r < m_deleted.size(); ++r)
@@ -303,7 +417,52 @@ void Table::SaveIndex() {
     for (const auto& t : m_tags) content.tags.push_back({t.name, t.source, t.order});
     content.ordersValid = true;
     WriteIndexFile(path, content);
+}
+
+void Table::MergeTagsFromFile(const std::string& path) {
+    if (ProbeIndexFile(path) != IndexFileKind::Ours) return;
+    const auto content = ReadIndexFile(path);
+    if (!content) return;
+    auto listed = [](const std::vector<std::string>& names, const std::string& name) {
+        return std::any_of(names.begin(), names.end(), [&](const std::string& n) { return SameName(n, name); });
+    };
+    auto inFile = [&](const std::string& name) {
+        return std::any_of(content->tags.begin(), content->tags.end(),
+                           [&](const IndexFileTag& t) { return SameName(t.name, name); });
+    };
+    // Tags another copy removed since this one last read the file go
+    // here too, unless this copy made them again or orders by them.
+    bool changed = false;
+    for (auto it = m_tags.begin(); it != m_tags.end();) {
+        if (listed(m_tagsAtSync, it->name) && !listed(m_tagsAdded, it->name) && !inFile(it->name) &&
+            !SameName(it->name, m_activeName)) {
+            it = m_tags.erase(it);
+            changed = true;
+        } else {
+            ++it;
+        }
+    }
+    // Tags another copy added are built here and kept.
+    for (const auto& t : content->tags) {
+        if (FindTag(t.name) || listed(m_tagsDeleted, t.name) || listed(m_tagsAtSync, t.name)) continue;
+        auto tag = TagFrom(t.name, t.expression);
+        if (!tag) continue;
+        BuildTag(*tag);
+        m_tags.push_back(std::move(*tag));
+        changed = true;
+    }
+    if (changed) {
+        m_active = m_activeName.empty() ? nullptr : FindTag(m_activeName);
+        InvalidateView();
+    }
+}
+
+void Table::KeepIndexInMemory(const std::string& why) {
+    // The records stay as they are on the disk; the order lives on here.
+    m_file.DropWriteAccess();
     m_indexDirty = false;
+    if (m_notice.empty())
+        m_notice = why + "  The table is open for reading only; its sort order is kept in memory.";
 }
 
 void Table::OnForeignChange(uint32_t) {
@@ -333,6 +492,9 @@ void Table::Close() {
             // The index is derived data: a stale file is rebuilt at the next open.
         }
     }
+    m_memoryTags.clear();
+    if (!m_notice.empty())
+        for (const auto& t : m_tags) m_memoryTags.emplace_back(t.name, t.source);
     m_file.Close();
     m_tags.clear();
     m_active = nullptr;
@@ -421,6 +583,7 @@ void Table::AddIndex(const std::string& name, const std::string& expression) {
     tag.expr = std::make_unique<Expression>(expression, m_file.Layout());
     BuildTag(tag);
     m_tags.push_back(std::move(tag));
+    m_tagsAdded.push_back(name);
     m_active = m_activeName.empty() ? nullptr : FindTag(m_activeName);
     m_indexDirty = true;
     SaveIndex();
@@ -445,6 +608,10 @@ void Table::DeleteIndex(const std::string& name) {
     const auto it = std::find_if(m_tags.begin(), m_tags.end(), [&](const Tag& t) { return SameName(t.name, name); });
     if (it == m_tags.end()) throw EngineError("The index tag " + name + " does not exist.");
     if (SameName(m_activeName, name)) m_activeName.clear();
+    m_tagsDeleted.push_back(it->name);
+    m_tagsAdded.erase(std::remove_if(m_tagsAdded.begin(), m_tagsAdded.end(),
+                                     [&](const std::string& n) { return SameName(n, name); }),
+                      m_tagsAdded.end());
     m_tags.erase(it);
     m_active = m_activeName.empty() ? nullptr : FindTag(m_activeName);
     InvalidateView();
@@ -499,7 +666,12 @@ void Table::Pack() {
     if (m_file.Mode() != DbfFile::Access::Exclusive)
         throw EngineError("Packing requires exclusive use of the table " + m_tableName + ".");
     Cancel();
-    m_file.Pack([this](uint32_t r) { return m_deleted[r] == 0; });
+    // The file's own flags decide: another copy may have posted a record
+    // this handle still takes for deleted.
+    m_file.Pack([this](uint32_t r) {
+        const char flag = m_file.Record(r)[0];
+        return flag != '*' && flag != 0x1A;
+    });
     RebuildAll();
     m_indexDirty = true;
     SaveIndex();
@@ -774,10 +946,12 @@ void Table::Post() {
     NeedEditing();
     const uint32_t before = m_file.RecordCount();
     uint32_t recno = 0;
+    bool edited = false;
     if (m_state == State::Insert && m_bulk) {
         m_buffer[0] = ' ';
         m_pending.insert(m_pending.end(), m_buffer.begin(), m_buffer.end());
         ++m_pendingCount;
+        ++m_bulkAccepted;
         m_state = State::Browse;
         m_buffer.clear();
         if (m_pendingCount >= 4096) FlushPending();
@@ -795,8 +969,11 @@ void Table::Post() {
         }
     } else {
         recno = *m_current;
-        const char* rec = m_file.Record(recno);
-        const std::vector<char> old(rec, rec + m_file.Layout().RecordLength());
+        std::vector<char> old;
+        if (!m_tags.empty()) {
+            const char* rec = m_file.Record(recno);
+            old.assign(rec, rec + m_file.Layout().RecordLength());
+        }
         const bool foreign = m_file.WriteRecord(recno, m_buffer.data());
         if (foreign) {
             OnForeignChange(before);
@@ -805,26 +982,82 @@ void Table::Post() {
                 TagErase(t, recno, old.data());
                 TagInsert(t, recno);
             }
-            m_deleted[recno] = m_buffer[0] == '*' ? 1 : 0;
+            m_deleted[recno] = m_buffer[0] == ' ' ? 0 : 1;
+            edited = true;
         }
     }
     m_state = State::Browse;
     m_buffer.clear();
     m_indexDirty = true;
     m_current = recno;
-    InvalidateView();
+    // One edited record moves within the view instead of the view being
+    // built again: a run over every record stays linear.
+    if (!edited || !MoveInView(recno)) InvalidateView();
     m_bof = m_eof = false;
+}
+
+bool Table::MoveInView(uint32_t recno) {
+    if (!m_viewValid) return false;
+    size_t at = m_view.size();
+    if (m_pos < m_view.size() && m_view[m_pos] == recno) {
+        at = m_pos;
+    } else if (!m_active) {
+        const auto it = std::lower_bound(m_view.begin(), m_view.end(), recno);
+        if (it != m_view.end() && *it == recno) at = size_t(it - m_view.begin());
+    } else {
+        return false;
+    }
+    const RecordLayout& layout = m_file.Layout();
+    const bool filtering = m_filtered && bool(m_filter);
+    const bool wanted = !m_deleted[recno] && (!filtering || m_filter(RecordView(m_file.Record(recno), layout)));
+    if (at == m_view.size()) {
+        if (wanted) return false;
+        m_pos = PositionOf(recno);
+        return true;
+    }
+    if (wanted) {
+        // Still between its neighbours: nothing moves.
+        bool fits = true;
+        if (m_active) {
+            std::string key, other;
+            KeyOf(*m_active->expr, RecordView(m_file.Record(recno), layout), key);
+            if (at > 0) {
+                const uint32_t r = m_view[at - 1];
+                KeyOf(*m_active->expr, RecordView(m_file.Record(r), layout), other);
+                const int c = CompareKeys(other, key);
+                fits = c < 0 || (c == 0 && r < recno);
+            }
+            if (fits && at + 1 < m_view.size()) {
+                const uint32_t r = m_view[at + 1];
+                KeyOf(*m_active->expr, RecordView(m_file.Record(r), layout), other);
+                const int c = CompareKeys(key, other);
+                fits = c < 0 || (c == 0 && recno < r);
+            }
+        }
+        if (fits) {
+            m_pos = at;
+            return true;
+        }
+    }
+    m_view.erase(m_view.begin() + long(at));
+    const size_t pos = PositionOf(recno);
+    if (wanted) m_view.insert(m_view.begin() + long(pos), recno);
+    m_pos = pos;
+    return true;
 }
 
 void Table::BeginBulkAppend() {
     NeedWritable();
     if (m_state != State::Browse) Post();
     m_bulk = true;
+    m_bulkAccepted = 0;
+    m_bulkWritten = 0;
 }
 
-void Table::EndBulkAppend() {
+uint32_t Table::EndBulkAppend() {
     m_bulk = false;
     if (IsOpen()) FlushPending();
+    return m_bulkWritten;
 }
 
 void Table::FlushPending() {
@@ -832,7 +1065,18 @@ void Table::FlushPending() {
     const uint32_t before = m_file.RecordCount();
     const uint32_t count = m_pendingCount;
     bool foreign = false;
-    const uint32_t first = m_file.AppendRecords(m_pending.data(), count, &foreign);
+    uint32_t first = 0;
+    try {
+        first = m_file.AppendRecords(m_pending.data(), count, &foreign);
+    } catch (const EngineError& e) {
+        // None of these reached the file (it is as it was); the caller
+        // learns how many of the run did.
+        m_pending.clear();
+        m_pendingCount = 0;
+        throw EngineError(std::string(e.what()) + "  Only " + std::to_string(m_bulkWritten) + " of the " +
+                          std::to_string(m_bulkAccepted) + " new records were written; the others were not saved.");
+    }
+    m_bulkWritten += count;
     m_pending.clear();
     m_pendingCount = 0;
     if (foreign) {
@@ -966,6 +1210,7 @@ void Table::SetNumber(int field, double value) {
     }
     case 'I':
     case '+': {
+        NeedSize(f, 4);
         if (!(value >= -2147483648.0 && value <= 2147483647.0))
             throw EngineError("The number " + FormatNumber(value) + " is too large for field " + f.name + ".");
         const int32_t v = int32_t(std::llround(value));
@@ -973,6 +1218,9 @@ void Table::SetNumber(int field, double value) {
         return;
     }
     case 'Y': {
+        NeedSize(f, 8);
+        if (!(std::fabs(value) < 9.2e14))
+            throw EngineError("The number " + FormatNumber(value) + " is too large for field " + f.name + ".");
         const int64_t v = int64_t(std::llround(value * 10000.0));
         std::memcpy(dst, &v, 8);
         return;
@@ -995,11 +1243,13 @@ void Table::SetDate(int field, std::optional<Date> date) {
     const FieldDef& f = Field(field);
     char* dst = m_buffer.data() + m_file.Layout().Offset(field);
     if (f.type == 'D') {
+        NeedSize(f, 8);
         const std::string s = date ? date->ToStorage() : std::string(8, ' ');
         std::memcpy(dst, s.data(), 8);
         return;
     }
     if (f.type == 'T' || f.type == '@') {
+        NeedSize(f, 4);
         int32_t julian = date ? int32_t(date->DayNumber() + 2440588L) : 0;
         std::memset(dst, 0, size_t(f.length));
         std::memcpy(dst, &julian, 4);

@@ -54,9 +54,19 @@ public:
 
     // Opens the data file and its index. Fails when the file is missing, not
     // a valid table, held exclusively elsewhere (or, for an exclusive open,
-    // held at all), when its header announces an index file that is gone,
-    // or when the active index names no tag.
+    // held at all), when its header announces an index file that is gone
+    // (a read-only open does without it), or when the active index names
+    // no tag. A shared open of a file the user may not write, or whose
+    // index file cannot be written, opens it read-only and says why in
+    // Notice(). An exclusive open removes what temporary files of ours a
+    // killed pack or index write left beside the table.
     void Open();
+    // Why the table, asked for writing, is open read-only, or why its sort
+    // order is kept in memory only: for the user to be told once. Empty
+    // when all is well; set anew by every Open.
+    const std::string& Notice() const { return m_notice; }
+    // Tags that could not be saved are kept by the handle and come back at
+    // its next open of the same table.
     // Posts nothing: a pending edit is cancelled. Writes the index file when
     // it changed.
     void Close();
@@ -74,8 +84,11 @@ public:
     const RecordLayout& Layout() const;
 
     // Index tags. Adding and deleting work on an open or a closed table; the
-    // index file is written at once. Adding an existing name or deleting a
-    // missing one is an error.
+    // index file is written at once, after the tags other copies of the
+    // program wrote into it since are read again and kept. Adding an
+    // existing name or deleting a missing one is an error. When the index
+    // file cannot be written the table goes on read-only with its tags in
+    // memory (see Notice()).
     void AddIndex(const std::string& name, const std::string& expression);
     void DeleteIndex(const std::string& name);
     std::vector<std::string> IndexNames() const;
@@ -85,9 +98,10 @@ public:
     const std::string& ActiveIndex() const { return m_activeName; }
     // Rebuilds every tag from the records. Needs the table open for writing.
     void RegenerateIndexes();
-    // Removes deleted records for good and rebuilds the tags. Needs the
-    // table open exclusively. The packed file replaces the old one only when
-    // it is complete.
+    // Removes the records the data file marks deleted for good and rebuilds
+    // the tags. Needs the table open exclusively. The packed file replaces
+    // the old one only when it is complete, with the old one's permissions;
+    // through a symbolic link the file it points to is packed.
     void Pack();
 
     // Record filter, asked for every record the table would deliver.
@@ -117,9 +131,13 @@ public:
     // Bulk appending (imports, exports to a new table): between the two
     // calls posted new records are collected and written together, which is
     // many times faster than one write each. Any other operation writes the
-    // collected records first; EndBulkAppend and Close always do.
+    // collected records first; EndBulkAppend and Close always do. A write
+    // that fails (a full disk) leaves the file as it was before that batch
+    // and throws, saying how many records of the run were written.
     void BeginBulkAppend();
-    void EndBulkAppend();
+    // Returns how many records the run wrote.
+    uint32_t EndBulkAppend();
+    uint32_t BulkWritten() const { return m_bulkWritten; }
 
     // Modification.
     State CurrentState() const { return m_state; }
@@ -171,7 +189,16 @@ private:
     void BuildTag(Tag& tag);
     void RebuildAll();
     void ScanDeleted(uint32_t from);
+    // Writes the index file; when it cannot be written, the table goes on
+    // read-only with its tags in memory.
     void SaveIndex();
+    void WriteIndexContent(const std::string& path);
+    void MergeTagsFromFile(const std::string& path);
+    void KeepIndexInMemory(const std::string& why);
+    void RestoreTagsKeptInMemory();
+    // A tag from its definition, orders not built; nothing when the
+    // expression does not fit this table.
+    std::optional<Tag> TagFrom(const std::string& name, const std::string& source) const;
     void TagInsert(Tag& tag, uint32_t recno);
     void TagErase(Tag& tag, uint32_t recno, const char* oldRecord);
     size_t TagLowerBound(const Tag& tag, const std::string& key, uint32_t recno) const;
@@ -180,6 +207,9 @@ private:
     void EnsureView();
     bool Delivered(uint32_t recno) const;
     size_t PositionOf(uint32_t recno);
+    // Puts an edited record where the view now wants it; false when only
+    // building the view again can tell.
+    bool MoveInView(uint32_t recno);
     void SetCurrentAt(size_t pos);
     // Posts a pending edit and brings the view up to date; false (and no
     // current record) when the view is empty.
@@ -198,6 +228,15 @@ private:
     Tag* m_active = nullptr;
     bool m_foreignIndex = false;
     bool m_indexDirty = false;
+    // Tag names as the index file had them when last read or written, and
+    // what this handle added and deleted since.
+    std::vector<std::string> m_tagsAtSync;
+    std::vector<std::string> m_tagsAdded;
+    std::vector<std::string> m_tagsDeleted;
+    std::string m_notice;
+    // Tags of a table whose index could not be saved, kept for its next
+    // open: name and expression.
+    std::vector<std::pair<std::string, std::string>> m_memoryTags;
     std::vector<uint8_t> m_deleted;
 
     Filter m_filter;
@@ -216,6 +255,8 @@ private:
     bool m_bulk = false;
     std::vector<char> m_pending;  // collected new records, one after the other
     uint32_t m_pendingCount = 0;
+    uint32_t m_bulkAccepted = 0;
+    uint32_t m_bulkWritten = 0;
 };
 
 }  // namespace store

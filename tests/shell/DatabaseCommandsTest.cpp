@@ -2,12 +2,20 @@
 // conversion of the two older data files offered at start.
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QProcess>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "AppPaths.h"
+#include "ChildRun.h"
 #include "ItemGridModel.h"
 #include "ItemTable.h"
 #include "LegacyConversion.h"
@@ -38,6 +46,21 @@ QString MakeTable(const QString& path, const std::vector<std::string>& items = {
         t.SetText("Category", "Misc");
         t.Post();
     }
+    return path;
+}
+
+// The same table with a numeric field where the sort order wants text: it
+// passes the check (names only) and fails when the sort tag is built.
+QString MakeTableWithNumericCategory(const QString& path) {
+    std::vector<store::FieldDef> fields = store::ItemTableFieldDefs();
+    fields[11] = store::FieldDef::Integer("Category");
+    store::Table t;
+    store::PointAt(t, path.toStdString());
+    t.Create(fields);
+    t.Open();
+    t.Append();
+    t.SetText("Item", "Odd one");
+    t.Post();
     return path;
 }
 
@@ -333,6 +356,119 @@ private slots:
             QVERIFY(ui.Messages().last().contains("Record 2 of HLOG.DBF"));
             QCOMPARE(w.ItemTable().RecordCount(), 1u);  // the records before it stay
         }
+        HALVENOR_VERIFY_UI(ui);
+    }
+
+    void failedSwitchLeavesThePreviousTableShown() {
+        ScriptedUiServices ui;
+        TMain w(kScreen);
+        w.show();
+        common::AppSettings().sortFields = {12, 1, 0, 0};
+        w.BuildSortString();
+        const QString a = MakeTable(m_home->filePath("A.DBF"), {"Wrist Watch", "Laptop Computer", "Camera"});
+        const QString b = MakeTableWithNumericCategory(m_home->filePath("B.DBF"));
+        ui.ExpectOpenFile("Open Database File", a);
+        w.DoOpen();
+        w.SetSearchTest([](const store::RecordView& r) { return r.Text(0) != "Camera"; });
+        w.EnableEndSearch();
+        QCOMPARE(GridItems(w), (QStringList{"Laptop Computer", "Wrist Watch"}));
+        const auto recent = common::AppSettings().lastFiles;
+
+        ui.ExpectOpenFile("Open Database File", b);
+        ui.ExpectMessage("Error", std::nullopt);
+        w.DoOpen();
+        // Nothing of the switch is left: table, grid, search, caption, lists.
+        QCOMPARE(w.windowTitle(), QString("Halvenor Inventory 95 (A)"));
+        QCOMPARE(common::AppSettings().lastDatabase, a);
+        QCOMPARE(common::AppSettings().lastFiles, recent);
+        QCOMPARE(QFileInfo(QString::fromStdString(w.ItemTable().DataFilePath())).fileName(), QString("A.DBF"));
+        QVERIFY(w.SearchOn());
+        QCOMPARE(GridItems(w), (QStringList{"Laptop Computer", "Wrist Watch"}));
+        QCOMPARE(w.CountLabel()->text(), QString("2"));
+
+        // Delete takes the record the user is looking at.
+        w.Grid()->setCurrentIndex(w.GridModel()->index(0, 0));
+        ui.ExpectAsk("Confirm", QString("Delete this record?"), Answer::Yes);
+        w.DoDelete();
+        QCOMPARE(GridItems(w), QStringList{"Wrist Watch"});
+        HALVENOR_VERIFY_UI(ui);
+    }
+
+    void tableTheUserMayNotWriteOpensReadOnlyAndSaysSoOnce_data() {
+        QTest::addColumn<bool>("fileReadOnly");
+        QTest::newRow("folder the user may not write") << false;
+        QTest::newRow("data file of mode 444") << true;
+    }
+    void tableTheUserMayNotWriteOpensReadOnlyAndSaysSoOnce() {
+        QFETCH(bool, fileReadOnly);
+        const QByteArray asUser = qgetenv("HALVENOR_TEST_FOLDER");
+        if (asUser.isEmpty()) {
+            // Made here; the rest runs in this test program started again
+            // as a user bound by permissions (the build machine runs as root).
+            ::chmod(m_home->path().toLocal8Bit().constData(), 0755);
+            QVERIFY(QDir(m_home->path()).mkdir("ro"));
+            const QString folder = m_home->filePath("ro");
+            const QString path = MakeTable(folder + "/T.DBF", {"Wrist Watch", "Laptop Computer", "Camera"});
+            for (const QString& f : QDir(folder).entryList(QDir::Files)) {
+                const QByteArray p = QDir(folder).filePath(f).toLocal8Bit();
+                if (testsupport::RunningAsRoot() && !fileReadOnly)
+                    (void)!::chown(p.constData(), testsupport::kNobody, testsupport::kNobody);
+                ::chmod(p.constData(), fileReadOnly ? 0444 : 0644);
+            }
+            ::chmod(folder.toLocal8Bit().constData(), 0555);
+            const QByteArray before = [&] {
+                QFile f(path);
+                return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+            }();
+            QProcess child;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("HALVENOR_TEST_FOLDER", folder);
+            child.setProcessEnvironment(env);
+            child.setProcessChannelMode(QProcess::MergedChannels);
+            child.setChildProcessModifier([] {
+                if (testsupport::RunningAsRoot() &&
+                    (::setgroups(0, nullptr) != 0 || ::setgid(testsupport::kNobody) != 0 ||
+                     ::setuid(testsupport::kNobody) != 0))
+                    ::_exit(3);
+            });
+            // A copy the user can run wherever the build folder lies.
+            const QString program = m_home->filePath("child-test");
+            QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), program));
+            ::chmod(program.toLocal8Bit().constData(), 0755);
+            child.start(program, {QString(QTest::currentTestFunction()) + ":" + QTest::currentDataTag()});
+            QVERIFY(child.waitForFinished(120000));
+            const QByteArray output = child.readAll();
+            ::chmod(folder.toLocal8Bit().constData(), 0755);
+            QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, output.constData());
+            QVERIFY2(output.contains("PASS   : DatabaseCommandsTest::tableTheUserMayNotWrite") &&
+                         output.contains(" 0 failed, 0 skipped"),
+                     output.constData());
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), before);  // the header flag included
+            QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"T.DBF"});
+            return;
+        }
+        const QString path = QString::fromLocal8Bit(asUser) + "/T.DBF";
+        ScriptedUiServices ui;
+        TMain w(kScreen);
+        w.show();
+        common::AppSettings().sortFields = {1, 0, 0, 0};
+        w.BuildSortString();
+        ui.ExpectOpenFile("Open Database File", path);
+        ui.ExpectMessage("Notice", std::nullopt);
+        w.DoOpen();
+        QVERIFY(ui.Messages().last().contains("read"));
+        QCOMPARE(w.windowTitle(), QString("Halvenor Inventory 95 (T)"));
+        QCOMPARE(common::AppSettings().lastDatabase, path);
+        QCOMPARE(GridItems(w), (QStringList{"Camera", "Laptop Computer", "Wrist Watch"}));
+        // Reopened by a command: not told again. Changing is refused clearly.
+        w.DoEndSearch();
+        ui.ExpectAsk("Confirm", QString("Delete this record?"), Answer::Yes);
+        ui.ExpectMessage("Error", std::nullopt);
+        w.Action("&Delete")->trigger();
+        QVERIFY(ui.Messages().last().contains("read-only"));
+        QCOMPARE(GridItems(w), (QStringList{"Camera", "Laptop Computer", "Wrist Watch"}));
         HALVENOR_VERIFY_UI(ui);
     }
 

@@ -372,7 +372,13 @@ private slots:
         AppendItem(t, "B");
         AppendItem(t, "A");
         t.Close();
-        const QByteArray foreign("dBASE IV production index, not ours");
+        // The header of another program's production index: 48 tag entries
+        // of 32 bytes, the data file's name.
+        QByteArray foreign(1024, '\0');
+        foreign[0] = 0x02;
+        foreign.replace(4, 6, "MASTER");
+        foreign[25] = 48;
+        foreign[26] = 32;
         QFile mdx(m_dir->filePath("MASTER.MDX"));
         QVERIFY(mdx.open(QIODevice::WriteOnly));
         mdx.write(foreign);
