@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sys/stat.h>
 
 #include "BackupRestore.h"
 #include "ExchangeTestSupport.h"
@@ -143,7 +144,7 @@ private slots:
 
     // A backup copy announces its index file, which was never copied, and
     // may sit on a medium that cannot be written.
-    void restoreWithoutTheIndexFileFromAReadOnlyCopy() {
+    void restoreWithoutTheIndexFileFromAReadOnlyCopyOverALink() {
         MakeTable(m_backup, "OTHER", {{{"Item", "Clock"}}});
         QFile::remove(Saved("OTHER.MDX"));
         QFile::setPermissions(Saved("OTHER.DBF"), QFileDevice::ReadOwner);
@@ -154,6 +155,20 @@ private slots:
         QCOMPARE(ReadAll(Saved("OTHER.DBF")), before);
         QCOMPARE(ReadAll(Data("OTHER.DBF"))[28], char(0));
         QCOMPARE(ItemsOf(Data("OTHER.DBF")), QStringList({"Clock"}));
+
+        // A target that is a symbolic link stays one; the file it points to
+        // keeps its permissions.
+        QVERIFY(QDir().mkpath(m_data + "/real"));
+        QVERIFY(QFile::rename(Data("MASTER.DBF"), Data("real/MASTER.DBF")));
+        QVERIFY(QFile::link(Data("real/MASTER.DBF"), Data("MASTER.DBF")));
+        QCOMPARE(::chmod(Data("real/MASTER.DBF").toUtf8().constData(), 0640), 0);
+        QFile::copy(Saved("OTHER.DBF"), Saved("MASTER.DBF"));
+        QCOMPARE(RestoreFrom(CopyKind::Database, Saved("MASTER.DBF")).status, CopyStatus::Completed);
+        QVERIFY(QFileInfo(Data("MASTER.DBF")).isSymLink());
+        QCOMPARE(ItemsOf(Data("real/MASTER.DBF")), QStringList({"Clock"}));
+        struct stat st {};
+        QCOMPARE(::stat(Data("real/MASTER.DBF").toUtf8().constData(), &st), 0);
+        QCOMPARE(st.st_mode & 0777, mode_t(0640));
     }
 
     void roomCheck_data() {
