@@ -143,11 +143,6 @@ Step StageCopy(const Job& job, Staged& staged, Run& run, std::string* reason) {
         *reason = SystemReason("Cannot open", job.source);
         return Step::Failed;
     }
-    struct stat before {};
-    if (::fstat(in.Get(), &before) != 0 || !S_ISREG(before.st_mode)) {
-        *reason = "\"" + job.source + "\" is not a file.";
-        return Step::Failed;
-    }
     if (!staged.file.Reserve(job.target, "", reason)) return Step::Failed;
     std::vector<char> block(kBlockSize);
     uint64_t copied = 0;
@@ -256,6 +251,9 @@ CopyResult BackupReports(const BackupRequest& request, const ProgressFn& progres
     if (!size) return Refusal(CopyStatus::Failed, messages::kBackupFailed, SystemReason("Cannot open", source, ENOENT));
     if (!RoomFor(*size, request.folder, target, request.freeSpace))
         return Refusal(CopyStatus::NoRoom, messages::kBackupNoRoomReports);
+    // A definition another copy of the program is writing goes in whole or not at all.
+    SoleUse hold;
+    hold.Take(source, true);
     return CopyAll({{source, target}}, progress, messages::kBackupFailed, messages::kBackupDone);
 }
 

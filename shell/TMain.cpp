@@ -39,8 +39,8 @@
 #include "SortExpression.h"
 #include "TColorConfig.h"
 #include "TImportFormat.h"
-#include "TMyEdit.h"
 #include "TMyBackup.h"
+#include "TMyEdit.h"
 #include "TMyEditBox.h"
 #include "TMyExport.h"
 #include "TMyLocateDialog.h"
@@ -1091,12 +1091,14 @@ exchange::MainWindowSteps TMain::BackupSteps() {
     exchange::MainWindowSteps steps;
     steps.reopenShared = [this] { find::ExclusiveUse::ReopenShared(*this); };
     steps.openRestored = [this](const std::string& dataFile) { return SwitchTo(ToQ(dataFile), true); };
+    // The editor holds the lists; a list that cannot be written fails the backup.
     steps.savePickLists = [this] {
         bool saved = true;
-        for (const items::PickListInfo& info : items::PickListFile::All())
-            if (m_editor && !items::PickListFile::Write(items::PickListFile::PathOf(info.list),
-                                                        m_editor->ListEntries(info.list)))
-                saved = false;
+        for (const items::PickListInfo& info : items::PickListFile::All()) {
+            if (!m_editor) break;
+            const QString path = items::PickListFile::PathOf(info.list);
+            saved = items::PickListFile::Write(path, m_editor->ListEntries(info.list)) && saved;
+        }
         return saved;
     };
     steps.reloadPickLists = [this] {
