@@ -15,6 +15,7 @@
 #include <string>
 
 #include "MainContext.h"
+#include "MainWindowSteps.h"
 #include "RecordNavigator.h"
 #include "Settings.h"
 
@@ -157,12 +158,18 @@ private:
                         const std::function<void()>& command);
     void ApplyMainColors();
     // False when the table could not be opened: the previous one is back.
-    bool SwitchTo(const QString& path);
+    // A restored table has its sort tag built afresh and leaves the recent
+    // files as they were.
+    bool SwitchTo(const QString& path, bool restored = false);
     void SwitchEndingSearch(const QString& path);
     // Tells what the open table's engine has to say (read-only, order kept
     // in memory), once per table.
     void TellTableNotice();
-    void OpenItemTable();
+    // Opens the item table shared; the sort tag is used as it is when it
+    // matches the sort expression, or built afresh when asked.
+    void OpenItemTable(bool rebuildSortTag = false);
+    // What backup and restore need of this window around their copies.
+    exchange::MainWindowSteps BackupSteps();
     void SyncGridToTable();
     void GridRowChanged(int row);
     void NavigatorClicked(RecordNavigator::Button button);
