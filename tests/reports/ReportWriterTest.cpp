@@ -4,13 +4,11 @@
 // two fields, the table's order and filter, and a text file that is either
 // complete under its name or not there at all. Runs under the sanitizers.
 
-#include <signal.h>
-#include <sys/resource.h>
-
 #include <QDir>
 #include <QtTest>
 
 #include "EngineServices.h"
+#include "FileSizeLimit.h"
 #include "ReportTestSupport.h"
 
 using namespace reports;
@@ -317,15 +315,11 @@ private slots:
         QVERIFY2(result.error.contains(missing), qPrintable(result.error));
 
         // A disk that fills up half way.
-        ::signal(SIGXFSZ, SIG_IGN);
-        rlimit old{};
-        ::getrlimit(RLIMIT_FSIZE, &old);
         GenerateItems(m_table, 3000);
-        rlimit small = old;
-        small.rlim_cur = 100000;
-        ::setrlimit(RLIMIT_FSIZE, &small);
-        result = WriteTextReport(ShortNarrow(), m_table, HouseholdSettings(), Path("big.txt"));
-        ::setrlimit(RLIMIT_FSIZE, &old);
+        {
+            const testsupport::FileSizeLimit full(100000);
+            result = WriteTextReport(ShortNarrow(), m_table, HouseholdSettings(), Path("big.txt"));
+        }
         QVERIFY(!result.completed);
         QVERIFY2(result.error.contains("big.txt: File too large"), qPrintable(result.error));
         QCOMPARE(QDir(m_dir.path()).entryList({"big*"}, QDir::Files), QStringList());
