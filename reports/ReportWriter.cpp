@@ -33,8 +33,8 @@ QString Padded(const QString& text, int width, bool padLeft) {
 
 }  // namespace
 
-// The text file of mode 3: written to a temporary file beside the chosen
-// name, renamed over it by Commit, removed by Discard.
+// The text file of a text report: written to a temporary file beside the
+// chosen name, renamed over it by Commit, removed by Discard.
 class ReportWriter::TextOut {
 public:
     explicit TextOut(const QString& path) : m_file(path) {
@@ -77,7 +77,7 @@ private:
         if ((why.isEmpty() || why == QLatin1String("Unknown error")) && reason != 0)
             why = QString::fromLocal8Bit(std::strerror(reason));
         const QString message = QStringLiteral("The report could not be written to %1: %2").arg(m_file.fileName(), why);
-        Discard();  // nothing left to do after a failed commit
+        Discard();  // the temporary file goes, unless a failed commit took it already
         throw ReportRunError(message.toStdString());
     }
 
@@ -280,7 +280,7 @@ void ReportWriter::BeforePrint(engine::TBaseReport& e) {
     if (!m_def.groupLevel2) m_group2 = 0;
     if (!m_def.groupLevel1) m_group1 = m_group2 = 0;
     m_last1 = m_last2 = kNoGroupYet;
-    m_headingPending = m_totalsPending = m_grandPending = m_endPrinted = false;
+    m_headingPending = m_totalsPending = m_endPrinted = false;
     m_firstGroup = true;
     m_group.fill(0);
     m_grand.fill(0);
@@ -514,10 +514,9 @@ bool ReportWriter::GroupHeading(engine::TBaseReport& e) {
 bool ReportWriter::EndBlock(engine::TBaseReport& e) {
     const InsuranceDetails& ins = m_settings.insurance;
     const int needed = (m_def.useTotals ? 5 : 0) + (ins.printStatement ? 5 : 0);
-    if (!Fits(e, needed)) {
-        m_grandPending = true;
-        return false;
-    }
+    // Without room the block waits for the next page (the page asks for one
+    // while the end block is not printed).
+    if (!Fits(e, needed)) return false;
     if (m_def.useTotals) {
         WriteCentredTitle(e, QStringLiteral("TOTALS"));
         WriteTotalsLine(e, m_group);
@@ -540,7 +539,6 @@ bool ReportWriter::EndBlock(engine::TBaseReport& e) {
             else e.WriteLine(line);
         }
     }
-    m_grandPending = false;
     m_endPrinted = true;
     m_fresh = false;
     return true;

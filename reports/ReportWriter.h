@@ -127,7 +127,7 @@ private:
     // so that a page too small for it cannot hold the report up for ever.
     bool Fits(engine::TBaseReport& e, int lines) const;
     void SelectFont(engine::TBaseReport& e, FontSlot slot);
-    // Mode 3: one line to the file and one line on the engine.
+    // Text output: one line to the file and one line on the engine.
     void FileLine(engine::TBaseReport& e, const QString& line);
 
     void MakeColumns(engine::TBaseReport& e, const ReportLine& line, bool labelsRight, Align others, int borders);
@@ -181,7 +181,6 @@ private:
     bool m_headingPending = false;
     bool m_totalsPending = false;
     bool m_firstGroup = true;
-    bool m_grandPending = false;
     bool m_endPrinted = false;
     bool m_fresh = true;  // nothing written on the body of this page yet
     // The widths of the characters U+0020 to U+00FF of each font used.
