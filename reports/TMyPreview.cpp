@@ -212,8 +212,9 @@ void TMyPreview::PlaceWindow() {
     QRect wanted(qRound(s.reportViewLeft * f), qRound(s.reportViewTop * f), qRound(std::max(320, s.reportViewWidth) * f),
                  qRound(std::max(240, s.reportViewHeight) * f));
     // A place kept from a larger screen is brought back onto this one.
-    if (const QScreen* screen = QGuiApplication::screenAt(wanted.center()) ? QGuiApplication::screenAt(wanted.center())
-                                                                          : QGuiApplication::primaryScreen()) {
+    const QScreen* screen = QGuiApplication::screenAt(wanted.center());
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (screen) {
         const QRect area = screen->availableGeometry();
         wanted.setSize(wanted.size().boundedTo(area.size()));
         if (!area.contains(wanted.topLeft()) || !area.contains(wanted.bottomRight()))
