@@ -35,6 +35,7 @@
 #include "PickListFile.h"
 #include "QtUiServices.h"
 #include "ReportStartup.h"
+#include "TMyReport.h"
 #include "Settings.h"
 #include "SortExpression.h"
 #include "TColorConfig.h"
@@ -487,11 +488,13 @@ bool TMain::FormCreate() {
     RestoreScreenSize();
     // 12.
     reports::ReadRegionalSettings();
+    reports::InstallEngineMessages();
     SetMenuLastFiles();
     CheckForConversion();
     TellTableNotice();
     // 13.
     m_locate = std::make_unique<find::TMyLocateDialog>(*this);
+    m_reports = new reports::TMyReport(*this, &m_printer, this);
     m_search = new find::TMySearch(*this, this);
     return true;
 }
@@ -1082,7 +1085,10 @@ void TMain::DoFindNext() {
     if (m_locate && m_locate->DoFindNext()) SyncGridToTable();
 }
 
-void TMain::DoReports() {}
+void TMain::DoReports() {
+    if (m_reports) Ui().ShowModal(*m_reports);
+    DisplayCount();
+}
 void TMain::DoViewer() {
     appearance::TViewConfig dialog(*this);
     Ui().ShowModal(dialog);

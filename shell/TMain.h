@@ -39,6 +39,10 @@ namespace items {
 class TMyEdit;
 }
 
+namespace reports {
+class TMyReport;
+}
+
 namespace shell {
 
 class HelpWindow;
@@ -136,6 +140,7 @@ public:
     // The item editor, created once at start (null when start-up failed).
     items::TMyEdit* Editor() const { return m_editor.get(); }
     find::TMySearch* SearchWindow() const { return m_search; }
+    reports::TMyReport* ReportsWindow() const { return m_reports; }
     find::TMyLocateDialog* Locate() const { return m_locate.get(); }
     HelpWindow* Help() const { return m_help; }
     double Factor() const;
@@ -200,6 +205,7 @@ private:
     std::unique_ptr<find::TMyLocateDialog> m_locate;
     std::unique_ptr<items::TMyEdit> m_editor;
     find::TMySearch* m_search = nullptr;  // created once, shown for every search
+    reports::TMyReport* m_reports = nullptr;  // created once, shown by Reports
     QPrinter m_printer;
     HelpWindow* m_help = nullptr;
 

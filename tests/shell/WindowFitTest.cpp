@@ -37,6 +37,9 @@
 #include "TMyLocateDlg.h"
 #include "TMySearch.h"
 #include "TMySortOrder.h"
+#include "TMyInsurance.h"
+#include "TMyReport.h"
+#include "TPrintRange.h"
 #include "TMyExport.h"
 #include "TMyImport.h"
 #include "TSearchAndReplace.h"
@@ -119,6 +122,10 @@ std::map<QString, DialogCase> Dialogs() {
                            return Own(o, new exchange::TMyImport(w, exchange::SourceKind::Text, "items.txt",
                                                                  {"Description", "Maker"}, &w));
                        }, {}};
+    cases["reports"] = {false, [](TMain& w, Owner&) -> QDialog* { return w.ReportsWindow(); }, {}};
+    cases["insurance information"] = {false, [](TMain& w, Owner& o) { return Own(o, new reports::TMyInsurance(&w)); },
+                                      {}};
+    cases["page printing"] = {false, [](TMain& w, Owner& o) { return Own(o, new reports::TPrintRange(125, &w)); }, {}};
     cases["report definition"] = {false, [](TMain& w, Owner& o) {
                                       static QListWidget reports;
                                       return Own(o, new reports::TUserReport(reports::ReportMode::New, 0, &reports, &w));
