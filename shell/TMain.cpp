@@ -35,6 +35,7 @@
 #include "PickListFile.h"
 #include "QtUiServices.h"
 #include "ReportStartup.h"
+#include "ReportCommands.h"
 #include "TMyReport.h"
 #include "Settings.h"
 #include "SortExpression.h"
@@ -1117,8 +1118,11 @@ exchange::MainWindowSteps TMain::BackupSteps() {
         if (m_editor) m_editor->LoadAllList();
         else LoadGridPickLists();
     };
-    // No window keeps a report list between commands yet: reloadReportList
-    // stays empty until the report selection dialog lives as long as this one.
+    // The report selection window lives as long as this one: its list
+    // follows a restored definition file at once.
+    steps.reloadReportList = [this] {
+        if (m_reports) reports::FillReportList(*m_reports->ReportList);
+    };
     return steps;
 }
 

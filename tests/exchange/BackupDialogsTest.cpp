@@ -5,6 +5,7 @@
 // report list read again after a restore.
 
 #include <QDir>
+#include <QListWidget>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -20,7 +21,9 @@
 #include "ItemTable.h"
 #include "ScriptedUiServices.h"
 #include "Settings.h"
+#include "ReportCommands.h"
 #include "TMain.h"
+#include "TMyReport.h"
 #include "TMyBackup.h"
 #include "TMyEdit.h"
 #include "TMyRestore.h"
@@ -256,17 +259,21 @@ private slots:
         QCOMPARE(m_main->Editor()->ListEntries(common::PickList::Owner), QStringList{"restored OWNER.LST"});
         QCOMPARE(m_main->GridPickList(common::PickList::Brand), QStringList{"restored BRAND.LST"});
 
+        // The report window's list follows the restored definitions at once.
         const QByteArray definitions = ReadAll(Data("KELDOR.URP"));
         WriteAll(Saved("KELDOR.URP"), definitions.left(2 * 20622));
-        bool reloaded = false;
-        exchange::MainWindowSteps steps;
-        steps.reloadReportList = [&] { reloaded = ReadAll(Data("KELDOR.URP")).size() == 2 * 20622; };
-        TMyRestore dialog(*m_main, steps);
-        dialog.ReportsOption->setChecked(true);
-        m_ui->ExpectOpenFile("Restore URP File", Saved("OTHER.URP"));
-        m_ui->ExpectMessage("Notice", "Restore completed successfully.");
-        dialog.StartRestoreButtonClick();
-        QVERIFY(reloaded);
+        QListWidget& reportList = *m_main->ReportsWindow()->ReportList;
+        reports::FillReportList(reportList);
+        QCOMPARE(reportList.count(), 8);
+        m_ui->ExpectModal("Restore", [this](QDialog& d) {
+            auto& dialog = static_cast<TMyRestore&>(d);
+            dialog.ReportsOption->setChecked(true);
+            m_ui->ExpectOpenFile("Restore URP File", Saved("OTHER.URP"));
+            m_ui->ExpectMessage("Notice", "Restore completed successfully.");
+            dialog.StartRestoreButtonClick();
+        });
+        m_main->DoRestore();
+        QCOMPARE(reportList.count(), 2);
         WriteAll(Data("KELDOR.URP"), definitions);
     }
 };
