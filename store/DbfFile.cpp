@@ -780,7 +780,7 @@ uint32_t DbfFile::AppendRecords(const char* data, uint32_t count, bool* foreign)
     return first;
 }
 
-void DbfFile::PackInto(const std::vector<uint32_t>& keep) {
+void DbfFile::PackInto(const std::vector<uint32_t>& keep, const PackSteps* steps) {
     if (m_access != Access::Exclusive) throw EngineError("Packing requires exclusive use of the table.");
     // Through a link the file it points to is packed; the link stays.
     const std::string target = ResolvedPath(m_path);
@@ -810,6 +810,7 @@ void DbfFile::PackInto(const std::vector<uint32_t>& keep) {
         WriteAll(fd, &kEndMark, 1, offset, tmp);
         if (::fsync(fd) != 0) throw EngineError(SysError("Cannot write to", tmp));
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) throw EngineError(SysError("Cannot lock", tmp));
+        if (steps && steps->beforeReplace) steps->beforeReplace(keep);
         if (::rename(tmp.c_str(), target.c_str()) != 0) throw EngineError(SysError("Cannot replace", m_path));
     } catch (...) {
         ::close(fd);
@@ -829,6 +830,7 @@ void DbfFile::PackInto(const std::vector<uint32_t>& keep) {
     m_headerDate = Date3(reinterpret_cast<const unsigned char*>(m_map) + 1);
     m_known = StatNow();
     m_knownStale = false;
+    if (steps && steps->afterReplace) steps->afterReplace();
 }
 
 }  // namespace store

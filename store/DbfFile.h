@@ -14,6 +14,7 @@
 // knew it.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -63,6 +64,17 @@ void CopyOwnershipAndMode(int fd, const std::string& replaced);
 // Opens path for reading only when it is a regular file; never blocks on a
 // FIFO or device. -1 with errno set otherwise (EINVAL for other kinds).
 int OpenRegularForReading(const std::string& path);
+
+// What a caller keeps in step with a pack: files beside the table that
+// name records by their number.
+struct PackSteps {
+    // Runs once the packed file is complete on the disk, before it replaces
+    // the old one; kept[i] is the old number of the new record i. A throw
+    // abandons the pack and leaves the old file.
+    std::function<void(const std::vector<uint32_t>& kept)> beforeReplace;
+    // Runs once the packed file has replaced the old one; must not throw.
+    std::function<void()> afterReplace;
+};
 
 class DbfFile {
 public:
@@ -127,7 +139,7 @@ public:
     // written beside it and renamed over it when complete. Exclusive only.
     // A symbolic link stays a link: the file it points to is replaced.
     template <class Keep>
-    void Pack(Keep keep);
+    void Pack(Keep keep, const PackSteps* steps = nullptr);
 
 private:
     void ParseHeader(const std::string& path, const char* data, uint64_t size);
@@ -143,7 +155,7 @@ private:
     // this state of the file has not seen yet.
     void BumpCounter();
     void WriteHeaderCount(uint32_t count);
-    void PackInto(const std::vector<uint32_t>& keep);
+    void PackInto(const std::vector<uint32_t>& keep, const PackSteps* steps);
     void CheckNotCut();
 
     int m_fd = -1;
@@ -171,11 +183,11 @@ private:
 };
 
 template <class Keep>
-void DbfFile::Pack(Keep keep) {
+void DbfFile::Pack(Keep keep, const PackSteps* steps) {
     std::vector<uint32_t> live;
     for (uint32_t r = 0; r < m_count; ++r)
         if (keep(r)) live.push_back(r);
-    PackInto(live);
+    PackInto(live, steps);
 }
 
 }  // namespace store

@@ -661,7 +661,7 @@ void Table::RegenerateIndexes() {
     if (m_current && (*m_current >= m_file.RecordCount() || m_deleted[*m_current])) m_current.reset();
 }
 
-void Table::Pack() {
+void Table::Pack(const PackSteps* steps) {
     NeedWritable();
     if (m_file.Mode() != DbfFile::Access::Exclusive)
         throw EngineError("Packing requires exclusive use of the table " + m_tableName + ".");
@@ -671,7 +671,7 @@ void Table::Pack() {
     m_file.Pack([this](uint32_t r) {
         const char flag = m_file.Record(r)[0];
         return flag != '*' && flag != 0x1A;
-    });
+    }, steps);
     RebuildAll();
     m_indexDirty = true;
     SaveIndex();

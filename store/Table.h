@@ -101,8 +101,9 @@ public:
     // Removes the records the data file marks deleted for good and rebuilds
     // the tags. Needs the table open exclusively. The packed file replaces
     // the old one only when it is complete, with the old one's permissions;
-    // through a symbolic link the file it points to is packed.
-    void Pack();
+    // through a symbolic link the file it points to is packed. Steps given
+    // run inside the replacement (see PackSteps).
+    void Pack(const PackSteps* steps = nullptr);
 
     // Record filter, asked for every record the table would deliver.
     void SetFilter(Filter filter);
