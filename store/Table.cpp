@@ -974,6 +974,7 @@ void Table::Post() {
             const char* rec = m_file.Record(recno);
             old.assign(rec, rec + m_file.Layout().RecordLength());
         }
+        if (m_editObserver) m_editObserver(recno, m_file.Record(recno), m_buffer.data());
         const bool foreign = m_file.WriteRecord(recno, m_buffer.data());
         if (foreign) {
             OnForeignChange(before);

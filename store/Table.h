@@ -105,6 +105,14 @@ public:
     // run inside the replacement (see PackSteps).
     void Pack(const PackSteps* steps = nullptr);
 
+    // Told before an edited record is written over the old one, with the
+    // record's bytes before and after (the layout's record length each), so
+    // that files naming records by their content can follow the change
+    // first. It must not throw. Appends are not told: a new record has no
+    // such files yet.
+    using EditObserver = std::function<void(uint32_t recno, const char* before, const char* after)>;
+    void SetEditObserver(EditObserver observer) { m_editObserver = std::move(observer); }
+
     // Record filter, asked for every record the table would deliver.
     void SetFilter(Filter filter);
     void SetFiltered(bool on);
@@ -242,6 +250,7 @@ private:
 
     Filter m_filter;
     bool m_filtered = false;
+    EditObserver m_editObserver;
 
     std::vector<uint32_t> m_view;
     bool m_viewValid = false;
