@@ -1,0 +1,101 @@
+#include "AttachmentImages.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QSaveFile>
+
+namespace attachments {
+namespace {
+
+// Formats that cannot decode at a reduced size are read whole and then
+// scaled: the default limit would refuse a large photo in such a format.
+void AllowLargeImages() {
+    static const bool once = [] {
+        if (QImageReader::allocationLimit() < 1024) QImageReader::setAllocationLimit(1024);
+        return true;
+    }();
+    (void)once;
+}
+
+}  // namespace
+
+QImage LoadScaledImage(const QString& path, const QSize& bound) {
+    AllowLargeImages();
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    if (!reader.canRead() || bound.isEmpty()) return {};
+    const QSize size = reader.size();
+    if (size.isValid() && !size.isEmpty()) {
+        // The reader scales before it turns the image.
+        const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
+        QSize shown = turned ? size.transposed() : size;
+        if (shown.width() > bound.width() || shown.height() > bound.height()) {
+            shown.scale(bound, Qt::KeepAspectRatio);
+            shown = shown.expandedTo(QSize(1, 1));
+            reader.setScaledSize(turned ? shown.transposed() : shown);
+        }
+    }
+    QImage image = reader.read();
+    if (image.isNull()) return {};
+    if (image.width() > bound.width() || image.height() > bound.height())
+        image = image.scaled(bound, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    return image;
+}
+
+bool IsReadableImage(const QString& path) {
+    QImageReader reader(path);
+    return reader.canRead();
+}
+
+ThumbnailCache::ThumbnailCache(QString folder, int size, QObject* parent)
+    : QObject(parent), m_folder(std::move(folder)), m_size(size) {
+    m_pool.setMaxThreadCount(2);
+}
+
+ThumbnailCache::~ThumbnailCache() { m_pool.waitForDone(); }
+
+QString ThumbnailCache::CachePath(const QString& stored) const {
+    return m_folder + QStringLiteral("/.thumbs/") + stored + QStringLiteral("-") + QString::number(m_size) +
+           QStringLiteral(".png");
+}
+
+QImage ThumbnailCache::Cached(const QString& stored) const {
+    QImage image;
+    if (!image.load(CachePath(stored), "PNG")) return {};
+    return image;
+}
+
+void ThumbnailCache::Request(const QString& stored) {
+    if (m_pending.contains(stored)) return;
+    m_pending.insert(stored);
+    const QString source = m_folder + QLatin1Char('/') + stored;
+    const QString cache = CachePath(stored);
+    const int size = m_size;
+    const QPointer<ThumbnailCache> self(this);
+    m_pool.start([self, stored, source, cache, size] {
+        const QImage thumb = LoadScaledImage(source, QSize(size, size));
+        if (!thumb.isNull()) {
+            // Kept for the next showing; a folder that cannot be written
+            // only means it is made again.
+            if (QDir().mkpath(QFileInfo(cache).path())) {
+                QSaveFile file(cache);
+                if (file.open(QIODevice::WriteOnly) && thumb.save(&file, "PNG")) file.commit();
+            }
+        }
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, stored, thumb] {
+                if (!self) return;
+                self->m_pending.remove(stored);
+                if (thumb.isNull()) emit self->Unreadable(stored);
+                else emit self->Ready(stored, thumb);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void ThumbnailCache::WaitForAll() { m_pool.waitForDone(); }
+
+}  // namespace attachments

@@ -1,0 +1,435 @@
+// The attachments of items where they can be lost or shown on the wrong
+// item: the manifest as outside input, identical files, pack, a table
+// rewritten by another program, edits of the identifying fields, a folder
+// that cannot be written, and a second copy of the program.
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+#include "AttachmentsTestSupport.h"
+#include "ChildRun.h"
+#include "EngineError.h"
+#include "Fingerprint.h"
+#include "FolderFiles.h"
+#include "Manifest.h"
+
+using namespace attachments;
+using namespace testsupport;
+
+namespace {
+
+const std::string kHash(64, 'a');
+const std::string kHash2(64, 'b');
+
+QStringList FolderContents(const QString& folder) {
+    QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    names.removeAll(".lock");
+    names.sort();
+    return names;
+}
+
+}  // namespace
+
+class AttachmentStoreTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void manifestReadsBackWhatWasWritten();
+    void damagedManifestIsToldAndNeverTrusted_data();
+    void damagedManifestIsToldAndNeverTrusted();
+    void damagedManifestIsKeptBeforeItIsWrittenAgain();
+    void identicalFilesAreStoredOnce();
+    void changesKeepOrderCaptionsAndRemoveUnusedFiles();
+    void deletedItemsKeepAttachmentsUntilPack();
+    void packKeepsEveryOtherItemsAttachments();
+    void tableRewrittenByAnotherProgramRelinksByFingerprint();
+    void editedIdentifyingFieldsKeepTheLink();
+    void folderThatCannotBeWrittenRefusesAddAndChangesNothing();
+    void secondCopysChangesAreSeen();
+};
+
+void AttachmentStoreTest::manifestReadsBackWhatWasWritten() {
+    Manifest m;
+    ItemEntry a;
+    a.record = 0;
+    a.fingerprint = 0x0123456789abcdefull;
+    a.label = "Sofa\twith\\tabs\nand lines";
+    a.files = {{kHash + ".jpg", Kind::Photo, "IMG 1.JPG", "Living room, north \"wall\""},
+               {kHash2, Kind::Receipt, "receipt", ""}};
+    ItemEntry lost;
+    lost.fingerprint = 1;
+    lost.nextFingerprint = 2;
+    lost.label = "Lamp";
+    lost.files = {{kHash2, Kind::Document, "manual.pdf", "Käse"}};
+    ItemEntry last;
+    last.record = 0xFFFFFFFEu;  // the largest record number a table can have
+    last.fingerprint = ~0ull;
+    m.items = {a, lost, last};
+    m.packedCount = 7;
+    const ManifestReading back = ReadManifest(WriteManifest(m));
+    QVERIFY2(back.problems.empty(), back.problems.empty() ? "" : back.problems.front().c_str());
+    QVERIFY(!back.damaged);
+    QVERIFY(back.manifest == m);
+    // An empty manifest is a whole one.
+    QVERIFY(ReadManifest(WriteManifest({})).problems.empty());
+}
+
+void AttachmentStoreTest::damagedManifestIsToldAndNeverTrusted_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("told");
+    QTest::addColumn<int>("items");  // entries read
+    QTest::addColumn<int>("files");  // files read
+    const QByteArray head = "Halvenor Inventory attachments 1\n";
+    const QByteArray item = "item\t3\t00000000000000ff\tChair\n";
+    const QByteArray file = "file\t" + QByteArray::fromStdString(kHash) + ".jpg\tphoto\ta.jpg\t\n";
+    const QByteArray end = "end\t1\t1\n";
+    QTest::newRow("cut short mid-line") << head + item + file.left(20) << "cut short" << 1 << 0;
+    QTest::newRow("cut short before the end line") << head + item + file << "cut short" << 1 << 1;
+    QTest::newRow("garbage") << QByteArray("\x89PNG\r\n\x1a\n\0\0garbage", 17) << "not a list" << 0 << 0;
+    QTest::newRow("empty file") << QByteArray() << "empty" << 0 << 0;
+    QTest::newRow("later version") << QByteArray("Halvenor Inventory attachments 2\n") + item << "later version" << 0 << 0;
+    QTest::newRow("stored name leaving the folder")
+        << head + item + "file\t../../etc/passwd\tphoto\tx\t\n" + end << "not the name of a stored file" << 1 << 0;
+    QTest::newRow("upper-case hash") << head + item + "file\t" + QByteArray(64, 'A') + "\tphoto\tx\t\n" + end
+                                     << "not the name of a stored file" << 1 << 0;
+    QTest::newRow("record zero") << head + "item\t0\t00000000000000ff\tx\n" + file + end << "not a record number" << 0
+                                 << 0;
+    QTest::newRow("record beyond any table") << head + "item\t4294967296\t00000000000000ff\tx\n" + file + end
+                                             << "not a record number" << 0 << 0;
+    QTest::newRow("short fingerprint") << head + "item\t3\tff\tx\n" + end << "not a fingerprint" << 0 << 0;
+    QTest::newRow("unknown kind") << head + item + "file\t" + QByteArray::fromStdString(kHash) + "\tpainting\tx\t\n" + end
+                                  << "not a kind" << 1 << 0;
+    QTest::newRow("file before any item") << head + file + item + "end\t1\t0\n" << "belong to no readable item" << 1
+                                          << 0;
+    QTest::newRow("record listed twice") << head + item + file + item + file + "end\t2\t2\n" << "listed twice" << 1
+                                         << 2;
+    QTest::newRow("counts differ") << head + item + file + "end\t5\t1\n" << "counts" << 1 << 1;
+    QTest::newRow("text after the end") << head + item + file + end + item << "after the end" << 1 << 1;
+    QTest::newRow("bad escape") << head + "item\t3\t00000000000000ff\tC:\\x\n" + end << "backslash" << 0 << 0;
+    QTest::newRow("not UTF-8") << head + "item\t3\t00000000000000ff\tK\xe4se\n" + end << "not UTF-8" << 0 << 0;
+    QTest::newRow("overlong line") << head + "item\t3\t00000000000000ff\t" + QByteArray(70000, 'x') + "\n" + end
+                                   << "longer than" << 0 << 0;
+    QTest::newRow("too many fields") << head + item + file.chopped(1) + "\textra\n" + end << "needs a stored name" << 1
+                                     << 0;
+}
+
+void AttachmentStoreTest::damagedManifestIsToldAndNeverTrusted() {
+    QFETCH(QByteArray, text);
+    QFETCH(QString, told);
+    QFETCH(int, items);
+    QFETCH(int, files);
+    const ManifestReading r = ReadManifest(std::string_view(text.constData(), size_t(text.size())));
+    QVERIFY(r.damaged);
+    QString all;
+    for (const std::string& p : r.problems) all += QString::fromStdString(p) + "\n";
+    QVERIFY2(all.contains(told), qPrintable(all));
+    QCOMPARE(int(r.manifest.items.size()), items);
+    int read = 0;
+    for (const ItemEntry& e : r.manifest.items) read += int(e.files.size());
+    QCOMPARE(read, files);
+}
+
+void AttachmentStoreTest::damagedManifestIsKeptBeforeItIsWrittenAgain() {
+    QTemporaryDir dir;
+    store::Table t;
+    MakeItemTable(t, dir.path(), {{"Sofa"}, {"Lamp"}});
+    const QString folder = dir.filePath("MASTER.files");
+    QVERIFY(QDir().mkdir(folder));
+    const QByteArray damaged = "Halvenor Inventory attachments 1\nitem\t1\t0000000000000001\tSofa\nfile\tnonsense\n";
+    WriteFile(folder + "/manifest.txt", damaged);
+    AttachmentStore store;
+    const LinkReport report = store.Attach(t);
+    const QString message = QString::fromStdString(report.Message());
+    QVERIFY2(message.contains("is damaged") && message.contains("manifest.bad"), qPrintable(message));
+    QCOMPARE(ReadFile(folder + "/manifest.bad"), damaged);
+    // Told once: the list was written again.
+    AttachmentStore again;
+    QVERIFY(again.Attach(t).Empty());
+}
+
+void AttachmentStoreTest::identicalFilesAreStoredOnce() {
+    QTemporaryDir dir;
+    store::Table t;
+    MakeItemTable(t, dir.path(), {{"Sofa"}, {"Lamp"}});
+    const QString a = WriteFile(dir.filePath("front.JPG"), "same picture");
+    const QString b = WriteFile(dir.filePath("copy of front.jpg"), "same picture");
+    const QString c = WriteFile(dir.filePath("receipt.pdf"), "%PDF-1.4 receipt");
+    AttachmentStore store;
+    QVERIFY(store.Attach(t).Empty());
+    store.Add(0, {Photo(a, "Front"), Photo(c)});
+    store.Add(1, {Photo(b)});
+    const QString folder = QString::fromStdString(store.Folder());
+    QCOMPARE(folder, dir.filePath("MASTER.files"));
+    const QString hash = QCryptographicHash::hash("same picture", QCryptographicHash::Sha256).toHex();
+    const QString receipt = QCryptographicHash::hash("%PDF-1.4 receipt", QCryptographicHash::Sha256).toHex();
+    QStringList expected{hash + ".jpg", receipt + ".pdf", "manifest.txt"};
+    expected.sort();
+    QCOMPARE(FolderContents(folder), expected);
+    QCOMPARE(store.Of(0)[0].original, std::string("front.JPG"));
+    QCOMPARE(store.Of(0)[0].kind, Kind::Photo);
+    QCOMPARE(store.Of(0)[1].kind, Kind::Document);
+    QCOMPARE(store.Of(1)[0].stored, store.Of(0)[0].stored);
+    // Removing it from one item keeps the file the other one shows.
+    store.Remove(0, 0);
+    QCOMPARE(ContentsOf(store, 1), std::vector<QByteArray>{"same picture"});
+    store.Remove(1, 0);
+    QCOMPARE(FolderContents(folder), (QStringList{receipt + ".pdf", "manifest.txt"}));
+}
+
+void AttachmentStoreTest::changesKeepOrderCaptionsAndRemoveUnusedFiles() {
+    QTemporaryDir dir;
+    store::Table t;
+    MakeItemTable(t, dir.path(), {{"Sofa", "Acme", "S-1", "123"}});
+    AttachmentStore store;
+    store.Attach(t);
+    std::vector<NewAttachment> files;
+    for (const char* n : {"1.png", "2.png", "3.png"}) files.push_back(Photo(WriteFile(dir.filePath(n), n)));
+    store.Add(0, files);
+    store.Move(0, 2, 0);
+    store.SetCaption(0, 0, "Back\tside");
+    store.SetKind(0, 1, Kind::Receipt);
+    QCOMPARE(ContentsOf(store, 0), (std::vector<QByteArray>{"3.png", "1.png", "2.png"}));
+    // A fresh reading of the folder sees the same.
+    AttachmentStore other;
+    QVERIFY(other.Attach(t).Empty());
+    QCOMPARE(ContentsOf(other, 0), (std::vector<QByteArray>{"3.png", "1.png", "2.png"}));
+    QCOMPARE(other.Of(0)[0].caption, std::string("Back\tside"));
+    QCOMPARE(other.Of(0)[1].kind, Kind::Receipt);
+    QVERIFY_THROWS_EXCEPTION(AttachmentError, store.Move(0, 0, 3));
+    QVERIFY_THROWS_EXCEPTION(AttachmentError, store.Remove(0, 3));
+    // A file that is gone or not a file is refused whole.
+    QVERIFY_THROWS_EXCEPTION(AttachmentError, store.Add(0, {Photo(dir.filePath("4.png")), Photo(dir.filePath("gone.png"))}));
+    QVERIFY_THROWS_EXCEPTION(AttachmentError, store.Add(0, {Photo(dir.path())}));
+    QCOMPARE(store.CountOf(0), size_t(3));
+    QCOMPARE(FolderContents(QString::fromStdString(store.Folder())).size(), 4);
+}
+
+void AttachmentStoreTest::deletedItemsKeepAttachmentsUntilPack() {
+    QTemporaryDir dir;
+    store::Table t;
+    MakeItemTable(t, dir.path(), {{"Sofa"}, {"Lamp"}});
+    AttachmentStore store;
+    store.Attach(t);
+    store.Add(1, {Photo(WriteFile(dir.filePath("lamp.jpg"), "lamp"))});
+    t.GoTo(1);
+    t.Delete();
+    AttachmentStore reopened;
+    reopened.Attach(t);
+    QCOMPARE(ContentsOf(reopened, 1), std::vector<QByteArray>{"lamp"});
+    t.Close();
+    t.SetExclusive(true);
+    t.Open();
+    PackTable(t, &reopened);
+    QCOMPARE(t.PhysicalCount(), 1u);
+    QVERIFY(reopened.Current().items.empty());
+    QCOMPARE(FolderContents(QString::fromStdString(reopened.Folder())), QStringList{"manifest.txt"});
+}
+
+void AttachmentStoreTest::packKeepsEveryOtherItemsAttachments() {
+    QTemporaryDir dir;
+    store::Table t;
+    std::vector<TestItem> items;
+    for (int i = 0; i < 12; ++i) items.push_back({"Item " + std::to_string(i), "Brand", "M", std::to_string(i)});
+    MakeItemTable(t, dir.path(), items);
+    AttachmentStore store;
+    store.Attach(t);
+    std::map<std::string, std::vector<QByteArray>> expected;
+    for (uint32_t r = 0; r < 12; r += (r % 3 == 2 ? 2 : 1)) {
+        std::vector<NewAttachment> files;
+        for (uint32_t k = 0; k <= r % 3; ++k) {
+            const QByteArray content = "photo " + QByteArray::number(r) + "/" + QByteArray::number(k);
+            files.push_back(Photo(WriteFile(dir.filePath(QString("p%1-%2.jpg").arg(r).arg(k)), content)));
+            expected["Item " + std::to_string(r)].push_back(content);
+        }
+        store.Add(r, files);
+    }
+    // Items in the middle go, the first and last stay.
+    for (uint32_t r : {2u, 3u, 4u, 7u}) {
+        t.GoTo(r);
+        t.Delete();
+        expected.erase("Item " + std::to_string(r));
+    }
+    t.Close();
+    t.SetExclusive(true);
+    t.Open();
+    PackTable(t, &store);
+    for (AttachmentStore* s : {&store}) {
+        for (const auto& [item, recno] : RecordsByItem(t)) {
+            const auto it = expected.find(item);
+            QCOMPARE(ContentsOf(*s, recno), it == expected.end() ? std::vector<QByteArray>{} : it->second);
+        }
+    }
+    AttachmentStore fresh;
+    QVERIFY(fresh.Attach(t).Empty());
+    for (const auto& [item, recno] : RecordsByItem(t)) {
+        const auto it = expected.find(item);
+        QCOMPARE(ContentsOf(fresh, recno), it == expected.end() ? std::vector<QByteArray>{} : it->second);
+    }
+    // The removed items' own files went; shared and kept ones stayed.
+    int stored = 0;
+    for (const QString& name : FolderContents(QString::fromStdString(store.Folder())))
+        stored += ValidStoredName(name.toStdString());
+    int kept = 0;
+    for (const auto& [item, contents] : expected) kept += int(contents.size());
+    QCOMPARE(stored, kept);
+}
+
+void AttachmentStoreTest::tableRewrittenByAnotherProgramRelinksByFingerprint() {
+    QTemporaryDir dir;
+    store::Table t;
+    // Records 2 and 5 are twins (same identifying fields): after the table
+    // is reordered nobody can tell which is which.
+    const std::string path = MakeItemTable(t, dir.path(),
+                                           {{"Sofa", "Acme", "S1", "100"},
+                                            {"Lamp", "Lumo", "L2", ""},
+                                            {"Chair", "Ikon", "", ""},
+                                            {"Clock", "", "", ""},
+                                            {"Rug"},
+                                            {"Chair", "Ikon", "", ""}});
+    AttachmentStore store;
+    store.Attach(t);
+    const char* names[] = {"sofa", "lamp", "chair A", "clock", "rug", "chair B"};
+    for (uint32_t r : {0u, 1u, 2u, 3u, 5u}) store.Add(r, {Photo(WriteFile(dir.filePath(QString("%1.jpg").arg(r)), names[r]))});
+    t.Close();
+    store.Detach();
+    const QByteArray out = [&] {
+        QProcess p;
+        p.start("/usr/bin/python3", {AttachmentScript("reorder_dbf.py"), QString::fromStdString(path), "5,3,4,0,2,1"});
+        p.waitForFinished(60000);
+        return p.readAllStandardError();
+    }();
+    QVERIFY2(out.isEmpty(), out.constData());
+    t.Open();
+    const LinkReport report = store.Attach(t);
+    // New order: chair B, clock, rug, sofa, chair A, lamp.
+    QCOMPARE(ContentsOf(store, 1), std::vector<QByteArray>{"clock"});
+    QCOMPARE(ContentsOf(store, 3), std::vector<QByteArray>{"sofa"});
+    QCOMPARE(ContentsOf(store, 5), std::vector<QByteArray>{"lamp"});
+    QCOMPARE(store.CountOf(0), size_t(0));
+    QCOMPARE(store.CountOf(4), size_t(0));
+    QCOMPARE(store.CountOf(2), size_t(0));
+    QCOMPARE(report.lost, (std::vector<std::string>{"Chair", "Chair"}));
+    QVERIFY(QString::fromStdString(report.Message()).contains("\"Chair\", \"Chair\""));
+    // Told once; the twins' files stay in the folder.
+    AttachmentStore again;
+    QVERIFY(again.Attach(t).Empty());
+    int stored = 0;
+    for (const QString& name : FolderContents(QString::fromStdString(store.Folder())))
+        stored += ValidStoredName(name.toStdString());
+    QCOMPARE(stored, 5);
+}
+
+void AttachmentStoreTest::editedIdentifyingFieldsKeepTheLink() {
+    QTemporaryDir dir;
+    store::Table t;
+    MakeItemTable(t, dir.path(), {{"Sofa", "Acme"}, {"Lamp"}, {"Rug"}});
+    AttachmentStore store;
+    store.Attach(t);
+    store.Add(0, {Photo(WriteFile(dir.filePath("s.jpg"), "sofa"))});
+    store.Add(1, {Photo(WriteFile(dir.filePath("l.jpg"), "lamp"))});
+    // An edit through the table (the editor, the grid, search and replace).
+    t.GoTo(0);
+    t.Edit();
+    t.SetText("Brand", "Acme Corp");
+    t.Post();
+    AttachmentStore fresh;
+    QVERIFY(fresh.Attach(t).Empty());
+    QCOMPARE(ContentsOf(fresh, 0), std::vector<QByteArray>{"sofa"});
+    QCOMPARE(fresh.Current().items.front().label, std::string("Sofa"));
+    // Edits that were never written (a crash, a refused value): the
+    // manifest names a fingerprint the record never took.
+    const FingerprintFields fields(t.Layout());
+    Manifest m = fresh.Current();
+    m.items[0].nextFingerprint = 42;
+    const Fingerprint rug = fields.Of(t.ViewOf(2));
+    m.items[1].nextFingerprint = rug;  // even one another record has
+    WriteFile(QString::fromStdString(fresh.Folder()) + "/manifest.txt", QByteArray::fromStdString(WriteManifest(m)));
+    AttachmentStore afterCrash;
+    const LinkReport report = afterCrash.Attach(t);
+    QVERIFY2(report.Empty(), report.Message().c_str());
+    QCOMPARE(ContentsOf(afterCrash, 0), std::vector<QByteArray>{"sofa"});
+    QCOMPARE(ContentsOf(afterCrash, 1), std::vector<QByteArray>{"lamp"});
+    QVERIFY(!afterCrash.Current().items[0].nextFingerprint);
+}
+
+void AttachmentStoreTest::folderThatCannotBeWrittenRefusesAddAndChangesNothing() {
+    QTemporaryDir dir;
+    QVERIFY(::chmod(dir.path().toLocal8Bit().constData(), 0755) == 0);
+    store::Table t;
+    const std::string path = MakeItemTable(t, dir.path(), {{"Sofa"}, {"Lamp"}});
+    t.Close();
+    const QString photo = WriteFile(dir.filePath("p.jpg"), "photo");
+    ::chmod(photo.toLocal8Bit().constData(), 0644);
+    // No folder yet, and a parent the user may not write.
+    QVERIFY(::chmod(path.c_str(), 0666) == 0);
+    const std::string noFolder = RunInChild(
+        [&] {
+            store::Table table;
+            store::PointAt(table, path);
+            table.Open();
+            AttachmentStore store;
+            store.Attach(table);
+            try {
+                store.Add(0, {Photo(photo)});
+            } catch (const AttachmentError& e) {
+                return std::string(e.what());
+            }
+            return std::string("added");
+        },
+        {.unprivileged = true});
+    QVERIFY2(QString::fromStdString(noFolder).contains("Cannot make the folder"), noFolder.c_str());
+    QVERIFY(!QDir(dir.filePath("MASTER.files")).exists());
+    // A folder that exists but is read-only: nothing added, nothing left.
+    t.Open();
+    AttachmentStore store;
+    store.Attach(t);
+    store.Add(1, {Photo(WriteFile(dir.filePath("q.jpg"), "first"))});
+    const QString folder = QString::fromStdString(store.Folder());
+    const QStringList before = FolderContents(folder);
+    const QByteArray manifest = ReadFile(folder + "/manifest.txt");
+    t.Close();
+    QVERIFY(::chmod(folder.toLocal8Bit().constData(), 0555) == 0);
+    const std::string readOnly = RunInChild(
+        [&] {
+            store::Table table;
+            store::PointAt(table, path);
+            table.Open();
+            AttachmentStore s;
+            s.Attach(table);
+            try {
+                s.Add(0, {Photo(photo)});
+            } catch (const AttachmentError& e) {
+                return std::string(e.what()) + (s.CountOf(0) == 0 ? "" : " but counted");
+            }
+            return std::string("added");
+        },
+        {.unprivileged = true});
+    ::chmod(folder.toLocal8Bit().constData(), 0755);
+    QVERIFY2(QString::fromStdString(readOnly).contains("Permission denied") && !readOnly.ends_with("counted"),
+             readOnly.c_str());
+    QCOMPARE(FolderContents(folder), before);
+    QCOMPARE(ReadFile(folder + "/manifest.txt"), manifest);
+}
+
+void AttachmentStoreTest::secondCopysChangesAreSeen() {
+    QTemporaryDir dir;
+    store::Table mine, theirs;
+    const std::string path = MakeItemTable(mine, dir.path(), {{"Sofa"}, {"Lamp"}});
+    store::PointAt(theirs, path);
+    theirs.Open();
+    AttachmentStore a, b;
+    a.Attach(mine);
+    b.Attach(theirs);
+    a.Add(0, {Photo(WriteFile(dir.filePath("1.jpg"), "one"))});
+    // The other copy's change is read before its own is made: neither is lost.
+    b.Add(0, {Photo(WriteFile(dir.filePath("2.jpg"), "two"))});
+    QCOMPARE(ContentsOf(b, 0), (std::vector<QByteArray>{"one", "two"}));
+    QVERIFY(a.Refresh().Empty());
+    QCOMPARE(ContentsOf(a, 0), (std::vector<QByteArray>{"one", "two"}));
+}
+
+QTEST_GUILESS_MAIN(AttachmentStoreTest)
+#include "AttachmentStoreTest.moc"
