@@ -68,29 +68,33 @@ QImage ThumbnailCache::Cached(const QString& stored) const {
 }
 
 void ThumbnailCache::Request(const QString& stored) {
-    if (m_pending.contains(stored)) return;
-    m_pending.insert(stored);
-    const QString source = m_folder + QLatin1Char('/') + stored;
-    const QString cache = CachePath(stored);
+    Start(stored, m_folder + QLatin1Char('/') + stored, CachePath(stored));
+}
+
+void ThumbnailCache::RequestFile(const QString& key, const QString& source) { Start(key, source, QString()); }
+
+void ThumbnailCache::Start(const QString& key, const QString& source, const QString& cache) {
+    if (m_pending.contains(key)) return;
+    m_pending.insert(key);
+    const QString folder = m_folder;
     const int size = m_size;
     const QPointer<ThumbnailCache> self(this);
-    m_pool.start([self, stored, source, cache, size] {
+    m_pool.start([self, key, source, cache, folder, size] {
         const QImage thumb = LoadScaledImage(source, QSize(size, size));
-        if (!thumb.isNull()) {
-            // Kept for the next showing; a folder that cannot be written
-            // only means it is made again.
-            if (QDir().mkpath(QFileInfo(cache).path())) {
-                QSaveFile file(cache);
-                if (file.open(QIODevice::WriteOnly) && thumb.save(&file, "PNG")) file.commit();
-            }
+        // Kept for the next showing; a folder that cannot be written only
+        // means it is made again. The cache never makes the folder itself.
+        if (!thumb.isNull() && !cache.isEmpty() && QFileInfo(folder).isDir() &&
+            QDir().mkpath(QFileInfo(cache).path())) {
+            QSaveFile file(cache);
+            if (file.open(QIODevice::WriteOnly) && thumb.save(&file, "PNG")) file.commit();
         }
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [self, stored, thumb] {
+            [self, key, thumb] {
                 if (!self) return;
-                self->m_pending.remove(stored);
-                if (thumb.isNull()) emit self->Unreadable(stored);
-                else emit self->Ready(stored, thumb);
+                self->m_pending.remove(key);
+                if (thumb.isNull()) emit self->Unreadable(key);
+                else emit self->Ready(key, thumb);
             },
             Qt::QueuedConnection);
     });

@@ -34,10 +34,13 @@ public:
     int Size() const { return m_size; }
     // The kept thumbnail of a stored file, when one is there.
     QImage Cached(const QString& stored) const;
-    // Makes the thumbnail on a worker thread; Ready or Unreadable follows
-    // on this object's thread. Asking again while it is being made does
-    // nothing more.
+    // Makes the thumbnail of a stored file on a worker thread and keeps it
+    // in the folder; Ready or Unreadable follows on this object's thread.
+    // Asking again while it is being made does nothing more.
     void Request(const QString& stored);
+    // The same for any file (one not stored yet), under a key of the
+    // caller's; nothing is kept.
+    void RequestFile(const QString& key, const QString& source);
     // Waits until every requested thumbnail is made; Ready and Unreadable
     // still come through the event loop.
     void WaitForAll();
@@ -50,6 +53,8 @@ signals:
     void Unreadable(const QString& stored);
 
 private:
+    void Start(const QString& key, const QString& source, const QString& cache);
+
     QString m_folder;
     int m_size;
     QSet<QString> m_pending;

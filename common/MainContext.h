@@ -14,6 +14,10 @@
 #include "RecordLayout.h"
 #include "Table.h"
 
+namespace attachments {
+class AttachmentStore;
+}
+
 namespace common {
 
 // The five pick lists, numbered as their maintenance dialog numbers them.
@@ -62,6 +66,10 @@ public:
 
     // The grid's copy of a pick list (the item editor holds the master copy).
     virtual QStringList& GridPickList(PickList list) = 0;
+
+    // The photos and documents of the item table's items; nullptr where a
+    // caller has none (the windows then go without them).
+    virtual attachments::AttachmentStore* Attachments() { return nullptr; }
 };
 
 }  // namespace common

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QColorDialog>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -9,6 +10,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QUrl>
 
 #include "FontChooser.h"
 
@@ -48,7 +50,7 @@ QString CaseBlindPattern(const QString& pattern) {
     return out;
 }
 
-std::optional<QString> RunFileDialog(const FileRequest& request, QFileDialog::AcceptMode mode) {
+QStringList RunFileDialog(const FileRequest& request, QFileDialog::AcceptMode mode, bool several) {
     QFileDialog dialog(DialogParent(), request.title, request.directory);
     dialog.setAcceptMode(mode);
     // Qt's own dialog honours the bracket patterns that make filters blind
@@ -56,14 +58,21 @@ std::optional<QString> RunFileDialog(const FileRequest& request, QFileDialog::Ac
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.askOverwrite);
-    dialog.setFileMode(mode == QFileDialog::AcceptOpen && request.mustExist ? QFileDialog::ExistingFile
-                                                                           : QFileDialog::AnyFile);
+    dialog.setFileMode(several ? QFileDialog::ExistingFiles
+                       : mode == QFileDialog::AcceptOpen && request.mustExist ? QFileDialog::ExistingFile
+                                                                              : QFileDialog::AnyFile);
     const QStringList filters = QtUiServices::NameFilters(request.filter);
     if (!filters.isEmpty()) dialog.setNameFilters(filters);
     if (!request.defaultExtension.isEmpty()) dialog.setDefaultSuffix(request.defaultExtension);
     if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return dialog.selectedFiles().first();
+    if (dialog.exec() != QDialog::Accepted) return {};
+    return dialog.selectedFiles();
+}
+
+std::optional<QString> RunFileDialog(const FileRequest& request, QFileDialog::AcceptMode mode) {
+    const QStringList files = RunFileDialog(request, mode, false);
+    if (files.isEmpty()) return std::nullopt;
+    return files.first();
 }
 
 }  // namespace
@@ -100,6 +109,12 @@ void QtUiServices::Beep() { QApplication::beep(); }
 std::optional<QString> QtUiServices::OpenFile(const FileRequest& request) {
     return RunFileDialog(request, QFileDialog::AcceptOpen);
 }
+
+QStringList QtUiServices::OpenFiles(const FileRequest& request) {
+    return RunFileDialog(request, QFileDialog::AcceptOpen, true);
+}
+
+bool QtUiServices::OpenWithDesktop(const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
 
 std::optional<QString> QtUiServices::SaveFile(const FileRequest& request) {
     auto path = RunFileDialog(request, QFileDialog::AcceptSave);

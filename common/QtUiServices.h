@@ -17,12 +17,14 @@ public:
     void Beep() override;
     std::optional<QString> OpenFile(const FileRequest& request) override;
     std::optional<QString> SaveFile(const FileRequest& request) override;
+    QStringList OpenFiles(const FileRequest& request) override;
     std::optional<QString> ChooseFolder(const QString& title, const QString& directory) override;
     std::optional<QColor> ChooseColor(const QColor& initial) override;
     std::optional<FontChoice> ChooseFont(const FontChoice& initial, bool withEffects) override;
     bool SetupPrinter(QPrinter& printer) override;
     int ShowModal(QDialog& dialog) override;
     void OpenHelp(const QString& keyword) override;
+    bool OpenWithDesktop(const QString& path) override;
 
     // The help window belongs to the program shell; it registers itself here.
     void SetHelpHandler(std::function<void(const QString&)> handler) { m_help = std::move(handler); }

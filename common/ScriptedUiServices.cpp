@@ -39,6 +39,14 @@ ScriptedUiServices& ScriptedUiServices::ExpectSaveFile(const QString& title, std
     return Push({QStringLiteral("SaveFile"), title, {}, std::move(answer)});
 }
 
+ScriptedUiServices& ScriptedUiServices::ExpectOpenFiles(const QString& title, QStringList answer) {
+    return Push({QStringLiteral("OpenFiles"), title, {}, std::move(answer)});
+}
+
+ScriptedUiServices& ScriptedUiServices::ExpectOpenWithDesktop(const QString& path, bool answer) {
+    return Push({QStringLiteral("OpenWithDesktop"), {}, path, answer});
+}
+
 ScriptedUiServices& ScriptedUiServices::ExpectChooseFolder(const QString& title, std::optional<QString> answer) {
     return Push({QStringLiteral("ChooseFolder"), title, {}, std::move(answer)});
 }
@@ -136,6 +144,18 @@ std::optional<QString> ScriptedUiServices::SaveFile(const FileRequest& request) 
     if (auto e = Take(QStringLiteral("SaveFile"), request.title, request.filter))
         if (auto* answer = std::get_if<std::optional<QString>>(&e->reply)) return *answer;
     return std::nullopt;
+}
+
+QStringList ScriptedUiServices::OpenFiles(const FileRequest& request) {
+    if (auto e = Take(QStringLiteral("OpenFiles"), request.title, request.filter))
+        if (auto* answer = std::get_if<QStringList>(&e->reply)) return *answer;
+    return {};
+}
+
+bool ScriptedUiServices::OpenWithDesktop(const QString& path) {
+    if (auto e = Take(QStringLiteral("OpenWithDesktop"), QString(), path))
+        if (auto* answer = std::get_if<bool>(&e->reply)) return *answer;
+    return false;
 }
 
 std::optional<QString> ScriptedUiServices::ChooseFolder(const QString& title, const QString& directory) {

@@ -24,9 +24,9 @@
 namespace common {
 
 struct UiCall {
-    QString kind;  // "Message", "Ask", "Beep", "OpenFile", "SaveFile",
-                   // "ChooseFolder", "ChooseColor", "ChooseFont",
-                   // "SetupPrinter", "ShowModal", "OpenHelp"
+    QString kind;  // "Message", "Ask", "Beep", "OpenFile", "OpenFiles",
+                   // "SaveFile", "ChooseFolder", "ChooseColor", "ChooseFont",
+                   // "SetupPrinter", "ShowModal", "OpenHelp", "OpenWithDesktop"
     QString title;
     QString text;
 };
@@ -50,6 +50,8 @@ public:
     // when empty, a cancel.
     ScriptedUiServices& ExpectOpenFile(const QString& title, std::optional<QString> answer);
     ScriptedUiServices& ExpectSaveFile(const QString& title, std::optional<QString> answer);
+    // Several files; an empty answer is a cancel.
+    ScriptedUiServices& ExpectOpenFiles(const QString& title, QStringList answer);
     ScriptedUiServices& ExpectChooseFolder(const QString& title, std::optional<QString> answer);
     ScriptedUiServices& ExpectChooseColor(std::optional<QColor> answer);
     ScriptedUiServices& ExpectChooseFont(std::optional<FontChoice> answer);
@@ -61,6 +63,9 @@ public:
     // The dialog is not shown at all; ShowModal returns the result.
     ScriptedUiServices& ExpectModal(const QString& title, int result);
     ScriptedUiServices& ExpectHelp(const QString& keyword);
+    // The file handed to the desktop (nothing is started); answer: whether
+    // a program took it.
+    ScriptedUiServices& ExpectOpenWithDesktop(const QString& path, bool answer = true);
 
     // Beeps that are not in the script are recorded but are no failure.
     void AllowBeeps(bool allow) { m_allowBeeps = allow; }
@@ -79,16 +84,18 @@ public:
     void Beep() override;
     std::optional<QString> OpenFile(const FileRequest& request) override;
     std::optional<QString> SaveFile(const FileRequest& request) override;
+    QStringList OpenFiles(const FileRequest& request) override;
     std::optional<QString> ChooseFolder(const QString& title, const QString& directory) override;
     std::optional<QColor> ChooseColor(const QColor& initial) override;
     std::optional<FontChoice> ChooseFont(const FontChoice& initial, bool withEffects) override;
     bool SetupPrinter(QPrinter& printer) override;
     int ShowModal(QDialog& dialog) override;
     void OpenHelp(const QString& keyword) override;
+    bool OpenWithDesktop(const QString& path) override;
 
 private:
     using Reply = std::variant<std::monostate, Answer, std::optional<QString>, std::optional<QColor>,
-                               std::optional<FontChoice>, bool, DriveDialog, int>;
+                               std::optional<FontChoice>, bool, DriveDialog, int, QStringList>;
     struct Expected {
         QString kind;
         std::optional<QString> title;

@@ -53,6 +53,8 @@ public:
     // Empty optional when cancelled.
     virtual std::optional<QString> OpenFile(const FileRequest& request) = 0;
     virtual std::optional<QString> SaveFile(const FileRequest& request) = 0;
+    // Several existing files at once; empty when cancelled.
+    virtual QStringList OpenFiles(const FileRequest& request) = 0;
     virtual std::optional<QString> ChooseFolder(const QString& title, const QString& directory) = 0;
     virtual std::optional<QColor> ChooseColor(const QColor& initial) = 0;
     // withEffects offers underline, strikeout and colour as well. A
@@ -67,6 +69,10 @@ public:
 
     // Opens the help at a keyword; an empty keyword opens the contents.
     virtual void OpenHelp(const QString& keyword) = 0;
+
+    // Opens a file with the program the desktop uses for its kind (a photo
+    // viewer, a PDF reader); false when none could be started.
+    virtual bool OpenWithDesktop(const QString& path) = 0;
 };
 
 // The services in use. Until SetUi is called this is a Qt implementation.

@@ -571,6 +571,20 @@ void TMain::OpenItemTable(bool rebuildSortTag) {
         find::ActivateSortTag(m_itemTable, m_sortExpression);
     m_itemTable.SetFiltered(m_searchFlag);
     m_itemTable.First();
+    AttachTable();
+}
+
+void TMain::AttachTable() {
+    // Another table, or the same one again (reopened for sole use, or after
+    // a restore): its attachments are read and their links checked.
+    attachments::LinkReport report;
+    if (m_attachments.Attached() &&
+        m_attachments.Folder() == attachments::AttachmentFolderFor(m_itemTable.DataFilePath()))
+        report = m_attachments.Refresh();
+    else
+        report = m_attachments.Attach(m_itemTable);
+    const std::string message = report.Message();
+    if (!message.empty()) m_attachmentNotice = QString::fromStdString(message);
 }
 
 void TMain::showEvent(QShowEvent* event) {
@@ -933,6 +947,10 @@ bool TMain::SwitchTo(const QString& path, bool restored) {
 }
 
 void TMain::TellTableNotice() {
+    if (!m_attachmentNotice.isEmpty()) {
+        const QString notice = std::exchange(m_attachmentNotice, QString());
+        Ui().Message("Notice", notice, common::MessageIcon::Information);
+    }
     if (!m_itemTable.IsOpen() || m_itemTable.Notice().empty()) return;
     if (!m_toldNotices.insert(m_itemTable.Notice()).second) return;
     Ui().Message("Notice", QString::fromStdString(m_itemTable.Notice()), common::MessageIcon::Information);
@@ -1175,7 +1193,7 @@ void TMain::MenuPackClick() {
         "Unable to pack table.  Packing requires exclusive use of the DBase File.  Make sure that the DBase File is "
         "not in use by another program  or that no other users are running the software or that no other copies of "
         "the software are in use.",
-        [this] { m_itemTable.Pack(); });
+        [this] { attachments::PackTable(m_itemTable, &m_attachments); });
 }
 
 void TMain::MenuRebuildClick() {

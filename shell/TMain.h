@@ -14,6 +14,7 @@
 #include <set>
 #include <string>
 
+#include "AttachmentStore.h"
 #include "MainContext.h"
 #include "MainWindowSteps.h"
 #include "RecordNavigator.h"
@@ -63,6 +64,7 @@ public:
     QWidget* Window() override { return this; }
     store::Table& ItemTable() override { return m_itemTable; }
     store::Table& CheckTable() override { return m_checkTable; }
+    attachments::AttachmentStore* Attachments() override { return &m_attachments; }
     store::Table& CreateTable() override { return m_createTable; }
     int& EditorMode() override { return m_editorMode; }
     bool SearchOn() const override { return m_searchFlag; }
@@ -167,6 +169,8 @@ private:
     void TellTableNotice();
     // Opens the item table shared; the sort tag is used as it is when it
     // matches the sort expression, or built afresh when asked.
+    // Reads the attachments of the table just opened.
+    void AttachTable();
     void OpenItemTable(bool rebuildSortTag = false);
     // What backup and restore need of this window around their copies.
     exchange::MainWindowSteps BackupSteps();
@@ -190,6 +194,10 @@ private:
     store::Table m_itemTable;
     store::Table m_checkTable;
     store::Table m_createTable;
+    // Follows the item table's edits: goes before the table does.
+    attachments::AttachmentStore m_attachments;
+    // What reading the attachments found, told once at the end of the command.
+    QString m_attachmentNotice;
     int m_editorMode = 1;
     bool m_searchFlag = false;
     RecordTest m_searchTest;
