@@ -1,5 +1,6 @@
 #include "Expression.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -86,7 +87,7 @@ public:
             break;
         default:
             v.type = V::Type::String;
-            v.text = std::string(r.Raw(m_index));
+            v.text.assign(r.Raw(m_index));
             break;
         }
         return v;
@@ -159,59 +160,85 @@ std::string StrOf(double n, int len, int dec) {
 class Function : public ExprNode {
 public:
     Function(std::string name, std::vector<std::unique_ptr<ExprNode>> args)
-        : m_name(std::move(name)), m_args(std::move(args)) {}
+        : m_name(std::move(name)), m_op(OpOf(m_name)), m_args(std::move(args)) {}
 
+    // Runs for every key of every record an index orders: the function is
+    // known by number and its arguments live on the stack.
     V Eval(const RecordView& r) const override {
-        std::vector<V> a;
-        a.reserve(m_args.size());
-        for (const auto& n : m_args) a.push_back(n->Eval(r));
+        V a[kMaxArgs];
+        const size_t count = std::min(m_args.size(), kMaxArgs);
+        for (size_t i = 0; i < count; ++i) a[i] = m_args[i]->Eval(r);
         V out;
-        const std::string& f = m_name;
-        if (f == "UPPER" || f == "LOWER") {
-            out = Need(a, 0, V::Type::String);
+        switch (m_op) {
+        case Op::Upper:
+        case Op::Lower:
+            out = std::move(Need(a, 0, V::Type::String));
             for (char& c : out.text) {
-                if (f == "UPPER" && c >= 'a' && c <= 'z') c = char(c - 32);
-                if (f == "LOWER" && c >= 'A' && c <= 'Z') c = char(c + 32);
+                if (m_op == Op::Upper && c >= 'a' && c <= 'z') c = char(c - 32);
+                if (m_op == Op::Lower && c >= 'A' && c <= 'Z') c = char(c + 32);
             }
-        } else if (f == "LEFT" || f == "RIGHT") {
-            out = Need(a, 0, V::Type::String);
-            const int n = ClampToInt(Need(a, 1, V::Type::Number).number, 0, 65535);
-            if (size_t(n) < out.text.size())
-                out.text = f == "LEFT" ? out.text.substr(0, size_t(n)) : out.text.substr(out.text.size() - size_t(n));
-        } else if (f == "SUBSTR") {
-            out = Need(a, 0, V::Type::String);
+            break;
+        case Op::Left:
+        case Op::Right: {
+            out = std::move(Need(a, 0, V::Type::String));
+            const size_t n = size_t(ClampToInt(Need(a, 1, V::Type::Number).number, 0, 65535));
+            if (n < out.text.size()) {
+                if (m_op == Op::Left) out.text.resize(n);
+                else out.text.erase(0, out.text.size() - n);
+            }
+            break;
+        }
+        case Op::Substr: {
+            out = std::move(Need(a, 0, V::Type::String));
             const int start = ClampToInt(Need(a, 1, V::Type::Number).number, 1, 65536);
             size_t len = std::string::npos;
-            if (a.size() > 2) len = size_t(ClampToInt(Need(a, 2, V::Type::Number).number, 0, 65535));
-            out.text = size_t(start - 1) < out.text.size() ? out.text.substr(size_t(start - 1), len) : std::string();
-        } else if (f == "TRIM" || f == "RTRIM") {
-            out = Need(a, 0, V::Type::String);
+            if (count > 2) len = size_t(ClampToInt(Need(a, 2, V::Type::Number).number, 0, 65535));
+            if (size_t(start - 1) < out.text.size()) {
+                out.text.erase(0, size_t(start - 1));
+                if (len < out.text.size()) out.text.resize(len);
+            } else {
+                out.text.clear();
+            }
+            break;
+        }
+        case Op::Trim:
+            out = std::move(Need(a, 0, V::Type::String));
             while (!out.text.empty() && out.text.back() == ' ') out.text.pop_back();
-        } else if (f == "LTRIM") {
-            out = Need(a, 0, V::Type::String);
+            break;
+        case Op::LTrim: {
+            out = std::move(Need(a, 0, V::Type::String));
             size_t i = 0;
             while (i < out.text.size() && out.text[i] == ' ') ++i;
             out.text.erase(0, i);
-        } else if (f == "STR") {
+            break;
+        }
+        case Op::Str: {
             const double n = Need(a, 0, V::Type::Number).number;
-            const int len = a.size() > 1 ? ClampToInt(Need(a, 1, V::Type::Number).number, 1, 255) : 10;
-            const int dec = a.size() > 2 ? ClampToInt(Need(a, 2, V::Type::Number).number, 0, 255) : 0;
+            const int len = count > 1 ? ClampToInt(Need(a, 1, V::Type::Number).number, 1, 255) : 10;
+            const int dec = count > 2 ? ClampToInt(Need(a, 2, V::Type::Number).number, 0, 255) : 0;
             out.type = V::Type::String;
             out.text = StrOf(n, len, dec);
-        } else if (f == "DTOS" || f == "DTOC") {
-            const V d = Need(a, 0, V::Type::Date);
+            break;
+        }
+        case Op::Dtos:
+        case Op::Dtoc: {
+            const V& d = Need(a, 0, V::Type::Date);
             out.type = V::Type::String;
             if (d.blankDate) {
-                out.text = std::string(f == "DTOS" ? 8 : CurrentDateFormat().FormatPadded(Date{2000, 1, 1}).size(), ' ');
+                out.text = std::string(m_op == Op::Dtos ? 8 : CurrentDateFormat().FormatPadded(Date{2000, 1, 1}).size(), ' ');
             } else {
                 const Date date = Date::FromDayNumber(d.day);
-                out.text = f == "DTOS" ? date.ToStorage() : CurrentDateFormat().FormatPadded(date);
+                out.text = m_op == Op::Dtos ? date.ToStorage() : CurrentDateFormat().FormatPadded(date);
             }
-        } else if (f == "VAL") {
-            const V s = Need(a, 0, V::Type::String);
+            break;
+        }
+        case Op::Val: {
+            const V& s = Need(a, 0, V::Type::String);
             out.type = V::Type::Number;
             out.number = std::strtod(s.text.c_str(), nullptr);
             if (!std::isfinite(out.number)) out.number = 0;
+            break;
+        }
         }
         return out;
     }
@@ -234,7 +261,24 @@ public:
     }
 
 private:
-    const V& Need(const std::vector<V>& a, size_t i, V::Type t) const {
+    static constexpr size_t kMaxArgs = 3;
+    enum class Op { Upper, Lower, Left, Right, Substr, Trim, LTrim, Str, Dtos, Dtoc, Val };
+
+    static Op OpOf(const std::string& f) {
+        if (f == "UPPER") return Op::Upper;
+        if (f == "LOWER") return Op::Lower;
+        if (f == "LEFT") return Op::Left;
+        if (f == "RIGHT") return Op::Right;
+        if (f == "SUBSTR") return Op::Substr;
+        if (f == "TRIM" || f == "RTRIM") return Op::Trim;
+        if (f == "LTRIM") return Op::LTrim;
+        if (f == "STR") return Op::Str;
+        if (f == "DTOS") return Op::Dtos;
+        if (f == "DTOC") return Op::Dtoc;
+        return Op::Val;
+    }
+
+    V& Need(V* a, size_t i, V::Type t) const {
         if (a[i].type != t)
             throw EngineError("Function " + m_name + " expects " + TypeName(t) + " as argument " +
                               std::to_string(i + 1) + ", not " + TypeName(a[i].type) + ".");
@@ -242,6 +286,7 @@ private:
     }
 
     std::string m_name;
+    Op m_op;
     std::vector<std::unique_ptr<ExprNode>> m_args;
 };
 
