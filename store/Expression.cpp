@@ -16,6 +16,8 @@ class ExprNode {
 public:
     virtual ~ExprNode() = default;
     virtual V Eval(const RecordView& r) const = 0;
+    // Adds the fields this node reads.
+    virtual void Fields(std::vector<int>& out) const { (void)out; }
 };
 
 namespace {
@@ -92,6 +94,7 @@ public:
         }
         return v;
     }
+    void Fields(std::vector<int>& out) const override { out.push_back(m_index); }
 private:
     int m_index;
     FieldKind m_kind;
@@ -139,6 +142,10 @@ public:
         }
         throw EngineError(std::string("Operator ") + m_op + " cannot join " + TypeName(a.type) + " and " +
                           TypeName(b.type) + ".");
+    }
+    void Fields(std::vector<int>& out) const override {
+        m_a->Fields(out);
+        m_b->Fields(out);
     }
 private:
     char m_op;
@@ -241,6 +248,10 @@ public:
         }
         }
         return out;
+    }
+
+    void Fields(std::vector<int>& out) const override {
+        for (const auto& a : m_args) a->Fields(out);
     }
 
     static int MinArgs(const std::string& f) {
@@ -444,6 +455,14 @@ Expression::Expression(Expression&&) noexcept = default;
 Expression& Expression::operator=(Expression&&) noexcept = default;
 
 ExprValue Expression::Evaluate(const RecordView& record) const { return m_root->Eval(record); }
+
+std::vector<int> Expression::Fields() const {
+    std::vector<int> out;
+    m_root->Fields(out);
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
 
 void Expression::Key(const RecordView& record, std::string& out) const {
     const V v = m_root->Eval(record);
