@@ -36,8 +36,8 @@ std::string Join(const std::string& dir, const std::string& name) {
 // New records collected in a bulk append are written about this many bytes
 // at a time.
 constexpr size_t kBatchBytes = size_t(256) << 10;
-// Bytes of keys a merge of new records into a tag may hold at once.
-constexpr size_t kMergeKeyBytes = size_t(32) << 20;
+// Bytes a merge of new records into a tag may hold at once.
+constexpr size_t kMergeBytes = size_t(32) << 20;
 
 bool HasDbfExtension(const std::string& name) {
     return name.size() > 4 && Lower(name.substr(name.size() - 4)) == ".dbf";
@@ -1153,10 +1153,19 @@ void Table::Post() {
         if (m_pendingCount >= batch) {
             WritePending();
             // The tags take the new records in long runs: each merge reads
-            // the keys of the whole order once. The run's keys are held
-            // meanwhile, so it is bounded.
-            const size_t lag = m_file.RecordCount() - m_tagged;
-            if (lag * std::max<size_t>(m_widestKey, 64) >= kMergeKeyBytes) CatchUpTags();
+            // the keys of the whole order once. A merge holds the run's keys
+            // and a few numbers per record, so the run is bounded; the last
+            // record's keys tell how wide they are.
+            if (!m_tags.empty() && m_tagged < m_file.RecordCount()) {
+                std::string key;
+                const RecordView last(m_file.Record(m_file.RecordCount() - 1), m_file.Layout());
+                for (const auto& t : m_tags) {
+                    KeyOf(*t.expr, last, key);
+                    m_widestKey = std::max(m_widestKey, key.size());
+                }
+                const size_t lag = m_file.RecordCount() - m_tagged;
+                if (lag * (m_widestKey + 16) >= kMergeBytes) CatchUpTags();
+            }
         }
         return;
     }

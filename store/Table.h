@@ -257,7 +257,7 @@ private:
     // Records the tags' orders cover: all of the file but while a bulk
     // append runs, whose records are merged in together.
     uint32_t m_tagged = 0;
-    // Key bytes per record of the widest tag, which bounds what a merge holds.
+    // The longest key seen, which bounds what a merge holds.
     size_t m_widestKey = 0;
 
     Filter m_filter;
