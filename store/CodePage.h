@@ -28,6 +28,9 @@ public:
     std::optional<size_t> EncodeInto(std::string_view utf8, char* out, size_t capacity,
                                      std::string* bad = nullptr) const;
 
+    // Whether text is all ASCII, the same in every code page and in UTF-8.
+    static bool IsAscii(std::string_view text);
+
     // Code page announced by a dBASE language-driver byte (header byte 29);
     // 0 when the byte names none.
     static int FromLanguageDriver(uint8_t driver);

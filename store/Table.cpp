@@ -159,18 +159,6 @@ std::string_view TrimBlanks(std::string_view t) {
     return t;
 }
 
-bool IsAscii(std::string_view text) {
-    size_t i = 0;
-    for (; i + 8 <= text.size(); i += 8) {
-        uint64_t word;
-        std::memcpy(&word, text.data() + i, 8);
-        if (word & 0x8080808080808080ULL) return false;
-    }
-    for (; i < text.size(); ++i)
-        if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
-    return true;
-}
-
 // The open checked every field's size against its type; this keeps a
 // write inside its field whatever a caller did.
 void NeedSize(const FieldDef& f, int bytes) {
@@ -1354,7 +1342,7 @@ void Table::WriteText(int field, std::string_view text, char* dst) const {
     case FieldKind::String: {
         const CodePage& page = m_file.Layout().Page();
         size_t length = text.size();
-        const bool ascii = IsAscii(text);
+        const bool ascii = CodePage::IsAscii(text);
         if (!ascii) {
             std::string bad;
             const auto encoded = page.EncodeInto(text, nullptr, 0, &bad);
