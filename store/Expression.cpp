@@ -16,6 +16,10 @@ class ExprNode {
 public:
     virtual ~ExprNode() = default;
     virtual V Eval(const RecordView& r) const = 0;
+    // For a node whose value is text: appends the text to out, as Eval's
+    // text would be, without a value of its own in between. Index keys are
+    // built this way for every record the index orders.
+    virtual void AppendText(const RecordView& r, std::string& out) const { out += Eval(r).text; }
     // Adds the fields this node reads.
     virtual void Fields(std::vector<int>& out) const { (void)out; }
 };
@@ -58,6 +62,7 @@ class Literal : public ExprNode {
 public:
     explicit Literal(V v) : m_v(std::move(v)) {}
     V Eval(const RecordView&) const override { return m_v; }
+    void AppendText(const RecordView&, std::string& out) const override { out += m_v.text; }
 private:
     V m_v;
 };
@@ -93,6 +98,9 @@ public:
             break;
         }
         return v;
+    }
+    void AppendText(const RecordView& r, std::string& out) const override {
+        if (m_kind != FieldKind::Memo) out.append(r.Raw(m_index));
     }
     void Fields(std::vector<int>& out) const override { out.push_back(m_index); }
 private:
@@ -142,6 +150,20 @@ public:
         }
         throw EngineError(std::string("Operator ") + m_op + " cannot join " + TypeName(a.type) + " and " +
                           TypeName(b.type) + ".");
+    }
+    // Only ever asked of text joined to text.
+    void AppendText(const RecordView& r, std::string& out) const override {
+        const size_t start = out.size();
+        m_a->AppendText(r, out);
+        size_t blanks = 0;
+        if (m_op == '-') {
+            while (out.size() > start && out.back() == ' ') {
+                out.pop_back();
+                ++blanks;
+            }
+        }
+        m_b->AppendText(r, out);
+        out.append(blanks, ' ');
     }
     void Fields(std::vector<int>& out) const override {
         m_a->Fields(out);
@@ -250,6 +272,58 @@ public:
         return out;
     }
 
+    void AppendText(const RecordView& r, std::string& out) const override {
+        const size_t start = out.size();
+        switch (m_op) {
+        case Op::Upper:
+        case Op::Lower:
+            m_args[0]->AppendText(r, out);
+            for (size_t i = start; i < out.size(); ++i) {
+                char& c = out[i];
+                if (m_op == Op::Upper && c >= 'a' && c <= 'z') c = char(c - 32);
+                if (m_op == Op::Lower && c >= 'A' && c <= 'Z') c = char(c + 32);
+            }
+            return;
+        case Op::Left:
+        case Op::Right: {
+            m_args[0]->AppendText(r, out);
+            const size_t n = size_t(ClampToInt(NumberArgument(r, 1), 0, 65535));
+            const size_t length = out.size() - start;
+            if (n < length) {
+                if (m_op == Op::Left) out.resize(start + n);
+                else out.erase(start, length - n);
+            }
+            return;
+        }
+        case Op::Substr: {
+            m_args[0]->AppendText(r, out);
+            const size_t from = size_t(ClampToInt(NumberArgument(r, 1), 1, 65536) - 1);
+            size_t len = std::string::npos;
+            if (m_args.size() > 2) len = size_t(ClampToInt(NumberArgument(r, 2), 0, 65535));
+            if (from < out.size() - start) {
+                out.erase(start, from);
+                if (len < out.size() - start) out.resize(start + len);
+            } else {
+                out.resize(start);
+            }
+            return;
+        }
+        case Op::Trim:
+            m_args[0]->AppendText(r, out);
+            while (out.size() > start && out.back() == ' ') out.pop_back();
+            return;
+        case Op::LTrim: {
+            m_args[0]->AppendText(r, out);
+            size_t i = start;
+            while (i < out.size() && out[i] == ' ') ++i;
+            out.erase(start, i - start);
+            return;
+        }
+        default:
+            out += Eval(r).text;
+            return;
+        }
+    }
     void Fields(std::vector<int>& out) const override {
         for (const auto& a : m_args) a->Fields(out);
     }
@@ -289,11 +363,18 @@ private:
         return Op::Val;
     }
 
-    V& Need(V* a, size_t i, V::Type t) const {
-        if (a[i].type != t)
+    double NumberArgument(const RecordView& r, size_t i) const {
+        V v = m_args[i]->Eval(r);
+        return Checked(v, i, V::Type::Number).number;
+    }
+
+    V& Need(V* a, size_t i, V::Type t) const { return Checked(a[i], i, t); }
+
+    V& Checked(V& v, size_t i, V::Type t) const {
+        if (v.type != t)
             throw EngineError("Function " + m_name + " expects " + TypeName(t) + " as argument " +
-                              std::to_string(i + 1) + ", not " + TypeName(a[i].type) + ".");
-        return a[i];
+                              std::to_string(i + 1) + ", not " + TypeName(v.type) + ".");
+        return v;
     }
 
     std::string m_name;
@@ -429,14 +510,14 @@ private:
 
 // Checks the expression's kinds once, on a blank record, so that a type
 // error shows when the tag is defined and not while records are read.
-void CheckOnBlankRecord(const ExprNode& root, const RecordLayout& layout) {
+V::Type CheckOnBlankRecord(const ExprNode& root, const RecordLayout& layout) {
     std::vector<char> blank(size_t(layout.RecordLength()), ' ');
     for (int i = 0; i < layout.FieldCount(); ++i) {
         const FieldDef& f = layout.Field(i);
         if (f.type == 'I' || f.type == 'Y' || f.type == 'O' || f.type == 'B' || f.type == 'T' || f.type == '+')
             std::memset(blank.data() + layout.Offset(i), 0, size_t(f.length));
     }
-    root.Eval(RecordView(blank.data(), layout));
+    return root.Eval(RecordView(blank.data(), layout)).type;
 }
 
 }  // namespace
@@ -444,7 +525,7 @@ void CheckOnBlankRecord(const ExprNode& root, const RecordLayout& layout) {
 Expression::Expression(std::string_view source, const RecordLayout& layout) : m_source(source) {
     m_root = Parser(source, layout).Parse();
     try {
-        CheckOnBlankRecord(*m_root, layout);
+        m_textKey = CheckOnBlankRecord(*m_root, layout) == V::Type::String;
     } catch (const EngineError& e) {
         throw EngineError("Invalid index expression \"" + m_source + "\": " + e.what());
     }
@@ -465,6 +546,11 @@ std::vector<int> Expression::Fields() const {
 }
 
 void Expression::Key(const RecordView& record, std::string& out) const {
+    if (m_textKey) {
+        out.clear();
+        m_root->AppendText(record, out);
+        return;
+    }
     const V v = m_root->Eval(record);
     switch (v.type) {
     case V::Type::String:

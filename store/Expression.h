@@ -47,6 +47,7 @@ public:
 private:
     std::string m_source;
     std::unique_ptr<ExprNode> m_root;
+    bool m_textKey = false;  // the value is text: keys are appended piece by piece
 };
 
 }  // namespace store
