@@ -254,7 +254,8 @@ public:
             const V& d = Need(a, 0, V::Type::Date);
             out.type = V::Type::String;
             if (d.blankDate) {
-                out.text = std::string(m_op == Op::Dtos ? 8 : CurrentDateFormat().FormatPadded(Date{2000, 1, 1}).size(), ' ');
+                const size_t width = m_op == Op::Dtos ? 8 : CurrentDateFormat().FormatPadded(Date{2000, 1, 1}).size();
+                out.text = std::string(width, ' ');
             } else {
                 const Date date = Date::FromDayNumber(d.day);
                 out.text = m_op == Op::Dtos ? date.ToStorage() : CurrentDateFormat().FormatPadded(date);

@@ -81,8 +81,9 @@ void SortedKeys(const Expression& e, const DbfFile& file, uint32_t from, uint32_
         if (i == 0) {
             firstLength = key.size();
             keys.reserve(firstLength * count);
+        } else if (key.size() != firstLength) {
+            sameLength = false;
         }
-        else if (key.size() != firstLength) sameLength = false;
         longest = std::max(longest, key.size());
         keys += key;
         offsets[i + 1] = uint32_t(keys.size());
@@ -145,7 +146,8 @@ void WriteFixed(double v, const FieldDef& f, char* dst) {
     if (res.ec != std::errc()) throw EngineError("The number for field " + f.name + " cannot be stored.");
     const char* begin = buf;
     // A negative value that rounds to zero is stored without its sign.
-    if (*begin == '-' && std::all_of(begin + 1, static_cast<const char*>(res.ptr), [](char c) { return c == '0' || c == '.'; })) ++begin;
+    const char* const last = res.ptr;
+    if (*begin == '-' && std::all_of(begin + 1, last, [](char c) { return c == '0' || c == '.'; })) ++begin;
     const size_t size = size_t(res.ptr - begin);
     if (size > size_t(f.length))
         throw EngineError("The number " + FormatNumber(v) + " is too large for field " + f.name + ".");
@@ -450,7 +452,8 @@ void Table::MergeIntoTag(Tag& tag, uint32_t from, uint32_t to) {
         order.resize(n + k);
         size_t end = n;
         for (size_t j = k; j-- > 0;) {
-            std::move_backward(order.begin() + long(at[j]), order.begin() + long(end), order.begin() + long(end + j + 1));
+            const auto moved = order.begin() + long(at[j]);
+            std::move_backward(moved, order.begin() + long(end), order.begin() + long(end + j + 1));
             order[at[j] + j] = added[j];
             end = at[j];
         }
@@ -1098,7 +1101,8 @@ void Table::TakeEditOutOfPending() {
 
 void Table::DropCollected() {
     // The record being filled, if any, stays and moves to the front.
-    m_pending.erase(m_pending.begin(), m_pending.begin() + long(size_t(m_pendingCount) * m_file.Layout().RecordLength()));
+    const size_t written = size_t(m_pendingCount) * size_t(m_file.Layout().RecordLength());
+    m_pending.erase(m_pending.begin(), m_pending.begin() + long(written));
     m_pendingCount = 0;
 }
 
