@@ -19,6 +19,7 @@
 #include "EngineError.h"
 #include "EntryRules.h"
 #include "ItemSchema.h"
+#include "PhotosPage.h"
 #include "PickListFile.h"
 #include "Settings.h"
 #include "TextRules.h"
@@ -217,6 +218,10 @@ void TMyEdit::BuildControls() {
     }
     Notebook->addTab(OtherPage, QStringLiteral("&Other"));
 
+    // Photos and documents of the item, kept beside the table.
+    PhotosTab = new PhotosPage(m_context);
+    Notebook->addTab(PhotosTab, QStringLiteral("Pho&tos"));
+
     // Buttons, left to right, the two moves inside a raised frame.
     auto* buttons = new QHBoxLayout;
     UpdateExitButton = new QPushButton(QStringLiteral("&Update && Exit"));
@@ -323,6 +328,8 @@ void TMyEdit::FormShow() {
     const int mode = m_context.EditorMode();
     if (mode == 2 || mode == 3) LoadInData();
     else DoClear();
+    PhotosTab->ApplyScale(common::WindowSizeFactor());
+    ShowPhotos();
     // 7.
     SaveValues();
     Item->setFocus();
@@ -345,6 +352,12 @@ void TMyEdit::FitToContents() {
         l->setMinimumWidth(l->fontMetrics().horizontalAdvance(EntryRules::WidestTotal()) + l->margin() * 2);
 }
 
+void TMyEdit::ShowPhotos() {
+    store::Table& table = m_context.ItemTable();
+    if (m_context.EditorMode() == 2 && table.IsOpen() && table.HasCurrent()) PhotosTab->ShowRecord(table.RecNo());
+    else PhotosTab->ShowNew();
+}
+
 void TMyEdit::SetCaptions() {
     const std::pair<QLabel*, int> labels[] = {
         {ItemLab, 1},      {BrandLab, 2},     {ModelLab, 3},      {SerialLab, 4},    {IDMarksLab, 8},
@@ -360,7 +373,7 @@ void TMyEdit::SetColors() {
     using common::WindowLayout;
     const common::ColorGroup& g = common::AppSettings().scheme.Group(common::WindowGroup::Edit);
     WindowLayout::ApplyColors(*this, g);
-    for (QWidget* page : {DescriptionPage, WorthPage, WarrantyPage, OtherPage})
+    for (QWidget* page : {DescriptionPage, WorthPage, WarrantyPage, OtherPage, static_cast<QWidget*>(PhotosTab)})
         WindowLayout::SetBackground(*page, g[ColorSlot::MainBackground]);
     for (QLabel* label : findChildren<QLabel*>()) {
         WindowLayout::SetTextColor(*label, g[ColorSlot::MinorTitle]);
@@ -456,7 +469,8 @@ bool TMyEdit::ValuesChanged() const {
     if (m_snapshot.size() != fields.size()) return true;
     for (size_t i = 0; i < fields.size(); ++i)
         if (ControlText(fields[i].control) != m_snapshot[i]) return true;
-    return Warranty->isChecked() != m_snapshotWarranty;
+    // Files added to a new item are lost unless it is updated.
+    return Warranty->isChecked() != m_snapshotWarranty || PhotosTab->HasPending();
 }
 
 void TMyEdit::ItemExit() {
@@ -556,6 +570,9 @@ bool TMyEdit::DoUpdate() {
         return false;
     }
     mode = 2;
+    // Files added to a new item are attached to the record just written; when
+    // they cannot be, the record stays written and they keep waiting.
+    if (PhotosTab->HasPending()) PhotosTab->SavePending(table.RecNo());
     return true;
 }
 
@@ -601,6 +618,7 @@ void TMyEdit::NewRecordClick() {
     }
     DoClear();
     m_context.EditorMode() = 1;
+    ShowPhotos();
     SaveValues();
 }
 
@@ -625,6 +643,7 @@ bool TMyEdit::Move(bool forward) {
     LoadInData();
     SaveValues();
     m_context.EditorMode() = 2;
+    ShowPhotos();
     return true;
 }
 

@@ -28,6 +28,8 @@ class QTabWidget;
 
 namespace items {
 
+class PhotosPage;
+
 class TMyEdit : public QDialog {
     Q_OBJECT
 
@@ -90,6 +92,7 @@ public:
     QWidget* WorthPage = nullptr;
     QWidget* WarrantyPage = nullptr;
     QWidget* OtherPage = nullptr;
+    PhotosPage* PhotosTab = nullptr;
 
     QLineEdit* Item = nullptr;
     QComboBox* Brand = nullptr;
@@ -172,6 +175,9 @@ private:
     void SetColors();
     void SetCaptions();
     void FitToContents();
+    // The Photos page follows the record the editor shows: a saved one, or
+    // a new one whose files wait for its first Update.
+    void ShowPhotos();
     // Runs a command; a table-engine error it did not expect is shown.
     void Guard(const std::function<void()>& command);
     void Refuse(const QString& message, QWidget* page, QWidget* control);

@@ -100,11 +100,12 @@ private slots:
     void creationSetsTypingLimitsAndLayout() {
         TMyEdit edit(*m_main);
         QCOMPARE(edit.windowTitle(), QString("Edit"));
-        QCOMPARE(edit.Notebook->count(), 4);
+        QCOMPARE(edit.Notebook->count(), 5);
         QCOMPARE(edit.Notebook->tabText(0), QString("De&scription"));
         QCOMPARE(edit.Notebook->tabText(1), QString("&Worth"));
         QCOMPARE(edit.Notebook->tabText(2), QString("W&arranty"));
         QCOMPARE(edit.Notebook->tabText(3), QString("&Other"));
+        QCOMPARE(edit.Notebook->tabText(4), QString("Pho&tos"));
         const std::pair<QLineEdit*, int> limits[] = {
             {edit.Item, 40},    {edit.Brand->lineEdit(), 20}, {edit.Model, 20},     {edit.Serial, 20},
             {edit.IDMarks, 60}, {edit.Comments, 110},         {edit.Category->lineEdit(), 20},
