@@ -28,6 +28,12 @@ constexpr size_t kName = 0, kWidth = 31, kFonts = 33, kColumnHeaders = 338, kPag
                  kBottomMargin = 1853, kLeftMargin = 1861, kRightMargin = 1869, kVerticalLines = 1877,
                  kHorizontalLines = 1878, kTitles = 1879, kTitleSize = 81, kBody = 2122, kGroupLevel1 = 20122,
                  kGroupLevel2 = 20123;
+// The photo options in the reserved bytes after the last flag: a tag, the
+// flags (bit 0: print photos) and the height in hundredths of an inch. The
+// tag is written only when photos are printed, so records of reports that
+// print none stay as they always were.
+constexpr size_t kPhotoTag = 20124, kPhotoFlags = 20128, kPhotoHeight = 20129;
+constexpr std::string_view kPhotoTagBytes = "HPh1";
 
 constexpr int kMaxFontSize = 200;
 constexpr double kMaxMargin = 50.0;
@@ -194,6 +200,10 @@ std::vector<std::string> Sanitise(ReportDefinition& def) {
                           std::to_string(fixed) + ".");
         def.lines = fixed;
     }
+    if (!(def.photoHeight >= kMinPhotoHeight && def.photoHeight <= kMaxPhotoHeight)) {
+        if (def.printPhotos) Add(problems, "The photo height was set to 1.25 inches.");
+        def.photoHeight = kDefaultPhotoHeight;
+    }
     for (ReportFont& f : def.fonts) {
         if (f.size < 1 || f.size > kMaxFontSize) {
             const int fixed = DefaultBodyFontSize(def.width);
@@ -252,6 +262,13 @@ DecodedDefinition DecodeDefinition(std::span<const uint8_t> bytes) {
     for (size_t n = 0; n < size_t(kMaxBodyLines); ++n) d.body[n] = ReadLine(r, kBody + n * kLineSize, cut);
     d.groupLevel1 = r.Flag(kGroupLevel1);
     d.groupLevel2 = r.Flag(kGroupLevel2);
+    bool tagged = true;
+    for (size_t i = 0; i < kPhotoTagBytes.size(); ++i)
+        tagged = tagged && r.Byte(kPhotoTag + i) == uint8_t(kPhotoTagBytes[i]);
+    if (tagged) {
+        d.printPhotos = (r.Byte(kPhotoFlags) & 1) != 0;
+        d.photoHeight = r.Int16(kPhotoHeight) / 100.0;
+    }
 
     if (cut.name) out.problems.push_back("The report name was longer than 30 characters and was cut.");
     if (cut.title) out.problems.push_back("A title line was longer than 80 characters and was cut.");
@@ -288,6 +305,11 @@ std::vector<uint8_t> EncodeDefinition(const ReportDefinition& d) {
     for (size_t n = 0; n < size_t(kMaxBodyLines); ++n) WriteLine(w, kBody + n * kLineSize, d.body[n]);
     w.Flag(kGroupLevel1, d.groupLevel1);
     w.Flag(kGroupLevel2, d.groupLevel2);
+    if (d.printPhotos) {
+        for (size_t i = 0; i < kPhotoTagBytes.size(); ++i) w.Byte(kPhotoTag + i, uint8_t(kPhotoTagBytes[i]));
+        w.Byte(kPhotoFlags, 1);
+        w.Int16(kPhotoHeight, int(std::lround(d.photoHeight * 100)));
+    }
     return std::move(w.Bytes());
 }
 

@@ -27,6 +27,9 @@ inline constexpr int kTitleCapacity = 80;
 inline constexpr int kLabelCapacity = 40;
 inline constexpr int kFontNameCapacity = 50;
 inline constexpr int kTotalsCount = 4;
+inline constexpr double kDefaultPhotoHeight = 1.25;
+inline constexpr double kMinPhotoHeight = 0.25;
+inline constexpr double kMaxPhotoHeight = 4.0;
 
 inline constexpr std::string_view kFiller = "<FILLER>";
 inline constexpr std::string_view kLabel = "<LABEL>";
@@ -86,6 +89,11 @@ struct ReportDefinition {
     std::array<ReportLine, kMaxBodyLines> body;
     bool groupLevel1 = true;
     bool groupLevel2 = false;
+    // Each item's first photo beside its body lines, at this height in
+    // inches (scaled down, never up). Kept in the record's reserved bytes
+    // behind a tag of their own: a record without the tag reads as off.
+    bool printPhotos = false;
+    double photoHeight = kDefaultPhotoHeight;
 
     ReportFont& Font(FontSlot slot) { return fonts[size_t(slot)]; }
     const ReportFont& Font(FontSlot slot) const { return fonts[size_t(slot)]; }

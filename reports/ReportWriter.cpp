@@ -21,6 +21,12 @@ constexpr double kAfterPrevious = -32768;
 constexpr int kInnerMargin = 2;
 // Items between two progress calls.
 constexpr size_t kProgressEvery = 256;
+// Photos: the box is 4:3 at the definition's height, a gap before it, and
+// pictures are kept at no more than this resolution (a photo with fewer
+// pixels prints smaller, at the resolution of a screen).
+constexpr double kPhotoGap = 0.15;
+constexpr double kPhotoDpi = 200;
+constexpr double kScreenDpi = 96;
 
 QString Blanks(int count) { return QString(std::max(0, count), QLatin1Char(' ')); }
 
@@ -270,6 +276,14 @@ void ReportWriter::BeforePrint(engine::TBaseReport& e) {
     m_width = m_def.width > 0 ? m_def.width : 90;
     m_lines = std::clamp(m_def.lines, 0, kMaxBodyLines);
     m_printable = e.PaperWidth() - m_def.leftMargin - m_def.rightMargin;
+    m_photoRoom = 0;
+    if (m_def.printPhotos && !Text() && m_settings.photos) {
+        const double height = std::clamp(m_def.photoHeight, kMinPhotoHeight, kMaxPhotoHeight);
+        m_photoBox = QSizeF(height * 4 / 3, height);
+        // The columns keep at least half the width.
+        if (m_photoBox.width() + kPhotoGap > m_printable / 2) m_photoBox.scale(m_printable / 2 - kPhotoGap, height, Qt::KeepAspectRatio);
+        if (m_photoBox.width() > 0.1) m_photoRoom = m_photoBox.width() + kPhotoGap;
+    }
 
     m_group1 = m_group2 = 0;
     for (int field : m_settings.sortFields) {
@@ -356,7 +370,8 @@ void ReportWriter::MakeColumns(engine::TBaseReport& e, const ReportLine& line, b
     for (int i = 0; i < count; ++i) {
         const ReportItem& item = line[size_t(i)];
         const Align align = labelsRight && item.IsLabel() ? Align::Right : others;
-        e.AddColumn(int(align), borders, 0, kInnerMargin, double(item.width) / m_width * m_printable, kAfterPrevious);
+        e.AddColumn(int(align), borders, 0, kInnerMargin, double(item.width) / m_width * (m_printable - m_photoRoom),
+                    kAfterPrevious);
     }
 }
 
@@ -415,6 +430,36 @@ void ReportWriter::WriteRecord(engine::TBaseReport& e, const store::RecordView& 
         }
         WriteBodyLine(e, m, record);
     }
+}
+
+std::optional<ItemPhoto> ReportWriter::PhotoOf(uint32_t recno) const {
+    if (!PrintsPhotos()) return std::nullopt;
+    const QSize bound(int(std::ceil(m_photoBox.width() * kPhotoDpi)), int(std::ceil(m_photoBox.height() * kPhotoDpi)));
+    std::optional<ItemPhoto> photo = m_settings.photos(recno, bound);
+    if (photo && photo->image.isNull()) return std::nullopt;
+    return photo;
+}
+
+int ReportWriter::PhotoLines(engine::TBaseReport& e, const ItemPhoto& photo) const {
+    const double line = e.LineHeight();
+    const int lines = line > 0 ? int(std::ceil(m_photoBox.height() / line - 1e-6)) : 1;
+    return std::max(m_lines, lines + (photo.caption.isEmpty() ? 0 : 1));
+}
+
+void ReportWriter::WritePhoto(engine::TBaseReport& e, const ItemPhoto& photo, double top, int written) {
+    // Fitted into the box, never drawn larger than the picture is.
+    QSizeF size = QSizeF(photo.image.size()) / kScreenDpi;
+    if (size.width() > m_photoBox.width() || size.height() > m_photoBox.height())
+        size.scale(m_photoBox, Qt::KeepAspectRatio);
+    const double right = m_def.leftMargin + m_printable;
+    const double left = right - m_photoBox.width() + (m_photoBox.width() - size.width()) / 2;
+    e.PrintBitmapRect(left, top, left + size.width(), top + size.height(), photo.image);
+    const int lines = PhotoLines(e, photo) - (photo.caption.isEmpty() ? 0 : 1);
+    for (int i = written; i < lines; ++i) e.NewLine();
+    if (photo.caption.isEmpty()) return;
+    const QString caption = FitWidth(e, photo.caption, m_photoBox.width());
+    e.WriteCentredAt(caption, right - m_photoBox.width() / 2);
+    e.NewLine();
 }
 
 void ReportWriter::WriteTotalsLine(engine::TBaseReport& e, const std::array<double, kTotalsCount>& totals) {
@@ -596,7 +641,13 @@ bool ReportWriter::PrintPage(engine::TBaseReport& e) {
             }
         }
         if (full) break;
+        // An item with a photo takes the photo's height; it starts a new
+        // page when it does not fit whole.
+        const std::optional<ItemPhoto> photo = PhotoOf(m_records[m_next]);
+        if (photo && !Fits(e, PhotoLines(e, *photo))) break;
+        const double top = e.YPos();
         WriteRecord(e, record);
+        if (photo) WritePhoto(e, *photo, top, m_lines);
         m_fresh = false;
         if (m_def.useTotals) AddToTotals(record);
         ++m_next;

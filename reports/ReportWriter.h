@@ -18,11 +18,14 @@
 // Report Status Screen runs a ReportJob.
 
 #include <QHash>
+#include <QImage>
 #include <QPair>
+#include <QSize>
 #include <QString>
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -55,6 +58,15 @@ struct InsuranceDetails {
     bool printStatement = false;
 };
 
+// An item's photo as a report prints it, with its caption.
+struct ItemPhoto {
+    QImage image;
+    QString caption;
+};
+// The first photo of a record (number from 0), read no larger than bound
+// pixels; none when the item has no readable photo.
+using PhotoSource = std::function<std::optional<ItemPhoto>(uint32_t recno, const QSize& bound)>;
+
 // What a report takes from the program's settings besides its definition.
 struct ReportSettings {
     ReportSettings();  // the schema's default titles, no sort order, built-in styles
@@ -67,6 +79,9 @@ struct ReportSettings {
     NumberStyles numbers;
     // The date the footer and the statement show.
     store::Date today;
+    // Where the photos of a definition that prints them come from; empty:
+    // no item has any.
+    PhotoSource photos;
 };
 
 struct ReportProgress {
@@ -136,6 +151,14 @@ private:
     // Body line m (1 to 12) of the definition for the record.
     void WriteBodyLine(engine::TBaseReport& e, int m, const store::RecordView& record);
     void WriteRecord(engine::TBaseReport& e, const store::RecordView& record);
+    // Whether this report prints photos at all.
+    bool PrintsPhotos() const { return m_photoRoom > 0; }
+    std::optional<ItemPhoto> PhotoOf(uint32_t recno) const;
+    // Lines an item with this photo takes.
+    int PhotoLines(engine::TBaseReport& e, const ItemPhoto& photo) const;
+    // The photo at the right of the lines just begun at y, its caption below;
+    // the lines written so far are counted in written.
+    void WritePhoto(engine::TBaseReport& e, const ItemPhoto& photo, double top, int written);
     void WriteTotalsLine(engine::TBaseReport& e, const std::array<double, kTotalsCount>& totals);
     void WriteCentredTitle(engine::TBaseReport& e, const QString& title);
     // A cell's text cut until it fits the column, for the printed page.
@@ -175,6 +198,10 @@ private:
     int m_lines = 0;     // n: body lines per item
     int m_width = 90;    // W: characters per line
     double m_printable = 7.5;  // P: inches between the margins
+    // Inches at the right of the columns kept for photos (0: none printed),
+    // and the box a photo is fitted into.
+    double m_photoRoom = 0;
+    QSizeF m_photoBox;
     int m_borders = 0;
     int m_group1 = 0, m_group2 = 0;
     QString m_last1, m_last2;

@@ -13,6 +13,7 @@
 #include "ReportCommands.h"
 #include "ReportDialogSupport.h"
 #include "ReportFile.h"
+#include "ReportPhotos.h"
 #include "Settings.h"
 #include "TMyInsurance.h"
 #include "TMyPreview.h"
@@ -191,7 +192,8 @@ void TMyReport::RunReport(OutputMode mode, const QString& textFile) {
 
     // 4.
     const ReportDefinition def = CurrentReport();
-    const ReportSettings settings = AppReportSettings();
+    ReportSettings settings = AppReportSettings();
+    settings.photos = PhotosOf(m_context.Attachments());
     QBuffer recorded;
     bool aborted = true;
     {

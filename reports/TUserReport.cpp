@@ -125,7 +125,8 @@ void TUserReport::BuildControls() {
              {&DateOnPages, "Date On Pages"},
              {&Landscape, "Print Landscape"},
              {&GroupLevel1, "Group by Level 1 Sort"},
-             {&GroupLevel2, "Group by Level 2 Sort"}}) {
+             {&GroupLevel2, "Group by Level 2 Sort"},
+             {&PrintPhotos, "Print &Photos"}}) {
         *box = new QCheckBox(caption, miscBox);
         miscLayout->addWidget(*box, cell % 3, cell / 3);
         ++cell;
@@ -228,6 +229,7 @@ void TUserReport::LoadControls() {
     GroupLevel1->setChecked(d.groupLevel1);
     GroupLevel2->setChecked(d.groupLevel1 && d.groupLevel2);
     GroupLevel2->setEnabled(d.groupLevel1);
+    PrintPhotos->setChecked(d.printPhotos);
     NumberOfLines->setText(QString::number(d.lines));
     TopMargin->setText(Margin(d.topMargin));
     BottomMargin->setText(Margin(d.bottomMargin));
@@ -392,6 +394,7 @@ void TUserReport::UpdateButtonClick() {
     d.groupLevel1 = GroupLevel1->isChecked();
     // A level 2 box left ticked while level 1 is off cannot take effect.
     d.groupLevel2 = GroupLevel1->isChecked() && GroupLevel2->isChecked();
+    d.printPhotos = PrintPhotos->isChecked();
     d.topMargin = margins[0];
     d.bottomMargin = margins[1];
     d.leftMargin = margins[2];

@@ -66,6 +66,7 @@ public:
     QCheckBox* Landscape = nullptr;
     QCheckBox* GroupLevel1 = nullptr;
     QCheckBox* GroupLevel2 = nullptr;
+    QCheckBox* PrintPhotos = nullptr;
     QLineEdit* NumberOfLines = nullptr;
     QPushButton* SpecifyButton = nullptr;
     QLineEdit* TopMargin = nullptr;
