@@ -9,6 +9,8 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include "AttachmentFolderCopy.h"
+#include "AttachmentStore.h"
 #include "DbfFile.h"
 #include "EngineError.h"
 #include "ItemSchema.h"
@@ -183,10 +185,24 @@ CopyResult Refusal(CopyStatus status, std::string message, std::string reason = 
     return result;
 }
 
+// A table's attachments folder copied with it: staged after the files,
+// put in place before them and back again when a file cannot be.
+struct FolderJob {
+    std::string source;
+    std::string target;
+};
+
+// The attachments folders of a data file and of its copy.
+FolderJob AttachmentsOf(const std::string& source, const std::string& target) {
+    return {attachments::AttachmentFolderFor(source), attachments::AttachmentFolderFor(target)};
+}
+
 // Copies every job beside its target, then puts all of them in place.
-CopyResult CopyAll(const std::vector<Job>& jobs, const ProgressFn& progress, const char* failed, const char* done) {
+CopyResult CopyAll(const std::vector<Job>& jobs, const ProgressFn& progress, const char* failed, const char* done,
+                   const FolderJob* folder = nullptr) {
     uint64_t total = 0;
     for (const Job& job : jobs) total += SizeOf(job.source).value_or(0);
+    if (folder) total += attachments::AttachmentFolderCopy::SizeOf(folder->source);
     Run run(progress, total);
     if (!run.Tell()) return Refusal(CopyStatus::Cancelled, {});
     std::vector<std::unique_ptr<Staged>> staged;
@@ -201,11 +217,29 @@ CopyResult CopyAll(const std::vector<Job>& jobs, const ProgressFn& progress, con
         staged.push_back(std::move(copy));
         if (!run.FileDone()) return Refusal(CopyStatus::Cancelled, {});
     }
+    attachments::AttachmentFolderCopy folderCopy;
+    if (folder) {
+        uint64_t told = 0;
+        const bool staged = folderCopy.StageFolder(folder->source, folder->target, [&](uint64_t bytes) {
+            const uint64_t step = bytes >= told ? bytes - told : 0;
+            told = bytes;
+            return run.Advance(step);
+        }, &reason);
+        if (!staged) {
+            if (folderCopy.Cancelled()) return Refusal(CopyStatus::Cancelled, {});
+            return Refusal(CopyStatus::Failed, failed, reason);
+        }
+        if (!folderCopy.Commit(&reason)) return Refusal(CopyStatus::Failed, failed, reason);
+    }
     for (const auto& copy : staged)
-        if (!copy->file.Commit(&reason)) return Refusal(CopyStatus::Failed, failed, reason);
+        if (!copy->file.Commit(&reason)) {
+            folderCopy.Rollback();
+            return Refusal(CopyStatus::Failed, failed, reason);
+        }
+    folderCopy.Finish();
     CopyResult result;
     result.message = done;
-    result.files = int(staged.size());
+    result.files = int(staged.size()) + folderCopy.Files();
     return result;
 }
 
@@ -225,10 +259,12 @@ CopyResult BackupDatabase(const BackupRequest& request, const ProgressFn& progre
     const std::optional<uint64_t> size = SizeOf(request.dataFile);
     if (!size)
         return Refusal(CopyStatus::Failed, messages::kBackupFailed, SystemReason("Cannot open", request.dataFile, ENOENT));
-    if (!RoomFor(*size, request.folder, target, request.freeSpace))
+    const FolderJob folder = AttachmentsOf(request.dataFile, target);
+    if (!RoomFor(*size + attachments::AttachmentFolderCopy::SizeOf(folder.source), request.folder, target,
+                 request.freeSpace))
         return Refusal(CopyStatus::NoRoom, messages::kBackupNoRoom);
     return CopyAll({{request.dataFile, target, true, false}}, progress, messages::kBackupFailed,
-                   messages::kBackupDone);
+                   messages::kBackupDone, &folder);
 }
 
 CopyResult BackupLists(const BackupRequest& request, const ProgressFn& progress) {
@@ -267,11 +303,12 @@ CopyResult RestoreDatabase(const RestoreRequest& request, const ProgressFn& prog
     if (!ReadItemTableHeader(source, &message, &indexMark)) return Refusal(CopyStatus::SourceInvalid, message);
     SoleUse hold;
     if (!hold.Take(target, false)) return Refusal(CopyStatus::InUse, messages::kRestoreInUse);
-    const uint64_t size = SizeOf(source).value_or(0);
+    const FolderJob folder = AttachmentsOf(source, target);
+    const uint64_t size = SizeOf(source).value_or(0) + attachments::AttachmentFolderCopy::SizeOf(folder.source);
     if (!RoomFor(size, request.programDir, target, request.freeSpace))
         return Refusal(CopyStatus::NoRoom, messages::kRestoreNoRoom);
-    CopyResult result =
-        CopyAll({{source, target, true, indexMark}}, progress, messages::kRestoreFailed, messages::kRestoreDone);
+    CopyResult result = CopyAll({{source, target, true, indexMark}}, progress, messages::kRestoreFailed,
+                                messages::kRestoreDone, &folder);
     if (result.status == CopyStatus::Completed) result.restored = target;
     return result;
 }

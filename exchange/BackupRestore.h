@@ -13,6 +13,11 @@
 // of one command (the five lists) replace their targets together, once all
 // of them are complete.
 //
+// A table's attachments folder ("MASTER.files/" beside "MASTER.DBF") goes
+// with it: staged with the data file and put in place together with it, so
+// a backup or a restore holds the table and its attachments as they were,
+// or neither changes.
+//
 // The index file beside a table is not copied: it is derived from the data
 // file and the engine rebuilds it when it does not describe the data file
 // it lies beside.

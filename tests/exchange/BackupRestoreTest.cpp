@@ -19,6 +19,7 @@
 #include "ReportFile.h"
 #include "ReportFileSetup.h"
 #include "TableHolder.h"
+#include "AttachmentStore.h"
 
 using namespace exchange;
 using namespace exchangetest;
@@ -140,6 +141,63 @@ private slots:
         t.Open();
         QCOMPARE(Column(t, "Item"), QStringList({"Chair", "Lamp"}));
         QCOMPARE(Entries(m_data).filter(".part").size(), 0);
+    }
+
+    void attachmentsGoWithTheDatabaseThereAndBack() {
+        // Folder contents by name, thumbnails left out.
+        auto folderOf = [](const QString& dir) {
+            std::map<QString, QByteArray> out;
+            for (const QString& name : Entries(dir))
+                if (!name.startsWith('.')) out[name] = ReadAll(dir + "/" + name);
+            return out;
+        };
+        const QString photo = m_root->filePath("photo.jpg"), receipt = m_root->filePath("receipt.pdf");
+        // Large enough for a progress report while the folder is copied.
+        WriteAll(photo, QByteArray(1200000, 'p'));
+        WriteAll(m_root->filePath("photo2.jpg"), QByteArray(5000, 'q'));
+        WriteAll(receipt, "%PDF-1.4\n%%EOF\n");
+        {
+            store::Table t;
+            store::PointAt(t, Data("MASTER.DBF").toStdString());
+            t.Open();
+            attachments::AttachmentStore store;
+            QVERIFY(store.Attach(t).Empty());
+            store.Add(0, {{photo.toStdString(), attachments::Kind::Photo, "Lamp"}});
+            store.Add(1, {{receipt.toStdString(), attachments::Kind::Receipt, {}}});
+        }
+        const auto original = folderOf(Data("MASTER.files"));
+        QCOMPARE(original.size(), size_t(3));  // two files and the manifest
+
+        // A cancelled backup leaves no folder behind.
+        QCOMPARE(BackUp(CopyKind::Database, {}, [](const Progress& p) { return p.done < 1000; }).status,
+                 CopyStatus::Cancelled);
+        QCOMPARE(QDir(m_backup).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+
+        const CopyResult r = BackUp(CopyKind::Database);
+        QCOMPARE(r.status, CopyStatus::Completed);
+        QCOMPARE(folderOf(Saved("MASTER.files")), original);
+
+        // The attachments change (one more photo, the receipt gone); the
+        // restore gives back the folder as it was, byte for byte.
+        {
+            store::Table t;
+            store::PointAt(t, Data("MASTER.DBF").toStdString());
+            t.Open();
+            attachments::AttachmentStore store;
+            QVERIFY(store.Attach(t).Empty());
+            store.Remove(1, 0);
+            store.Add(0, {{m_root->filePath("photo2.jpg").toStdString(), attachments::Kind::Photo, {}}});
+        }
+        QVERIFY(folderOf(Data("MASTER.files")) != original);
+        // A cancelled restore changes nothing either.
+        const auto changed = folderOf(Data("MASTER.files"));
+        QCOMPARE(RestoreFrom(CopyKind::Database, Saved("MASTER.DBF"), {}, [](const Progress& p) { return p.done < 100000; })
+                     .status,
+                 CopyStatus::Cancelled);
+        QCOMPARE(folderOf(Data("MASTER.files")), changed);
+        QCOMPARE(RestoreFrom(CopyKind::Database, Saved("MASTER.DBF")).status, CopyStatus::Completed);
+        QCOMPARE(folderOf(Data("MASTER.files")), original);
+        QCOMPARE(QDir(m_data).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"MASTER.files"});
     }
 
     // A backup copy announces its index file, which was never copied, and
