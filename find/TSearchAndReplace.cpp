@@ -88,9 +88,9 @@ TSearchAndReplace::TSearchAndReplace(common::MainContext& context, QWidget* pare
     ProcessedLabel = new QLabel("Processed", this);
     FoundLabel = new QLabel("Found", this);
     ChangedLabel = new QLabel("Changed", this);
-    ProcessedCount = new QLabel(this);
-    FoundCount = new QLabel(this);
-    ChangedCount = new QLabel(this);
+    ProcessedCount = new QLabel("0", this);
+    FoundCount = new QLabel("0", this);
+    ChangedCount = new QLabel("0", this);
     StartButton = new QPushButton("&Start Search", this);
     CancelButton = new QPushButton("&Cancel", this);
 
@@ -118,7 +118,7 @@ TSearchAndReplace::TSearchAndReplace(common::MainContext& context, QWidget* pare
     }
     layout->addSpacing(8);
     layout->addLayout(counters);
-    layout->addStretch();
+    layout->addSpacing(8);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(StartButton);
@@ -126,7 +126,9 @@ TSearchAndReplace::TSearchAndReplace(common::MainContext& context, QWidget* pare
     buttons->addStretch();
     layout->addLayout(buttons);
     StartButton->setDefault(true);
-    setFixedSize(380, 260);
+    // The designed width; as tall as the controls need, so no empty band
+    // opens above the buttons.
+    setFixedSize(380, layout->sizeHint().height());
     SearchEdit->installEventFilter(this);
     ReplaceEdit->installEventFilter(this);
 
