@@ -13,6 +13,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "AttachmentFolderCopy.h"
+#include "AttachmentStore.h"
 #include "ExportEngine.h"
 #include "ItemSchema.h"
 #include "MainContext.h"
@@ -303,6 +305,23 @@ void TMyExport::RunExport(bool text, const QString& path, const std::vector<int>
     }
     const bool searchEnded = EntireOption->isChecked() && m_context.SearchOn();
     if (searchEnded) m_context.DisableEndSearch();
+    // The exported items' photos and documents may go along, into a folder
+    // beside the new file; record k of the new file is records[k] here.
+    const std::vector<uint32_t> records = table.DeliveredRecords();
+    attachments::AttachmentStore* store = m_context.Attachments();
+    bool copyAttachments = false;
+    if (store && store->Attached() &&
+        std::any_of(records.begin(), records.end(), [store](uint32_t r) { return store->CountOf(r) > 0; })) {
+        const common::Answer answer =
+            Ui().Ask("Export",
+                     "Copy the photos and documents of the exported items into a folder beside the exported file?",
+                     common::Buttons::YesNoCancel, common::Answer::Yes, common::MessageIcon::Question);
+        if (answer == common::Answer::Cancel || answer == common::Answer::None) {
+            if (searchEnded) m_context.EnableEndSearch();
+            return;
+        }
+        copyAttachments = answer == common::Answer::Yes;
+    }
     ProgressBar->setRange(0, int(std::max<uint32_t>(1, table.RecordCount())));
     ProgressBar->setValue(0);
     const RunResult result = RunEngine(
@@ -317,6 +336,19 @@ void TMyExport::RunExport(bool text, const QString& path, const std::vector<int>
     ProgressBar->setValue(ProgressBar->maximum());
     switch (result.outcome) {
     case Outcome::Completed:
+        if (copyAttachments) {
+            attachments::AttachmentFolderCopy copy;
+            std::string reason;
+            if (copy.StageRecords(*store, records, attachments::AttachmentFolderFor(request.path), {}, &reason) &&
+                copy.Commit(&reason)) {
+                copy.Finish();
+            } else {
+                Ui().Message("Error",
+                             QString::fromStdString("The items were exported, but their photos and documents could "
+                                                    "not be copied.  " + reason),
+                             common::MessageIcon::Error);
+            }
+        }
         Ui().Message("Ok", "Export Complete.", common::MessageIcon::Information);
         ProgressBar->setValue(0);
         accept();

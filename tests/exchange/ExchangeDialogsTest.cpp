@@ -19,6 +19,8 @@
 #include "TImportFormat.h"
 #include "TMain.h"
 #include "TMyExport.h"
+#include "AttachmentStore.h"
+#include "ItemTable.h"
 #include "TMyImport.h"
 
 using common::AppSettings;
@@ -196,6 +198,39 @@ private slots:
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(dialog.ProgressBar->value(), 0);
         QCOMPARE(m_ui->Calls()[0].text, kTextFilter);
+    }
+
+    void exportAsksToCopyTheAttachmentsOfTheExportedItems() {
+        AddItems(Items(), {{{"Item", "Lamp"}}, {{"Item", "Sofa"}}});
+        AppSettings().exportFileType = 2;
+        const QByteArray photo(3000, 'p');
+        QFile f(Path("lamp.jpg"));
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(photo) == photo.size());
+        f.close();
+        attachments::AttachmentStore& store = *m_main->Attachments();
+        const uint32_t sofa = Items().DeliveredRecords().back();
+        store.Add(sofa, {{Path("lamp.jpg").toStdString(), attachments::Kind::Photo, "Blue"}});
+        for (const Answer answer : {Answer::Cancel, Answer::No, Answer::Yes}) {
+            TMyExport dialog(*m_main);
+            m_ui->ExpectSaveFile("Export Data", Path("out.dbf"));
+            m_ui->ExpectAsk("Export", std::nullopt, answer);
+            if (answer != Answer::Cancel) m_ui->ExpectMessage("Ok", "Export Complete.");
+            dialog.StartExportButtonClick();
+            QCOMPARE(QFile::exists(Path("out.dbf")), answer != Answer::Cancel);
+            QCOMPARE(QDir(Path("out.files")).exists(), answer == Answer::Yes);
+        }
+        // The copy's manifest names the item by its record in the new file.
+        store::Table copy;
+        store::PointAt(copy, Path("out.dbf").toStdString());
+        copy.Open();
+        attachments::AttachmentStore copied;
+        QVERIFY(copied.Attach(copy).Empty());
+        QCOMPARE(copied.CountOf(0), size_t(0));
+        QCOMPARE(copied.Of(1).size(), size_t(1));
+        QCOMPARE(copied.Of(1)[0].caption, std::string("Blue"));
+        QFile stored(QString::fromStdString(copied.PathOf(copied.Of(1)[0])));
+        QVERIFY(stored.open(QIODevice::ReadOnly));
+        QCOMPARE(stored.readAll(), photo);
     }
 
     void dbfExportChecksTheName() {
