@@ -255,14 +255,13 @@ std::vector<Attachment> PhotosPage::Shown() const {
     return shown;
 }
 
-QString PhotosPage::PathOf(const Attachment& a) const {
-    if (!m_pending.empty() || !m_recno) {
-        for (const Pending& p : m_pending)
-            if (&p.shown == &a || p.shown == a) return p.path;
-        return {};
-    }
+QString PhotosPage::PathAt(int index) const {
+    if (!m_pending.empty() || !m_recno)
+        return index >= 0 && size_t(index) < m_pending.size() ? m_pending[size_t(index)].path : QString();
     auto* store = Store();
-    return store ? FromStd(store->PathOf(a)) : QString();
+    const std::vector<Attachment> shown = Shown();
+    if (!store || index < 0 || size_t(index) >= shown.size()) return {};
+    return FromStd(store->PathOf(shown[size_t(index)]));
 }
 
 QString PhotosPage::KeyOf(int index) const {
@@ -293,7 +292,7 @@ void PhotosPage::Fill(int select) {
 QIcon PhotosPage::IconFor(int index, const Attachment& a) {
     QListWidgetItem* item = Strip->item(index);
     const QString key = item->data(kKeyRole).toString();
-    const QString path = PathOf(a);
+    const QString path = PathAt(index);
     const QString extension = QFileInfo(FromStd(a.original)).suffix();
     auto state = [&](const char* name, const QPixmap& pixmap) {
         item->setData(kStateRole, QString::fromLatin1(name));
@@ -506,7 +505,7 @@ void PhotosPage::ViewButtonClick() {
     const int index = SelectedIndex();
     const std::vector<Attachment> shown = Shown();
     if (index < 0 || size_t(index) >= shown.size()) return;
-    const QString path = PathOf(shown[size_t(index)]);
+    const QString path = PathAt(index);
     if (path.isEmpty() || !QFileInfo(path).isFile()) {
         Ui().Message(kTitle,
                      QStringLiteral("The file of \"%1\" is missing from the attachments folder.")

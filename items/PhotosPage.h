@@ -115,7 +115,8 @@ private:
     // Rebuilds the row; the selection goes to select (or stays in range).
     void Fill(int select);
     void UpdateControls();
-    QString PathOf(const attachments::Attachment& a) const;
+    // The file of entry index: a stored file, or one waiting to be added.
+    QString PathAt(int index) const;
     QIcon IconFor(int index, const attachments::Attachment& a);
     void ThumbnailReady(const QString& key, const QImage& image);
     void ThumbnailUnreadable(const QString& key);

@@ -243,12 +243,15 @@ private slots:
         TMyEdit edit(*m_main);
         edit.show();
         PhotosPage& page = *edit.PhotosTab;
-        ui.ExpectOpenFiles("Add Photos and Documents", {m_blue, m_red});
+        // Two files of one name from different folders stay apart.
+        QVERIFY(QDir(m_dir->path()).mkdir("in2"));
+        const QString otherBlue = WriteImage(m_dir->filePath("in2/blue.png"), Qt::green);
+        ui.ExpectOpenFiles("Add Photos and Documents", {m_blue, m_red, otherBlue});
         page.AddButtonClick();
         page.Select(1);
         page.Caption->setText("Front");
         page.MoveLeftButtonClick();
-        QCOMPARE(page.Strip->count(), 2);
+        QCOMPARE(page.Strip->count(), 3);
         QVERIFY(!QDir(Folder()).exists());  // nothing stored before the record is
         page.WaitForThumbnails();
         QCOMPARE(page.ThumbnailKind(0), QString("photo"));
@@ -263,13 +266,14 @@ private slots:
         edit.UpdateButtonClick();
         const uint32_t recno = m_main->ItemTable().RecNo();
         QCOMPARE(recno, 2u);
-        QCOMPARE(Contents(m_main->store, recno), (std::vector<QByteArray>{ReadBytes(m_red), ReadBytes(m_blue)}));
+        QCOMPARE(Contents(m_main->store, recno),
+                 (std::vector<QByteArray>{ReadBytes(m_red), ReadBytes(m_blue), ReadBytes(otherBlue)}));
         QCOMPARE(m_main->store.Of(recno)[0].caption, std::string("Front"));
         QVERIFY(!page.HasPending());
         // From now on the page changes the saved item at once.
         ui.ExpectOpenFiles("Add Photos and Documents", {m_receipt});
         page.AddButtonClick();
-        QCOMPARE(m_main->store.CountOf(recno), 3u);
+        QCOMPARE(m_main->store.CountOf(recno), 4u);
         // A new record started from the editor shows an empty row.
         edit.NewRecordClick();
         QCOMPARE(page.Strip->count(), 0);
