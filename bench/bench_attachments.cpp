@@ -156,7 +156,7 @@ int main(int argc, char** argv) {
     const auto start = Clock::now();
     const reports::ReportResult result = reports::WritePdfReport(def, main.table, settings, pdf);
     const double seconds = Seconds(start);
-    std::printf("report with photos, %d items (%d distinct 5 MP photos) to PDF: %.2f s, %d pages, %.1f MB%s\n",
+    std::printf("report with photos, %d items (%d distinct 4 MP photos) to PDF: %.2f s, %d pages, %.1f MB%s\n",
                 items, distinct, seconds, result.pages, QFileInfo(pdf).size() / 1e6,
                 result.completed ? "" : " (not completed)");
     return result.completed ? 0 : 1;
