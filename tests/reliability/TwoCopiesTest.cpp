@@ -57,21 +57,19 @@ std::string CopyWork(const std::string& path, char who, unsigned seed) {
             t.SetText("UserDef1", "0");
             t.Post();
             mine[item] = 0;
-        } else if (roll < 75) {
-            auto it = mine.begin();
-            std::advance(it, long(rng() % mine.size()));
-            const long r = find(it->first);
-            if (r < 0) return "error: my record " + it->first + " went missing";
-            t.GoTo(uint32_t(r));
-            t.Edit();
-            t.SetText("UserDef1", std::to_string(++it->second));
-            t.Post();
         } else if (roll < 88) {
+            // One of this copy's records, made current.
             auto it = mine.begin();
             std::advance(it, long(rng() % mine.size()));
             const long r = find(it->first);
             if (r < 0) return "error: my record " + it->first + " went missing";
             t.GoTo(uint32_t(r));
+            if (roll < 75) {
+                t.Edit();
+                t.SetText("UserDef1", std::to_string(++it->second));
+                t.Post();
+                continue;
+            }
             t.Delete();
             gone.push_back(it->first);
             mine.erase(it);
