@@ -129,6 +129,47 @@ void TableSeeds() {
     fuzzsupport::Clear();
 }
 
+// Data files of the two earlier generations: a key field, then their fields
+// as the item table types them (the older purchase date as three texts).
+void OlderDataSeeds() {
+    const std::vector<std::vector<std::string>> layouts = {
+        {"Item", "Brand", "Model", "Serial", "Location", "Descriptio", "BoughtFrom", "IDMarks", "Quantity", "PurchDate",
+         "Cost", "Category", "RepCost", "Warranty", "WarDate", "WarNotes", "Owner", "Value"},
+        {"Item", "Brand", "Model", "Serial", "Room", "Descriptio", "BoughtFrom", "IDMarks", "Quantity", "PurchDay",
+         "PurchMonth", "PurchYear", "Cost", "Category"}};
+    for (size_t v = 0; v < layouts.size(); ++v) {
+        fuzzsupport::Clear();
+        std::vector<store::FieldDef> fields{store::FieldDef::String("Key", 6)};
+        for (const std::string& name : layouts[v]) {
+            const int position = store::SchemaPosition(name);
+            if (position == 0) fields.push_back(store::FieldDef::String(name, 10));
+            else fields.push_back(store::ItemTableFieldDefs()[size_t(position - 1)]);
+        }
+        store::Table t;
+        t.SetDirectory(fuzzsupport::Scratch());
+        t.SetTableName("OLD.DBF");
+        t.Create(fields);
+        t.Open();
+        for (int i = 0; i < 3; ++i) {
+            t.Append();
+            t.SetText("Item", "Clock " + std::to_string(i));
+            t.SetText("Quantity", std::to_string(i));
+            t.SetText("Cost", "19.99");
+            if (v == 0) t.SetText("PurchDate", "12/31/1999");
+            else {
+                t.SetText("PurchDay", "31");
+                t.SetText("PurchMonth", i ? "Dec" : "12");
+                t.SetText("PurchYear", "99");
+            }
+            t.Post();
+        }
+        t.Close();
+        Seed("fuzz_older_data_file", v == 0 ? "version-2" : "version-1",
+             std::string(1, char(v)) + testsupport::ReadWholeFile(fuzzsupport::ScratchPath("OLD.DBF")));
+    }
+    fuzzsupport::Clear();
+}
+
 void ReportSeeds() {
     const auto defaults = reports::DefaultReportDefinitions();
     for (size_t i = 0; i < defaults.size(); i += 3)
@@ -227,6 +268,7 @@ int main(int argc, char** argv) {
     fuzzsupport::StartGuiApplication(&argc, &argv);
     IndexSeeds();
     TableSeeds();
+    OlderDataSeeds();
     ReportSeeds();
     TextFileSeeds();
     return 0;
