@@ -136,7 +136,7 @@ QPushButton* TColorConfig::ButtonFor(ColorSlot slot) const {
 void TColorConfig::showEvent(QShowEvent* event) {
     common::WindowLayout::PrepareDialog(*this);
     RecolorSamples();
-    common::WindowLayout::MoveUpIfLow(*this);
+    common::WindowLayout::FinishShowing(*this, true);
     QDialog::showEvent(event);
 }
 

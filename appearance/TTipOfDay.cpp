@@ -142,6 +142,7 @@ void TTipOfDay::showEvent(QShowEvent* event) {
     QFont heading = HeadingLabel->font();
     heading.setBold(true);
     HeadingLabel->setFont(heading);
+    common::WindowLayout::FinishShowing(*this, false);
     QDialog::showEvent(event);
 }
 

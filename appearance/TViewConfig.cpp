@@ -336,7 +336,7 @@ void TViewConfig::showEvent(QShowEvent* event) {
     common::WindowLayout::PrepareDialog(*this);
     FitLists();
     ApplyGroupColors();
-    common::WindowLayout::MoveUpIfLow(*this);
+    common::WindowLayout::FinishShowing(*this, true);
     QDialog::showEvent(event);
 }
 

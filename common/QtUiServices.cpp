@@ -5,11 +5,12 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFontDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+
+#include "FontChooser.h"
 
 namespace common {
 namespace {
@@ -120,16 +121,9 @@ std::optional<QColor> QtUiServices::ChooseColor(const QColor& initial) {
 }
 
 std::optional<FontChoice> QtUiServices::ChooseFont(const FontChoice& initial, bool withEffects) {
-    bool ok = false;
-    // Qt's font dialog always offers underline and strikeout and never a
-    // colour; without effects the two flags are kept as they were.
-    QFont font = QFontDialog::getFont(&ok, initial.font, DialogParent());
-    if (ok && !withEffects) {
-        font.setUnderline(initial.font.underline());
-        font.setStrikeOut(initial.font.strikeOut());
-    }
-    if (!ok) return std::nullopt;
-    return FontChoice{font, initial.color};
+    FontChooser dialog(initial, withEffects, DialogParent());
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.Choice();
 }
 
 bool QtUiServices::SetupPrinter(QPrinter& printer) {

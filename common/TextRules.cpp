@@ -56,7 +56,8 @@ int TextRules::ReadInteger(const QString& text) {
 }
 
 QString TextRules::FormatAmount(double value) {
-    char buf[64];
+    // Room for every digit of the largest double (309 before the point).
+    char buf[400];
     std::snprintf(buf, sizeof buf, "%.2f", std::fabs(value));
     const QString plain = QString::fromLatin1(buf);
     const qsizetype point = plain.indexOf(u'.');
@@ -70,6 +71,17 @@ QString TextRules::FormatAmount(double value) {
     // A value that rounds to zero shows no sign.
     if (value < 0 && out != QStringLiteral("0.00")) out.prepend(u'-');
     return out;
+}
+
+QString TextRules::FormatAmountWithin(double value, int maxLength) {
+    if (!std::isfinite(value)) return QStringLiteral("Overflow");
+    // The amount format of a value needs about a third more characters than
+    // its digits; only values that could fit are formatted in full.
+    if (std::fabs(value) < 1e30) {
+        const QString amount = FormatAmount(value);
+        if (amount.size() <= maxLength) return amount;
+    }
+    return QString::number(value, 'E', 2);
 }
 
 QString TextRules::TrimSpaces(const QString& text) {

@@ -23,6 +23,11 @@ public:
     // Two decimals, "." as decimal point, "," between groups of three:
     // 3703.5 gives "3,703.50", -123.45 gives "-123.45".
     static QString FormatAmount(double value);
+    // The amount format while it stays within maxLength characters (the
+    // width a window gives an amount); beyond that a short scientific form
+    // with two decimals, 1E300 giving "1.00E+300"; "Overflow" for a value
+    // beyond the largest number.
+    static QString FormatAmountWithin(double value, int maxLength);
 
     // Removes leading and trailing space characters (not tabs or newlines).
     static QString TrimSpaces(const QString& text);

@@ -55,7 +55,8 @@ public:
     virtual std::optional<QString> SaveFile(const FileRequest& request) = 0;
     virtual std::optional<QString> ChooseFolder(const QString& title, const QString& directory) = 0;
     virtual std::optional<QColor> ChooseColor(const QColor& initial) = 0;
-    // withEffects offers underline, strikeout and colour as well.
+    // withEffects offers underline, strikeout and colour as well. A
+    // typeface left as it was comes back as it was given.
     virtual std::optional<FontChoice> ChooseFont(const FontChoice& initial, bool withEffects) = 0;
     // False when cancelled or when no printer exists.
     virtual bool SetupPrinter(QPrinter& printer) = 0;

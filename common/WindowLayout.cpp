@@ -2,20 +2,27 @@
 
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTabBar>
 #include <QTableView>
 #include <QTextEdit>
+#include <QToolBar>
+#include <QToolButton>
 #include <QWidget>
 
 #include "Settings.h"
@@ -70,6 +77,69 @@ QRect ScreenOf(const QWidget& window) {
     return screen ? screen->geometry() : QRect(0, 0, 640, 480);
 }
 
+// True when a layout places the widget.
+bool IsLaidOut(const QWidget& w) {
+    const QWidget* parent = w.parentWidget();
+    return parent && parent->layout();
+}
+
+bool HasFixingLayout(const QWidget& window) {
+    return window.layout() && window.layout()->sizeConstraint() == QLayout::SetFixedSize;
+}
+
+QFont ExplicitFont(const QWidget& w) { return w.testAttribute(Qt::WA_SetFont) ? w.font() : QFont(); }
+
+// The layouts of the window's own controls (not those inside compound
+// controls such as combo boxes or lists), the window's layout included.
+std::vector<QLayout*> Layouts(QWidget& window) {
+    std::vector<QLayout*> out;
+    for (QLayout* l : window.findChildren<QLayout*>()) {
+        const QWidget* owner = l->parentWidget();
+        if (!owner || owner->window() != &window) continue;
+        if (owner != &window && (owner->isWindow() || IsInsideControl(owner, &window))) continue;
+        if (owner != &window && (qobject_cast<const QComboBox*>(owner) || qobject_cast<const QAbstractItemView*>(owner)))
+            continue;
+        out.push_back(l);
+    }
+    return out;
+}
+
+// Horizontal and vertical spacing; -1 where the layout has none of its own.
+std::pair<int, int> SpacingOf(const QLayout& l) {
+    if (auto* grid = qobject_cast<const QGridLayout*>(&l)) return {grid->horizontalSpacing(), grid->verticalSpacing()};
+    return {l.spacing(), l.spacing()};
+}
+
+void SetSpacing(QLayout& l, int horizontal, int vertical) {
+    if (auto* grid = qobject_cast<QGridLayout*>(&l)) {
+        grid->setHorizontalSpacing(horizontal);
+        grid->setVerticalSpacing(vertical);
+    } else if (horizontal >= 0) {
+        l.setSpacing(horizontal);
+    }
+}
+
+// Holds the design layout that a dialog records at its first showing.
+class DesignHolder : public QObject {
+public:
+    explicit DesignHolder(QObject* parent) : QObject(parent) {}
+    DesignLayout design;
+};
+
+class AltTypingFilter : public QObject {
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if ((key->modifiers() & Qt::AltModifier) && !key->text().isEmpty()) {
+                event->ignore();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 void SetColors(QWidget& w, QPalette::ColorRole backRole, const QColor& back, QPalette::ColorRole textRole,
                const QColor& text) {
     QPalette pal = w.palette();
@@ -93,23 +163,38 @@ double WindowSizeFactor() { return g_factor; }
 void SetWindowSizeFactor(double factor) { g_factor = factor; }
 
 void DesignLayout::Record(const QWidget& window) {
+    QWidget& w = const_cast<QWidget&>(window);
     m_size = window.size();
-    m_font = window.font();
     m_controls.clear();
-    for (QWidget* w : Controls(const_cast<QWidget&>(window))) m_controls.push_back({w, w->geometry(), w->font()});
+    m_fonts.clear();
+    m_spacings.clear();
+    for (QWidget* c : Controls(w)) m_controls.push_back({c, c->geometry(), c->minimumSize(), c->maximumSize()});
+    m_fonts.push_back({&w, ExplicitFont(w)});
+    for (QWidget* c : w.findChildren<QWidget*>())
+        if (!c->isWindow()) m_fonts.push_back({c, ExplicitFont(*c)});
+    for (QLayout* l : Layouts(w)) {
+        const auto [h, v] = SpacingOf(*l);
+        m_spacings.push_back({l, l->contentsMargins(), h, v});
+    }
     m_recorded = true;
 }
 
 void DesignLayout::Restore(QWidget& window) const {
     if (!m_recorded) return;
-    window.setFont(m_font);
+    for (const FontOf& f : m_fonts)
+        if (f.widget) f.widget->setFont(f.font);
     for (const Control& c : m_controls) {
         if (!c.widget) continue;
-        c.widget->setFont(c.font);
-        const QWidget* parent = c.widget->parentWidget();
-        if (!parent || !parent->layout()) c.widget->setGeometry(c.geometry);
+        c.widget->setMinimumSize(c.minimum);
+        c.widget->setMaximumSize(c.maximum);
+        if (!IsLaidOut(*c.widget)) c.widget->setGeometry(c.geometry);
     }
-    window.resize(m_size);
+    for (const Spacing& s : m_spacings) {
+        if (!s.layout) continue;
+        s.layout->setContentsMargins(s.margins);
+        SetSpacing(*s.layout, s.horizontal, s.vertical);
+    }
+    if (!HasFixingLayout(window)) window.resize(m_size);
 }
 
 void WindowLayout::ApplyFonts(QWidget& window, const DisplayScheme& scheme) {
@@ -132,26 +217,39 @@ void WindowLayout::Scale(QWidget& window, double factor) {
     struct Item {
         QWidget* widget;
         QFont font;
-        QRect geometry;
     };
     std::vector<Item> items;
-    items.push_back({&window, window.font(), window.geometry()});
+    items.push_back({&window, window.font()});
     for (QWidget* w : window.findChildren<QWidget*>())
-        if (!w->isWindow()) items.push_back({w, w->font(), w->geometry()});
+        if (!w->isWindow()) items.push_back({w, w->font()});
     for (const Item& item : items) item.widget->setFont(ScaledFont(item.font, percent / 100.0));
-    for (size_t i = 1; i < items.size(); ++i) {
-        QWidget* w = items[i].widget;
-        const QWidget* parent = w->parentWidget();
-        if (parent && parent->layout()) continue;
-        const QRect g = items[i].geometry;
-        if (w->minimumSize() == w->maximumSize()) w->setFixedSize(Scaled(g.width(), percent), Scaled(g.height(), percent));
+    for (QWidget* w : Controls(window)) {
+        const QSize minimum = w->minimumSize(), maximum = w->maximumSize();
+        auto grow = [percent](int v) { return v == QWIDGETSIZE_MAX ? v : Scaled(v, percent); };
+        w->setMinimumSize(grow(minimum.width()), grow(minimum.height()));
+        w->setMaximumSize(grow(maximum.width()), grow(maximum.height()));
+        if (IsLaidOut(*w)) continue;
+        const QRect g = w->geometry();
         w->setGeometry(Scaled(g.x(), percent), Scaled(g.y(), percent), Scaled(g.width(), percent),
                        Scaled(g.height(), percent));
     }
-    const QSize size = items[0].geometry.size();
+    for (QLayout* l : Layouts(window)) {
+        const QMargins m = l->contentsMargins();
+        l->setContentsMargins(Scaled(m.left(), percent), Scaled(m.top(), percent), Scaled(m.right(), percent),
+                              Scaled(m.bottom(), percent));
+        const auto [h, v] = SpacingOf(*l);
+        SetSpacing(*l, h < 0 ? h : Scaled(h, percent), v < 0 ? v : Scaled(v, percent));
+    }
+    const QSize size = window.size();
     const QSize scaled(Scaled(size.width(), percent), Scaled(size.height(), percent));
-    if (window.minimumSize() == window.maximumSize()) window.setFixedSize(scaled);
-    window.resize(scaled);
+    if (HasFixingLayout(window)) {
+        window.layout()->activate();
+    } else if (window.minimumSize() == window.maximumSize()) {
+        window.setFixedSize(scaled);
+    } else {
+        if (window.layout()) window.layout()->activate();
+        window.resize(scaled.expandedTo(window.sizeHint()));
+    }
 }
 
 QPoint WindowLayout::CentredPosition(const QRect& screen, const QSize& window) {
@@ -159,6 +257,20 @@ QPoint WindowLayout::CentredPosition(const QRect& screen, const QSize& window) {
 }
 
 void WindowLayout::Centre(QWidget& window) {
+    // A layout that fixes the window's size applies it when activated; the
+    // window is centred for the size it really takes.
+    window.ensurePolished();
+    if (QLayout* top = window.layout()) {
+        // Changes deep inside (a caption set on a notebook page, a page not
+        // on show) climb to the window's layout one posted request at a
+        // time, and not at all from hidden pages: every control's size
+        // hint is taken afresh now, so the window takes its final size.
+        for (int depth = 0; depth < 8; ++depth) QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        for (QWidget* w : window.findChildren<QWidget*>())
+            if (!w->isWindow()) w->updateGeometry();
+        top->invalidate();
+        top->activate();
+    }
     window.move(CentredPosition(ScreenOf(window), window.frameGeometry().size()));
 }
 
@@ -185,8 +297,16 @@ void WindowLayout::SetTextColor(QWidget& widget, const QColor& color) {
 
 void WindowLayout::ApplyColors(QWidget& window, const ColorGroup& group) {
     SetBackground(window, group[ColorSlot::MainBackground]);
+    // Text on the window's own background that no title colour claims takes
+    // the minor title colour, which every scheme sets off from its background.
+    QPalette pal = window.palette();
+    pal.setColor(QPalette::WindowText, group[ColorSlot::MinorTitle]);
+    window.setPalette(pal);
     for (QWidget* w : Controls(window)) {
-        if (qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractSpinBox*>(w) || qobject_cast<QTextEdit*>(w) ||
+        if (qobject_cast<QMenuBar*>(w) || qobject_cast<QToolBar*>(w) || qobject_cast<QTabBar*>(w) ||
+            qobject_cast<QPushButton*>(w) || qobject_cast<QToolButton*>(w)) {
+            KeepSystemColors(*w);
+        } else if (qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractSpinBox*>(w) || qobject_cast<QTextEdit*>(w) ||
             qobject_cast<QPlainTextEdit*>(w)) {
             SetColors(*w, QPalette::Base, group[ColorSlot::EditBackground], QPalette::Text, group[ColorSlot::EditText]);
         } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
@@ -213,10 +333,47 @@ void WindowLayout::ApplyColors(QWidget& window, const ColorGroup& group) {
 }
 
 void WindowLayout::PrepareDialog(QWidget& window, const DesignLayout* layout) {
-    if (layout) layout->Restore(window);
+    if (!layout) {
+        // Recorded at the first showing, so a dialog shown again scales from
+        // its design, not from its last showing.
+        DesignHolder* holder = nullptr;
+        for (QObject* child : window.children())
+            if ((holder = dynamic_cast<DesignHolder*>(child))) break;
+        if (!holder) {
+            holder = new DesignHolder(&window);
+            holder->design.Record(window);
+        }
+        layout = &holder->design;
+    }
+    layout->Restore(window);
     ApplyFonts(window, AppSettings().scheme);
     Scale(window, WindowSizeFactor());
     Centre(window);
+    for (QLineEdit* edit : window.findChildren<QLineEdit*>()) IgnoreAltTyping(*edit);
+}
+
+void WindowLayout::FinishShowing(QWidget& window, bool moveUpIfLow) {
+    Centre(window);
+    if (moveUpIfLow) MoveUpIfLow(window);
+}
+
+void WindowLayout::KeepSystemColors(QWidget& widget) {
+    // Every role set explicitly, so nothing is inherited from the window.
+    const QPalette system = QApplication::palette(&widget);
+    QPalette pal;
+    for (int g = 0; g < QPalette::NColorGroups; ++g)
+        for (int r = 0; r < QPalette::NColorRoles; ++r) {
+            const auto group = QPalette::ColorGroup(g);
+            const auto role = QPalette::ColorRole(r);
+            pal.setBrush(group, role, system.brush(group, role));
+        }
+    widget.setPalette(pal);
+}
+
+void WindowLayout::IgnoreAltTyping(QWidget& edit) {
+    static AltTypingFilter filter;
+    edit.removeEventFilter(&filter);
+    edit.installEventFilter(&filter);
 }
 
 }  // namespace common

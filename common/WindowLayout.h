@@ -7,6 +7,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QMargins>
 #include <QPoint>
 #include <QPointer>
 #include <QRect>
@@ -16,6 +17,7 @@
 #include "ColorGroup.h"
 #include "DisplayScheme.h"
 
+class QLayout;
 class QWidget;
 
 namespace common {
@@ -27,8 +29,9 @@ double FactorForWindowSize(int preset);
 double WindowSizeFactor();
 void SetWindowSizeFactor(double factor);
 
-// A persistent dialog's design sizes, fonts and positions, recorded once
-// when it is created and put back before each showing.
+// A dialog's design sizes, fonts, positions and layout spacing, recorded
+// once and put back before each showing, so that scaling always starts from
+// the design and never compounds.
 class DesignLayout {
 public:
     void Record(const QWidget& window);
@@ -39,12 +42,24 @@ private:
     struct Control {
         QPointer<QWidget> widget;
         QRect geometry;
-        QFont font;
+        QSize minimum;
+        QSize maximum;
+    };
+    struct FontOf {
+        QPointer<QWidget> widget;
+        QFont font;  // a default font when the widget inherits its font
+    };
+    struct Spacing {
+        QPointer<QLayout> layout;
+        QMargins margins;
+        int horizontal;
+        int vertical;
     };
     bool m_recorded = false;
     QSize m_size;
-    QFont m_font;
     std::vector<Control> m_controls;
+    std::vector<FontOf> m_fonts;
+    std::vector<Spacing> m_spacings;
 };
 
 class WindowLayout {
@@ -55,12 +70,17 @@ public:
     // font's. Each control keeps its own size and colour; other controls
     // are left alone.
     static void ApplyFonts(QWidget& window, const DisplayScheme& scheme);
-    // Fonts and size of the window, and the geometry of controls that no
-    // layout places, grow by the factor (percentage = factor x 100, rounded).
+    // The whole window grows by the factor (percentage = factor x 100,
+    // rounded): every font, the geometry of controls that no layout places,
+    // the least and greatest sizes the design gives controls, and the
+    // margins and spacing of layouts. A window whose layout fixes its size
+    // takes the size its grown contents need; any other window at least
+    // that size.
     static void Scale(QWidget& window, double factor);
     // Left = (screen width - window width) / 2, top likewise, halves
     // rounded toward zero.
     static QPoint CentredPosition(const QRect& screen, const QSize& window);
+    // Centres the window for the size it has now.
     static void Centre(QWidget& window);
     // Moves the window up by 10 pixels when its top edge lies more than 10
     // pixels below the top of the screen.
@@ -73,10 +93,25 @@ public:
     static void SetBackground(QWidget& widget, const QColor& color);
     static void SetTextColor(QWidget& widget, const QColor& color);
 
-    // The showing sequence of every dialog: restore the design layout when
-    // one is given, apply the shared fonts of the settings, scale by the
-    // window-size factor and centre.
+    // The showing sequence of every dialog: restore the design layout (the
+    // one given, or one the dialog records at its first showing), apply the
+    // shared fonts of the settings, scale by the window-size factor and
+    // centre.
     static void PrepareDialog(QWidget& window, const DesignLayout* layout = nullptr);
+    // The last step of showing, once captions and contents are in place:
+    // the window takes its final size, is centred for it, and (when asked)
+    // moves up by 10 pixels when it lies low.
+    static void FinishShowing(QWidget& window, bool moveUpIfLow);
+
+    // Menu bars, tool bars, tab bars and push and tool buttons keep the
+    // system's colours whatever colour group the window around them has, so
+    // their text and glyphs stay visible.
+    static void KeepSystemColors(QWidget& widget);
+
+    // Alt with a letter is a command key (a button's or menu's mnemonic),
+    // never typing: the edit box (or a cell editor) ignores it, also when no
+    // enabled command answers to it.
+    static void IgnoreAltTyping(QWidget& edit);
 };
 
 }  // namespace common

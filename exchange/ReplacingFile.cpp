@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "DbfFile.h"
+
 namespace exchange {
 namespace {
 
@@ -38,15 +40,19 @@ std::string ReplacingFile::Failure(const char* what) const {
 
 bool ReplacingFile::Reserve(const std::string& target, const std::string& suffix, std::string* error) {
     Discard();
-    m_target = target;
+    // A symbolic link stays a link: the file it points to is replaced.
+    m_target = store::ResolvedPath(target);
     m_committed = false;
-    const std::string folder = FolderOf(target);
+    m_durable = false;
+    const std::string folder = FolderOf(m_target);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = "." + NameOf(target) + "." + std::to_string(::getpid()) + "-" +
+        const std::string name = "." + NameOf(m_target) + "." + std::to_string(::getpid()) + "-" +
                                  std::to_string(g_counter++) + ".part" + suffix;
         const std::string path = (folder == "/" ? "" : folder) + "/" + name;
         const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
+            // The new file keeps the permissions and owners of the one it replaces.
+            store::CopyOwnershipAndMode(fd, m_target);
             m_fd = fd;
             m_temp = path;
             return true;
@@ -83,6 +89,24 @@ bool ReplacingFile::Flush(std::string* error) {
     return true;
 }
 
+bool ReplacingFile::Finish(std::string* error) {
+    if (!Flush(error)) return false;
+    if (m_fd >= 0) {
+        const int fd = m_fd;
+        m_fd = -1;
+        const bool synced = ::fsync(fd) == 0;
+        const int syncError = errno;
+        const bool closed = ::close(fd) == 0;
+        if (!synced || !closed) {
+            if (!synced) errno = syncError;
+            if (error) *error = Failure("cannot be written");
+            return false;
+        }
+        m_durable = true;
+    }
+    return true;
+}
+
 bool ReplacingFile::Commit(std::string* error) {
     if (!Flush(error)) return false;
     if (m_fd >= 0) {
@@ -98,6 +122,13 @@ bool ReplacingFile::Commit(std::string* error) {
         return false;
     }
     m_committed = true;
+    if (m_durable) {
+        const int dir = ::open(FolderOf(m_target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            ::fsync(dir);
+            ::close(dir);
+        }
+    }
     return true;
 }
 

@@ -26,7 +26,12 @@ public:
     // Writing through this object, buffered; false with *error set when the
     // disk refuses (full, gone).
     bool Write(std::string_view bytes, std::string* error);
-    // Flushes and closes the temporary file and renames it over the target.
+    // Flushes the temporary file to the disk (fsync) and closes it: what
+    // Commit then renames is known to be complete even after a power cut.
+    // Without it Commit only flushes and closes.
+    bool Finish(std::string* error);
+    // Flushes and closes the temporary file and renames it over the target;
+    // after Finish the folder is synced too, so the rename itself lasts.
     bool Commit(std::string* error);
     // Removes the temporary file.
     void Discard();
@@ -40,6 +45,7 @@ private:
     int m_fd = -1;
     std::string m_buffer;
     bool m_committed = false;
+    bool m_durable = false;
 };
 
 // True when both paths name the same existing file.

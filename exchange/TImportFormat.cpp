@@ -58,6 +58,7 @@ void TImportFormat::FormShow() {
     common::WindowLayout::ApplyColors(*this, g);
     for (QFrame* panel : findChildren<QFrame*>(Qt::FindDirectChildrenOnly))
         common::WindowLayout::SetBackground(*panel, g[common::ColorSlot::MainBackground]);
+    common::WindowLayout::FinishShowing(*this, false);
 }
 
 void TImportFormat::SelectFileButtonClick() {

@@ -166,7 +166,7 @@ void TMyExport::FormShow() {
     common::WindowLayout::PrepareDialog(*this);
     FitList();
     ApplyGroupColors();
-    common::WindowLayout::MoveUpIfLow(*this);
+    common::WindowLayout::FinishShowing(*this, true);
 }
 
 void TMyExport::FitList() {

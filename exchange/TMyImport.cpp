@@ -139,7 +139,7 @@ void TMyImport::FormShow() {
     common::WindowLayout::ApplyColors(*this, g);
     for (QLabel* l : {FieldLabel, AlignmentLabel, ImportLabel, CountLabel, CountValue})
         common::WindowLayout::SetTextColor(*l, g[common::ColorSlot::MinorTitle]);
-    common::WindowLayout::MoveUpIfLow(*this);
+    common::WindowLayout::FinishShowing(*this, true);
 }
 
 void TMyImport::FitGrid() {

@@ -3,6 +3,7 @@
 #include <QLineEdit>
 
 #include "EditTemplate.h"
+#include "WindowLayout.h"
 
 namespace find {
 
@@ -37,6 +38,8 @@ QWidget* SearchCellDelegate::createEditor(QWidget* parent, const QStyleOptionVie
     if (templateText.isEmpty()) return nullptr;
     auto* edit = new QLineEdit(parent);
     edit->setFrame(false);
+    // Alt with a letter is meant for a button; it never changes a criterion.
+    common::WindowLayout::IgnoreAltTyping(*edit);
     common::EditTemplate(templateText).Apply(*edit);
     edit->setProperty("editTemplate", templateText);
     auto* self = const_cast<SearchCellDelegate*>(this);

@@ -88,6 +88,7 @@ void TMyLocateDlg::showEvent(QShowEvent* event) {
         common::WindowLayout::SetBackground(*box, g[common::ColorSlot::MainBackground]);
         common::WindowLayout::SetTextColor(*box, g[common::ColorSlot::MinorTitle]);
     }
+    common::WindowLayout::FinishShowing(*this, false);
     QDialog::showEvent(event);
 }
 

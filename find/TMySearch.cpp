@@ -53,6 +53,8 @@ struct Hourglass {
 TMySearch::TMySearch(common::MainContext& context, QWidget* parent) : QDialog(parent), m_context(context) {
     setWindowTitle("Search");
     auto* root = new QVBoxLayout(this);
+    // Narrow margins: the grid alone is nearly as wide as a 640 x 480 screen.
+    root->setContentsMargins(4, 4, 4, 4);
     auto* buttons = new QHBoxLayout;
     OkButton = new QPushButton("&Ok", this);
     ExitButton = new QPushButton("E&xit", this);
@@ -68,7 +70,14 @@ TMySearch::TMySearch(common::MainContext& context, QWidget* parent) : QDialog(pa
 
     SearchGrid = new QTableWidget(kRows, 3, this);
     SearchGrid->setObjectName("SearchGrid");
-    SearchGrid->horizontalHeader()->setVisible(false);
+    // The title row stays in sight while the field rows scroll: the grid's
+    // own first row is hidden and the column titles show its texts.
+    QHeaderView* titles = SearchGrid->horizontalHeader();
+    titles->setVisible(true);
+    titles->setSectionsClickable(false);
+    titles->setHighlightSections(false);
+    titles->setSectionResizeMode(QHeaderView::Fixed);
+    titles->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     SearchGrid->verticalHeader()->setVisible(false);
     SearchGrid->setShowGrid(true);
     SearchGrid->setTabKeyNavigation(true);
@@ -126,12 +135,20 @@ void TMySearch::FormShow() {
     SetUpGrid();
     ApplyGridSizes();
     adjustSize();
-    common::WindowLayout::Centre(*this);
-    common::WindowLayout::MoveUpIfLow(*this);
     const common::ColorGroup& g = common::AppSettings().scheme.Group(common::WindowGroup::Search);
     common::WindowLayout::ApplyColors(*this, g);
     SearchGrid->setFocus();
     SearchGrid->setCurrentCell(1, 2);
+    common::WindowLayout::FinishShowing(*this, true);
+}
+
+void TMySearch::SetTitle(int column, const QString& text) {
+    SearchGrid->item(0, column)->setText(text);
+    auto* title = new QTableWidgetItem(text);
+    QFont bold = SearchGrid->font();
+    bold.setBold(true);
+    title->setFont(bold);
+    SearchGrid->setHorizontalHeaderItem(column, title);
 }
 
 void TMySearch::ApplyGridSizes() {
@@ -141,6 +158,7 @@ void TMySearch::ApplyGridSizes() {
     SearchGrid->verticalHeader()->setMinimumSectionSize(1);
     SearchGrid->verticalHeader()->setDefaultSectionSize(rowHeight);
     for (int r = 0; r < kRows; ++r) SearchGrid->setRowHeight(r, rowHeight);
+    SearchGrid->horizontalHeader()->setFixedHeight(rowHeight);
     const int frame = 2 * SearchGrid->frameWidth();
     SearchGrid->setFixedWidth(int(600 * factor + 0.5) + 20);
     SearchGrid->setMinimumHeight(std::min(kRows, kVisibleRows) * rowHeight + frame);
@@ -157,14 +175,11 @@ void TMySearch::SetUpGrid() {
     };
     SearchGrid->setRowCount(kRows);
     SearchGrid->setColumnCount(3);
-    SearchGrid->setItem(0, 0, fixedItem(" FIELD"));
-    SearchGrid->setItem(0, 1, fixedItem(QString()));
-    QFont titleFont = SearchGrid->font();
-    titleFont.setBold(true);
-    for (int c = 0; c < 2; ++c) SearchGrid->item(0, c)->setFont(titleFont);
-    auto* title = fixedItem(LevelTitle(m_criteria.Level()));
-    title->setFont(titleFont);
-    SearchGrid->setItem(0, 2, title);
+    for (int c = 0; c < 3; ++c) SearchGrid->setItem(0, c, fixedItem(QString()));
+    SearchGrid->setRowHidden(0, true);
+    SetTitle(0, " FIELD");
+    SetTitle(1, QString());
+    SetTitle(2, LevelTitle(m_criteria.Level()));
     for (int position = 1; position <= store::kItemFieldCount; ++position) {
         const store::SchemaField& f = store::SchemaAt(position);
         SearchGrid->setItem(position, 0, fixedItem(" " + s.Field(position).title));
@@ -266,7 +281,7 @@ void TMySearch::MoreButtonClick() {
     if (SaveFields()) {
         EmptyCriterionCells();
         m_criteria.NextLevel();
-        SearchGrid->item(0, 2)->setText(LevelTitle(m_criteria.Level()));
+        SetTitle(2, LevelTitle(m_criteria.Level()));
         if (m_criteria.Level() > kMaxLevels - 1) MoreButton->setEnabled(false);
     }
     SearchGrid->setFocus();
@@ -278,7 +293,7 @@ void TMySearch::ClearSearch() {
     EmptyCriterionCells();
     m_criteria.Clear();
     MoreButton->setEnabled(true);
-    SearchGrid->item(0, 2)->setText(LevelTitle(1));
+    SetTitle(2, LevelTitle(1));
     SearchGrid->setFocus();
 }
 

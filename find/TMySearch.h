@@ -65,6 +65,8 @@ protected:
 
 private:
     void SetUpGrid();
+    // The text of a column in the title row.
+    void SetTitle(int column, const QString& text);
     void EmptyCriterionCells();
     void ChooseOption(int position);
     void ApplyGridSizes();

@@ -89,6 +89,7 @@ void TMySortOrder::FormShow() {
         common::WindowLayout::SetBackground(*Label[i], group[common::ColorSlot::MainBackground]);
         common::WindowLayout::SetTextColor(*Label[i], group[common::ColorSlot::MinorTitle]);
     }
+    common::WindowLayout::FinishShowing(*this, false);
 }
 
 void TMySortOrder::OkButtonClick() {

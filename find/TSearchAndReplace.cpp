@@ -163,6 +163,7 @@ void TSearchAndReplace::FormShow() {
     ConfirmCheck->setAutoFillBackground(true);
     for (QLineEdit* edit : {SearchEdit, ReplaceEdit})
         SetBoxColors(*edit, group[common::ColorSlot::EditBackground], group[common::ColorSlot::EditText]);
+    common::WindowLayout::FinishShowing(*this, false);
 }
 
 void TSearchAndReplace::FieldComboChange(int index) {

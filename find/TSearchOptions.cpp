@@ -38,6 +38,7 @@ TSearchOptions::TSearchOptions(const QString& fieldTitle, const QStringList& ent
 
 void TSearchOptions::showEvent(QShowEvent* event) {
     common::WindowLayout::PrepareDialog(*this);
+    common::WindowLayout::FinishShowing(*this, false);
     QDialog::showEvent(event);
 }
 

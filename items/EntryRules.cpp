@@ -80,7 +80,9 @@ QString EntryRules::ShowDate(const store::Date& date) {
 }
 
 QString EntryRules::Total(int quantity, double amount) {
-    return common::TextRules::FormatAmount(double(quantity) * amount) + u' ';
+    return common::TextRules::FormatAmountWithin(double(quantity) * amount, int(WidestTotal().size()) - 1) + u' ';
 }
+
+QString EntryRules::WidestTotal() { return QStringLiteral("-999,999,999,999,999.99 "); }
 
 }  // namespace items

@@ -34,8 +34,12 @@ public:
     // year, so nothing is lost whatever the year form of the date format.
     static QString ShowDate(const store::Date& date);
 
-    // quantity x amount in the amount format, followed by one blank.
+    // quantity x amount in the amount format, followed by one blank. A
+    // total wider than the widest the window shows (more than a field can
+    // hold) takes a short scientific form, so 1E300 shows as "1.00E+300 ".
     static QString Total(int quantity, double amount);
+    // The widest total in the amount format: the room a total label needs.
+    static QString WidestTotal();
 };
 
 }  // namespace items

@@ -37,6 +37,8 @@ using common::Ui;
 const QString kErrorTitle = QStringLiteral("Error");
 const QString kWarningTitle = QStringLiteral("Warning");
 const QString kDateTemplate = QStringLiteral("!99/99/9999;1;_");
+// Room an edit box needs beside its text on each side (frame and margin).
+constexpr int kBoxMargin = 6;
 
 QLabel* AddRow(QGridLayout* grid, int row, const QString& caption, QWidget* control) {
     auto* label = new QLabel(caption);
@@ -138,10 +140,8 @@ void TMyEdit::BuildControls() {
         TotValueLabel = new QLabel;
         TotCostLabel = new QLabel;
         TotRepCostLabel = new QLabel;
-        for (QLabel* l : {TotValueLabel, TotCostLabel, TotRepCostLabel}) {
+        for (QLabel* l : {TotValueLabel, TotCostLabel, TotRepCostLabel})
             l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            l->setMinimumWidth(150);
-        }
         grid->addWidget(TotLabel, 0, 2);
         QuantityLab = AddRow(grid, 1, "Quantity", Quantity);
         ValueLab = AddRow(grid, 2, "Value", Value);
@@ -307,9 +307,8 @@ void TMyEdit::showEvent(QShowEvent* event) {
 }
 
 void TMyEdit::FormShow() {
-    // 1 and 2.
+    // 1.
     common::WindowLayout::PrepareDialog(*this, &m_design);
-    common::WindowLayout::MoveUpIfLow(*this);
     // 3.
     SetCaptions();
     // 4.
@@ -327,6 +326,23 @@ void TMyEdit::FormShow() {
     // 7.
     SaveValues();
     Item->setFocus();
+    FitToContents();
+    // 2. Centred (and moved up) once captions and contents have given the
+    // window its final size.
+    common::WindowLayout::FinishShowing(*this, true);
+}
+
+void TMyEdit::FitToContents() {
+    // The date boxes show a whole date and the totals the widest amount in
+    // the fonts they show, so neither clips nor grows the window with what
+    // is typed.
+    for (QLineEdit* box : {WarDate, PurchDate}) {
+        const int width = box->fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000")) + 2 * kBoxMargin;
+        box->setMinimumWidth(width);
+        box->setMaximumWidth(std::max(width, box->maximumWidth()));
+    }
+    for (QLabel* l : {TotValueLabel, TotCostLabel, TotRepCostLabel})
+        l->setMinimumWidth(l->fontMetrics().horizontalAdvance(EntryRules::WidestTotal()) + l->margin() * 2);
 }
 
 void TMyEdit::SetCaptions() {

@@ -171,6 +171,7 @@ private:
     void SetTypingLimits();
     void SetColors();
     void SetCaptions();
+    void FitToContents();
     // Runs a command; a table-engine error it did not expect is shown.
     void Guard(const std::function<void()>& command);
     void Refuse(const QString& message, QWidget* page, QWidget* control);

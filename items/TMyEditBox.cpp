@@ -77,6 +77,7 @@ void TMyEditBox::FormShow() {
     common::WindowLayout::ApplyColors(*this, g);
     TheList->setFocus();
     if (TheList->count() > 0) TheList->setCurrentRow(0);
+    common::WindowLayout::FinishShowing(*this, false);
 }
 
 void TMyEditBox::AddButtonClick() {

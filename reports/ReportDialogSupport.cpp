@@ -1,11 +1,13 @@
 #include "ReportDialogSupport.h"
 
 #include <QBoxLayout>
+#include <QPrinter>
 #include <QPushButton>
 #include <QWidget>
 #include <cmath>
 
 #include "ColorGroup.h"
+#include "EngineServices.h"
 #include "Settings.h"
 #include "WindowLayout.h"
 
@@ -64,6 +66,23 @@ void AddOkCancel(QBoxLayout& root, QWidget* owner, QPushButton*& ok, QPushButton
 void PrepareReportDialog(QWidget& dialog) {
     common::WindowLayout::PrepareDialog(dialog);
     common::WindowLayout::ApplyColors(dialog, common::AppSettings().scheme.Group(common::WindowGroup::Report));
+    common::WindowLayout::FinishShowing(dialog, false);
+}
+
+QPrinter* ReportPrinter(QPrinter* given) {
+    if (given && given->outputFormat() == QPrinter::NativeFormat && engine::PrintersAvailable()) return given;
+    if (given && given->outputFormat() == QPrinter::PdfFormat && !given->outputFileName().isEmpty()) return given;
+    return nullptr;
+}
+
+bool NoPrinterFor(QPrinter* given) { return !ReportPrinter(given) && !engine::PrintersAvailable(); }
+
+void ShowPdfHint(bool fromPreview) {
+    const QString how = fromPreview ? QStringLiteral("choose \"Save as PDF...\" from the File menu.")
+                                    : QStringLiteral("press \"View\", then choose \"Save as PDF...\" from the File "
+                                                     "menu of the report viewing window.");
+    common::Ui().Message("Notice", "The report can be kept as a PDF file instead, to print later or elsewhere: " + how,
+                         common::MessageIcon::Information);
 }
 
 }  // namespace reports

@@ -10,6 +10,7 @@
 #include "UiServices.h"
 
 class QBoxLayout;
+class QPrinter;
 class QPushButton;
 class QWidget;
 
@@ -33,5 +34,15 @@ void AddOkCancel(QBoxLayout& root, QWidget* owner, QPushButton*& ok, QPushButton
 // Colours, fonts, size and place every report definition dialog takes when
 // it is shown.
 void PrepareReportDialog(QWidget& dialog);
+
+// The printer reports go to: the one given when it is a real printer (the
+// printer set-up's choice), else nullptr, which the page engine takes for
+// the system's default printer, or for none when there is no printer.
+QPrinter* ReportPrinter(QPrinter* given);
+// Whether printing to that printer has to be refused for want of a printer.
+bool NoPrinterFor(QPrinter* given);
+// Follows the page engine's "No printers are defined" message: the report
+// can still be kept as a PDF file from the preview.
+void ShowPdfHint(bool fromPreview);
 
 }  // namespace reports

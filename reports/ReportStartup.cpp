@@ -3,6 +3,8 @@
 #include <QString>
 
 #include "AppPaths.h"
+#include "EngineServices.h"
+#include "NumberStyle.h"
 #include "ReportFileSetup.h"
 #include "UiServices.h"
 
@@ -16,8 +18,13 @@ void EnsureReportDefinitionFile() {
         common::Ui().Message("Error", QString::fromStdString(error), common::MessageIcon::Error);
 }
 
-// The regional number settings belong to report generation, which reads
-// them when it arrives; until then start-up has nothing to prepare.
-void ReadRegionalSettings() {}
+void ReadRegionalSettings() { SetRegionalNumbers(SystemRegionalNumbers()); }
+
+void InstallEngineMessages() {
+    engine::SetMessageHandler([](const QString& title, const QString& text) {
+        common::Ui().Beep();
+        common::Ui().Message(title, text, common::MessageIcon::Error);
+    });
+}
 
 }  // namespace reports

@@ -7,6 +7,7 @@
 #include "ItemGridModel.h"
 #include "ItemSchema.h"
 #include "MainContext.h"
+#include "WindowLayout.h"
 
 namespace shell {
 namespace {
@@ -58,11 +59,13 @@ QWidget* GridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&
         combo->setInsertPolicy(QComboBox::NoInsert);
         combo->addItems(m_context.GridPickList(*list));
         combo->lineEdit()->setMaxLength(width);
+        common::WindowLayout::IgnoreAltTyping(*combo->lineEdit());
         m_editor = combo;
         return combo;
     }
     auto* edit = new QLineEdit(parent);
     edit->setMaxLength(store::SchemaAt(position).typeCode == 3 ? 20 : width + (position == 10 || position == 15 ? 2 : 0));
+    common::WindowLayout::IgnoreAltTyping(*edit);
     m_editor = edit;
     return edit;
 }

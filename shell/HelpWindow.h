@@ -15,9 +15,13 @@ class HelpWindow : public QDialog {
 public:
     explicit HelpWindow(QWidget* parent = nullptr);
 
-    // An empty keyword, or one without a page, opens the contents.
+    // An empty keyword, or one without a page, opens the contents. Asked
+    // for while a modal dialog is open, the help window is modal too, so
+    // that it takes the keyboard and the mouse.
     void ShowKeyword(const QString& keyword);
     QString CurrentPage() const;
+    // The text of the page on display, as the reader sees it.
+    QString PageText() const;
     static QString PageFor(const QString& keyword);
 
 private:

@@ -72,13 +72,17 @@ RecordNavigator::RecordNavigator(QWidget* parent) : QWidget(parent) {
         button->setIcon(Glyph(Button(i)));
         button->setToolTip(kHints[i]);
         button->setAutoRaise(false);
-        button->setFixedSize(22, 25);
+        // Narrower when room is short: at 640 x 480 the speed buttons and
+        // the navigator share one row.
+        button->setMinimumSize(18, 25);
+        button->setMaximumSize(22, 25);
+        button->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
         button->setObjectName(QString("Navigator%1").arg(i));
         connect(button, &QToolButton::clicked, this, [this, i] { emit Clicked(Button(i)); });
         layout->addWidget(button);
         m_buttons[size_t(i)] = button;
     }
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
 }
 
 void RecordNavigator::SetEditingAllowed(bool allowed) {

@@ -35,14 +35,18 @@
 #include "PickListFile.h"
 #include "QtUiServices.h"
 #include "ReportStartup.h"
+#include "ReportCommands.h"
+#include "TMyReport.h"
 #include "Settings.h"
 #include "SortExpression.h"
 #include "TColorConfig.h"
 #include "TImportFormat.h"
+#include "TMyBackup.h"
 #include "TMyEdit.h"
 #include "TMyEditBox.h"
 #include "TMyExport.h"
 #include "TMyLocateDialog.h"
+#include "TMyRestore.h"
 #include "TMySortOrder.h"
 #include "TSearchAndReplace.h"
 #include "TViewConfig.h"
@@ -393,6 +397,8 @@ void TMain::BuildBody() {
     m_grid->verticalHeader()->setDefaultSectionSize(20);
     m_grid->verticalHeader()->setFixedWidth(14);
     m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    // The titles keep the title font: a selected row must not embolden them.
+    m_grid->horizontalHeader()->setHighlightSections(false);
     m_grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_grid->setWordWrap(false);
     // The selection model lives as long as the model: one connection serves every reload.
@@ -483,11 +489,13 @@ bool TMain::FormCreate() {
     RestoreScreenSize();
     // 12.
     reports::ReadRegionalSettings();
+    reports::InstallEngineMessages();
     SetMenuLastFiles();
     CheckForConversion();
     TellTableNotice();
     // 13.
     m_locate = std::make_unique<find::TMyLocateDialog>(*this);
+    m_reports = new reports::TMyReport(*this, &m_printer, this);
     m_search = new find::TMySearch(*this, this);
     return true;
 }
@@ -551,13 +559,16 @@ void TMain::SetCaptionFor(const QString& path) {
 
 QString TMain::IndexFilePath() const { return ToQ(m_itemTable.IndexFilePath()); }
 
-void TMain::OpenItemTable() {
+void TMain::OpenItemTable(bool rebuildSortTag) {
     m_insertedRecord.reset();  // a record number means nothing in another table
     m_itemTable.SetExclusive(false);
     m_itemTable.SetReadOnly(false);
     m_itemTable.SetActiveIndex("");
     m_itemTable.Open();
-    find::ActivateSortTag(m_itemTable, m_sortExpression);
+    if (rebuildSortTag)
+        find::RebuildSortTag(m_itemTable, m_sortExpression);
+    else
+        find::ActivateSortTag(m_itemTable, m_sortExpression);
     m_itemTable.SetFiltered(m_searchFlag);
     m_itemTable.First();
 }
@@ -588,6 +599,10 @@ void TMain::FormActivate() {
 void TMain::ApplyMainColors() {
     const common::ColorGroup& g = AppSettings().scheme.Group(common::WindowGroup::Main);
     common::WindowLayout::SetBackground(*centralWidget(), g[common::ColorSlot::MainBackground]);
+    // The speed buttons sit on a button-face panel, so their glyphs show
+    // whatever the window's background.
+    common::WindowLayout::KeepSystemColors(*m_speedPanel);
+    m_speedPanel->setAutoFillBackground(true);
     for (QWidget* w : {static_cast<QWidget*>(m_viewerLabel), static_cast<QWidget*>(m_navigatorLabel)})
         common::WindowLayout::SetBackground(*w, g[common::ColorSlot::MainBackground]);
     common::WindowLayout::SetTextColor(*m_viewerLabel, g[common::ColorSlot::MajorTitle]);
@@ -873,7 +888,7 @@ void TMain::Guard(const std::function<void()>& command) {
     }
 }
 
-bool TMain::SwitchTo(const QString& path) {
+bool TMain::SwitchTo(const QString& path, bool restored) {
     // All or nothing: either the new table is open and shown, or the one
     // open before is open and shown again with the caption, the last
     // database and the recent list as they were, and one message says why.
@@ -882,14 +897,16 @@ bool TMain::SwitchTo(const QString& path) {
     const QString previousCaption = windowTitle();
     const std::string previousDirectory = m_itemTable.Directory();
     const std::string previousName = m_itemTable.TableName();
-    const bool previousOpen = m_itemTable.IsOpen();
+    // A restore closed the previous table for its copy.
+    const bool previousOpen = m_itemTable.IsOpen() || restored;
     m_itemTable.Close();
     try {
         store::PointAt(m_itemTable, path.toStdString());
         // The index file checks itself against the data file, so a tag built
         // from the current sort expression is used as it is; only a missing
-        // or different one is built again.
-        OpenItemTable();
+        // or different one is built again. A restored file is not the one
+        // the index file beside it described: its tag is built afresh.
+        OpenItemTable(restored);
     } catch (const std::exception& e) {
         QString why = QString::fromUtf8(e.what());
         m_itemTable.Close();
@@ -911,7 +928,7 @@ bool TMain::SwitchTo(const QString& path) {
     SetCaptionFor(path);
     m_toldNotices.clear();  // another table: what concerns it is told anew
     SetViewerOptions();
-    DoLastFiles(previous, path);
+    if (!restored) DoLastFiles(previous, path);
     return true;
 }
 
@@ -1069,7 +1086,10 @@ void TMain::DoFindNext() {
     if (m_locate && m_locate->DoFindNext()) SyncGridToTable();
 }
 
-void TMain::DoReports() {}
+void TMain::DoReports() {
+    if (m_reports) Ui().ShowModal(*m_reports);
+    DisplayCount();
+}
 void TMain::DoViewer() {
     appearance::TViewConfig dialog(*this);
     Ui().ShowModal(dialog);
@@ -1080,8 +1100,46 @@ void TMain::DoSortOrder() {
     Ui().ShowModal(dialog);
     DisplayCount();
 }
-void TMain::DoBackup() {}
-void TMain::DoRestore() { DisplayCount(); }
+exchange::MainWindowSteps TMain::BackupSteps() {
+    exchange::MainWindowSteps steps;
+    steps.reopenShared = [this] { find::ExclusiveUse::ReopenShared(*this); };
+    steps.openRestored = [this](const std::string& dataFile) { return SwitchTo(ToQ(dataFile), true); };
+    // The editor holds the lists; a list that cannot be written fails the backup.
+    steps.savePickLists = [this] {
+        bool saved = true;
+        for (const items::PickListInfo& info : items::PickListFile::All()) {
+            if (!m_editor) break;
+            const QString path = items::PickListFile::PathOf(info.list);
+            saved = items::PickListFile::Write(path, m_editor->ListEntries(info.list)) && saved;
+        }
+        return saved;
+    };
+    steps.reloadPickLists = [this] {
+        if (m_editor) m_editor->LoadAllList();
+        else LoadGridPickLists();
+    };
+    // The report selection window lives as long as this one: its list
+    // follows a restored definition file at once.
+    steps.reloadReportList = [this] {
+        if (m_reports) reports::FillReportList(*m_reports->ReportList);
+    };
+    return steps;
+}
+
+void TMain::DoBackup() {
+    if (!m_itemTable.IsOpen()) return;
+    exchange::TMyBackup dialog(*this, BackupSteps(), this);
+    Ui().ShowModal(dialog);
+    DisplayCount();
+}
+
+void TMain::DoRestore() {
+    if (m_itemTable.IsOpen()) {
+        exchange::TMyRestore dialog(*this, BackupSteps(), this);
+        Ui().ShowModal(dialog);
+    }
+    DisplayCount();
+}
 void TMain::DoSearchAndReplace() {
     find::TSearchAndReplace dialog(*this, this);
     Ui().ShowModal(dialog);

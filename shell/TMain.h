@@ -15,6 +15,7 @@
 #include <string>
 
 #include "MainContext.h"
+#include "MainWindowSteps.h"
 #include "RecordNavigator.h"
 #include "Settings.h"
 
@@ -36,6 +37,10 @@ class TMySearch;
 
 namespace items {
 class TMyEdit;
+}
+
+namespace reports {
+class TMyReport;
 }
 
 namespace shell {
@@ -135,7 +140,9 @@ public:
     // The item editor, created once at start (null when start-up failed).
     items::TMyEdit* Editor() const { return m_editor.get(); }
     find::TMySearch* SearchWindow() const { return m_search; }
+    reports::TMyReport* ReportsWindow() const { return m_reports; }
     find::TMyLocateDialog* Locate() const { return m_locate.get(); }
+    HelpWindow* Help() const { return m_help; }
     double Factor() const;
     QString IndexFilePath() const;
 
@@ -151,12 +158,18 @@ private:
                         const std::function<void()>& command);
     void ApplyMainColors();
     // False when the table could not be opened: the previous one is back.
-    bool SwitchTo(const QString& path);
+    // A restored table has its sort tag built afresh and leaves the recent
+    // files as they were.
+    bool SwitchTo(const QString& path, bool restored = false);
     void SwitchEndingSearch(const QString& path);
     // Tells what the open table's engine has to say (read-only, order kept
     // in memory), once per table.
     void TellTableNotice();
-    void OpenItemTable();
+    // Opens the item table shared; the sort tag is used as it is when it
+    // matches the sort expression, or built afresh when asked.
+    void OpenItemTable(bool rebuildSortTag = false);
+    // What backup and restore need of this window around their copies.
+    exchange::MainWindowSteps BackupSteps();
     void SyncGridToTable();
     void GridRowChanged(int row);
     void NavigatorClicked(RecordNavigator::Button button);
@@ -192,6 +205,7 @@ private:
     std::unique_ptr<find::TMyLocateDialog> m_locate;
     std::unique_ptr<items::TMyEdit> m_editor;
     find::TMySearch* m_search = nullptr;  // created once, shown for every search
+    reports::TMyReport* m_reports = nullptr;  // created once, shown by Reports
     QPrinter m_printer;
     HelpWindow* m_help = nullptr;
 

@@ -240,6 +240,14 @@ std::string FormatNumber(double value) {
     return std::string(buf, res.ptr);
 }
 
+std::string ShortNumberText(double value) {
+    std::string text = FormatNumber(value);
+    if (text.size() <= 20) return text;
+    char buf[64];
+    const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 6);
+    return res.ec == std::errc() ? std::string(buf, res.ptr) : text;
+}
+
 std::optional<double> ParseNumber(std::string_view text) {
     std::string_view t = text;
     while (!t.empty() && t.front() == ' ') t.remove_prefix(1);

@@ -69,6 +69,10 @@ private:
 // Shortest decimal text that reads back as the same double, never with an
 // exponent (1234.5, 0.1, 1000000).
 std::string FormatNumber(double value);
+// The number as a message shows it: FormatNumber while that stays short,
+// otherwise six significant digits with an exponent (1e+300), so that a
+// huge value never fills a message with hundreds of digits.
+std::string ShortNumberText(double value);
 // A complete decimal number: optional blanks around, optional sign, digits
 // with an optional "." and an optional exponent. Nothing else.
 std::optional<double> ParseNumber(std::string_view text);

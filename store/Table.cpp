@@ -70,7 +70,7 @@ std::string FormatFixed(double v, int length, int decimals, const std::string& f
         if (!s.empty() && s[0] == '-') s.erase(0, 1);
     }
     if (int(s.size()) > length)
-        throw EngineError("The number " + FormatNumber(v) + " is too large for field " + field + ".");
+        throw EngineError("The number " + ShortNumberText(v) + " is too large for field " + field + ".");
     return std::string(size_t(length) - s.size(), ' ') + s;
 }
 
@@ -1214,7 +1214,7 @@ void Table::SetNumber(int field, double value) {
     case '+': {
         NeedSize(f, 4);
         if (!(value >= -2147483648.0 && value <= 2147483647.0))
-            throw EngineError("The number " + FormatNumber(value) + " is too large for field " + f.name + ".");
+            throw EngineError("The number " + ShortNumberText(value) + " is too large for field " + f.name + ".");
         const int32_t v = int32_t(std::llround(value));
         std::memcpy(dst, &v, 4);
         return;

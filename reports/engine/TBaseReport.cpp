@@ -89,7 +89,7 @@ DeviceNames TBaseReport::Devices() const {
 
 double TBaseReport::MeasureInches(const QString& text) const {
     if (text.isEmpty()) return 0;
-    return TextShaper::Instance().Shape(m_state.font, text).width / TextShaper::kResolution;
+    return TextShaper::Instance().Width(m_state.font, text) / TextShaper::kResolution;
 }
 
 double TBaseReport::MeasureText(const QString& text) const { return FromIn(MeasureInches(text)); }

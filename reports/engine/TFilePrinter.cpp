@@ -96,8 +96,14 @@ bool TFilePrinter::PrintPages(int first, int last, int copies) {
     QString failure = QStringLiteral("The printer could not be started.");
     try {
         bool firstSheet = true;
+        const int pages = rounds * (to - from + 1);
+        int done = 0;
         for (int round = 0; ok && round < rounds && !Aborted(); ++round)
             for (int page = from; page <= to && !Aborted(); ++page) {
+                if (OnReplayProgress && !OnReplayProgress(done++, pages)) {
+                    CancelJob();
+                    break;
+                }
                 if (!firstSheet && !printer.newPage()) {
                     failure = QStringLiteral("The printer did not take the next page.");
                     ok = false;
@@ -135,6 +141,7 @@ bool TFilePrinter::WritePdf(const QString& fileName, int first, int last) {
     }
 
     WaitCursor wait;
+    SetAborted(false);
     SetPrinting(true);
     QSaveFile file(fileName);
     QString failure;
@@ -152,6 +159,10 @@ bool TFilePrinter::WritePdf(const QString& fileName, int first, int last) {
         } else {
             try {
                 for (int page = from; page <= to; ++page) {
+                    if (OnReplayProgress && !OnReplayProgress(page - from, to - from + 1)) {
+                        CancelJob();
+                        break;
+                    }
                     if (page > from) pdf.newPage();
                     SetCurrentPage(page + 1);
                     DrawPage(reader, page, painter, kPdfResolution, kPdfResolution);
@@ -161,9 +172,11 @@ bool TFilePrinter::WritePdf(const QString& fileName, int first, int last) {
             }
             painter.end();
         }
-        if (failure.isEmpty() && !file.commit()) failure = file.errorString();
+        if (Aborted()) file.cancelWriting();
+        else if (failure.isEmpty() && !file.commit()) failure = file.errorString();
     }
     SetPrinting(false);
+    if (Aborted()) return false;
     if (!failure.isEmpty()) {
         ShowMessage(QStringLiteral("Error"), QStringLiteral("The PDF file %1 could not be written: %2").arg(fileName, failure));
         return false;

@@ -8,6 +8,7 @@
 // damaged one is refused with a message, never half printed.
 
 #include <QPainter>
+#include <functional>
 
 #include "PrinterChoice.h"
 #include "ReportStream.h"
@@ -19,6 +20,12 @@ class TFilePrinter : public TCanvasReport {
 public:
     explicit TFilePrinter(QObject* parent = nullptr);
     ~TFilePrinter() override;
+
+    // Called before each page is printed or written into a PDF file, with
+    // the pages done so far and the pages of the job; returning false
+    // cancels the job (a printer document is abandoned, a PDF file not
+    // written) and sets Aborted.
+    std::function<bool(int done, int count)> OnReplayProgress;
 
     // The recorded report (not owned), read from its start.
     void SetStream(QIODevice* stream) { m_stream = stream; }
@@ -38,7 +45,8 @@ public:
     bool RunJob() override;
     // Writes recorded pages first to last (as PrintPages counts them) to a
     // PDF file, replacing it only when the whole file is written. False,
-    // with a message, when the report cannot be read or the file written.
+    // with a message, when the report cannot be read or the file written;
+    // false without one when cancelled.
     bool WritePdf(const QString& fileName, int first = 0, int last = 0);
 
     DeviceNames Devices() const override;

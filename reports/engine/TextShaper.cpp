@@ -95,6 +95,20 @@ bool TextShaper::Plain(const QString& text) {
     return true;
 }
 
+double TextShaper::Width(const FontState& font, const QString& text) {
+    Face& face = FaceOf(font);
+    if (face.raw.isValid() && Plain(text)) {
+        const QList<quint32> glyphs = face.raw.glyphIndexesForString(text);
+        if (!glyphs.isEmpty() && !glyphs.contains(0u)) {
+            double x = 0;
+            for (const QPointF& advance : face.raw.advancesForGlyphIndexes(glyphs, QRawFont::KernedAdvances))
+                x += advance.x();
+            return x;
+        }
+    }
+    return Shape(font, text).width;
+}
+
 ShapedText TextShaper::Shape(const FontState& font, const QString& text) {
     Face& face = FaceOf(font);
     ShapedText shaped;

@@ -45,6 +45,8 @@ public:
     static TextShaper& Instance();
 
     ShapedText Shape(const FontState& font, const QString& text);
+    // The advance of the text as Shape lays it out, without the glyphs.
+    double Width(const FontState& font, const QString& text);
     // The font of the state at pointSize points, unhinted.
     static QFont MakeFont(const FontState& font, double pointSize);
 

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cmath>
 
 #include "DateFormats.h"
 #include "EditTemplate.h"
@@ -55,6 +56,8 @@ private slots:
         QTest::newRow("negative with a full first group has no comma after the sign") << -123456.0 << "-123,456.00";
         QTest::newRow("negative small") << -123.45 << "-123.45";
         QTest::newRow("negative rounding to zero shows no sign") << -0.001 << "0.00";
+        QTest::newRow("forty-nine digits are all shown")
+            << std::ldexp(1.0, 160) << "1,461,501,637,330,902,918,203,684,832,716,283,019,655,932,542,976.00";
     }
     void formatAmount() {
         QFETCH(double, value);

@@ -462,7 +462,7 @@ private slots:
                                             "the value is not doubled." + kept;
         QTest::newRow("number too large for its field")
             << QByteArray("\"c\",\"1e30\",\"\"")
-            << "The import stopped at line 4, field 2 (Cost): The number 1000000000000000019884624838656 is too "
+            << "The import stopped at line 4, field 2 (Cost): The number 1e+30 is too "
                "large for field Cost." + kept;
     }
     void badValuesStopTheImport() {

@@ -63,6 +63,7 @@ private slots:
     void optionsDialogNeedsPressAndReleaseInOneCell();
     void pickListEntryBecomesTheCriterion();
     void typingARangeThroughTheCellEditor();
+    void altKeysNeverTypeIntoACell();
     void okWithAnEmptyGridChangesNothing();
     void okAppliesTheSearch();
     void noMatchEndsTheSearch();
@@ -260,6 +261,28 @@ void SearchWindowTest::pickListEntryBecomesTheCriterion() {
     search.SearchGridMouseUp(2, 1);
     QCOMPARE(search.SearchGrid->item(2, 2)->text(), QString("Sony"));
     HALVENOR_VERIFY_UI(ui);
+}
+
+// Alt with a letter is a button's key: with no button for it (Q, Z), or
+// with its button disabled (F for a disabled "&Find More"), the letter used
+// to land in the criterion and silently change a text search.
+void SearchWindowTest::altKeysNeverTypeIntoACell() {
+    TMySearch search(*m_context);
+    search.show();
+    search.MoreButton->setEnabled(false);
+    search.SearchGrid->setCurrentCell(1, 2);
+    auto* editor = search.SearchGrid->viewport()->findChild<QLineEdit*>();
+    QVERIFY(editor);
+    editor->setFocus();
+    QTest::keyClicks(editor, "tv");
+    for (Qt::Key key : {Qt::Key_Q, Qt::Key_Z, Qt::Key_F})
+        QTest::keyClick(editor, key, Qt::AltModifier);
+    QTest::keyClick(editor, Qt::Key_1, Qt::AltModifier | Qt::ShiftModifier);
+    QCOMPARE(editor->text(), QString("tv"));
+    QCOMPARE(search.SearchGrid->item(1, 2)->text().trimmed(), QString("tv"));
+    // Typing itself still works afterwards.
+    QTest::keyClicks(editor, "s");
+    QCOMPARE(search.SearchGrid->item(1, 2)->text().trimmed(), QString("tvs"));
 }
 
 void SearchWindowTest::typingARangeThroughTheCellEditor() {

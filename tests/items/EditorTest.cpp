@@ -53,6 +53,11 @@ QByteArray ReadFile(const QString& path) {
 // Shows the editor the way the scripted services show a modal window (the
 // main window's own test goes through them), so that the questions the
 // user is asked can be scripted in the order they come.
+// Lets a window's layout follow what changed inside it, however deep.
+void Settle() {
+    for (int i = 0; i < 8; ++i) QApplication::processEvents();
+}
+
 int Run(ScriptedUiServices&, TMyEdit& edit, const std::function<void()>& drive) {
     edit.setResult(QDialog::Rejected);
     edit.show();
@@ -297,6 +302,47 @@ private slots:
         QCOMPARE(edit.TotCostLabel->text(), QString("3,703.50 "));
         QCOMPARE(edit.TotValueLabel->text(), QString("31.50 "));
         QCOMPARE(edit.TotRepCostLabel->text(), QString("-21.00 "));
+    }
+
+    // "1E300" is five characters and a valid number: its total used to grow
+    // the fixed window by a thousand pixels, and its refusal printed three
+    // hundred digits.
+    void hugeNumbersNeverGrowTheWindowOrFillMessages() {
+        ScriptedUiServices ui;
+        TMyEdit edit(*m_main);
+        m_main->EditorMode() = 1;
+        ui.ExpectMessage("Error", std::nullopt);
+        Run(ui, edit, [&] {
+            edit.Notebook->setCurrentWidget(edit.WorthPage);
+            Settle();
+            const QSize size = edit.size();
+            edit.Quantity->setText("3");
+            edit.Cost->setText("1E300");
+            edit.Value->setText("999999999999");
+            edit.RepCost->setText("1E308");
+            edit.CalcTotals();
+            Settle();
+            QCOMPARE(edit.size(), size);
+            QCOMPARE(edit.TotCostLabel->text(), QString("3.00E+300 "));
+            QCOMPARE(edit.TotValueLabel->text(), QString("2,999,999,999,997.00 "));
+            QCOMPARE(edit.TotRepCostLabel->text(), QString("Overflow "));
+            edit.Quantity->setText("2147483647");
+            edit.CalcTotals();
+            QCOMPARE(edit.TotValueLabel->text(), QString("2.15E+21 "));
+            for (QLabel* total : {edit.TotCostLabel, edit.TotValueLabel, edit.TotRepCostLabel})
+                QVERIFY(total->fontMetrics().horizontalAdvance(total->text()) <= total->contentsRect().width());
+            Settle();
+            QCOMPARE(edit.size(), size);
+            edit.Quantity->setText("1");
+            edit.RepCost->setText("0");
+            QVERIFY(!edit.DoUpdate());
+            Settle();
+            QCOMPARE(edit.size(), size);
+        });
+        HALVENOR_VERIFY_UI(ui);
+        const QString refusal = ui.Messages().value(0);
+        QVERIFY2(refusal.size() < 80 && refusal.contains("1e+300"), qPrintable(refusal));
+        QCOMPARE(Table().RecordCount(), 0u);
     }
 
     void brandWithTrailingBlankIsAddedOnce() {

@@ -200,6 +200,9 @@ private slots:
         QTest::newRow("word for a number") << "Quantity" << "twelve" << "Quantity";
         QTest::newRow("impossible date") << "PurchDate" << "2/30/2001" << "PurchDate";
         QTest::newRow("number too large for the field") << "Quantity" << "123456789012" << "too large";
+        // A replacement of 1e99 used to be named with all its hundred digits.
+        QTest::newRow("huge number is named in a short form")
+            << "Cost" << "1e99" << "The number 1e+99 is too large for field Cost.";
     }
     void valuesTheFieldCannotHoldAreRefused() {
         QFETCH(QString, field);

@@ -1,0 +1,369 @@
+#include "BackupRestore.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include "DbfFile.h"
+#include "EngineError.h"
+#include "ItemSchema.h"
+#include "ItemTable.h"
+#include "ReplacingFile.h"
+#include "ReportDefinition.h"
+#include "ReportFile.h"
+
+namespace exchange {
+namespace {
+
+constexpr size_t kBlockSize = 64 * 1024;
+constexpr uint64_t kReportEvery = 1024 * 1024;  // bytes between progress reports
+constexpr uint64_t kIndexMarkOffset = 28;
+
+std::string SystemReason(const std::string& what, const std::string& path, int error = errno) {
+    return what + " \"" + path + "\": " + std::strerror(error) + ".";
+}
+
+// A descriptor closed when it goes.
+class Fd {
+public:
+    explicit Fd(int fd = -1) : m_fd(fd) {}
+    ~Fd() { Reset(); }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int Get() const { return m_fd; }
+    void Reset(int fd = -1) {
+        if (m_fd >= 0) ::close(m_fd);
+        m_fd = fd;
+    }
+
+private:
+    int m_fd;
+};
+
+// Size of a regular file; nothing when there is none.
+std::optional<uint64_t> SizeOf(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return uint64_t(st.st_size);
+}
+
+// Holds a data file the way the table engine holds it for sole use (an
+// exclusive flock), so that no other program or copy of the program opens
+// it while it is copied or replaced.
+class SoleUse {
+public:
+    // False when another handle holds the file. A file that is not there,
+    // or that cannot be opened, holds nobody up: the copy tells what is
+    // wrong with it.
+    bool Take(const std::string& path, bool wait) {
+        m_fd.Reset(store::OpenRegularForReading(path));
+        if (m_fd.Get() < 0) return true;
+        int result;
+        do {
+            result = ::flock(m_fd.Get(), LOCK_EX | (wait ? 0 : LOCK_NB));
+        } while (result != 0 && errno == EINTR);
+        if (result == 0) return true;
+        m_fd.Reset();
+        return false;
+    }
+
+private:
+    Fd m_fd;
+};
+
+// The progress of one command over all its files.
+class Run {
+public:
+    Run(const ProgressFn& progress, uint64_t total) : m_progress(progress) { m_state.total = total; }
+    bool Tell() { return !m_progress || m_progress(m_state); }
+    bool Advance(uint64_t bytes) {
+        m_state.done += bytes;
+        if (m_state.done - m_told < kReportEvery) return true;
+        m_told = m_state.done;
+        return Tell();
+    }
+    bool FileDone() {
+        ++m_state.records;
+        m_told = m_state.done;
+        return Tell();
+    }
+
+private:
+    const ProgressFn& m_progress;
+    Progress m_state;
+    uint64_t m_told = 0;
+};
+
+struct Job {
+    std::string source;
+    std::string target;
+    bool table = false;           // checked as an item table before it replaces anything
+    // The source announces an index file, which is not copied: the copy
+    // goes without the mark so that it opens on its own.
+    bool clearIndexMark = false;
+};
+
+// One file copied beside its target, complete and checked, not yet in place.
+struct Staged {
+    ReplacingFile file;
+};
+
+enum class Step { Done, Cancelled, Failed };
+
+// Reads the header of a table file: whether it is an item table and whether
+// it announces a production index.
+bool ReadItemTableHeader(const std::string& path, std::string* message, bool* indexMark) {
+    try {
+        store::DbfFile file;
+        file.Open(path, store::DbfFile::Access::ReadOnly);
+        const auto& fields = file.Layout().Fields();
+        bool valid = fields.size() == size_t(store::kItemFieldCount);
+        for (int i = 0; valid && i < store::kItemFieldCount; ++i)
+            valid = store::SchemaPosition(fields[size_t(i)].name) == i + 1;
+        if (!valid) {
+            if (message) *message = store::kNotItemTableMessage;
+            return false;
+        }
+        if (indexMark) *indexMark = file.UsesIndexFlag() && file.ProductionIndexFlag();
+        return true;
+    } catch (const store::EngineError& e) {
+        if (message) *message = e.what();
+        return false;
+    }
+}
+
+Step StageCopy(const Job& job, Staged& staged, Run& run, std::string* reason) {
+    Fd in(store::OpenRegularForReading(job.source));
+    if (in.Get() < 0) {
+        *reason = SystemReason("Cannot open", job.source);
+        return Step::Failed;
+    }
+    if (!staged.file.Reserve(job.target, "", reason)) return Step::Failed;
+    std::vector<char> block(kBlockSize);
+    uint64_t copied = 0;
+    for (;;) {
+        const ssize_t n = ::read(in.Get(), block.data(), block.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            *reason = SystemReason("Cannot read", job.source);
+            return Step::Failed;
+        }
+        if (n == 0) break;
+        if (job.clearIndexMark && copied <= kIndexMarkOffset && kIndexMarkOffset < copied + uint64_t(n))
+            block[size_t(kIndexMarkOffset - copied)] = 0;
+        if (!staged.file.Write(std::string_view(block.data(), size_t(n)), reason)) return Step::Failed;
+        copied += uint64_t(n);
+        if (!run.Advance(uint64_t(n))) return Step::Cancelled;
+    }
+    if (!staged.file.Finish(reason)) return Step::Failed;
+    // The copy holds exactly what the source holds, or it replaces nothing.
+    struct stat after {}, copy {};
+    if (::fstat(in.Get(), &after) != 0 || ::stat(staged.file.TempPath().c_str(), &copy) != 0 ||
+        uint64_t(after.st_size) != copied || uint64_t(copy.st_size) != copied) {
+        *reason = "The copy of \"" + job.source + "\" does not have the size of the file.";
+        return Step::Failed;
+    }
+    if (job.table && !ReadItemTableHeader(staged.file.TempPath(), reason, nullptr)) {
+        *reason = "The copy of \"" + job.source + "\" does not open: " + *reason;
+        return Step::Failed;
+    }
+    return Step::Done;
+}
+
+CopyResult Refusal(CopyStatus status, std::string message, std::string reason = {}) {
+    CopyResult result;
+    result.status = status;
+    result.message = std::move(message);
+    result.reason = std::move(reason);
+    return result;
+}
+
+// Copies every job beside its target, then puts all of them in place.
+CopyResult CopyAll(const std::vector<Job>& jobs, const ProgressFn& progress, const char* failed, const char* done) {
+    uint64_t total = 0;
+    for (const Job& job : jobs) total += SizeOf(job.source).value_or(0);
+    Run run(progress, total);
+    if (!run.Tell()) return Refusal(CopyStatus::Cancelled, {});
+    std::vector<std::unique_ptr<Staged>> staged;
+    std::string reason;
+    for (const Job& job : jobs) {
+        auto copy = std::make_unique<Staged>();
+        switch (StageCopy(job, *copy, run, &reason)) {
+        case Step::Done: break;
+        case Step::Cancelled: return Refusal(CopyStatus::Cancelled, {});
+        case Step::Failed: return Refusal(CopyStatus::Failed, failed, reason);
+        }
+        staged.push_back(std::move(copy));
+        if (!run.FileDone()) return Refusal(CopyStatus::Cancelled, {});
+    }
+    for (const auto& copy : staged)
+        if (!copy->file.Commit(&reason)) return Refusal(CopyStatus::Failed, failed, reason);
+    CopyResult result;
+    result.message = done;
+    result.files = int(staged.size());
+    return result;
+}
+
+bool RoomFor(uint64_t needed, const std::string& folder, const std::string& target, const FreeSpaceFn& freeSpace) {
+    const std::optional<uint64_t> free = freeSpace ? freeSpace(folder) : FileSystemFreeSpace(folder);
+    if (!free) return true;
+    return *free + SizeOf(target).value_or(0) >= needed;
+}
+
+std::string Found(const std::string& folder, const char* name) { return reports::ReportFile::PathIn(folder, name); }
+
+CopyResult BackupDatabase(const BackupRequest& request, const ProgressFn& progress) {
+    SoleUse hold;
+    if (!hold.Take(request.dataFile, false)) return Refusal(CopyStatus::InUse, messages::kBackupInUse);
+    const std::string target = Found(request.folder, BackupFileName(request.dataFile).c_str());
+    if (SameFile(request.dataFile, target)) return Refusal(CopyStatus::SameFile, messages::kBackupSameFile);
+    const std::optional<uint64_t> size = SizeOf(request.dataFile);
+    if (!size)
+        return Refusal(CopyStatus::Failed, messages::kBackupFailed, SystemReason("Cannot open", request.dataFile, ENOENT));
+    if (!RoomFor(*size, request.folder, target, request.freeSpace))
+        return Refusal(CopyStatus::NoRoom, messages::kBackupNoRoom);
+    return CopyAll({{request.dataFile, target, true, false}}, progress, messages::kBackupFailed,
+                   messages::kBackupDone);
+}
+
+CopyResult BackupLists(const BackupRequest& request, const ProgressFn& progress) {
+    std::vector<Job> jobs;
+    for (const char* name : kListFileNames) {
+        const std::string source = JoinPath(request.programDir, name);
+        if (!SizeOf(source)) continue;  // a list never saved has nothing to back up
+        const std::string target = Found(request.folder, name);
+        if (SameFile(source, target)) return Refusal(CopyStatus::SameFile, messages::kBackupSameFile);
+        jobs.push_back({source, target});
+    }
+    return CopyAll(jobs, progress, messages::kBackupFailed, messages::kBackupDone);
+}
+
+CopyResult BackupReports(const BackupRequest& request, const ProgressFn& progress) {
+    const std::string source = Found(request.programDir, reports::kReportFileName);
+    const std::string target = Found(request.folder, reports::kReportFileName);
+    if (SameFile(source, target)) return Refusal(CopyStatus::SameFile, messages::kBackupSameFile);
+    const std::optional<uint64_t> size = SizeOf(source);
+    if (!size) return Refusal(CopyStatus::Failed, messages::kBackupFailed, SystemReason("Cannot open", source, ENOENT));
+    if (!RoomFor(*size, request.folder, target, request.freeSpace))
+        return Refusal(CopyStatus::NoRoom, messages::kBackupNoRoomReports);
+    // A definition another copy of the program is writing goes in whole or not at all.
+    SoleUse hold;
+    hold.Take(source, true);
+    return CopyAll({{source, target}}, progress, messages::kBackupFailed, messages::kBackupDone);
+}
+
+CopyResult RestoreDatabase(const RestoreRequest& request, const ProgressFn& progress) {
+    const std::string& source = request.chosenFile;
+    // A data file of that name in another letter case is the one replaced:
+    // the engine would find either.
+    const std::string target = Found(request.programDir, store::FileNameOf(source).c_str());
+    std::string message;
+    bool indexMark = false;
+    if (!ReadItemTableHeader(source, &message, &indexMark)) return Refusal(CopyStatus::SourceInvalid, message);
+    SoleUse hold;
+    if (!hold.Take(target, false)) return Refusal(CopyStatus::InUse, messages::kRestoreInUse);
+    const uint64_t size = SizeOf(source).value_or(0);
+    if (!RoomFor(size, request.programDir, target, request.freeSpace))
+        return Refusal(CopyStatus::NoRoom, messages::kRestoreNoRoom);
+    CopyResult result =
+        CopyAll({{source, target, true, indexMark}}, progress, messages::kRestoreFailed, messages::kRestoreDone);
+    if (result.status == CopyStatus::Completed) result.restored = target;
+    return result;
+}
+
+CopyResult RestoreLists(const RestoreRequest& request, const ProgressFn& progress) {
+    const std::string folder = store::DirectoryOf(request.chosenFile);
+    std::vector<Job> jobs;
+    std::vector<std::string> warnings;
+    for (const char* name : kListFileNames) {
+        const std::string source = Found(folder, name);
+        if (!SizeOf(source)) {
+            warnings.push_back(messages::ListMissing(name));
+            continue;
+        }
+        // The program reads its lists under these exact names.
+        jobs.push_back({source, JoinPath(request.programDir, name)});
+    }
+    CopyResult result = CopyAll(jobs, progress, messages::kRestoreFailed,
+                                warnings.empty() ? messages::kListsRestored : messages::kListsMissing);
+    result.warnings = std::move(warnings);
+    return result;
+}
+
+CopyResult RestoreReports(const RestoreRequest& request, const ProgressFn& progress) {
+    // Whatever file was chosen, the definitions come from KELDOR.URP beside it.
+    const std::string source = Found(store::DirectoryOf(request.chosenFile), reports::kReportFileName);
+    const std::optional<uint64_t> size = SizeOf(source);
+    if (!size) return Refusal(CopyStatus::SourceMissing, messages::kReportsMissing);
+    if (*size % reports::kRecordSize != 0)
+        return Refusal(CopyStatus::SourceInvalid, messages::NotReportFile(source));
+    const std::string target = Found(request.programDir, reports::kReportFileName);
+    if (!RoomFor(*size, request.programDir, target, request.freeSpace))
+        return Refusal(CopyStatus::NoRoom, messages::kRestoreNoRoom);
+    // Another copy of the program changes the file under this lock; it
+    // finishes the change first and then finds the restored file.
+    SoleUse hold;
+    hold.Take(target, true);
+    return CopyAll({{source, target}}, progress, messages::kRestoreFailed, messages::kRestoreDone);
+}
+
+}  // namespace
+
+std::optional<uint64_t> FileSystemFreeSpace(const std::string& folder) {
+    struct statvfs fs {};
+    if (::statvfs(folder.c_str(), &fs) != 0) return std::nullopt;
+    return uint64_t(fs.f_bavail) * uint64_t(fs.f_frsize);
+}
+
+CopyResult Backup(const BackupRequest& request, const ProgressFn& progress) {
+    switch (request.kind) {
+    case CopyKind::Database: return BackupDatabase(request, progress);
+    case CopyKind::Lists: return BackupLists(request, progress);
+    case CopyKind::Reports: return BackupReports(request, progress);
+    }
+    return {};
+}
+
+CopyResult Restore(const RestoreRequest& request, const ProgressFn& progress) {
+    switch (request.kind) {
+    case CopyKind::Database: return RestoreDatabase(request, progress);
+    case CopyKind::Lists: return RestoreLists(request, progress);
+    case CopyKind::Reports: return RestoreReports(request, progress);
+    }
+    return {};
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    return folder + (folder.back() == '/' ? "" : "/") + name;
+}
+
+std::string BackupFileName(const std::string& dataFile) {
+    const std::string name = store::FileNameOf(dataFile);
+    const auto dot = name.rfind('.');
+    return (dot == std::string::npos || dot == 0 ? name : name.substr(0, dot)) + ".DBF";
+}
+
+bool IsItemTableFile(const std::string& path, std::string* message) {
+    return ReadItemTableHeader(path, message, nullptr);
+}
+
+namespace messages {
+
+std::string ListMissing(const std::string& name) {
+    return std::string("The following file ") + "\"" + name + "\"" + " could not be" +
+           " located on the specified source drive.";
+}
+
+std::string NotReportFile(const std::string& path) {
+    return "The file \"" + path + "\" does not hold whole report definitions.  Restore not completed.";
+}
+
+}  // namespace messages
+
+}  // namespace exchange

@@ -1,0 +1,143 @@
+#pragma once
+// Backup and restore of the program's own files: the open item table's data
+// file, the five pick-list files and the report definition file, copied
+// byte for byte to a folder the user picks and back again. Nothing here
+// opens a window: the Backup and Restore dialogs call these functions with a
+// progress bar and message boxes, the command line with progress on stderr,
+// and both show the message that comes back.
+//
+// Every copy is written to a temporary file beside its target, flushed to
+// the disk, checked (its size, and for a table that it opens as an item
+// table) and only then renamed over the target. A copy that fails or is
+// cancelled leaves every target as it was and no temporary file; the files
+// of one command (the five lists) replace their targets together, once all
+// of them are complete.
+//
+// The index file beside a table is not copied: it is derived from the data
+// file and the engine rebuilds it when it does not describe the data file
+// it lies beside.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ExchangeRun.h"
+
+namespace exchange {
+
+enum class CopyKind { Database, Lists, Reports };
+
+// The pick-list files, in the order they are copied.
+inline constexpr std::array<const char*, 5> kListFileNames = {"BRAND.LST", "LOCATION.LST", "BOUGHT.LST",
+                                                              "CATEGORY.LST", "OWNER.LST"};
+
+// Bytes a new file may take in the file system holding the folder; nothing
+// when that cannot be told (the copy itself then finds out).
+using FreeSpaceFn = std::function<std::optional<uint64_t>(const std::string& folder)>;
+std::optional<uint64_t> FileSystemFreeSpace(const std::string& folder);
+
+enum class CopyStatus {
+    Completed,
+    Cancelled,      // through the progress callback; nothing was changed
+    InUse,          // another program or copy of the program holds the table
+    NoRoom,         // the room check refused
+    SourceInvalid,  // the chosen file is not an item table / report definition file
+    SourceMissing,  // no report definition file in the chosen folder
+    SameFile,       // a backup would copy a file onto itself
+    Failed,         // a copy failed; nothing was changed
+};
+
+struct CopyResult {
+    CopyStatus status = CopyStatus::Completed;
+    // What the user is told, for success as well as failure. Empty only
+    // for a cancelled run.
+    std::string message;
+    // Why a copy failed, in the system's words (for the command line).
+    std::string reason;
+    // Restoring lists: one warning for each list file the folder lacks,
+    // in list order, told before the message.
+    std::vector<std::string> warnings;
+    // Restoring a database: the data file that was restored, to be opened
+    // as the current database.
+    std::string restored;
+    int files = 0;  // files copied
+};
+
+// Progress reports: records counts the files copied, done and total the
+// bytes. Returning false cancels the run.
+
+struct BackupRequest {
+    CopyKind kind = CopyKind::Database;
+    std::string folder;      // where the copies go
+    // Database: the item table's data file. The caller has closed its own
+    // handles on it; the backup holds it for sole use while it copies.
+    std::string dataFile;
+    std::string programDir;  // lists and report definitions
+    FreeSpaceFn freeSpace;   // empty: FileSystemFreeSpace
+};
+CopyResult Backup(const BackupRequest& request, const ProgressFn& progress);
+
+struct RestoreRequest {
+    CopyKind kind = CopyKind::Database;
+    // The file the user picked. For lists and report definitions it only
+    // names the folder the copies come from.
+    std::string chosenFile;
+    std::string programDir;  // where restored files go
+    FreeSpaceFn freeSpace;   // empty: FileSystemFreeSpace
+};
+// A database is restored into the program's folder under the chosen file's
+// name. When a data file of that name is there already it must not be in
+// use elsewhere; the caller closes its own handles on it first. The
+// restored file carries no production-index mark unless an index file lies
+// beside it, so it opens at once and its index is built afresh.
+CopyResult Restore(const RestoreRequest& request, const ProgressFn& progress);
+
+// Folder and name joined with exactly one "/" ("/" and "MASTER.DBF" give
+// "/MASTER.DBF").
+std::string JoinPath(const std::string& folder, const std::string& name);
+// The name a table's backup copy takes: its file name up to the last point,
+// then ".DBF".
+std::string BackupFileName(const std::string& dataFile);
+// True when the file opens as an item table (the 22 item fields in order);
+// otherwise false with the reason in *message. The file is only read.
+bool IsItemTableFile(const std::string& path, std::string* message);
+
+// The messages, as the user reads them.
+namespace messages {
+inline constexpr const char* kBackupInUse =
+    "Backing up the database requires exclusive use of the DBase File.  Make sure that the DBase File is not in use "
+    "by another program  or that no other users are running the software or that no other copies of the software "
+    "are in use.";
+inline constexpr const char* kBackupNoRoom =
+    "There is not enough room on the destination drive to perform a backup.  If you are already using blank empty "
+    "media, then you will need to use the ASCII Delimited Import/Export functions for backup and restore purposes.";
+inline constexpr const char* kBackupNoRoomReports =
+    "There is not enough room on the destination drive to backup this file.  You will need to free up space on the "
+    "destination drive or use an alternative method to backup the \"KELDOR.URP\" file.";
+inline constexpr const char* kBackupFailed = "An error occurred during backup.  Backup not completed.";
+inline constexpr const char* kBackupDone = "Backup completed successfully.";
+inline constexpr const char* kBackupSameFile =
+    "The chosen folder is where the files to back up are kept.  Please choose another folder for the backup.";
+inline constexpr const char* kRestoreInUse =
+    "Unable to restore the database.  Make sure the database is not in use by any other users or by another copy of "
+    "the software.";
+inline constexpr const char* kRestoreNoRoom =
+    "There is not enough room on the destination drive to perform a restore.  You will need to free up hard drive "
+    "space before completing the restore.";
+inline constexpr const char* kRestoreFailed = "An error occurred during restore.  Restore not completed.";
+inline constexpr const char* kRestoreDone = "Restore completed successfully.";
+inline constexpr const char* kListsRestored = "ALL proper LST files restored successfully.";
+inline constexpr const char* kListsMissing =
+    "One or more files were not restored.  Restore may not have completed successfully.";
+inline constexpr const char* kReportsMissing =
+    "The Report Definitions file \"KELDOR.URP\" could not be  located on the specified source drive.";
+// The warning for a list file the source folder lacks.
+std::string ListMissing(const std::string& name);
+// A report definition file whose length is not a whole number of definitions.
+std::string NotReportFile(const std::string& path);
+}  // namespace messages
+
+}  // namespace exchange

@@ -1,0 +1,81 @@
+// The Reports command of the main window, linked as the program is: the
+// Reports window it opens runs a report over the open item table and
+// shows it in the preview, the search in force comes back afterwards, and
+// the page engine's refusal to print without a printer reaches the user as
+// a message box followed by the hint at PDF.
+
+#include <QAction>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "EngineServices.h"
+#include "ReportTestSupport.h"
+#include "ScriptedUiServices.h"
+#include "Settings.h"
+#include "TMain.h"
+#include "TMyPreview.h"
+#include "TMyReport.h"
+#include "TReportForm.h"
+
+using common::ScriptedUiServices;
+
+class MainWindowReportsTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_home;
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_home.isValid());
+        qputenv("XDG_DATA_HOME", m_home.filePath("data").toUtf8());
+        qputenv("XDG_CONFIG_HOME", m_home.filePath("config").toUtf8());
+        reports::engine::SetPrintersAvailableOverride(false);
+    }
+
+    void reportsCommandRunsAndPreviews() {
+        ScriptedUiServices ui;
+        shell::TMain main(QSize(1600, 1200));
+        QVERIFY(main.Created());
+        reporttest::AddItems(main.ItemTable(), reporttest::Household());
+        main.SetSearchTest([](const store::RecordView& r) { return r.Text(r.Layout().FieldIndex("Category")) == "Kitchen"; });
+        main.EnableEndSearch();
+        main.RefreshGrid();
+        main.DisplayCount();
+
+        int pages = 0;
+        ui.ExpectModal("Reports", [&](QDialog& d) {
+            auto& reports = static_cast<reports::TMyReport&>(d);
+            QCOMPARE(reports.ReportList->count(), 8);
+            QVERIFY(reports.PrintSearchCriteria->isChecked());
+            reports.PrintEntireDatabase->setChecked(true);
+            reports.ViewButtonClick();
+            QVERIFY(main.SearchOn());
+            reports.PrintButtonClick();
+            reports.ExitButtonClick();
+        });
+        ui.ExpectModal("Report Status Screen", [&](QDialog& d) {
+            QVERIFY(!main.SearchOn());
+            auto& form = static_cast<reports::TReportForm&>(d);
+            form.FormActivate();
+            QVERIFY(!form.Aborted());
+            form.ButtonClick();
+        });
+        ui.ExpectModal("Short Narrow Report", [&](QDialog& d) {
+            auto& preview = static_cast<reports::TMyPreview&>(d);
+            pages = preview.MyFilePreview.PageCount();
+            preview.DoneClick();
+        });
+        ui.ExpectModal("Report Status Screen", [](QDialog& d) { static_cast<reports::TReportForm&>(d).FormActivate(); });
+        ui.ExpectBeep().ExpectMessage("Error", "No printers are defined, aborting print job.").ExpectMessage("Notice");
+        main.Action("&Reports")->trigger();
+        HALVENOR_VERIFY_UI(ui);
+        QCOMPARE(pages, 1);
+        QVERIFY(main.SearchOn());
+        QCOMPARE(main.ItemTable().RecordCount(), 3u);
+    }
+};
+
+QTEST_MAIN(MainWindowReportsTest)
+#include "MainWindowReportsTest.moc"

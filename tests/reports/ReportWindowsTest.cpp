@@ -1,0 +1,469 @@
+// The report windows driven as a user would: the Reports window with a
+// search on and off, the Report Status Screen (completed, cancelled, run
+// once, no printer), the preview's pages, zoom and printing, Page Printing's
+// checks and Insurance Information, all through the scripted window
+// services on a real item table and a real KELDOR.URP in temporary folders.
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPrinter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QtTest>
+
+#include "../find/FakeMainContext.h"
+#include "engine/EngineTestSupport.h"
+#include "AppPaths.h"
+#include "ReportCommands.h"
+#include "ReportFile.h"
+#include "ReportFileSetup.h"
+#include "ReportStartup.h"
+#include "ReportTestSupport.h"
+#include "ScriptedUiServices.h"
+#include "Settings.h"
+#include "TMyInsurance.h"
+#include "TMyPreview.h"
+#include "TMyReport.h"
+#include "TPrintRange.h"
+#include "TReportForm.h"
+
+using namespace reports;
+using namespace reporttest;
+using common::ScriptedUiServices;
+
+namespace {
+
+const QString kNoPrinters = QStringLiteral("No printers are defined, aborting print job.");
+
+// Runs the Report Status Screen's job and closes it with OK.
+void RunAndClose(QDialog& d) {
+    auto& form = static_cast<TReportForm&>(d);
+    form.FormActivate();
+    QCOMPARE(form.StatusLabel->text(), QStringLiteral("\nReport Completed!"));
+    QCOMPARE(form.Button->text(), QStringLiteral("OK"));
+    form.ButtonClick();
+}
+
+template <typename F>
+ScriptedUiServices::DriveDialog DrivePreview(F f) {
+    return [f](QDialog& d) { f(static_cast<TMyPreview&>(d)); };
+}
+
+}  // namespace
+
+class ReportWindowsTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_home;
+    std::unique_ptr<findtest::FakeMainContext> m_context;
+    std::unique_ptr<TMyReport> m_window;
+
+    store::Table& Table() { return m_context->ItemTable(); }
+    QString Path(const QString& name) const { return m_home.filePath(name); }
+
+    // A search that keeps the Kitchen items only.
+    void SearchKitchen() {
+        m_context->SetSearchTest([](const store::RecordView& r) {
+            return r.Text(r.Layout().FieldIndex("Category")) == "Kitchen";
+        });
+        m_context->EnableEndSearch();
+        Table().Refresh();
+    }
+
+    void Show() {
+        m_window->FormShow();
+        m_window->ReportList->setCurrentRow(0);
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_home.isValid());
+        qputenv("XDG_CONFIG_HOME", m_home.filePath("config").toUtf8());
+        qputenv("XDG_DATA_HOME", m_home.filePath("data").toUtf8());
+        enginetest::AsWithoutPrinter();
+        InstallEngineMessages();
+    }
+
+    void init() {
+        common::AppSettings() = common::Settings();
+        common::AppSettings().sortFields = {12, 0, 0, 0};
+        QFile::remove(QString::fromStdString(AppReportFilePath()));
+        QVERIFY(PrepareReportFiles(common::AppPaths::DataDir().toStdString()).errors.empty());
+        m_context = std::make_unique<findtest::FakeMainContext>();
+        CreateTable(Table(), m_home.path());
+        AddItems(Table(), Household());
+        SortByCategory(Table());
+        m_window = std::make_unique<TMyReport>(*m_context, nullptr);
+    }
+
+    void cleanup() {
+        m_window.reset();
+        m_context.reset();
+    }
+
+    // ------------------------------------------------------------ the Reports window
+
+    void whatToPrintFollowsTheSearch() {
+        Show();
+        QVERIFY(!m_window->PrintSearchCriteria->isEnabled());
+        QVERIFY(m_window->PrintEntireDatabase->isChecked());
+        SearchKitchen();
+        Show();
+        QVERIFY(m_window->PrintSearchCriteria->isEnabled());
+        QVERIFY(m_window->PrintSearchCriteria->isChecked());
+    }
+
+    // A search on and "Print Entire Database": every item, and the search
+    // on again afterwards; "Print Search Criteria": the search's items.
+    void entireDatabaseSuspendsTheSearch() {
+        SearchKitchen();
+        Show();
+        m_window->PrintEntireDatabase->setChecked(true);
+        ScriptedUiServices ui;
+        const QString all = Path("all.txt"), found = Path("found.txt");
+        ui.ExpectSaveFile("Save Report As a Text File", all);
+        ui.ExpectModal("Report Status Screen", [this](QDialog& d) {
+            QVERIFY(!m_context->SearchOn());
+            RunAndClose(d);
+        });
+        m_window->PrintToFileButtonClick();
+        HALVENOR_VERIFY_UI(ui);
+        QVERIFY(m_context->SearchOn());
+        QCOMPARE(m_context->endSearches, 1);
+        QCOMPARE(Table().RecordCount(), 3u);
+        const QString text = ReadFile(all);
+        for (const Item& item : Household()) QVERIFY2(text.contains(QString(item.item).left(32)), item.item);
+
+        m_window->PrintSearchCriteria->setChecked(true);
+        ui.ExpectSaveFile("Save Report As a Text File", found);
+        ui.ExpectModal("Report Status Screen", RunAndClose);
+        m_window->PrintToFileButtonClick();
+        HALVENOR_VERIFY_UI(ui);
+        QCOMPARE(m_context->endSearches, 1);
+        const QString kitchen = ReadFile(found);
+        QVERIFY(kitchen.contains("Toaster"));
+        QVERIFY(!kitchen.contains("Television"));
+    }
+
+    void listReopensOnTheLastEntry() {
+        Show();
+        QCOMPARE(m_window->ReportList->count(), 8);
+        QCOMPARE(m_window->focusWidget(), m_window->ReportList);
+        m_window->ReportList->setCurrentRow(5);
+        m_window->ExitButtonClick();
+        QCOMPARE(common::AppSettings().lastReport, 5);
+        m_window->FormShow();
+        QCOMPARE(m_window->ReportList->currentRow(), 5);
+        m_window->ReportList->setCurrentRow(2);
+        m_window->reject();  // closed otherwise
+        QCOMPARE(common::AppSettings().lastReport, 2);
+        common::AppSettings().lastReport = 40;  // a file that lost entries
+        m_window->FormShow();
+        QCOMPARE(m_window->ReportList->currentRow(), 7);
+    }
+
+    void sortOrderPanel() {
+        common::AppSettings().Field(5).title = "Room";
+        common::AppSettings().sortFields = {12, 0, 5, 0};
+        Show();
+        QCOMPARE(m_window->SortOrderPanel->text(), QStringLiteral("Category, Room"));
+        common::AppSettings().sortFields = {0, 0, 0, 0};
+        Show();
+        QCOMPARE(m_window->SortOrderPanel->text(), QStringLiteral("No Sort Order Selected"));
+    }
+
+    void runningRefusals() {
+        Show();
+        ScriptedUiServices ui;
+        m_window->ReportList->setCurrentRow(-1);
+        ui.ExpectBeep().ExpectMessage("Error", "No Report has been selected.  Please choose one.");
+        m_window->ViewButtonClick();
+        ui.ExpectBeep().ExpectMessage("Error", "No Report has been selected.  Please choose one.");
+        m_window->PrintToFileButtonClick();
+        HALVENOR_VERIFY_UI(ui);
+        m_window->ReportList->setCurrentRow(0);
+        QFile::remove(QString::fromStdString(AppReportFilePath()));
+        ui.ExpectBeep().ExpectMessage("Error", "Report format could not be located.");
+        m_window->PrintButtonClick();
+        HALVENOR_VERIFY_UI(ui);
+        ui.ExpectHelp("Report Window");
+        m_window->HelpButtonClick();
+        HALVENOR_VERIFY_UI(ui);
+    }
+
+    // ------------------------------------------------------------ the status window
+
+    void cancelledViewOpensNoPreview() {
+        Show();
+        ScriptedUiServices ui;
+        ui.ExpectModal("Report Status Screen", [](QDialog& d) {
+            auto& form = static_cast<TReportForm&>(d);
+            QCOMPARE(form.Button->text(), QStringLiteral("Cancel"));
+            // The user presses Cancel while the first page is composed.
+            QTimer::singleShot(0, &form, [&form] {
+                QVERIFY(form.Running());
+                form.ButtonClick();
+            });
+            form.FormActivate();
+            QVERIFY(form.Aborted());
+            QCOMPARE(form.StatusLabel->text(), QStringLiteral("\nReport Canceled!"));
+            form.ButtonClick();
+        });
+        m_window->ViewButtonClick();  // no preview is expected
+        HALVENOR_VERIFY_UI(ui);
+    }
+
+    // However often the window is activated, the report runs once; a
+    // cancelled text file leaves nothing under its name.
+    void statusWindowRunsOnce() {
+        const QString path = Path("once.txt");
+        ScriptedUiServices ui;
+        TReportForm form(OutputMode::TextFile, DefaultReportDefinitions()[0], Table(), ReportSettings());
+        form.SetTextFile(path);
+        form.FormActivate();
+        QVERIFY(!form.Aborted());
+        QVERIFY(QFile::remove(path));
+        form.FormActivate();
+        QVERIFY(!QFile::exists(path));
+
+        TReportForm cancelled(OutputMode::TextFile, DefaultReportDefinitions()[0], Table(), ReportSettings());
+        cancelled.SetTextFile(path);
+        QTimer::singleShot(0, &cancelled, [&cancelled] { cancelled.reject(); });  // closing cancels
+        cancelled.FormActivate();
+        QVERIFY(cancelled.Aborted());
+        QVERIFY(!QFile::exists(path));
+        HALVENOR_VERIFY_UI(ui);
+    }
+
+    void printingWithoutPrinterHintsAtPdf() {
+        Show();
+        ScriptedUiServices ui;
+        ui.ExpectModal("Report Status Screen", [](QDialog& d) {
+            auto& form = static_cast<TReportForm&>(d);
+            form.FormActivate();
+            QCOMPARE(form.StatusLabel->text(), QStringLiteral("\nReport Canceled!"));
+            form.ButtonClick();
+        });
+        ui.ExpectBeep().ExpectMessage("Error", kNoPrinters).ExpectMessage("Notice");
+        m_window->PrintButtonClick();
+        HALVENOR_VERIFY_UI(ui);
+        QVERIFY(ui.Messages().last().contains("Save as PDF"));
+    }
+
+    // Printing straight from the Reports window to a printer that writes a
+    // PDF file: the pages the preview records.
+    void printsAsThePreviewRecords() {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(Path("printed.pdf"));
+        printer.setPageSize(QPageSize(QPageSize::Letter));
+        TMyReport window(*m_context, &printer);
+        window.FormShow();
+        window.ReportList->setCurrentRow(4);  // Full Report
+        ScriptedUiServices ui;
+        int recorded = 0;
+        ui.ExpectModal("Report Status Screen", RunAndClose);
+        ui.ExpectModal("Full Report", DrivePreview([&recorded](TMyPreview& p) { recorded = p.MyFilePreview.PageCount(); }));
+        window.ViewButtonClick();
+        ui.ExpectModal("Report Status Screen", RunAndClose);
+        window.PrintButtonClick();
+        HALVENOR_VERIFY_UI(ui);
+        QVERIFY(recorded > 1);
+        QCOMPARE(enginetest::PdfPageCount(Path("printed.pdf")), recorded);
+    }
+
+    // ------------------------------------------------------------ the preview
+
+    void previewPagesAndZoom() {
+        common::AppSettings().reportViewLeft = 30;
+        common::AppSettings().reportViewTop = 20;
+        common::AppSettings().reportViewWidth = 700;
+        common::AppSettings().reportViewHeight = 500;
+        GenerateItems(Table(), 300);
+        Show();
+        ScriptedUiServices ui;
+        ui.ExpectModal("Report Status Screen", RunAndClose);
+        ui.ExpectModal("Short Narrow Report", DrivePreview([](TMyPreview& p) {
+            const int count = p.MyFilePreview.PageCount();
+            QVERIFY(count > 3);
+            QCOMPARE(p.geometry().size(), QSize(700, 500));
+            QCOMPARE(p.PageLabel->text(), QStringLiteral("Page 1 of %1").arg(count));
+            QCOMPARE(p.ZoomEdit->text(), QStringLiteral("100.0"));
+            p.Action("&Next Page")->trigger();
+            QCOMPARE(p.PageEdit->text(), QStringLiteral("2"));
+            p.Action("&Last Page")->trigger();
+            QCOMPARE(p.PageLabel->text(), QStringLiteral("Page %1 of %1").arg(count));
+            p.NextPageClick();
+            QCOMPARE(p.MyFilePreview.CurrentPage(), count);
+            p.PageEdit->setText(" 3 ");
+            p.PageEditExit();
+            QCOMPARE(p.PageLabel->text(), QStringLiteral("Page 3 of %1").arg(count));
+            p.PageEdit->setText("x");
+            p.PageEditExit();
+            QCOMPARE(p.PageEdit->text(), QStringLiteral("3"));
+            p.Action("&First Page")->trigger();
+            QCOMPARE(p.MyFilePreview.CurrentPage(), 1);
+
+            const std::pair<const char*, const char*> typed[] = {
+                {"5", "10.0"}, {"300", "200.0"}, {"abc", "200.0"}, {"87.25", "87.3"}, {"", "87.3"}};
+            for (auto [text, shown] : typed) {
+                p.ZoomEdit->setText(text);
+                p.ZoomEditExit();
+                QCOMPARE(p.ZoomEdit->text(), QString(shown));
+            }
+            const std::pair<const char*, const char*> items[] = {
+                {"&1 : 1", "100.0"}, {"&2 : 1", "200.0"}, {"1 : &2", "50.0"}, {"1 : &3", "33.3"},
+                {"1 : &4", "25.0"}, {"1 : &5", "20.0"}, {"1 : &1", "100.0"}};
+            for (auto [item, shown] : items) {
+                p.Action(item)->trigger();
+                QCOMPARE(p.ZoomEdit->text(), QString(shown));
+            }
+            p.ZoomInClick();
+            QCOMPARE(p.ZoomEdit->text(), QStringLiteral("110.0"));
+            p.Action("Zoom &Out")->trigger();
+            QCOMPARE(p.ZoomEdit->text(), QStringLiteral("100.0"));
+            const QSize at100 = p.MyFilePreview.PageImage().size();
+            p.SetZoomPercent(50);
+            QCOMPARE(p.MyFilePreview.PageImage().width(), (at100.width() + 1) / 2);
+            p.ZoomWholePageClick();
+            const double whole = p.MyFilePreview.ZoomFactor();
+            QVERIFY(whole >= 10 && whole < 100);
+            QCOMPARE(p.ZoomEdit->text(), QString::number(whole, 'f', 1));
+
+            // Use Color starts the preview again, in black and white.
+            p.NextPageClick();
+            QVERIFY(p.UseColorItem->isChecked());
+            p.Action("Use Color")->trigger();
+            QVERIFY(!p.UseColorItem->isChecked());
+            QVERIFY(p.MyFilePreview.Monochrome());
+            QCOMPARE(p.MyFilePreview.CurrentPage(), 1);
+            p.move(44, 33);
+            p.Action("E&xit")->trigger();
+        }));
+        m_window->ViewButtonClick();
+        HALVENOR_VERIFY_UI(ui);
+        const common::Settings& s = common::AppSettings();
+        QCOMPARE(QRect(s.reportViewLeft, s.reportViewTop, s.reportViewWidth, s.reportViewHeight),
+                 QRect(44, 33, 700, 500));
+    }
+
+    // Printing from the preview: a range to a PDF printer, a PDF file saved
+    // through the save dialog, and without any printer the refusal and the
+    // hint at PDF.
+    void previewPrintsAndSavesPdf() {
+        GenerateItems(Table(), 200);
+        QBuffer recorded;
+        const ReportDefinition def = DefaultReportDefinitions()[0];
+        const ReportResult result = RecordReport(def, Table(), ReportSettings(), recorded);
+        QVERIFY(result.completed);
+        QVERIFY(result.pages >= 4);
+
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(Path("range.pdf"));
+        TMyPreview preview("Short Narrow Report", &recorded, &printer);
+        ScriptedUiServices ui;
+        preview.FormActivate();
+        preview.NextPageClick();
+        ui.ExpectModal("Page Printing", [](QDialog& d) {
+            auto& range = static_cast<TPrintRange&>(d);
+            QCOMPARE(range.StartingPage->text(), QStringLiteral("1"));
+            range.StartingPage->setText("2");
+            range.EndingPage->setText("3");
+            range.PrintButtonClick();
+        });
+        preview.Action("Print Ran&ge")->trigger();
+        QCOMPARE(preview.MyFilePreview.CurrentPage(), 1);  // started afresh
+        QCOMPARE(enginetest::PdfPageCount(Path("range.pdf")), 2);
+
+        ui.ExpectSaveFile("Save Report as PDF", Path("saved.pdf"));
+        preview.Action("Save as &PDF...")->trigger();
+        HALVENOR_VERIFY_UI(ui);
+        QCOMPARE(enginetest::PdfPageCount(Path("saved.pdf")), result.pages);
+        QVERIFY(enginetest::Poppler("pdftotext", {Path("saved.pdf"), "-"}).contains("GRAND TOTALS"));
+
+        TMyPreview noPrinter("Short Narrow Report", &recorded, nullptr);
+        noPrinter.FormActivate();
+        ui.ExpectBeep().ExpectMessage("Error", kNoPrinters).ExpectMessage("Notice");
+        noPrinter.PrintPageClick();
+        ui.ExpectMessage("Notice", "No printers are defined.");
+        noPrinter.PrinterSetupClick();
+        HALVENOR_VERIFY_UI(ui);
+    }
+
+    void printRangeChecks_data() {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("last");
+        QTest::addColumn<QString>("message");  // empty: accepted
+        QTest::newRow("one page") << " 4 " << "4" << "";
+        QTest::newRow("whole report") << "1" << "5" << "";
+        QTest::newRow("start 0") << "0" << "5" << "Invalid Starting Page specified. Please correct.";
+        QTest::newRow("start beyond") << "6" << "6" << "Invalid Starting Page specified. Please correct.";
+        QTest::newRow("start not a number") << "a" << "5" << "Invalid Starting Page specified. Please correct.";
+        QTest::newRow("end 0") << "1" << "0" << "Invalid Ending Page specified.  Please correct.";
+        QTest::newRow("end before start") << "3" << "2" << "Invalid Ending Page specified.  Please correct.";
+        QTest::newRow("end beyond") << "1" << "6" << "Invalid Ending Page specified.  Please correct.";
+    }
+
+    void printRangeChecks() {
+        QFETCH(QString, first);
+        QFETCH(QString, last);
+        QFETCH(QString, message);
+        TPrintRange range(5);
+        QCOMPARE(range.EndingPage->text(), QStringLiteral("5"));
+        range.show();
+        range.StartingPage->setText(first);
+        range.EndingPage->setText(last);
+        ScriptedUiServices ui;
+        if (!message.isEmpty()) ui.ExpectBeep().ExpectMessage("Error", message);
+        range.PrintButtonClick();
+        HALVENOR_VERIFY_UI(ui);
+        QCOMPARE(range.isVisible(), !message.isEmpty());
+        if (message.isEmpty()) {
+            QCOMPARE(range.FirstPage(), first.trimmed().toInt());
+            QCOMPARE(range.LastPage(), last.toInt());
+        } else {
+            QCOMPARE(range.focusWidget(), message.contains("Starting") ? range.StartingPage : range.EndingPage);
+        }
+    }
+
+    // ------------------------------------------------------------ insurance details
+
+    void insuranceKeptHoweverClosed() {
+        common::Settings& s = common::AppSettings();
+        s.insuranceCompany = "Mutual Household";
+        s.printPolicyNumber = true;
+        Show();
+        ScriptedUiServices ui;
+        ui.ExpectModal("Insurance Information", [](QDialog& d) {
+            auto& ins = static_cast<TMyInsurance&>(d);
+            QCOMPARE(ins.InsuranceCompany->text(), QStringLiteral("Mutual Household"));
+            QVERIFY(!ins.PrintCompany->isChecked());
+            QVERIFY(ins.PrintPolicy->isChecked());
+            ins.InsuranceCompany->setText(QString(45, 'C'));
+            ins.PolicyNumber->setText("P-778");
+            ins.YourName->setText("Pat Halvorsen");
+            ins.PrintCompany->setChecked(true);
+            ins.PrintStatement->setChecked(true);
+            ins.reject();  // the close box
+        });
+        m_window->InsuranceButtonClick();
+        HALVENOR_VERIFY_UI(ui);
+        QCOMPARE(s.insuranceCompany, QString(40, 'C'));
+        QCOMPARE(s.policyNumber, QStringLiteral("P-778"));
+        QCOMPARE(s.yourName, QStringLiteral("Pat Halvorsen"));
+        QVERIFY(s.printInsuranceCompany && s.printPolicyNumber && s.printStatement);
+        // The report takes them.
+        const ReportSettings settings = AppReportSettings();
+        QCOMPARE(settings.insurance.company, QString(40, 'C'));
+        QVERIFY(settings.insurance.printStatement);
+    }
+};
+
+QTEST_MAIN(ReportWindowsTest)
+#include "ReportWindowsTest.moc"

@@ -1,0 +1,330 @@
+// The report writer without windows: the text file of a small household
+// inventory against pages written by hand, page breaks at group changes and
+// before the end block, the summary report, the number styles, grouping by
+// two fields, the table's order and filter, and a text file that is either
+// complete under its name or not there at all. Runs under the sanitizers.
+
+#include <QDir>
+#include <QtTest>
+
+#include "EngineServices.h"
+#include "FileSizeLimit.h"
+#include "ReportTestSupport.h"
+
+using namespace reports;
+using namespace reporttest;
+
+namespace {
+
+ReportDefinition ShortNarrow() {
+    ReportDefinition def = DefaultReportDefinitions()[0];
+    def.titles = {"Halvenor Household", "", "Spring 2024"};
+    // A body band of twelve lines of 10-point text.
+    def.bottomMargin = 6.9;
+    return def;
+}
+
+QString Expected(const QString& fixture) {
+    QString text = ReadFile(QStringLiteral(HALVENOR_SOURCE_DIR "/tests/reports/data/") + fixture);
+    text.replace(QStringLiteral("<FF>"), QStringLiteral("\f"));
+    text.replace(QStringLiteral("|\n"), QStringLiteral("\n"));
+    return text;
+}
+
+// The lines of a text report that stand between the rules of a heading.
+QStringList Headings(const QString& text) {
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    QStringList out;
+    for (qsizetype i = 1; i + 1 < lines.size(); ++i)
+        if (lines[i - 1].trimmed().startsWith(QLatin1String("--")) && lines[i + 1] == lines[i - 1])
+            out << lines[i].trimmed();
+    return out;
+}
+
+int CountTrimmed(const QString& text, const QString& line) {
+    int n = 0;
+    for (const QString& l : text.split(QLatin1Char('\n')))
+        if (l.trimmed() == line) ++n;
+    return n;
+}
+
+}  // namespace
+
+class ReportWriterTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    store::Table m_table;
+
+    QString Path(const QString& name) const { return m_dir.filePath(name); }
+
+    QString TextOf(const ReportDefinition& def, const ReportSettings& settings, ReportResult* result = nullptr) {
+        const QString path = Path(QStringLiteral("report.txt"));
+        const ReportResult r = WriteTextReport(def, m_table, settings, path);
+        if (result) *result = r;
+        return ReadFile(path);
+    }
+
+private slots:
+    void initTestCase() { engine::SetPrintersAvailableOverride(false); }
+
+    void init() {
+        QVERIFY(m_dir.isValid());
+        CreateTable(m_table, m_dir.path());
+        AddItems(m_table, Household());
+        SortByCategory(m_table);
+    }
+
+    void cleanup() {
+        m_table.SetFiltered(false);
+        m_table.SetFilter({});
+        m_table.Close();
+        for (const QString& f : QDir(m_dir.path()).entryList(QDir::Files)) QFile::remove(m_dir.filePath(f));
+    }
+
+    // Titles as typed, column headers by the user's titles, a heading, items
+    // and TOTALS per category, the group totals and heading moved to the next
+    // page when too few lines remain, GRAND TOTALS and the statement moved
+    // to a page of their own, and a footer with its form feed on every page.
+    void textFileMatchesPagesWrittenByHand() {
+        ReportResult result;
+        const QString text = TextOf(ShortNarrow(), HouseholdSettings(), &result);
+        QVERIFY2(result.completed, qPrintable(result.error));
+        QCOMPARE(result.pages, 4);
+        const QStringList got = text.split(QLatin1Char('\n')), want = Expected("grouped-by-category.txt").split('\n');
+        for (qsizetype i = 0; i < std::min(got.size(), want.size()); ++i)
+            QVERIFY2(got[i] == want[i], qPrintable(QString("line %1:\n got [%2]\nwant [%3]").arg(i + 1).arg(got[i], want[i])));
+        QCOMPARE(got.size(), want.size());
+    }
+
+    void numberStyles_data() {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<bool>("money");
+        QTest::addColumn<bool>("builtIn");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("no separator after the minus sign") << -123456.0 << true << true << "-123,456.00";
+        QTest::newRow("three digits and a minus") << -123.0 << true << true << "-123.00";
+        QTest::newRow("half rounds away from zero as typed") << 2.675 << true << true << "2.68";
+        QTest::newRow("a carry makes a new group") << 999.995 << true << true << "1,000.00";
+        QTest::newRow("a trace below zero has no sign") << -0.004 << true << true << "0.00";
+        QTest::newRow("billions") << 12345678901.5 << true << true << "12,345,678,901.50";
+        QTest::newRow("quantity without decimals") << 1234.0 << false << true << "1,234";
+        QTest::newRow("regional money, three decimals") << -1234567.8915 << true << false << "-1.234.567,892";
+        QTest::newRow("regional quantity") << 1234567.0 << false << false << "1.234.567";
+    }
+
+    void numberStyles() {
+        QFETCH(double, value);
+        QFETCH(bool, money);
+        QFETCH(bool, builtIn);
+        QFETCH(QString, expected);
+        NumberStyles styles;
+        styles.builtInCurrency = styles.builtInNumbers = builtIn;
+        styles.regional = {QStringLiteral(","), QStringLiteral("."), 3};
+        QCOMPARE(money ? styles.Currency(value) : styles.Number(value, 0), expected);
+    }
+
+    // A locale without currency decimals writes whole money; the regional
+    // style follows the values read at start-up.
+    void regionalMoneyWithoutDecimals() {
+        NumberStyles styles;
+        styles.builtInCurrency = false;
+        styles.regional = {QStringLiteral("."), QStringLiteral(" "), 0};
+        QCOMPARE(styles.Currency(1234.5), QStringLiteral("1 235"));
+        styles.builtInCurrency = true;
+        QCOMPARE(styles.Currency(1234.5), QStringLiteral("1,234.50"));
+    }
+
+    // The Statistics/Summary Report has no body lines: only headings, the
+    // totals of each category and the end block.
+    void summaryReportPrintsOnlyHeadingsAndTotals() {
+        ReportDefinition def = DefaultReportDefinitions()[7];
+        ReportSettings settings = HouseholdSettings();
+        settings.insurance.printStatement = false;
+        const QString text = TextOf(def, settings);
+        QCOMPARE(Headings(text), QStringList({"Electronics", "Furniture", "Kitchen"}));
+        QCOMPARE(CountTrimmed(text, "TOTALS"), 3);
+        QCOMPARE(CountTrimmed(text, "GRAND TOTALS"), 1);
+        for (const Item& item : Household()) QVERIFY2(!text.contains(item.item), item.item);
+
+        QBuffer recorded;
+        QVERIFY(RecordReport(def, m_table, settings, recorded).completed);
+        const QStringList drawn = AllTexts(RecordedTexts(recorded.buffer()));
+        for (const Item& item : Household()) QVERIFY(!drawn.contains(QString::fromUtf8(item.item)));
+        QCOMPARE(drawn.count("TOTALS"), 3);
+        QCOMPARE(drawn.count("Electronics"), 1);
+    }
+
+    // Without grouping the last group is the whole table: both blocks show
+    // the same sums, and an item without a quantity adds nothing to them.
+    void withoutGroupingBothTotalsAgree() {
+        ReportSettings settings = HouseholdSettings();
+        settings.sortFields = {0, 0, 0, 0};
+        const QStringList lines = TextOf(ShortNarrow(), settings).split(QLatin1Char('\n'));
+        const qsizetype grand = lines.indexOf(QString(39, ' ') + "GRAND TOTALS");
+        QVERIFY(grand > 3);
+        QCOMPARE(lines[grand - 3].trimmed(), QStringLiteral("TOTALS"));
+        QCOMPARE(lines[grand - 2], lines[grand + 1]);
+        QVERIFY2(lines[grand + 1].startsWith(QLatin1String("     Cost: 7,821.51")), qPrintable(lines[grand + 1]));
+        QVERIFY(Headings(lines.join('\n')).isEmpty());
+    }
+
+    // Two sort levels: a heading for every category and location pair,
+    // group totals between them, none before the first.
+    void groupsByTwoSortFields() {
+        m_table.DeleteIndex("NewIndex");
+        m_table.AddIndex("NewIndex", "UPPER(LEFT(Category,20))+UPPER(LEFT(Location,20))");
+        m_table.SetActiveIndex("NewIndex");
+        ReportDefinition def = ShortNarrow();
+        def.bottomMargin = 0.5;
+        def.groupLevel2 = true;
+        ReportSettings settings = HouseholdSettings();
+        settings.sortFields = {0, 12, 0, 5};  // levels without a field are passed over
+        const QString text = TextOf(def, settings);
+        const QStringList expected = {"Electronics, Bedroom", "Electronics, Den", "Electronics, Living Room",
+                                      "Electronics, Office", "Electronics, Upstairs Workroom", "Furniture, Den",
+                                      "Furniture, Dining Room", "Furniture, Living Room", "Kitchen, Kitchen"};
+        QCOMPARE(Headings(text), expected);
+        // Between the groups, and once more for the last group at the end.
+        QCOMPARE(CountTrimmed(text, "TOTALS"), int(expected.size()));
+    }
+
+    // The report covers what the table delivers: its filter, and its
+    // physical order when no index is active.
+    void followsTheTableFilterAndOrder() {
+        m_table.SetFilter([](const store::RecordView& r) { return r.Text(r.Layout().FieldIndex("Location")) == "Kitchen"; });
+        m_table.SetFiltered(true);
+        m_table.SetActiveIndex("");
+        ReportSettings settings = HouseholdSettings();
+        settings.sortFields = {0, 0, 0, 0};
+        const QString text = TextOf(ShortNarrow(), settings);
+        const qsizetype fridge = text.indexOf("Refrigerator"), blender = text.indexOf("Blender"),
+                        toaster = text.indexOf("Toaster");
+        QVERIFY(fridge > 0 && fridge < blender && blender < toaster);
+        QVERIFY(!text.contains("Television"));
+    }
+
+    // Page numbers left out of the footer when the definition says so; the
+    // insurance line and the date stay. The printed footer likewise.
+    void pageNumbersFlag() {
+        ReportDefinition def = ShortNarrow();
+        def.pageNumbers = false;
+        const QStringList pages = TextPages(TextOf(def, HouseholdSettings()));
+        QCOMPARE(pages.size(), 4);
+        for (const QString& page : pages)
+            QCOMPARE(page.section('\n', -1), QStringLiteral("Mutual Household    #P-778     3/15/24"));
+
+        QBuffer recorded;
+        QVERIFY(RecordReport(def, m_table, HouseholdSettings(), recorded).completed);
+        for (const QStringList& texts : RecordedTexts(recorded.buffer())) {
+            QCOMPARE(texts.mid(texts.size() - 2), QStringList({"Mutual Household    #P-778", "3/15/24"}));
+            QVERIFY(!texts.join(' ').contains("Page "));
+        }
+        def.pageNumbers = true;
+        QVERIFY(RecordReport(def, m_table, HouseholdSettings(), recorded).completed);
+        const QList<QStringList> numbered = RecordedTexts(recorded.buffer());
+        for (qsizetype i = 0; i < numbered.size(); ++i)
+            QCOMPARE(numbered[i][numbered[i].size() - 3], QStringLiteral("Page %1").arg(i + 1));
+    }
+
+    // Printed pages: titles, column headers by the user's titles, a heading,
+    // every item once, values in the currency style.
+    void recordedPagesHoldTheReport() {
+        QBuffer recorded;
+        const ReportResult result = RecordReport(ShortNarrow(), m_table, HouseholdSettings(), recorded);
+        QVERIFY(result.completed);
+        const QList<QStringList> pages = RecordedTexts(recorded.buffer());
+        QCOMPARE(pages.size(), result.pages);
+        // The header too wide for its column is cut to fit it.
+        QCOMPARE(pages[0].mid(0, 7), QStringList({"Halvenor Household", "Spring 2024", "Item", "Room", "Cost",
+                                                  "Replacement Cos", "Quantity"}));
+        const QStringList all = AllTexts(pages);
+        for (const Item& item : Household()) QCOMPARE(all.count(QString::fromUtf8(item.item)), 1);
+        QVERIFY(all.contains("1,099.00"));
+        QVERIFY(all.contains("2.68"));
+        QVERIFY(all.contains("GRAND TOTALS"));
+        QVERIFY(all.contains("7,821.51"));
+    }
+
+    // A definition whose item cannot fit on a page at all still ends: every
+    // page takes at least one thing.
+    void linesTooTallForAPageStillEnd() {
+        ReportDefinition def = DefaultReportDefinitions()[4];  // seven lines
+        def.Font(FontSlot::Body).size = 100;
+        ReportResult result;
+        const QString text = TextOf(def, HouseholdSettings(), &result);
+        QVERIFY2(result.completed, qPrintable(result.error));
+        QVERIFY(result.pages >= 12 && result.pages < 60);
+        for (const Item& item : Household()) QVERIFY(text.contains(item.item));
+    }
+
+    // However many pages a report takes, every one is kept: a band too small
+    // for anything puts one item on each page.
+    void longReportsKeepEveryPage() {
+        GenerateItems(m_table, 10050);
+        ReportDefinition def = DefaultReportDefinitions()[5];
+        def.bottomMargin = 9.0;
+        ReportSettings settings;
+        ReportResult result;
+        const QString text = TextOf(def, settings, &result);
+        QVERIFY2(result.completed, qPrintable(result.error));
+        QCOMPARE(result.pages, 10062);
+        QCOMPARE(int(text.count(QLatin1Char('\f'))), 10062);
+        QVERIFY(text.contains("Page 10062     "));
+    }
+
+    // A PDF file cancelled while its pages are written is not kept.
+    void cancelledPdfIsNotWritten() {
+        const QString path = Path("report.pdf");
+        int pdfPages = 0;
+        const ReportResult result =
+            WritePdfReport(ShortNarrow(), m_table, HouseholdSettings(), path, [&](const ReportProgress& p) {
+                if (p.stage != ReportProgress::Stage::WritingPdf) return true;
+                pdfPages = p.pageCount;
+                return p.page < 2;
+            });
+        QVERIFY(result.cancelled);
+        QCOMPARE(pdfPages, result.pages);
+        QVERIFY(QDir(m_dir.path()).entryList({"report*"}, QDir::Files).isEmpty());
+    }
+
+    // A cancelled run leaves the file that was there as it was and nothing
+    // beside it.
+    void cancelledTextLeavesTheOldFile() {
+        const QString path = Path("report.txt");
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("kept\n");
+        old.close();
+        const ReportResult result =
+            WriteTextReport(ShortNarrow(), m_table, HouseholdSettings(), path,
+                            [](const ReportProgress& p) { return p.page < 2; });
+        QVERIFY(result.cancelled);
+        QVERIFY(!result.completed);
+        QCOMPARE(ReadFile(path), QStringLiteral("kept\n"));
+        QCOMPARE(QDir(m_dir.path()).entryList({"report*"}, QDir::Files), QStringList({"report.txt"}));
+    }
+
+    // A file that cannot be created, or written to its end, is reported
+    // with the system's reason and leaves nothing behind.
+    void unwritableTextFileFails() {
+        ReportResult result;
+        const QString missing = Path("no-such-folder/report.txt");
+        result = WriteTextReport(ShortNarrow(), m_table, HouseholdSettings(), missing);
+        QVERIFY(!result.completed);
+        QVERIFY2(result.error.contains(missing), qPrintable(result.error));
+
+        // A disk that fills up half way.
+        GenerateItems(m_table, 3000);
+        {
+            const testsupport::FileSizeLimit full(100000);
+            result = WriteTextReport(ShortNarrow(), m_table, HouseholdSettings(), Path("big.txt"));
+        }
+        QVERIFY(!result.completed);
+        QVERIFY2(result.error.contains("big.txt: File too large"), qPrintable(result.error));
+        QCOMPARE(QDir(m_dir.path()).entryList({"big*"}, QDir::Files), QStringList());
+    }
+};
+
+QTEST_MAIN(ReportWriterTest)
+#include "ReportWriterTest.moc"

@@ -1,0 +1,411 @@
+// What a user sees of the windows, with the libraries linked as the program
+// links them: help pages for every help keyword, every dialog whole and
+// centred at every screen size, menus, tabs and speed buttons readable
+// under every colour preset, and the grid and search titles as they should
+// look.
+
+#include <QApplication>
+#include <QDialog>
+#include <QDirIterator>
+#include <QHeaderView>
+#include <QImage>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <functional>
+#include <memory>
+
+#include "ColorPresets.h"
+#include "HelpWindow.h"
+#include "ScriptedUiServices.h"
+#include "Settings.h"
+#include "TColorConfig.h"
+#include "TImportFormat.h"
+#include "TMain.h"
+#include "TMyEdit.h"
+#include "TMyEditBox.h"
+#include "TMyLocateDialog.h"
+#include "TMyLocateDlg.h"
+#include "TMySearch.h"
+#include "TMySortOrder.h"
+#include "TMyInsurance.h"
+#include "TMyReport.h"
+#include "TPrintRange.h"
+#include "TMyExport.h"
+#include "TMyImport.h"
+#include "TSearchAndReplace.h"
+#include "TRepLayout.h"
+#include "TReportFonts.h"
+#include "TReportPart.h"
+#include "TSearchOptions.h"
+#include "TTipOfDay.h"
+#include "TUserReport.h"
+#include "TViewConfig.h"
+#include "WindowFit.h"
+#include "WindowLayout.h"
+
+using shell::TMain;
+
+namespace {
+
+const double kFactors[] = {1.0, 1.25, 1.6, 2.0};
+
+// A dialog as a command opens it: made fresh (owned here) or one of the
+// windows that live for the whole run.
+struct DialogCase {
+    bool movesUp;
+    std::function<QDialog*(TMain&, std::unique_ptr<QDialog>& owner)> open;
+    // What a user typically has in it once it is shown.
+    std::function<void(QDialog&)> fill;
+};
+
+using Owner = std::unique_ptr<QDialog>;
+
+QDialog* Own(Owner& owner, QDialog* dialog) {
+    owner.reset(dialog);
+    return dialog;
+}
+
+// Every dialog that a command of the main window opens (the item editor and
+// the search window live for the whole run).
+std::map<QString, DialogCase> Dialogs() {
+    std::map<QString, DialogCase> cases;
+    cases["item editor"] = {true,
+                            [](TMain& w, Owner&) -> QDialog* {
+                                w.EditorMode() = 2;
+                                return w.Editor();
+                            },
+                            [](QDialog& d) {
+                                auto& edit = static_cast<items::TMyEdit&>(d);
+                                edit.WarDate->setText("25/12/2024");
+                                edit.PurchDate->setText("28/02/1999");
+                                edit.Cost->setText("123456789.99");
+                                edit.Quantity->setText("1000");
+                                edit.CalcTotals();
+                            }};
+    cases["search window"] = {true, [](TMain& w, Owner&) -> QDialog* { return w.SearchWindow(); }, {}};
+    cases["pick list maintenance"] = {
+        false,
+        [](TMain& w, Owner& o) { return Own(o, new items::TMyEditBox(*w.Editor(), w, common::PickList::Bought, &w)); },
+        {}};
+    cases["search options"] = {
+        false,
+        [](TMain& w, Owner& o) {
+            return Own(o, new find::TSearchOptions("Replacement Cost", {" = ", " > ", " < ", " > X < "}, 3, &w));
+        },
+        {}};
+    cases["locate"] = {
+        false,
+        [](TMain& w, Owner& o) { return Own(o, new find::TMyLocateDlg(*w.Locate(), w.Locate()->FieldList(), &w)); },
+        {}};
+    cases["sort order"] = {false, [](TMain& w, Owner& o) { return Own(o, new find::TMySortOrder(w, &w)); }, {}};
+    cases["search and replace"] = {
+        false, [](TMain& w, Owner& o) { return Own(o, new find::TSearchAndReplace(w, &w)); }, {}};
+    cases["viewer configuration"] = {
+        true, [](TMain& w, Owner& o) { return Own(o, new appearance::TViewConfig(w, &w)); }, {}};
+    cases["colour configuration"] = {
+        true, [](TMain& w, Owner& o) { return Own(o, new appearance::TColorConfig(6, &w)); }, {}};
+    cases["tip of the day"] = {false, [](TMain& w, Owner& o) { return Own(o, new appearance::TTipOfDay(&w)); }, {}};
+    cases["import format"] = {false,
+                              [](TMain& w, Owner& o) { return Own(o, new exchange::TImportFormat(w, &w)); }, {}};
+    cases["export"] = {true, [](TMain& w, Owner& o) { return Own(o, new exchange::TMyExport(w, &w)); }, {}};
+    cases["import"] = {true, [](TMain& w, Owner& o) {
+                           return Own(o, new exchange::TMyImport(w, exchange::SourceKind::Text, "items.txt",
+                                                                 {"Description", "Maker"}, &w));
+                       }, {}};
+    cases["reports"] = {false, [](TMain& w, Owner&) -> QDialog* { return w.ReportsWindow(); }, {}};
+    cases["insurance information"] = {false, [](TMain& w, Owner& o) { return Own(o, new reports::TMyInsurance(&w)); },
+                                      {}};
+    cases["page printing"] = {false, [](TMain& w, Owner& o) { return Own(o, new reports::TPrintRange(125, &w)); }, {}};
+    cases["report definition"] = {false, [](TMain& w, Owner& o) {
+                                      static QListWidget reports;
+                                      return Own(o, new reports::TUserReport(reports::ReportMode::New, 0, &reports, &w));
+                                  }, {}};
+    cases["report fonts"] = {false, [](TMain& w, Owner& o) {
+                                 return Own(o, new reports::TReportFonts(reports::CurrentReport(), &w));
+                             }, {}};
+    cases["report layout"] = {false, [](TMain& w, Owner& o) {
+                                  return Own(o, new reports::TRepLayout(reports::CurrentReport(), true, &w));
+                              }, {}};
+    cases["report part"] = {false, [](TMain& w, Owner& o) {
+                                return Own(o, new reports::TReportPart(reports::CurrentReport().Body(1), 1, 1, 90, &w));
+                            }, {}};
+    return cases;
+}
+
+// Hides a window however the test ends, so that the next test shows it
+// afresh.
+struct HideAtEnd {
+    QWidget* window;
+    ~HideAtEnd() { window->hide(); }
+};
+
+// Pixels that stand out from the most common colour of the image: the ink
+// of text and glyphs on their background.
+int Ink(const QImage& image, const QRect& area = {}) {
+    const QRect r = area.isNull() ? image.rect() : area;
+    std::map<QRgb, int> counts;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x) ++counts[image.pixel(x, y)];
+    QRgb background = 0;
+    int most = -1;
+    for (const auto& [rgb, n] : counts)
+        if (n > most) most = n, background = rgb;
+    const int light = qGray(background);
+    int ink = 0;
+    for (const auto& [rgb, n] : counts)
+        if (std::abs(qGray(rgb) - light) > 60) ink += n;
+    return ink;
+}
+
+}  // namespace
+
+class WindowFitTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_home.isValid());
+        qputenv("XDG_DATA_HOME", m_home.filePath("data").toUtf8());
+        qputenv("XDG_CONFIG_HOME", m_home.filePath("config").toUtf8());
+        common::ScriptedUiServices quiet;
+        quiet.AllowBeeps(true);
+        m_main = std::make_unique<TMain>(QSize(1600, 1200));
+        QVERIFY(m_main->Created());
+        common::AppSettings().showTips = false;
+        store::Table& t = m_main->ItemTable();
+        for (const char* item : {"Television", "Lawn mower"}) {
+            t.Append();
+            t.SetText("Item", item);
+            t.SetText("Cost", "250");
+            t.SetText("Quantity", "1");
+            t.Post();
+        }
+        m_main->RefreshGrid();
+        m_main->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_main.get()));
+        HALVENOR_VERIFY_UI(quiet);
+    }
+
+    void cleanup() {
+        common::SetWindowSizeFactor(1.0);
+        common::AppSettings().scheme = common::Settings().scheme;
+    }
+
+    void cleanupTestCase() { m_main.reset(); }
+
+    // The pages are compiled into the shell library: a program linking it
+    // used to lose them and show an empty help window for every keyword.
+    void helpShowsAPageForEveryKeyword_data() {
+        QTest::addColumn<QString>("keyword");
+        QStringList keywords{"Input Window",       "Search Window",        "Export Window", "Import Window",
+                             "Backup and Restore", "User Defined Reports", "Report Window"};
+        for (int page = 0; page < appearance::TViewConfig::kPageCount; ++page)
+            keywords << appearance::TViewConfig::HelpKeyword(page);
+        // And whatever keyword the program's windows ask for.
+        const QRegularExpression asked("OpenHelp\\((?:QStringLiteral\\()?\"([^\"]+)\"");
+        QDirIterator files(HALVENOR_SOURCE_DIR, {"*.cpp"}, QDir::Files, QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            const QString path = files.next();
+            if (path.contains("/tests/") || path.contains("/build")) continue;
+            QFile f(path);
+            if (!f.open(QIODevice::ReadOnly)) continue;
+            auto it = asked.globalMatch(QString::fromUtf8(f.readAll()));
+            while (it.hasNext()) keywords << it.next().captured(1);
+        }
+        keywords.removeDuplicates();
+        QTest::newRow("contents") << QString();
+        for (const QString& k : keywords) QTest::newRow(qPrintable(k)) << k;
+    }
+    void helpShowsAPageForEveryKeyword() {
+        QFETCH(QString, keyword);
+        shell::HelpWindow* help = m_main->Help();
+        help->ShowKeyword(keyword);
+        QCOMPARE(help->CurrentPage(),
+                 keyword.isEmpty() ? QString("contents.html") : shell::HelpWindow::PageFor(keyword));
+        if (!keyword.isEmpty()) QVERIFY2(help->CurrentPage() != "contents.html", "no page of its own");
+        QVERIFY2(help->PageText().simplified().size() > 80, qPrintable(help->PageText()));
+        help->close();
+    }
+
+    // Help asked for from a modal dialog used to take no keyboard input
+    // until the dialog closed; from the main window it stays beside it.
+    void helpIsUsableFromAModalDialog() {
+        shell::HelpWindow* help = m_main->Help();
+        QDialog dialog(m_main.get());
+        dialog.setWindowModality(Qt::ApplicationModal);
+        dialog.show();
+        QCOMPARE(QApplication::activeModalWidget(), &dialog);
+        help->ShowKeyword("Input Window");
+        QCOMPARE(QApplication::activeModalWidget(), help);
+        help->close();
+        QCOMPARE(QApplication::activeModalWidget(), &dialog);
+        dialog.close();
+        help->ShowKeyword({});
+        QVERIFY(!QApplication::activeModalWidget());
+        QVERIFY(help->isVisible());
+        help->close();
+    }
+
+    // At the larger screen sizes fonts grew by the factor but the windows
+    // much less: tips cut off, dates shown without their first digit,
+    // samples and frames cut, dialogs centred for their unscaled size.
+    void dialogsShowTheirTextWholeAtEveryFactor_data() {
+        QTest::addColumn<QString>("dialog");
+        QTest::addColumn<double>("factor");
+        for (const auto& [name, c] : Dialogs())
+            for (double f : kFactors) QTest::newRow(qPrintable(QString("%1 at %2").arg(name).arg(f))) << name << f;
+    }
+    void dialogsShowTheirTextWholeAtEveryFactor() {
+        QFETCH(QString, dialog);
+        QFETCH(double, factor);
+        const DialogCase c = Dialogs().at(dialog);
+        common::SetWindowSizeFactor(factor);
+        common::ScriptedUiServices ui;
+        ui.AllowBeeps(true);
+        std::unique_ptr<QDialog> owner;
+        QDialog* d = c.open(*m_main, owner);
+        QVERIFY(d);
+        const HideAtEnd hide{d};
+        d->show();
+        if (c.fill) c.fill(*d);
+        QApplication::processEvents();
+        // Each factor belongs to a screen size: 640 x 480 grown by the factor.
+        const QSize screen(qRound(640 * factor), qRound(480 * factor));
+        QVERIFY2(d->frameGeometry().width() <= screen.width() && d->frameGeometry().height() <= screen.height(),
+                 qPrintable(QString("%1 x %2 on a screen of %3 x %4")
+                                .arg(d->frameGeometry().width())
+                                .arg(d->frameGeometry().height())
+                                .arg(screen.width())
+                                .arg(screen.height())));
+        QVERIFY2(window_fit::IsCentred(*d, c.movesUp), qPrintable(window_fit::Where(*d, c.movesUp)));
+
+        QStringList cut;
+        auto check = [&](const QString& where) {
+            QApplication::processEvents();
+            for (const QString& line : window_fit::Clipped(*d)) cut << where + ": " + line;
+        };
+        if (auto* tips = qobject_cast<appearance::TTipOfDay*>(d)) {
+            for (int i = 0; i < appearance::TTipOfDay::kTipCount; ++i) {
+                check(QString("tip %1").arg(tips->TipNumber()));
+                tips->NextTipButtonClick();
+            }
+        } else if (auto* tabs = d->findChild<QTabWidget*>()) {
+            for (int page = 0; page < tabs->count(); ++page) {
+                tabs->setCurrentIndex(page);
+                check(tabs->tabText(page));
+            }
+        } else {
+            check("window");
+        }
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join('\n')));
+    }
+
+    // Captions and the record arrive after the editor is scaled and
+    // centred; it grew afterwards and sat off centre.
+    void itemEditorIsCentredForItsFinalSize() {
+        common::Settings& s = common::AppSettings();
+        struct Restore {
+            common::Settings& s;
+            common::Settings before;
+            ~Restore() { s = before; }
+        } restore{s, s};
+        for (int p = 1; p <= 22; ++p) s.Field(p).title = QString("Twenty characters %1").arg(p, 2, 10, QChar('0'));
+        common::SetWindowSizeFactor(1.25);
+        items::TMyEdit* edit = m_main->Editor();
+        const HideAtEnd hide{edit};
+        m_main->EditorMode() = 2;
+        edit->show();
+        QApplication::processEvents();
+        QVERIFY2(window_fit::IsCentred(*edit, true), qPrintable(window_fit::Where(*edit, true)));
+        QCOMPARE(edit->ItemLab->text(), QString("Twenty characters 01"));
+        QVERIFY2(window_fit::Clipped(*edit).isEmpty(), qPrintable(window_fit::Clipped(*edit).join('\n')));
+    }
+
+    // The colour groups used to recolour the item editor's menu bar (black
+    // on black with "Midnight Black") and the panel under the speed
+    // buttons, where dark glyphs vanished.
+    void colourPresetsKeepMenusAndButtonsVisible_data() {
+        QTest::addColumn<int>("preset");
+        const auto& presets = appearance::ColorPresets::All();
+        for (int i = 0; i < int(presets.size()); ++i) QTest::newRow(qPrintable(presets[size_t(i)].name)) << i;
+    }
+    void colourPresetsKeepMenusAndButtonsVisible() {
+        QFETCH(int, preset);
+        common::DisplayScheme& scheme = common::AppSettings().scheme;
+        for (int g = 0; g < common::kWindowGroupCount; ++g)
+            appearance::ColorPresets::Apply(appearance::ColorPresets::All()[size_t(preset)],
+                                            scheme.Group(common::WindowGroup(g)));
+        common::ScriptedUiServices ui;
+        ui.AllowBeeps(true);
+        items::TMyEdit* edit = m_main->Editor();
+        m_main->EditorMode() = 1;
+        {
+            const HideAtEnd hide{edit};
+            edit->show();
+            QApplication::processEvents();
+            QVERIFY2(Ink(edit->MainMenu->grab().toImage()) > 40, "menu bar text");
+            QVERIFY2(Ink(edit->Notebook->tabBar()->grab().toImage()) > 40, "page tabs");
+            QVERIFY2(Ink(edit->UpdateButton->grab().toImage()) > 20, "button caption");
+        }
+
+        m_main->FormShow();  // recolours the main window
+        QApplication::processEvents();
+        const QImage panel = m_main->SpeedPanel()->grab().toImage();
+        for (QToolButton* b : m_main->SpeedButtons()) {
+            if (!b->isEnabled()) continue;
+            QVERIFY2(Ink(panel, b->geometry().adjusted(2, 2, -2, -2)) > 3, qPrintable(b->toolTip()));
+        }
+        QVERIFY2(Ink(m_main->menuBar()->grab().toImage()) > 40, "main menu bar");
+        m_main->FormShow();
+    }
+
+    // Selecting a row used to embolden every column title although the
+    // title font said Bold=No.
+    void gridTitlesNotBoldWhenARowIsSelected() {
+        QTableView* grid = m_main->Grid();
+        grid->clearSelection();
+        grid->setCurrentIndex(QModelIndex());
+        QApplication::processEvents();
+        const QImage plain = grid->horizontalHeader()->grab().toImage();
+        grid->selectRow(1);
+        QApplication::processEvents();
+        QVERIFY(grid->selectionModel()->isRowSelected(1, {}));
+        QCOMPARE(grid->horizontalHeader()->grab().toImage(), plain);
+    }
+
+    // Below the sixteenth field the title row scrolled out of sight.
+    void searchTitleRowStaysInSight() {
+        find::TMySearch* search = m_main->SearchWindow();
+        const HideAtEnd hide{search};
+        search->show();
+        QApplication::processEvents();
+        QTableWidget* grid = search->SearchGrid;
+        grid->setCurrentCell(22, 2);
+        grid->scrollToBottom();
+        QApplication::processEvents();
+        QVERIFY(grid->visualItemRect(grid->item(1, 0)).bottom() < 0);  // the first field rows are scrolled away
+        QHeaderView* titles = grid->horizontalHeader();
+        QVERIFY(titles->isVisible());
+        QCOMPARE(titles->mapTo(search, QPoint(0, 0)).y(), grid->mapTo(search, QPoint(0, 0)).y() + grid->frameWidth());
+        QCOMPARE(grid->model()->headerData(2, Qt::Horizontal).toString(), QString(" SEARCH CRITERIA    (Level 1)"));
+        QCOMPARE(grid->model()->headerData(0, Qt::Horizontal).toString(), QString(" FIELD"));
+        QVERIFY(Ink(titles->grab().toImage()) > 40);
+    }
+
+private:
+    QTemporaryDir m_home;
+    std::unique_ptr<TMain> m_main;
+};
+
+QTEST_MAIN(WindowFitTest)
+#include "WindowFitTest.moc"

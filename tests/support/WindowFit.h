@@ -1,0 +1,174 @@
+#pragma once
+// Checks what a user sees of a shown window: every caption, box text and
+// cell shown whole in the font it is drawn with, every control inside the
+// control or window that holds it, and the window centred for the size it
+// really has.
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStyle>
+#include <QTabBar>
+#include <QTableWidget>
+#include <QWidget>
+
+#include "WindowLayout.h"
+
+namespace window_fit {
+
+inline int TextWidth(const QFont& font, const QString& text) {
+    return QFontMetrics(font).size(Qt::TextShowMnemonic, text).width();
+}
+
+inline QString Describe(const QWidget* w, const QString& text) {
+    return QStringLiteral("%1 \"%2\"").arg(QString::fromLatin1(w->metaObject()->className()), text);
+}
+
+// A line of what is cut; empty when all is well.
+inline QString TooNarrow(const QWidget* w, const QString& text, int needed, int has) {
+    if (needed <= has) return {};
+    return Describe(w, text) + QStringLiteral(" needs %1 pixels, has %2").arg(needed).arg(has);
+}
+
+// Cells of a list or grid that are cut by their column or by the view.
+inline QStringList CutCells(QAbstractItemView* view) {
+    QStringList out;
+    if (auto* table = qobject_cast<QTableWidget*>(view)) {
+        for (int c = 0; c < table->columnCount(); ++c) {
+            if (table->isColumnHidden(c)) continue;
+            const int width = table->columnWidth(c);
+            if (table->horizontalHeader()->isVisible()) {
+                if (QTableWidgetItem* h = table->horizontalHeaderItem(c)) {
+                    const QFont font = h->data(Qt::FontRole).isValid() ? h->font() : table->horizontalHeader()->font();
+                    const QString cut = TooNarrow(table, h->text(), TextWidth(font, h->text()) + 4, width);
+                    if (!cut.isEmpty()) out << cut;
+                }
+            }
+            for (int r = 0; r < table->rowCount(); ++r) {
+                QTableWidgetItem* item = table->item(r, c);
+                if (!item || table->isRowHidden(r) || item->text().isEmpty()) continue;
+                const QFont font = item->data(Qt::FontRole).isValid() ? item->font() : table->font();
+                const QString cut = TooNarrow(table, item->text(), TextWidth(font, item->text()) + 4, width);
+                if (!cut.isEmpty()) out << cut;
+            }
+        }
+        if (table->horizontalScrollBarPolicy() == Qt::ScrollBarAlwaysOff) {
+            int total = 0;
+            for (int c = 0; c < table->columnCount(); ++c)
+                if (!table->isColumnHidden(c)) total += table->columnWidth(c);
+            const QString cut = TooNarrow(table, QStringLiteral("all columns"), total, table->viewport()->width());
+            if (!cut.isEmpty()) out << cut;
+        }
+    } else if (auto* list = qobject_cast<QListWidget*>(view)) {
+        for (int r = 0; r < list->count(); ++r) {
+            const QListWidgetItem* item = list->item(r);
+            const QString cut =
+                TooNarrow(list, item->text(), TextWidth(list->font(), item->text()) + 6, list->viewport()->width());
+            if (!cut.isEmpty()) out << cut;
+        }
+    }
+    return out;
+}
+
+// Every visible control of the window that shows less than its text, or
+// lies partly outside what holds it.
+inline QStringList Clipped(QWidget& window) {
+    QStringList out;
+    auto add = [&out](const QString& line) {
+        if (!line.isEmpty()) out << line;
+    };
+    QStyle* style = window.style();
+    for (QWidget* w : window.findChildren<QWidget*>()) {
+        if (!w->isVisible() || w->window() != &window) continue;
+        bool insideView = false;
+        for (QWidget* p = w->parentWidget(); p && p != &window; p = p->parentWidget())
+            if (qobject_cast<QAbstractItemView*>(p)) insideView = true;
+        if (insideView && !qobject_cast<QLineEdit*>(w)) continue;
+        // Inside what holds it.
+        if (QWidget* parent = w->parentWidget(); parent && !insideView && !parent->rect().contains(w->geometry()))
+            add(Describe(w, w->objectName()) +
+                QStringLiteral(" lies outside its %1").arg(QString::fromLatin1(parent->metaObject()->className())));
+        const QFont font = w->font();
+        if (auto* label = qobject_cast<QLabel*>(w)) {
+            if (label->text().isEmpty()) continue;
+            if (label->wordWrap()) {
+                if (label->heightForWidth(label->width()) > label->height())
+                    add(Describe(w, label->text()) + QStringLiteral(" is cut at the bottom"));
+            } else {
+                const QSize needed = QFontMetrics(font).size(Qt::TextShowMnemonic, label->text());
+                const QRect room = label->contentsRect().adjusted(label->margin(), label->margin(), -label->margin(),
+                                                                  -label->margin());
+                add(TooNarrow(w, label->text(), needed.width(), room.width()));
+                add(TooNarrow(w, label->text() + QStringLiteral(" (height)"), needed.height(), room.height()));
+            }
+        } else if (auto* check = qobject_cast<QCheckBox*>(w)) {
+            const int needed = style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, w) +
+                               style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, w) +
+                               TextWidth(font, check->text());
+            add(TooNarrow(w, check->text(), needed, w->width()));
+        } else if (auto* radio = qobject_cast<QRadioButton*>(w)) {
+            const int needed = style->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, w) +
+                               style->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, w) +
+                               TextWidth(font, radio->text());
+            add(TooNarrow(w, radio->text(), needed, w->width()));
+        } else if (auto* button = qobject_cast<QPushButton*>(w)) {
+            if (button->text().isEmpty()) continue;
+            add(TooNarrow(w, button->text(), TextWidth(font, button->text()) + 6, w->width()));
+        } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+            const QString text = edit->displayText().isEmpty() ? edit->placeholderText() : edit->displayText();
+            const int frame = edit->hasFrame() ? 2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, w) : 0;
+            const QMargins margins = edit->textMargins();
+            add(TooNarrow(w, text, TextWidth(font, text) + frame + 4 + margins.left() + margins.right(), w->width()));
+            add(TooNarrow(w, text + QStringLiteral(" (height)"), QFontMetrics(font).height(), w->height()));
+        } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
+            if (combo->isEditable()) continue;  // its edit line is checked as an edit box
+            const int arrow = style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, w);
+            add(TooNarrow(w, combo->currentText(), TextWidth(font, combo->currentText()) + arrow + 8, w->width()));
+        } else if (auto* tabs = qobject_cast<QTabBar*>(w)) {
+            for (int i = 0; i < tabs->count(); ++i)
+                add(TooNarrow(w, tabs->tabText(i), TextWidth(font, tabs->tabText(i)), tabs->tabRect(i).width()));
+        } else if (auto* view = qobject_cast<QAbstractItemView*>(w)) {
+            out << CutCells(view);
+        }
+    }
+    return out;
+}
+
+// Where the window should be: centred on its screen for the size it really
+// has, and 10 pixels higher when it moves up while lying low. The frame a
+// window system adds round it is not known before it first appears, so
+// either its inside or its frame may stand where the centring put it.
+inline QPoint ExpectedPosition(const QWidget& window, bool movesUp) {
+    const QRect screen = window.screen()->geometry();
+    QPoint p = common::WindowLayout::CentredPosition(screen, window.size());
+    if (movesUp && p.y() - screen.y() > 10) p.ry() -= 10;
+    return p;
+}
+
+inline bool IsCentred(const QWidget& window, bool movesUp) {
+    const QPoint p = ExpectedPosition(window, movesUp);
+    const QPoint inside = window.geometry().topLeft(), frame = window.frameGeometry().topLeft();
+    return (inside.x() == p.x() || frame.x() == p.x()) && (inside.y() == p.y() || frame.y() == p.y());
+}
+
+inline QString Where(const QWidget& window, bool movesUp) {
+    const QPoint p = ExpectedPosition(window, movesUp), at = window.geometry().topLeft();
+    return QStringLiteral("at %1,%2 (size %3 x %4), centred would be %5,%6")
+        .arg(at.x())
+        .arg(at.y())
+        .arg(window.width())
+        .arg(window.height())
+        .arg(p.x())
+        .arg(p.y());
+}
+
+}  // namespace window_fit
