@@ -1,5 +1,6 @@
 // Kill trials: a child process works on an item table (appends, edits,
-// deletes, bulk appends, imports, packs, reindexes, tag changes, reopening)
+// deletes, bulk appends, imports, exports, backups and restores, packs,
+// reindexes, tag changes, reopening)
 // and is killed with SIGKILL, either just before one of its write, fsync,
 // truncate or rename calls (counted by the preloaded kill shim) or at a
 // random moment. After every kill the table must:
@@ -9,7 +10,9 @@
 //   - hold every record the child reported as posted, with the values it
 //     reported last, no record twice and none that nobody posted;
 //   - read the same in an independent reader (dbfread);
-//   - leave no temporary file behind once opened for sole use.
+//   - leave no temporary file behind once opened for sole use, or once the
+//     next export or backup writes into the folder;
+//   - and the backup copy must still be a sound item table.
 //
 // The child reports each operation through a pipe before it starts
 // ("B <operation> <arguments>") and when it returned ("D"); an operation
@@ -44,6 +47,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "BackupRestore.h"
+#include "ExportEngine.h"
 #include "ImportEngine.h"
 #include "ItemSchema.h"
 #include "Table.h"
@@ -96,6 +101,9 @@ public:
     void Reindex();
     void TagChange();
     void Reopen();
+    void Export();
+    void Backup();
+    void Restore();
 
 private:
     void Begin(const std::string& line) { Report("B " + line + "\n"); }
@@ -149,6 +157,7 @@ const TrialOperation kOperations[] = {
     {"append", 30, &Child::Append}, {"edit", 20, &Child::Edit},       {"delete", 10, &Child::Delete},
     {"bulk", 8, &Child::Bulk},      {"import", 6, &Child::Import},   {"pack", 5, &Child::Pack},
     {"reindex", 5, &Child::Reindex}, {"tag", 6, &Child::TagChange}, {"reopen", 5, &Child::Reopen},
+    {"export", 4, &Child::Export},    {"backup", 4, &Child::Backup},   {"restore", 4, &Child::Restore},
 };
 
 void Child::Run(int operations) {
@@ -256,6 +265,41 @@ void Child::Reopen() {
     Done();
 }
 
+void Child::Export() {
+    Begin("export");
+    const exchange::RunResult result =
+        exchange::ExportText(m_table, {m_dir + "/export.txt", {1, 12, 19}, {"Item", "Category", "UserDef1"}}, {});
+    if (result.outcome != exchange::Outcome::Completed) throw store::EngineError(result.message);
+    Done();
+}
+
+// The backup and the restore need the table to themselves: the child lets
+// go of it for them, as the main window does.
+void Child::Backup() {
+    Begin("backup");
+    m_table.Close();
+    exchange::BackupRequest request;
+    request.folder = m_dir + "/saved";
+    request.dataFile = m_dir + "/MASTER.DBF";
+    request.programDir = m_dir;
+    const exchange::CopyResult result = exchange::Backup(request, {});
+    if (result.status != exchange::CopyStatus::Completed) throw store::EngineError(result.message + " " + result.reason);
+    m_table.Open();
+    Done();
+}
+
+void Child::Restore() {
+    Begin("restore");
+    m_table.Close();
+    exchange::RestoreRequest request;
+    request.chosenFile = m_dir + "/saved/MASTER.DBF";
+    request.programDir = m_dir;
+    const exchange::CopyResult result = exchange::Restore(request, {});
+    if (result.status != exchange::CopyStatus::Completed) throw store::EngineError(result.message + " " + result.reason);
+    m_table.Open();
+    Done();
+}
+
 int ChildMain(const std::string& dir, unsigned seed) {
     try {
         Child child(dir, seed);
@@ -300,22 +344,39 @@ void MakeTemplate(const std::string& dir) {
     t.AddIndex("ITEM", "UPPER(ITEM)");
     t.AddIndex("CAT", "UPPER(CATEGORY)+ITEM");
     t.Close();
+    // A backup of the starting table, for restores before the first backup.
+    exchange::BackupRequest backup;
+    backup.folder = dir + "/saved";
+    backup.dataFile = dir + "/MASTER.DBF";
+    backup.programDir = dir;
+    ::mkdir(backup.folder.c_str(), 0755);
+    if (exchange::Backup(backup, {}).status != exchange::CopyStatus::Completed) throw std::runtime_error("no backup");
     for (int f = 0; f < kImportFiles; ++f) WriteImportFile(dir + "/import" + std::to_string(f) + ".txt", ImportFirstId(f));
 }
 
+// Every entry of a folder, hidden ones too (temporary files are hidden).
 std::vector<std::string> FilesIn(const std::string& dir) {
     std::vector<std::string> names;
     if (DIR* d = ::opendir(dir.c_str())) {
         while (dirent* e = ::readdir(d))
-            if (e->d_name[0] != '.') names.push_back(e->d_name);
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
         ::closedir(d);
     }
     std::sort(names.begin(), names.end());
     return names;
 }
 
+bool IsFolder(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 void RemoveFolder(const std::string& dir) {
-    for (const std::string& n : FilesIn(dir)) ::unlink((dir + "/" + n).c_str());
+    for (const std::string& n : FilesIn(dir)) {
+        const std::string path = dir + "/" + n;
+        if (IsFolder(path)) RemoveFolder(path);
+        else ::unlink(path.c_str());
+    }
     ::rmdir(dir.c_str());
 }
 
@@ -324,6 +385,10 @@ void RemoveFolder(const std::string& dir) {
 void CopyFolder(const std::string& from, const std::string& to) {
     ::mkdir(to.c_str(), 0755);
     for (const std::string& n : FilesIn(from)) {
+        if (IsFolder(from + "/" + n)) {
+            CopyFolder(from + "/" + n, to + "/" + n);
+            continue;
+        }
         const std::string bytes = testsupport::ReadWholeFile(from + "/" + n);
         FILE* f = std::fopen((to + "/" + n).c_str(), "wb");
         if (!f) throw std::runtime_error("cannot copy " + n);
@@ -407,7 +472,12 @@ class Model {
 public:
     Model() {
         for (int id = 1; id <= kStartRecords; ++id) m_live[id] = FirstValues(id);
+        m_saved = m_live;
     }
+
+    // A restore in flight leaves the records as they were or as they were
+    // saved: this is the second of the two.
+    const std::optional<std::map<int, Values>>& RestoredInFlight() const { return m_restoredInFlight; }
 
     void Replay(const std::vector<std::string>& lines) {
         for (size_t i = 0; i < lines.size(); ++i) {
@@ -443,7 +513,23 @@ public:
             in >> id;
             if (done) m_live.erase(id);
             else m_mayVanish.insert(id);
+        } else if (op == "backup" && done) {
+            m_saved = m_live;
+        } else if (op == "restore") {
+            if (done) m_live = m_saved;
+            else m_restoredInFlight = m_saved;
         }
+    }
+
+    // What is wrong with the live records found, measured against the
+    // records that must be there (Problem) or, with a restore in flight,
+    // against either state.
+    std::string ProblemAllowingRestore(const std::multimap<int, Values>& found) const {
+        std::string problem = Problem(found);
+        if (problem.empty() || !m_restoredInFlight) return problem;
+        Model restored;
+        restored.m_live = *m_restoredInFlight;
+        return restored.Problem(found).empty() ? std::string() : problem;
     }
 
     // What is wrong with the live records found (id -> values).
@@ -476,6 +562,8 @@ public:
 
 private:
     std::map<int, Values> m_live;
+    std::map<int, Values> m_saved;  // as the last backup holds them
+    std::optional<std::map<int, Values>> m_restoredInFlight;
     std::map<int, Values> m_mayAppear;
     std::map<int, Values> m_alternative;
     std::set<int> m_mayVanish;
@@ -539,7 +627,7 @@ std::string CheckTable(const std::string& dir, const Model& model) {
     } catch (const store::EngineError& e) {
         return std::string("the table does not open: ") + e.what();
     }
-    if (std::string p = model.Problem(engine); !p.empty()) return "records: " + p;
+    if (std::string p = model.ProblemAllowingRestore(engine); !p.empty()) return "records: " + p;
     // Bytes a killed append wrote beyond the end mark may stay there: no
     // reader looks past the mark or the count, and the next append
     // overwrites them.
@@ -556,8 +644,29 @@ std::string CheckTable(const std::string& dir, const Model& model) {
     } catch (const store::EngineError& e) {
         return std::string("the table does not open for sole use: ") + e.what();
     }
-    for (const std::string& n : FilesIn(dir))
-        if (n.find(".tmp") != std::string::npos) return "the temporary file " + n + " is left behind";
+    // The backup copy is a sound item table, whatever was interrupted.
+    const std::string saved = dir + "/saved/MASTER.DBF";
+    if (std::string p = testsupport::FileShapeProblem(saved, false); !p.empty()) return "backup copy: " + p;
+    // The next export and backup into the folders clear away what killed
+    // ones left there.
+    try {
+        t.SetExclusive(false);
+        t.Open();
+        if (exchange::ExportText(t, {dir + "/export.txt", {1}, {}}, {}).outcome != exchange::Outcome::Completed)
+            return "the table cannot be exported";
+        t.Close();
+    } catch (const store::EngineError& e) {
+        return std::string("the table cannot be exported: ") + e.what();
+    }
+    exchange::BackupRequest backup;
+    backup.folder = dir + "/saved";
+    backup.dataFile = dir + "/MASTER.DBF";
+    backup.programDir = dir;
+    if (exchange::Backup(backup, {}).status != exchange::CopyStatus::Completed) return "the table cannot be backed up";
+    for (const std::string& folder : {dir, dir + "/saved"})
+        for (const std::string& n : FilesIn(folder))
+            if (n.find(".tmp") != std::string::npos || n.find(".part") != std::string::npos)
+                return "the temporary file " + n + " is left behind";
     return {};
 }
 
