@@ -112,6 +112,7 @@ void TableSeeds() {
     const std::string items = testsupport::ReadWholeFile(fuzzsupport::ScratchPath("S.DBF"));
     Seed("fuzz_dbf_read", "items", items);
     Seed("fuzz_import", "items-dbf", std::string(1, '\x03') + items);
+    Seed("fuzz_restore", "table", std::string(1, '\0') + items);
     for (const char* fixture : {"people.dbf", "dbase_03.dbf", "3dpoints.dbf", "cp1251.dbf", "foxprodb_types.dbf",
                                 "invalid_value.dbf", "mazovia.dbf", "dbase_8b.dbf", "gdal_items.dbf", "lo_items.dbf"}) {
         const std::string bytes = testsupport::ReadWholeFile(std::string(HALVENOR_FIXTURES "/dbf/") + fixture);
@@ -195,6 +196,7 @@ void ReportSeeds() {
     Seed("fuzz_report_definition", "older", old);
     // The files target: flags, part sizes, then the bytes.
     const std::string current = Bytes(reports::EncodeDefinition(defaults[1]));
+    Seed("fuzz_restore", "definitions", std::string(1, '\x01') + current);
     Seed("fuzz_report_files", "both", std::string("\x01\x01", 2) + current + old);
     Seed("fuzz_report_files", "cut", std::string("\x01\x00", 2) + current.substr(0, current.size() - 7));
 
