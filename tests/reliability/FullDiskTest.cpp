@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstdio>
 #include <functional>
 
 #include "ChildRun.h"
@@ -158,15 +159,24 @@ private slots:
 
         // Whatever was added came in whole records, and the message counts them.
         uint32_t added = 0;
+        // Records go in batches: those of the batches before the one that
+        // failed stay, within the room the limit left.
         if (command == "bulk append") {
-            QVERIFY2(report.find("Only 4096 of the 8192 new records were written") != std::string::npos, report.c_str());
-            added = 4096;
+            unsigned accepted = 0;
+            const size_t only = report.find("Only ");
+            QVERIFY2(only != std::string::npos &&
+                         std::sscanf(report.c_str() + only, "Only %u of the %u new records were written", &added,
+                                     &accepted) == 2,
+                     report.c_str());
+            QVERIFY2(added > 0 && added < accepted && accepted <= 10000, report.c_str());
         }
         if (command.startsWith("import")) {
             added = uint32_t(std::stoul(report.substr(7)));
-            QCOMPARE(added, 4096u);
-            QVERIFY2(report.find("4096 records were imported before it") != std::string::npos, report.c_str());
+            QVERIFY2(added > 0, report.c_str());
+            QVERIFY2(report.find(std::to_string(added) + " records were imported before it") != std::string::npos,
+                     report.c_str());
         }
+        QVERIFY(added <= 6000);
 
         const QStringList leftOver = dir.entryList(QDir::Files | QDir::Hidden);
         for (const QString& name : leftOver)

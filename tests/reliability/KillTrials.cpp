@@ -501,7 +501,7 @@ public:
                 if (done) m_live[id] = FirstValues(id);
                 else m_mayAppear[id] = FirstValues(id);
             }
-            if (!done && op == "bulk") m_allOrNone = {first, count};
+            if (!done && op == "bulk") m_bulkInFlight = {first, count};
         } else if (op == "edit") {
             int id = 0;
             Values v;
@@ -550,12 +550,16 @@ public:
         }
         for (const auto& [id, v] : m_live)
             if (!found.count(id) && !m_mayVanish.count(id)) return IdText(id) + ", reported as posted, is lost";
-        if (m_allOrNone.second > 0) {
+        // A bulk append writes its records in batches, each whole or not at
+        // all: an interrupted one leaves the records of its first batches.
+        if (m_bulkInFlight.second > 0) {
             int present = 0;
-            for (int id = m_allOrNone.first; id < m_allOrNone.first + m_allOrNone.second; ++id) present += int(found.count(id));
-            if (present != 0 && present != m_allOrNone.second)
-                return "an interrupted bulk append left " + std::to_string(present) + " of its " +
-                       std::to_string(m_allOrNone.second) + " records";
+            for (int id = m_bulkInFlight.first; id < m_bulkInFlight.first + m_bulkInFlight.second; ++id) {
+                if (!found.count(id)) continue;
+                if (id != m_bulkInFlight.first + present)
+                    return "an interrupted bulk append left " + IdText(id) + " but not all the records before it";
+                ++present;
+            }
         }
         return {};
     }
@@ -567,7 +571,7 @@ private:
     std::map<int, Values> m_mayAppear;
     std::map<int, Values> m_alternative;
     std::set<int> m_mayVanish;
-    std::pair<int, int> m_allOrNone{0, 0};
+    std::pair<int, int> m_bulkInFlight{0, 0};
 };
 
 std::multimap<int, Values> EngineLiveRecords(store::Table& t) {
