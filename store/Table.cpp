@@ -405,8 +405,10 @@ void Table::ScanDeleted(uint32_t from) {
         const char flag = m_file.Record(r)[0];
         m_deleted[r] = flag == ' ' ? 0 : 1;
         // An append killed before its last byte: readers going by the end
-        // mark would stop here and miss every record after it.
-        if (flag == 0x1A && m_file.Mode() != DbfFile::Access::ReadOnly) m_file.RepairInterruptedAppend(r);
+        // mark would stop here, and the append would keep only some of the
+        // records its count took in.
+        if (flag == 0x1A && m_file.Mode() != DbfFile::Access::ReadOnly && m_file.RepairInterruptedAppend(r))
+            m_deleted[r] = 0;
     }
 }
 
