@@ -1,6 +1,7 @@
 #include "CodePage.h"
 
 #include <array>
+#include <cstring>
 #include <map>
 
 namespace store {
@@ -75,33 +76,62 @@ std::string CodePage::Decode(std::string_view bytes) const {
     return out;
 }
 
-std::optional<std::string> CodePage::Encode(std::string_view utf8, std::string* bad) const {
-    bool ascii = true;
-    for (char ch : utf8) ascii = ascii && static_cast<unsigned char>(ch) < 0x80;
-    if (ascii) return std::string(utf8);
-    std::string out;
-    out.reserve(utf8.size());
+int CodePage::ByteFor(uint32_t cp) const {
+    // Most pages keep the Latin-1 letters where Latin-1 has them.
+    if (cp >= 0x80 && cp <= 0xFF && m_high[cp - 0x80] == cp) return int(cp);
+    for (int k = 0; k < 128; ++k)
+        if (m_high[k] == cp) return 0x80 + k;
+    return -1;
+}
+
+std::optional<size_t> CodePage::EncodeInto(std::string_view utf8, char* out, size_t capacity,
+                                           std::string* bad) const {
+    size_t n = 0;
     for (size_t i = 0; i < utf8.size();) {
+        const char ch = utf8[i];
+        if (static_cast<unsigned char>(ch) < 0x80) {
+            if (n < capacity) out[n] = ch;
+            ++n;
+            ++i;
+            continue;
+        }
         uint32_t cp = 0;
         size_t len = 0;
         if (!NextUtf8(utf8, i, cp, len)) {
             if (bad) *bad = "a byte that is not UTF-8";
             return std::nullopt;
         }
-        if (cp < 0x80) {
-            out += char(cp);
-        } else {
-            int found = -1;
-            for (int k = 0; k < 128; ++k)
-                if (m_high[k] == cp) { found = k; break; }
-            if (found < 0) {
-                if (bad) *bad = std::string(utf8.substr(i, len));
-                return std::nullopt;
-            }
-            out += char(0x80 + found);
+        const int byte = cp < 0x80 ? int(cp) : ByteFor(cp);
+        if (byte < 0) {
+            if (bad) *bad = std::string(utf8.substr(i, len));
+            return std::nullopt;
         }
+        if (n < capacity) out[n] = char(byte);
+        ++n;
         i += len;
     }
+    return n;
+}
+
+bool CodePage::IsAscii(std::string_view text) {
+    size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        if (word & 0x8080808080808080ULL) return false;
+    }
+    for (; i < text.size(); ++i)
+        if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
+    return true;
+}
+
+std::optional<std::string> CodePage::Encode(std::string_view utf8, std::string* bad) const {
+    if (IsAscii(utf8)) return std::string(utf8);
+    // Never more bytes than the UTF-8 form has.
+    std::string out(utf8.size(), '\0');
+    const auto length = EncodeInto(utf8, out.data(), out.size(), bad);
+    if (!length) return std::nullopt;
+    out.resize(*length);
     return out;
 }
 

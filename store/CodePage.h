@@ -22,6 +22,14 @@ public:
     // Empty optional when a character has no byte in this code page; the
     // offending character is then stored into *bad (as UTF-8) when given.
     std::optional<std::string> Encode(std::string_view utf8, std::string* bad = nullptr) const;
+    // Encodes into out, which has room for capacity bytes, without building
+    // a string. Returns the length the encoded text has (which may exceed
+    // capacity: then only what fits was written), or nullopt as Encode.
+    std::optional<size_t> EncodeInto(std::string_view utf8, char* out, size_t capacity,
+                                     std::string* bad = nullptr) const;
+
+    // Whether text is all ASCII, the same in every code page and in UTF-8.
+    static bool IsAscii(std::string_view text);
 
     // Code page announced by a dBASE language-driver byte (header byte 29);
     // 0 when the byte names none.
@@ -29,6 +37,9 @@ public:
     static uint8_t LanguageDriverFor(int codePage);
 
 private:
+    // The byte for a code point of 0x80 and above; -1 when there is none.
+    int ByteFor(uint32_t cp) const;
+
     int m_number;
     const uint16_t* m_high;  // code points of bytes 0x80-0xFF
 };

@@ -65,9 +65,19 @@ Date Date::Today() {
 }
 
 std::string Date::ToStorage() const {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%04d%02d%02d", year % 10000, month % 100, day % 100);
-    return buf;
+    char buf[8];
+    ToStorage(buf);
+    return std::string(buf, 8);
+}
+
+void Date::ToStorage(char* out) const {
+    // Runs for every date a record is given: no formatting machinery.
+    auto put = [](char* at, int v, int digits) {
+        for (int i = digits - 1; i >= 0; --i, v /= 10) at[i] = char('0' + v % 10);
+    };
+    put(out, ((year % 10000) + 10000) % 10000, 4);
+    put(out + 4, ((month % 100) + 100) % 100, 2);
+    put(out + 6, ((day % 100) + 100) % 100, 2);
 }
 
 std::optional<Date> Date::FromStorage(std::string_view s) {
@@ -164,7 +174,8 @@ std::optional<Date> DateFormat::Parse(std::string_view text) const {
     int values[3];
     for (int i = 0; i < 3; ++i) {
         if (!AllDigits(parts[i]) || parts[i].size() > 4) return std::nullopt;
-        values[i] = std::stoi(std::string(parts[i]));
+        values[i] = 0;
+        for (char c : parts[i]) values[i] = values[i] * 10 + (c - '0');
     }
     int y = 0, m = 0, d = 0;
     size_t yearDigits = 0;

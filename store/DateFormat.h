@@ -24,6 +24,8 @@ struct Date {
     static Date Today();
     // "YYYYMMDD", the dBASE storage and DTOS form.
     std::string ToStorage() const;
+    // The same eight characters written to out, without a string.
+    void ToStorage(char* out) const;
     static std::optional<Date> FromStorage(std::string_view eight);
 };
 

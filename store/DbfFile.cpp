@@ -735,9 +735,8 @@ uint32_t DbfFile::AppendRecords(const char* data, uint32_t count, bool* foreign)
         }
         try {
             if (original <= at) WriteAll(m_fd, &kEndMark, 1, at, m_path);  // a file without its mark
-            m_appendBuffer.assign(data + 1, data + len * count);
-            m_appendBuffer.push_back(kEndMark);
-            WriteAll(m_fd, m_appendBuffer.data(), m_appendBuffer.size(), at + 1, m_path);
+            WriteAll(m_fd, data + 1, len * count - 1, at + 1, m_path);
+            WriteAll(m_fd, &kEndMark, 1, at + off_t(len * count), m_path);
             WriteHeaderCount(first + count);
         } catch (...) {
             undo();

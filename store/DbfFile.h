@@ -163,7 +163,6 @@ private:
     size_t m_mapCapacity = 0;  // bytes mapped; growth within it needs no new mapping
     int m_guard = -1;          // slot watching the mapping for a file cut short
     uint8_t m_today[3] = {};   // header date of this session's writes
-    std::vector<char> m_appendBuffer;
     mutable FileState m_known;
     // With sole use nobody else writes: the state is read once when needed
     // instead of after every write.

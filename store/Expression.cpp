@@ -1,5 +1,6 @@
 #include "Expression.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +16,12 @@ class ExprNode {
 public:
     virtual ~ExprNode() = default;
     virtual V Eval(const RecordView& r) const = 0;
+    // For a node whose value is text: appends the text to out, as Eval's
+    // text would be, without a value of its own in between. Index keys are
+    // built this way for every record the index orders.
+    virtual void AppendText(const RecordView& r, std::string& out) const { out += Eval(r).text; }
+    // Adds the fields this node reads.
+    virtual void Fields(std::vector<int>& out) const { (void)out; }
 };
 
 namespace {
@@ -55,6 +62,7 @@ class Literal : public ExprNode {
 public:
     explicit Literal(V v) : m_v(std::move(v)) {}
     V Eval(const RecordView&) const override { return m_v; }
+    void AppendText(const RecordView&, std::string& out) const override { out += m_v.text; }
 private:
     V m_v;
 };
@@ -86,11 +94,15 @@ public:
             break;
         default:
             v.type = V::Type::String;
-            v.text = std::string(r.Raw(m_index));
+            v.text.assign(r.Raw(m_index));
             break;
         }
         return v;
     }
+    void AppendText(const RecordView& r, std::string& out) const override {
+        if (m_kind != FieldKind::Memo) out.append(r.Raw(m_index));
+    }
+    void Fields(std::vector<int>& out) const override { out.push_back(m_index); }
 private:
     int m_index;
     FieldKind m_kind;
@@ -139,6 +151,24 @@ public:
         throw EngineError(std::string("Operator ") + m_op + " cannot join " + TypeName(a.type) + " and " +
                           TypeName(b.type) + ".");
     }
+    // Only ever asked of text joined to text.
+    void AppendText(const RecordView& r, std::string& out) const override {
+        const size_t start = out.size();
+        m_a->AppendText(r, out);
+        size_t blanks = 0;
+        if (m_op == '-') {
+            while (out.size() > start && out.back() == ' ') {
+                out.pop_back();
+                ++blanks;
+            }
+        }
+        m_b->AppendText(r, out);
+        out.append(blanks, ' ');
+    }
+    void Fields(std::vector<int>& out) const override {
+        m_a->Fields(out);
+        m_b->Fields(out);
+    }
 private:
     char m_op;
     std::unique_ptr<ExprNode> m_a, m_b;
@@ -159,61 +189,144 @@ std::string StrOf(double n, int len, int dec) {
 class Function : public ExprNode {
 public:
     Function(std::string name, std::vector<std::unique_ptr<ExprNode>> args)
-        : m_name(std::move(name)), m_args(std::move(args)) {}
+        : m_name(std::move(name)), m_op(OpOf(m_name)), m_args(std::move(args)) {}
 
+    // Runs for every key of every record an index orders: the function is
+    // known by number and its arguments live on the stack.
     V Eval(const RecordView& r) const override {
-        std::vector<V> a;
-        a.reserve(m_args.size());
-        for (const auto& n : m_args) a.push_back(n->Eval(r));
+        V a[kMaxArgs];
+        const size_t count = std::min(m_args.size(), kMaxArgs);
+        for (size_t i = 0; i < count; ++i) a[i] = m_args[i]->Eval(r);
         V out;
-        const std::string& f = m_name;
-        if (f == "UPPER" || f == "LOWER") {
-            out = Need(a, 0, V::Type::String);
+        switch (m_op) {
+        case Op::Upper:
+        case Op::Lower:
+            out = std::move(Need(a, 0, V::Type::String));
             for (char& c : out.text) {
-                if (f == "UPPER" && c >= 'a' && c <= 'z') c = char(c - 32);
-                if (f == "LOWER" && c >= 'A' && c <= 'Z') c = char(c + 32);
+                if (m_op == Op::Upper && c >= 'a' && c <= 'z') c = char(c - 32);
+                if (m_op == Op::Lower && c >= 'A' && c <= 'Z') c = char(c + 32);
             }
-        } else if (f == "LEFT" || f == "RIGHT") {
-            out = Need(a, 0, V::Type::String);
-            const int n = ClampToInt(Need(a, 1, V::Type::Number).number, 0, 65535);
-            if (size_t(n) < out.text.size())
-                out.text = f == "LEFT" ? out.text.substr(0, size_t(n)) : out.text.substr(out.text.size() - size_t(n));
-        } else if (f == "SUBSTR") {
-            out = Need(a, 0, V::Type::String);
+            break;
+        case Op::Left:
+        case Op::Right: {
+            out = std::move(Need(a, 0, V::Type::String));
+            const size_t n = size_t(ClampToInt(Need(a, 1, V::Type::Number).number, 0, 65535));
+            if (n < out.text.size()) {
+                if (m_op == Op::Left) out.text.resize(n);
+                else out.text.erase(0, out.text.size() - n);
+            }
+            break;
+        }
+        case Op::Substr: {
+            out = std::move(Need(a, 0, V::Type::String));
             const int start = ClampToInt(Need(a, 1, V::Type::Number).number, 1, 65536);
             size_t len = std::string::npos;
-            if (a.size() > 2) len = size_t(ClampToInt(Need(a, 2, V::Type::Number).number, 0, 65535));
-            out.text = size_t(start - 1) < out.text.size() ? out.text.substr(size_t(start - 1), len) : std::string();
-        } else if (f == "TRIM" || f == "RTRIM") {
-            out = Need(a, 0, V::Type::String);
+            if (count > 2) len = size_t(ClampToInt(Need(a, 2, V::Type::Number).number, 0, 65535));
+            if (size_t(start - 1) < out.text.size()) {
+                out.text.erase(0, size_t(start - 1));
+                if (len < out.text.size()) out.text.resize(len);
+            } else {
+                out.text.clear();
+            }
+            break;
+        }
+        case Op::Trim:
+            out = std::move(Need(a, 0, V::Type::String));
             while (!out.text.empty() && out.text.back() == ' ') out.text.pop_back();
-        } else if (f == "LTRIM") {
-            out = Need(a, 0, V::Type::String);
+            break;
+        case Op::LTrim: {
+            out = std::move(Need(a, 0, V::Type::String));
             size_t i = 0;
             while (i < out.text.size() && out.text[i] == ' ') ++i;
             out.text.erase(0, i);
-        } else if (f == "STR") {
+            break;
+        }
+        case Op::Str: {
             const double n = Need(a, 0, V::Type::Number).number;
-            const int len = a.size() > 1 ? ClampToInt(Need(a, 1, V::Type::Number).number, 1, 255) : 10;
-            const int dec = a.size() > 2 ? ClampToInt(Need(a, 2, V::Type::Number).number, 0, 255) : 0;
+            const int len = count > 1 ? ClampToInt(Need(a, 1, V::Type::Number).number, 1, 255) : 10;
+            const int dec = count > 2 ? ClampToInt(Need(a, 2, V::Type::Number).number, 0, 255) : 0;
             out.type = V::Type::String;
             out.text = StrOf(n, len, dec);
-        } else if (f == "DTOS" || f == "DTOC") {
-            const V d = Need(a, 0, V::Type::Date);
+            break;
+        }
+        case Op::Dtos:
+        case Op::Dtoc: {
+            const V& d = Need(a, 0, V::Type::Date);
             out.type = V::Type::String;
             if (d.blankDate) {
-                out.text = std::string(f == "DTOS" ? 8 : CurrentDateFormat().FormatPadded(Date{2000, 1, 1}).size(), ' ');
+                const size_t width = m_op == Op::Dtos ? 8 : CurrentDateFormat().FormatPadded(Date{2000, 1, 1}).size();
+                out.text = std::string(width, ' ');
             } else {
                 const Date date = Date::FromDayNumber(d.day);
-                out.text = f == "DTOS" ? date.ToStorage() : CurrentDateFormat().FormatPadded(date);
+                out.text = m_op == Op::Dtos ? date.ToStorage() : CurrentDateFormat().FormatPadded(date);
             }
-        } else if (f == "VAL") {
-            const V s = Need(a, 0, V::Type::String);
+            break;
+        }
+        case Op::Val: {
+            const V& s = Need(a, 0, V::Type::String);
             out.type = V::Type::Number;
             out.number = std::strtod(s.text.c_str(), nullptr);
             if (!std::isfinite(out.number)) out.number = 0;
+            break;
+        }
         }
         return out;
+    }
+
+    void AppendText(const RecordView& r, std::string& out) const override {
+        const size_t start = out.size();
+        switch (m_op) {
+        case Op::Upper:
+        case Op::Lower:
+            m_args[0]->AppendText(r, out);
+            for (size_t i = start; i < out.size(); ++i) {
+                char& c = out[i];
+                if (m_op == Op::Upper && c >= 'a' && c <= 'z') c = char(c - 32);
+                if (m_op == Op::Lower && c >= 'A' && c <= 'Z') c = char(c + 32);
+            }
+            return;
+        case Op::Left:
+        case Op::Right: {
+            m_args[0]->AppendText(r, out);
+            const size_t n = size_t(ClampToInt(NumberArgument(r, 1), 0, 65535));
+            const size_t length = out.size() - start;
+            if (n < length) {
+                if (m_op == Op::Left) out.resize(start + n);
+                else out.erase(start, length - n);
+            }
+            return;
+        }
+        case Op::Substr: {
+            m_args[0]->AppendText(r, out);
+            const size_t from = size_t(ClampToInt(NumberArgument(r, 1), 1, 65536) - 1);
+            size_t len = std::string::npos;
+            if (m_args.size() > 2) len = size_t(ClampToInt(NumberArgument(r, 2), 0, 65535));
+            if (from < out.size() - start) {
+                out.erase(start, from);
+                if (len < out.size() - start) out.resize(start + len);
+            } else {
+                out.resize(start);
+            }
+            return;
+        }
+        case Op::Trim:
+            m_args[0]->AppendText(r, out);
+            while (out.size() > start && out.back() == ' ') out.pop_back();
+            return;
+        case Op::LTrim: {
+            m_args[0]->AppendText(r, out);
+            size_t i = start;
+            while (i < out.size() && out[i] == ' ') ++i;
+            out.erase(start, i - start);
+            return;
+        }
+        default:
+            out += Eval(r).text;
+            return;
+        }
+    }
+    void Fields(std::vector<int>& out) const override {
+        for (const auto& a : m_args) a->Fields(out);
     }
 
     static int MinArgs(const std::string& f) {
@@ -234,14 +347,39 @@ public:
     }
 
 private:
-    const V& Need(const std::vector<V>& a, size_t i, V::Type t) const {
-        if (a[i].type != t)
+    static constexpr size_t kMaxArgs = 3;
+    enum class Op { Upper, Lower, Left, Right, Substr, Trim, LTrim, Str, Dtos, Dtoc, Val };
+
+    static Op OpOf(const std::string& f) {
+        if (f == "UPPER") return Op::Upper;
+        if (f == "LOWER") return Op::Lower;
+        if (f == "LEFT") return Op::Left;
+        if (f == "RIGHT") return Op::Right;
+        if (f == "SUBSTR") return Op::Substr;
+        if (f == "TRIM" || f == "RTRIM") return Op::Trim;
+        if (f == "LTRIM") return Op::LTrim;
+        if (f == "STR") return Op::Str;
+        if (f == "DTOS") return Op::Dtos;
+        if (f == "DTOC") return Op::Dtoc;
+        return Op::Val;
+    }
+
+    double NumberArgument(const RecordView& r, size_t i) const {
+        V v = m_args[i]->Eval(r);
+        return Checked(v, i, V::Type::Number).number;
+    }
+
+    V& Need(V* a, size_t i, V::Type t) const { return Checked(a[i], i, t); }
+
+    V& Checked(V& v, size_t i, V::Type t) const {
+        if (v.type != t)
             throw EngineError("Function " + m_name + " expects " + TypeName(t) + " as argument " +
-                              std::to_string(i + 1) + ", not " + TypeName(a[i].type) + ".");
-        return a[i];
+                              std::to_string(i + 1) + ", not " + TypeName(v.type) + ".");
+        return v;
     }
 
     std::string m_name;
+    Op m_op;
     std::vector<std::unique_ptr<ExprNode>> m_args;
 };
 
@@ -373,14 +511,14 @@ private:
 
 // Checks the expression's kinds once, on a blank record, so that a type
 // error shows when the tag is defined and not while records are read.
-void CheckOnBlankRecord(const ExprNode& root, const RecordLayout& layout) {
+V::Type CheckOnBlankRecord(const ExprNode& root, const RecordLayout& layout) {
     std::vector<char> blank(size_t(layout.RecordLength()), ' ');
     for (int i = 0; i < layout.FieldCount(); ++i) {
         const FieldDef& f = layout.Field(i);
         if (f.type == 'I' || f.type == 'Y' || f.type == 'O' || f.type == 'B' || f.type == 'T' || f.type == '+')
             std::memset(blank.data() + layout.Offset(i), 0, size_t(f.length));
     }
-    root.Eval(RecordView(blank.data(), layout));
+    return root.Eval(RecordView(blank.data(), layout)).type;
 }
 
 }  // namespace
@@ -388,7 +526,7 @@ void CheckOnBlankRecord(const ExprNode& root, const RecordLayout& layout) {
 Expression::Expression(std::string_view source, const RecordLayout& layout) : m_source(source) {
     m_root = Parser(source, layout).Parse();
     try {
-        CheckOnBlankRecord(*m_root, layout);
+        m_textKey = CheckOnBlankRecord(*m_root, layout) == V::Type::String;
     } catch (const EngineError& e) {
         throw EngineError("Invalid index expression \"" + m_source + "\": " + e.what());
     }
@@ -400,7 +538,20 @@ Expression& Expression::operator=(Expression&&) noexcept = default;
 
 ExprValue Expression::Evaluate(const RecordView& record) const { return m_root->Eval(record); }
 
+std::vector<int> Expression::Fields() const {
+    std::vector<int> out;
+    m_root->Fields(out);
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+
 void Expression::Key(const RecordView& record, std::string& out) const {
+    if (m_textKey) {
+        out.clear();
+        m_root->AppendText(record, out);
+        return;
+    }
     const V v = m_root->Eval(record);
     switch (v.type) {
     case V::Type::String:

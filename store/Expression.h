@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "RecordLayout.h"
 
@@ -36,6 +37,8 @@ public:
 
     const std::string& Source() const { return m_source; }
     ExprValue Evaluate(const RecordView& record) const;
+    // The fields the expression reads, by index, each once.
+    std::vector<int> Fields() const;
     // The index key of a record: bytes that compare with memcmp in the
     // order dBASE gives the expression's values (strings by code-page
     // bytes, numbers by value, dates by DTOS).
@@ -44,6 +47,7 @@ public:
 private:
     std::string m_source;
     std::unique_ptr<ExprNode> m_root;
+    bool m_textKey = false;  // the value is text: keys are appended piece by piece
 };
 
 }  // namespace store

@@ -262,7 +262,8 @@ std::optional<double> ParseNumber(std::string_view text) {
         while (i < t.size() && t[i] >= '0' && t[i] <= '9') { ++i; ++digits; }
     }
     if (digits == 0) return std::nullopt;
-    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+    const bool exponent = i < t.size() && (t[i] == 'e' || t[i] == 'E');
+    if (exponent) {
         ++i;
         if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
         size_t expDigits = 0;
@@ -271,6 +272,24 @@ std::optional<double> ParseNumber(std::string_view text) {
     }
     if (i != t.size()) return std::nullopt;
     if (t.front() == '+') t.remove_prefix(1);
+    // Plain decimals of up to 15 digits: the digits as a whole number and a
+    // power of ten are both exact doubles, so one division rounds exactly
+    // as the full conversion would.
+    if (digits <= 15 && !exponent) {
+        static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                             1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+        int64_t whole = 0;
+        int fraction = -1;
+        for (char c : t) {
+            if (c == '.') fraction = 0;
+            else if (c >= '0' && c <= '9') {
+                whole = whole * 10 + (c - '0');
+                if (fraction >= 0) ++fraction;
+            }
+        }
+        const double v = double(whole) / kPowers[fraction < 0 ? 0 : fraction];
+        return t.front() == '-' ? -v : v;
+    }
     double v = 0;
     const auto res = std::from_chars(t.data(), t.data() + t.size(), v);
     if (res.ec != std::errc() || res.ptr != t.data() + t.size() || !std::isfinite(v)) return std::nullopt;

@@ -34,23 +34,110 @@ std::string Join(const std::string& dir, const std::string& name) {
     return dir + "/" + name;
 }
 
+// New records collected in a bulk append are written about this many bytes
+// at a time.
+constexpr size_t kBatchBytes = size_t(256) << 10;
+// Bytes a merge of new records into a tag may hold at once.
+constexpr size_t kMergeBytes = size_t(32) << 20;
+
 bool HasDbfExtension(const std::string& name) {
     return name.size() > 4 && Lower(name.substr(name.size() - 4)) == ".dbf";
 }
 
-std::string FormatFixed(double v, int length, int decimals, const std::string& field) {
-    if (!std::isfinite(v)) throw EngineError("The value for field " + field + " is not a number.");
+// Records from..to-1 sorted by their keys under e, equal keys by record
+// number, appended to out. widest learns the longest key.
+void SortedKeys(const Expression& e, const DbfFile& file, uint32_t from, uint32_t to, std::vector<uint32_t>& out,
+                size_t& widest) {
+    const uint32_t count = to > from ? to - from : 0;
+    const RecordLayout& layout = file.Layout();
+    std::string keys;
+    std::vector<uint32_t> offsets(size_t(count) + 1, 0);
+    std::string key;
+    bool sameLength = true;
+    size_t firstLength = 0, longest = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        KeyOf(e, RecordView(file.Record(from + i), layout), key);
+        if (i == 0) {
+            firstLength = key.size();
+            keys.reserve(firstLength * count);
+        } else if (key.size() != firstLength) {
+            sameLength = false;
+        }
+        longest = std::max(longest, key.size());
+        keys += key;
+        offsets[i + 1] = uint32_t(keys.size());
+    }
+    widest = std::max(widest, longest);
+    std::vector<uint32_t> order(count);
+    for (uint32_t i = 0; i < count; ++i) order[i] = i;
+    const char* base = keys.data();
+    if (sameLength) {
+        const size_t len = firstLength;
+        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+            const int c = std::memcmp(base + size_t(a) * len, base + size_t(b) * len, len);
+            return c < 0 || (c == 0 && a < b);
+        });
+    } else {
+        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+            const int c = CompareKeys(std::string_view(base + offsets[a], offsets[a + 1] - offsets[a]),
+                                      std::string_view(base + offsets[b], offsets[b + 1] - offsets[b]));
+            return c < 0 || (c == 0 && a < b);
+        });
+    }
+    out.reserve(out.size() + count);
+    for (uint32_t i : order) out.push_back(from + i);
+}
+
+// Writes v into the field's bytes at dst, right-aligned with the field's
+// decimals, as dBASE stores numbers. Nothing is written when it does not fit.
+void WriteFixed(double v, const FieldDef& f, char* dst) {
+    if (!std::isfinite(v)) throw EngineError("The value for field " + f.name + " is not a number.");
     if (v == 0) v = 0.0;
     char buf[512];
-    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
-    if (res.ec != std::errc()) throw EngineError("The number for field " + field + " cannot be stored.");
-    std::string s(buf, res.ptr);
-    if (s == "-0" || s.find_first_not_of("-0.") == std::string::npos) {
-        if (!s.empty() && s[0] == '-') s.erase(0, 1);
+    if (f.decimals <= 15) {
+        // Most values scale to a whole number far from any halfway point:
+        // its digits are what the exact rounding below would give, without
+        // its cost. (Scaling errs by at most 1/16 below 2^50.)
+        static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                             1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+        const double scaled = v * kPowers[f.decimals];
+        const double whole = std::nearbyint(scaled);
+        if (std::fabs(scaled) < 1125899906842624.0 && std::fabs(scaled - whole) <= 0.25) {
+            uint64_t n = uint64_t(std::fabs(whole));
+            char* const end = buf + sizeof buf;
+            char* p = end;
+            for (int d = 0; d < f.decimals; ++d, n /= 10) *--p = char('0' + n % 10);
+            if (f.decimals > 0) *--p = '.';
+            do {
+                *--p = char('0' + n % 10);
+                n /= 10;
+            } while (n > 0);
+            if (whole < 0) *--p = '-';
+            const size_t size = size_t(end - p);
+            if (size > size_t(f.length))
+                throw EngineError("The number " + ShortNumberText(v) + " is too large for field " + f.name + ".");
+            std::memset(dst, ' ', size_t(f.length) - size);
+            std::memcpy(dst + (size_t(f.length) - size), p, size);
+            return;
+        }
     }
-    if (int(s.size()) > length)
-        throw EngineError("The number " + ShortNumberText(v) + " is too large for field " + field + ".");
-    return std::string(size_t(length) - s.size(), ' ') + s;
+    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, f.decimals);
+    if (res.ec != std::errc()) throw EngineError("The number for field " + f.name + " cannot be stored.");
+    const char* begin = buf;
+    // A negative value that rounds to zero is stored without its sign.
+    const char* const last = res.ptr;
+    if (*begin == '-' && std::all_of(begin + 1, last, [](char c) { return c == '0' || c == '.'; })) ++begin;
+    const size_t size = size_t(res.ptr - begin);
+    if (size > size_t(f.length))
+        throw EngineError("The number " + ShortNumberText(v) + " is too large for field " + f.name + ".");
+    std::memset(dst, ' ', size_t(f.length) - size);
+    std::memcpy(dst + (size_t(f.length) - size), begin, size);
+}
+
+std::string_view TrimBlanks(std::string_view t) {
+    while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
+    while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
+    return t;
 }
 
 // The open checked every field's size against its type; this keeps a
@@ -165,6 +252,7 @@ void Table::Open() {
     }
     try {
         LoadIndex();
+        m_tagged = m_file.RecordCount();
         RestoreTagsKeptInMemory();
         if (!m_activeName.empty()) {
             m_active = FindTag(m_activeName);
@@ -303,46 +391,105 @@ void Table::ScanDeleted(uint32_t from) {
 
 void Table::BuildTag(Tag& tag) {
     const uint32_t count = m_file.RecordCount();
+    tag.order.clear();
+    SortedKeys(*tag.expr, m_file, 0, count, tag.order, m_widestKey);
+}
+
+void Table::MergeIntoTag(Tag& tag, uint32_t from, uint32_t to) {
+    std::vector<uint32_t> added;
+    SortedKeys(*tag.expr, m_file, from, to, added, m_widestKey);
+    std::vector<uint32_t>& order = tag.order;
+    const size_t n = order.size(), k = added.size();
+    if (k == 0) return;
+    if (n == 0) {
+        order = std::move(added);
+        return;
+    }
+    // Every record of the order comes before the new ones: of equal keys,
+    // the old record stays first.
     const RecordLayout& layout = m_file.Layout();
-    std::string keys;
-    std::vector<uint32_t> offsets(size_t(count) + 1, 0);
-    std::string key;
-    bool sameLength = true;
-    size_t firstLength = 0;
-    for (uint32_t r = 0; r < count; ++r) {
-        KeyOf(*tag.expr, RecordView(m_file.Record(r), layout), key);
-        if (r == 0) firstLength = key.size();
-        else if (key.size() != firstLength) sameLength = false;
-        keys += key;
-        offsets[r + 1] = uint32_t(keys.size());
+    std::string key, other;
+    auto keyOf = [&](uint32_t r, std::string& out) { KeyOf(*tag.expr, RecordView(m_file.Record(r), layout), out); };
+    size_t log = 1;
+    while ((size_t(1) << log) <= n) ++log;
+    if (k * log < n) {
+        // A few new records: each finds its place by halving (its key
+        // against log n others), then one move from the back places all.
+        std::vector<size_t> at(k);
+        size_t lo = 0;
+        for (size_t j = 0; j < k; ++j) {
+            keyOf(added[j], key);
+            size_t hi = n;
+            while (lo < hi) {
+                const size_t mid = lo + (hi - lo) / 2;
+                keyOf(order[mid], other);
+                if (CompareKeys(other, key) <= 0) lo = mid + 1;
+                else hi = mid;
+            }
+            at[j] = lo;
+        }
+        order.resize(n + k);
+        size_t end = n;
+        for (size_t j = k; j-- > 0;) {
+            const auto moved = order.begin() + long(at[j]);
+            std::move_backward(moved, order.begin() + long(end), order.begin() + long(end + j + 1));
+            order[at[j] + j] = added[j];
+            end = at[j];
+        }
+        return;
     }
-    tag.order.resize(count);
-    for (uint32_t r = 0; r < count; ++r) tag.order[r] = r;
-    const char* base = keys.data();
-    if (sameLength) {
-        const size_t len = firstLength;
-        std::sort(tag.order.begin(), tag.order.end(), [&](uint32_t a, uint32_t b) {
-            const int c = std::memcmp(base + size_t(a) * len, base + size_t(b) * len, len);
-            return c < 0 || (c == 0 && a < b);
-        });
-    } else {
-        std::sort(tag.order.begin(), tag.order.end(), [&](uint32_t a, uint32_t b) {
-            const int c = CompareKeys(std::string_view(base + offsets[a], offsets[a + 1] - offsets[a]),
-                                      std::string_view(base + offsets[b], offsets[b + 1] - offsets[b]));
-            return c < 0 || (c == 0 && a < b);
-        });
+    // Many: one walk over both orders, every key read once. The old records
+    // come in key order, scattered over the file: the bytes of their key
+    // fields are asked for a few records ahead.
+    std::vector<size_t> lines;
+    for (int field : tag.expr->Fields()) {
+        const size_t first = size_t(layout.Offset(field)), last = first + size_t(layout.Field(field).length) - 1;
+        for (size_t at = first; at < last; at += 64) lines.push_back(at);
+        lines.push_back(last);
     }
+    constexpr size_t kAhead = 24;
+    std::vector<uint32_t> merged;
+    merged.reserve(n + k);
+    size_t j = 0;
+    bool haveKey = false;
+    for (size_t i = 0; i < n; ++i) {
+        if (i + kAhead < n) {
+            const char* ahead = m_file.Record(order[i + kAhead]);
+            for (size_t at : lines) __builtin_prefetch(ahead + at);
+        }
+        const uint32_t r = order[i];
+        keyOf(r, other);
+        while (j < k) {
+            if (!haveKey) keyOf(added[j], key);
+            haveKey = true;
+            if (CompareKeys(key, other) >= 0) break;
+            merged.push_back(added[j++]);
+            haveKey = false;
+        }
+        merged.push_back(r);
+    }
+    merged.insert(merged.end(), added.begin() + long(j), added.end());
+    order = std::move(merged);
+}
+
+void Table::CatchUpTags() {
+    const uint32_t count = m_file.RecordCount();
+    if (m_tagged < count)
+        for (auto& t : m_tags) MergeIntoTag(t, m_tagged, count);
+    m_tagged = count;
 }
 
 void Table::RebuildAll() {
     ScanDeleted(0);
     for (auto& t : m_tags) BuildTag(t);
+    m_tagged = m_file.RecordCount();
     m_active = m_activeName.empty() ? nullptr : FindTag(m_activeName);
     InvalidateView();
 }
 
 void Table::SaveIndex() {
     if (!IsOpen() || m_foreignIndex || m_file.Mode() == DbfFile::Access::ReadOnly) return;
+    CatchUpTags();
     const std::string path = IndexPathFor(m_file.Path());
     // Another copy of the program may write the file too: its tags are
     // read again and kept, under a lock both copies take.
@@ -453,8 +600,7 @@ void Table::OnForeignChange(uint32_t) {
 
 void Table::Close() {
     if (!IsOpen()) return;
-    m_state = State::Browse;
-    m_buffer.clear();
+    Cancel();
     try {
         FlushPending();
     } catch (const EngineError&) {
@@ -480,6 +626,8 @@ void Table::Close() {
     m_foreignIndex = false;
     m_indexDirty = false;
     m_deleted.clear();
+    m_widestKey = 0;
+    m_blank.clear();
     m_view.clear();
     m_viewValid = false;
     m_current.reset();
@@ -556,6 +704,7 @@ void Table::AddIndex(const std::string& name, const std::string& expression) {
     if (name.empty() || name.size() > 10) throw EngineError("An index tag name must be 1 to 10 characters long.");
     if (FindTag(name)) throw EngineError("An index tag named " + name + " already exists.");
     if (m_state != State::Browse) Post();
+    CatchUpTags();  // the new tag covers the whole file
     Tag tag;
     tag.name = name;
     tag.source = expression;
@@ -854,7 +1003,7 @@ void Table::GoTo(uint32_t recno) {
 }
 
 const char* Table::CurrentRecordBytes() const {
-    if (m_state != State::Browse) return m_buffer.data();
+    if (m_state != State::Browse) return EditBytes();
     if (!m_current) return nullptr;
     return m_file.Record(*m_current);
 }
@@ -898,11 +1047,42 @@ void Table::Append() {
     NeedWritable();
     if (m_state != State::Browse) Post();
     const RecordLayout& layout = m_file.Layout();
-    m_buffer.assign(size_t(layout.RecordLength()), ' ');
-    for (int i = 0; i < layout.FieldCount(); ++i)
-        if (IsBinaryNumeric(layout.Field(i)) || layout.Field(i).type == 'T')
-            std::memset(m_buffer.data() + layout.Offset(i), 0, size_t(layout.Field(i).length));
+    if (m_blank.size() != size_t(layout.RecordLength())) {
+        m_blank.assign(size_t(layout.RecordLength()), ' ');
+        for (int i = 0; i < layout.FieldCount(); ++i)
+            if (IsBinaryNumeric(layout.Field(i)) || layout.Field(i).type == 'T')
+                std::memset(m_blank.data() + layout.Offset(i), 0, size_t(layout.Field(i).length));
+    }
+    if (m_bulk) {
+        // Filled where it will be written from, after the records collected.
+        m_pending.insert(m_pending.end(), m_blank.begin(), m_blank.end());
+        m_inPending = true;
+    } else {
+        m_buffer = m_blank;
+    }
     m_state = State::Insert;
+}
+
+char* Table::EditBytes() {
+    if (m_inPending) return m_pending.data() + size_t(m_pendingCount) * size_t(m_file.Layout().RecordLength());
+    return m_buffer.data();
+}
+
+const char* Table::EditBytes() const { return const_cast<Table*>(this)->EditBytes(); }
+
+void Table::TakeEditOutOfPending() {
+    if (!m_inPending) return;
+    const char* rec = EditBytes();
+    m_buffer.assign(rec, rec + m_file.Layout().RecordLength());
+    m_pending.resize(size_t(m_pendingCount) * size_t(m_file.Layout().RecordLength()));
+    m_inPending = false;
+}
+
+void Table::DropCollected() {
+    // The record being filled, if any, stays and moves to the front.
+    const size_t written = size_t(m_pendingCount) * size_t(m_file.Layout().RecordLength());
+    m_pending.erase(m_pending.begin(), m_pending.begin() + long(written));
+    m_pendingCount = 0;
 }
 
 void Table::Edit() {
@@ -917,6 +1097,10 @@ void Table::Edit() {
 }
 
 void Table::Cancel() {
+    if (m_inPending) {
+        m_pending.resize(size_t(m_pendingCount) * size_t(m_file.Layout().RecordLength()));
+        m_inPending = false;
+    }
     m_state = State::Browse;
     m_buffer.clear();
 }
@@ -927,24 +1111,45 @@ void Table::Post() {
     uint32_t recno = 0;
     bool edited = false;
     if (m_state == State::Insert && m_bulk) {
-        m_buffer[0] = ' ';
-        m_pending.insert(m_pending.end(), m_buffer.begin(), m_buffer.end());
+        if (!m_inPending) m_pending.insert(m_pending.end(), m_buffer.begin(), m_buffer.end());
+        m_pending[size_t(m_pendingCount) * size_t(m_file.Layout().RecordLength())] = ' ';
+        m_inPending = false;
         ++m_pendingCount;
         ++m_bulkAccepted;
         m_state = State::Browse;
         m_buffer.clear();
-        if (m_pendingCount >= 4096) FlushPending();
+        // A batch small enough to stay in the processor's cache until the
+        // kernel copies it costs less than one large one.
+        const uint32_t batch = std::max<uint32_t>(1, uint32_t(kBatchBytes / size_t(m_file.Layout().RecordLength())));
+        if (m_pendingCount >= batch) {
+            WritePending();
+            // The tags take the new records in long runs: each merge reads
+            // the keys of the whole order once. A merge holds the run's keys
+            // and a few numbers per record, so the run is bounded; the last
+            // record's keys tell how wide they are.
+            if (!m_tags.empty() && m_tagged < m_file.RecordCount()) {
+                std::string key;
+                const RecordView last(m_file.Record(m_file.RecordCount() - 1), m_file.Layout());
+                for (const auto& t : m_tags) {
+                    KeyOf(*t.expr, last, key);
+                    m_widestKey = std::max(m_widestKey, key.size());
+                }
+                const size_t lag = m_file.RecordCount() - m_tagged;
+                if (lag * (m_widestKey + 16) >= kMergeBytes) CatchUpTags();
+            }
+        }
         return;
     }
     if (m_state == State::Insert) {
         bool foreign = false;
+        TakeEditOutOfPending();
         m_buffer[0] = ' ';
         recno = m_file.AppendRecord(m_buffer.data(), &foreign);
         if (foreign) {
             OnForeignChange(before);
         } else {
             m_deleted.resize(m_file.RecordCount(), 0);
-            for (auto& t : m_tags) TagInsert(t, recno);
+            CatchUpTags();
         }
     } else {
         recno = *m_current;
@@ -1035,11 +1240,22 @@ void Table::BeginBulkAppend() {
 
 uint32_t Table::EndBulkAppend() {
     m_bulk = false;
+    if (IsOpen()) TakeEditOutOfPending();  // a record being filled is posted on its own
     if (IsOpen()) FlushPending();
     return m_bulkWritten;
 }
 
 void Table::FlushPending() {
+    try {
+        WritePending();
+    } catch (...) {
+        CatchUpTags();  // the batches written before stay, and in order
+        throw;
+    }
+    CatchUpTags();
+}
+
+void Table::WritePending() {
     if (m_pendingCount == 0) return;
     const uint32_t before = m_file.RecordCount();
     const uint32_t count = m_pendingCount;
@@ -1050,24 +1266,16 @@ void Table::FlushPending() {
     } catch (const EngineError& e) {
         // None of these reached the file (it is as it was); the caller
         // learns how many of the run did.
-        m_pending.clear();
-        m_pendingCount = 0;
+        DropCollected();
         throw EngineError(std::string(e.what()) + "  Only " + std::to_string(m_bulkWritten) + " of the " +
                           std::to_string(m_bulkAccepted) + " new records were written; the others were not saved.");
     }
     m_bulkWritten += count;
-    m_pending.clear();
-    m_pendingCount = 0;
+    DropCollected();
     if (foreign) {
         OnForeignChange(before);
     } else {
         m_deleted.resize(m_file.RecordCount(), 0);
-        for (auto& t : m_tags) {
-            // Many new records: one sort beats thousands of insertions.
-            if (count > t.order.size() / 8 + 64) BuildTag(t);
-            else
-                for (uint32_t r = first; r < first + count; ++r) TagInsert(t, r);
-        }
     }
     m_indexDirty = true;
     m_current = first + count - 1;
@@ -1108,43 +1316,63 @@ void Table::Delete() {
     }
 }
 
-std::string Table::StorageText(int field, std::string_view text) const {
+void Table::WriteText(int field, std::string_view text, char* dst) const {
+    // Everything is checked before the first byte is written: a refused
+    // value leaves the field as it was.
     const FieldDef& f = m_file.Layout().Field(field);
-    std::string_view trimmed = text;
-    while (!trimmed.empty() && trimmed.front() == ' ') trimmed.remove_prefix(1);
-    while (!trimmed.empty() && trimmed.back() == ' ') trimmed.remove_suffix(1);
+    const std::string_view trimmed = TrimBlanks(text);
     switch (f.Kind()) {
     case FieldKind::String: {
-        std::string bad;
-        const auto bytes = m_file.Layout().Page().Encode(text, &bad);
-        if (!bytes)
-            throw EngineError("The character \"" + bad + "\" in field " + f.name +
-                              " cannot be stored in this table (code page " +
-                              std::to_string(m_file.Layout().Page().Number()) + ").");
-        if (int(bytes->size()) > f.length)
-            throw EngineError("The text for field " + f.name + " is " + std::to_string(bytes->size()) +
+        const CodePage& page = m_file.Layout().Page();
+        size_t length = text.size();
+        const bool ascii = CodePage::IsAscii(text);
+        if (!ascii) {
+            std::string bad;
+            const auto encoded = page.EncodeInto(text, nullptr, 0, &bad);
+            if (!encoded)
+                throw EngineError("The character \"" + bad + "\" in field " + f.name +
+                                  " cannot be stored in this table (code page " + std::to_string(page.Number()) + ").");
+            length = *encoded;
+        }
+        if (length > size_t(f.length))
+            throw EngineError("The text for field " + f.name + " is " + std::to_string(length) +
                               " characters long; the field holds at most " + std::to_string(f.length) + ".");
-        return *bytes + std::string(size_t(f.length) - bytes->size(), ' ');
+        if (ascii) std::memcpy(dst, text.data(), length);
+        else page.EncodeInto(text, dst, length);
+        std::memset(dst + length, ' ', size_t(f.length) - length);
+        return;
     }
     case FieldKind::Integer:
     case FieldKind::Float: {
-        if (trimmed.empty()) return std::string(size_t(f.length), ' ');
+        if (trimmed.empty()) {
+            std::memset(dst, ' ', size_t(f.length));
+            return;
+        }
         const auto v = ParseNumber(trimmed);
         if (!v) throw EngineError("\"" + std::string(text) + "\" is not a valid number for field " + f.name + ".");
-        return FormatFixed(*v, f.length, f.decimals, f.name);
+        WriteFixed(*v, f, dst);
+        return;
     }
     case FieldKind::Date: {
-        if (trimmed.empty()) return std::string(size_t(f.length), ' ');
+        NeedSize(f, 8);
+        if (trimmed.empty()) {
+            std::memset(dst, ' ', size_t(f.length));
+            return;
+        }
         const auto d = CurrentDateFormat().Parse(trimmed);
         if (!d) throw EngineError("\"" + std::string(text) + "\" is not a valid date for field " + f.name + ".");
-        return d->ToStorage();
+        d->ToStorage(dst);
+        return;
     }
     case FieldKind::Logical: {
-        if (trimmed.empty()) return " ";
-        const char c = trimmed.size() == 1 ? trimmed[0] : '\0';
-        if (c == 'T' || c == 't' || c == 'Y' || c == 'y') return "T";
-        if (c == 'F' || c == 'f' || c == 'N' || c == 'n') return "F";
-        throw EngineError("\"" + std::string(text) + "\" is not a logical value for field " + f.name + ".");
+        char c = trimmed.size() == 1 ? trimmed[0] : '\0';
+        if (trimmed.empty()) c = ' ';
+        else if (c == 't' || c == 'Y' || c == 'y') c = 'T';
+        else if (c == 'f' || c == 'N' || c == 'n') c = 'F';
+        else if (c != 'T' && c != 'F')
+            throw EngineError("\"" + std::string(text) + "\" is not a logical value for field " + f.name + ".");
+        dst[0] = c;
+        return;
     }
     default:
         throw EngineError("Field " + f.name + " cannot be written by this program.");
@@ -1155,38 +1383,31 @@ void Table::SetText(int field, std::string_view text) {
     NeedEditing();
     const FieldDef& f = Field(field);
     if (IsBinaryNumeric(f)) {
-        std::string_view t = text;
-        while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
-        while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
+        const std::string_view t = TrimBlanks(text);
         if (t.empty()) return SetBlank(field);
         const auto v = ParseNumber(t);
         if (!v) throw EngineError("\"" + std::string(text) + "\" is not a valid number for field " + f.name + ".");
         return SetNumber(field, *v);
     }
     if (f.type == 'T' || f.type == '@') {
-        std::string_view t = text;
-        while (!t.empty() && t.front() == ' ') t.remove_prefix(1);
-        while (!t.empty() && t.back() == ' ') t.remove_suffix(1);
+        const std::string_view t = TrimBlanks(text);
         if (t.empty()) return SetBlank(field);
         const auto d = CurrentDateFormat().Parse(t);
         if (!d) throw EngineError("\"" + std::string(text) + "\" is not a valid date for field " + f.name + ".");
         return SetDate(field, d);
     }
-    const std::string bytes = StorageText(field, text);
-    std::memcpy(m_buffer.data() + m_file.Layout().Offset(field), bytes.data(), bytes.size());
+    WriteText(field, text, EditBytes() + m_file.Layout().Offset(field));
 }
 
 void Table::SetNumber(int field, double value) {
     NeedEditing();
     const FieldDef& f = Field(field);
-    char* dst = m_buffer.data() + m_file.Layout().Offset(field);
+    char* dst = EditBytes() + m_file.Layout().Offset(field);
     switch (f.type) {
     case 'N':
-    case 'F': {
-        const std::string s = FormatFixed(value, f.length, f.decimals, f.name);
-        std::memcpy(dst, s.data(), s.size());
+    case 'F':
+        WriteFixed(value, f, dst);
         return;
-    }
     case 'I':
     case '+': {
         NeedSize(f, 4);
@@ -1199,7 +1420,7 @@ void Table::SetNumber(int field, double value) {
     case 'Y': {
         NeedSize(f, 8);
         if (!(std::fabs(value) < 9.2e14))
-            throw EngineError("The number " + FormatNumber(value) + " is too large for field " + f.name + ".");
+            throw EngineError("The number " + ShortNumberText(value) + " is too large for field " + f.name + ".");
         const int64_t v = int64_t(std::llround(value * 10000.0));
         std::memcpy(dst, &v, 8);
         return;
@@ -1220,11 +1441,11 @@ void Table::SetNumber(int field, double value) {
 void Table::SetDate(int field, std::optional<Date> date) {
     NeedEditing();
     const FieldDef& f = Field(field);
-    char* dst = m_buffer.data() + m_file.Layout().Offset(field);
+    char* dst = EditBytes() + m_file.Layout().Offset(field);
     if (f.type == 'D') {
         NeedSize(f, 8);
-        const std::string s = date ? date->ToStorage() : std::string(8, ' ');
-        std::memcpy(dst, s.data(), 8);
+        if (date) date->ToStorage(dst);
+        else std::memset(dst, ' ', 8);
         return;
     }
     if (f.type == 'T' || f.type == '@') {
@@ -1240,7 +1461,7 @@ void Table::SetDate(int field, std::optional<Date> date) {
 void Table::SetBlank(int field) {
     NeedEditing();
     const FieldDef& f = Field(field);
-    char* dst = m_buffer.data() + m_file.Layout().Offset(field);
+    char* dst = EditBytes() + m_file.Layout().Offset(field);
     const bool binary = IsBinaryNumeric(f) || f.type == 'T' || f.type == '@';
     std::memset(dst, binary ? 0 : ' ', size_t(f.length));
 }

@@ -200,6 +200,11 @@ private:
     // expression does not fit this table.
     std::optional<Tag> TagFrom(const std::string& name, const std::string& source) const;
     void TagInsert(Tag& tag, uint32_t recno);
+    // Brings every tag's order up to the records in the file: the ones
+    // appended since (m_tagged and on) are sorted among themselves and
+    // merged in, in one pass.
+    void CatchUpTags();
+    void MergeIntoTag(Tag& tag, uint32_t from, uint32_t to);
     void TagErase(Tag& tag, uint32_t recno, const char* oldRecord);
     size_t TagLowerBound(const Tag& tag, const std::string& key, uint32_t recno) const;
     void OnForeignChange(uint32_t oldCount);
@@ -214,8 +219,19 @@ private:
     // Posts a pending edit and brings the view up to date; false (and no
     // current record) when the view is empty.
     bool StartMove();
-    std::string StorageText(int field, std::string_view text) const;
+    // The text form of a value into the bytes of a field at dst.
+    void WriteText(int field, std::string_view text, char* dst) const;
+    // The bytes of the record being edited or inserted.
+    char* EditBytes();
+    const char* EditBytes() const;
+    void TakeEditOutOfPending();
+    // Forgets the collected records (written or lost); a record being
+    // filled stays.
+    void DropCollected();
+    // Writes the collected new records and brings the tags up to them.
     void FlushPending();
+    // Writes them only; the tags catch up later (CatchUpTags).
+    void WritePending();
 
     std::string m_directory = ".";
     std::string m_tableName;
@@ -238,6 +254,11 @@ private:
     // open: name and expression.
     std::vector<std::pair<std::string, std::string>> m_memoryTags;
     std::vector<uint8_t> m_deleted;
+    // Records the tags' orders cover: all of the file but while a bulk
+    // append runs, whose records are merged in together.
+    uint32_t m_tagged = 0;
+    // The longest key seen, which bounds what a merge holds.
+    size_t m_widestKey = 0;
 
     Filter m_filter;
     bool m_filtered = false;
@@ -251,10 +272,14 @@ private:
 
     State m_state = State::Browse;
     std::vector<char> m_buffer;
+    std::vector<char> m_blank;  // a new record's bytes
 
     bool m_bulk = false;
     std::vector<char> m_pending;  // collected new records, one after the other
     uint32_t m_pendingCount = 0;
+    // The new record being filled lies in m_pending after the collected
+    // ones instead of in m_buffer: posting it copies nothing.
+    bool m_inPending = false;
     uint32_t m_bulkAccepted = 0;
     uint32_t m_bulkWritten = 0;
 };

@@ -13,9 +13,11 @@
 #include <random>
 #include <set>
 #include <cstdio>
+#include <cstring>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "Expression.h"
 #include "IndexFile.h"
 #include "StoreTestSupport.h"
 
@@ -23,39 +25,6 @@ using namespace store;
 using namespace testsupport;
 
 namespace {
-
-const char* kSortExpr = "Upper(Left(Category,20))+Upper(Left(Item,20))";
-
-std::string UpperPadded(std::string s, size_t n) {
-    s.resize(n, ' ');
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = char(c - 32);
-    return s;
-}
-
-// The order a reference sort gives the live records under kSortExpr.
-std::vector<uint32_t> ReferenceOrder(Table& t) {
-    std::vector<std::pair<std::string, uint32_t>> keys;
-    const int item = t.FieldIndex("Item"), cat = t.FieldIndex("Category");
-    for (uint32_t r = 0; r < t.PhysicalCount(); ++r) {
-        const RecordView v = t.ViewOf(r);
-        if (v.IsDeleted()) continue;
-        keys.emplace_back(UpperPadded(std::string(v.Raw(cat)), 20) + UpperPadded(std::string(v.Raw(item)), 20), r);
-    }
-    std::sort(keys.begin(), keys.end());
-    std::vector<uint32_t> out;
-    for (const auto& k : keys) out.push_back(k.second);
-    return out;
-}
-
-std::vector<uint32_t> WalkOrder(Table& t) {
-    std::vector<uint32_t> out;
-    for (t.First(); !t.Eof(); t.Next()) {
-        out.push_back(t.RecNo());
-        if (out.size() > t.PhysicalCount()) break;
-    }
-    return out;
-}
 
 // Appends a record the way another program would: raw bytes at the end and
 // a new count in the header, without touching our index file.
@@ -223,6 +192,112 @@ private slots:
         t.Open();
         QCOMPARE(t.GetText("Item"), std::string("Lamp"));
         QCOMPARE(t.GetText(field.toStdString()), field == "Item" ? std::string("Lamp") : std::string());
+    }
+
+    void valuesAtTheEdgesOfTheirField_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("stored");  // the field's bytes; empty: refused
+        QTest::newRow("text that fills the field") << "Brand" << QString(20, 'x') << QString(20, 'x');
+        QTest::newRow("accented text that fills it") << "Brand" << QString(20, QChar(0xE9)) << QString(20, QChar(0xE9));
+        QTest::newRow("accented text one too long") << "Brand" << QString(21, QChar(0xE9)) << "";
+        QTest::newRow("largest count") << "Quantity" << "99999999999" << "99999999999";
+        QTest::newRow("smallest count") << "Quantity" << "-9999999999" << "-9999999999";
+        QTest::newRow("count one digit too long") << "Quantity" << "-99999999999" << "";
+        QTest::newRow("largest amount") << "Cost" << "999999999999999.875" << "999999999999999.8750";
+        QTest::newRow("smallest amount") << "Cost" << "-99999999999999.875" << "-99999999999999.8750";
+        QTest::newRow("amount that rounds past the field") << "Cost" << "999999999999999.9999" << "";
+        QTest::newRow("smallest fraction") << "Cost" << "0.0001" << "              0.0001";
+        QTest::newRow("half of it rounds up") << "Cost" << "0.00005" << "              0.0001";
+        QTest::newRow("negative that rounds to zero") << "Cost" << "-0.00004" << "              0.0000";
+        QTest::newRow("negative amount") << "RepCost" << "-12.5" << "            -12.5000";
+        QTest::newRow("last day") << "PurchDate" << "12/31/9999" << "99991231";
+        QTest::newRow("first day") << "PurchDate" << "1/1/0001" << "00010101";
+        QTest::newRow("leap day") << "PurchDate" << "2/29/2000" << "20000229";
+        QTest::newRow("no leap day in 1900") << "PurchDate" << "2/29/1900" << "";
+    }
+    void valuesAtTheEdgesOfTheirField() {
+        QFETCH(QString, field);
+        QFETCH(QString, input);
+        QFETCH(QString, stored);
+        Table t;
+        CreateItemTable(t, m_dir->path());
+        const int f = t.FieldIndex(field.toStdString());
+        // A refused value must leave the one before it as it was.
+        const std::string earlier = t.Field(f).Kind() == FieldKind::Date ? "1/2/2003" : "7";
+        t.Append();
+        t.SetText(f, earlier);
+        try {
+            t.SetText(f, input.toStdString());
+            QVERIFY2(!stored.isEmpty(), "the value was accepted");
+        } catch (const EngineError& e) {
+            QVERIFY2(stored.isEmpty(), e.what());
+            QCOMPARE(t.GetText(f), earlier);
+            return;
+        }
+        t.Post();
+        const std::string raw(t.ViewOf(t.RecNo()).Raw(f));
+        QCOMPARE(QString::fromLatin1(raw.data(), int(raw.size())), stored.leftJustified(int(raw.size()), ' '));
+    }
+
+    void numbersAreStoredAsExactRoundingGives() {
+        // What the C library prints is the exact rounding of the double; a
+        // negative that rounds to zero loses its sign.
+        auto expected = [](double v, const FieldDef& f) {
+            char buf[512];
+            std::snprintf(buf, sizeof buf, "%.*f", f.decimals, v);
+            std::string s = buf;
+            if (s[0] == '-' && s.find_first_not_of("-0.") == std::string::npos) s.erase(0, 1);
+            return int(s.size()) > f.length ? std::string() : std::string(size_t(f.length) - s.size(), ' ') + s;
+        };
+        Table t;
+        t.SetDirectory(m_dir->path().toStdString());
+        t.SetTableName("NUMBERS");
+        t.Create({{"WIDE", 'N', 20, 4}, {"WHOLE", 'N', 11, 0}, {"NARROW", 'N', 6, 2}, {"FINE", 'F', 20, 10}});
+        t.Open();
+        std::mt19937_64 rng(3);
+        std::uniform_int_distribution<int> digits(0, 9), exponent(-12, 16);
+        std::vector<double> values = {0.5, 1.5, 2.5, -2.5, 0.125, 0.005, 0.015, 1.005, -0.0, 1e15, 1e16, 99.995};
+        for (int i = 0; i < 4000; ++i) {
+            const double mantissa = std::uniform_real_distribution<double>(-10, 10)(rng);
+            values.push_back(mantissa * std::pow(10.0, exponent(rng)));
+            // Decimals a person types, some just short of a halfway point.
+            const double typed = double(int64_t(rng() % 100000000)) / std::pow(10.0, digits(rng) % 7);
+            values.push_back(i % 2 ? typed : -typed);
+            values.push_back(typed + 0.5 * std::pow(10.0, -(digits(rng) % 11)));
+        }
+        for (double v : values) {
+            std::string want[4];
+            t.Append();
+            for (int f = 0; f < 4; ++f) {
+                want[f] = expected(v, t.Field(f));
+                try {
+                    t.SetNumber(f, v);
+                    QVERIFY2(!want[f].empty(), qPrintable(QString::number(v, 'g', 17) + " was accepted"));
+                } catch (const EngineError&) {
+                    QVERIFY2(want[f].empty(), qPrintable(QString::number(v, 'g', 17) + " was refused"));
+                    want[f] = std::string(size_t(t.Field(f).length), ' ');
+                }
+            }
+            t.Post();
+            const RecordView view = t.ViewOf(t.RecNo());
+            for (int f = 0; f < 4; ++f) QCOMPARE(std::string(view.Raw(f)), want[f]);
+        }
+    }
+
+    void plainDecimalsReadAsTheFullConversionReadsThem() {
+        std::mt19937_64 rng(5);
+        for (int i = 0; i < 20000; ++i) {
+            std::string text = i % 3 == 0 ? "-" : (i % 3 == 1 ? "+" : "");
+            const int whole = int(rng() % 17), fraction = int(rng() % 17);
+            for (int d = 0; d < whole; ++d) text += char('0' + rng() % 10);
+            if (fraction > 0 || whole == 0) text += '.';
+            for (int d = 0; d < fraction || (whole == 0 && d == 0); ++d) text += char('0' + rng() % 10);
+            const auto parsed = ParseNumber(text);
+            QVERIFY2(parsed.has_value(), text.c_str());
+            const double reference = std::strtod(text.c_str(), nullptr);
+            QVERIFY2(std::memcmp(&*parsed, &reference, sizeof reference) == 0, text.c_str());
+        }
     }
 
     void navigationFollowsDatasetRules() {
@@ -441,6 +516,45 @@ private slots:
         QStringList got;
         for (const auto& s : ItemsInOrder(t)) got << QString::fromStdString(s);
         QCOMPARE(got, order);
+    }
+
+    void textKeysAreTheTextOfTheValue() {
+        // Keys of text are built piece by piece; they must be what the
+        // value's text is, blanks, cuts and joins included.
+        Table t;
+        CreateItemTable(t, m_dir->path());
+        std::mt19937 rng(9);
+        auto text = [&] {
+            static const char* kPieces[] = {"", " ", "  lead", "trail  ", "Mixed Case", "x", "long enough text"};
+            return std::string(kPieces[rng() % 7]) + kPieces[rng() % 7];
+        };
+        t.BeginBulkAppend();
+        for (int i = 0; i < 200; ++i) {
+            t.Append();
+            t.SetText("Item", text());
+            t.SetText("Brand", text().substr(0, 20));
+            t.SetText("Model", text().substr(0, 20));
+            t.SetText("Quantity", std::to_string(int(rng() % 16) - 3));
+            if (i % 3) t.SetText("Cost", std::to_string(rng() % 100000) + ".25");
+            if (i % 4) t.SetText("PurchDate", "2/" + std::to_string(1 + rng() % 28) + "/1999");
+            t.Post();
+        }
+        t.EndBulkAppend();
+        const char* kExpressions[] = {
+            "Item", "UPPER(Item)", "LOWER(Brand)+Item", "LEFT(Item,3)+RIGHT(Brand,2)", "SUBSTR(Item,2,3)",
+            "SUBSTR(Item,5)", "SUBSTR(Item,50,2)", "TRIM(Brand)+Item", "LTRIM(Item)+'|'", "RTRIM(Item)-Brand",
+            "Item-Brand-Model", "UPPER(TRIM(Brand)-Item)", "LEFT(Item,0)+RIGHT(Item,100)", "'x'+Item",
+            "LEFT(Item,Quantity)+SUBSTR(Brand,Quantity,2)", "STR(Cost,10,2)+DTOS(PurchDate)+Model",
+            "Upper(Left(Category,20))+Upper(Left(Item,20))"};
+        std::string key;
+        for (const char* source : kExpressions) {
+            const Expression e(source, t.Layout());
+            for (uint32_t r = 0; r < t.PhysicalCount(); ++r) {
+                const RecordView v = t.ViewOf(r);
+                e.Key(v, key);
+                QCOMPARE(key, e.Evaluate(v).text);
+            }
+        }
     }
 
     void badExpressionsAreClearErrors_data() {

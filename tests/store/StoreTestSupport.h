@@ -9,7 +9,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "ItemSchema.h"
 #include "Table.h"
@@ -58,6 +61,41 @@ inline void AppendItem(store::Table& t, const std::string& item, const std::stri
     if (!category.empty()) t.SetText("Category", category);
     if (!cost.empty()) t.SetText("Cost", cost);
     t.Post();
+}
+
+// The main window's sort order, the tag most tests keep in step.
+inline const char* kSortExpr = "Upper(Left(Category,20))+Upper(Left(Item,20))";
+
+inline std::string UpperPadded(std::string s, size_t n) {
+    s.resize(n, ' ');
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = char(c - 32);
+    return s;
+}
+
+// The order a reference sort gives the live records under kSortExpr.
+inline std::vector<uint32_t> ReferenceOrder(store::Table& t) {
+    std::vector<std::pair<std::string, uint32_t>> keys;
+    const int item = t.FieldIndex("Item"), cat = t.FieldIndex("Category");
+    for (uint32_t r = 0; r < t.PhysicalCount(); ++r) {
+        const store::RecordView v = t.ViewOf(r);
+        if (v.IsDeleted()) continue;
+        keys.emplace_back(UpperPadded(std::string(v.Raw(cat)), 20) + UpperPadded(std::string(v.Raw(item)), 20), r);
+    }
+    std::sort(keys.begin(), keys.end());
+    std::vector<uint32_t> out;
+    for (const auto& k : keys) out.push_back(k.second);
+    return out;
+}
+
+// The records as navigation delivers them.
+inline std::vector<uint32_t> WalkOrder(store::Table& t) {
+    std::vector<uint32_t> out;
+    for (t.First(); !t.Eof(); t.Next()) {
+        out.push_back(t.RecNo());
+        if (out.size() > t.PhysicalCount()) break;
+    }
+    return out;
 }
 
 inline std::vector<std::string> ItemsInOrder(store::Table& t) {

@@ -1,0 +1,197 @@
+// Bulk appends into a table ordered by a tag: the new records are merged
+// into the tag's order in runs, which must give the order a rebuild gives
+// (equal keys by record number, the last record, a read in the middle of a
+// run, a run cut short by a full disk). The record being filled lies among
+// the collected ones and must survive whatever writes them.
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+#include <memory>
+#include <random>
+
+#include "ChildRun.h"
+#include "ItemTable.h"
+#include "StoreTestSupport.h"
+
+using namespace store;
+using namespace testsupport;
+
+namespace {
+
+// Keys drawn from a few categories and items, in mixed letter case, so
+// that equal keys are common.
+struct KeyMaker {
+    std::string style;  // "mixed", "equal", "outside"
+    std::mt19937 rng{7};
+
+    std::pair<std::string, std::string> Next(bool late) {
+        static const char* kCats[] = {"Kitchen", "tools", "TOOLS", "Garden", "attic"};
+        static const char* kItems[] = {"saw", "Saw", "pan", "lamp", "Axe", "zither", "Bench"};
+        if (style == "equal") return {rng() % 2 ? "Same" : "SAME", rng() % 2 ? "thing" : "Thing"};
+        if (style == "outside" && late) return {rng() % 2 ? "Aardvark" : "Zz top", kItems[rng() % 7]};
+        return {kCats[rng() % 5], kItems[rng() % 7]};
+    }
+};
+
+void Fill(Table& t, KeyMaker& keys, int count, bool late) {
+    for (int i = 0; i < count; ++i) {
+        const auto [category, item] = keys.Next(late);
+        AppendItem(t, item, category);
+    }
+}
+
+}  // namespace
+
+class BulkAppendTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+    }
+
+    void bulkAppendOrdersAsARebuildDoes_data() {
+        QTest::addColumn<int>("existing");
+        QTest::addColumn<int>("added");
+        QTest::addColumn<QString>("style");
+        QTest::addColumn<bool>("readHalfway");
+        // A few new records find their places one by one; many are merged
+        // in one walk.
+        QTest::newRow("a few among many") << 3000 << 40 << "mixed" << false;
+        QTest::newRow("many among a few") << 20 << 3000 << "mixed" << false;
+        QTest::newRow("into an empty table") << 0 << 2000 << "mixed" << false;
+        QTest::newRow("every key equal") << 500 << 1500 << "equal" << false;
+        QTest::newRow("before and after every old key") << 800 << 900 << "outside" << false;
+        QTest::newRow("read in the middle of the run") << 1000 << 3000 << "mixed" << true;
+    }
+    void bulkAppendOrdersAsARebuildDoes() {
+        QFETCH(int, existing);
+        QFETCH(int, added);
+        QFETCH(QString, style);
+        QFETCH(bool, readHalfway);
+        KeyMaker keys{style.toStdString()};
+        Table t;
+        CreateItemTable(t, m_dir->path());
+        t.AddIndex("NewIndex", kSortExpr);
+        t.SetActiveIndex("NewIndex");
+        Fill(t, keys, existing, false);
+        t.BeginBulkAppend();
+        for (int i = 0; i < added; ++i) {
+            Fill(t, keys, 1, true);
+            if (readHalfway && i == added / 2) QCOMPARE(WalkOrder(t), ReferenceOrder(t));
+        }
+        QCOMPARE(t.EndBulkAppend(), uint32_t(added));
+        const std::vector<uint32_t> expected = ReferenceOrder(t);
+        QCOMPARE(expected.size(), size_t(existing + added));
+        QCOMPARE(WalkOrder(t), expected);
+        // The index file holds the merged order, and a rebuild agrees.
+        t.Close();
+        t.Open();
+        QCOMPARE(WalkOrder(t), expected);
+        t.RegenerateIndexes();
+        QCOMPARE(WalkOrder(t), expected);
+    }
+
+    void fullDiskInATaggedBulkAppendLeavesTheOrderRight() {
+        const QString path = m_dir->filePath("MASTER.DBF");
+        qint64 before = 0;
+        int recordLength = 0;
+        {
+            Table t;
+            CreateItemTable(t, m_dir->path());
+            t.AddIndex("NewIndex", kSortExpr);
+            KeyMaker keys{"mixed"};
+            Fill(t, keys, 300, false);
+            recordLength = t.Layout().RecordLength();
+            t.Close();
+            before = QFileInfo(path).size();
+        }
+        const std::string report = RunInChild(
+            [&] {
+                Table t;
+                PointAt(t, path.toStdString());
+                t.SetActiveIndex("NewIndex");
+                t.Open();
+                KeyMaker keys{"outside"};
+                std::string error = "no error";
+                try {
+                    t.BeginBulkAppend();
+                    Fill(t, keys, 10000, true);
+                    t.EndBulkAppend();
+                } catch (const EngineError& e) {
+                    error = e.what();
+                }
+                // What stayed is in order at once and after the index is saved.
+                const bool ordered = WalkOrder(t) == ReferenceOrder(t);
+                t.Close();
+                return error + (ordered ? " [in order]" : " [out of order]");
+            },
+            ChildOptions{false, rlim_t(before + 5000 * recordLength)});
+        QVERIFY2(report.find("[in order]") != std::string::npos, report.c_str());
+        unsigned written = 0, accepted = 0;
+        const size_t only = report.find("Only ");
+        QVERIFY2(only != std::string::npos &&
+                     std::sscanf(report.c_str() + only, "Only %u of the %u", &written, &accepted) == 2,
+                 report.c_str());
+        QVERIFY2(written > 0 && written < accepted, report.c_str());
+
+        Table t;
+        PointAt(t, path.toStdString());
+        t.SetActiveIndex("NewIndex");
+        t.Open();
+        QCOMPARE(t.RecordCount(), 300u + written);
+        QCOMPARE(WalkOrder(t), ReferenceOrder(t));
+        QCOMPARE(ReadWithDbfread(path)["records"].toArray().size(), 300 + int(written));
+    }
+
+    void recordBeingFilledSurvivesWhatWritesTheBatch() {
+        Table t;
+        CreateItemTable(t, m_dir->path());
+        t.AddIndex("NewIndex", kSortExpr);
+        t.SetActiveIndex("NewIndex");
+        t.BeginBulkAppend();
+        for (int i = 0; i < 10; ++i) AppendItem(t, "item " + std::to_string(i), "Misc");
+        // A read writes the collected records; the one being filled stays.
+        t.Append();
+        t.SetText("Item", "kept");
+        t.SetText("Brand", "Sony");
+        QCOMPARE(t.RecordCount(), 10u);
+        QVERIFY_THROWS_EXCEPTION(EngineError, t.SetText("Brand", std::string(21, 'x')));
+        QVERIFY_THROWS_EXCEPTION(EngineError, t.SetText("Brand", "\xd0\x96uk"));
+        QCOMPARE(t.GetText("Item"), std::string("kept"));
+        QCOMPARE(t.GetText("Brand"), std::string("Sony"));
+        t.Post();
+        // A cancelled one leaves nothing behind.
+        t.Append();
+        t.SetText("Item", "cancelled");
+        t.Cancel();
+        AppendItem(t, "after", "Misc");
+        // One still being filled when the run ends is posted on its own.
+        t.Append();
+        t.SetText("Item", "last");
+        QCOMPARE(t.EndBulkAppend(), 12u);
+        t.Post();
+        QCOMPARE(t.RecordCount(), 13u);
+        QCOMPARE(WalkOrder(t), ReferenceOrder(t));
+        t.Close();
+
+        const QJsonArray records = ReadWithDbfread(m_dir->filePath("MASTER.DBF"))["records"].toArray();
+        QCOMPARE(records.size(), 13);
+        QCOMPARE(records[10].toArray()[0].toString(), QString("kept"));
+        QCOMPARE(records[10].toArray()[1].toString(), QString("Sony"));
+        QCOMPARE(records[11].toArray()[0].toString(), QString("after"));
+        QCOMPARE(records[12].toArray()[0].toString(), QString("last"));
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+QTEST_GUILESS_MAIN(BulkAppendTest)
+#include "BulkAppendTest.moc"
