@@ -154,6 +154,12 @@ int RunRestore(Session& s) {
     };
     if (!anyChosen && std::none_of(kinds.begin(), kinds.end(), held))
         throw CommandError(Quote(folder) + " holds no backup of this program's files.");
+    // What was asked for by name must be there before anything is replaced
+    // (the database's copy is looked for below: restored settings name it).
+    for (const Kind& kind : kinds)
+        if (anyChosen && kind.kind != CopyKind::Database && !held(kind))
+            throw CommandError(std::string(kind.what) + ": " + Quote(folder) + " holds no copy of the " + kind.what +
+                               ".");
     for (const Kind& kind : kinds) {
         // Asked only now: restored settings may name another database.
         if (!anyChosen && !held(kind)) continue;

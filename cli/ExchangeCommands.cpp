@@ -108,13 +108,14 @@ std::vector<int> MapFromOption(Session& s, const std::vector<std::string>& names
 // Each source field to the item field of its name or title; without names
 // (a text whose first line is data) field by field in order, as the import
 // window lines them up.
-std::vector<int> DefaultMap(Session& s, const std::vector<std::string>& names, bool named, const std::string& in) {
+// unused learns the source fields left out, for a note once the import is done.
+std::vector<int> DefaultMap(Session& s, const std::vector<std::string>& names, bool named, const std::string& in,
+                            std::string& unused) {
     std::vector<int> map(names.size(), 0);
     if (!named) {
         for (size_t i = 0; i < names.size() && i < size_t(store::kItemFieldCount); ++i) map[i] = int(i) + 1;
         return map;
     }
-    std::string unused;
     bool any = false;
     for (size_t i = 0; i < names.size(); ++i) {
         const int field = s.FieldNamed(names[i]);
@@ -130,7 +131,6 @@ std::vector<int> DefaultMap(Session& s, const std::vector<std::string>& names, b
     if (!any)
         throw CommandError("No field of " + Quote(in) +
                            " has the name or title of an item field; say which goes where with --map.");
-    if (!unused.empty()) s.Note("not imported, no item field of that name: " + unused + ".");
     return map;
 }
 
@@ -186,7 +186,9 @@ int RunImport(Session& s) {
     exchange::ImportRequest request;
     request.path = source;
     request.skipFirst = skipFirst;
-    request.map = s.Args().Flag("map") ? MapFromOption(s, ex.names) : DefaultMap(s, ex.names, dbf || skipFirst, source);
+    std::string unused;
+    request.map =
+        s.Args().Flag("map") ? MapFromOption(s, ex.names) : DefaultMap(s, ex.names, dbf || skipFirst, source, unused);
     for (int p = 1; p <= store::kItemFieldCount; ++p)
         request.titles[size_t(p - 1)] = s.Settings().Field(p).title.toStdString();
 
@@ -202,7 +204,7 @@ int RunImport(Session& s) {
         }
     }
     store::Table items;
-    s.OpenItemTable(items, path);
+    s.OpenItemTable(items, path, false, true);
     ProgressLine line(s.Io(), "import");
     const exchange::ProgressFn progress = [&](const exchange::Progress& p) {
         return line.Show(p.done, p.total, dbf ? "records" : "bytes");
@@ -211,6 +213,7 @@ int RunImport(Session& s) {
         dbf ? exchange::ImportDbf(items, request, progress) : exchange::ImportText(items, request, progress);
     line.Clear();
     const int code = ExitFor(result);
+    if (!unused.empty()) s.Note("not imported, no item field of that name: " + unused + ".");
     s.Done(std::to_string(result.records) + " items imported into " + Quote(items.DataFilePath()) + ".");
     return code;
 }

@@ -70,7 +70,7 @@ void Session::NeedItemTable(const std::string& path) {
     throw CommandError(Quote(path) + ": " + message);
 }
 
-void Session::OpenItemTable(store::Table& items, const std::string& path, bool rebuildSortTag) {
+void Session::OpenItemTable(store::Table& items, const std::string& path, bool rebuildSortTag, bool toChange) {
     NeedItemTable(path);
     try {
         store::PointAt(items, path);
@@ -78,6 +78,12 @@ void Session::OpenItemTable(store::Table& items, const std::string& path, bool r
     } catch (const store::EngineError& e) {
         items.Close();
         throw CommandError(e.what());
+    }
+    if (toChange && !items.Writable()) {
+        const std::string why =
+            items.Notice().empty() ? "The table " + Quote(path) + " is open for reading only." : items.Notice();
+        items.Close();
+        throw CommandError(why);
     }
     if (!items.Notice().empty()) Note(items.Notice());
 }

@@ -51,7 +51,10 @@ public:
     // Opens the item table at path as the window opens a database: a .DBF
     // file, an item table, shared (read-only when the user may not write
     // it), in the sort order of the settings. Refusals throw CommandError.
-    void OpenItemTable(store::Table& items, const std::string& path, bool rebuildSortTag = false);
+    // toChange: a table that opens read-only is refused (why, in one line)
+    // before the command reads anything.
+    void OpenItemTable(store::Table& items, const std::string& path, bool rebuildSortTag = false,
+                       bool toChange = false);
     // Refuses what the window's open command refuses, without opening.
     void NeedItemTable(const std::string& path);
 

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <memory>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -306,7 +307,10 @@ CopyResult RestoreSettings(const RestoreRequest& request, const ProgressFn& prog
     const std::optional<uint64_t> size = SizeOf(source);
     if (!size) return Refusal(CopyStatus::SourceMissing, messages::kSettingsMissing);
     if (!LooksLikeSettings(source)) return Refusal(CopyStatus::SourceInvalid, messages::NotSettingsFile(source));
-    // The config folder exists only once settings were saved.
+    // The config folder exists only once settings were saved; on a new
+    // machine not even the folder above it may be there.
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(request.configDir).parent_path(), ignored);
     if (::mkdir(request.configDir.c_str(), 0700) != 0 && errno != EEXIST)
         return Refusal(CopyStatus::Failed, messages::kRestoreFailed, SystemReason("Cannot create", request.configDir));
     const std::string target = Found(request.configDir, kSettingsFileName);

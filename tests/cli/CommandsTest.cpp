@@ -148,6 +148,18 @@ class CommandsTest : public QObject {
         return r;
     }
 
+    // The built program, copied where an unprivileged user may run it, as
+    // "nobody" when the tests run as root.
+    Result RunUnprivileged(const QStringList& args) {
+        ::chmod(m_home->path().toLocal8Bit().constData(), 0755);
+        const QString program = Home("halvenor");
+        if (!QFile::exists(program)) {
+            if (!QFile::copy(Program(), program)) return {};
+            ::chmod(program.toLocal8Bit().constData(), 0755);
+        }
+        return Run(args, program, true);
+    }
+
 private slots:
     void init() {
         m_home = std::make_unique<QTemporaryDir>();
@@ -311,6 +323,18 @@ private slots:
         QVERIFY(!Files(m_data).join(' ').contains(".part"));
     }
 
+    // On a new machine neither the config folder nor the one above it is
+    // there yet: the settings come back all the same.
+    void settingsRestoredOnANewMachine() {
+        QVERIFY(!QFileInfo::exists(Home("config")));
+        const QByteArray settings = "[Misc]\r\nInsurance Company=Northwind Mutual\r\n";
+        QVERIFY(QDir().mkdir(Home("saved")));
+        WriteAll(Home("saved/KELDOR.INI"), settings);
+        const Result r = Run({"restore", "--from", "saved", "--settings"});
+        QVERIFY2(r.code == 0 && r.err.isEmpty(), r.err.constData());
+        QCOMPARE(ReadAll(m_config + "/KELDOR.INI"), settings);
+    }
+
     void checkFindsWhatIsWrongAndChangesNothing_data() {
         QTest::addColumn<QString>("damage");
         QTest::addColumn<QString>("found");
@@ -399,6 +423,14 @@ private slots:
         QTest::newRow("no output chosen") << QStringList{"report", "Full Report"} << 2 << "either --pdf OUT or --text OUT";
         QTest::newRow("output folder missing") << QStringList{"export", "no/such/folder/out.csv"} << 1 << "out.csv";
         QTest::newRow("restore from nothing") << QStringList{"restore", "--from", "."} << 1 << "holds no backup";
+        QTest::newRow("restore of lists never backed up")
+            << QStringList{"restore", "--from", "held", "--settings", "--lists"} << 1 << "holds no copy of the pick lists";
+        QTest::newRow("unknown report") << QStringList{"report", "Nope", "--pdf", "out.pdf"} << 1
+                                        << "No report is named \"Nope\"";
+        QTest::newRow("unknown source field in --map")
+            << QStringList{"import", "--map", "Thing=Item", "in.csv"} << 2 << "the source has no field \"Thing\"";
+        QTest::newRow("unknown item field in --map")
+            << QStringList{"import", "--map", "Item=Colour", "in.csv"} << 2 << "no item field is named \"Colour\"";
     }
     void badArgumentsGiveOneClearLine() {
         QFETCH(QStringList, args);
@@ -409,11 +441,23 @@ private slots:
             store::PointAt(other, Home("OTHER.DBF").toStdString());
             other.Create({store::FieldDef::String("Thing", 20), store::FieldDef::Integer("Count")});
         }
+        {
+            store::Table t;  // the index as the window leaves it
+            store::PointAt(t, m_table.toStdString());
+            find::OpenInSortOrder(t, find::BuildSortString(common::AppSettings().sortFields));
+        }
+        WriteAll(Home("in.csv"), "\"Item\",\"Colour\"\r\n\"Sofa\",\"Red\"\r\n");
+        // A backup of the settings alone: restoring them would go ahead.
+        QVERIFY(QDir().mkdir(Home("held")));
+        WriteAll(Home("held/KELDOR.INI"), "[Misc]\r\n");
         const QStringList before = Files(m_home->path());
+        const QByteArray table = ReadAll(m_table);
         const Result r = Run(args);
         QCOMPARE(r.code, code);
         QVERIFY2(OneLineFailure(r) && r.err.contains(says.toUtf8()), r.err.constData());
         QCOMPARE(Files(m_home->path()), before);
+        QCOMPARE(ReadAll(m_table), table);
+        QVERIFY(!QFile::exists(m_config + "/KELDOR.INI"));
     }
 
     // A folder the user may not write (run as an unprivileged user: the
@@ -438,14 +482,44 @@ private slots:
             if (testsupport::RunningAsRoot())
                 (void)!::chown((m_data + "/" + f).toLocal8Bit().constData(), testsupport::kNobody, testsupport::kNobody);
         QVERIFY(QDir().mkdir(Home("locked")));
-        ::chmod(Home("locked").toLocal8Bit().constData(), 0755);
-        const QString program = Home("halvenor");
-        QVERIFY(QFile::copy(Program(), program));
-        ::chmod(program.toLocal8Bit().constData(), 0755);
-        const Result r = Run(args, program, true);
+        ::chmod(Home("locked").toLocal8Bit().constData(), testsupport::RunningAsRoot() ? 0755 : 0555);
+        const Result r = RunUnprivileged(args);
         QVERIFY2(OneLineFailure(r), r.err.constData());
         QVERIFY2(r.err.contains("locked"), r.err.constData());
         QCOMPARE(Files(Home("locked")), QStringList{});
+    }
+
+    // A table and data folder the user may only read (they are not the
+    // user's): the import and the restore refuse in one line and leave
+    // every file as it was, with nothing beside them.
+    void readOnlyTableAndDataFolderStayAsTheyWere_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("import") << QStringList{"import", "in.csv"} << "open for reading only";
+        QTest::newRow("restore") << QStringList{"restore", "--from", "saved", "--database"} << "Permission denied";
+    }
+    void readOnlyTableAndDataFolderStayAsTheyWere() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, says);
+        {
+            store::Table t;  // the index as the window leaves it
+            store::PointAt(t, m_table.toStdString());
+            find::OpenInSortOrder(t, find::BuildSortString(common::AppSettings().sortFields));
+        }
+        QVERIFY(Run({"backup", "--to", "saved", "--database"}).code == 0);
+        WriteAll(Home("in.csv"), "\"Item\"\r\n\"Sofa\"\r\n");
+        std::map<QString, QByteArray> before;
+        for (const QString& f : Files(m_data)) before[f] = ReadAll(m_data + "/" + f);
+        if (!testsupport::RunningAsRoot()) {
+            for (const auto& [f, bytes] : before) QFile::setPermissions(m_data + "/" + f, QFile::ReadOwner);
+            ::chmod(m_data.toLocal8Bit().constData(), 0555);
+        }
+        const Result r = RunUnprivileged(args);
+        ::chmod(m_data.toLocal8Bit().constData(), 0755);
+        QVERIFY2(OneLineFailure(r) && r.err.contains(says.toUtf8()), r.err.constData());
+        std::map<QString, QByteArray> after;
+        for (const QString& f : Files(m_data)) after[f] = ReadAll(m_data + "/" + f);
+        QVERIFY(after == before);
     }
 };
 
