@@ -103,11 +103,19 @@ bool RunSize(uint32_t n, const std::string& home) {
         all.push_back(p);
         titles.emplace_back(store::SchemaAt(p).defaultTitle);
     }
-    double engine = 0;
     {
+        // The window's first open builds the sort tag; the command finds it.
         store::Table items;
         store::PointAt(items, table);
         find::OpenInSortOrder(items, expression);
+    }
+    double engine = 0, open = 0;
+    {
+        store::Table items;
+        store::PointAt(items, table);
+        const auto opening = Clock::now();
+        find::OpenInSortOrder(items, expression);
+        open = Seconds(opening);
         const auto start = Clock::now();
         const auto result = exchange::ExportText(items, {home + "/engine.csv", all, titles}, {});
         engine = Seconds(start);
@@ -116,6 +124,7 @@ bool RunSize(uint32_t n, const std::string& home) {
             return false;
         }
     }
+    Line("open in the sort order, engine", n, open);
     Line("export to text, engine (sorted)", n, engine);
     const auto command = RunProgram(home, {"export", home + "/command.csv"});
     if (!command || !SameFile(home + "/engine.csv", home + "/command.csv")) {
@@ -123,7 +132,7 @@ bool RunSize(uint32_t n, const std::string& home) {
         return false;
     }
     char ratio[64];
-    std::snprintf(ratio, sizeof ratio, "   %.1f%% of the engine's time", 100.0 * *command / engine);
+    std::snprintf(ratio, sizeof ratio, "   %.1f%% of the engine's open and export", 100.0 * *command / (open + engine));
     Line("halvenor export (whole process)", n, *command, ratio);
 
     const auto check = RunProgram(home, {"check"});
