@@ -92,6 +92,7 @@ public:
     const RecordLayout& Layout() const { return m_layout; }
     uint8_t Version() const { return m_version; }
     uint32_t RecordCount() const { return m_count; }
+    uint32_t HeaderLength() const { return m_headerLength; }
     const char* Record(uint32_t recno) const { return m_map + m_headerLength + size_t(recno) * m_layout.RecordLength(); }
     FileState State() const;
 
