@@ -8,10 +8,21 @@
 
 namespace common {
 
+namespace {
+
+bool ValidUtf8(const QByteArray& bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8.decode(bytes);  // decodes only when made a string
+    return !utf8.hasError();
+}
+
+}  // namespace
+
 QString TextFile::Decode(const QByteArray& bytes) {
     QByteArray body = bytes;
     if (body.startsWith("\xEF\xBB\xBF")) body.remove(0, 3);
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    // Only the one mark is taken away: a second one is the text's own.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString text = utf8.decode(body);
     if (!utf8.hasError()) return text;
     const std::string decoded = store::CodePage(1252).Decode(std::string_view(bytes.constData(), bytes.size()));
@@ -20,7 +31,15 @@ QString TextFile::Decode(const QByteArray& bytes) {
 
 QByteArray TextFile::Encode(const QString& text) {
     const std::string utf8 = text.toStdString();
-    if (auto bytes = store::CodePage(1252).Encode(utf8)) return QByteArray::fromStdString(*bytes);
+    if (auto bytes = store::CodePage(1252).Encode(utf8)) {
+        // Windows-1252 bytes that happen to form UTF-8 ("Ã©") would be read
+        // back as that UTF-8 ("é"): such a text is written as UTF-8.
+        const QByteArray cp1252 = QByteArray::fromStdString(*bytes);
+        if (cp1252 == QByteArray::fromStdString(utf8) || !ValidUtf8(cp1252)) return cp1252;
+    }
+    // A text that starts with a byte-order mark of its own keeps it behind
+    // the one the reader takes away.
+    if (text.startsWith(QChar(0xFEFF))) return "\xEF\xBB\xBF" + QByteArray::fromStdString(utf8);
     return QByteArray::fromStdString(utf8);
 }
 

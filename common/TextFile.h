@@ -17,8 +17,9 @@ public:
     // UTF-8 when the bytes are valid UTF-8 (a leading byte-order mark is
     // dropped), Windows-1252 otherwise.
     static QString Decode(const QByteArray& bytes);
-    // Windows-1252; a text holding a character 1252 cannot represent is
-    // written as UTF-8 instead, which the reader recognises.
+    // Windows-1252; a text holding a character 1252 cannot represent, or
+    // whose 1252 bytes would read as UTF-8 of another text, is written as
+    // UTF-8 instead, which the reader recognises. Decode(Encode(t)) == t.
     static QByteArray Encode(const QString& text);
 
     // Empty optional when the file cannot be read.

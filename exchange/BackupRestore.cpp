@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <memory>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -293,6 +294,67 @@ CopyResult BackupReports(const BackupRequest& request, const ProgressFn& progres
     return CopyAll({{source, target}}, progress, messages::kBackupFailed, messages::kBackupDone);
 }
 
+CopyResult BackupSettings(const BackupRequest& request, const ProgressFn& progress) {
+    const std::string source = Found(request.configDir, kSettingsFileName);
+    if (!SizeOf(source)) {
+        CopyResult nothing;  // every setting is still its default
+        nothing.message = messages::kBackupDone;
+        return nothing;
+    }
+    const std::string target = Found(request.folder, kSettingsFileName);
+    if (SameFile(source, target)) return Refusal(CopyStatus::SameFile, messages::kBackupSameFile);
+    if (!RoomFor(*SizeOf(source), request.folder, target, request.freeSpace))
+        return Refusal(CopyStatus::NoRoom, messages::kBackupNoRoom);
+    return CopyAll({{source, target}}, progress, messages::kBackupFailed, messages::kBackupDone);
+}
+
+// A settings file is a short text of [sections] and keys; anything else
+// (a binary file, a table chosen by mistake) would replace every setting
+// with its default.
+bool LooksLikeSettings(const std::string& path) {
+    constexpr uint64_t kLargest = 1 << 20;
+    const std::optional<uint64_t> size = SizeOf(path);
+    if (!size || *size > kLargest) return false;
+    Fd in(store::OpenRegularForReading(path));
+    if (in.Get() < 0) return false;
+    std::string text(size_t(*size), '\0');
+    size_t got = 0;
+    while (got < text.size()) {
+        const ssize_t n = ::read(in.Get(), text.data() + got, text.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += size_t(n);
+    }
+    text.resize(got);
+    if (text.find('\0') != std::string::npos) return false;
+    size_t line = 0;
+    while (line < text.size()) {
+        const size_t first = text.find_first_not_of(" \t", line);
+        if (first != std::string::npos && text[first] == '[') return true;
+        const size_t next = text.find('\n', line);
+        if (next == std::string::npos) break;
+        line = next + 1;
+    }
+    return false;
+}
+
+CopyResult RestoreSettings(const RestoreRequest& request, const ProgressFn& progress) {
+    const std::string source = Found(store::DirectoryOf(request.chosenFile), kSettingsFileName);
+    const std::optional<uint64_t> size = SizeOf(source);
+    if (!size) return Refusal(CopyStatus::SourceMissing, messages::kSettingsMissing);
+    if (!LooksLikeSettings(source)) return Refusal(CopyStatus::SourceInvalid, messages::NotSettingsFile(source));
+    // The config folder exists only once settings were saved; on a new
+    // machine not even the folder above it may be there.
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(request.configDir).parent_path(), ignored);
+    if (::mkdir(request.configDir.c_str(), 0700) != 0 && errno != EEXIST)
+        return Refusal(CopyStatus::Failed, messages::kRestoreFailed, SystemReason("Cannot create", request.configDir));
+    const std::string target = Found(request.configDir, kSettingsFileName);
+    if (!RoomFor(*size, request.configDir, target, request.freeSpace))
+        return Refusal(CopyStatus::NoRoom, messages::kRestoreNoRoom);
+    return CopyAll({{source, target}}, progress, messages::kRestoreFailed, messages::kRestoreDone);
+}
+
 CopyResult RestoreDatabase(const RestoreRequest& request, const ProgressFn& progress) {
     const std::string& source = request.chosenFile;
     // A data file of that name in another letter case is the one replaced:
@@ -362,6 +424,7 @@ CopyResult Backup(const BackupRequest& request, const ProgressFn& progress) {
     case CopyKind::Database: return BackupDatabase(request, progress);
     case CopyKind::Lists: return BackupLists(request, progress);
     case CopyKind::Reports: return BackupReports(request, progress);
+    case CopyKind::Settings: return BackupSettings(request, progress);
     }
     return {};
 }
@@ -371,6 +434,7 @@ CopyResult Restore(const RestoreRequest& request, const ProgressFn& progress) {
     case CopyKind::Database: return RestoreDatabase(request, progress);
     case CopyKind::Lists: return RestoreLists(request, progress);
     case CopyKind::Reports: return RestoreReports(request, progress);
+    case CopyKind::Settings: return RestoreSettings(request, progress);
     }
     return {};
 }
@@ -399,6 +463,10 @@ std::string ListMissing(const std::string& name) {
 
 std::string NotReportFile(const std::string& path) {
     return "The file \"" + path + "\" does not hold whole report definitions.  Restore not completed.";
+}
+
+std::string NotSettingsFile(const std::string& path) {
+    return "The file \"" + path + "\" is not a settings file.  Restore not completed.";
 }
 
 }  // namespace messages

@@ -1,6 +1,7 @@
 #pragma once
 // Backup and restore of the program's own files: the open item table's data
-// file, the five pick-list files and the report definition file, copied
+// file, the five pick-list files, the report definition file and the
+// settings file, copied
 // byte for byte to a folder the user picks and back again. Nothing here
 // opens a window: the Backup and Restore dialogs call these functions with a
 // progress bar and message boxes, the command line with progress on stderr,
@@ -33,7 +34,9 @@
 
 namespace exchange {
 
-enum class CopyKind { Database, Lists, Reports };
+enum class CopyKind { Database, Lists, Reports, Settings };
+
+inline constexpr const char* kSettingsFileName = "KELDOR.INI";
 
 // The pick-list files, in the order they are copied.
 inline constexpr std::array<const char*, 5> kListFileNames = {"BRAND.LST", "LOCATION.LST", "BOUGHT.LST",
@@ -49,8 +52,8 @@ enum class CopyStatus {
     Cancelled,      // through the progress callback; nothing was changed
     InUse,          // another program or copy of the program holds the table
     NoRoom,         // the room check refused
-    SourceInvalid,  // the chosen file is not an item table / report definition file
-    SourceMissing,  // no report definition file in the chosen folder
+    SourceInvalid,  // the chosen file is not an item table / report definition / settings file
+    SourceMissing,  // no report definition or settings file in the chosen folder
     SameFile,       // a backup would copy a file onto itself
     Failed,         // a copy failed; nothing was changed
 };
@@ -82,7 +85,10 @@ struct BackupRequest {
     std::string dataFile;
     std::string programDir;  // lists and report definitions
     FreeSpaceFn freeSpace;   // empty: FileSystemFreeSpace
+    std::string configDir;   // the settings file
 };
+// A settings file never written has nothing to back up: Completed with
+// files 0.
 CopyResult Backup(const BackupRequest& request, const ProgressFn& progress);
 
 struct RestoreRequest {
@@ -92,6 +98,7 @@ struct RestoreRequest {
     std::string chosenFile;
     std::string programDir;  // where restored files go
     FreeSpaceFn freeSpace;   // empty: FileSystemFreeSpace
+    std::string configDir;   // where a restored settings file goes (created when missing)
 };
 // A database is restored into the program's folder under the chosen file's
 // name. When a data file of that name is there already it must not be in
@@ -143,6 +150,10 @@ inline constexpr const char* kReportsMissing =
 std::string ListMissing(const std::string& name);
 // A report definition file whose length is not a whole number of definitions.
 std::string NotReportFile(const std::string& path);
+inline constexpr const char* kSettingsMissing =
+    "The settings file \"KELDOR.INI\" could not be located on the specified source drive.";
+// A file that does not read as a settings file (binary, huge, no section).
+std::string NotSettingsFile(const std::string& path);
 }  // namespace messages
 
 }  // namespace exchange

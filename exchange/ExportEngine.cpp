@@ -164,25 +164,55 @@ std::vector<store::FieldDef> ExportFieldDefs(const std::vector<int>& positions) 
     return defs;
 }
 
-RunResult ExportText(store::Table& items, const ExportRequest& request, const ProgressFn& progress) {
-    std::vector<int> fields;
-    if (auto refusal = ResolveFields(items, request.positions, fields)) return Failed(*refusal);
-    if (auto refusal = RefuseTarget(items, request.path, false)) return Failed(*refusal);
+namespace {
+
+// Standard output, or any descriptor the caller owns: written as it goes,
+// in blocks.
+class StreamSink {
+public:
+    explicit StreamSink(int fd) : m_fd(fd) {}
+    bool Write(std::string_view bytes, std::string* error) {
+        m_buffer.append(bytes);
+        return m_buffer.size() < kBlock || Flush(error);
+    }
+    bool Flush(std::string* error) {
+        size_t done = 0;
+        while (done < m_buffer.size()) {
+            const ssize_t n = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                *error = std::string("The export could not be written: ") + std::strerror(errno) + ".";
+                return false;
+            }
+            done += size_t(n);
+        }
+        m_buffer.clear();
+        return true;
+    }
+
+private:
+    static constexpr size_t kBlock = 1 << 16;
+    int m_fd;
+    std::string m_buffer;
+};
+
+// The records as delimited text into the sink; the sink is neither
+// committed nor flushed here.
+template <class Sink>
+RunResult WriteText(store::Table& items, const ExportRequest& request, const std::vector<int>& fields, Sink& sink,
+                    const ProgressFn& progress) {
     // The list is copied: the table's own view may be rebuilt while the
     // caller handles a progress report.
     const std::vector<uint32_t> records = items.DeliveredRecords();
     const uint64_t total = records.size();
     if (!KeepGoing(progress, 0, total)) return Cancelled();
-
-    ReplacingFile file;
     std::string error;
-    if (!file.Reserve(request.path, "", &error)) return Failed(error);
     std::string line;
     if (!request.titles.empty()) {
         for (size_t i = 0; i < fields.size(); ++i)
             AppendDelimitedValue(line, i < request.titles.size() ? request.titles[i] : std::string(), i == 0);
         line += "\r\n";
-        if (!file.Write(line, &error)) return Failed(error);
+        if (!sink.Write(line, &error)) return Failed(error);
     }
     const store::DateFormat dates = ExportDateFormat();
     std::string value;
@@ -194,15 +224,39 @@ RunResult ExportText(store::Table& items, const ExportRequest& request, const Pr
             for (size_t i = 0; i < fields.size(); ++i)
                 AppendDelimitedValue(line, FieldText(view, fields[i], dates, value), i == 0);
             line += "\r\n";
-            if (!file.Write(line, &error)) return Failed(error);
+            if (!sink.Write(line, &error)) return Failed(error);
             if (++done % kProgressEvery == 0 && !KeepGoing(progress, done, total)) return Cancelled();
         }
     } catch (const store::EngineError& e) {
         return Failed(e.what());
     }
-    if (!file.Commit(&error)) return Failed(error);
-    KeepGoing(progress, done, total);
     return {Outcome::Completed, done, {}};
+}
+
+}  // namespace
+
+RunResult ExportText(store::Table& items, const ExportRequest& request, const ProgressFn& progress) {
+    std::vector<int> fields;
+    if (auto refusal = ResolveFields(items, request.positions, fields)) return Failed(*refusal);
+    if (auto refusal = RefuseTarget(items, request.path, false)) return Failed(*refusal);
+    ReplacingFile file;
+    std::string error;
+    if (!file.Reserve(request.path, "", &error)) return Failed(error);
+    RunResult result = WriteText(items, request, fields, file, progress);
+    if (result.outcome != Outcome::Completed) return result;
+    if (!file.Commit(&error)) return Failed(error);
+    KeepGoing(progress, result.records, result.records);
+    return result;
+}
+
+RunResult ExportTextTo(int fd, store::Table& items, const ExportRequest& request, const ProgressFn& progress) {
+    std::vector<int> fields;
+    if (auto refusal = ResolveFields(items, request.positions, fields)) return Failed(*refusal);
+    StreamSink sink(fd);
+    RunResult result = WriteText(items, request, fields, sink, progress);
+    std::string error;
+    if (result.outcome == Outcome::Completed && !sink.Flush(&error)) return Failed(error, result.records);
+    return result;
 }
 
 RunResult ExportDbf(store::Table& items, const ExportRequest& request, const ProgressFn& progress) {

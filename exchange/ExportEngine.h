@@ -31,6 +31,10 @@ struct ExportRequest {
 // itself or that another program holds) come back as Failed.
 RunResult ExportText(store::Table& items, const ExportRequest& request, const ProgressFn& progress);
 RunResult ExportDbf(store::Table& items, const ExportRequest& request, const ProgressFn& progress);
+// Delimited text written as it goes to a descriptor the caller owns (a
+// pipe, standard output) instead of a file: request.path is not used, and
+// what was written before a failure or a cancel stays written.
+RunResult ExportTextTo(int fd, store::Table& items, const ExportRequest& request, const ProgressFn& progress);
 
 // The fields of an exported table: schema names, text fields with their
 // schema width, integer, float and date fields of their kinds.

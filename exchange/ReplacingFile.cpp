@@ -2,10 +2,14 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "DbfFile.h"
 
@@ -27,6 +31,34 @@ std::string NameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// Removes the temporary files that processes no longer running left in the
+// folder (a program killed while it wrote): ".<name>.<pid>-<n>.part<suffix>".
+void RemoveStaleParts(const std::string& folder) {
+    DIR* d = ::opendir(folder.c_str());
+    if (!d) return;
+    std::vector<std::string> stale;
+    auto digitsBetween = [](const std::string& s, size_t from, size_t to) {
+        return to > from && to - from <= 9 && s.find_first_not_of("0123456789", from) >= to;
+    };
+    while (dirent* e = ::readdir(d)) {
+        const std::string entry = e->d_name;
+        if (entry.empty() || entry[0] != '.') continue;
+        const size_t part = entry.rfind(".part");
+        if (part == std::string::npos) continue;
+        const size_t dash = entry.rfind('-', part);
+        const size_t dot = dash == std::string::npos ? std::string::npos : entry.rfind('.', dash);
+        if (dot == std::string::npos || dot == 0 || !digitsBetween(entry, dash + 1, part) ||
+            !digitsBetween(entry, dot + 1, dash))
+            continue;
+        const pid_t pid = pid_t(std::atol(entry.c_str() + dot + 1));
+        // A process that still runs may be writing it right now.
+        if (pid == ::getpid() || pid <= 0 || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
+        stale.push_back((folder == "/" ? "" : folder) + "/" + entry);
+    }
+    ::closedir(d);
+    for (const std::string& path : stale) ::unlink(path.c_str());
+}
+
 }  // namespace
 
 ReplacingFile::~ReplacingFile() {
@@ -45,6 +77,7 @@ bool ReplacingFile::Reserve(const std::string& target, const std::string& suffix
     m_committed = false;
     m_durable = false;
     const std::string folder = FolderOf(m_target);
+    RemoveStaleParts(folder);
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string name = "." + NameOf(m_target) + "." + std::to_string(::getpid()) + "-" +
                                  std::to_string(g_counter++) + ".part" + suffix;

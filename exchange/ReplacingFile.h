@@ -18,6 +18,8 @@ public:
 
     // Creates an empty temporary file in the target's folder, its name
     // hidden and ending in suffix (".DBF" for a table the engine writes).
+    // Temporary files of this kind that a process no longer running left
+    // in the folder (a program killed while it wrote) are removed first.
     // False with *error set when the folder does not take new files.
     bool Reserve(const std::string& target, const std::string& suffix, std::string* error);
     const std::string& TempPath() const { return m_temp; }

@@ -15,6 +15,7 @@
 
 #include "AttachmentFolderCopy.h"
 #include "AttachmentStore.h"
+#include "ExportChoices.h"
 #include "ExportEngine.h"
 #include "ItemSchema.h"
 #include "MainContext.h"
@@ -189,26 +190,9 @@ void TMyExport::ApplyGroupColors() {
         common::WindowLayout::SetTextColor(*l, g[common::ColorSlot::MinorTitle]);
 }
 
-// Each field at the row of its export position. Positions that the settings
-// give twice or out of range would leave a row empty and hide a field: such
-// a field takes the first free row instead.
 void TMyExport::FillList() {
-    const common::Settings& s = AppSettings();
-    std::vector<int> rowOf(kFields + 1, -1);
-    std::vector<bool> taken(kFields, false);
-    for (int p = 1; p <= kFields; ++p) {
-        const int row = s.Field(p).exportOrder - 1;
-        if (row < 0 || row >= kFields || taken[size_t(row)]) continue;
-        taken[size_t(row)] = true;
-        rowOf[size_t(p)] = row;
-    }
-    for (int p = 1; p <= kFields; ++p) {
-        if (rowOf[size_t(p)] >= 0) continue;
-        const auto free = std::find(taken.begin(), taken.end(), false);
-        *free = true;
-        rowOf[size_t(p)] = int(free - taken.begin());
-    }
-    for (int p = 1; p <= kFields; ++p) SetRow(rowOf[size_t(p)], p, s.Field(p).exported);
+    const std::vector<ExportRow> rows = ExportRows(AppSettings());
+    for (int row = 0; row < kFields; ++row) SetRow(row, rows[size_t(row)].position, rows[size_t(row)].exported);
 }
 
 void TMyExport::SetRow(int row, int position, bool exported) {
@@ -294,15 +278,7 @@ void TMyExport::RunExport(bool text, const QString& path, const std::vector<int>
     ExportRequest request;
     request.path = path.toStdString();
     request.positions = fields;
-    if (text && AppSettings().exportFirstRow) {
-        // The title the viewer shows, or the stored name of a field it hides.
-        for (int p : fields) {
-            const int index = table.FieldIndex(store::SchemaAt(p).name);
-            request.titles.push_back(AppSettings().Field(p).display || index < 0
-                                         ? AppSettings().Field(p).title.toStdString()
-                                         : table.Field(index).name);
-        }
-    }
+    if (text && AppSettings().exportFirstRow) request.titles = ExportTitles(AppSettings(), table, fields);
     const bool searchEnded = EntireOption->isChecked() && m_context.SearchOn();
     if (searchEnded) m_context.DisableEndSearch();
     // The exported items' photos and documents may go along, into a folder

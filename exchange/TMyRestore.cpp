@@ -47,6 +47,12 @@ common::FileRequest TMyRestore::FileRequestFor(CopyKind kind) {
         request.filter = "Reports Files (*.URP) | *.URP";
         request.fileName = "KELDOR.URP";
         break;
+    case CopyKind::Settings:
+        request.title = "Restore INI File";
+        request.defaultExtension = "INI";
+        request.filter = "Settings Files (*.INI) | *.INI";
+        request.fileName = kSettingsFileName;
+        break;
     }
     return request;
 }
@@ -64,6 +70,9 @@ void TMyRestore::StartRestoreButtonClick() {
     case CopyKind::Database: RestoreDatabase(request); return;
     case CopyKind::Lists: RestoreLists(request); return;
     case CopyKind::Reports: RestoreReports(request); return;
+    // Not offered here: the window writes the settings it holds when it
+    // closes, over a settings file restored while it runs.
+    case CopyKind::Settings: return;
     }
 }
 

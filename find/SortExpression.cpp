@@ -63,4 +63,15 @@ void ActivateSortTag(store::Table& table, const std::string& expression) {
         RebuildSortTag(table, expression);
 }
 
+void OpenInSortOrder(store::Table& table, const std::string& expression, bool rebuildSortTag) {
+    table.SetExclusive(false);
+    table.SetReadOnly(false);
+    table.SetActiveIndex("");
+    table.Open();
+    if (rebuildSortTag)
+        RebuildSortTag(table, expression);
+    else
+        ActivateSortTag(table, expression);
+}
+
 }  // namespace find

@@ -33,4 +33,9 @@ void RebuildSortTag(store::Table& table, const std::string& expression);
 // missing or was built from another expression (no index for "").
 void ActivateSortTag(store::Table& table, const std::string& expression);
 
+// Opens the named, closed table shared as the program works on it (read-only
+// when the user may not write it; see Table::Notice) with the sort tag
+// active: activated as above, or built afresh when rebuildSortTag is set.
+void OpenInSortOrder(store::Table& table, const std::string& expression, bool rebuildSortTag = false);
+
 }  // namespace find

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
+#include <QDir>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
@@ -561,14 +562,7 @@ QString TMain::IndexFilePath() const { return ToQ(m_itemTable.IndexFilePath()); 
 
 void TMain::OpenItemTable(bool rebuildSortTag) {
     m_insertedRecord.reset();  // a record number means nothing in another table
-    m_itemTable.SetExclusive(false);
-    m_itemTable.SetReadOnly(false);
-    m_itemTable.SetActiveIndex("");
-    m_itemTable.Open();
-    if (rebuildSortTag)
-        find::RebuildSortTag(m_itemTable, m_sortExpression);
-    else
-        find::ActivateSortTag(m_itemTable, m_sortExpression);
+    find::OpenInSortOrder(m_itemTable, m_sortExpression, rebuildSortTag);
     m_itemTable.SetFiltered(m_searchFlag);
     m_itemTable.First();
     AttachTable();
@@ -974,13 +968,29 @@ void TMain::DoOpen() {
     request.mustExist = true;
     request.directory = QFileInfo(AppSettings().lastDatabase).absolutePath();
     const auto chosen = Ui().OpenFile(request);
-    if (chosen) {
-        if (!chosen->right(4).toUpper().endsWith(".DBF")) {
-            Ui().Message(kErrorTitle, "Invalid file type selected.", common::MessageIcon::Error);
-        } else if (CheckDBaseFormat(*chosen)) {
-            SwitchEndingSearch(*chosen);
-        }
+    if (chosen) OpenChosen(*chosen);
+    DisplayCount();
+}
+
+void TMain::OpenChosen(const QString& path) {
+    if (!path.right(4).toUpper().endsWith(".DBF")) {
+        Ui().Message(kErrorTitle, "Invalid file type selected.", common::MessageIcon::Error);
+    } else if (CheckDBaseFormat(path)) {
+        SwitchEndingSearch(path);
     }
+}
+
+void TMain::OpenFromCommandLine(const QString& path) {
+    const QString absolute = QDir::cleanPath(QDir(common::AppPaths::StartDirectory()).absoluteFilePath(path));
+    Guard([this, absolute] {
+        if (!QFileInfo::exists(absolute)) {
+            Ui().Message(kErrorTitle, "The database \"" + absolute + "\" does not exist.", common::MessageIcon::Error);
+        } else if (m_itemTable.IsOpen() && QFileInfo(absolute) == QFileInfo(AppSettings().lastDatabase)) {
+            return;  // the table shown already
+        } else {
+            OpenChosen(absolute);
+        }
+    });
     DisplayCount();
 }
 

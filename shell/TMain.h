@@ -87,6 +87,10 @@ public:
 
     // Commands.
     void DoOpen();
+    // The table named on the program's command line (relative to the start
+    // directory), opened after the same checks as a table chosen with Open;
+    // a refusal leaves the table shown before.
+    void OpenFromCommandLine(const QString& path);
     void DoNew();
     void OpenSaveFile(const QString& path);
     void DoLastFiles(const QString& previous, const QString& current);
@@ -181,6 +185,8 @@ private:
     void OpenEditor(int mode);
     void SetCaptionFor(const QString& path);
     bool CheckDBaseFormat(const QString& path);
+    // Open's checks and switch for a chosen file.
+    void OpenChosen(const QString& path);
     void RestoreScreenSize();
     void UpdateScreenChecks();
     void CheckForConversion();

@@ -678,8 +678,8 @@ bool DbfFile::RepairInterruptedAppend(uint32_t recno) {
         // Only while nobody else changed the file: a later look repairs it.
         if (!SyncLocked() && ::pread(m_fd, &flag, 1, offset) == 1 && flag == kEndMark) {
             BumpCounter();
-            const char deleted = '*';
-            WriteAll(m_fd, &deleted, 1, offset, m_path);
+            const char live = ' ';
+            WriteAll(m_fd, &live, 1, offset, m_path);
             m_known = StatNow();
             m_knownStale = false;
             repaired = true;

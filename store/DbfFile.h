@@ -10,8 +10,8 @@
 // sharing the file sees the change even where the file system keeps
 // modification times to the whole second. Appends write the new records
 // out of sight first, then the count, then the byte that makes the first
-// one visible: a failed or killed append leaves the file as other readers
-// knew it.
+// one visible: a failed append leaves the file as other readers knew it,
+// and one killed after its count is finished by the next open for writing.
 
 #include <cstdint>
 #include <functional>
@@ -104,6 +104,7 @@ public:
     const RecordLayout& Layout() const { return m_layout; }
     uint8_t Version() const { return m_version; }
     uint32_t RecordCount() const { return m_count; }
+    uint32_t HeaderLength() const { return m_headerLength; }
     const char* Record(uint32_t recno) const { return m_map + m_headerLength + size_t(recno) * m_layout.RecordLength(); }
     FileState State() const;
 
@@ -122,10 +123,12 @@ public:
     // Appends count records lying one after the other in data; all of them
     // or none reach the file. Returns the number of the first.
     uint32_t AppendRecords(const char* data, uint32_t count, bool* foreign);
-    // Marks a counted record whose first byte still holds the end-of-file
-    // mark (an append killed between its count and its last byte) deleted,
-    // so that readers going by the mark see the records after it. True
-    // when it did.
+    // Finishes an append killed between its count and its last byte: the
+    // counted record whose first byte still holds the end-of-file mark is
+    // whole but for that byte, and the count already took in every record
+    // of the append, so the record is made live. All records of the append
+    // are then there, as the count says, and readers going by the mark see
+    // them too. True when it did.
     bool RepairInterruptedAppend(uint32_t recno);
     // Re-reads the header; true when the file changed behind this handle.
     bool Sync();

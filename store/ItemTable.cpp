@@ -91,21 +91,22 @@ bool MakeNewDB(Table& createTable, Table& checkTable, const std::string& path, s
 }
 
 bool CheckDBaseFormat(Table& checkTable, const std::string& path, std::string* message) {
-    // Looking at a file never writes into it: the check reads without the
-    // index; only an item table whose index file is gone loses the flag
+    // Looking at a file never writes into it: only the header is read (the
+    // index, a large file beside a large table, is the open's business);
+    // only an item table whose index file is gone loses the flag
     // announcing it, afterwards.
     PointAt(checkTable, path);
-    checkTable.SetExclusive(false);
-    checkTable.SetReadOnly(true);
-    checkTable.SetActiveIndex("");
-    checkTable.Open();
-    bool valid = checkTable.FieldCount() == kItemFieldCount;
-    for (int i = 0; valid && i < kItemFieldCount; ++i)
-        valid = Upper(checkTable.Field(i).name) == Upper(std::string(SchemaAt(i + 1).name));
     const std::string dataPath = checkTable.DataFilePath();
+    bool valid = false;
+    {
+        DbfFile file;
+        file.Open(dataPath, DbfFile::Access::ReadOnly);
+        const RecordLayout& layout = file.Layout();
+        valid = layout.FieldCount() == kItemFieldCount;
+        for (int i = 0; valid && i < kItemFieldCount; ++i)
+            valid = Upper(layout.Field(i).name) == Upper(std::string(SchemaAt(i + 1).name));
+    }
     const bool indexGone = !Exists(checkTable.IndexFilePath());
-    checkTable.Close();
-    checkTable.SetReadOnly(false);
     if (valid && indexGone) RemoveMDXByte(dataPath);
     if (!valid && message) *message = kNotItemTableMessage;
     return valid;

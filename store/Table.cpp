@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "IndexFile.h"
+#include "IndexKey.h"
 
 namespace store {
 namespace {
@@ -41,28 +42,6 @@ constexpr size_t kMergeBytes = size_t(32) << 20;
 
 bool HasDbfExtension(const std::string& name) {
     return name.size() > 4 && Lower(name.substr(name.size() - 4)) == ".dbf";
-}
-
-// Compares two keys as dBASE does: by bytes, the shorter one padded with
-// blanks.
-int CompareKeys(std::string_view a, std::string_view b) {
-    const size_t n = std::min(a.size(), b.size());
-    if (const int c = std::memcmp(a.data(), b.data(), n)) return c;
-    const std::string_view rest = a.size() > n ? a.substr(n) : b.substr(n);
-    const int sign = a.size() > n ? 1 : -1;
-    for (char ch : rest) {
-        const auto u = static_cast<unsigned char>(ch);
-        if (u != ' ') return u > ' ' ? sign : -sign;
-    }
-    return 0;
-}
-
-void KeyOf(const Expression& e, const RecordView& v, std::string& out) {
-    try {
-        e.Key(v, out);
-    } catch (const EngineError&) {
-        out.clear();  // a malformed value sorts first instead of breaking the index
-    }
 }
 
 // Records from..to-1 sorted by their keys under e, equal keys by record
@@ -405,8 +384,10 @@ void Table::ScanDeleted(uint32_t from) {
         const char flag = m_file.Record(r)[0];
         m_deleted[r] = flag == ' ' ? 0 : 1;
         // An append killed before its last byte: readers going by the end
-        // mark would stop here and miss every record after it.
-        if (flag == 0x1A && m_file.Mode() != DbfFile::Access::ReadOnly) m_file.RepairInterruptedAppend(r);
+        // mark would stop here, and the append would keep only some of the
+        // records its count took in.
+        if (flag == 0x1A && m_file.Mode() != DbfFile::Access::ReadOnly && m_file.RepairInterruptedAppend(r))
+            m_deleted[r] = 0;
     }
 }
 

@@ -65,6 +65,8 @@ public:
     // order is kept in memory only: for the user to be told once. Empty
     // when all is well; set anew by every Open.
     const std::string& Notice() const { return m_notice; }
+    // Open, and not read-only (asked for, or fallen back to).
+    bool Writable() const { return m_file.IsOpen() && m_file.Mode() != DbfFile::Access::ReadOnly; }
     // Tags that could not be saved are kept by the handle and come back at
     // its next open of the same table.
     // Posts nothing: a pending edit is cancelled. Writes the index file when

@@ -199,6 +199,27 @@ private slots:
         QVERIFY(ReadFile().contains("Your Name=Caf\xe9\n"));
     }
 
+    // What is written must come back as it was, whatever the text: a value
+    // whose Windows-1252 bytes form UTF-8 came back as other characters,
+    // and a leading byte-order mark of the text's own was lost.
+    void textLookingLikeUtf8OrAMarkReadsBackAsWritten_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("1252 bytes forming UTF-8") << QString::fromUtf8("Caf\u00c3\u00a9");
+        QTest::newRow("1252 bytes forming a mark") << QString::fromUtf8("\u00ef\u00bb\u00bfName");
+        QTest::newRow("a mark of its own") << QChar(0xFEFF) + QString::fromUtf8("Acme \u20ac \u0416");
+        QTest::newRow("plain 1252") << QString::fromUtf8("Caf\u00e9 \u20ac");
+    }
+    void textLookingLikeUtf8OrAMarkReadsBackAsWritten() {
+        QFETCH(QString, text);
+        QCOMPARE(TextFile::Decode(TextFile::Encode(text)), text);
+        Settings s;
+        s.yourName = text;
+        QVERIFY(s.Save(m_path));
+        Settings again;
+        again.Load(m_path);
+        QCOMPARE(again.yourName, text);
+    }
+
     void integerValues_data() {
         QTest::addColumn<QByteArray>("value");
         QTest::addColumn<int>("expected");

@@ -75,12 +75,12 @@ class BackupRestoreTest : public QObject {
 
     CopyResult BackUp(CopyKind kind, FreeSpaceFn freeSpace = {}, const ProgressFn& progress = {}) {
         return Backup({kind, m_backup.toStdString(), Data("MASTER.DBF").toStdString(), m_data.toStdString(),
-                       std::move(freeSpace)},
+                       std::move(freeSpace), {}},
                       progress);
     }
     CopyResult RestoreFrom(CopyKind kind, const QString& chosen, FreeSpaceFn freeSpace = {},
                            const ProgressFn& progress = {}) {
-        return Restore({kind, chosen.toStdString(), m_data.toStdString(), std::move(freeSpace)}, progress);
+        return Restore({kind, chosen.toStdString(), m_data.toStdString(), std::move(freeSpace), {}}, progress);
     }
 
     void WriteLists(const QString& dir, const QByteArray& tag) {

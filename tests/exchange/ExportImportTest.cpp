@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "DateFormat.h"
 #include "ExchangeTestSupport.h"
@@ -276,6 +278,25 @@ private slots:
         const RunResult nowhere = Export(dbf, dbf ? "missing/x.DBF" : "missing/x.txt", {1});
         QCOMPARE(int(nowhere.outcome), int(Outcome::Failed));
         QVERIFY2(nowhere.message.find("cannot be created") != std::string::npos, nowhere.message.c_str());
+    }
+
+    // An export, backup or restore killed while it wrote left its hidden
+    // temporary file in the folder for good; the next one writing there
+    // removes those of processes that no longer run.
+    void killedExportLeavesNoTemporaryFileForGood() {
+        AddItems(m_items, kSampleItems);
+        const pid_t gone = ::fork();
+        if (gone == 0) ::_exit(0);
+        ::waitpid(gone, nullptr, 0);
+        const QString stale = QString(".out.txt.%1-0.part").arg(gone);
+        const QString staleTable = QString(".MASTER.DBF.%1-3.part").arg(gone);
+        const QString running = QString(".out.txt.%1-1.part").arg(::getppid());  // still running
+        for (const QString& name : {stale, staleTable, running}) WriteAll(Path(name), "half a file");
+        QCOMPARE(int(Export(false, "out.txt", {1}).outcome), int(Outcome::Completed));
+        const QStringList left = QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden);
+        QVERIFY(!left.contains(stale));
+        QVERIFY(!left.contains(staleTable));
+        QVERIFY(left.contains(running));
     }
 
     void exportRefusesToReplaceTheItemTable() {

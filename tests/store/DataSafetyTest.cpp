@@ -16,6 +16,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
@@ -631,12 +632,12 @@ private slots:
             QCOMPARE(ReadWithDbfread(path)["records"].toArray().size(), 1);
         }
         Table t;
-        OpenAt(t, path);  // repaired: kept as a deleted record
-        QCOMPARE(t.RecordCount(), 1u);
+        OpenAt(t, path);  // finished: the count took it in
+        QCOMPARE(ItemsInOrder(t), (std::vector<std::string>{"first", "interrupted"}));
         AppendItem(t, "after", "Misc");
         t.Close();
-        QCOMPARE(ReadWithDbfread(path)["records"].toArray().size(), 2);
-        QCOMPARE(ReadWithDbfread(path)["deleted"].toArray().size(), 1);
+        QCOMPARE(ReadWithDbfread(path)["records"].toArray().size(), 3);
+        QCOMPARE(ReadWithDbfread(path)["deleted"].toArray().size(), 0);
 
         // And for real: a copy killed at random points while appending.
         std::mt19937 rng(12);
@@ -662,8 +663,34 @@ private slots:
         QCOMPARE(int(t.RecordCount()), records.size());
         for (const auto& r : records) {
             const QString item = r.toArray()[0].toString();
-            QVERIFY2(item == "first" || item == "after" || item.contains(" item "), qPrintable(item));
+            QVERIFY2(item == "first" || item == "interrupted" || item == "after" || item.contains(" item "), qPrintable(item));
         }
+    }
+
+    // A bulk append killed between its count and its last byte kept all
+    // its records but the first, which was marked deleted: a batch is
+    // written whole or not at all.
+    void interruptedBulkAppendKeepsAllItsRecords() {
+        const QString path = MakeTable(m_dir->path(), "T", {"first"});
+        QByteArray file = ReadAll(path);
+        const int recordLength = uint8_t(file[10]) | (uint8_t(file[11]) << 8);
+        file.chop(1);
+        const qsizetype firstAt = file.size();
+        for (const char* item : {"batch 1", "batch 2", "batch 3"}) {
+            QByteArray record(recordLength, ' ');
+            record.replace(1, int(std::strlen(item)), item);
+            file += record;
+        }
+        file[firstAt] = 0x1A;  // the first one's flag is still the old end mark
+        file += QByteArray(1, 0x1A);
+        file[4] = 4;
+        WriteAll(path, file);
+        Table t;
+        OpenAt(t, path);
+        QCOMPARE(ItemsInOrder(t), (std::vector<std::string>{"first", "batch 1", "batch 2", "batch 3"}));
+        t.Close();
+        QCOMPARE(ReadWithDbfread(path)["records"].toArray().size(), 4);
+        QCOMPARE(ReadWithDbfread(path)["deleted"].toArray().size(), 0);
     }
 
 private:

@@ -1,0 +1,221 @@
+// export and import: the export and import engines the windows run, with
+// the fields, order and title line of the settings unless told otherwise.
+
+#include <sys/stat.h>
+
+#include "ExportChoices.h"
+#include "ExportEngine.h"
+#include "ImportEngine.h"
+#include "ItemSchema.h"
+#include "ItemTable.h"
+#include "Session.h"
+#include "Settings.h"
+#include "Table.h"
+
+namespace cli {
+namespace {
+
+std::vector<std::string> SplitList(const std::string& text) {
+    std::vector<std::string> parts;
+    size_t from = 0;
+    for (;;) {
+        const size_t comma = text.find(',', from);
+        parts.push_back(text.substr(from, comma == std::string::npos ? std::string::npos : comma - from));
+        if (comma == std::string::npos) break;
+        from = comma + 1;
+    }
+    return parts;
+}
+
+std::string Trimmed(const std::string& s) {
+    const size_t first = s.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
+
+bool SameText(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = char(x + 32);
+        if (y >= 'A' && y <= 'Z') y = char(y + 32);
+        if (x != y) return false;
+    }
+    return true;
+}
+
+int ExitFor(const exchange::RunResult& result) {
+    switch (result.outcome) {
+    case exchange::Outcome::Completed: return kExitOk;
+    case exchange::Outcome::Cancelled: throw CommandError(result.message, kExitCancelled);
+    case exchange::Outcome::Failed: throw CommandError(result.message);
+    }
+    return kExitFailed;
+}
+
+// Whether an on/off choice was given, and which; the settings decide otherwise.
+bool Choice(Session& s, const char* on, const char* off, bool fallback) {
+    const bool yes = s.Args().Flag(on), no = s.Args().Flag(off);
+    if (yes && no) s.Usage(std::string("--") + on + " and --" + off + " contradict each other");
+    return yes ? true : (no ? false : fallback);
+}
+
+std::vector<int> ChosenFields(Session& s) {
+    const auto list = s.Args().Value("fields");
+    if (!list) return exchange::ExportedPositions(exchange::ExportRows(s.Settings()));
+    std::vector<int> positions;
+    for (const std::string& part : SplitList(*list)) {
+        const std::string name = Trimmed(part);
+        const int p = s.FieldNamed(name);
+        if (p == 0) s.Usage("--fields: no item field is named " + Quote(name));
+        for (int q : positions)
+            if (q == p) s.Usage("--fields: " + Quote(name) + " is chosen twice");
+        positions.push_back(p);
+    }
+    return positions;
+}
+
+// Source field index by name (letter case ignored) or by number from 1.
+int SourceField(Session& s, const std::vector<std::string>& names, const std::string& text) {
+    for (size_t i = 0; i < names.size(); ++i)
+        if (SameText(Trimmed(names[i]), text)) return int(i);
+    if (!text.empty() && text.find_first_not_of("0123456789") == std::string::npos && text.size() < 6) {
+        const int n = std::stoi(text);
+        if (n >= 1 && n <= int(names.size())) return n - 1;
+    }
+    s.Usage("--map: the source has no field " + Quote(text));
+}
+
+std::vector<int> MapFromOption(Session& s, const std::vector<std::string>& names) {
+    std::vector<int> map(names.size(), 0);
+    for (const std::string& option : s.Args().Values("map")) {
+        for (const std::string& pair : SplitList(option)) {
+            const size_t eq = pair.find('=');
+            if (eq == std::string::npos) s.Usage("--map: " + Quote(pair) + " is not SOURCE=FIELD");
+            const int source = SourceField(s, names, Trimmed(pair.substr(0, eq)));
+            const std::string fieldName = Trimmed(pair.substr(eq + 1));
+            const int field = s.FieldNamed(fieldName);
+            if (field == 0) s.Usage("--map: no item field is named " + Quote(fieldName));
+            if (map[size_t(source)] != 0) s.Usage("--map: the source field " + Quote(names[size_t(source)]) + " is mapped twice");
+            for (int used : map)
+                if (used == field) s.Usage("--map: the item field " + Quote(fieldName) + " receives two source fields");
+            map[size_t(source)] = field;
+        }
+    }
+    return map;
+}
+
+// Each source field to the item field of its name or title; without names
+// (a text whose first line is data) field by field in order, as the import
+// window lines them up.
+// unused learns the source fields left out, for a note once the import is done.
+std::vector<int> DefaultMap(Session& s, const std::vector<std::string>& names, bool named, const std::string& in,
+                            std::string& unused) {
+    std::vector<int> map(names.size(), 0);
+    if (!named) {
+        for (size_t i = 0; i < names.size() && i < size_t(store::kItemFieldCount); ++i) map[i] = int(i) + 1;
+        return map;
+    }
+    bool any = false;
+    for (size_t i = 0; i < names.size(); ++i) {
+        const int field = s.FieldNamed(names[i]);
+        bool taken = false;
+        for (int used : map) taken = taken || (field != 0 && used == field);
+        if (field != 0 && !taken) {
+            map[i] = field;
+            any = true;
+        } else {
+            unused += (unused.empty() ? "" : ", ") + Quote(names[i]);
+        }
+    }
+    if (!any)
+        throw CommandError("No field of " + Quote(in) +
+                           " has the name or title of an item field; say which goes where with --map.");
+    return map;
+}
+
+}  // namespace
+
+int RunExport(Session& s) {
+    const std::string target = s.Args().operands.at(0);
+    const bool toStandardOutput = target == "-";
+    auto endsWith = [&](const char* extension) {
+        return target.size() > 4 && SameText(target.substr(target.size() - 4), extension);
+    };
+    bool dbf = s.Settings().exportFileType == 2;  // the export window's last choice
+    if (const auto format = s.Args().Value("format")) dbf = *format == "dbf";
+    else if (endsWith(".dbf")) dbf = true;
+    else if (toStandardOutput || endsWith(".csv") || endsWith(".txt")) dbf = false;
+    if (dbf && toStandardOutput) s.Usage("a dBASE table cannot go to standard output");
+    if (dbf && !HasDbfExtension(target)) s.Usage("a dBASE table needs a name ending in .DBF, not " + Quote(target));
+    const std::vector<int> positions = ChosenFields(s);
+    if (positions.empty()) throw CommandError("No fields selected for export.");
+    const bool titles = Choice(s, "titles", "no-titles", s.Settings().exportFirstRow);
+
+    store::Table items;
+    s.OpenItemTable(items, s.TablePath());
+    exchange::ExportRequest request;
+    request.path = toStandardOutput ? std::string() : Absolute(target);
+    request.positions = positions;
+    if (!dbf && titles) request.titles = exchange::ExportTitles(s.Settings(), items, positions);
+    ProgressLine line(s.Io(), "export");
+    const exchange::ProgressFn progress = [&](const exchange::Progress& p) { return line.Show(p.done, p.total, "items"); };
+    const exchange::RunResult result = dbf                ? exchange::ExportDbf(items, request, progress)
+                                       : toStandardOutput ? exchange::ExportTextTo(s.Io().outFd, items, request, progress)
+                                                          : exchange::ExportText(items, request, progress);
+    line.Clear();
+    const int code = ExitFor(result);
+    s.Done(std::to_string(result.records) + " items written to " + (toStandardOutput ? "standard output" : Quote(request.path)) + ".");
+    return code;
+}
+
+int RunImport(Session& s) {
+    const std::string source = Absolute(s.Args().operands.at(0));
+    const bool dbf = HasDbfExtension(source);
+    struct stat st {};
+    if (::stat(source.c_str(), &st) != 0) throw CommandError("The file " + Quote(source) + " does not exist.");
+    if (dbf && (s.Args().Flag("skip-first") || s.Args().Flag("no-skip-first")))
+        s.Usage("--skip-first and --no-skip-first are for text files");
+    const bool skipFirst = Choice(s, "skip-first", "no-skip-first", s.Settings().importSkipFirst);
+    exchange::Examination ex = dbf ? exchange::ExamineDbfSource(source) : exchange::ExamineTextSource(source);
+    if (!ex.accepted) {
+        for (char& c : ex.message)
+            if (c == '\n' || c == '\r') c = ' ';
+        throw CommandError(Quote(source) + ": " + ex.message);
+    }
+    exchange::ImportRequest request;
+    request.path = source;
+    request.skipFirst = skipFirst;
+    std::string unused;
+    request.map =
+        s.Args().Flag("map") ? MapFromOption(s, ex.names) : DefaultMap(s, ex.names, dbf || skipFirst, source, unused);
+    for (int p = 1; p <= store::kItemFieldCount; ++p)
+        request.titles[size_t(p - 1)] = s.Settings().Field(p).title.toStdString();
+
+    // A first start makes the default table as the window would.
+    const std::string path = s.TablePath();
+    if (!s.TableGiven() && ::stat(path.c_str(), &st) != 0) {
+        store::Table create, check;
+        std::string message;
+        try {
+            if (!store::MakeNewDB(create, check, path, &message)) throw CommandError(message);
+        } catch (const store::EngineError& e) {
+            throw CommandError(e.what());
+        }
+    }
+    store::Table items;
+    s.OpenItemTable(items, path, false, true);
+    ProgressLine line(s.Io(), "import");
+    const exchange::ProgressFn progress = [&](const exchange::Progress& p) {
+        return line.Show(p.done, p.total, dbf ? "records" : "bytes");
+    };
+    const exchange::RunResult result =
+        dbf ? exchange::ImportDbf(items, request, progress) : exchange::ImportText(items, request, progress);
+    line.Clear();
+    const int code = ExitFor(result);
+    if (!unused.empty()) s.Note("not imported, no item field of that name: " + unused + ".");
+    s.Done(std::to_string(result.records) + " items imported into " + Quote(items.DataFilePath()) + ".");
+    return code;
+}
+
+}  // namespace cli

@@ -1,0 +1,21 @@
+#pragma once
+// How index keys compare and how a record's key is made, shared by the
+// tags the engine keeps and by the check that compares an index file with
+// the data it describes.
+
+#include <string>
+#include <string_view>
+
+#include "Expression.h"
+
+namespace store {
+
+// Compares two keys as dBASE does: by bytes, the shorter one padded with
+// blanks. Negative, zero or positive.
+int CompareKeys(std::string_view a, std::string_view b);
+
+// The record's key under the expression; a malformed value gives the empty
+// key, which sorts first, instead of breaking the index.
+void KeyOf(const Expression& e, const RecordView& v, std::string& out);
+
+}  // namespace store

@@ -1,0 +1,527 @@
+// The commands on generated item tables, run the two ways a user meets
+// them: in this process through the library, and as the built program with
+// no display at all (DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM unset).
+// Every failure must be one line on stderr, a non-zero exit and no output
+// file, half-written or whole.
+
+#include <QtTest>
+#include <sstream>
+#include <sys/stat.h>
+
+#include "ChildRun.h"
+#include <grp.h>
+#include "Cli.h"
+#include "DateFormats.h"
+#include "ItemSchema.h"
+#include "ItemTable.h"
+#include "ReportFile.h"
+#include "ReportJob.h"
+#include "ReportStartup.h"
+#include "Settings.h"
+#include "SortExpression.h"
+#include "TMyReport.h"
+#include "Table.h"
+
+namespace {
+
+struct Result {
+    int code = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+QStringList Files(const QString& dir) {
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// What a failing command may print: one line on stderr, nothing on stdout.
+bool OneLineFailure(const Result& r) {
+    return r.code != 0 && r.code < 128 && r.out.isEmpty() && r.err.endsWith('\n') && r.err.count('\n') == 1 &&
+           r.err.startsWith("halvenor");
+}
+
+const char* const kThings[] = {"Television", "Sofa, corner", "Road \"Bike\"", "Café table", "Laptop", "Piano"};
+const char* const kCategories[] = {"Electronics", "Furniture", "Sports", "Kitchen"};
+
+// Items with every kind of value: commas, quotes, accents, dates, amounts.
+void FillTable(const QString& path, int count) {
+    store::Table t;
+    store::PointAt(t, path.toStdString());
+    t.Create(store::ItemTableFieldDefs());
+    t.Open();
+    for (int i = 0; i < count; ++i) {
+        t.Append();
+        t.SetText("Item", std::string(kThings[i % 6]) + " " + std::to_string(i));
+        t.SetText("Brand", i % 3 ? "Kestrilon" : "Valmora");
+        t.SetText("Serial", "SN-" + std::to_string(1000 + i * 7));
+        t.SetText("Location", i % 2 ? "Living Room" : "Attic");
+        t.SetText("Descriptio", i % 4 ? "bought, \"as new\"" : "");
+        t.SetText("Quantity", std::to_string(1 + i % 3));
+        t.SetDate(t.NeedField("PurchDate"), store::Date{1990 + i % 30, 1 + i % 12, 1 + i % 28});
+        t.SetText("Cost", std::to_string(10 + i) + ".25");
+        t.SetText("Category", kCategories[i % 4]);
+        t.SetText("RepCost", std::to_string(20 + i) + ".5");
+        t.SetText("Warranty", i % 5 ? "No" : "Yes");
+        if (i % 5 == 0) t.SetDate(t.NeedField("WarDate"), store::Date{2030, 2, 28});
+        t.SetText("Owner", "Mara");
+        t.SetText("Value", std::to_string(5 + i));
+        t.SetText("UserDef4", i == count - 1 ? std::string(40, 'Z') : "");
+        t.Post();
+    }
+    t.Close();
+}
+
+// Every record's 22 texts, in physical order.
+QStringList Records(const QString& path) {
+    store::Table t;
+    store::PointAt(t, path.toStdString());
+    t.SetReadOnly(true);
+    t.Open();
+    QStringList rows;
+    for (uint32_t r = 0; r < t.PhysicalCount(); ++r) {
+        QStringList fields;
+        for (int f = 0; f < store::kItemFieldCount; ++f) fields << QString::fromStdString(t.ViewOf(r).Text(f));
+        rows << fields.join('|');
+    }
+    return rows;
+}
+
+QString Program() { return QStringLiteral(HALVENOR_PROGRAM); }
+
+}  // namespace
+
+class CommandsTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_home;
+    QString m_data, m_config, m_table;
+
+    QString Home(const QString& name) const { return m_home->filePath(name); }
+
+    Result Cli(const QStringList& args, int outFd = 1) {
+        std::vector<std::string> argv;
+        for (const QString& a : args) argv.push_back(a.toStdString());
+        std::ostringstream out, err;
+        cli::Console console{out, err, false, outFd};
+        Result r;
+        r.code = cli::Run(cli::Parse(argv), console);
+        r.out = QByteArray::fromStdString(out.str());
+        r.err = QByteArray::fromStdString(err.str());
+        return r;
+    }
+
+    // The built program, as a user without a display runs it.
+    Result Run(const QStringList& args, const QString& program = Program(), bool unprivileged = false) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(v);
+        env.insert("XDG_CONFIG_HOME", Home("config"));
+        env.insert("XDG_DATA_HOME", Home("data"));
+        env.insert("HOME", m_home->path());
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(m_home->path());
+        if (unprivileged) {
+            p.setChildProcessModifier([] {
+                if (testsupport::RunningAsRoot() &&
+                    (::setgroups(0, nullptr) != 0 || ::setgid(testsupport::kNobody) != 0 ||
+                     ::setuid(testsupport::kNobody) != 0))
+                    ::_exit(99);
+            });
+        }
+        p.start(program, args);
+        Result r;
+        if (!p.waitForFinished(300000) || p.exitStatus() != QProcess::NormalExit) return r;
+        r.code = p.exitCode();
+        r.out = p.readAllStandardOutput();
+        r.err = p.readAllStandardError();
+        return r;
+    }
+
+    // The built program, copied where an unprivileged user may run it, as
+    // "nobody" when the tests run as root.
+    Result RunUnprivileged(const QStringList& args) {
+        ::chmod(m_home->path().toLocal8Bit().constData(), 0755);
+        const QString program = Home("halvenor");
+        if (!QFile::exists(program)) {
+            if (!QFile::copy(Program(), program)) return {};
+            ::chmod(program.toLocal8Bit().constData(), 0755);
+        }
+        return Run(args, program, true);
+    }
+
+private slots:
+    void init() {
+        m_home = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_home->isValid());
+        qputenv("XDG_CONFIG_HOME", Home("config").toUtf8());
+        qputenv("XDG_DATA_HOME", Home("data").toUtf8());
+        m_data = Home("data/halvenor");
+        m_config = Home("config/halvenor");
+        QVERIFY(QDir().mkpath(m_data));
+        m_table = m_data + "/MASTER.DBF";
+        FillTable(m_table, 40);
+        common::AppSettings() = common::Settings();
+        common::DateFormats::Apply(common::AppSettings().dateFormat);
+    }
+
+    void exportThenImportGivesBackEveryValue_data() {
+        QTest::addColumn<QStringList>("exportArgs");
+        QTest::addColumn<QStringList>("importArgs");
+        QTest::newRow("text with titles") << QStringList{"export", "items.csv"} << QStringList{"import", "items.csv"};
+        QTest::newRow("text without titles")
+            << QStringList{"export", "--no-titles", "items.txt"} << QStringList{"import", "--no-skip-first", "items.txt"};
+        QTest::newRow("dBASE") << QStringList{"export", "items.dbf"} << QStringList{"import", "items.dbf"};
+        QTest::newRow("fields by title, mapped back by number")
+            << QStringList{"export", "--fields", "Serial Number,Item", "--no-titles", "part.csv"}
+            << QStringList{"import", "--no-skip-first", "--map", "2=Item,1=Serial", "part.csv"};
+    }
+    void exportThenImportGivesBackEveryValue() {
+        QFETCH(QStringList, exportArgs);
+        QFETCH(QStringList, importArgs);
+        QDir::setCurrent(m_home->path());
+        Result r = Cli(exportArgs);
+        QVERIFY2(r.code == 0 && r.err.isEmpty(), r.err.constData());
+        // Into an empty table of its own, then compared as sets of records:
+        // the export wrote them in the sort order (by Category).
+        const QString copy = Home("COPY.DBF");
+        {
+            store::Table create, check;
+            QVERIFY(store::MakeNewDB(create, check, copy.toStdString(), nullptr));
+        }
+        r = Cli(importArgs + QStringList{"--table", copy});
+        QVERIFY2(r.code == 0 && r.err.isEmpty(), r.err.constData());
+        QStringList expected = Records(m_table), got = Records(copy);
+        if (exportArgs.contains("--fields")) {
+            // Only Item and Serial went out; the rest stays empty.
+            for (QString& row : expected) {
+                const QStringList f = row.split('|');
+                QStringList only;
+                for (int i = 0; i < store::kItemFieldCount; ++i) only << (i == 0 || i == 3 ? f[i] : QString());
+                row = only.join('|');
+            }
+        }
+        expected.sort();
+        got.sort();
+        QCOMPARE(got, expected);
+    }
+
+    // "-" streams the same text the file gets, from the program as built.
+    void exportToStandardOutputIsTheFileText() {
+        Result file = Run({"export", "--fields", "Item,Cost,PurchDate", "out.csv"});
+        QVERIFY2(file.code == 0 && file.err.isEmpty(), file.err.constData());
+        Result piped = Run({"export", "--fields", "Item,Cost,PurchDate", "-"});
+        QVERIFY2(piped.code == 0 && piped.err.isEmpty(), piped.err.constData());
+        QCOMPARE(piped.out, ReadAll(Home("out.csv")));
+        QVERIFY(piped.out.startsWith("\"Item\",\"Cost\",\"Purchase Date\"\r\n"));
+        QCOMPARE(piped.out.count("\r\n"), 41);
+        // In the sort order of the settings: grouped by Category.
+        const QList<QByteArray> lines = piped.out.split('\n');
+        QVERIFY2(lines[1].startsWith("\"Television 0\"") && lines[2].startsWith("\"Laptop 4\""), lines[1].constData());
+    }
+
+    // The report as the program writes it with no display, read back by
+    // poppler: as many pages as the report writer composes in this process.
+    void reportToPdfWithoutDisplay() {
+        const QString pdf = Home("full report.pdf");
+        Result r = Run({"report", "full report", "--pdf", pdf});
+        QVERIFY2(r.code == 0 && r.err.isEmpty() && r.out.isEmpty(), r.err.constData());
+
+        reports::ReadRegionalSettings();
+        const reports::ReportFile file(reports::ReportFile::PathIn(m_data.toStdString()));
+        const auto names = file.Names();
+        const int k = int(std::find(names.begin(), names.end(), "Full Report") - names.begin());
+        QVERIFY(k < int(names.size()));
+        store::Table items;
+        store::PointAt(items, m_table.toStdString());
+        find::OpenInSortOrder(items, find::BuildSortString(common::AppSettings().sortFields));
+        QBuffer stream;
+        const reports::ReportResult expected =
+            reports::RecordReport(file.Read(k).definition, items, reports::AppReportSettings(), stream);
+        QVERIFY(expected.completed && expected.pages > 1);
+
+        QProcess info;
+        info.start("pdfinfo", {pdf});
+        QVERIFY(info.waitForFinished(60000));
+        const QString text = QString::fromUtf8(info.readAllStandardOutput());
+        QVERIFY2(text.contains(QRegularExpression(QString("Pages:\\s+%1\\n").arg(expected.pages))), qPrintable(text));
+        QProcess toText;
+        toText.start("pdftotext", {"-layout", pdf, "-"});
+        QVERIFY(toText.waitForFinished(60000));
+        const QString words = QString::fromUtf8(toText.readAllStandardOutput());
+        for (const char* expectedWord : {"Item: Road \"Bike\" 2", "Item: Café table 39", "Brand: Kestrilon", "GRAND TOTALS"})
+            QVERIFY2(words.contains(QString::fromUtf8(expectedWord)), expectedWord);
+
+        r = Run({"report", "--list"});
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.split('\n').contains("Full Report"));
+        r = Run({"report", "No Such Report", "--text", Home("x.txt")});
+        QVERIFY2(OneLineFailure(r) && r.err.contains("\"Full Report\""), r.err.constData());
+        QVERIFY(!QFile::exists(Home("x.txt")));
+    }
+
+    // Everything backed up comes back byte for byte over files changed in
+    // the meantime, and the restored table opens with its index rebuilt.
+    void backupThenRestoreGivesBackTheSameBytes() {
+        common::AppSettings().lastDatabase = m_table;
+        common::AppSettings().insuranceCompany = "Northwind Mutual";
+        QVERIFY(common::SaveAppSettings());
+        for (const char* list : {"BRAND.LST", "LOCATION.LST", "BOUGHT.LST", "CATEGORY.LST", "OWNER.LST"})
+            WriteAll(m_data + "/" + list, QByteArray(list) + "\r\nValmora\r\n");
+        QVERIFY(Run({"report", "--list"}).code == 0);  // the definition file, as at a first start
+        {
+            // The index as the window leaves it.
+            store::Table t;
+            store::PointAt(t, m_table.toStdString());
+            find::OpenInSortOrder(t, find::BuildSortString(common::AppSettings().sortFields));
+        }
+        const QStringList kept = {"MASTER.DBF", "BRAND.LST", "LOCATION.LST", "BOUGHT.LST", "CATEGORY.LST", "OWNER.LST", "KELDOR.URP"};
+        std::map<QString, QByteArray> before;
+        for (const QString& name : kept) before[name] = ReadAll(m_data + "/" + name);
+        before["KELDOR.INI"] = ReadAll(m_config + "/KELDOR.INI");
+
+        Result r = Run({"backup", "--to", "saved"});
+        QVERIFY2(r.code == 0 && r.err.isEmpty(), r.err.constData());
+        QCOMPARE(Files(Home("saved")), (QStringList{"BOUGHT.LST", "BRAND.LST", "CATEGORY.LST", "KELDOR.INI", "KELDOR.URP",
+                                                    "LOCATION.LST", "MASTER.DBF", "OWNER.LST"}));
+
+        // Changed since: one more item, other lists, other settings.
+        FillTable(m_data + "/OTHER.DBF", 1);
+        {
+            store::Table t;
+            store::PointAt(t, m_table.toStdString());
+            t.Open();
+            t.Append();
+            t.SetText("Item", "Bought later");
+            t.Post();
+        }
+        WriteAll(m_data + "/BRAND.LST", "Changed\r\n");
+        WriteAll(m_config + "/KELDOR.INI", "[Misc]\r\nLast Database=" + m_data.toUtf8() + "/OTHER.DBF\r\n");
+
+        r = Run({"restore", "--from", "saved"});
+        QVERIFY2(r.code == 0 && r.err.isEmpty(), r.err.constData());
+        for (const auto& [name, bytes] : before) {
+            const QString dir = name == "KELDOR.INI" ? m_config : m_data;
+            const QByteArray now = ReadAll(dir + "/" + name);
+            int at = 0;
+            while (at < std::min(now.size(), bytes.size()) && now[at] == bytes[at]) ++at;
+            QVERIFY2(now == bytes, qPrintable(name + QString(" differs at byte %1 of %2/%3").arg(at).arg(now.size()).arg(bytes.size())));
+        }
+        QCOMPARE(Records(m_table).size(), 40);
+        r = Run({"check"});
+        QVERIFY2(r.code == 0 && r.out.contains("up to date"), r.out.constData());
+        QVERIFY(!Files(m_data).join(' ').contains(".part"));
+    }
+
+    // On a new machine neither the config folder nor the one above it is
+    // there yet: the settings come back all the same.
+    void settingsRestoredOnANewMachine() {
+        QVERIFY(!QFileInfo::exists(Home("config")));
+        const QByteArray settings = "[Misc]\r\nInsurance Company=Northwind Mutual\r\n";
+        QVERIFY(QDir().mkdir(Home("saved")));
+        WriteAll(Home("saved/KELDOR.INI"), settings);
+        const Result r = Run({"restore", "--from", "saved", "--settings"});
+        QVERIFY2(r.code == 0 && r.err.isEmpty(), r.err.constData());
+        QCOMPARE(ReadAll(m_config + "/KELDOR.INI"), settings);
+    }
+
+    void checkFindsWhatIsWrongAndChangesNothing_data() {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QString>("found");
+        QTest::newRow("good table") << "" << "";
+        QTest::newRow("last record cut short") << "truncate" << "shorter than its 40 records need";
+        QTest::newRow("stale index") << "stale" << "earlier state of the table";
+        QTest::newRow("unreadable amount") << "value" << "Record 7: Field Cost holds \"12,00\"";
+        QTest::newRow("odd deletion flag") << "flag" << "Record 40 has the deletion flag 0x23";
+    }
+    void checkFindsWhatIsWrongAndChangesNothing() {
+        QFETCH(QString, damage);
+        QFETCH(QString, found);
+        // The index as the window leaves it: the sort tag built.
+        {
+            store::Table t;
+            store::PointAt(t, m_table.toStdString());
+            find::OpenInSortOrder(t, find::BuildSortString(common::AppSettings().sortFields));
+        }
+        const QString index = m_data + "/MASTER.MDX";
+        QByteArray data = ReadAll(m_table);
+        const int header = int(uchar(data[8])) | int(uchar(data[9])) << 8;
+        const int length = int(uchar(data[10])) | int(uchar(data[11])) << 8;
+        auto fieldOffset = [&](const char* name) {
+            int offset = 1;
+            for (const auto& f : store::ItemSchema()) {
+                if (f.name == name) return offset;
+                offset += f.kind == 'N' ? (f.typeCode == 2 ? 11 : 20) : (f.kind == 'D' ? 8 : f.width);
+            }
+            return -1;
+        };
+        if (damage == "truncate") {
+            data.chop(11);
+        } else if (damage == "stale") {
+            const QByteArray oldIndex = ReadAll(index);
+            store::Table t;
+            store::PointAt(t, m_table.toStdString());
+            t.Open();
+            t.Append();
+            t.SetText("Item", "Added behind the index's back");
+            t.Post();
+            t.Close();
+            WriteAll(index, oldIndex);
+            data = ReadAll(m_table);
+        } else if (damage == "value") {
+            data.replace(header + 6 * length + fieldOffset("Cost"), 20, QByteArray(15, ' ') + "12,00");
+        } else if (damage == "flag") {
+            data[header + 39 * length] = '#';
+        }
+        if (!damage.isEmpty()) WriteAll(m_table, data);
+        const QByteArray indexBefore = ReadAll(index);
+        const Result r = Run({"check"});
+        QCOMPARE(ReadAll(m_table), data);
+        QCOMPARE(ReadAll(index), indexBefore);
+        if (found.isEmpty()) {
+            QVERIFY2(r.code == 0 && r.err.isEmpty(), r.err.constData());
+            QVERIFY2(r.out.contains("records: 40 (0 deleted, 40 items)") && r.out.contains("up to date") &&
+                         r.out.contains("NewIndex") && r.out.contains("no problems found"),
+                     r.out.constData());
+            return;
+        }
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.count('\n') == 1 && r.err.contains(found.toUtf8()), r.err.constData());
+    }
+
+    // Wrong arguments and refusals: one line, a non-zero exit, no crash and
+    // no file written.
+    void badArgumentsGiveOneClearLine_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("unknown command") << QStringList{"exprot", "out.csv"} << 2 << "no command named \"exprot\"";
+        QTest::newRow("missing import file") << QStringList{"import", "missing.csv"} << 1 << "does not exist";
+        QTest::newRow("missing table") << QStringList{"export", "--table", "NONE.DBF", "out.csv"} << 1
+                                       << "does not exist";
+        QTest::newRow("not an item table") << QStringList{"export", "--table", "OTHER.DBF", "out.csv"} << 1
+                                           << "was not created with Halvenor Inventory 95";
+        QTest::newRow("report of not an item table")
+            << QStringList{"report", "--table", "OTHER.DBF", "Full Report", "--pdf", "out.pdf"} << 1
+            << "was not created with Halvenor Inventory 95";
+        QTest::newRow("check of not an item table") << QStringList{"check", "--table", "OTHER.DBF"} << 1
+                                                    << "was not created with Halvenor Inventory 95";
+        QTest::newRow("dBASE to standard output") << QStringList{"export", "--format", "dbf", "-"} << 2
+                                                  << "cannot go to standard output";
+        QTest::newRow("unknown field") << QStringList{"export", "--fields", "Item,Colour", "out.csv"} << 2
+                                       << "no item field is named \"Colour\"";
+        QTest::newRow("no output chosen") << QStringList{"report", "Full Report"} << 2 << "either --pdf OUT or --text OUT";
+        QTest::newRow("output folder missing") << QStringList{"export", "no/such/folder/out.csv"} << 1 << "out.csv";
+        QTest::newRow("restore from nothing") << QStringList{"restore", "--from", "."} << 1 << "holds no backup";
+        QTest::newRow("restore of lists never backed up")
+            << QStringList{"restore", "--from", "held", "--settings", "--lists"} << 1 << "holds no copy of the pick lists";
+        QTest::newRow("unknown report") << QStringList{"report", "Nope", "--pdf", "out.pdf"} << 1
+                                        << "No report is named \"Nope\"";
+        QTest::newRow("unknown source field in --map")
+            << QStringList{"import", "--map", "Thing=Item", "in.csv"} << 2 << "the source has no field \"Thing\"";
+        QTest::newRow("unknown item field in --map")
+            << QStringList{"import", "--map", "Item=Colour", "in.csv"} << 2 << "no item field is named \"Colour\"";
+    }
+    void badArgumentsGiveOneClearLine() {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QString, says);
+        {
+            store::Table other;
+            store::PointAt(other, Home("OTHER.DBF").toStdString());
+            other.Create({store::FieldDef::String("Thing", 20), store::FieldDef::Integer("Count")});
+        }
+        {
+            store::Table t;  // the index as the window leaves it
+            store::PointAt(t, m_table.toStdString());
+            find::OpenInSortOrder(t, find::BuildSortString(common::AppSettings().sortFields));
+        }
+        WriteAll(Home("in.csv"), "\"Item\",\"Colour\"\r\n\"Sofa\",\"Red\"\r\n");
+        // A backup of the settings alone: restoring them would go ahead.
+        QVERIFY(QDir().mkdir(Home("held")));
+        WriteAll(Home("held/KELDOR.INI"), "[Misc]\r\n");
+        const QStringList before = Files(m_home->path());
+        const QByteArray table = ReadAll(m_table);
+        const Result r = Run(args);
+        QCOMPARE(r.code, code);
+        QVERIFY2(OneLineFailure(r) && r.err.contains(says.toUtf8()), r.err.constData());
+        QCOMPARE(Files(m_home->path()), before);
+        QCOMPARE(ReadAll(m_table), table);
+        QVERIFY(!QFile::exists(m_config + "/KELDOR.INI"));
+    }
+
+    // A folder the user may not write (run as an unprivileged user: the
+    // tests run as root): refused in one line, nothing left in the folder.
+    void unwritableOutputFolderIsRefused_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("export text") << QStringList{"export", "locked/out.csv"};
+        QTest::newRow("export dBASE") << QStringList{"export", "locked/out.dbf"};
+        QTest::newRow("report") << QStringList{"report", "Medium Report", "--pdf", "locked/out.pdf"};
+        QTest::newRow("backup") << QStringList{"backup", "--to", "locked", "--database"};
+    }
+    void unwritableOutputFolderIsRefused() {
+        QFETCH(QStringList, args);
+        // The user's own folders belong to the user; "locked" does not.
+        const QByteArray home = m_home->path().toLocal8Bit();
+        ::chmod(home.constData(), 0755);
+        for (const QString& dir : {Home("config"), Home("data"), m_data}) {
+            QDir().mkpath(dir);
+            if (testsupport::RunningAsRoot()) (void)!::chown(dir.toLocal8Bit().constData(), testsupport::kNobody, testsupport::kNobody);
+        }
+        for (const QString& f : Files(m_data))
+            if (testsupport::RunningAsRoot())
+                (void)!::chown((m_data + "/" + f).toLocal8Bit().constData(), testsupport::kNobody, testsupport::kNobody);
+        QVERIFY(QDir().mkdir(Home("locked")));
+        ::chmod(Home("locked").toLocal8Bit().constData(), testsupport::RunningAsRoot() ? 0755 : 0555);
+        const Result r = RunUnprivileged(args);
+        QVERIFY2(OneLineFailure(r), r.err.constData());
+        QVERIFY2(r.err.contains("locked"), r.err.constData());
+        QCOMPARE(Files(Home("locked")), QStringList{});
+    }
+
+    // A table and data folder the user may only read (they are not the
+    // user's): the import and the restore refuse in one line and leave
+    // every file as it was, with nothing beside them.
+    void readOnlyTableAndDataFolderStayAsTheyWere_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("import") << QStringList{"import", "in.csv"} << "open for reading only";
+        QTest::newRow("restore") << QStringList{"restore", "--from", "saved", "--database"} << "Permission denied";
+    }
+    void readOnlyTableAndDataFolderStayAsTheyWere() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, says);
+        {
+            store::Table t;  // the index as the window leaves it
+            store::PointAt(t, m_table.toStdString());
+            find::OpenInSortOrder(t, find::BuildSortString(common::AppSettings().sortFields));
+        }
+        QVERIFY(Run({"backup", "--to", "saved", "--database"}).code == 0);
+        WriteAll(Home("in.csv"), "\"Item\"\r\n\"Sofa\"\r\n");
+        std::map<QString, QByteArray> before;
+        for (const QString& f : Files(m_data)) before[f] = ReadAll(m_data + "/" + f);
+        if (!testsupport::RunningAsRoot()) {
+            for (const auto& [f, bytes] : before) QFile::setPermissions(m_data + "/" + f, QFile::ReadOwner);
+            ::chmod(m_data.toLocal8Bit().constData(), 0555);
+        }
+        const Result r = RunUnprivileged(args);
+        ::chmod(m_data.toLocal8Bit().constData(), 0755);
+        QVERIFY2(OneLineFailure(r) && r.err.contains(says.toUtf8()), r.err.constData());
+        std::map<QString, QByteArray> after;
+        for (const QString& f : Files(m_data)) after[f] = ReadAll(m_data + "/" + f);
+        QVERIFY(after == before);
+    }
+};
+
+QTEST_MAIN(CommandsTest)
+#include "CommandsTest.moc"
