@@ -32,8 +32,11 @@ std::vector<CommandSpec> MakeCommands() {
           {"fields", "LIST",
            "Comma-separated fields in the order written, by field name or title (Item,Brand,\"Purchase Date\")."},
           {"titles", "", "Write a first line of field titles (text only)."},
-          {"no-titles", "", "Write no title line."}},
-         {"halvenor export items.csv", "halvenor export --fields Item,Location,Value - | sort",
+          {"no-titles", "", "Write no title line."},
+          {"attachments", "",
+           "Also copy the exported items' photos and documents into a folder beside OUT (OUT's name up to its "
+           "extension, then .files)."}},
+         {"halvenor export items.csv", "halvenor export --attachments insured.dbf", "halvenor export --fields Item,Location,Value - | sort",
           "halvenor export --format dbf --table ~/old/HOME.DBF copy.dbf"}});
     commands.push_back(
         {"import",
@@ -74,7 +77,8 @@ std::vector<CommandSpec> MakeCommands() {
          0,
          0,
          "copy the database, pick lists, report definitions and settings to a folder",
-         "Copies the chosen files into FOLDER, each through a temporary file renamed when complete and checked. "
+         "Copies the chosen files into FOLDER, each through a temporary file renamed when complete and checked; "
+         "the database goes with its attachments folder (MASTER.files beside MASTER.DBF). "
          "Without a choice all four are backed up. The database needs sole use: it is refused while the window "
          "or another program has the table open.",
          {{"to", "FOLDER", "The folder the copies go to.", {}, false, true},
@@ -91,8 +95,8 @@ std::vector<CommandSpec> MakeCommands() {
          0,
          "copy backed-up files from a folder back into place",
          "Copies the chosen files from FOLDER back into the data and config folders, each replaced only when its "
-         "copy is complete and checked. Without a choice everything FOLDER holds a copy of is restored. The "
-         "database needs sole use; a restored table becomes the current database.",
+         "copy is complete and checked; the database comes back with its attachments folder as it was backed up. "
+         "Without a choice everything FOLDER holds a copy of is restored. The database needs sole use; a restored table becomes the current database.",
          {{"from", "FOLDER", "The folder holding the backup.", {}, false, true},
           {"table", "NAME",
            "The backed-up table to restore, by its file name in FOLDER. Default: the current database's name."},
@@ -107,8 +111,9 @@ std::vector<CommandSpec> MakeCommands() {
                         0,
                         "check a table's header, records and index without changing anything",
                         "Opens the table for reading only and checks its header against the file, every record's "
-                        "deletion flag and values, and the index file against the data. Prints the records, the "
-                        "deleted records and the index state; exits with 1 when something is wrong.",
+                        "deletion flag and values, the index file against the data, and the attachments folder's "
+                        "list against the table and the files. Prints the records, the deleted records, the index "
+                        "state and the attachments; exits with 1 when something is wrong.",
                         {kTableOption},
                         {"halvenor check", "halvenor check --table ~/inventory/HOME.DBF"}});
     return commands;

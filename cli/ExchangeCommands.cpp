@@ -3,6 +3,8 @@
 
 #include <sys/stat.h>
 
+#include "AttachmentFolderCopy.h"
+#include "AttachmentStore.h"
 #include "ExportChoices.h"
 #include "ExportEngine.h"
 #include "ImportEngine.h"
@@ -151,6 +153,8 @@ int RunExport(Session& s) {
     const std::vector<int> positions = ChosenFields(s);
     if (positions.empty()) throw CommandError("No fields selected for export.");
     const bool titles = Choice(s, "titles", "no-titles", s.Settings().exportFirstRow);
+    const bool withAttachments = s.Args().Flag("attachments");
+    if (withAttachments && toStandardOutput) s.Usage("--attachments needs a file to export to, not standard output");
 
     store::Table items;
     s.OpenItemTable(items, s.TablePath());
@@ -165,6 +169,19 @@ int RunExport(Session& s) {
                                                           : exchange::ExportText(items, request, progress);
     line.Clear();
     const int code = ExitFor(result);
+    if (code == kExitOk && withAttachments) {
+        // Record k of the new file is the k-th record the table delivered.
+        attachments::AttachmentStore store;
+        store.Attach(items);
+        attachments::AttachmentFolderCopy copy;
+        std::string reason;
+        const std::string folder = attachments::AttachmentFolderFor(request.path);
+        if (!copy.StageRecords(store, items.DeliveredRecords(), folder, {}, &reason) || !copy.Commit(&reason))
+            throw CommandError("The items were written to " + Quote(request.path) +
+                               ", but their attachments could not be copied: " + reason);
+        copy.Finish();
+        s.Done(std::to_string(copy.Files()) + " attachments copied to " + Quote(folder) + ".");
+    }
     s.Done(std::to_string(result.records) + " items written to " + (toStandardOutput ? "standard output" : Quote(request.path)) + ".");
     return code;
 }

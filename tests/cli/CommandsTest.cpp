@@ -10,6 +10,7 @@
 
 #include "ChildRun.h"
 #include <grp.h>
+#include "AttachmentStore.h"
 #include "Cli.h"
 #include "DateFormats.h"
 #include "ItemSchema.h"
@@ -321,6 +322,54 @@ private slots:
         r = Run({"check"});
         QVERIFY2(r.code == 0 && r.out.contains("up to date"), r.out.constData());
         QVERIFY(!Files(m_data).join(' ').contains(".part"));
+    }
+
+    void attachmentsGoWithExportBackupAndRestoreAndAreChecked() {
+        common::AppSettings().lastDatabase = m_table;
+        QVERIFY(common::SaveAppSettings());
+        WriteAll(Home("a.jpg"), QByteArray(4000, 'a'));
+        WriteAll(Home("b.pdf"), "%PDF-1.4\n%%EOF\n");
+        {
+            store::Table t;
+            store::PointAt(t, m_table.toStdString());
+            t.Open();
+            attachments::AttachmentStore store;
+            QVERIFY(store.Attach(t).Empty());
+            store.Add(3, {{Home("a.jpg").toStdString(), attachments::Kind::Photo, "Front"}});
+            store.Add(7, {{Home("b.pdf").toStdString(), attachments::Kind::Receipt, {}}});
+        }
+        Result r = Run({"check"});
+        QVERIFY2(r.code == 0 && r.out.contains("attachments: 2 files of 2 items"), r.out.constData());
+
+        r = Run({"export", "--attachments", "out.dbf"});
+        QVERIFY2(r.code == 0, r.err.constData());
+        {
+            store::Table t;
+            store::PointAt(t, Home("out.dbf").toStdString());
+            t.Open();
+            attachments::AttachmentStore copied;
+            QVERIFY(copied.Attach(t).Empty());
+            size_t files = 0;
+            for (uint32_t rec = 0; rec < t.PhysicalCount(); ++rec) files += copied.CountOf(rec);
+            QCOMPARE(files, size_t(2));
+        }
+        QCOMPARE(Run({"export", "--attachments", "-"}).code, int(cli::kExitUsage));
+
+        r = Run({"backup", "--to", "saved", "--database"});
+        QVERIFY2(r.code == 0, r.err.constData());
+        const QRegularExpression visible("^[^.]");  // the folder's lock file stays behind
+        const QStringList stored = Files(m_data + "/MASTER.files").filter(visible);
+        QCOMPARE(stored.size(), 3);
+        QCOMPARE(Files(Home("saved/MASTER.files")).filter(visible), stored);
+        // A file gone from the folder: check says so and fails; restore
+        // gives it back and check is content again.
+        const QString photo = m_data + "/MASTER.files/" + stored.filter(".jpg").first();
+        QVERIFY(QFile::remove(photo));
+        r = Run({"check"});
+        QVERIFY2(r.code == 1 && r.out.contains("\"a.jpg\"") && r.out.contains("is missing"), r.out.constData());
+        QVERIFY2(Run({"restore", "--from", "saved", "--database"}).code == 0, "restore");
+        QCOMPARE(ReadAll(photo), QByteArray(4000, 'a'));
+        QCOMPARE(Run({"check"}).code, 0);
     }
 
     // On a new machine neither the config folder nor the one above it is
