@@ -119,8 +119,11 @@ private slots:
         QCOMPARE(Widths(saved.Body(1)), QList<int>{150});  // as a new report starts
 
         // Editing any item of that line brings it to the report width.
+        // Print Photos goes into the file with the rest.
         ui.ExpectModal("Report Definition", Drive([](TUserReport& d) {
             QVERIFY(d.DeleteButton->isEnabled());
+            QVERIFY(!d.PrintPhotos->isChecked());
+            d.PrintPhotos->setChecked(true);
             d.SpecifyButtonClick();
             d.UpdateButtonClick();
         }));
@@ -134,6 +137,7 @@ private slots:
         ModifyAt(8);
         HALVENOR_VERIFY_UI(ui);
         QCOMPARE(Widths(File().Read(8).definition.Body(1)), QList<int>{90});
+        QVERIFY(File().Read(8).definition.printPhotos);
         QCOMPARE(File().Count(), 9);
     }
 
