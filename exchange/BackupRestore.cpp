@@ -14,6 +14,7 @@
 #include "AttachmentStore.h"
 #include "DbfFile.h"
 #include "EngineError.h"
+#include "FileDescriptor.h"
 #include "ItemSchema.h"
 #include "ItemTable.h"
 #include "ReplacingFile.h"
@@ -31,22 +32,7 @@ std::string SystemReason(const std::string& what, const std::string& path, int e
     return what + " \"" + path + "\": " + std::strerror(error) + ".";
 }
 
-// A descriptor closed when it goes.
-class Fd {
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    ~Fd() { Reset(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int Get() const { return m_fd; }
-    void Reset(int fd = -1) {
-        if (m_fd >= 0) ::close(m_fd);
-        m_fd = fd;
-    }
-
-private:
-    int m_fd;
-};
+using Fd = store::FileDescriptor;
 
 // Size of a regular file; nothing when there is none.
 std::optional<uint64_t> SizeOf(const std::string& path) {

@@ -3,22 +3,11 @@
 #include <cstdint>
 #include <cstring>
 
+#include "CodePage.h"
 #include "EngineError.h"
 
 namespace exchange {
 namespace {
-
-bool IsAscii(std::string_view text) {
-    size_t i = 0;
-    for (; i + 8 <= text.size(); i += 8) {
-        uint64_t word;
-        std::memcpy(&word, text.data() + i, 8);
-        if (word & 0x8080808080808080ULL) return false;
-    }
-    for (; i < text.size(); ++i)
-        if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
-    return true;
-}
 
 // A text field's bytes without the blanks (or zeros) that pad it; wide
 // fields are mostly padding, skipped eight bytes at a time.
@@ -45,7 +34,7 @@ std::string_view FieldText(const store::RecordView& view, int field, const store
         switch (f.Kind()) {
         case store::FieldKind::String: {
             const std::string_view raw = WithoutPadding(view.Raw(field));
-            if (IsAscii(raw)) return raw;
+            if (store::CodePage::IsAscii(raw)) return raw;
             scratch = view.Layout().Page().Decode(raw);
             return scratch;
         }

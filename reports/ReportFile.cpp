@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "FileDescriptor.h"
+
 namespace reports {
 namespace {
 
@@ -28,22 +30,7 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// An open descriptor, closed when it goes.
-class Fd {
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    ~Fd() { Reset(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int Get() const { return m_fd; }
-    void Reset(int fd = -1) {
-        if (m_fd >= 0) ::close(m_fd);
-        m_fd = fd;
-    }
-
-private:
-    int m_fd;
-};
+using Fd = store::FileDescriptor;
 
 // Opens the file and holds an exclusive lock on it. When another copy of the
 // program replaced the file while this one waited for the lock, the lock is
