@@ -430,7 +430,10 @@ void PhotosPage::AddButtonClick() {
     if (!CanStore()) return;
     common::FileRequest request;
     request.title = QStringLiteral("Add Photos and Documents");
-    request.directory = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    // The pictures folder when the desktop has one; a folder that does not
+    // exist would turn up in the dialog as a file name.
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    request.directory = QFileInfo(pictures).isDir() ? pictures : QDir::homePath();
     request.filter = QStringLiteral("Photos and documents|*.jpg;*.jpeg;*.png;*.gif;*.bmp;*.webp;*.tif;*.tiff;*.pdf|"
                                     "All files|*.*");
     request.mustExist = true;
