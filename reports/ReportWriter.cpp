@@ -367,10 +367,28 @@ void ReportWriter::AfterPrint(engine::TBaseReport& e) {
 void ReportWriter::MakeColumns(engine::TBaseReport& e, const ReportLine& line, bool labelsRight, Align others,
                                int borders) {
     const int count = LineItemCount(line);
+    // Beside a photo the line gives up the photo's room. Labels keep their
+    // width, so that they still read whole; the values share what is left,
+    // unless the labels alone would leave them next to nothing.
+    double labelWidth = 0, valueWidth = 0;
+    for (int i = 0; i < count; ++i) {
+        const double width = double(line[size_t(i)].width) / m_width * m_printable;
+        (line[size_t(i)].IsLabel() ? labelWidth : valueWidth) += width;
+    }
+    const double room = m_printable - m_photoRoom;
+    double labelScale = 1, valueScale = 1;
+    if (m_photoRoom > 0 && labelWidth + valueWidth > room) {
+        if (valueWidth > 0 && room - labelWidth >= valueWidth / 4) {
+            valueScale = (room - labelWidth) / valueWidth;
+        } else {
+            labelScale = valueScale = room / (labelWidth + valueWidth);
+        }
+    }
     for (int i = 0; i < count; ++i) {
         const ReportItem& item = line[size_t(i)];
         const Align align = labelsRight && item.IsLabel() ? Align::Right : others;
-        e.AddColumn(int(align), borders, 0, kInnerMargin, double(item.width) / m_width * (m_printable - m_photoRoom),
+        const double scale = item.IsLabel() ? labelScale : valueScale;
+        e.AddColumn(int(align), borders, 0, kInnerMargin, double(item.width) / m_width * m_printable * scale,
                     kAfterPrevious);
     }
 }

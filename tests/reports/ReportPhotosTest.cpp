@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -144,6 +145,35 @@ private slots:
         const QString textFile = m_dir.filePath("photos.txt");
         QVERIFY(WriteTextReport(PhotoReport(), m_table, settings, textFile).completed);
         QVERIFY(!reporttest::ReadFile(textFile).contains("Wall mount"));
+    }
+
+    void labelsBesideAPhotoReadAsWithoutIt() {
+        // The widest default layout, with labels on every line: the values
+        // give up the photo's room, the labels keep theirs, so every label
+        // reads as it does in the same report without photos.
+        const QString dir = m_dir.filePath("labels");
+        QVERIFY(QDir().mkpath(dir));
+        m_store.Add(0, {{Image(dir + "/wide.png", Qt::green, {800, 600}).toStdString(), attachments::Kind::Photo, {}}});
+        ReportDefinition full = DefaultReportDefinitions().at(4);
+        ReportSettings settings = reporttest::HouseholdSettings();
+        settings.photos = PhotosOf(&m_store);
+        const QString plain = m_dir.filePath("labels-plain.pdf");
+        QVERIFY(WritePdfReport(full, m_table, settings, plain).completed);
+        full.printPhotos = true;
+        const QString out = m_dir.filePath("labels.pdf");
+        QVERIFY(WritePdfReport(full, m_table, settings, out).completed);
+        QVERIFY(ImagePages(out).size() >= 1);
+        const auto words = [](const QString& pdf) {
+            return Run("pdftotext", {pdf, "-"}).split(QRegularExpression("\\s+"), Qt::SkipEmptyParts);
+        };
+        const QStringList with = words(out);
+        int labels = 0;
+        for (const QString& word : words(plain)) {
+            if (!word.endsWith(':')) continue;
+            ++labels;
+            QVERIFY2(with.contains(word), qPrintable(word));
+        }
+        QVERIFY(labels > 10);
     }
 
     void photosTakeTheirHeightAndBreakPagesWhole() {
