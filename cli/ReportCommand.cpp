@@ -1,9 +1,11 @@
 // report: a definition of the report file run by the report writer the
 // Report Status Screen runs, into a PDF or a text file.
 
+#include "AttachmentStore.h"
 #include "ReportFile.h"
 #include "ReportFileSetup.h"
 #include "ReportJob.h"
+#include "ReportPhotos.h"
 #include "ReportStartup.h"
 #include "Session.h"
 #include "TMyReport.h"
@@ -72,9 +74,16 @@ int RunReport(Session& s) {
     }
 
     reports::ReadRegionalSettings();
-    const reports::ReportSettings settings = reports::AppReportSettings();
+    reports::ReportSettings settings = reports::AppReportSettings();
     store::Table items;
     s.OpenItemTable(items, s.TablePath());
+    // The items' photos, as the report window prints them.
+    attachments::AttachmentStore photos;
+    if (definition.printPhotos && pdf) {
+        const std::string told = photos.Attach(items).Message();
+        if (!told.empty()) s.Note(told);
+        settings.photos = reports::PhotosOf(&photos);
+    }
     const std::string target = Absolute(pdf ? *pdf : *text);
     ProgressLine line(s.Io(), "report");
     const reports::ProgressCallback progress = [&](const reports::ReportProgress& p) {

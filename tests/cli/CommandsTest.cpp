@@ -4,6 +4,7 @@
 // Every failure must be one line on stderr, a non-zero exit and no output
 // file, half-written or whole.
 
+#include <QImage>
 #include <QtTest>
 #include <sstream>
 #include <sys/stat.h>
@@ -269,6 +270,37 @@ private slots:
         r = Run({"report", "No Such Report", "--text", Home("x.txt")});
         QVERIFY2(OneLineFailure(r) && r.err.contains("\"Full Report\""), r.err.constData());
         QVERIFY(!QFile::exists(Home("x.txt")));
+    }
+
+    // A report whose definition prints photos prints them from the command
+    // line too: one image for the one item that has a photo.
+    void reportPrintsThePhotosItsDefinitionAsksFor() {
+        QVERIFY(Run({"report", "--list"}).code == 0);  // the definition file, as at a first start
+        {
+            reports::ReportFile file(reports::ReportFile::PathIn(m_data.toStdString()));
+            reports::ReportDefinition def = file.Read(0).definition;
+            def.printPhotos = true;
+            file.Write(0, def);
+            QImage photo(400, 300, QImage::Format_RGB32);
+            photo.fill(Qt::darkCyan);
+            QVERIFY(photo.save(Home("chair.png")));
+            store::Table t;
+            store::PointAt(t, m_table.toStdString());
+            t.Open();
+            attachments::AttachmentStore store;
+            QVERIFY(store.Attach(t).Empty());
+            store.Add(5, {{Home("chair.png").toStdString(), attachments::Kind::Photo, "Hall"}});
+        }
+        const reports::ReportFile file(reports::ReportFile::PathIn(m_data.toStdString()));
+        const std::string name = file.Names().front();
+        const QString pdf = Home("photos.pdf");
+        const Result r = Run({"report", QString::fromStdString(name), "--pdf", pdf});
+        QVERIFY2(r.code == 0, r.err.constData());
+        QProcess images;
+        images.start("pdfimages", {"-list", pdf});
+        QVERIFY(images.waitForFinished(60000));
+        const QStringList rows = QString::fromUtf8(images.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(rows.size(), 3);  // two heading rows and one image
     }
 
     // Everything backed up comes back byte for byte over files changed in
