@@ -103,15 +103,29 @@ void OpenRestored(Session& s, const std::string& restored) {
 
 int RunBackup(Session& s) {
     const std::string folder = Absolute(*s.Args().Value("to"));
+    const bool all = !std::any_of(std::begin(kKinds), std::end(kKinds), [&](const Kind& k) { return s.Args().Flag(k.option); });
+    // Report definitions the window never wrote (it writes them at its
+    // first start) and lists never saved are nothing to back up.
+    auto nothingToCopy = [&](const Kind& k) {
+        return (k.kind == CopyKind::Reports && !IsFile(reports::ReportFile::PathIn(s.DataDir(), reports::kReportFileName))) ||
+               (k.kind == CopyKind::Lists && !exchange::HasListFiles(s.DataDir()));
+    };
+    // Asked for by name, they are refused before anything is created or
+    // copied: a backup the user takes for a copy of the lists must hold them.
+    if (!all)
+        for (const Kind& kind : Chosen(s))
+            if (kind.kind == CopyKind::Lists && nothingToCopy(kind))
+                throw CommandError(std::string(kind.what) + ": " + Quote(s.DataDir()) +
+                                   " holds no pick list; none has been saved yet, so there are none to back up.");
     if (!IsFolder(folder) && !QDir().mkpath(QString::fromStdString(folder)))
         throw CommandError("The folder " + Quote(folder) + " cannot be created.");
-    const bool all = !std::any_of(std::begin(kKinds), std::end(kKinds), [&](const Kind& k) { return s.Args().Flag(k.option); });
     for (const Kind& kind : Chosen(s)) {
-        // Left to choose, report definitions never written (the window
-        // writes them at its first start) are nothing to back up.
-        if (all && kind.kind == CopyKind::Reports &&
-            !IsFile(reports::ReportFile::PathIn(s.DataDir(), reports::kReportFileName)))
+        // Left to choose, what there is none of is passed over (lists with
+        // a word: the user may expect them in the folder).
+        if (all && nothingToCopy(kind)) {
+            if (kind.kind == CopyKind::Lists) s.Note("pick lists: none has been saved yet; none backed up.");
             continue;
+        }
         exchange::BackupRequest request;
         request.kind = kind.kind;
         request.folder = folder;

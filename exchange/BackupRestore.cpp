@@ -1,5 +1,6 @@
 #include "BackupRestore.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -263,6 +264,7 @@ CopyResult BackupLists(const BackupRequest& request, const ProgressFn& progress)
         if (SameFile(source, target)) return Refusal(CopyStatus::SameFile, messages::kBackupSameFile);
         jobs.push_back({source, target});
     }
+    if (jobs.empty()) return Refusal(CopyStatus::SourceMissing, messages::kNoListsToBackUp);
     return CopyAll(jobs, progress, messages::kBackupFailed, messages::kBackupDone);
 }
 
@@ -434,6 +436,11 @@ std::string BackupFileName(const std::string& dataFile) {
     const std::string name = store::FileNameOf(dataFile);
     const auto dot = name.rfind('.');
     return (dot == std::string::npos || dot == 0 ? name : name.substr(0, dot)) + ".DBF";
+}
+
+bool HasListFiles(const std::string& programDir) {
+    return std::any_of(kListFileNames.begin(), kListFileNames.end(),
+                       [&](const char* name) { return SizeOf(JoinPath(programDir, name)).has_value(); });
 }
 
 bool IsItemTableFile(const std::string& path, std::string* message) {

@@ -88,7 +88,8 @@ struct BackupRequest {
     std::string configDir;   // the settings file
 };
 // A settings file never written has nothing to back up: Completed with
-// files 0.
+// files 0. Lists of which no file was ever saved are refused
+// (SourceMissing), so that nobody takes an empty backup for a copy of them.
 CopyResult Backup(const BackupRequest& request, const ProgressFn& progress);
 
 struct RestoreRequest {
@@ -113,6 +114,8 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 // The name a table's backup copy takes: its file name up to the last point,
 // then ".DBF".
 std::string BackupFileName(const std::string& dataFile);
+// True when the folder holds at least one pick-list file.
+bool HasListFiles(const std::string& programDir);
 // True when the file opens as an item table (the 22 item fields in order);
 // otherwise false with the reason in *message. The file is only read.
 bool IsItemTableFile(const std::string& path, std::string* message);
@@ -131,6 +134,8 @@ inline constexpr const char* kBackupNoRoomReports =
     "destination drive or use an alternative method to backup the \"KELDOR.URP\" file.";
 inline constexpr const char* kBackupFailed = "An error occurred during backup.  Backup not completed.";
 inline constexpr const char* kBackupDone = "Backup completed successfully.";
+inline constexpr const char* kNoListsToBackUp =
+    "No pick list has been saved yet, so there are no lists to back up.";
 inline constexpr const char* kBackupSameFile =
     "The chosen folder is where the files to back up are kept.  Please choose another folder for the backup.";
 inline constexpr const char* kRestoreInUse =

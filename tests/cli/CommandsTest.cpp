@@ -4,6 +4,7 @@
 // Every failure must be one line on stderr, a non-zero exit and no output
 // file, half-written or whole.
 
+#include <QDirIterator>
 #include <QImage>
 #include <QtTest>
 #include <sstream>
@@ -45,6 +46,15 @@ void WriteAll(const QString& path, const QByteArray& bytes) {
 
 QStringList Files(const QString& dir) {
     return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// Every file and folder under dir, by its path below dir.
+QStringList Tree(const QString& dir) {
+    QStringList out;
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) out << QDir(dir).relativeFilePath(it.next());
+    out.sort();
+    return out;
 }
 
 // What a failing command may print: one line on stderr, nothing on stdout.
@@ -356,6 +366,16 @@ private slots:
         QVERIFY(!Files(m_data).join(' ').contains(".part"));
     }
 
+    // Left to choose, lists never saved are passed over with a word, and the
+    // rest is backed up.
+    void backupOfEverythingSaysWhenThereAreNoLists() {
+        QVERIFY(Run({"report", "--list"}).code == 0);  // the definition file, as at a first start
+        const Result r = Run({"backup", "--to", "saved"});
+        QVERIFY2(r.code == 0 && r.err == "halvenor backup: pick lists: none has been saved yet; none backed up.\n",
+                 r.err.constData());
+        QCOMPARE(Files(Home("saved")), (QStringList{"KELDOR.URP", "MASTER.DBF"}));
+    }
+
     void attachmentsGoWithExportBackupAndRestoreAndAreChecked() {
         common::AppSettings().lastDatabase = m_table;
         QVERIFY(common::SaveAppSettings());
@@ -506,6 +526,12 @@ private slots:
         QTest::newRow("restore from nothing") << QStringList{"restore", "--from", "."} << 1 << "holds no backup";
         QTest::newRow("restore of lists never backed up")
             << QStringList{"restore", "--from", "held", "--settings", "--lists"} << 1 << "holds no copy of the pick lists";
+        // Lists never saved: a backup asked to hold them used to succeed
+        // empty, and the database went first.
+        QTest::newRow("backup of lists never saved") << QStringList{"backup", "--to", "saved", "--lists"} << 1
+                                                     << "holds no pick list";
+        QTest::newRow("backup of the database and lists never saved")
+            << QStringList{"backup", "--to", "held", "--database", "--lists"} << 1 << "pick lists: ";
         QTest::newRow("unknown report") << QStringList{"report", "Nope", "--pdf", "out.pdf"} << 1
                                         << "No report is named \"Nope\"";
         QTest::newRow("unknown source field in --map")
@@ -531,12 +557,13 @@ private slots:
         // A backup of the settings alone: restoring them would go ahead.
         QVERIFY(QDir().mkdir(Home("held")));
         WriteAll(Home("held/KELDOR.INI"), "[Misc]\r\n");
-        const QStringList before = Files(m_home->path());
+        QVERIFY(Run({"report", "--list"}).code == 0);  // the definition file, as at a first start
+        const QStringList before = Tree(m_home->path());
         const QByteArray table = ReadAll(m_table);
         const Result r = Run(args);
         QCOMPARE(r.code, code);
         QVERIFY2(OneLineFailure(r) && r.err.contains(says.toUtf8()), r.err.constData());
-        QCOMPARE(Files(m_home->path()), before);
+        QCOMPARE(Tree(m_home->path()), before);
         QCOMPARE(ReadAll(m_table), table);
         QVERIFY(!QFile::exists(m_config + "/KELDOR.INI"));
     }

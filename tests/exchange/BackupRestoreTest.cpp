@@ -98,6 +98,21 @@ private slots:
         QVERIFY(reports::PrepareReportFiles(m_data.toStdString()).errors.empty());
     }
 
+    // No list was ever saved: the backup used to report success with
+    // nothing copied.
+    void listsNeverSavedAreRefused() {
+        for (const char* name : kListFileNames) QVERIFY(QFile::remove(Data(name)));
+        QVERIFY(!HasListFiles(m_data.toStdString()));
+        const CopyResult r = BackUp(CopyKind::Lists);
+        QCOMPARE(r.status, CopyStatus::SourceMissing);
+        QCOMPARE(Q(r.message), QString("No pick list has been saved yet, so there are no lists to back up."));
+        QVERIFY(Entries(m_backup).isEmpty());
+        WriteAll(Data("OWNER.LST"), "Ann\r\n");  // one is enough
+        QVERIFY(HasListFiles(m_data.toStdString()));
+        QCOMPARE(BackUp(CopyKind::Lists).status, CopyStatus::Completed);
+        QCOMPARE(Entries(m_backup), QStringList{"OWNER.LST"});
+    }
+
     void eachKindThereAndBack() {
         const QStringList names = {"MASTER.DBF", "KELDOR.URP"};
         // Back up.
