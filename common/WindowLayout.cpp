@@ -15,6 +15,7 @@
 #include <QListView>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -24,6 +25,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QWidget>
+#include <map>
 
 #include "Settings.h"
 
@@ -119,6 +121,51 @@ void SetSpacing(QLayout& l, int horizontal, int vertical) {
     }
 }
 
+// Styles draw check-box and option-button indicators at a fixed size,
+// whatever the font: this style grows them by a percentage so that they
+// keep their proportion to the grown captions. The style draws the mark in
+// the rectangle its metrics give, so a larger metric is a larger box.
+class IndicatorStyle : public QProxyStyle {
+public:
+    explicit IndicatorStyle(int percent) : QProxyStyle(QApplication::style()->name()), m_percent(percent) {}
+
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+        const int value = QProxyStyle::pixelMetric(metric, option, widget);
+        switch (metric) {
+        case PM_IndicatorWidth:
+        case PM_IndicatorHeight:
+        case PM_ExclusiveIndicatorWidth:
+        case PM_ExclusiveIndicatorHeight: return Scaled(value, m_percent);
+        default: return value;
+        }
+    }
+
+private:
+    int m_percent;
+};
+
+// One style per percentage for the whole run; widgets only borrow it.
+QStyle* IndicatorStyleFor(int percent) {
+    static std::map<int, QPointer<QStyle>> styles;
+    QPointer<QStyle>& style = styles[percent];
+    if (!style) {
+        style = new IndicatorStyle(percent);
+        style->setParent(qApp);
+    }
+    return style;
+}
+
+// Indicators of the window's check boxes and option buttons at the
+// percentage; at 100 they go back to the application's style.
+void ScaleIndicators(QWidget& window, int percent) {
+    for (QWidget* w : Controls(window)) {
+        if (!qobject_cast<QCheckBox*>(w) && !qobject_cast<QRadioButton*>(w)) continue;
+        QStyle* wanted = percent == 100 ? nullptr : IndicatorStyleFor(percent);
+        const bool borrowed = dynamic_cast<IndicatorStyle*>(w->style()) != nullptr;
+        if (wanted ? w->style() != wanted : borrowed) w->setStyle(wanted);
+    }
+}
+
 // Holds the design layout that a dialog records at its first showing.
 class DesignHolder : public QObject {
 public:
@@ -211,6 +258,7 @@ void WindowLayout::ApplyFonts(QWidget& window, const DisplayScheme& scheme) {
 
 void WindowLayout::Scale(QWidget& window, double factor) {
     const int percent = qRound(factor * 100);
+    ScaleIndicators(window, percent);
     if (percent == 100) return;
     // Take every font before changing any, since children inherit fonts
     // from their parents and would otherwise grow twice.

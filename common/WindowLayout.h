@@ -71,11 +71,11 @@ public:
     // are left alone.
     static void ApplyFonts(QWidget& window, const DisplayScheme& scheme);
     // The whole window grows by the factor (percentage = factor x 100,
-    // rounded): every font, the geometry of controls that no layout places,
-    // the least and greatest sizes the design gives controls, and the
-    // margins and spacing of layouts. A window whose layout fixes its size
-    // takes the size its grown contents need; any other window at least
-    // that size.
+    // rounded): every font, check-box and option-button indicators, the
+    // geometry of controls that no layout places, the least and greatest
+    // sizes the design gives controls, and the margins and spacing of
+    // layouts. A window whose layout fixes its size takes the size its
+    // grown contents need; any other window at least that size.
     static void Scale(QWidget& window, double factor);
     // Left = (screen width - window width) / 2, top likewise, halves
     // rounded toward zero.

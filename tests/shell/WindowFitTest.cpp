@@ -4,7 +4,9 @@
 // under every colour preset, and the grid and search titles as they should
 // look.
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
 #include <QDirIterator>
 #include <QHeaderView>
@@ -20,9 +22,11 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QStyleOptionButton>
 #include <QToolButton>
 #include <functional>
 #include <memory>
+#include <tuple>
 
 #include "ColorPresets.h"
 #include "HelpWindow.h"
@@ -167,6 +171,39 @@ int Ink(const QImage& image, const QRect& area = {}) {
     return ink;
 }
 
+// The rectangle the ink of the image's area takes.
+QRect InkBounds(const QImage& image, const QRect& area) {
+    std::map<QRgb, int> counts;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) ++counts[image.pixel(x, y)];
+    QRgb background = 0;
+    int most = -1;
+    for (const auto& [rgb, n] : counts)
+        if (n > most) most = n, background = rgb;
+    QRect bounds;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (std::abs(qGray(image.pixel(x, y)) - qGray(background)) > 40) bounds |= QRect(x, y, 1, 1);
+    return bounds;
+}
+
+// The indicator of a check box or option button as its own style places
+// it, and the part of it that is drawn.
+struct Indicator {
+    QSize placed;
+    QSize drawn;
+};
+
+Indicator IndicatorOf(QAbstractButton& button) {
+    QStyleOptionButton option;
+    option.initFrom(&button);
+    const bool check = qobject_cast<QCheckBox*>(&button) != nullptr;
+    const QRect placed = button.style()->subElementRect(
+        check ? QStyle::SE_CheckBoxIndicator : QStyle::SE_RadioButtonIndicator, &option, &button);
+    const QImage image = button.grab().toImage();
+    return {placed.size(), InkBounds(image, placed.adjusted(-1, -1, 1, 1) & image.rect()).size()};
+}
+
 }  // namespace
 
 class WindowFitTest : public QObject {
@@ -254,6 +291,43 @@ private slots:
         QVERIFY(!QApplication::activeModalWidget());
         QVERIFY(help->isVisible());
         help->close();
+    }
+
+    // Styles keep check-box and option-button indicators at 13 pixels, so
+    // at the larger sizes they were tiny beside their captions.
+    void indicatorsGrowWithTheFactor() {
+        common::ScriptedUiServices ui;
+        appearance::TColorConfig dialog(6, m_main.get());
+        dialog.CheckSample->setChecked(true);
+        dialog.RadioSample->setChecked(true);
+        auto shown = [&](double factor) {
+            common::SetWindowSizeFactor(factor);
+            dialog.show();
+            QApplication::processEvents();
+            const std::pair result{IndicatorOf(*dialog.CheckSample), IndicatorOf(*dialog.RadioSample)};
+            dialog.hide();
+            return result;
+        };
+        const auto [check1, radio1] = shown(1.0);
+        const auto [check2, radio2] = shown(2.0);
+        const auto [checkAgain, radioAgain] = shown(1.0);
+        for (const auto& [name, at1, at2] : {std::tuple{"check box", check1, check2}, std::tuple{"option button", radio1, radio2}}) {
+            const QString sizes = QString("%1: placed %2 then %3, drawn %4 then %5")
+                                      .arg(name)
+                                      .arg(at1.placed.height())
+                                      .arg(at2.placed.height())
+                                      .arg(at1.drawn.height())
+                                      .arg(at2.drawn.height());
+            QVERIFY2(at1.drawn.height() >= at1.placed.height() - 4, qPrintable(sizes));  // the ink fills its place
+            QVERIFY2(std::abs(at2.placed.height() - 2 * at1.placed.height()) <= 1, qPrintable(sizes));
+            QVERIFY2(std::abs(at2.placed.width() - 2 * at1.placed.width()) <= 1, qPrintable(sizes));
+            QVERIFY2(std::abs(at2.drawn.height() - 2 * at1.drawn.height()) <= 3, qPrintable(sizes));
+        }
+        // Back at 1 nothing of the larger size is left.
+        QCOMPARE(checkAgain.placed, check1.placed);
+        QCOMPARE(radioAgain.placed, radio1.placed);
+        QCOMPARE(checkAgain.drawn, check1.drawn);
+        QCOMPARE(radioAgain.drawn, radio1.drawn);
     }
 
     // At the larger screen sizes fonts grew by the factor but the windows

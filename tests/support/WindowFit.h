@@ -111,13 +111,13 @@ inline QStringList Clipped(QWidget& window) {
                 add(TooNarrow(w, label->text() + QStringLiteral(" (height)"), needed.height(), room.height()));
             }
         } else if (auto* check = qobject_cast<QCheckBox*>(w)) {
-            const int needed = style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, w) +
-                               style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, w) +
+            const int needed = w->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, w) +
+                               w->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, w) +
                                TextWidth(font, check->text());
             add(TooNarrow(w, check->text(), needed, w->width()));
         } else if (auto* radio = qobject_cast<QRadioButton*>(w)) {
-            const int needed = style->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, w) +
-                               style->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, w) +
+            const int needed = w->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, w) +
+                               w->style()->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, w) +
                                TextWidth(font, radio->text());
             add(TooNarrow(w, radio->text(), needed, w->width()));
         } else if (auto* button = qobject_cast<QPushButton*>(w)) {
