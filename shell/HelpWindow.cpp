@@ -6,6 +6,8 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
+#include "WindowLayout.h"
+
 // The pages are compiled into this library. A static library's resources
 // reach a program only when code the program links calls for them, so
 // every way into the pages goes through here first.
@@ -62,6 +64,12 @@ void HelpWindow::ShowKeyword(const QString& keyword) {
     show();
     raise();
     activateWindow();
+}
+
+void HelpWindow::showEvent(QShowEvent* event) {
+    common::WindowLayout::PrepareDialog(*this);
+    common::WindowLayout::FinishShowing(*this, false);
+    QDialog::showEvent(event);
 }
 
 QString HelpWindow::CurrentPage() const { return m_browser->source().fileName(); }

@@ -24,6 +24,12 @@ public:
     QString PageText() const;
     static QString PageFor(const QString& keyword);
 
+protected:
+    // Sized and lettered for the window-size factor at every showing, as
+    // the dialogs are; a page asked for while it is on show keeps the size
+    // and place the reader gave it.
+    void showEvent(QShowEvent* event) override;
+
 private:
     QTextBrowser* m_browser;
 };

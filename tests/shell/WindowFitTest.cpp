@@ -22,6 +22,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 #include <QStyleOptionButton>
 #include <QToolButton>
 #include <functional>
@@ -143,6 +144,10 @@ std::map<QString, DialogCase> Dialogs() {
     cases["report part"] = {false, [](TMain& w, Owner& o) {
                                 return Own(o, new reports::TReportPart(reports::CurrentReport().Body(1), 1, 1, 90, &w));
                             }, {}};
+    cases["help"] = {false, [](TMain& w, Owner&) -> QDialog* {
+                         w.Help()->ShowKeyword("Input Window");
+                         return w.Help();
+                     }, {}};
     return cases;
 }
 
@@ -291,6 +296,45 @@ private slots:
         QVERIFY(!QApplication::activeModalWidget());
         QVERIFY(help->isVisible());
         help->close();
+    }
+
+    // The help window kept its 640 x 480 size and lettering at every
+    // screen size.
+    void helpWindowGrowsWithTheFactor() {
+        shell::HelpWindow* help = m_main->Help();
+        const HideAtEnd hide{help};
+        auto shown = [&](double factor) {
+            help->hide();
+            common::SetWindowSizeFactor(factor);
+            help->ShowKeyword("Search Window");
+            QApplication::processEvents();
+            const auto* browser = help->findChild<QTextBrowser*>();
+            return std::pair{help->size(), QFontMetrics(browser->document()->defaultFont()).height()};
+        };
+        const auto [size1, text1] = shown(1.0);
+        const auto [size2, text2] = shown(2.0);
+        QVERIFY2(std::abs(size2.width() - 2 * size1.width()) <= 4 && std::abs(size2.height() - 2 * size1.height()) <= 4,
+                 qPrintable(QString("%1 x %2 at 1, %3 x %4 at 2")
+                                .arg(size1.width()).arg(size1.height()).arg(size2.width()).arg(size2.height())));
+        QVERIFY2(text2 >= text1 * 18 / 10 && text2 <= text1 * 22 / 10,
+                 qPrintable(QString("text %1 pixels high at 1, %2 at 2").arg(text1).arg(text2)));
+        // A page asked for while it is on show keeps the reader's size.
+        help->resize(size2 - QSize(100, 100));
+        help->ShowKeyword("Export Window");
+        QCOMPARE(help->size(), size2 - QSize(100, 100));
+        // And back at 1 it is as it was, from a modal dialog too.
+        QDialog dialog(m_main.get());
+        dialog.setWindowModality(Qt::ApplicationModal);
+        dialog.show();
+        help->hide();
+        common::SetWindowSizeFactor(1.0);
+        help->ShowKeyword("Export Window");
+        QApplication::processEvents();
+        QCOMPARE(QApplication::activeModalWidget(), help);
+        QCOMPARE(help->size(), size1);
+        QVERIFY(window_fit::IsCentred(*help, false));
+        help->close();
+        dialog.close();
     }
 
     // Styles keep check-box and option-button indicators at 13 pixels, so
