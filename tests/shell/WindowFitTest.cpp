@@ -158,26 +158,8 @@ struct HideAtEnd {
     ~HideAtEnd() { window->hide(); }
 };
 
-// Pixels that stand out from the most common colour of the image: the ink
-// of text and glyphs on their background.
-int Ink(const QImage& image, const QRect& area = {}) {
-    const QRect r = area.isNull() ? image.rect() : area;
-    std::map<QRgb, int> counts;
-    for (int y = r.top(); y <= r.bottom(); ++y)
-        for (int x = r.left(); x <= r.right(); ++x) ++counts[image.pixel(x, y)];
-    QRgb background = 0;
-    int most = -1;
-    for (const auto& [rgb, n] : counts)
-        if (n > most) most = n, background = rgb;
-    const int light = qGray(background);
-    int ink = 0;
-    for (const auto& [rgb, n] : counts)
-        if (std::abs(qGray(rgb) - light) > 60) ink += n;
-    return ink;
-}
-
-// The rectangle the ink of the image's area takes.
-QRect InkBounds(const QImage& image, const QRect& area) {
+// The most common colour of the image's area: the background.
+QRgb Background(const QImage& image, const QRect& area) {
     std::map<QRgb, int> counts;
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x) ++counts[image.pixel(x, y)];
@@ -185,10 +167,28 @@ QRect InkBounds(const QImage& image, const QRect& area) {
     int most = -1;
     for (const auto& [rgb, n] : counts)
         if (n > most) most = n, background = rgb;
+    return background;
+}
+
+// Pixels that stand out from the most common colour of the image: the ink
+// of text and glyphs on their background.
+int Ink(const QImage& image, const QRect& area = {}) {
+    const QRect r = area.isNull() ? image.rect() : area;
+    const int light = qGray(Background(image, r));
+    int ink = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            if (std::abs(qGray(image.pixel(x, y)) - light) > 60) ++ink;
+    return ink;
+}
+
+// The rectangle the ink of the image's area takes.
+QRect InkBounds(const QImage& image, const QRect& area) {
+    const int light = qGray(Background(image, area));
     QRect bounds;
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x)
-            if (std::abs(qGray(image.pixel(x, y)) - qGray(background)) > 40) bounds |= QRect(x, y, 1, 1);
+            if (std::abs(qGray(image.pixel(x, y)) - light) > 40) bounds |= QRect(x, y, 1, 1);
     return bounds;
 }
 
