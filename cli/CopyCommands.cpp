@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <algorithm>
+#include <optional>
 #include <sys/stat.h>
 
 #include "BackupRestore.h"
@@ -105,25 +106,36 @@ int RunBackup(Session& s) {
     const std::string folder = Absolute(*s.Args().Value("to"));
     const bool all = !std::any_of(std::begin(kKinds), std::end(kKinds), [&](const Kind& k) { return s.Args().Flag(k.option); });
     // Report definitions the window never wrote (it writes them at its
-    // first start) and lists never saved are nothing to back up.
-    auto nothingToCopy = [&](const Kind& k) {
-        return (k.kind == CopyKind::Reports && !IsFile(reports::ReportFile::PathIn(s.DataDir(), reports::kReportFileName))) ||
-               (k.kind == CopyKind::Lists && !exchange::HasListFiles(s.DataDir()));
+    // first start), lists never saved and a settings file never written are
+    // nothing to back up; where each would be, for the message.
+    auto missingFrom = [&](const Kind& k) -> std::optional<std::string> {
+        switch (k.kind) {
+        case CopyKind::Reports:
+            if (!IsFile(reports::ReportFile::PathIn(s.DataDir(), reports::kReportFileName))) return s.DataDir();
+            break;
+        case CopyKind::Lists:
+            if (!exchange::HasListFiles(s.DataDir())) return s.DataDir();
+            break;
+        case CopyKind::Settings:
+            if (!IsFile(reports::ReportFile::PathIn(s.ConfigDir(), exchange::kSettingsFileName))) return s.ConfigDir();
+            break;
+        case CopyKind::Database: break;
+        }
+        return std::nullopt;
     };
     // Asked for by name, they are refused before anything is created or
-    // copied: a backup the user takes for a copy of the lists must hold them.
+    // copied: a backup the user takes for a copy of them must hold them.
     if (!all)
         for (const Kind& kind : Chosen(s))
-            if (kind.kind == CopyKind::Lists && nothingToCopy(kind))
-                throw CommandError(std::string(kind.what) + ": " + Quote(s.DataDir()) +
-                                   " holds no pick list; none has been saved yet, so there are none to back up.");
+            if (const auto where = missingFrom(kind))
+                throw CommandError(std::string(kind.what) + ": " + Quote(*where) + " holds none; none has been saved yet, so there are none to back up.");
     if (!IsFolder(folder) && !QDir().mkpath(QString::fromStdString(folder)))
         throw CommandError("The folder " + Quote(folder) + " cannot be created.");
     for (const Kind& kind : Chosen(s)) {
-        // Left to choose, what there is none of is passed over (lists with
-        // a word: the user may expect them in the folder).
-        if (all && nothingToCopy(kind)) {
-            if (kind.kind == CopyKind::Lists) s.Note("pick lists: none has been saved yet; none backed up.");
+        // Left to choose, what there is none of is passed over with a word:
+        // the user may expect it in the folder.
+        if (all && missingFrom(kind)) {
+            s.Note(std::string(kind.what) + ": none has been saved yet; none backed up.");
             continue;
         }
         exchange::BackupRequest request;

@@ -368,10 +368,11 @@ private slots:
 
     // Left to choose, lists never saved are passed over with a word, and the
     // rest is backed up.
-    void backupOfEverythingSaysWhenThereAreNoLists() {
+    void backupOfEverythingSaysWhatThereIsNoneOf() {
         QVERIFY(Run({"report", "--list"}).code == 0);  // the definition file, as at a first start
         const Result r = Run({"backup", "--to", "saved"});
-        QVERIFY2(r.code == 0 && r.err == "halvenor backup: pick lists: none has been saved yet; none backed up.\n",
+        QVERIFY2(r.code == 0 && r.err == "halvenor backup: settings: none has been saved yet; none backed up.\n"
+                                         "halvenor backup: pick lists: none has been saved yet; none backed up.\n",
                  r.err.constData());
         QCOMPARE(Files(Home("saved")), (QStringList{"KELDOR.URP", "MASTER.DBF"}));
     }
@@ -529,7 +530,9 @@ private slots:
         // Lists never saved: a backup asked to hold them used to succeed
         // empty, and the database went first.
         QTest::newRow("backup of lists never saved") << QStringList{"backup", "--to", "saved", "--lists"} << 1
-                                                     << "holds no pick list";
+                                                     << "pick lists: ";
+        QTest::newRow("backup of the database and settings never written")
+            << QStringList{"backup", "--to", "saved", "--database", "--settings"} << 1 << "settings: ";
         QTest::newRow("backup of the database and lists never saved")
             << QStringList{"backup", "--to", "held", "--database", "--lists"} << 1 << "pick lists: ";
         QTest::newRow("unknown report") << QStringList{"report", "Nope", "--pdf", "out.pdf"} << 1
