@@ -1,5 +1,6 @@
 #include "DelimitedText.h"
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstring>
@@ -250,7 +251,8 @@ DelimitedReader::Result DelimitedReader::ReadRecord(size_t maxValues, std::vecto
         // from the value's first byte.
         if (const size_t ahead = m_end - m_next; ahead >= 3 && m_buffer[m_next] == '"') {
             const char* text = m_buffer.data() + m_next + 1;
-            const size_t plain = PlainLength(text, ahead - 1);
+            // A run past the limit is cut there: it goes the long way anyway.
+            const size_t plain = PlainLength(text, std::min(ahead - 1, kMaxValueLength + 1));
             // text[plain] is the closing quote; the byte after it must be
             // in the buffer, and with CR the one after that too.
             if (plain <= kMaxValueLength && plain + 2 < ahead && text[plain] == '"') {
