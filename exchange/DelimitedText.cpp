@@ -1,5 +1,7 @@
 #include "DelimitedText.h"
 
+#include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -18,7 +20,9 @@ bool NeedsCare(char c) { return c == '"' || static_cast<unsigned char>(c) < 32; 
 bool Blankish(char c) { return c == ' ' || static_cast<unsigned char>(c) < 32; }
 
 // How many bytes from the start are neither a double quote nor a control
-// character, looked at eight at a time.
+// character, looked at eight at a time. The lowest byte a word flags is
+// exact (a false flag can only follow a true one), so the run's end is
+// found without stepping back over the word.
 size_t PlainLength(const char* p, size_t n) {
     constexpr uint64_t kOnes = 0x0101010101010101ULL;
     constexpr uint64_t kHighs = 0x8080808080808080ULL;
@@ -26,9 +30,11 @@ size_t PlainLength(const char* p, size_t n) {
     while (i + 8 <= n) {
         uint64_t word;
         std::memcpy(&word, p + i, 8);
+        if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
         const uint64_t control = word & 0xE0E0E0E0E0E0E0E0ULL;  // zero for bytes below 32
         const uint64_t quote = word ^ 0x2222222222222222ULL;     // zero for '"'
-        if (((control - kOnes) & ~control & kHighs) | ((quote - kOnes) & ~quote & kHighs)) break;
+        const uint64_t flags = ((control - kOnes) & ~control & kHighs) | ((quote - kOnes) & ~quote & kHighs);
+        if (flags) return i + size_t(std::countr_zero(flags)) / 8;
         i += 8;
     }
     while (i < n && !NeedsCare(p[i])) ++i;
@@ -237,6 +243,38 @@ DelimitedReader::Result DelimitedReader::ReadRecord(size_t maxValues, std::vecto
         bool open = false;
         bool lineEnded = false;
         bool afterQuote = false;
+        // Most values are a quote, plain characters, a quote and a comma or
+        // the line end, all in the buffer: they are taken in one step.
+        // Anything else (a doubled quote, a control character, blanks after
+        // the closing quote, a value or line end cut by the buffer's end, a
+        // value of more bytes than the limit) goes the long way below,
+        // from the value's first byte.
+        if (const size_t ahead = m_end - m_next; ahead >= 3 && m_buffer[m_next] == '"') {
+            const char* text = m_buffer.data() + m_next + 1;
+            // A run past the limit is cut there: it goes the long way anyway.
+            const size_t plain = PlainLength(text, std::min(ahead - 1, kMaxValueLength + 1));
+            // text[plain] is the closing quote; the byte after it must be
+            // in the buffer, and with CR the one after that too.
+            if (plain <= kMaxValueLength && plain + 2 < ahead && text[plain] == '"') {
+                const char after = text[plain + 1];
+                size_t taken = 0;
+                if (after == ',' || after == '\n') {
+                    taken = plain + 3;
+                } else if (after == '\r' && plain + 3 < ahead) {
+                    taken = text[plain + 2] == '\n' ? plain + 4 : plain + 3;
+                }
+                if (taken > 0) {
+                    raw.assign(text, plain);
+                    m_next += taken;
+                    m_consumed += taken;
+                    if (!utf8) values[used - 1] = Decoded(m_raw);
+                    if (after == ',') continue;
+                    ++m_line;
+                    result.endedAfterQuote = true;
+                    break;
+                }
+            }
+        }
         for (;;) {
             if (m_next >= m_end && !Fill()) {
                 lineEnded = true;

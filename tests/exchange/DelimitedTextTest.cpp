@@ -150,6 +150,80 @@ private slots:
         QCOMPARE(ReadRecords(File(content), size_t(maxValues), DelimitedReader::Encoding::Utf8), records);
     }
 
+    // Values are read the same wherever the reader's 256 KiB blocks cut
+    // them: the record is placed after filler lines so that a block ends at
+    // each of its bytes in turn (inside a doubled quote, between CR and LF,
+    // right after a closing quote, inside a UTF-8 sequence).
+    void readsTheSameAcrossBlockEnds_data() {
+        QTest::addColumn<QByteArray>("record");
+        QTest::addColumn<bool>("utf8");
+        QTest::addColumn<QStringList>("records");
+        QTest::newRow("plain values, CR LF") << QByteArray("\"ab\",\"cd\"\r\n") << true << QStringList{"ab|cd"};
+        QTest::newRow("doubled quotes") << QByteArray("\"a\"\"b\",\"\"\"\"\r\n") << true << QStringList{"a\"b|\""};
+        QTest::newRow("blanks after the closing quote") << QByteArray("\"a\" \t ,\"b\"  \r\n") << true
+                                                        << QStringList{"a|b"};
+        QTest::newRow("control character inside") << QByteArray("\"a\tb\",\"c\"\n") << true << QStringList{"ab|c"};
+        QTest::newRow("lone CR, then LF") << QByteArray("\"a\"\r\"b\"\n") << true << QStringList{"a", "b"};
+        QTest::newRow("characters before the quote") << QByteArray("p\"q\",\"r\"\r\n") << true << QStringList{"pq|r"};
+        QTest::newRow("an open value to the line end") << QByteArray("\"a\",\"bc\r\n") << true << QStringList{"a|bc"};
+        QTest::newRow("255 characters in 510 bytes")
+            << QByteArray("\"" + QString(255, QChar(0xE9)).toUtf8() + "\"\r\n") << true
+            << QStringList{QString(255, QChar(0xE9))};
+        QTest::newRow("256 bytes") << QByteArray("\"" + QByteArray(256, 'x') + "\"\r\n") << true
+                                   << QStringList{"too long:1"};
+        QTest::newRow("Windows-1252") << QByteArray("\"caf\xE9\",\"\x80\"\r\n") << false << QStringList{"café|€"};
+    }
+    void readsTheSameAcrossBlockEnds() {
+        QFETCH(QByteArray, record);
+        QFETCH(bool, utf8);
+        QFETCH(QStringList, records);
+        constexpr int kBlock = 256 * 1024;
+        const auto encoding = utf8 ? DelimitedReader::Encoding::Utf8 : DelimitedReader::Encoding::Windows1252;
+        // After the filler: the record's values, "too long:field" for an
+        // error, and the line after it, which must still be read whole.
+        auto tail = [&](const QByteArray& content, int fillerLines) {
+            DelimitedReader reader;
+            std::string error;
+            const QString path = File(content);
+            if (!reader.Open(path.toStdString(), &error)) return QStringList{"cannot open"};
+            reader.SetEncoding(encoding);
+            std::vector<std::string> values;
+            QStringList out;
+            for (int line = 0;; ++line) {
+                const auto r = reader.ReadRecord(3, values);
+                if (r.status == DelimitedReader::Status::EndOfFile) break;
+                if (line < fillerLines) continue;
+                if (r.status == DelimitedReader::Status::TooLong) {
+                    out << QString("too long:%1").arg(r.field);
+                    break;
+                }
+                QStringList joined;
+                for (const auto& v : values)
+                    joined << (utf8 ? QString::fromStdString(v) : QString::fromUtf8(v.data(), qsizetype(v.size())));
+                out << joined.join('|');
+            }
+            return out;
+        };
+        QStringList expected = records;
+        if (!records.last().startsWith("too long")) expected << "end";
+        QCOMPARE(tail(record + "\"end\"\r\n", 0), expected);
+        for (int shift = 0; shift <= record.size() + 1; ++shift) {
+            // Filler lines of 204 bytes, the last one shortened to land the
+            // record at the block's end minus shift.
+            const int before = kBlock - record.size() + shift - 1;
+            QByteArray filler;
+            int lines = 0;
+            while (before - filler.size() > 204 + 4) {
+                filler += "\"" + QByteArray(200, 'f') + "\"\r\n";
+                ++lines;
+            }
+            filler += "\"" + QByteArray(before - filler.size() - 4, 'g') + "\"\r\n";
+            ++lines;
+            QCOMPARE(filler.size(), before);
+            QCOMPARE(tail(filler + record + "\"end\"\r\n", lines), expected);
+        }
+    }
+
     void decodesByTheWholeFile() {
         // Windows-1252 bytes are not UTF-8: the file is read as Windows-1252.
         const QString legacy = File("\"caf\xE9\",\"\x80 5\"\r\n");
