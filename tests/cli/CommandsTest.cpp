@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 
 #include "ChildRun.h"
+#include "FileBytes.h"
 #include <grp.h>
 #include "AttachmentStore.h"
 #include "Cli.h"
@@ -33,16 +34,8 @@ struct Result {
     QByteArray err;
 };
 
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void WriteAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
+using testsupport::ReadAll;
+using testsupport::WriteAll;
 
 QStringList Files(const QString& dir) {
     return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);

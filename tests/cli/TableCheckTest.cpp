@@ -7,6 +7,7 @@
 #include <QtTest>
 #include <random>
 
+#include "FileBytes.h"
 #include "IndexFile.h"
 #include "ItemSchema.h"
 #include "ItemTable.h"
@@ -17,16 +18,8 @@ using store::IndexState;
 
 namespace {
 
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void WriteAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
+using testsupport::ReadAll;
+using testsupport::WriteAll;
 
 // Ten items with a tag on Item, two of them deleted.
 void MakeTable(const std::string& path) {

@@ -24,6 +24,7 @@
 #include <unistd.h>
 
 #include "ChildRun.h"
+#include "FileBytes.h"
 #include "DbfFile.h"
 #include "IndexFile.h"
 #include "ItemTable.h"
@@ -35,16 +36,8 @@ using namespace testsupport;
 
 namespace {
 
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void WriteAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
+using testsupport::ReadAll;
+using testsupport::WriteAll;
 
 int Byte28(const QString& path) { return int(uint8_t(ReadAll(path).at(28))); }
 
