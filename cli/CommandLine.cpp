@@ -198,27 +198,27 @@ Invocation ParseCommand(const CommandSpec& command, const std::vector<std::strin
         if (a.size() < 3 || a[1] != '-') return Failure(name + ": unknown option " + Quoted(a), &command);
         const size_t eq = a.find('=');
         const std::string optionName = a.substr(2, eq == std::string::npos ? std::string::npos : eq - 2);
-        const OptionSpec* spec = FindOption(command, optionName);
-        if (!spec) return Failure(name + ": unknown option " + Quoted(a.substr(0, eq)), &command);
+        const OptionSpec* option = FindOption(command, optionName);
+        if (!option) return Failure(name + ": unknown option " + Quoted(a.substr(0, eq)), &command);
         const std::string shown = "--" + optionName;
         std::string value;
-        if (spec->value.empty()) {
+        if (option->value.empty()) {
             if (eq != std::string::npos) return Failure(name + ": " + shown + " takes no value", &command);
         } else if (eq != std::string::npos) {
             value = a.substr(eq + 1);
         } else if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
             value = args[++i];
         } else {
-            return Failure(name + ": " + shown + " needs a value (" + std::string(spec->value) + ")", &command);
+            return Failure(name + ": " + shown + " needs a value (" + std::string(option->value) + ")", &command);
         }
-        if (!spec->value.empty() && value.empty())
-            return Failure(name + ": " + shown + " needs a value (" + std::string(spec->value) + ")", &command);
-        if (!spec->choices.empty() &&
-            std::find(spec->choices.begin(), spec->choices.end(), value) == spec->choices.end())
-            return Failure(name + ": " + shown + " must be " + ChoiceList(*spec, " or ") + ", not " + Quoted(value),
+        if (!option->value.empty() && value.empty())
+            return Failure(name + ": " + shown + " needs a value (" + std::string(option->value) + ")", &command);
+        if (!option->choices.empty() &&
+            std::find(option->choices.begin(), option->choices.end(), value) == option->choices.end())
+            return Failure(name + ": " + shown + " must be " + ChoiceList(*option, " or ") + ", not " + Quoted(value),
                            &command);
         auto& values = inv.options[optionName];
-        if (!values.empty() && !spec->repeatable) return Failure(name + ": " + shown + " is given twice", &command);
+        if (!values.empty() && !option->repeatable) return Failure(name + ": " + shown + " is given twice", &command);
         values.push_back(value);
     }
     for (const OptionSpec& o : command.options) {

@@ -44,17 +44,17 @@ void CheckCommand(const cli::Invocation& inv) {
     Require(count >= inv.command->minOperands && count <= inv.command->maxOperands, "operands beyond the command's count");
     for (const std::string& operand : inv.operands) Require(!operand.empty(), "an empty operand");
     for (const auto& [name, values] : inv.options) {
-        const cli::OptionSpec* spec = nullptr;
+        const cli::OptionSpec* option = nullptr;
         for (const cli::OptionSpec& o : inv.command->options)
-            if (o.name == name) spec = &o;
-        Require(spec != nullptr, "an option the command does not have");
+            if (o.name == name) option = &o;
+        Require(option != nullptr, "an option the command does not have");
         Require(!values.empty(), "an option recorded without a value");
-        Require(spec->repeatable || values.size() == 1, "a single option given twice");
+        Require(option->repeatable || values.size() == 1, "a single option given twice");
         for (const std::string& value : values) {
-            Require(spec->value.empty() == value.empty(), "a flag with a value or a value option without one");
-            if (!spec->choices.empty()) {
+            Require(option->value.empty() == value.empty(), "a flag with a value or a value option without one");
+            if (!option->choices.empty()) {
                 bool known = false;
-                for (std::string_view choice : spec->choices) known = known || choice == value;
+                for (std::string_view choice : option->choices) known = known || choice == value;
                 Require(known, "a value outside the option's choices");
             }
         }

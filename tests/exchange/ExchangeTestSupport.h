@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "FileBytes.h"
 #include "ItemSchema.h"
 #include "Table.h"
 
@@ -47,16 +48,8 @@ inline QStringList Column(store::Table& t, const char* field) {
     return out;
 }
 
-inline QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-inline void WriteAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
+using testsupport::ReadAll;
+using testsupport::WriteAll;
 
 // Runs a Python script (the system's interpreter, where python3-dbfread
 // lives) and returns what it printed; fails the test when it fails.
