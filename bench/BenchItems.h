@@ -9,6 +9,7 @@
 #include "BenchRng.h"
 #include "DateFormat.h"
 #include "ItemSchema.h"
+#include "Table.h"
 
 namespace bench {
 
@@ -53,6 +54,20 @@ inline void MakeItem(Rng& rng, std::array<std::string, store::kItemFieldCount>& 
     t[19] = "";
     t[20] = rng.Chance(10) ? "Appraised" : "";
     t[21] = "";
+}
+
+// Appends n made-up items to an open item table in one bulk append.
+inline void AppendItems(store::Table& items, uint32_t n, uint64_t seed) {
+    Rng rng(seed);
+    std::array<std::string, store::kItemFieldCount> values;
+    items.BeginBulkAppend();
+    for (uint32_t i = 0; i < n; ++i) {
+        MakeItem(rng, values);
+        items.Append();
+        for (int f = 0; f < store::kItemFieldCount; ++f) items.SetText(f, values[size_t(f)]);
+        items.Post();
+    }
+    items.EndBulkAppend();
 }
 
 }  // namespace bench

@@ -84,16 +84,7 @@ bool RunSize(uint32_t n, const std::string& home) {
         store::PointAt(items, table);
         items.Create(store::ItemTableFieldDefs());
         items.Open();
-        bench::Rng rng(0x434C49 + n);
-        std::array<std::string, store::kItemFieldCount> values;
-        items.BeginBulkAppend();
-        for (uint32_t i = 0; i < n; ++i) {
-            bench::MakeItem(rng, values);
-            items.Append();
-            for (int f = 0; f < store::kItemFieldCount; ++f) items.SetText(f, values[size_t(f)]);
-            items.Post();
-        }
-        items.EndBulkAppend();
+        bench::AppendItems(items, n, 0x434C49 + n);
     }
     // The sort order of fresh settings (by Category), as the window builds it.
     const std::string expression = find::BuildSortString({12, 0, 0, 0});

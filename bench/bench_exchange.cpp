@@ -169,18 +169,7 @@ void RunSize(uint32_t n, const std::string& folder, Checks& checks) {
     std::printf("\n%u items\n", n);
     store::Table items;
     FreshItemTable(items, folder, "ITEMS");
-    {
-        bench::Rng rng(0x45584348 + n);
-        std::array<std::string, store::kItemFieldCount> values;
-        items.BeginBulkAppend();
-        for (uint32_t i = 0; i < n; ++i) {
-            bench::MakeItem(rng, values);
-            items.Append();
-            for (int f = 0; f < store::kItemFieldCount; ++f) items.SetText(f, values[size_t(f)]);
-            items.Post();
-        }
-        items.EndBulkAppend();
-    }
+    bench::AppendItems(items, n, 0x45584348 + n);
     const std::string source = folder + "/ITEMS.DBF";
     const std::string text = folder + "/export.txt";
     const std::string table = folder + "/EXPORT.DBF";
