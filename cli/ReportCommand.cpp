@@ -80,9 +80,14 @@ int RunReport(Session& s) {
     // The items' photos, as the report window prints them.
     attachments::AttachmentStore photos;
     if (definition.printPhotos && pdf) {
-        const std::string told = photos.Attach(items).Message();
-        if (!told.empty()) s.Note(told);
-        settings.photos = reports::PhotosOf(&photos);
+        // Photos that cannot be reached leave the report without them, said once.
+        try {
+            const std::string told = photos.Attach(items).Message();
+            if (!told.empty()) s.Note(told);
+            settings.photos = reports::PhotosOf(&photos);
+        } catch (const std::exception& e) {
+            s.Note(std::string("photos left out: ") + e.what());
+        }
     }
     const std::string target = Absolute(pdf ? *pdf : *text);
     ProgressLine line(s.Io(), "report");
