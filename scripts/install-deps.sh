@@ -9,6 +9,7 @@ packages=(
   fonts-liberation adwaita-icon-theme
   python3 python3-dbfread python3-dbf shapelib
   xvfb xauth xdotool imagemagick poppler-utils
+  desktop-file-utils appstream groff-base  # the install test validates what cmake --install puts in place
   clang libclang-rt-14-dev  # the fuzz targets: libFuzzer and clang's sanitizer runtimes
   gdal-bin  # only bench/bench_exchange needs it: ogr2ogr is the measure export and import are held to
 )
