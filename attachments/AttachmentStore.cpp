@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <unordered_set>
 
+#include "AttachmentFolderCopy.h"
 #include "EngineError.h"
 #include "Fingerprint.h"
 #include "Table.h"
@@ -89,7 +90,8 @@ AttachmentStore::AttachmentStore() = default;
 AttachmentStore::~AttachmentStore() { Detach(); }
 
 void AttachmentStore::Detach() {
-    if (m_table) m_table->SetEditObserver({});
+    if (m_table && !m_readOnly) m_table->SetEditObserver({});
+    m_readOnly = false;
     m_table = nullptr;
     m_folder.clear();
     m_manifest = {};
@@ -101,19 +103,23 @@ void AttachmentStore::Detach() {
     m_pendingReport = {};
 }
 
-LinkReport AttachmentStore::Attach(store::Table& table) {
+LinkReport AttachmentStore::Attach(store::Table& table, bool readOnly) {
     Detach();
     m_table = &table;
+    m_readOnly = readOnly;
     m_folder = AttachmentFolderFor(table.DataFilePath());
-    table.SetEditObserver([this](uint32_t recno, const char* before, const char* after) { OnEdit(recno, before, after); });
+    if (!readOnly)
+        table.SetEditObserver([this](uint32_t recno, const char* before, const char* after) { OnEdit(recno, before, after); });
     LinkReport report;
     if (!IsDirectory(m_folder)) return report;
     std::unique_ptr<FolderLock> lock;
-    try {
-        lock = std::make_unique<FolderLock>(m_folder);
-        RemoveStaleTemporaries(m_folder);
-    } catch (const AttachmentError&) {
-        // A folder this user may only read is read without the lock.
+    if (!readOnly) {
+        try {
+            lock = std::make_unique<FolderLock>(m_folder);
+            RemoveStaleTemporaries(m_folder);
+        } catch (const AttachmentError&) {
+            // A folder this user may only read is read without the lock.
+        }
     }
     ReadFromDisk(report);
     const bool changed = Relink(report);
@@ -134,9 +140,11 @@ LinkReport AttachmentStore::Refresh() {
         return report;
     }
     std::unique_ptr<FolderLock> lock;
-    try {
-        lock = std::make_unique<FolderLock>(m_folder);
-    } catch (const AttachmentError&) {
+    if (!m_readOnly) {
+        try {
+            lock = std::make_unique<FolderLock>(m_folder);
+        } catch (const AttachmentError&) {
+        }
     }
     if (IdentityOf(InFolder(kManifestName)) != m_identity || IsRegularFile(InFolder(kPackedManifestName)))
         ReadFromDisk(report);
@@ -221,17 +229,22 @@ void AttachmentStore::ReadFromDisk(LinkReport& report) {
         }
         if (adopted) {
             adopted->packedCount.reset();
+            // The files of the items the pack removed go; files no list
+            // named before stay.
+            const std::vector<std::string> before = StoredNames(m_manifest);
             m_manifest = std::move(*adopted);
             m_damaged = false;
-            if (::rename(packedPath.c_str(), path.c_str()) == 0) {
+            if (m_readOnly) {
+                m_unsaved = true;
+            } else if (::rename(packedPath.c_str(), path.c_str()) == 0) {
                 SyncFolder(m_folder);
                 m_identity = IdentityOf(path);
                 Index();
-                CollectGarbage();
+                CollectGarbage(before);
             } else {
                 m_unsaved = true;
             }
-        } else {
+        } else if (!m_readOnly) {
             RemoveFile(packedPath);
         }
     }
@@ -374,6 +387,7 @@ void AttachmentStore::WriteBestEffort(LinkReport& report) {
 
 void AttachmentStore::Change(const std::function<void(Manifest&, std::vector<std::string>&)>& change) {
     NeedAttached();
+    if (m_readOnly) throw AttachmentError("The attachments are open for reading only.");
     MakeFolder(m_folder);
     FolderLock lock(m_folder);
     if (IdentityOf(InFolder(kManifestName)) != m_identity) {
@@ -501,24 +515,142 @@ void AttachmentStore::RemoveStored(const std::string& stored) {
         if (name.compare(0, 64, hash) == 0) RemoveFile(Join(thumbs, name));
 }
 
-void AttachmentStore::CollectGarbage() {
-    std::unordered_set<std::string> used, hashes;
+void AttachmentStore::CollectGarbage(const std::vector<std::string>& candidates) {
+    std::unordered_set<std::string> used;
     for (const ItemEntry& e : m_manifest.items)
-        for (const Attachment& a : e.files) {
-            used.insert(a.stored);
-            hashes.insert(a.stored.substr(0, 64));
-        }
+        for (const Attachment& a : e.files) used.insert(a.stored);
+    bool removed = false;
+    for (const std::string& name : candidates) {
+        if (!ValidStoredName(name) || used.count(name) || !IsRegularFile(InFolder(name))) continue;
+        RemoveStored(name);
+        removed = true;
+    }
+    if (removed) SyncFolder(m_folder);
+}
+
+std::vector<std::string> StoredNames(const Manifest& manifest) {
+    std::vector<std::string> names;
+    std::unordered_set<std::string> seen;
+    for (const ItemEntry& e : manifest.items)
+        for (const Attachment& a : e.files)
+            if (seen.insert(a.stored).second) names.push_back(a.stored);
+    return names;
+}
+
+std::vector<std::string> AttachmentStore::Unreferenced() const {
+    std::vector<std::string> out;
+    if (m_folder.empty()) return out;
     for (const std::string& name : FolderNames(m_folder))
-        if (ValidStoredName(name) && !used.count(name)) RemoveFile(InFolder(name));
-    const std::string thumbs = InFolder(kThumbnailFolder);
-    for (const std::string& name : FolderNames(thumbs))
-        if (name.size() < 64 || !hashes.count(name.substr(0, 64))) RemoveFile(Join(thumbs, name));
-    SyncFolder(m_folder);
+        if (ValidStoredName(name) && !Referenced(name) && IsRegularFile(InFolder(name))) out.push_back(name);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+AttachmentStore::PackPreview AttachmentStore::PreviewPack() const {
+    PackPreview preview;
+    if (!m_table || !m_table->IsOpen()) return preview;
+    std::unordered_set<std::string> kept, dropped;
+    const uint32_t count = m_table->PhysicalCount();
+    for (const ItemEntry& e : m_manifest.items) {
+        const bool deleted = e.record && *e.record < count && m_table->ViewOf(*e.record).IsDeleted();
+        for (const Attachment& a : e.files) (deleted ? dropped : kept).insert(a.stored);
+    }
+    for (const std::string& name : dropped)
+        if (!kept.count(name) && IsRegularFile(InFolder(name))) ++preview.filesOfDeleted;
+    preview.unreferenced = Unreferenced().size();
+    return preview;
+}
+
+// ---------------------------------------------------------------- recovering
+
+AttachmentStore::Recovery AttachmentStore::RecoverAttachments() {
+    NeedAttached();
+    Recovery recovery;
+    // Every list kept aside, with the folder its files may still be in.
+    struct Listed {
+        ItemEntry entry;
+        std::vector<std::string> folders;
+    };
+    std::vector<Listed> listed;
+    std::unordered_map<Fingerprint, size_t> byFingerprint;
+    auto readList = [&](const std::string& path, const std::string& folder) {
+        try {
+            const std::optional<std::string> text = ReadWholeFile(path, kMaxManifestBytes);
+            if (!text) return;
+            for (const ItemEntry& e : ReadManifest(*text).manifest.items) {
+                // The same item in several lists is one item with the files of all.
+                const auto it = byFingerprint.find(e.fingerprint);
+                if (it == byFingerprint.end()) {
+                    byFingerprint.emplace(e.fingerprint, listed.size());
+                    listed.push_back({e, {folder}});
+                    continue;
+                }
+                Listed& l = listed[it->second];
+                for (const Attachment& a : e.files)
+                    if (std::none_of(l.entry.files.begin(), l.entry.files.end(),
+                                     [&](const Attachment& b) { return b.stored == a.stored; }))
+                        l.entry.files.push_back(a);
+                if (std::find(l.folders.begin(), l.folders.end(), folder) == l.folders.end()) l.folders.push_back(folder);
+            }
+        } catch (const AttachmentError&) {
+            // A list that cannot be read gives nothing back.
+        }
+    };
+    for (const std::string& name : FolderNames(m_folder)) {
+        const std::string path = InFolder(name);
+        if (name.rfind("manifest.bad", 0) == 0) {
+            readList(path, m_folder);
+        } else if (IsReplacedFolderName(name) && IsDirectory(path)) {
+            for (const std::string& inner : FolderNames(path))
+                if (inner == kManifestName || inner.rfind("manifest.bad", 0) == 0) readList(Join(path, inner), path);
+        }
+    }
+    if (listed.empty()) {
+        recovery.unreferenced = Unreferenced().size();
+        return recovery;
+    }
+    Manifest all;
+    for (const Listed& l : listed) all.items.push_back(l.entry);
+    std::vector<ItemEntry> left;
+    const Manifest found = RelinkToRecords(all, m_table->Layout(), m_table->PhysicalCount(),
+                                           [this](uint32_t r) { return m_table->ViewOf(r); }, &left);
+    recovery.unmatched = left.size();
+    Change([&](Manifest& m, std::vector<std::string>& created) {
+        for (const ItemEntry& e : found.items) {
+            const Listed& l = listed[byFingerprint.at(e.fingerprint)];
+            size_t given = 0;
+            for (const Attachment& a : e.files) {
+                ItemEntry* now = Find(m, *e.record);
+                if (now && std::any_of(now->files.begin(), now->files.end(),
+                                       [&](const Attachment& b) { return b.stored == a.stored; }))
+                    continue;
+                if (!IsRegularFile(InFolder(a.stored))) {
+                    const auto from = std::find_if(l.folders.begin(), l.folders.end(), [&](const std::string& f) {
+                        return IsRegularFile(Join(f, a.stored));
+                    });
+                    if (from == l.folders.end()) continue;  // nowhere to be found
+                    const std::string source = Join(*from, a.stored), target = InFolder(a.stored);
+                    if (::link(source.c_str(), target.c_str()) != 0) CopyFile(source, target);
+                    created.push_back(a.stored);
+                }
+                EntryFor(m, *e.record).files.push_back(a);
+                ++given;
+            }
+            if (given > 0) {
+                ++recovery.items;
+                recovery.files += given;
+            }
+        }
+        SyncFolder(m_folder);
+    });
+    recovery.unreferenced = Unreferenced().size();
+    return recovery;
 }
 
 // ---------------------------------------------------------------- pack
 
-store::PackSteps AttachmentStore::PackSteps() {
+store::PackSteps AttachmentStore::PackSteps(bool removeUnreferenced) {
+    m_packRemovesUnreferenced = removeUnreferenced;
     store::PackSteps steps;
     steps.beforeReplace = [this](const std::vector<uint32_t>& kept) {
         if (!m_table || !IsDirectory(m_folder)) return;
@@ -552,13 +684,20 @@ store::PackSteps AttachmentStore::PackSteps() {
             const std::string path = InFolder(kManifestName);
             const bool renamed = ::rename(InFolder(kPackedManifestName).c_str(), path.c_str()) == 0;
             if (renamed) SyncFolder(m_folder);
+            // What the list named before the pack may go now; files no
+            // list named stay unless the user chose to remove them.
+            std::vector<std::string> candidates = StoredNames(m_manifest);
+            if (m_packRemovesUnreferenced) {
+                const std::vector<std::string> loose = Unreferenced();
+                candidates.insert(candidates.end(), loose.begin(), loose.end());
+            }
             m_manifest = std::move(*m_packed);
             m_manifest.packedCount.reset();
             m_identity = IdentityOf(path);
             m_damaged = false;
             m_unsaved = !renamed;
             Index();
-            if (renamed) CollectGarbage();
+            if (renamed) CollectGarbage(candidates);
         } catch (...) {
             // The next attach finishes what is left.
         }
@@ -582,12 +721,12 @@ void AttachmentStore::PackAbandoned() {
     m_packLock.reset();
 }
 
-void PackTable(store::Table& table, AttachmentStore* store) {
+void PackTable(store::Table& table, AttachmentStore* store, bool removeUnreferenced) {
     if (!store || !store->Attached()) {
         table.Pack();
         return;
     }
-    const store::PackSteps steps = store->PackSteps();
+    const store::PackSteps steps = store->PackSteps(removeUnreferenced);
     try {
         table.Pack(&steps);
     } catch (...) {

@@ -73,7 +73,10 @@ public:
     // reads the manifest, finishes a pack a crash interrupted, checks every
     // link and relinks what moved, and follows the table's edits from now
     // on. What the user should hear comes back, this once.
-    LinkReport Attach(store::Table& table);
+    // readOnly: for commands that only read (export, report, check): the
+    // folder is never written, whatever was found; relinks and a pack's
+    // list are used in memory only, and every change is refused.
+    LinkReport Attach(store::Table& table, bool readOnly = false);
     void Detach();
     bool Attached() const { return m_table != nullptr; }
     const std::string& Folder() const { return m_folder; }
@@ -97,10 +100,35 @@ public:
     void SetKind(uint32_t recno, size_t index, Kind kind);
     void Move(uint32_t recno, size_t from, size_t to);
 
+    // What a pack would remove: the files of the deleted items that no
+    // other item has, and the files in the folder that no item names at all
+    // (left by a damaged list or an interrupted command; a pack removes
+    // these only when told to).
+    struct PackPreview {
+        size_t filesOfDeleted = 0;
+        size_t unreferenced = 0;
+    };
+    PackPreview PreviewPack() const;
+    // Files in the folder that no item names.
+    std::vector<std::string> Unreferenced() const;
+
     // For PackTable: the steps that keep the manifest in step with a pack,
     // and the clean-up when the pack failed before its end.
-    store::PackSteps PackSteps();
+    store::PackSteps PackSteps(bool removeUnreferenced);
     void PackAbandoned();
+
+    // Gives files back to the items they belonged to: the lists kept from
+    // damaged lists ("manifest.bad") and from restores (the dated folders)
+    // name items by their fingerprints; every such item found in exactly
+    // one record of the table gets its files again (those it lacks), copied
+    // back into the folder. Whole or not at all.
+    struct Recovery {
+        size_t items = 0;       // items that got files back
+        size_t files = 0;       // attachments given back
+        size_t unmatched = 0;   // listed items no record fits (or several do)
+        size_t unreferenced = 0;  // files that still belong to no item afterwards
+    };
+    Recovery RecoverAttachments();
 
 private:
     void Index();
@@ -123,8 +151,9 @@ private:
     ItemEntry& EntryFor(Manifest& manifest, uint32_t recno);
     void NeedAttached() const;
     void OnEdit(uint32_t recno, const char* before, const char* after);
-    // Removes stored files and thumbnails no entry names.
-    void CollectGarbage();
+    // Removes those of the stored files (and their thumbnails) that no
+    // entry names now; other files no entry names stay.
+    void CollectGarbage(const std::vector<std::string>& candidates);
     bool Referenced(const std::string& stored) const;
     void RemoveStored(const std::string& stored);
     std::string InFolder(const std::string& name) const;
@@ -139,6 +168,8 @@ private:
     bool m_damaged = false;
     // A change that could not be written yet (a folder that cannot be written).
     bool m_unsaved = false;
+    bool m_readOnly = false;
+    bool m_packRemovesUnreferenced = false;
     // Between the two steps of a pack.
     std::unique_ptr<FolderLock> m_packLock;
     std::optional<Manifest> m_packed;
@@ -149,8 +180,12 @@ private:
 };
 
 // Packs the table (open for sole use) with its attachments following:
-// those of removed records go, the others take the new numbers. store may
-// be nullptr or detached: then the table alone is packed.
-void PackTable(store::Table& table, AttachmentStore* store);
+// those of removed records go, the others take the new numbers. Files no
+// item names stay unless removeUnreferenced. store may be nullptr or
+// detached: then the table alone is packed.
+void PackTable(store::Table& table, AttachmentStore* store, bool removeUnreferenced = false);
+
+// Names stored files in a list of attachments.
+std::vector<std::string> StoredNames(const Manifest& manifest);
 
 }  // namespace attachments

@@ -101,13 +101,31 @@ bool IsDirectory(const std::string& path) {
 
 bool IsRegularFile(const std::string& path) {
     struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 std::optional<uint64_t> FileSize(const std::string& path) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
     return uint64_t(st.st_size);
+}
+
+int OpenInFolder(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    return fd;
+}
+
+std::string UnreadableReason(const std::string& path, int error) {
+    if (error == ELOOP) return "\"" + path + "\" is a link, which the attachments folder does not follow.";
+    if (error == EINVAL) return "\"" + path + "\" is not a file.";
+    return SystemMessage("Cannot read", path, error);
 }
 
 FileIdentity IdentityOf(const std::string& path) {
@@ -122,10 +140,10 @@ FileIdentity IdentityOf(const std::string& path) {
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path, size_t maxBytes) {
-    Descriptor fd(store::OpenRegularForReading(path));
+    Descriptor fd(OpenInFolder(path));
     if (fd.Get() < 0) {
         if (errno == ENOENT) return std::nullopt;
-        throw AttachmentError(SystemMessage("Cannot read", path, errno));
+        throw AttachmentError(UnreadableReason(path, errno));
     }
     struct stat st {};
     if (::fstat(fd.Get(), &st) != 0) throw AttachmentError(SystemMessage("Cannot read", path, errno));
@@ -209,8 +227,8 @@ void RemoveStaleTemporaries(const std::string& folder) {
 }
 
 std::string ContentHash(const std::string& path) {
-    Descriptor fd(store::OpenRegularForReading(path));
-    if (fd.Get() < 0) throw AttachmentError(SystemMessage("Cannot read", path, errno));
+    Descriptor fd(OpenInFolder(path));
+    if (fd.Get() < 0) throw AttachmentError(UnreadableReason(path, errno));
     QCryptographicHash hash(QCryptographicHash::Sha256);
     std::vector<char> block(kBlock);
     for (;;) {
@@ -261,9 +279,9 @@ StoredCopy CopyIntoFolder(const std::string& source, const std::string& folder, 
 }
 
 void CopyFile(const std::string& source, const std::string& target) {
-    Descriptor in(store::OpenRegularForReading(source));
-    if (in.Get() < 0) throw AttachmentError(SystemMessage("Cannot read", source, errno));
-    Descriptor out(::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    Descriptor in(OpenInFolder(source));
+    if (in.Get() < 0) throw AttachmentError(UnreadableReason(source, errno));
+    Descriptor out(::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644));
     if (out.Get() < 0) throw AttachmentError(SystemMessage("Cannot create", target, errno));
     std::vector<char> block(kBlock);
     for (;;) {

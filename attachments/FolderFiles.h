@@ -25,8 +25,16 @@ public:
 std::string SystemMessage(const std::string& what, const std::string& path, int error);
 
 bool IsDirectory(const std::string& path);
+// Files inside an attachments folder are never reached through a link: a
+// link or anything that is not a regular file is not one of them.
 bool IsRegularFile(const std::string& path);
 std::optional<uint64_t> FileSize(const std::string& path);
+// Opens a file of an attachments folder for reading: a regular file, not a
+// link, never blocking. -1 with errno set (ELOOP for a link, EINVAL for
+// anything else that is not a regular file) when it cannot be.
+int OpenInFolder(const std::string& path);
+// Why a file of the folder cannot be read, for the user.
+std::string UnreadableReason(const std::string& path, int error);
 
 // Who a file is: changes to it (by this or another program) change this.
 struct FileIdentity {
@@ -38,7 +46,8 @@ struct FileIdentity {
 };
 FileIdentity IdentityOf(const std::string& path);
 
-// Reads a whole file of at most maxBytes; nothing when it is missing.
+// Reads a whole file of the folder of at most maxBytes; nothing when it is
+// missing.
 // Throws AttachmentError when it cannot be read or is larger.
 std::optional<std::string> ReadWholeFile(const std::string& path, size_t maxBytes);
 
@@ -74,8 +83,9 @@ struct StoredCopy {
 };
 StoredCopy CopyIntoFolder(const std::string& source, const std::string& folder, const std::string& extension);
 
-// Copies a file to target (replacing it), flushed to the disk, without
-// renaming: for folders filled under a temporary name.
+// Copies a file of an attachments folder to target (replacing it), flushed
+// to the disk, without renaming: for folders filled under a temporary name.
+// Throws when the source is a link or not a regular file.
 void CopyFile(const std::string& source, const std::string& target);
 
 // The folder's lock, taken for every change of the folder by any copy of

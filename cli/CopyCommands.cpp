@@ -4,7 +4,9 @@
 
 #include <QDir>
 #include <algorithm>
+#include <cerrno>
 #include <optional>
+#include <unistd.h>
 #include <sys/stat.h>
 
 #include "BackupRestore.h"
@@ -52,17 +54,48 @@ std::vector<Kind> Chosen(Session& s) {
     return chosen;
 }
 
-void Tell(Session& s, const exchange::CopyResult& result, const Kind& kind) {
+const char* KindName(CopyKind kind) {
+    for (const Kind& k : kKinds)
+        if (k.kind == kind) return k.what;
+    return "";
+}
+
+void Tell(Session& s, const exchange::CopyResult& result, const char* command) {
     for (const std::string& warning : result.warnings) s.Note(warning);
+    const std::string what = result.failedKind ? KindName(*result.failedKind) : command;
     switch (result.status) {
-    case exchange::CopyStatus::Completed: s.Done(std::string(kind.what) + ": " + result.message); return;
+    case exchange::CopyStatus::Completed: s.Done(std::string(command) + ": " + result.message); return;
     case exchange::CopyStatus::Cancelled:
-        throw CommandError(std::string(kind.what) + ": cancelled; nothing was changed.", kExitCancelled);
+        throw CommandError(what + ": cancelled; nothing was changed.", kExitCancelled);
     default: break;
     }
-    std::string line = std::string(kind.what) + ": " + result.message;
+    std::string line = what + ": " + result.message;
     if (!result.reason.empty()) line += "  " + result.reason;
     throw CommandError(line);
+}
+
+// The folders from the first missing one down to folder, made; the ones
+// made, deepest last. Throws when one cannot be made.
+std::vector<std::string> MakeFolders(const std::string& folder) {
+    std::vector<std::string> missing;
+    for (std::string f = folder; !f.empty() && f != "/" && !IsFolder(f); f = store::DirectoryOf(f)) missing.push_back(f);
+    std::reverse(missing.begin(), missing.end());
+    std::vector<std::string> made;
+    for (const std::string& f : missing) {
+        if (::mkdir(f.c_str(), 0755) != 0 && errno != EEXIST) {
+            for (auto it = made.rbegin(); it != made.rend(); ++it) ::rmdir(it->c_str());
+            throw CommandError("The folder " + Quote(folder) + " cannot be created.");
+        }
+        made.push_back(f);
+    }
+    return made;
+}
+
+// Removes folders made for a command that did not take place, as far as
+// they are still empty.
+void RemoveEmptyFolders(const std::vector<std::string>& made) {
+    for (auto it = made.rbegin(); it != made.rend(); ++it)
+        if (::rmdir(it->c_str()) != 0) break;
 }
 
 exchange::ProgressFn Progress(ProgressLine& line) {
@@ -70,11 +103,17 @@ exchange::ProgressFn Progress(ProgressLine& line) {
 }
 
 // The database's backup copy in the folder, by the name given or the
-// current database's.
-std::string DatabaseCopy(Session& s, const std::string& folder) {
+// current database's (the one the settings being restored name, when they
+// are restored too).
+std::string DatabaseCopy(Session& s, const std::string& folder, const std::string& restoredSettings) {
     // The window's last database names the copy even where that file is
     // gone (a new machine, restored settings).
     std::string current = s.Settings().lastDatabase.toStdString();
+    if (!restoredSettings.empty()) {
+        common::Settings restored;
+        restored.Load(QString::fromStdString(restoredSettings));
+        if (!restored.lastDatabase.isEmpty()) current = restored.lastDatabase.toStdString();
+    }
     if (current.empty()) current = s.TablePath();
     const std::string name = store::FileNameOf(s.Args().Value("table").value_or(exchange::BackupFileName(current)));
     return reports::ReportFile::PathIn(folder, name.c_str());
@@ -129,8 +168,7 @@ int RunBackup(Session& s) {
         for (const Kind& kind : Chosen(s))
             if (const auto where = missingFrom(kind))
                 throw CommandError(std::string(kind.what) + ": " + Quote(*where) + " holds none; none has been saved yet, so there are none to back up.");
-    if (!IsFolder(folder) && !QDir().mkpath(QString::fromStdString(folder)))
-        throw CommandError("The folder " + Quote(folder) + " cannot be created.");
+    std::vector<CopyKind> kinds;
     for (const Kind& kind : Chosen(s)) {
         // Left to choose, what there is none of is passed over with a word:
         // the user may expect it in the folder.
@@ -138,20 +176,23 @@ int RunBackup(Session& s) {
             s.Note(std::string(kind.what) + ": none has been saved yet; none backed up.");
             continue;
         }
-        exchange::BackupRequest request;
-        request.kind = kind.kind;
-        request.folder = folder;
-        request.programDir = s.DataDir();
-        request.configDir = s.ConfigDir();
-        if (kind.kind == CopyKind::Database) {
-            request.dataFile = s.TablePath();
-            s.NeedItemTable(request.dataFile);
-        }
-        ProgressLine line(s.Io(), std::string("backup, ") + kind.what);
-        const exchange::CopyResult result = exchange::Backup(request, Progress(line));
-        line.Clear();
-        Tell(s, result, kind);
+        kinds.push_back(kind.kind);
     }
+    exchange::BackupRequest request;
+    request.folder = folder;
+    request.programDir = s.DataDir();
+    request.configDir = s.ConfigDir();
+    if (std::find(kinds.begin(), kinds.end(), CopyKind::Database) != kinds.end()) {
+        request.dataFile = s.TablePath();
+        s.NeedItemTable(request.dataFile);
+    }
+    // Folders made for the backup go again when it does not take place.
+    const std::vector<std::string> made = MakeFolders(folder);
+    ProgressLine line(s.Io(), "backup");
+    const exchange::CopyResult result = exchange::Backup(request, kinds, Progress(line));
+    line.Clear();
+    if (result.status != exchange::CopyStatus::Completed) RemoveEmptyFolders(made);
+    Tell(s, result, "backup");
     return kExitOk;
 }
 
@@ -165,11 +206,16 @@ int RunRestore(Session& s) {
         const bool chosen = s.Args().Flag(k.option) || (k.kind == CopyKind::Database && s.Args().Flag("table"));
         if (anyChosen ? chosen : true) kinds.push_back(k);
     }
-    // Left to choose, only what the folder holds a copy of is restored.
+    const std::string settingsCopy = reports::ReportFile::PathIn(folder, exchange::kSettingsFileName);
+    const bool withSettings = std::any_of(kinds.begin(), kinds.end(), [&](const Kind& k) {
+        return k.kind == CopyKind::Settings && IsFile(settingsCopy);
+    });
+    // Restored settings name the database whose copy is restored with them.
+    const std::string databaseCopy = DatabaseCopy(s, folder, withSettings ? settingsCopy : std::string());
     auto held = [&](const Kind& k) {
         switch (k.kind) {
-        case CopyKind::Settings: return IsFile(reports::ReportFile::PathIn(folder, exchange::kSettingsFileName));
-        case CopyKind::Database: return IsFile(DatabaseCopy(s, folder));
+        case CopyKind::Settings: return IsFile(settingsCopy);
+        case CopyKind::Database: return IsFile(databaseCopy);
         case CopyKind::Reports: return IsFile(reports::ReportFile::PathIn(folder, reports::kReportFileName));
         case CopyKind::Lists:
             for (const char* name : exchange::kListFileNames)
@@ -180,40 +226,32 @@ int RunRestore(Session& s) {
     };
     if (!anyChosen && std::none_of(kinds.begin(), kinds.end(), held))
         throw CommandError(Quote(folder) + " holds no backup of this program's files.");
-    // What was asked for by name must be there before anything is replaced
-    // (the database's copy is looked for below: restored settings name it).
-    for (const Kind& kind : kinds)
-        if (anyChosen && kind.kind != CopyKind::Database && !held(kind))
+    // What was asked for by name must be there before anything is replaced.
+    std::vector<CopyKind> restored;
+    for (const Kind& kind : kinds) {
+        if (!held(kind)) {
+            if (!anyChosen) continue;  // left to choose, only what the folder holds
+            if (kind.kind == CopyKind::Database)
+                throw CommandError("database: " + Quote(folder) + " holds no copy named " +
+                                   Quote(store::FileNameOf(databaseCopy)) + ".");
             throw CommandError(std::string(kind.what) + ": " + Quote(folder) + " holds no copy of the " + kind.what +
                                ".");
-    for (const Kind& kind : kinds) {
-        // Asked only now: restored settings may name another database.
-        if (!anyChosen && !held(kind)) continue;
-        exchange::RestoreRequest request;
-        request.kind = kind.kind;
-        request.programDir = s.DataDir();
-        request.configDir = s.ConfigDir();
-        switch (kind.kind) {
-        case CopyKind::Database:
-            request.chosenFile = DatabaseCopy(s, folder);
-            if (!IsFile(request.chosenFile))
-                throw CommandError("database: " + Quote(folder) + " holds no copy named " +
-                                   Quote(store::FileNameOf(request.chosenFile)) + ".");
-            break;
-        case CopyKind::Lists: request.chosenFile = exchange::JoinPath(folder, exchange::kListFileNames[0]); break;
-        case CopyKind::Reports: request.chosenFile = exchange::JoinPath(folder, reports::kReportFileName); break;
-        case CopyKind::Settings: request.chosenFile = exchange::JoinPath(folder, exchange::kSettingsFileName); break;
         }
-        ProgressLine line(s.Io(), std::string("restore, ") + kind.what);
-        const exchange::CopyResult result = exchange::Restore(request, Progress(line));
-        line.Clear();
-        Tell(s, result, kind);
-        if (kind.kind == CopyKind::Settings) {
-            common::LoadAppSettings();
-            common::DateFormats::Apply(s.Settings().dateFormat);
-        }
-        if (kind.kind == CopyKind::Database) OpenRestored(s, result.restored);
+        restored.push_back(kind.kind);
     }
+    exchange::RestoreRequest request;
+    request.programDir = s.DataDir();
+    request.configDir = s.ConfigDir();
+    request.chosenFile = databaseCopy;  // its folder is where every copy comes from
+    ProgressLine line(s.Io(), "restore");
+    const exchange::CopyResult result = exchange::Restore(request, restored, Progress(line));
+    line.Clear();
+    Tell(s, result, "restore");
+    if (std::find(restored.begin(), restored.end(), CopyKind::Settings) != restored.end()) {
+        common::LoadAppSettings();
+        common::DateFormats::Apply(s.Settings().dateFormat);
+    }
+    if (!result.restored.empty()) OpenRestored(s, result.restored);
     return kExitOk;
 }
 

@@ -171,16 +171,31 @@ int RunExport(Session& s) {
     const int code = ExitFor(result);
     if (code == kExitOk && withAttachments) {
         // Record k of the new file is the k-th record the table delivered.
+        // Reading only: whatever is wrong with the list is told, never
+        // written back.
         attachments::AttachmentStore store;
-        store.Attach(items);
+        const attachments::LinkReport report = store.Attach(items, true);
         attachments::AttachmentFolderCopy copy;
         std::string reason;
         const std::string folder = attachments::AttachmentFolderFor(request.path);
         if (!copy.StageRecords(store, items.DeliveredRecords(), folder, {}, &reason) || !copy.Commit(&reason))
             throw CommandError("The items were written to " + Quote(request.path) +
                                ", but their attachments could not be copied: " + reason);
-        copy.Finish();
         s.Done(std::to_string(copy.Files()) + " attachments copied to " + Quote(folder) + ".");
+        std::vector<std::string> missed = copy.Skipped();
+        if (!report.problems.empty()) {
+            for (const std::string& p : report.problems) s.Note(p);
+            const size_t loose = store.Unreferenced().size();
+            if (loose > 0)
+                missed.push_back(std::to_string(loose) + (loose == 1 ? " file" : " files") +
+                                 " of the attachments folder belong to no item, since the list of attachments is "
+                                 "damaged, and were not copied.");
+        }
+        if (!missed.empty()) {
+            for (size_t i = 1; i < missed.size(); ++i) s.Note(missed[i]);
+            throw CommandError("The items were written to " + Quote(request.path) +
+                               ", but not all of their attachments were copied: " + missed.front());
+        }
     }
     s.Done(std::to_string(result.records) + " items written to " + (toStandardOutput ? "standard output" : Quote(request.path)) + ".");
     return code;

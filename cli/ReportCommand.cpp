@@ -82,7 +82,7 @@ int RunReport(Session& s) {
     if (definition.printPhotos && pdf) {
         // Photos that cannot be reached leave the report without them, said once.
         try {
-            const std::string told = photos.Attach(items).Message();
+            const std::string told = photos.Attach(items, true).Message();
             if (!told.empty()) s.Note(told);
             settings.photos = reports::PhotosOf(&photos);
         } catch (const std::exception& e) {

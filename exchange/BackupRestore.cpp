@@ -18,6 +18,7 @@
 #include "FileDescriptor.h"
 #include "ItemSchema.h"
 #include "ItemTable.h"
+#include "ReplacementSet.h"
 #include "ReplacingFile.h"
 #include "ReportDefinition.h"
 #include "ReportFile.h"
@@ -173,63 +174,139 @@ CopyResult Refusal(CopyStatus status, std::string message, std::string reason = 
     return result;
 }
 
-// A table's attachments folder copied with it: staged after the files,
-// put in place before them and back again when a file cannot be.
+// A table's attachments folder copied with it.
 struct FolderJob {
     std::string source;
     std::string target;
+    bool restore = false;  // keeps the live attachments the restored table does not name
 };
 
 // The attachments folders of a data file and of its copy.
-FolderJob AttachmentsOf(const std::string& source, const std::string& target) {
-    return {attachments::AttachmentFolderFor(source), attachments::AttachmentFolderFor(target)};
+FolderJob AttachmentsOf(const std::string& source, const std::string& target, bool restore) {
+    return {attachments::AttachmentFolderFor(source), attachments::AttachmentFolderFor(target), restore};
 }
 
-// Copies every job beside its target, then puts all of them in place.
-CopyResult CopyAll(const std::vector<Job>& jobs, const ProgressFn& progress, const char* failed, const char* done,
-                   const FolderJob* folder = nullptr) {
-    uint64_t total = 0;
-    for (const Job& job : jobs) total += SizeOf(job.source).value_or(0);
-    if (folder) total += attachments::AttachmentFolderCopy::SizeOf(folder->source);
-    Run run(progress, total);
-    if (!run.Tell()) return Refusal(CopyStatus::Cancelled, {});
-    std::vector<std::unique_ptr<Staged>> staged;
-    std::string reason;
-    for (const Job& job : jobs) {
-        auto copy = std::make_unique<Staged>();
-        switch (StageCopy(job, *copy, run, &reason)) {
-        case Step::Done: break;
-        case Step::Cancelled: return Refusal(CopyStatus::Cancelled, {});
-        case Step::Failed: return Refusal(CopyStatus::Failed, failed, reason);
+// What one kind of a command copies, once it has been checked.
+struct KindPlan {
+    CopyKind kind = CopyKind::Database;
+    std::vector<Job> jobs;
+    std::optional<FolderJob> folder;
+    std::vector<std::string> warnings;
+    const char* done = nullptr;
+    const char* failed = nullptr;
+    std::string restored;  // a restored data file
+};
+
+// A whole command: every kind checked first (and its files held), then
+// everything copied beside its target, then all of it put in place at once.
+class Transaction {
+public:
+    Transaction(std::string journalFolder, const char* doneAll)
+        : m_journalFolder(std::move(journalFolder)), m_doneAll(doneAll) {}
+
+    // A kind that refused stops the command before anything is copied.
+    std::optional<CopyResult> Add(std::optional<CopyResult> refusal, KindPlan plan) {
+        if (refusal) {
+            refusal->failedKind = plan.kind;
+            return refusal;
         }
-        staged.push_back(std::move(copy));
-        if (!run.FileDone()) return Refusal(CopyStatus::Cancelled, {});
+        m_plans.push_back(std::move(plan));
+        return std::nullopt;
     }
-    attachments::AttachmentFolderCopy folderCopy;
-    if (folder) {
-        uint64_t told = 0;
-        const bool staged = folderCopy.StageFolder(folder->source, folder->target, [&](uint64_t bytes) {
-            const uint64_t step = bytes >= told ? bytes - told : 0;
-            told = bytes;
-            return run.Advance(step);
-        }, &reason);
-        if (!staged) {
-            if (folderCopy.Cancelled()) return Refusal(CopyStatus::Cancelled, {});
-            return Refusal(CopyStatus::Failed, failed, reason);
+    SoleUse& Hold() { return *m_holds.emplace_back(std::make_unique<SoleUse>()); }
+
+    CopyResult Execute(const ProgressFn& progress) {
+        uint64_t total = 0;
+        for (const KindPlan& plan : m_plans) {
+            for (const Job& job : plan.jobs) total += SizeOf(job.source).value_or(0);
+            if (plan.folder) total += attachments::AttachmentFolderCopy::SizeOf(plan.folder->source);
         }
-        if (!folderCopy.Commit(&reason)) return Refusal(CopyStatus::Failed, failed, reason);
+        Run run(progress, total);
+        if (!run.Tell()) return Refusal(CopyStatus::Cancelled, {});
+        std::vector<std::unique_ptr<Staged>> staged;
+        std::vector<std::unique_ptr<attachments::AttachmentFolderCopy>> folders;
+        std::vector<std::string> warnings;
+        std::string kept;
+        for (const KindPlan& plan : m_plans) {
+            std::string reason;
+            auto failure = [&](CopyStatus status, std::string message) {
+                CopyResult r = Refusal(status, status == CopyStatus::Cancelled ? std::string() : std::move(message),
+                                       status == CopyStatus::Cancelled ? std::string() : reason);
+                r.failedKind = plan.kind;
+                return r;
+            };
+            const Staged* table = nullptr;
+            for (const Job& job : plan.jobs) {
+                auto copy = std::make_unique<Staged>();
+                switch (StageCopy(job, *copy, run, &reason)) {
+                case Step::Done: break;
+                case Step::Cancelled: return failure(CopyStatus::Cancelled, {});
+                case Step::Failed: return failure(CopyStatus::Failed, plan.failed);
+                }
+                if (job.table) table = copy.get();
+                staged.push_back(std::move(copy));
+                if (!run.FileDone()) return failure(CopyStatus::Cancelled, {});
+            }
+            if (plan.folder) {
+                auto folder = std::make_unique<attachments::AttachmentFolderCopy>();
+                uint64_t told = 0;
+                const attachments::CopyProgress step = [&](uint64_t bytes) {
+                    const uint64_t more = bytes >= told ? bytes - told : 0;
+                    told = bytes;
+                    return run.Advance(more);
+                };
+                bool done;
+                if (plan.folder->restore) {
+                    try {
+                        store::DbfFile restored;
+                        restored.Open(table->file.TempPath(), store::DbfFile::Access::ReadOnly);
+                        done = folder->StageRestore(plan.folder->source, plan.folder->target, restored, step, &reason);
+                    } catch (const store::EngineError& e) {
+                        reason = e.what();
+                        done = false;
+                    }
+                } else {
+                    done = folder->StageFolder(plan.folder->source, plan.folder->target, step, &reason);
+                }
+                if (!done) {
+                    if (folder->Cancelled()) return failure(CopyStatus::Cancelled, {});
+                    if (folder->Refused()) return failure(CopyStatus::SourceInvalid, reason);
+                    return failure(CopyStatus::Failed, plan.failed);
+                }
+                warnings.insert(warnings.end(), folder->Skipped().begin(), folder->Skipped().end());
+                if (!folder->KeptFolder().empty()) kept = folder->KeptFolder();
+                folders.push_back(std::move(folder));
+            }
+            warnings.insert(warnings.end(), plan.warnings.begin(), plan.warnings.end());
+        }
+        files::ReplacementSet set(m_journalFolder);
+        for (auto& folder : folders) folder->AddTo(set);
+        for (auto& copy : staged) copy->file.AddTo(set);
+        std::string reason;
+        if (m_plans.empty()) return Refusal(CopyStatus::Completed, m_doneAll);
+        if (!set.Commit(&reason)) {
+            CopyResult r = Refusal(CopyStatus::Failed, m_plans.front().failed, reason);
+            r.failedKind = m_plans.front().kind;
+            return r;
+        }
+        CopyResult result;
+        result.message = m_plans.size() == 1 ? m_plans.front().done : m_doneAll;
+        for (const KindPlan& plan : m_plans)
+            if (!plan.restored.empty()) result.restored = plan.restored;
+        result.warnings = std::move(warnings);
+        result.keptAttachments = kept;
+        if (!kept.empty()) result.message += "  " + messages::KeptAttachments(kept);
+        result.files = int(staged.size());
+        for (const auto& folder : folders) result.files += folder->Files();
+        return result;
     }
-    for (const auto& copy : staged)
-        if (!copy->file.Commit(&reason)) {
-            folderCopy.Rollback();
-            return Refusal(CopyStatus::Failed, failed, reason);
-        }
-    folderCopy.Finish();
-    CopyResult result;
-    result.message = done;
-    result.files = int(staged.size()) + folderCopy.Files();
-    return result;
-}
+
+private:
+    std::string m_journalFolder;
+    const char* m_doneAll;
+    std::vector<KindPlan> m_plans;
+    std::vector<std::unique_ptr<SoleUse>> m_holds;
+};
 
 bool RoomFor(uint64_t needed, const std::string& folder, const std::string& target, const FreeSpaceFn& freeSpace) {
     const std::optional<uint64_t> free = freeSpace ? freeSpace(folder) : FileSystemFreeSpace(folder);
@@ -239,70 +316,88 @@ bool RoomFor(uint64_t needed, const std::string& folder, const std::string& targ
 
 std::string Found(const std::string& folder, const char* name) { return reports::ReportFile::PathIn(folder, name); }
 
-CopyResult BackupDatabase(const BackupRequest& request, const ProgressFn& progress) {
-    SoleUse hold;
-    if (!hold.Take(request.dataFile, false)) return Refusal(CopyStatus::InUse, messages::kBackupInUse);
+// A kind's checks: a refusal, or nothing when its plan is made.
+using Refused = std::optional<CopyResult>;
+
+Refused TooLarge(const std::string& path, uint64_t largest) {
+    const std::optional<uint64_t> size = SizeOf(path);
+    if (size && *size > largest) return Refusal(CopyStatus::SourceInvalid, messages::FileTooLarge(path, largest));
+    return std::nullopt;
+}
+
+Refused PlanBackupDatabase(const BackupRequest& request, Transaction& t, KindPlan& plan) {
+    plan.done = messages::kBackupDone;
+    plan.failed = messages::kBackupFailed;
+    if (!t.Hold().Take(request.dataFile, false)) return Refusal(CopyStatus::InUse, messages::kBackupInUse);
     const std::string target = Found(request.folder, BackupFileName(request.dataFile).c_str());
     if (SameFile(request.dataFile, target)) return Refusal(CopyStatus::SameFile, messages::kBackupSameFile);
     const std::optional<uint64_t> size = SizeOf(request.dataFile);
     if (!size)
         return Refusal(CopyStatus::Failed, messages::kBackupFailed, SystemReason("Cannot open", request.dataFile, ENOENT));
-    const FolderJob folder = AttachmentsOf(request.dataFile, target);
+    const FolderJob folder = AttachmentsOf(request.dataFile, target, false);
     if (!RoomFor(*size + attachments::AttachmentFolderCopy::SizeOf(folder.source), request.folder, target,
                  request.freeSpace))
         return Refusal(CopyStatus::NoRoom, messages::kBackupNoRoom);
-    return CopyAll({{request.dataFile, target, true, false}}, progress, messages::kBackupFailed,
-                   messages::kBackupDone, &folder);
+    // The index file stays behind: the copy must not announce one.
+    bool indexMark = false;
+    ReadItemTableHeader(request.dataFile, nullptr, &indexMark);
+    plan.jobs.push_back({request.dataFile, target, true, indexMark});
+    plan.folder = folder;
+    return std::nullopt;
 }
 
-CopyResult BackupLists(const BackupRequest& request, const ProgressFn& progress) {
-    std::vector<Job> jobs;
+Refused PlanBackupLists(const BackupRequest& request, Transaction&, KindPlan& plan) {
+    plan.done = messages::kBackupDone;
+    plan.failed = messages::kBackupFailed;
     for (const char* name : kListFileNames) {
         const std::string source = JoinPath(request.programDir, name);
         if (!SizeOf(source)) continue;  // a list never saved has nothing to back up
         const std::string target = Found(request.folder, name);
         if (SameFile(source, target)) return Refusal(CopyStatus::SameFile, messages::kBackupSameFile);
-        jobs.push_back({source, target});
+        if (Refused r = TooLarge(source, kLargestListFile)) return r;
+        plan.jobs.push_back({source, target});
     }
-    if (jobs.empty()) return Refusal(CopyStatus::SourceMissing, messages::kNoListsToBackUp);
-    return CopyAll(jobs, progress, messages::kBackupFailed, messages::kBackupDone);
+    if (plan.jobs.empty()) return Refusal(CopyStatus::SourceMissing, messages::kNoListsToBackUp);
+    return std::nullopt;
 }
 
-CopyResult BackupReports(const BackupRequest& request, const ProgressFn& progress) {
+Refused PlanBackupReports(const BackupRequest& request, Transaction& t, KindPlan& plan) {
+    plan.done = messages::kBackupDone;
+    plan.failed = messages::kBackupFailed;
     const std::string source = Found(request.programDir, reports::kReportFileName);
     const std::string target = Found(request.folder, reports::kReportFileName);
     if (SameFile(source, target)) return Refusal(CopyStatus::SameFile, messages::kBackupSameFile);
     const std::optional<uint64_t> size = SizeOf(source);
     if (!size) return Refusal(CopyStatus::Failed, messages::kBackupFailed, SystemReason("Cannot open", source, ENOENT));
+    if (Refused r = TooLarge(source, reports::kLargestReportFile)) return r;
     if (!RoomFor(*size, request.folder, target, request.freeSpace))
         return Refusal(CopyStatus::NoRoom, messages::kBackupNoRoomReports);
     // A definition another copy of the program is writing goes in whole or not at all.
-    SoleUse hold;
-    hold.Take(source, true);
-    return CopyAll({{source, target}}, progress, messages::kBackupFailed, messages::kBackupDone);
+    t.Hold().Take(source, true);
+    plan.jobs.push_back({source, target});
+    return std::nullopt;
 }
 
-CopyResult BackupSettings(const BackupRequest& request, const ProgressFn& progress) {
+Refused PlanBackupSettings(const BackupRequest& request, Transaction&, KindPlan& plan) {
+    plan.done = messages::kBackupDone;
+    plan.failed = messages::kBackupFailed;
     const std::string source = Found(request.configDir, kSettingsFileName);
-    if (!SizeOf(source)) {
-        CopyResult nothing;  // every setting is still its default
-        nothing.message = messages::kBackupDone;
-        return nothing;
-    }
+    if (!SizeOf(source)) return std::nullopt;  // every setting is still its default: nothing to copy
     const std::string target = Found(request.folder, kSettingsFileName);
     if (SameFile(source, target)) return Refusal(CopyStatus::SameFile, messages::kBackupSameFile);
+    if (Refused r = TooLarge(source, kLargestSettingsFile)) return r;
     if (!RoomFor(*SizeOf(source), request.folder, target, request.freeSpace))
         return Refusal(CopyStatus::NoRoom, messages::kBackupNoRoom);
-    return CopyAll({{source, target}}, progress, messages::kBackupFailed, messages::kBackupDone);
+    plan.jobs.push_back({source, target});
+    return std::nullopt;
 }
 
 // A settings file is a short text of [sections] and keys; anything else
 // (a binary file, a table chosen by mistake) would replace every setting
 // with its default.
 bool LooksLikeSettings(const std::string& path) {
-    constexpr uint64_t kLargest = 1 << 20;
     const std::optional<uint64_t> size = SizeOf(path);
-    if (!size || *size > kLargest) return false;
+    if (!size || *size > kLargestSettingsFile) return false;
     Fd in(store::OpenRegularForReading(path));
     if (in.Get() < 0) return false;
     std::string text(size_t(*size), '\0');
@@ -326,10 +421,13 @@ bool LooksLikeSettings(const std::string& path) {
     return false;
 }
 
-CopyResult RestoreSettings(const RestoreRequest& request, const ProgressFn& progress) {
+Refused PlanRestoreSettings(const RestoreRequest& request, Transaction&, KindPlan& plan) {
+    plan.done = messages::kRestoreDone;
+    plan.failed = messages::kRestoreFailed;
     const std::string source = Found(store::DirectoryOf(request.chosenFile), kSettingsFileName);
     const std::optional<uint64_t> size = SizeOf(source);
     if (!size) return Refusal(CopyStatus::SourceMissing, messages::kSettingsMissing);
+    if (Refused r = TooLarge(source, kLargestSettingsFile)) return r;
     if (!LooksLikeSettings(source)) return Refusal(CopyStatus::SourceInvalid, messages::NotSettingsFile(source));
     // The config folder exists only once settings were saved; on a new
     // machine not even the folder above it may be there.
@@ -340,10 +438,13 @@ CopyResult RestoreSettings(const RestoreRequest& request, const ProgressFn& prog
     const std::string target = Found(request.configDir, kSettingsFileName);
     if (!RoomFor(*size, request.configDir, target, request.freeSpace))
         return Refusal(CopyStatus::NoRoom, messages::kRestoreNoRoom);
-    return CopyAll({{source, target}}, progress, messages::kRestoreFailed, messages::kRestoreDone);
+    plan.jobs.push_back({source, target});
+    return std::nullopt;
 }
 
-CopyResult RestoreDatabase(const RestoreRequest& request, const ProgressFn& progress) {
+Refused PlanRestoreDatabase(const RestoreRequest& request, Transaction& t, KindPlan& plan) {
+    plan.done = messages::kRestoreDone;
+    plan.failed = messages::kRestoreFailed;
     const std::string& source = request.chosenFile;
     // A data file of that name in another letter case is the one replaced:
     // the engine would find either.
@@ -351,42 +452,42 @@ CopyResult RestoreDatabase(const RestoreRequest& request, const ProgressFn& prog
     std::string message;
     bool indexMark = false;
     if (!ReadItemTableHeader(source, &message, &indexMark)) return Refusal(CopyStatus::SourceInvalid, message);
-    SoleUse hold;
-    if (!hold.Take(target, false)) return Refusal(CopyStatus::InUse, messages::kRestoreInUse);
-    const FolderJob folder = AttachmentsOf(source, target);
+    if (!t.Hold().Take(target, false)) return Refusal(CopyStatus::InUse, messages::kRestoreInUse);
+    const FolderJob folder = AttachmentsOf(source, target, true);
     const uint64_t size = SizeOf(source).value_or(0) + attachments::AttachmentFolderCopy::SizeOf(folder.source);
     if (!RoomFor(size, request.programDir, target, request.freeSpace))
         return Refusal(CopyStatus::NoRoom, messages::kRestoreNoRoom);
-    CopyResult result = CopyAll({{source, target, true, indexMark}}, progress, messages::kRestoreFailed,
-                                messages::kRestoreDone, &folder);
-    if (result.status == CopyStatus::Completed) result.restored = target;
-    return result;
+    plan.jobs.push_back({source, target, true, indexMark});
+    plan.folder = folder;
+    plan.restored = target;
+    return std::nullopt;
 }
 
-CopyResult RestoreLists(const RestoreRequest& request, const ProgressFn& progress) {
+Refused PlanRestoreLists(const RestoreRequest& request, Transaction&, KindPlan& plan) {
+    plan.failed = messages::kRestoreFailed;
     const std::string folder = store::DirectoryOf(request.chosenFile);
-    std::vector<Job> jobs;
-    std::vector<std::string> warnings;
     for (const char* name : kListFileNames) {
         const std::string source = Found(folder, name);
         if (!SizeOf(source)) {
-            warnings.push_back(messages::ListMissing(name));
+            plan.warnings.push_back(messages::ListMissing(name));
             continue;
         }
+        if (Refused r = TooLarge(source, kLargestListFile)) return r;
         // The program reads its lists under these exact names.
-        jobs.push_back({source, JoinPath(request.programDir, name)});
+        plan.jobs.push_back({source, JoinPath(request.programDir, name)});
     }
-    CopyResult result = CopyAll(jobs, progress, messages::kRestoreFailed,
-                                warnings.empty() ? messages::kListsRestored : messages::kListsMissing);
-    result.warnings = std::move(warnings);
-    return result;
+    plan.done = plan.warnings.empty() ? messages::kListsRestored : messages::kListsMissing;
+    return std::nullopt;
 }
 
-CopyResult RestoreReports(const RestoreRequest& request, const ProgressFn& progress) {
+Refused PlanRestoreReports(const RestoreRequest& request, Transaction& t, KindPlan& plan) {
+    plan.done = messages::kRestoreDone;
+    plan.failed = messages::kRestoreFailed;
     // Whatever file was chosen, the definitions come from KELDOR.URP beside it.
     const std::string source = Found(store::DirectoryOf(request.chosenFile), reports::kReportFileName);
     const std::optional<uint64_t> size = SizeOf(source);
     if (!size) return Refusal(CopyStatus::SourceMissing, messages::kReportsMissing);
+    if (Refused r = TooLarge(source, reports::kLargestReportFile)) return r;
     if (*size % reports::kRecordSize != 0)
         return Refusal(CopyStatus::SourceInvalid, messages::NotReportFile(source));
     const std::string target = Found(request.programDir, reports::kReportFileName);
@@ -394,9 +495,9 @@ CopyResult RestoreReports(const RestoreRequest& request, const ProgressFn& progr
         return Refusal(CopyStatus::NoRoom, messages::kRestoreNoRoom);
     // Another copy of the program changes the file under this lock; it
     // finishes the change first and then finds the restored file.
-    SoleUse hold;
-    hold.Take(target, true);
-    return CopyAll({{source, target}}, progress, messages::kRestoreFailed, messages::kRestoreDone);
+    t.Hold().Take(target, true);
+    plan.jobs.push_back({source, target});
+    return std::nullopt;
 }
 
 }  // namespace
@@ -408,23 +509,52 @@ std::optional<uint64_t> FileSystemFreeSpace(const std::string& folder) {
 }
 
 CopyResult Backup(const BackupRequest& request, const ProgressFn& progress) {
-    switch (request.kind) {
-    case CopyKind::Database: return BackupDatabase(request, progress);
-    case CopyKind::Lists: return BackupLists(request, progress);
-    case CopyKind::Reports: return BackupReports(request, progress);
-    case CopyKind::Settings: return BackupSettings(request, progress);
+    return Backup(request, {request.kind}, progress);
+}
+
+CopyResult Backup(const BackupRequest& request, const std::vector<CopyKind>& kinds, const ProgressFn& progress) {
+    FinishInterruptedCopies(request.folder);
+    Transaction t(request.folder, messages::kBackupDone);
+    for (CopyKind kind : kinds) {
+        KindPlan plan;
+        plan.kind = kind;
+        Refused refusal;
+        switch (kind) {
+        case CopyKind::Database: refusal = PlanBackupDatabase(request, t, plan); break;
+        case CopyKind::Lists: refusal = PlanBackupLists(request, t, plan); break;
+        case CopyKind::Reports: refusal = PlanBackupReports(request, t, plan); break;
+        case CopyKind::Settings: refusal = PlanBackupSettings(request, t, plan); break;
+        }
+        if (Refused r = t.Add(std::move(refusal), std::move(plan))) return *r;
     }
-    return {};
+    return t.Execute(progress);
 }
 
 CopyResult Restore(const RestoreRequest& request, const ProgressFn& progress) {
-    switch (request.kind) {
-    case CopyKind::Database: return RestoreDatabase(request, progress);
-    case CopyKind::Lists: return RestoreLists(request, progress);
-    case CopyKind::Reports: return RestoreReports(request, progress);
-    case CopyKind::Settings: return RestoreSettings(request, progress);
+    return Restore(request, {request.kind}, progress);
+}
+
+CopyResult Restore(const RestoreRequest& request, const std::vector<CopyKind>& kinds, const ProgressFn& progress) {
+    FinishInterruptedCopies(request.programDir);
+    FinishInterruptedCopies(store::DirectoryOf(request.chosenFile));
+    Transaction t(request.programDir, messages::kRestoreDone);
+    for (CopyKind kind : kinds) {
+        KindPlan plan;
+        plan.kind = kind;
+        Refused refusal;
+        switch (kind) {
+        case CopyKind::Database: refusal = PlanRestoreDatabase(request, t, plan); break;
+        case CopyKind::Lists: refusal = PlanRestoreLists(request, t, plan); break;
+        case CopyKind::Reports: refusal = PlanRestoreReports(request, t, plan); break;
+        case CopyKind::Settings: refusal = PlanRestoreSettings(request, t, plan); break;
+        }
+        if (Refused r = t.Add(std::move(refusal), std::move(plan))) return *r;
     }
-    return {};
+    return t.Execute(progress);
+}
+
+void FinishInterruptedCopies(const std::string& folder) {
+    if (!folder.empty()) files::FinishInterruptedReplacements(folder);
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
@@ -460,6 +590,17 @@ std::string NotReportFile(const std::string& path) {
 
 std::string NotSettingsFile(const std::string& path) {
     return "The file \"" + path + "\" is not a settings file.  Restore not completed.";
+}
+
+std::string FileTooLarge(const std::string& path, uint64_t largest) {
+    const uint64_t size = SizeOf(path).value_or(0);
+    auto megabytes = [](uint64_t bytes) { return std::to_string((bytes + (1 << 20) - 1) >> 20); };
+    return "The file \"" + path + "\" is " + megabytes(size) + " MB, far larger than any file of its kind (at most " +
+           megabytes(largest) + " MB); it was not copied.";
+}
+
+std::string KeptAttachments(const std::string& folder) {
+    return "The attachments that the restored items do not name were kept in \"" + folder + "\".";
 }
 
 }  // namespace messages

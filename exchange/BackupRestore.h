@@ -8,16 +8,18 @@
 // and both show the message that comes back.
 //
 // Every copy is written to a temporary file beside its target, flushed to
-// the disk, checked (its size, and for a table that it opens as an item
-// table) and only then renamed over the target. A copy that fails or is
-// cancelled leaves every target as it was and no temporary file; the files
-// of one command (the five lists) replace their targets together, once all
-// of them are complete.
+// the disk and checked (its size, and for a table that it opens as an item
+// table). Only when every copy of the command is complete do they replace
+// their targets, all together through one journal (files::ReplacementSet):
+// after a failure, a cancel, a kill or a power cut at any point the user
+// finds the old set of files or the new one, never a mix. A command of
+// several kinds (a full restore) is one such step too.
 //
 // A table's attachments folder ("MASTER.files/" beside "MASTER.DBF") goes
-// with it: staged with the data file and put in place together with it, so
-// a backup or a restore holds the table and its attachments as they were,
-// or neither changes.
+// with it. A restore never throws away the live attachments it replaces:
+// the files the restored table still names stay, the others are kept in a
+// dated folder inside the attachments folder and the message says where.
+// Links inside the folder are never followed.
 //
 // The index file beside a table is not copied: it is derived from the data
 // file and the engine rebuilds it when it does not describe the data file
@@ -65,9 +67,15 @@ struct CopyResult {
     std::string message;
     // Why a copy failed, in the system's words (for the command line).
     std::string reason;
+    // The kind that refused or failed, in a command of several kinds.
+    std::optional<CopyKind> failedKind;
     // Restoring lists: one warning for each list file the folder lacks,
-    // in list order, told before the message.
+    // in list order; files of an attachments folder that were passed over
+    // (links, files the backup lacks). Told before the message.
     std::vector<std::string> warnings;
+    // Restoring a database: where the live attachments the restored table
+    // does not name were kept; empty when none were.
+    std::string keptAttachments;
     // Restoring a database: the data file that was restored, to be opened
     // as the current database.
     std::string restored;
@@ -91,6 +99,9 @@ struct BackupRequest {
 // files 0. Lists of which no file was ever saved are refused
 // (SourceMissing), so that nobody takes an empty backup for a copy of them.
 CopyResult Backup(const BackupRequest& request, const ProgressFn& progress);
+// Several kinds in one step: every kind is checked before anything is
+// copied, and the copies replace their targets together or not at all.
+CopyResult Backup(const BackupRequest& request, const std::vector<CopyKind>& kinds, const ProgressFn& progress);
 
 struct RestoreRequest {
     CopyKind kind = CopyKind::Database;
@@ -107,6 +118,14 @@ struct RestoreRequest {
 // restored file carries no production-index mark unless an index file lies
 // beside it, so it opens at once and its index is built afresh.
 CopyResult Restore(const RestoreRequest& request, const ProgressFn& progress);
+// Several kinds from one folder (the chosen file's) in one step, as Backup.
+CopyResult Restore(const RestoreRequest& request, const std::vector<CopyKind>& kinds, const ProgressFn& progress);
+
+// Finishes what a backup or restore that was killed midway left in its
+// folders (the program's folder, a backup folder): every target gets its
+// new file, as the command meant. Called at start-up and by every backup
+// and restore before it touches a folder.
+void FinishInterruptedCopies(const std::string& folder);
 
 // Folder and name joined with exactly one "/" ("/" and "MASTER.DBF" give
 // "/MASTER.DBF").
@@ -119,6 +138,11 @@ bool HasListFiles(const std::string& programDir);
 // True when the file opens as an item table (the 22 item fields in order);
 // otherwise false with the reason in *message. The file is only read.
 bool IsItemTableFile(const std::string& path, std::string* message);
+
+// Files beyond these sizes are no file of ours: they are refused whole,
+// without copying them.
+inline constexpr uint64_t kLargestSettingsFile = 1 << 20;
+inline constexpr uint64_t kLargestListFile = 4 << 20;
 
 // The messages, as the user reads them.
 namespace messages {
@@ -159,6 +183,10 @@ inline constexpr const char* kSettingsMissing =
     "The settings file \"KELDOR.INI\" could not be located on the specified source drive.";
 // A file that does not read as a settings file (binary, huge, no section).
 std::string NotSettingsFile(const std::string& path);
+// A file far larger than any file of its kind.
+std::string FileTooLarge(const std::string& path, uint64_t largest);
+// Said after a restore that kept live attachments aside.
+std::string KeptAttachments(const std::string& folder);
 }  // namespace messages
 
 }  // namespace exchange

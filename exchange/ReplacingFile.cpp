@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "DbfFile.h"
+#include "ReplacementSet.h"
 
 namespace exchange {
 namespace {
@@ -34,6 +35,8 @@ std::string NameOf(const std::string& path) {
 // Removes the temporary files that processes no longer running left in the
 // folder (a program killed while it wrote): ".<name>.<pid>-<n>.part<suffix>".
 void RemoveStaleParts(const std::string& folder) {
+    // A replacement a killed process left may still name some of them.
+    files::FinishInterruptedReplacements(folder);
     DIR* d = ::opendir(folder.c_str());
     if (!d) return;
     std::vector<std::string> stale;
@@ -171,6 +174,11 @@ void ReplacingFile::Discard() {
     m_buffer.clear();
     if (!m_temp.empty() && !m_committed) ::unlink(m_temp.c_str());
     m_temp.clear();
+}
+
+void ReplacingFile::AddTo(files::ReplacementSet& set) {
+    set.ReplaceFile(m_temp, m_target);
+    m_committed = true;  // the set removes it when it is not committed
 }
 
 bool SameFile(const std::string& a, const std::string& b) {

@@ -7,6 +7,10 @@
 #include <string>
 #include <string_view>
 
+namespace files {
+class ReplacementSet;
+}
+
 namespace exchange {
 
 class ReplacingFile {
@@ -19,7 +23,8 @@ public:
     // Creates an empty temporary file in the target's folder, its name
     // hidden and ending in suffix (".DBF" for a table the engine writes).
     // Temporary files of this kind that a process no longer running left
-    // in the folder (a program killed while it wrote) are removed first.
+    // in the folder (a program killed while it wrote) are removed first,
+    // once a replacement such a process left unfinished there is finished.
     // False with *error set when the folder does not take new files.
     bool Reserve(const std::string& target, const std::string& suffix, std::string* error);
     const std::string& TempPath() const { return m_temp; }
@@ -37,6 +42,9 @@ public:
     bool Commit(std::string* error);
     // Removes the temporary file.
     void Discard();
+    // Hands the finished temporary file to a set of replacements that puts
+    // it in place together with others; it belongs to the set from then on.
+    void AddTo(files::ReplacementSet& set);
 
 private:
     bool Flush(std::string* error);

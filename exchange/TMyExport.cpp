@@ -317,7 +317,11 @@ void TMyExport::RunExport(bool text, const QString& path, const std::vector<int>
             std::string reason;
             if (copy.StageRecords(*store, records, attachments::AttachmentFolderFor(request.path), {}, &reason) &&
                 copy.Commit(&reason)) {
-                copy.Finish();
+                if (!copy.Skipped().empty())
+                    Ui().Message("Export",
+                                 QString::fromStdString("The items were exported, but some of their files are not "
+                                                        "files and were not copied.\n" + copy.Skipped().front()),
+                                 common::MessageIcon::Warning);
             } else {
                 Ui().Message("Error",
                              QString::fromStdString("The items were exported, but their photos and documents could "

@@ -12,6 +12,7 @@
 // is never read past its end, and damaged records are corrected as they are
 // read (DecodedDefinition::problems says what was corrected).
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -22,6 +23,10 @@ namespace reports {
 
 inline constexpr const char* kReportFileName = "KELDOR.URP";
 inline constexpr const char* kOldReportFileName = "HOME.URP";
+// No report definition file holds this many definitions; a larger file is
+// refused whole, never read or copied.
+inline constexpr int kLargestDefinitionCount = 2000;
+inline constexpr uint64_t kLargestReportFile = uint64_t(kRecordSize) * kLargestDefinitionCount;
 
 class ReportFileError : public std::runtime_error {
 public:
