@@ -29,9 +29,26 @@ void OneLine(std::string& text) {
         if (c == '\n' || c == '\r') c = ' ';
 }
 
+// A command stops at its next progress report once asked to. One that is
+// waiting (for a lock another program holds) is given a moment and then
+// ended: every command leaves its files whole whenever it ends, so the end
+// is as clean as a stop.
+constexpr unsigned kGraceSeconds = 3;
+
+void EndNow(int) { ::_exit(kExitCancelled); }
+
 void Interrupted(int) {
     // A second interrupt ends the program at once.
     if (InterruptRequested().exchange(true)) ::_exit(kExitCancelled);
+    ::alarm(kGraceSeconds);
+}
+
+void OnSignal(int signo, void (*handler)(int)) {
+    struct sigaction sa {};
+    sa.sa_handler = handler;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    ::sigaction(signo, &sa, nullptr);
 }
 
 void QuietQt(QtMsgType type, const QMessageLogContext&, const QString& message) {
@@ -94,8 +111,9 @@ int RunWithoutWindow(const Invocation& inv, int argc, char** argv) {
     QGuiApplication app(qtArgc, argv);
     QGuiApplication::setApplicationName("Halvenor Inventory");
     common::AppPaths::RecordStartDirectory();
-    std::signal(SIGINT, Interrupted);
-    std::signal(SIGTERM, Interrupted);
+    OnSignal(SIGALRM, EndNow);
+    OnSignal(SIGINT, Interrupted);
+    OnSignal(SIGTERM, Interrupted);
     return Run(inv, console);
 }
 

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "AppPaths.h"
+#include "BackupRestore.h"
 #include "DateFormats.h"
 #include "ItemSchema.h"
 #include "ItemTable.h"
@@ -38,7 +39,11 @@ bool HasDbfExtension(std::string_view path) {
 }
 
 Session::Session(const Invocation& invocation, Console& console) : m_args(invocation), m_console(console) {
+    // A backup or restore killed midway is finished before any of its files
+    // is read, as the window does at its start.
+    exchange::FinishInterruptedCopies(DataDir());
     common::LoadAppSettings();
+    if (!Settings().loadProblem.isEmpty()) Note(Settings().loadProblem.toStdString());
     common::DateFormats::Apply(Settings().dateFormat);
 }
 

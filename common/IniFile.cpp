@@ -39,8 +39,8 @@ bool SameName(const QString& a, const QString& b) {
 
 }  // namespace
 
-IniFile IniFile::Load(const QString& path) {
-    const auto text = TextFile::Read(path);
+IniFile IniFile::Load(const QString& path, QString* problem) {
+    const auto text = TextFile::Read(path, problem);
     return text ? FromText(*text) : IniFile();
 }
 

@@ -17,8 +17,9 @@ class IniFile {
 public:
     IniFile() = default;
 
-    // A missing or unreadable file gives an empty profile.
-    static IniFile Load(const QString& path);
+    // A missing or unreadable file gives an empty profile; so does one far
+    // too large to be a profile, and *problem says so.
+    static IniFile Load(const QString& path, QString* problem = nullptr);
     // Replaces the file atomically; false when it could not be written.
     bool Save(const QString& path) const;
 

@@ -62,7 +62,11 @@ Settings::Settings()
     }
 }
 
-void Settings::Load(const QString& path) { ReadFrom(IniFile::Load(path)); }
+void Settings::Load(const QString& path) {
+    QString problem;
+    ReadFrom(IniFile::Load(path, &problem));
+    loadProblem = problem;
+}
 
 bool Settings::Save(const QString& path) const {
     IniFile ini = IniFile::Load(path);

@@ -35,8 +35,10 @@ class Settings {
 public:
     Settings();  // every default; "Last Import/Export File" = start directory
 
-    // A missing or unreadable file gives the defaults.
+    // A missing or unreadable file gives the defaults; so does one far too
+    // large to be a settings file, and loadProblem tells the user.
     void Load(const QString& path);
+    QString loadProblem;  // not stored
     // Writes every key of every section in the file's fixed order, keeping
     // other sections, comments and keys already in the file. False when the
     // file could not be written (callers at exit ignore it).

@@ -1,6 +1,7 @@
 #include "TextFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 
@@ -43,10 +44,26 @@ QByteArray TextFile::Encode(const QString& text) {
     return QByteArray::fromStdString(utf8);
 }
 
-std::optional<QString> TextFile::Read(const QString& path) {
+std::optional<QString> TextFile::Read(const QString& path, QString* problem) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    if (file.size() > kLargest) {
+        if (problem)
+            *problem = QStringLiteral("The file \"%1\" is %2 MB, far larger than any file of its kind, and was not "
+                                      "read; the defaults are used.  It is set aside as \"%3\" when the program "
+                                      "next saves it.")
+                           .arg(path)
+                           .arg((file.size() + (1 << 20) - 1) >> 20)
+                           .arg(SetAsideName(path));
+        return std::nullopt;
+    }
     return Decode(file.readAll());
+}
+
+QString TextFile::SetAsideName(const QString& path) {
+    QString candidate = path + QStringLiteral(".BAD");
+    for (int n = 2; QFileInfo::exists(candidate) && n < 1000; ++n) candidate = path + QStringLiteral(".BAD%1").arg(n);
+    return candidate;
 }
 
 bool TextFile::Write(const QString& path, const QString& text) {
@@ -54,6 +71,8 @@ bool TextFile::Write(const QString& path, const QString& text) {
 }
 
 bool TextFile::WriteBytes(const QString& path, const QByteArray& bytes) {
+    const QFileInfo old(path);
+    if (old.isFile() && old.size() > kLargest && !QFile::rename(path, SetAsideName(path))) return false;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return false;
     if (file.write(bytes) != bytes.size()) {

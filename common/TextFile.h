@@ -22,11 +22,20 @@ public:
     // UTF-8 instead, which the reader recognises. Decode(Encode(t)) == t.
     static QByteArray Encode(const QString& text);
 
-    // Empty optional when the file cannot be read.
-    static std::optional<QString> Read(const QString& path);
-    // Replaces the file atomically; false when it could not be written.
+    // No settings or list file is anywhere near this size: a larger one is
+    // not read at all (it would cost every start seconds and gigabytes).
+    static constexpr qint64 kLargest = 4 << 20;
+
+    // Empty optional when the file cannot be read; a file larger than
+    // kLargest is not read, and *problem says so.
+    static std::optional<QString> Read(const QString& path, QString* problem = nullptr);
+    // Replaces the file atomically; false when it could not be written. A
+    // file there larger than kLargest, never read, is first set aside under
+    // the name with ".BAD" (renamed, not copied), so that nothing is lost.
     static bool Write(const QString& path, const QString& text);
     static bool WriteBytes(const QString& path, const QByteArray& bytes);
+    // Where an oversized file is set aside.
+    static QString SetAsideName(const QString& path);
 };
 
 }  // namespace common

@@ -328,6 +328,9 @@ Refused TooLarge(const std::string& path, uint64_t largest) {
 Refused PlanBackupDatabase(const BackupRequest& request, Transaction& t, KindPlan& plan) {
     plan.done = messages::kBackupDone;
     plan.failed = messages::kBackupFailed;
+    // The index file stays behind: the copy must not announce one.
+    bool indexMark = false;
+    ReadItemTableHeader(request.dataFile, nullptr, &indexMark);
     if (!t.Hold().Take(request.dataFile, false)) return Refusal(CopyStatus::InUse, messages::kBackupInUse);
     const std::string target = Found(request.folder, BackupFileName(request.dataFile).c_str());
     if (SameFile(request.dataFile, target)) return Refusal(CopyStatus::SameFile, messages::kBackupSameFile);
@@ -338,9 +341,6 @@ Refused PlanBackupDatabase(const BackupRequest& request, Transaction& t, KindPla
     if (!RoomFor(*size + attachments::AttachmentFolderCopy::SizeOf(folder.source), request.folder, target,
                  request.freeSpace))
         return Refusal(CopyStatus::NoRoom, messages::kBackupNoRoom);
-    // The index file stays behind: the copy must not announce one.
-    bool indexMark = false;
-    ReadItemTableHeader(request.dataFile, nullptr, &indexMark);
     plan.jobs.push_back({request.dataFile, target, true, indexMark});
     plan.folder = folder;
     return std::nullopt;

@@ -141,7 +141,7 @@ bool IsItemTableFile(const std::string& path, std::string* message);
 
 // Files beyond these sizes are no file of ours: they are refused whole,
 // without copying them.
-inline constexpr uint64_t kLargestSettingsFile = 1 << 20;
+inline constexpr uint64_t kLargestSettingsFile = 4 << 20;
 inline constexpr uint64_t kLargestListFile = 4 << 20;
 
 // The messages, as the user reads them.

@@ -1,5 +1,7 @@
 #include "DelimitedText.h"
 
+#include "DbfFile.h"
+
 #include <algorithm>
 #include <bit>
 #include <cerrno>
@@ -9,6 +11,7 @@
 #include <unistd.h>
 
 #include "CodePage.h"
+#include "DbfFile.h"
 
 namespace exchange {
 namespace {
@@ -115,7 +118,7 @@ void Utf8Check::Feed(const char* data, size_t size) {
 }
 
 bool FileIsUtf8(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = store::OpenRegularForReading(path);
     if (fd < 0) return false;
     std::vector<char> block(1024 * 1024);
     Utf8Check check;
@@ -140,11 +143,14 @@ DelimitedReader::~DelimitedReader() {
 }
 
 bool DelimitedReader::Open(const std::string& path, std::string* error) {
-    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Only a regular file: a pipe or a device would block the reader for
+    // good, or never end.
+    m_fd = store::OpenRegularForReading(path);
     struct stat st{};
-    if (m_fd < 0 || ::fstat(m_fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        if (m_fd >= 0 && S_ISDIR(st.st_mode)) errno = EISDIR;
-        if (error) *error = SystemError(path);
+    if (m_fd < 0 || ::fstat(m_fd, &st) != 0) {
+        if (errno == EINVAL && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) errno = EISDIR;
+        if (error) *error = errno == EINVAL ? "The file \"" + path + "\" is not a regular file and cannot be read."
+                                            : SystemError(path);
         return false;
     }
     m_size = uint64_t(st.st_size);

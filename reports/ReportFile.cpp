@@ -86,6 +86,14 @@ void SyncFolder(const std::string& path) {
     ::close(dir);
 }
 
+// The size of a definition file that is one of ours; throws for a file far
+// larger than any, before it is read.
+off_t CheckedSize(int fd, const std::string& path) {
+    const off_t size = SizeOf(fd, path);
+    if (uint64_t(size) > kLargestReportFile) throw ReportFileError(TooLargeMessage(path, uint64_t(size)));
+    return size;
+}
+
 std::string OutOfRange(int k, const std::string& path) {
     return "Report definition " + std::to_string(k + 1) + " is not in \"" + path + "\".";
 }
@@ -152,7 +160,7 @@ std::vector<std::string> ReportFile::Names() const {
         if (errno == ENOENT) return {};
         throw ReportFileError(SysError("Cannot open", m_path));
     }
-    const int count = int(SizeOf(fd.Get(), m_path) / kRecordSize);
+    const int count = int(CheckedSize(fd.Get(), m_path) / kRecordSize);
     std::vector<std::string> names;
     names.reserve(size_t(count));
     uint8_t head[kNameCapacity + 1];
@@ -166,7 +174,7 @@ std::vector<std::string> ReportFile::Names() const {
 DecodedDefinition ReportFile::Read(int k) const {
     Fd fd(::open(m_path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.Get() < 0) throw ReportFileError(SysError("Cannot open", m_path));
-    const off_t count = SizeOf(fd.Get(), m_path) / kRecordSize;
+    const off_t count = CheckedSize(fd.Get(), m_path) / kRecordSize;
     if (k < 0 || k >= count) throw ReportFileError(OutOfRange(k, m_path));
     std::vector<uint8_t> record(kRecordSize);
     ReadExactly(fd.Get(), record.data(), record.size(), off_t(k) * kRecordSize, m_path);
@@ -224,9 +232,15 @@ std::vector<uint8_t> ReportFile::ReadAll() const {
         if (errno == ENOENT) return {};
         throw ReportFileError(SysError("Cannot open", m_path));
     }
-    std::vector<uint8_t> bytes(size_t(SizeOf(fd.Get(), m_path)));
+    std::vector<uint8_t> bytes(size_t(CheckedSize(fd.Get(), m_path)));
     if (!bytes.empty()) ReadExactly(fd.Get(), bytes.data(), bytes.size(), 0, m_path);
     return bytes;
+}
+
+std::string TooLargeMessage(const std::string& path, uint64_t size) {
+    return "The report definition file \"" + path + "\" is " + std::to_string((size + (1 << 20) - 1) >> 20) +
+           " MB, far larger than any report definition file (" + std::to_string(kLargestDefinitionCount) +
+           " definitions take " + std::to_string((kLargestReportFile + (1 << 20) - 1) >> 20) + " MB).";
 }
 
 }  // namespace reports

@@ -33,6 +33,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Said of a file larger than kLargestReportFile.
+std::string TooLargeMessage(const std::string& path, uint64_t size);
+
 class ReportFile {
 public:
     explicit ReportFile(std::string path) : m_path(std::move(path)) {}

@@ -1,5 +1,6 @@
 #include "ReportFileSetup.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -59,6 +60,18 @@ std::string BaseName(const std::string& path) { return path.substr(path.rfind('/
 void EnsureDefinitionFile(ReportFile& file, SetupResult& result) {
     if (!file.Exists()) {
         ReplaceFileAtomically(file.Path(), Encoded(DefaultReportDefinitions()));
+        return;
+    }
+    struct stat st {};
+    if (::stat(file.Path().c_str(), &st) == 0 && uint64_t(st.st_size) > kLargestReportFile) {
+        // Far too large to be ours: set aside whole (renamed, never read
+        // or copied), and the default reports written again.
+        const std::string bad = FreeBadName(file.Path());
+        if (::rename(file.Path().c_str(), bad.c_str()) != 0)
+            throw ReportFileError("Cannot set aside \"" + file.Path() + "\": " + std::strerror(errno) + ".");
+        ReplaceFileAtomically(file.Path(), Encoded(DefaultReportDefinitions()));
+        result.notices.push_back(TooLargeMessage(file.Path(), uint64_t(st.st_size)) + "  It was set aside as " +
+                                 BaseName(bad) + ", and the default reports were written again.");
         return;
     }
     const std::vector<uint8_t> bytes = file.ReadAll();

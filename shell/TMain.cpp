@@ -42,6 +42,7 @@
 #include "SortExpression.h"
 #include "TColorConfig.h"
 #include "TImportFormat.h"
+#include "BackupRestore.h"
 #include "TMyBackup.h"
 #include "TMyEdit.h"
 #include "TMyEditBox.h"
@@ -214,6 +215,7 @@ void TMain::BuildMenus() {
     tools->addSeparator();
     AddCommand(tools, "&Rebuild Indexes", {}, [this] { MenuRebuildClick(); });
     AddCommand(tools, "&Pack Database", {}, [this] { MenuPackClick(); });
+    AddCommand(tools, "Recover &Attachments", {}, [this] { RecoverAttachments(); });
 
     QMenu* help = bar->addMenu("&Help");
     AddCommand(help, "&Contents", QKeySequence("Ctrl+H"), [this] { HelpContents(); });
@@ -432,10 +434,14 @@ bool TMain::FormCreate() {
     // 3. Program and start directories.
     common::AppPaths::RecordStartDirectory();
     const QString programDir = common::AppPaths::DataDir();
+    // A backup or restore killed midway is finished before any of its
+    // files is read.
+    exchange::FinishInterruptedCopies(programDir.toStdString());
     // 5.
     reports::EnsureReportDefinitionFile();
     common::LoadAppSettings();
     common::Settings& s = AppSettings();
+    if (!s.loadProblem.isEmpty()) Ui().Message("Notice", s.loadProblem, common::MessageIcon::Warning);
     // 6.
     move(s.mainWindowLeft, s.mainWindowTop);
     resize(s.mainWindowWidth, s.mainWindowHeight);
@@ -1174,8 +1180,10 @@ void TMain::DoSearchAndReplace() {
     DisplayCount();
 }
 
-void TMain::RunWithSoleUse(const QString& question, const QString& refusal, const std::function<void()>& work) {
+void TMain::RunWithSoleUse(const QString& question, const QString& refusal, const std::function<void()>& work,
+                           const std::function<bool()>& confirmed) {
     if (Ui().Ask("Confirm", question, common::Buttons::YesNo, common::Answer::No) != common::Answer::Yes) return;
+    if (confirmed && !confirmed()) return;
     try {
         find::ExclusiveUse::OpenExclusive(*this);
     } catch (const store::EngineError&) {
@@ -1197,13 +1205,67 @@ void TMain::RunWithSoleUse(const QString& question, const QString& refusal, cons
 }
 
 void TMain::MenuPackClick() {
-    RunWithSoleUse(
+    // Photos go only with the user's word: those of the deleted items are
+    // named in the question, files that belong to no item are asked about.
+    const attachments::AttachmentStore::PackPreview preview =
+        m_attachments.Attached() ? m_attachments.PreviewPack() : attachments::AttachmentStore::PackPreview{};
+    QString question =
         "Deleted items are not permanently removed from the database until packing occurs.  Packing simply removes "
-        "them to free up space.  Continue?",
+        "them to free up space.  ";
+    if (preview.filesOfDeleted > 0)
+        question += preview.filesOfDeleted == 1
+                        ? QString("The photo or document of the deleted items is removed with them.  ")
+                        : QString("The %1 photos and documents of the deleted items are removed with them.  ")
+                              .arg(preview.filesOfDeleted);
+    question += "Continue?";
+    bool removeUnreferenced = false;
+    auto askAboutLooseFiles = [&] {
+        if (preview.unreferenced == 0) return true;
+        const common::Answer answer = Ui().Ask(
+            "Confirm",
+            QString("%1 in the attachments folder \"%2\" belong%3 to no item: the list of attachments was damaged, "
+                    "or a command was cut short.  Remove %4 with the pack?  Choose No to keep %4; Tools > Recover "
+                    "Attachments gives files back to the items it can find.")
+                .arg(preview.unreferenced == 1 ? QString("1 file") : QString("%1 files").arg(preview.unreferenced),
+                     QString::fromStdString(m_attachments.Folder()), preview.unreferenced == 1 ? "s" : "",
+                     preview.unreferenced == 1 ? "it" : "them"),
+            common::Buttons::YesNoCancel, common::Answer::No, common::MessageIcon::Question);
+        if (answer == common::Answer::Cancel || answer == common::Answer::None) return false;
+        removeUnreferenced = answer == common::Answer::Yes;
+        return true;
+    };
+    RunWithSoleUse(
+        question,
         "Unable to pack table.  Packing requires exclusive use of the DBase File.  Make sure that the DBase File is "
         "not in use by another program  or that no other users are running the software or that no other copies of "
         "the software are in use.",
-        [this] { attachments::PackTable(m_itemTable, &m_attachments); });
+        [&] { attachments::PackTable(m_itemTable, &m_attachments, removeUnreferenced); }, askAboutLooseFiles);
+}
+
+void TMain::RecoverAttachments() {
+    if (!m_attachments.Attached()) return;
+    attachments::AttachmentStore::Recovery r;
+    try {
+        r = m_attachments.RecoverAttachments();
+    } catch (const attachments::AttachmentError& e) {
+        Ui().Message(kErrorTitle, QString::fromUtf8(e.what()), common::MessageIcon::Error);
+        return;
+    }
+    QString text = r.files == 0 ? QString("No photos or documents could be given back to their items.")
+                                : QString("%1 given back to %2.")
+                                      .arg(r.files == 1 ? QString("1 photo or document")
+                                                        : QString("%1 photos and documents").arg(r.files),
+                                           r.items == 1 ? QString("1 item") : QString("%1 items").arg(r.items));
+    if (r.unmatched > 0)
+        text += QString("  %1 named in the kept lists of attachments %2 not in the table, or could not be told "
+                        "apart from another.")
+                    .arg(r.unmatched == 1 ? QString("1 item") : QString("%1 items").arg(r.unmatched),
+                         r.unmatched == 1 ? "is" : "are");
+    if (r.unreferenced > 0)
+        text += QString("  %1 in the attachments folder still belong%2 to no item.")
+                    .arg(r.unreferenced == 1 ? QString("1 file") : QString("%1 files").arg(r.unreferenced),
+                         r.unreferenced == 1 ? "s" : "");
+    Ui().Message("Recover Attachments", text, common::MessageIcon::Information);
 }
 
 void TMain::MenuRebuildClick() {

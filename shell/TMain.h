@@ -112,6 +112,8 @@ public:
     void DoSearchAndReplace();
     void MenuPackClick();
     void MenuRebuildClick();
+    // Gives files of damaged or replaced lists back to their items.
+    void RecoverAttachments();
     void PrinterSetup();
     void ChooseScreenSize(int preset);
     void ChooseAccessMode(int mode);
@@ -192,7 +194,9 @@ private:
     void CheckForConversion();
     // Pack and reindex: asks, takes the table for this program alone (or
     // shows the refusal), does the work and hands the table back shared.
-    void RunWithSoleUse(const QString& question, const QString& refusal, const std::function<void()>& work);
+    // confirmed, when given, runs after a Yes and may still end the command.
+    void RunWithSoleUse(const QString& question, const QString& refusal, const std::function<void()>& work,
+                        const std::function<bool()>& confirmed = {});
 
     bool m_created = false;
     bool m_activated = false;

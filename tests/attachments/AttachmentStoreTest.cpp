@@ -49,6 +49,10 @@ private slots:
     void editedIdentifyingFieldsKeepTheLink();
     void folderThatCannotBeWrittenRefusesAddAndChangesNothing();
     void secondCopysChangesAreSeen();
+    void packAfterADamagedListKeepsFilesNoItemNames_data();
+    void packAfterADamagedListKeepsFilesNoItemNames();
+    void readingNeverWritesTheList();
+    void recoverGivesFilesOfKeptListsBackToTheirItems();
 };
 
 void AttachmentStoreTest::manifestReadsBackWhatWasWritten() {
@@ -433,3 +437,126 @@ void AttachmentStoreTest::secondCopysChangesAreSeen() {
 
 QTEST_GUILESS_MAIN(AttachmentStoreTest)
 #include "AttachmentStoreTest.moc"
+
+// Three items with a photo each; the list then damaged as the user found
+// it: overwritten with garbage, or cut short after the first item.
+void AttachmentStoreTest::packAfterADamagedListKeepsFilesNoItemNames_data() {
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<int>("named");  // items the damaged list still names
+    QTest::newRow("garbage") << "garbage" << 0;
+    QTest::newRow("cut short") << "cut" << 1;
+}
+
+void AttachmentStoreTest::packAfterADamagedListKeepsFilesNoItemNames() {
+    QFETCH(QString, damage);
+    QFETCH(int, named);
+    QTemporaryDir dir;
+    store::Table t;
+    MakeItemTable(t, dir.path(), {{"Sofa"}, {"Lamp"}, {"Clock"}});
+    {
+        AttachmentStore store;
+        store.Attach(t);
+        for (uint32_t r = 0; r < 3; ++r)
+            store.Add(r, {Photo(WriteFile(dir.filePath(QString("%1.jpg").arg(r)), "photo " + QByteArray::number(r)))});
+    }
+    const QString list = dir.filePath("MASTER.files/manifest.txt");
+    const QByteArray whole = ReadFile(list);
+    if (damage == "garbage") WriteFile(list, QByteArray(300, '\x7f') + "\n\x01\x02");
+    else WriteFile(list, whole.left(whole.indexOf("\nitem", whole.indexOf("\nfile") + 1) + 1));
+    AttachmentStore store;
+    QVERIFY(!store.Attach(t).problems.empty());  // told, and written again without the bad lines
+    QCOMPARE(store.Current().items.size(), size_t(named));
+    const AttachmentStore::PackPreview preview = store.PreviewPack();
+    QCOMPARE(preview.filesOfDeleted, size_t(0));
+    QCOMPARE(preview.unreferenced, size_t(3 - named));
+    // A pack with nothing deleted keeps every photo unless told otherwise.
+    t.Close();
+    t.SetExclusive(true);
+    t.Open();
+    PackTable(t, &store);
+    const QString folder = dir.filePath("MASTER.files");
+    auto photos = [&] {
+        int n = 0;
+        for (const QString& name : FolderContents(folder)) n += ValidStoredName(name.toStdString());
+        return n;
+    };
+    QCOMPARE(photos(), 3);
+    // Deleting the one named item: its photo is counted and goes with it.
+    if (named == 1) {
+        t.GoTo(0);
+        t.Delete();
+        QCOMPARE(store.PreviewPack().filesOfDeleted, size_t(1));
+        PackTable(t, &store);
+        QCOMPARE(photos(), 2);
+    }
+    // Told to, the pack removes the files no item names.
+    PackTable(t, &store, true);
+    QCOMPARE(photos(), 0);
+}
+
+// export, report and check read the list and must leave it as it is, even
+// a damaged one (export used to write it again without its bad lines).
+void AttachmentStoreTest::readingNeverWritesTheList() {
+    QTemporaryDir dir;
+    store::Table t;
+    MakeItemTable(t, dir.path(), {{"Sofa"}, {"Lamp"}});
+    {
+        AttachmentStore store;
+        store.Attach(t);
+        store.Add(1, {Photo(WriteFile(dir.filePath("lamp.jpg"), "lamp"))});
+    }
+    const QString folder = dir.filePath("MASTER.files");
+    const QByteArray damaged = ReadFile(folder + "/manifest.txt") + "file\tnonsense\n";
+    WriteFile(folder + "/manifest.txt", damaged);
+    const QStringList before = FolderContents(folder);
+    AttachmentStore reader;
+    const LinkReport report = reader.Attach(t, true);
+    QVERIFY(!report.problems.empty());
+    QCOMPARE(ContentsOf(reader, 1), std::vector<QByteArray>{"lamp"});
+    QVERIFY_THROWS_EXCEPTION(AttachmentError, reader.Add(0, {Photo(dir.filePath("lamp.jpg"))}));
+    QCOMPARE(ReadFile(folder + "/manifest.txt"), damaged);
+    QCOMPARE(FolderContents(folder), before);
+}
+
+void AttachmentStoreTest::recoverGivesFilesOfKeptListsBackToTheirItems() {
+    QTemporaryDir dir;
+    store::Table t;
+    MakeItemTable(t, dir.path(), {{"Sofa", "Acme"}, {"Lamp"}, {"Clock"}});
+    {
+        AttachmentStore store;
+        store.Attach(t);
+        store.Add(0, {Photo(WriteFile(dir.filePath("sofa.jpg"), "sofa"))});
+        store.Add(1, {Photo(WriteFile(dir.filePath("lamp.jpg"), "lamp"))});
+    }
+    const QString folder = dir.filePath("MASTER.files");
+    // A restore kept the lamp's photo aside with the list it came from;
+    // a damaged list was kept too, naming the sofa.
+    const QString aside = folder + "/replaced-2026-12-09";
+    QVERIFY(QDir().mkdir(aside));
+    const QByteArray list = ReadFile(folder + "/manifest.txt");
+    WriteFile(aside + "/manifest.txt", list);
+    WriteFile(folder + "/manifest.bad", list);
+    std::string lampStored;
+    {
+        AttachmentStore store;
+        store.Attach(t);
+        lampStored = store.Of(1)[0].stored;
+        QVERIFY(QFile::rename(folder + "/" + QString::fromStdString(lampStored), aside + "/" + QString::fromStdString(lampStored)));
+        store.Remove(0, 0);  // the sofa's photo file goes too: nothing to give back
+        store.Remove(1, 0);
+    }
+    // The clock is in no list.
+    AttachmentStore store;
+    store.Attach(t);
+    const AttachmentStore::Recovery r = store.RecoverAttachments();
+    QCOMPARE(r.items, size_t(1));
+    QCOMPARE(r.files, size_t(1));
+    QCOMPARE(r.unmatched, size_t(0));
+    QCOMPARE(r.unreferenced, size_t(0));
+    QCOMPARE(ContentsOf(store, 1), std::vector<QByteArray>{"lamp"});
+    QCOMPARE(store.CountOf(0), size_t(0));
+    QCOMPARE(ReadFile(aside + "/" + QString::fromStdString(lampStored)), QByteArray("lamp"));
+    // Twice is once.
+    QCOMPARE(store.RecoverAttachments().files, size_t(0));
+    QCOMPARE(store.CountOf(1), size_t(1));
+}

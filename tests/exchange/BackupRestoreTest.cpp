@@ -4,7 +4,9 @@
 // copies that fail or are cancelled halfway and must leave every target as
 // it was and no temporary file.
 
+#include <QDate>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -55,6 +57,22 @@ QStringList ItemsOf(const QString& path) {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
+// Every file under dir (links as "-> target"), by path below dir, with its
+// content; the folder's lock file and thumbnails left out.
+std::map<QString, QByteArray> TreeOf(const QString& dir) {
+    std::map<QString, QByteArray> out;
+    QDirIterator it(dir, QDir::Files | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString name = QDir(dir).relativeFilePath(path);
+        if (name == ".lock") continue;
+        out[name] = QFileInfo(path).isSymLink() ? "-> " + QFileInfo(path).symLinkTarget().toUtf8() : ReadAll(path);
+    }
+    return out;
+}
+
+QString Today() { return QDate::currentDate().toString("yyyy-MM-dd"); }
+
 }  // namespace
 
 class BackupRestoreTest : public QObject {
@@ -81,6 +99,30 @@ class BackupRestoreTest : public QObject {
     CopyResult RestoreFrom(CopyKind kind, const QString& chosen, FreeSpaceFn freeSpace = {},
                            const ProgressFn& progress = {}) {
         return Restore({kind, chosen.toStdString(), m_data.toStdString(), std::move(freeSpace), {}}, progress);
+    }
+
+    // The items' attachments by item name: what the user sees in the editor.
+    std::map<QString, QList<QByteArray>> PhotosByItem(const QString& dataFile) {
+        std::map<QString, QList<QByteArray>> out;
+        store::Table t;
+        store::PointAt(t, dataFile.toStdString());
+        t.SetReadOnly(true);
+        t.Open();
+        attachments::AttachmentStore store;
+        store.Attach(t, true);
+        for (uint32_t r = 0; r < t.PhysicalCount(); ++r)
+            for (const attachments::Attachment& a : store.Of(r))
+                out[Q(t.ViewOf(r).Text(t.NeedField("Item")))] << ReadAll(Q(store.PathOf(a)));
+        return out;
+    }
+    void AttachTo(const QString& dataFile, uint32_t record, const QString& name, const QByteArray& bytes) {
+        WriteAll(m_root->filePath(name), bytes);
+        store::Table t;
+        store::PointAt(t, dataFile.toStdString());
+        t.Open();
+        attachments::AttachmentStore store;
+        store.Attach(t);
+        store.Add(record, {{m_root->filePath(name).toStdString(), attachments::KindForName(name.toStdString()), {}}});
     }
 
     void WriteLists(const QString& dir, const QByteArray& tag) {
@@ -125,7 +167,11 @@ private slots:
         for (const char* name : kListFileNames) expected << name;
         expected.sort();
         QCOMPARE(Entries(m_backup), expected);  // no index file, no temporary file
-        for (const QString& name : expected) QCOMPARE(ReadAll(Saved(name)), ReadAll(Data(name)));
+        for (const QString& name : expected) {
+            QByteArray original = ReadAll(Data(name));
+            if (name == "MASTER.DBF") original[28] = 0;  // copied without its index file
+            QCOMPARE(ReadAll(Saved(name)), original);
+        }
         const QJsonObject read = DbfRead(Saved("MASTER.DBF"));
         QCOMPARE(read["records"].toArray().size(), 2);
         QCOMPARE(read["records"].toArray()[0].toArray()[0].toString(), QString("Lamp"));
@@ -285,7 +331,7 @@ private slots:
             if (missing == 0) {
                 QCOMPARE(r.status, CopyStatus::Completed);
                 QByteArray copy = ReadAll(source);
-                if (!backup && name == "MASTER.DBF") copy[28] = 0;  // restored without its index file
+                if (name == "MASTER.DBF") copy[28] = 0;  // copied without its index file
                 QCOMPARE(ReadAll(target), copy);
                 WriteAll(target, old);
             } else {
@@ -416,6 +462,163 @@ private slots:
             QCOMPARE(Q(r.message), QString(messages::kBackupSameFile));
         }
         QCOMPARE(ReadAll(Data("MASTER.DBF")), table);
+    }
+
+    // A backup of the data file alone (made by hand, or by an older
+    // version) used to empty the live attachments folder.
+    void restoreFromABackupWithoutAttachmentsKeepsTheLiveOnes() {
+        AttachTo(Data("MASTER.DBF"), 0, "lamp.jpg", "lamp photo");
+        AttachTo(Data("MASTER.DBF"), 1, "chair.jpg", "chair photo");
+        const QByteArray manifest = ReadAll(Data("MASTER.files/manifest.txt"));
+        // The copy holds the chair first and no lamp, and a table the
+        // attachments never knew.
+        MakeTable(m_backup, "MASTER", {{{"Item", "Stool"}}, {{"Item", "Chair"}}});
+        const CopyResult r = RestoreFrom(CopyKind::Database, Saved("MASTER.DBF"));
+        QCOMPARE(r.status, CopyStatus::Completed);
+        const QString kept = Data("MASTER.files/replaced-" + Today());
+        QCOMPARE(Q(r.message), "Restore completed successfully.  The attachments that the restored items do not name "
+                               "were kept in \"" + kept + "\".");
+        QCOMPARE(Q(r.keptAttachments), kept);
+        // The chair keeps its photo on its new record; the lamp's is kept
+        // aside with the list that tells whose it was.
+        QCOMPARE(PhotosByItem(Data("MASTER.DBF")), (std::map<QString, QList<QByteArray>>{{"Chair", {"chair photo"}}}));
+        const auto tree = TreeOf(Data("MASTER.files"));
+        QCOMPARE(tree.at("replaced-" + Today() + "/manifest.txt"), manifest);
+        QCOMPARE(std::count_if(tree.begin(), tree.end(), [](const auto& f) { return f.second == "lamp photo"; }), 1);
+        QCOMPARE(std::count_if(tree.begin(), tree.end(), [](const auto& f) { return f.second == "chair photo"; }), 1);
+    }
+
+    // ... and a backup whose folder lacks a listed file deleted the live copy.
+    void restoreTakesAListedFileTheBackupLacksFromTheLiveFolderOrRefuses() {
+        AttachTo(Data("MASTER.DBF"), 0, "lamp.jpg", "lamp photo");
+        QCOMPARE(BackUp(CopyKind::Database).status, CopyStatus::Completed);
+        const QStringList stored = QDir(Saved("MASTER.files")).entryList({"*.jpg"});
+        QCOMPARE(stored.size(), 1);
+        QVERIFY(QFile::remove(Saved("MASTER.files/" + stored[0])));
+        QCOMPARE(RestoreFrom(CopyKind::Database, Saved("MASTER.DBF")).status, CopyStatus::Completed);
+        QCOMPARE(PhotosByItem(Data("MASTER.DBF")), (std::map<QString, QList<QByteArray>>{{"Lamp", {"lamp photo"}}}));
+        // Gone from both: refused before anything is replaced.
+        QVERIFY(QFile::rename(Data("MASTER.files/" + stored[0]), m_root->filePath("elsewhere.jpg")));
+        const auto before = TreeOf(m_data);
+        const CopyResult r = RestoreFrom(CopyKind::Database, Saved("MASTER.DBF"));
+        QCOMPARE(r.status, CopyStatus::SourceInvalid);
+        QCOMPARE(Q(r.message), "The backup's list of attachments names 1 file that neither the backup nor the "
+                               "attachments folder \"" + Data("MASTER.files") + "\" holds, the file \"lamp.jpg\" of "
+                               "\"Lamp\" (" + stored[0] + ").  Nothing was restored.");
+        QCOMPARE(TreeOf(m_data), before);
+    }
+
+    void linksInsideTheAttachmentsFolderAreNeverFollowed() {
+        AttachTo(Data("MASTER.DBF"), 0, "lamp.jpg", "lamp photo");
+        WriteAll(m_root->filePath("secret.txt"), "outside the folder");
+        const QString stored = QDir(Data("MASTER.files")).entryList({"*.jpg"}).first();
+        // The stored name now leads out of the folder.
+        QVERIFY(QFile::remove(Data("MASTER.files/" + stored)));
+        QVERIFY(QFile::link(m_root->filePath("secret.txt"), Data("MASTER.files/" + stored)));
+        const CopyResult r = BackUp(CopyKind::Database);
+        QCOMPARE(r.status, CopyStatus::Completed);
+        QCOMPARE(r.warnings.size(), size_t(2));
+        QCOMPARE(Q(r.warnings[0]), "\"" + Data("MASTER.files/" + stored) +
+                                       "\" is a link, which the attachments folder does not follow.  It was not copied.");
+        QVERIFY(Q(r.warnings[1]).startsWith("The file \"lamp.jpg\" of \"Lamp\" (" + stored + ") is not in the"));
+        for (const auto& [name, bytes] : TreeOf(m_backup)) QVERIFY2(bytes != "outside the folder", qPrintable(name));
+        // A backup folder holding a link: the restore neither copies what it
+        // leads to nor takes the link for the file.
+        QVERIFY(QFile::link(m_root->filePath("secret.txt"), Saved("MASTER.files/" + stored)));
+        QCOMPARE(RestoreFrom(CopyKind::Database, Saved("MASTER.DBF")).status, CopyStatus::SourceInvalid);
+        for (const auto& [name, bytes] : TreeOf(m_data)) QVERIFY2(bytes != "outside the folder", qPrintable(name));
+    }
+
+    void backupCopiesDoNotAnnounceAnIndexFileTheyLack() {
+        QCOMPARE(ReadAll(Data("MASTER.DBF"))[28], char(1));
+        QCOMPARE(BackUp(CopyKind::Database).status, CopyStatus::Completed);
+        const QByteArray copy = ReadAll(Saved("MASTER.DBF"));
+        QCOMPARE(copy[28], char(0));
+        QCOMPARE(copy.mid(29), ReadAll(Data("MASTER.DBF")).mid(29));
+    }
+
+    // A full restore used to replace the settings first and stop at the
+    // database on a full disk, saying nothing of the settings.
+    void aRestoreOfSeveralKindsThatFailsChangesNone() {
+        const QString config = m_root->filePath("config");
+        QVERIFY(QDir().mkpath(config));
+        WriteAll(config + "/KELDOR.INI", "[Misc]\r\nInsurance Company=Old\r\n");
+        WriteAll(Saved("KELDOR.INI"), "[Misc]\r\nInsurance Company=New\r\n");
+        MakeTable(m_backup, "MASTER", Things(2000, "saved "));
+        WriteLists(m_backup, "saved");
+        QVERIFY(QFile::copy(Data("KELDOR.URP"), Saved("KELDOR.URP")));
+        const auto before = TreeOf(m_root->path());
+        RestoreRequest request{CopyKind::Database, Saved("MASTER.DBF").toStdString(), m_data.toStdString(), {},
+                               config.toStdString()};
+        const std::vector<CopyKind> all = {CopyKind::Settings, CopyKind::Database, CopyKind::Lists, CopyKind::Reports};
+        CopyResult r;
+        {
+            const testsupport::FileSizeLimit limit(64 * 1024);  // the table's copy does not fit
+            r = Restore(request, all, {});
+        }
+        QCOMPARE(r.status, CopyStatus::Failed);
+        QCOMPARE(r.failedKind, std::optional<CopyKind>(CopyKind::Database));
+        QCOMPARE(Q(r.message), QString(messages::kRestoreFailed));
+        QCOMPARE(TreeOf(m_root->path()), before);
+        // The same restore with room is one step for all of them.
+        r = Restore(request, all, {});
+        QCOMPARE(r.status, CopyStatus::Completed);
+        QCOMPARE(Q(r.message), QString(messages::kRestoreDone));
+        QCOMPARE(ReadAll(config + "/KELDOR.INI"), ReadAll(Saved("KELDOR.INI")));
+        QCOMPARE(ReadAll(Data("BRAND.LST")), ReadAll(Saved("BRAND.LST")));
+        QCOMPARE(ItemsOf(Data("MASTER.DBF")).size(), 2000);
+    }
+
+    // A backup into the data folder refused the database but still wrote
+    // the settings there.
+    void aBackupOfSeveralKindsIsCheckedWholeBeforeAnythingIsWritten() {
+        const QString config = m_root->filePath("config");
+        QVERIFY(QDir().mkpath(config));
+        WriteAll(config + "/KELDOR.INI", "[Misc]\r\n");
+        const auto before = TreeOf(m_root->path());
+        BackupRequest request{CopyKind::Database, m_data.toStdString(), Data("MASTER.DBF").toStdString(),
+                              m_data.toStdString(), {}, config.toStdString()};
+        const CopyResult r = Backup(request, {CopyKind::Settings, CopyKind::Database}, {});
+        QCOMPARE(r.status, CopyStatus::SameFile);
+        QCOMPARE(r.failedKind, std::optional<CopyKind>(CopyKind::Database));
+        QCOMPARE(TreeOf(m_root->path()), before);
+    }
+
+    // A 2 GiB sparse definition file was copied whole; lists and settings
+    // far beyond any real size likewise.
+    void filesFarLargerThanAnyOfTheirKindAreRefusedWithoutCopying_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("restore");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<qint64>("size");
+        QTest::newRow("report definitions, backup") << int(CopyKind::Reports) << false << "KELDOR.URP" << (qint64(1) << 31);
+        QTest::newRow("report definitions, restore") << int(CopyKind::Reports) << true << "KELDOR.URP" << (qint64(1) << 31);
+        QTest::newRow("a pick list, restore") << int(CopyKind::Lists) << true << "OWNER.LST" << qint64(300) * 1024 * 1024;
+        QTest::newRow("a pick list, backup") << int(CopyKind::Lists) << false << "OWNER.LST" << qint64(300) * 1024 * 1024;
+    }
+    void filesFarLargerThanAnyOfTheirKindAreRefusedWithoutCopying() {
+        QFETCH(int, kind);
+        QFETCH(bool, restore);
+        QFETCH(QString, name);
+        QFETCH(qint64, size);
+        if (restore) WriteLists(m_backup, "saved");
+        const QString big = restore ? Saved(name) : Data(name);
+        {
+            QFile f(big);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.resize(size));  // sparse: no room taken
+        }
+        const QByteArray target = ReadAll(Data(name));
+        const CopyResult r = restore ? RestoreFrom(CopyKind(kind), big) : BackUp(CopyKind(kind));
+        QCOMPARE(r.status, CopyStatus::SourceInvalid);
+        QCOMPARE(Q(r.message), QString("The file \"%1\" is %2 MB, far larger than any file of its kind (at most %3 MB); "
+                                       "it was not copied.")
+                                   .arg(big)
+                                   .arg(size >> 20)
+                                   .arg(kind == int(CopyKind::Reports) ? 40 : 4));
+        QCOMPARE(Entries(restore ? m_data : m_backup).filter(".part"), QStringList());
+        if (restore) QCOMPARE(ReadAll(Data(name)), target);
+        else QVERIFY(!QFileInfo::exists(Saved(name)));
     }
 
     void names_data() {
