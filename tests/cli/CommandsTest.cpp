@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QtTest>
 #include <sstream>
+#include <sys/file.h>
 #include <sys/stat.h>
 
 #include "ChildRun.h"
@@ -591,6 +592,152 @@ private slots:
         QVERIFY2(OneLineFailure(r), r.err.constData());
         QVERIFY2(r.err.contains("locked"), r.err.constData());
         QCOMPARE(Files(Home("locked")), QStringList{});
+    }
+
+    // A backup of the data file alone emptied the live attachments folder.
+    void restoreOfADatabaseBackedUpWithoutAttachmentsKeepsThem() {
+        common::AppSettings().lastDatabase = m_table;
+        QVERIFY(common::SaveAppSettings());
+        WriteAll(Home("a.jpg"), "the photo of item 3");
+        {
+            store::Table t;
+            store::PointAt(t, m_table.toStdString());
+            t.Open();
+            attachments::AttachmentStore store;
+            store.Attach(t);
+            store.Add(3, {{Home("a.jpg").toStdString(), attachments::Kind::Photo, {}}});
+        }
+        QVERIFY(QDir().mkdir(Home("saved")));
+        QVERIFY(QFile::copy(m_table, Home("saved/MASTER.DBF")));  // made by hand
+        const QStringList folder = Tree(m_data + "/MASTER.files").filter(QRegularExpression("^[^.]"));
+        const Result r = Run({"restore", "--from", "saved", "--database"});
+        QVERIFY2(r.code == 0 && r.err.isEmpty(), r.err.constData());
+        QCOMPARE(Tree(m_data + "/MASTER.files").filter(QRegularExpression("^[^.]")), folder);
+        store::Table t;
+        store::PointAt(t, m_table.toStdString());
+        t.Open();
+        attachments::AttachmentStore store;
+        QVERIFY(store.Attach(t, true).Empty());
+        QCOMPARE(store.CountOf(3), size_t(1));
+        QCOMPARE(ReadAll(QString::fromStdString(store.PathOf(store.Of(3)[0]))), QByteArray("the photo of item 3"));
+    }
+
+    // export --attachments with a damaged list exported 1 of 3 photos,
+    // exited 0 and wrote the list again.
+    void exportWithADamagedListSaysWhatItLeftOutAndChangesNothing() {
+        common::AppSettings().lastDatabase = m_table;
+        QVERIFY(common::SaveAppSettings());
+        {
+            store::Table t;
+            store::PointAt(t, m_table.toStdString());
+            t.Open();
+            attachments::AttachmentStore store;
+            store.Attach(t);
+            for (uint32_t r = 0; r < 3; ++r) {
+                WriteAll(Home(QString("%1.jpg").arg(r)), "photo " + QByteArray::number(r));
+                store.Add(r, {{Home(QString("%1.jpg").arg(r)).toStdString(), attachments::Kind::Photo, {}}});
+            }
+        }
+        const QString list = m_data + "/MASTER.files/manifest.txt";
+        const QByteArray whole = ReadAll(list);
+        const QByteArray cut = whole.left(whole.indexOf("\nitem", whole.indexOf("\nfile") + 1) + 1);
+        WriteAll(list, cut);
+        const QStringList before = Tree(m_data + "/MASTER.files");
+        const Result r = Run({"export", "--attachments", "out.csv"});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains("is damaged") && r.err.endsWith(
+                     "halvenor export: The items were written to \"" + Home("out.csv").toUtf8() +
+                     "\", but not all of their attachments were copied: 2 files of the attachments folder belong to "
+                     "no item, since the list of attachments is damaged, and were not copied.\n"),
+                 r.err.constData());
+        QCOMPARE(ReadAll(list), cut);
+        QCOMPARE(Tree(m_data + "/MASTER.files"), before);
+        QCOMPARE(Files(Home("out.files")).filter(".jpg").size(), 1);
+    }
+
+    void exportNeverCopiesWhatALinkInTheFolderLeadsTo() {
+        common::AppSettings().lastDatabase = m_table;
+        QVERIFY(common::SaveAppSettings());
+        WriteAll(Home("a.jpg"), "photo");
+        WriteAll(Home("secret"), "not for the export");
+        std::string stored;
+        {
+            store::Table t;
+            store::PointAt(t, m_table.toStdString());
+            t.Open();
+            attachments::AttachmentStore store;
+            store.Attach(t);
+            store.Add(0, {{Home("a.jpg").toStdString(), attachments::Kind::Photo, {}}});
+            stored = store.PathOf(store.Of(0)[0]);
+        }
+        QVERIFY(QFile::remove(QString::fromStdString(stored)));
+        QVERIFY(QFile::link(Home("secret"), QString::fromStdString(stored)));
+        const Result r = Run({"export", "--attachments", "out.csv"});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains("is a link, which the attachments folder does not follow"), r.err.constData());
+        QDirIterator it(Home("out.files"), QDir::Files | QDir::Hidden);
+        while (it.hasNext()) QVERIFY(ReadAll(it.next()) != "not for the export");
+    }
+
+    // Importing from a FIFO blocked in open() for good.
+    void importRefusesWhatIsNotARegularFile() {
+        QVERIFY(::mkfifo(Home("in.csv").toLocal8Bit().constData(), 0644) == 0);
+        const QByteArray table = ReadAll(m_table);
+        const Result r = Run({"import", "in.csv"});
+        QVERIFY2(OneLineFailure(r), r.err.constData());
+        QCOMPARE(r.err, "halvenor import: \"" + Home("in.csv").toUtf8() + "\": The file \"" + Home("in.csv").toUtf8() +
+                            "\" is not a regular file and cannot be read.\n");
+        QCOMPARE(ReadAll(m_table), table);
+    }
+
+    // A command waiting for a file another program holds ignored SIGTERM.
+    void terminateEndsACommandThatWaits() {
+        QVERIFY(Run({"report", "--list"}).code == 0);  // the definition file
+        QFile urp(m_data + "/KELDOR.URP");
+        QVERIFY(urp.open(QIODevice::ReadOnly));
+        QVERIFY(::flock(urp.handle(), LOCK_EX) == 0);  // another copy writes a definition
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", Home("config"));
+        env.insert("XDG_DATA_HOME", Home("data"));
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(m_home->path());
+        p.start(Program(), {"backup", "--to", "saved", "--reports"});
+        QVERIFY(p.waitForStarted());
+        QTest::qWait(1500);
+        QCOMPARE(p.state(), QProcess::Running);
+        p.terminate();
+        QVERIFY(p.waitForFinished(8000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), int(cli::kExitCancelled));
+        QCOMPARE(Tree(Home("saved")), QStringList());
+    }
+
+    // A refused backup left the folder it made for the copies.
+    void aRefusedBackupLeavesNoFolderBehind() {
+        store::Table holder;  // another copy of the program has it open
+        store::PointAt(holder, m_table.toStdString());
+        holder.Open();
+        const Result r = Run({"backup", "--to", "new/saved", "--database"});
+        QVERIFY2(OneLineFailure(r) && r.err.contains("exclusive use"), r.err.constData());
+        QVERIFY(!QFileInfo::exists(Home("new")));
+    }
+
+    // A 300 MB settings file of one line cost every command seconds and
+    // gigabytes.
+    void aSettingsFileFarTooLargeIsNotRead() {
+        QVERIFY(QDir().mkpath(m_config));
+        {
+            QFile f(m_config + "/KELDOR.INI");
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QVERIFY(f.resize(qint64(300) << 20));
+        }
+        const Result r = Run({"check"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.err, "halvenor check: The file \"" + m_config.toUtf8() + "/KELDOR.INI\" is 300 MB, far larger than "
+                        "any file of its kind, and was not read; the defaults are used.  It is set aside as \"" +
+                        m_config.toUtf8() + "/KELDOR.INI.BAD\" when the program next saves it.\n");
+        QCOMPARE(QFileInfo(m_config + "/KELDOR.INI").size(), qint64(300) << 20);
     }
 
     // A table and data folder the user may only read (they are not the

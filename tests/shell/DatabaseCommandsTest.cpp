@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "AppPaths.h"
+#include "AttachmentStore.h"
 #include "ChildRun.h"
 #include "ItemGridModel.h"
 #include "ItemTable.h"
@@ -227,6 +228,60 @@ private slots:
         QCOMPARE(t.PhysicalCount(), 3u);
         QCOMPARE(GridItems(w), (QStringList{"apple", "Fig", "Pear"}));
         QVERIFY(!t.Exclusive());
+        HALVENOR_VERIFY_UI(ui);
+    }
+
+    // The pack removed photos without a word, and after a damaged list
+    // those of items it kept.
+    void packNamesThePhotosItRemovesAndAsksAboutFilesNoItemNames() {
+        ScriptedUiServices ui;
+        TMain w(kScreen);
+        w.show();
+        store::Table& t = w.ItemTable();
+        for (const char* item : {"Sofa", "Lamp", "Clock"}) {
+            t.Append();
+            t.SetText("Item", item);
+            t.Post();
+        }
+        QTemporaryDir files;
+        attachments::AttachmentStore& store = *w.Attachments();
+        for (uint32_t r = 0; r < 3; ++r) {
+            const QString photo = files.filePath(QString("%1.jpg").arg(r));
+            QFile f(photo);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("photo " + QByteArray::number(r));
+            f.close();
+            store.Add(r, {{photo.toStdString(), attachments::Kind::Photo, {}}});
+        }
+        // The lamp's line is lost from the list; the clock is deleted.
+        attachments::Manifest m = store.Current();
+        m.items.erase(m.items.begin() + 1);
+        const QString folder = QString::fromStdString(store.Folder());
+        {
+            QFile f(folder + "/manifest.txt");
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(QByteArray::fromStdString(attachments::WriteManifest(m)));
+        }
+        w.OpenSaveFile(common::AppSettings().lastDatabase);  // reads the list again
+        t.GoTo(2);
+        t.Delete();
+        const QString question =
+            "Deleted items are not permanently removed from the database until packing occurs.  Packing simply "
+            "removes them to free up space.  The photo or document of the deleted items is removed with them.  "
+            "Continue?";
+        const QString loose = "1 file in the attachments folder \"" + folder + "\" belongs to no item: the list of "
+                              "attachments was damaged, or a command was cut short.  Remove it with the pack?  Choose "
+                              "No to keep it; Tools > Recover Attachments gives files back to the items it can find.";
+        ui.ExpectAsk("Confirm", question, Answer::Yes);
+        ui.ExpectAsk("Confirm", loose, Answer::Cancel);
+        w.MenuPackClick();
+        QCOMPARE(t.PhysicalCount(), 3u);
+        ui.ExpectAsk("Confirm", question, Answer::Yes);
+        ui.ExpectAsk("Confirm", loose, Answer::No);
+        w.MenuPackClick();
+        QCOMPARE(t.PhysicalCount(), 2u);
+        const QStringList photos = QDir(folder).entryList({"*.jpg"});
+        QCOMPARE(photos.size(), 2);  // the sofa's, and the lamp's that no item names
         HALVENOR_VERIFY_UI(ui);
     }
 
