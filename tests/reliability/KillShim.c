@@ -1,6 +1,6 @@
 /* Loaded into a trial child with LD_PRELOAD: counts the calls by which a
  * program changes files (write, pwrite, writev, ftruncate, fsync, fdatasync,
- * rename) and kills the process with SIGKILL just before the Nth, so that a
+ * rename, link, unlink, mkdir, rmdir) and kills the process with SIGKILL just before the Nth, so that a
  * trial can stop the engine at every point where the disk changes.
  *
  *   HALVENOR_KILL_AT=N      die before the Nth counted call (0 or unset: never)
@@ -16,6 +16,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/syscall.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -66,3 +67,10 @@ int fsync(int fd) { NEXT(fsync); Count(fd); return real(fd); }
 int fdatasync(int fd) { NEXT(fdatasync); Count(fd); return real(fd); }
 int rename(const char* from, const char* to) { NEXT(rename); Count(-1); return real(from, to); }
 int renameat(int a, const char* from, int b, const char* to) { NEXT(renameat); Count(-1); return real(a, from, b, to); }
+int renameat2(int a, const char* from, int b, const char* to, unsigned flags) { NEXT(renameat2); Count(-1); return real(a, from, b, to, flags); }
+int link(const char* from, const char* to) { NEXT(link); Count(-1); return real(from, to); }
+int linkat(int a, const char* from, int b, const char* to, int flags) { NEXT(linkat); Count(-1); return real(a, from, b, to, flags); }
+int unlink(const char* path) { NEXT(unlink); Count(-1); return real(path); }
+int unlinkat(int dir, const char* path, int flags) { NEXT(unlinkat); Count(-1); return real(dir, path, flags); }
+int mkdir(const char* path, mode_t mode) { NEXT(mkdir); Count(-1); return real(path, mode); }
+int rmdir(const char* path) { NEXT(rmdir); Count(-1); return real(path); }
