@@ -72,7 +72,8 @@ CheckResult CheckAttachments(const store::Table& table) {
     }
     for (const std::string& name : FolderNames(folder))
         if (ValidStoredName(name) && !listed.count(name))
-            problem("The file \"" + name + "\" in the attachments folder belongs to no item; the next pack removes it.");
+            problem("The file \"" + name + "\" in the attachments folder belongs to no item; Tools > Recover Attachments "
+                    "gives files back to the items it can find, and a pack asks before it removes such files.");
     return result;
 }
 

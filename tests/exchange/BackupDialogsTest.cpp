@@ -158,7 +158,9 @@ private slots:
         });
         m_main->DoBackup();
         VerifyAsBefore();
-        QCOMPARE(ReadAll(Saved("MASTER.DBF")), ReadAll(m_master));
+        QByteArray table = ReadAll(m_master);
+        table[28] = 0;  // the copy goes without its index file
+        QCOMPARE(ReadAll(Saved("MASTER.DBF")), table);
     }
 
     void listsBackupSavesTheEditorsListsFirst() {
