@@ -141,8 +141,12 @@ void CopyDialog::Reopen() {
     }
 }
 
-void CopyDialog::Tell(const CopyResult& result) {
-    const QString text = QString::fromStdString(result.message);
+void CopyDialog::Tell(const CopyResult& result, bool withWarnings) {
+    QString text = QString::fromStdString(result.message);
+    // Files of the attachments folder passed over are told with the outcome,
+    // in the one message.
+    if (withWarnings)
+        for (const std::string& warning : result.warnings) text += "\n\n" + QString::fromStdString(warning);
     switch (result.status) {
     case CopyStatus::Cancelled:
         return;

@@ -73,7 +73,7 @@ protected:
     void Reopen();
     // The message that ends a run ("Notice" for success, "Error" for the
     // rest; nothing after a cancel). Success turns Cancel into Close.
-    void Tell(const CopyResult& result);
+    void Tell(const CopyResult& result, bool withWarnings = false);
     void Succeeded();
 
     common::MainContext& m_context;

@@ -86,7 +86,7 @@ void TMyBackup::StartBackUpButtonClick() {
         if (searchEnded) m_context.EnableEndSearch();
         Reopen();
     }
-    Tell(result);
+    Tell(result, database);
 }
 
 }  // namespace exchange

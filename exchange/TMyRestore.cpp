@@ -88,7 +88,7 @@ void TMyRestore::RestoreDatabase(const RestoreRequest& request) {
         if (result.status == CopyStatus::InUse)
             Ui().Message(kApplicationTitle, QString::fromStdString(result.message), common::MessageIcon::None);
         else
-            Tell(result);
+            Tell(result, true);
         return;
     }
     const bool searchWasOn = m_context.SearchOn();
@@ -100,7 +100,7 @@ void TMyRestore::RestoreDatabase(const RestoreRequest& request) {
         }
         return;
     }
-    Tell(result);
+    Tell(result, true);
 }
 
 void TMyRestore::RestoreLists(const RestoreRequest& request) {

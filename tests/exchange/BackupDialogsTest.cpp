@@ -4,6 +4,7 @@
 // database opened with its sort tag built afresh, and the pick lists and
 // report list read again after a restore.
 
+#include <QDate>
 #include <QDir>
 #include <QListWidget>
 #include <QLineEdit>
@@ -15,6 +16,7 @@
 #include <QtTest>
 
 #include "AppPaths.h"
+#include "AttachmentStore.h"
 #include "BackupRestore.h"
 #include "ExchangeTestSupport.h"
 #include "FileSizeLimit.h"
@@ -277,6 +279,28 @@ private slots:
         m_main->DoRestore();
         QCOMPARE(reportList.count(), 2);
         WriteAll(Data("KELDOR.URP"), definitions);
+    }
+
+    // A copy of the data file alone emptied the photos folder, silently.
+    void restoreOfACopyWithoutPhotosKeepsThemAndSaysWhere() {
+        WriteAll(m_home.filePath("lamp.jpg"), "lamp photo");
+        m_main->Attachments()->Add(0, {{m_home.filePath("lamp.jpg").toStdString(), attachments::Kind::Photo, {}}});
+        const QString stored = QString::fromStdString(m_main->Attachments()->Of(0)[0].stored);
+        store::Table copy;  // made by hand: the chair, no lamp
+        CreateItemTable(copy, m_home.filePath("backup"), "MASTER");
+        AddItems(copy, {{{"Item", "Chair"}}});
+        copy.Close();
+        const QString kept = Data("MASTER.files/replaced-" + QDate::currentDate().toString("yyyy-MM-dd"));
+        m_ui->ExpectModal("Restore", [&](QDialog& d) {
+            auto& dialog = static_cast<TMyRestore&>(d);
+            m_ui->ExpectOpenFile("Restore DBF File", Saved("MASTER.DBF"));
+            m_ui->ExpectMessage("Notice", "Restore completed successfully.  The attachments that the restored items do "
+                                          "not name were kept in \"" + kept + "\".");
+            dialog.StartRestoreButtonClick();
+        });
+        m_main->DoRestore();
+        QCOMPARE(ReadAll(kept + "/" + stored), QByteArray("lamp photo"));
+        QCOMPARE(Column(Items(), "Item"), QStringList({"Chair"}));
     }
 };
 
