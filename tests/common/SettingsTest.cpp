@@ -54,6 +54,32 @@ private slots:
         QCOMPARE(AppPaths::Join("/", "MASTER.DBF"), QString("/MASTER.DBF"));
     }
 
+    // A 300 MB one-line settings file cost every start seconds and
+    // gigabytes; the next save must not lose it either.
+    void aFileFarTooLargeIsNotReadAndIsSetAsideWhenSaved() {
+        QDir().mkpath(QFileInfo(m_path).path());
+        WriteFile("[Misc]\r\nButton Bar=3\r\n");
+        {
+            QFile f(m_path);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.resize(TextFile::kLargest + 1));
+        }
+        Settings s;
+        s.Load(m_path);
+        QCOMPARE(s.buttonBar, Settings().buttonBar);
+        QCOMPARE(s.loadProblem, "The file \"" + m_path + "\" is 5 MB, far larger than any file of its kind, and was "
+                                "not read; the defaults are used.  It is set aside as \"" + m_path + ".BAD\" when the "
+                                "program next saves it.");
+        s.buttonBar = 2;
+        QVERIFY(s.Save(m_path));
+        QCOMPARE(QFileInfo(m_path + ".BAD").size(), TextFile::kLargest + 1);
+        Settings again;
+        again.Load(m_path);
+        QCOMPARE(again.buttonBar, 2);
+        QVERIFY(again.loadProblem.isEmpty());
+        QFile::remove(m_path + ".BAD");
+    }
+
     void missingFileGivesEveryDefault() {
         Settings s;
         s.buttonBar = 3;

@@ -441,6 +441,27 @@ private slots:
         }
     }
 
+    // A 2 GiB sparse file was "kept" as 104,135 blank definitions and left
+    // two 2 GB files behind.
+    void aFileFarLargerThanAnyDefinitionFileIsSetAsideWhole() {
+        {
+            QFile f(FilePath());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QVERIFY(f.resize(qint64(1) << 31));
+        }
+        QVERIFY_THROWS_EXCEPTION(ReportFileError, ReportFile(FilePath().toStdString()).Names());
+        const SetupResult r = Prepare();
+        QVERIFY(r.errors.empty());
+        QCOMPARE(int(r.notices.size()), 1);
+        QCOMPARE(QString::fromStdString(r.notices[0]),
+                 "The report definition file \"" + FilePath() + "\" is 2048 MB, far larger than any report definition "
+                 "file (2000 definitions take 40 MB).  It was set aside as KELDOR.URP.BAD, and the default reports "
+                 "were written again.");
+        QCOMPARE(QFileInfo(m_dir->filePath("KELDOR.URP.BAD")).size(), qint64(1) << 31);
+        QCOMPARE(int(ReportFile(FilePath().toStdString()).Names().size()), 8);
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    }
+
     void damagedValuesAreCorrected() {
         Bytes b = Record(DefaultReportDefinitions()[0]);
         b[0] = char(200);               // name length beyond its 30 characters
