@@ -2,9 +2,13 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QSaveFile>
+#include <unistd.h>
+
+#include "FolderFiles.h"
 
 namespace attachments {
 namespace {
@@ -21,9 +25,20 @@ void AllowLargeImages() {
 
 }  // namespace
 
-QImage LoadScaledImage(const QString& path, const QSize& bound) {
+QImage LoadScaledImage(const QString& path, const QSize& bound, bool inFolder) {
     AllowLargeImages();
-    QImageReader reader(path);
+    QFile file;
+    QImageReader reader;
+    if (inFolder) {
+        const int fd = OpenInFolder(path.toStdString());
+        if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+            if (fd >= 0) ::close(fd);
+            return {};
+        }
+        reader.setDevice(&file);
+    } else {
+        reader.setFileName(path);
+    }
     reader.setAutoTransform(true);
     if (!reader.canRead() || bound.isEmpty()) return {};
     const QSize size = reader.size();
@@ -79,8 +94,9 @@ void ThumbnailCache::Start(const QString& key, const QString& source, const QStr
     const QString folder = m_folder;
     const int size = m_size;
     const QPointer<ThumbnailCache> self(this);
-    m_pool.start([self, key, source, cache, folder, size] {
-        const QImage thumb = LoadScaledImage(source, QSize(size, size));
+    const bool inFolder = !cache.isEmpty();
+    m_pool.start([self, key, source, cache, folder, size, inFolder] {
+        const QImage thumb = LoadScaledImage(source, QSize(size, size), inFolder);
         // Kept for the next showing; a folder that cannot be written only
         // means it is made again. The cache never makes the folder itself.
         if (!thumb.isNull() && !cache.isEmpty() && QFileInfo(folder).isDir() &&

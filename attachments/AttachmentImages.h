@@ -18,7 +18,9 @@ namespace attachments {
 // The image at path fitted into bound (proportions kept, never enlarged),
 // turned as its orientation tag says; null when the file is no readable
 // image.
-QImage LoadScaledImage(const QString& path, const QSize& bound);
+// inFolder: a file of an attachments folder, read only when it is a
+// regular file and not a link.
+QImage LoadScaledImage(const QString& path, const QSize& bound, bool inFolder = false);
 // Whether the file's header is that of a readable image.
 bool IsReadableImage(const QString& path);
 

@@ -11,7 +11,7 @@ PhotoSource PhotosOf(const attachments::AttachmentStore* store) {
         for (const attachments::Attachment& a : store->Of(recno)) {
             if (a.kind != attachments::Kind::Photo) continue;
             // A photo that cannot be read (gone, damaged) gives way to the next.
-            QImage image = attachments::LoadScaledImage(QString::fromStdString(store->PathOf(a)), bound);
+            QImage image = attachments::LoadScaledImage(QString::fromStdString(store->PathOf(a)), bound, true);
             if (image.isNull()) continue;
             return ItemPhoto{std::move(image), QString::fromStdString(a.caption)};
         }

@@ -201,6 +201,18 @@ private slots:
         HALVENOR_VERIFY_UI(ui);
     }
 
+    // A stored name that is a link to a picture elsewhere: the editor
+    // shows nothing of what it leads to.
+    void aLinkInTheFolderIsNeverShown() {
+        m_main->store.Add(0, {{m_red.toStdString(), Kind::Photo, {}}});
+        const QString stored = QString::fromStdString(m_main->store.PathOf(m_main->store.Of(0)[0]));
+        QVERIFY(QFile::remove(stored));
+        QVERIFY(QFile::link(m_blue, stored));
+        auto edit = EditFirst();
+        edit->PhotosTab->WaitForThumbnails();
+        QCOMPARE(edit->PhotosTab->ThumbnailKind(0), QString("document"));
+    }
+
     void thumbnailsAreMadeOffTheWindowAndKept() {
         ScriptedUiServices ui;
         m_main->store.Add(0, {{m_red.toStdString(), Kind::Photo, {}},
