@@ -228,9 +228,10 @@ def sync_tree(scratch):
                 os.unlink(os.path.join(scratch, rel))
 
 
-def run(cmd, cwd, timeout=None, env=None):
+def run(cmd, cwd, timeout=None, env=None, merge=True):
     try:
-        p = subprocess.run(cmd, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=timeout, env=env)
+        p = subprocess.run(cmd, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT if merge else subprocess.DEVNULL,
+                           timeout=timeout, env=env)
         return p.returncode, p.stdout.decode(errors="replace")
     except subprocess.TimeoutExpired as e:
         return None, (e.stdout or b"").decode(errors="replace")
@@ -256,7 +257,8 @@ class Scratch:
     def targets(self, test_dir):
         """The executables the tests of a folder run, to build no more than they need."""
         if test_dir not in self._targets:
-            code, out = run(["ctest", "--show-only=json-v1"], os.path.join(self.build, test_dir), env=self.env)
+            code, out = run(["ctest", "--show-only=json-v1"], os.path.join(self.build, test_dir), env=self.env,
+                            merge=False)
             names = set()
             if code == 0:
                 for test in json.loads(out).get("tests", []):
@@ -264,6 +266,8 @@ class Scratch:
                     if command:
                         names.add(os.path.basename(command[0]))
             self._targets[test_dir] = sorted(n for n in names if not n.endswith(".sh") and n not in ("bash", "sh"))
+            if not self._targets[test_dir]:
+                sys.exit("mutants: no tests found in " + test_dir)
         return self._targets[test_dir]
 
     def build_for(self, test_dirs):
