@@ -21,6 +21,8 @@ std::optional<bool>& PrintersOverride() {
     return value;
 }
 
+uint64_t g_printerLookups = 0;
+
 }  // namespace
 
 const char* const kNoPrintersMessage = "No printers are defined, aborting print job.";
@@ -39,11 +41,14 @@ void ShowMessage(const QString& title, const QString& text) {
 }
 
 bool PrintersAvailable() {
+    ++g_printerLookups;
     if (PrintersOverride()) return *PrintersOverride();
     return !QPrinterInfo::availablePrinterNames().isEmpty();
 }
 
 void SetPrintersAvailableOverride(std::optional<bool> available) { PrintersOverride() = available; }
+
+uint64_t PrinterLookups() { return g_printerLookups; }
 
 WaitCursor::WaitCursor() {
     if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {

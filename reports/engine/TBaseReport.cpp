@@ -397,7 +397,9 @@ void TBaseReport::RefreshStatus() {
 // ---------------------------------------------------------------- the job
 
 bool TBaseReport::RunJob() {
-    if (m_printing || !JobCanStart()) return false;
+    if (m_printing) return false;
+    RefreshDevice();
+    if (!JobCanStart()) return false;
     m_printing = true;
     m_currentPage = 0;
     bool ok = true;

@@ -240,6 +240,9 @@ protected:
     QSizeF PaperSizeInches() const { return DevicePaperSize(); }
     // The paper as oriented; the reference page by default.
     virtual QSizeF DevicePaperSize() const;
+    // Before anything else of a job: what is known of the device (whether
+    // the system has a printer) is asked afresh, once for the whole job.
+    virtual void RefreshDevice() {}
     // Step 1 of a job: false refuses it (after saying why).
     virtual bool JobCanStart() { return true; }
     virtual void BeginOutput() {}

@@ -70,6 +70,7 @@ bool TFilePrinter::RunJob() { return PrintPages(0, 0, 0); }
 
 bool TFilePrinter::PrintPages(int first, int last, int copies) {
     if (Printing()) return false;
+    m_printer.Refresh();
     if (!m_printer.Usable()) {
         ShowMessage(QStringLiteral("Error"), QString::fromLatin1(kNoPrintersMessage));
         return false;
