@@ -79,7 +79,8 @@ int RunReport(Session& s) {
     s.OpenItemTable(items, s.TablePath());
     // The items' photos, as the report window prints them.
     attachments::AttachmentStore photos;
-    if (definition.printPhotos && pdf) {
+    // The text file has no pictures, but its pages break where the PDF's do.
+    if (definition.printPhotos) {
         // Photos that cannot be reached leave the report without them, said once.
         try {
             const std::string told = photos.Attach(items).Message();
@@ -100,6 +101,7 @@ int RunReport(Session& s) {
                                              : reports::WriteTextReport(definition, items, settings, out, progress);
     line.Clear();
     if (result.cancelled) throw CommandError("The report was cancelled; no file was written.", kExitCancelled);
+    if (result.completed && !result.notice.isEmpty()) s.Note(result.notice.toStdString());
     if (!result.completed) {
         QString why = result.error.isEmpty() ? QString("The report could not be written.") : result.error;
         why.replace('\n', ' ');
