@@ -66,12 +66,15 @@ int RunReport(Session& s) {
     const std::string& wanted = args.operands.front();
     const int k = FindReport(names, wanted);
     if (k < 0) throw CommandError("No report is named " + Quote(wanted) + "; the reports are " + NameList(names) + ".");
-    reports::ReportDefinition definition;
+    reports::DecodedDefinition read;
     try {
-        definition = file.Read(k).definition;
+        read = file.Read(k);
     } catch (const reports::ReportFileError& e) {
         throw CommandError(e.what());
     }
+    // As the report window tells it: what of the definition was corrected.
+    for (const std::string& problem : read.problems) s.Note(Quote(read.definition.name) + ": " + problem);
+    const reports::ReportDefinition& definition = read.definition;
 
     reports::ReadRegionalSettings();
     reports::ReportSettings settings = reports::AppReportSettings();

@@ -121,6 +121,25 @@ void MakeFiller(ReportItem& item) {
     item.label.clear();
 }
 
+// A name without control characters (C0, DEL and C1, as UTF-8): a name is
+// printed, listed and typed to choose its report, and a NUL in it used to
+// end it early wherever it was shown.
+std::string WithoutControls(std::string text, bool* removed) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7F) continue;
+        if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+            ++i;
+            continue;
+        }
+        out += char(c);
+    }
+    if (removed && out.size() != text.size()) *removed = true;
+    return out;
+}
+
 void Add(std::vector<std::string>& problems, std::string text) {
     if (std::find(problems.begin(), problems.end(), text) == problems.end()) problems.push_back(std::move(text));
 }
@@ -242,7 +261,8 @@ DecodedDefinition DecodeDefinition(std::span<const uint8_t> bytes) {
     CutTexts cut;
     DecodedDefinition out;
     ReportDefinition& d = out.definition;
-    d.name = r.ShortText(kName, kNameCapacity, &cut.name);
+    bool controls = false;
+    d.name = WithoutControls(r.ShortText(kName, kNameCapacity, &cut.name), &controls);
     d.width = r.Int16(kWidth);
     for (size_t i = 0; i < size_t(kFontCount); ++i) d.fonts[i] = ReadFont(r, kFonts + i * kFontSize, cut);
     d.columnHeaders = r.Flag(kColumnHeaders);
@@ -271,6 +291,7 @@ DecodedDefinition DecodeDefinition(std::span<const uint8_t> bytes) {
     }
 
     if (cut.name) out.problems.push_back("The report name was longer than 30 characters and was cut.");
+    if (controls) out.problems.push_back("The report name held control characters, which were removed.");
     if (cut.title) out.problems.push_back("A title line was longer than 80 characters and was cut.");
     if (cut.font) out.problems.push_back("A font name was longer than 50 characters and was cut.");
     if (cut.item) out.problems.push_back("An item's field name was longer than 30 characters and was cut.");
@@ -280,7 +301,7 @@ DecodedDefinition DecodeDefinition(std::span<const uint8_t> bytes) {
 }
 
 std::string DecodeName(std::span<const uint8_t> bytes) {
-    return RecordReader(bytes).ShortText(kName, kNameCapacity);
+    return WithoutControls(RecordReader(bytes).ShortText(kName, kNameCapacity), nullptr);
 }
 
 std::vector<uint8_t> EncodeDefinition(const ReportDefinition& d) {
