@@ -23,7 +23,9 @@ std::vector<CommandSpec> MakeCommands() {
          "write the items to a delimited text file or a new dBASE table",
          "Writes every item of the table, in the current sort order, to OUT: delimited text (the export window's "
          "format, UTF-8) or a new dBASE table. OUT is replaced only when it is complete; \"-\" writes the text to "
-         "standard output. Fields, their order and the title line default to the export window's last choices.",
+         "standard output. Fields, their order and the title line default to the export window's last choices. "
+         "A line of the text holds one item, so a line break inside a stored value goes out as blanks, one for each "
+         "of its characters (a CR LF break as two blanks); a dBASE table keeps it.",
          {kTableOption,
           {"format", "FORMAT",
            "csv or dbf. Default: dbf for an OUT ending in .dbf, csv for .csv or .txt, else the export window's last "
