@@ -5,6 +5,10 @@
 #include <QPrinterInfo>
 #include <QtDebug>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include "ReportTypes.h"
 
 namespace reports::engine {
@@ -49,6 +53,19 @@ bool PrintersAvailable() {
 void SetPrintersAvailableOverride(std::optional<bool> available) { PrintersOverride() = available; }
 
 uint64_t PrinterLookups() { return g_printerLookups; }
+
+void KeepPageBuffers() {
+#ifdef __GLIBC__
+    static const bool kept = [] {
+        // Blocks under 32 MB from the heap, and up to 64 MB free at its top
+        // kept rather than given back.
+        ::mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+        ::mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
+        return true;
+    }();
+    (void)kept;
+#endif
+}
 
 WaitCursor::WaitCursor() {
     if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {

@@ -36,6 +36,13 @@ void SetPrintersAvailableOverride(std::optional<bool> available);
 // How often PrintersAvailable was asked since the program started.
 uint64_t PrinterLookups();
 
+// Before pages are written into a PDF (a PDF file, or a printer, which
+// takes PDF too): the PDF writer compresses every page through two 10 MB
+// buffers it allocates and frees again, which the C library by default hands
+// back to the system and maps afresh for the next page, a page fault for
+// every 4 KB touched. Buffers of that size are kept in the heap instead.
+void KeepPageBuffers();
+
 // Shows the wait cursor for its lifetime when a GUI application runs.
 class WaitCursor {
 public:

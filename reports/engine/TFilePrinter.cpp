@@ -82,6 +82,7 @@ bool TFilePrinter::PrintPages(int first, int last, int copies) {
     if (from > to) return true;
 
     WaitCursor wait;
+    KeepPageBuffers();
     QPrinter& printer = m_printer.Get();
     PrinterChoice::Prepare(printer, Title(), Orientation::poDefault);
     printer.setPageLayout(LayoutOf(reader.Header()));
@@ -142,6 +143,7 @@ bool TFilePrinter::WritePdf(const QString& fileName, int first, int last) {
     }
 
     WaitCursor wait;
+    KeepPageBuffers();
     SetAborted(false);
     SetPrinting(true);
     QSaveFile file(fileName);
