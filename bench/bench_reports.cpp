@@ -11,9 +11,10 @@
 //
 // Sizes default to 100k and 1M ("100k", "1M" or plain numbers). A table is
 // generated once per size in a temporary folder (or DIR with --keep, where
-// the outputs of the last report stay for a look). Pages are laid out as on
-// a machine without a printer (8.5 by 11 inches). Timings are printed,
-// never checked; every report must complete.
+// the outputs of the last report stay for a look). Pages are laid out as the
+// program lays them out: on the default printer's paper, or 8.5 by 11 inches
+// when the system has no printer, asking the print service as the program
+// does. Timings are printed, never checked; every report must complete.
 
 #include <QBuffer>
 #include <QDir>
@@ -29,7 +30,6 @@
 #include "BenchRng.h"
 #include "BenchSizes.h"
 #include "DefaultReports.h"
-#include "EngineServices.h"
 #include "ItemSchema.h"
 #include "ReportJob.h"
 #include "Table.h"
@@ -112,7 +112,6 @@ void Report(const char* what, const reports::ReportResult& r, const Timer& timer
 
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
-    reports::engine::SetPrintersAvailableOverride(false);
     std::vector<int> sizes;
     bool stream = true, text = true, pdf = true;
     std::vector<int> which;
