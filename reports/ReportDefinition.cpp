@@ -209,6 +209,9 @@ bool Storable(std::string_view text) { return store::CodePage(1252).Encode(text)
 
 std::vector<std::string> Sanitise(ReportDefinition& def) {
     std::vector<std::string> problems;
+    bool controls = false;
+    def.name = WithoutControls(std::move(def.name), &controls);
+    if (controls) Add(problems, "The report name held control characters, which were removed.");
     if (def.width != 90 && def.width != 120 && def.width != 150) {
         Add(problems, "The report width of " + std::to_string(def.width) + " characters was set to 90.");
         def.width = 90;
@@ -261,8 +264,7 @@ DecodedDefinition DecodeDefinition(std::span<const uint8_t> bytes) {
     CutTexts cut;
     DecodedDefinition out;
     ReportDefinition& d = out.definition;
-    bool controls = false;
-    d.name = WithoutControls(r.ShortText(kName, kNameCapacity, &cut.name), &controls);
+    d.name = r.ShortText(kName, kNameCapacity, &cut.name);
     d.width = r.Int16(kWidth);
     for (size_t i = 0; i < size_t(kFontCount); ++i) d.fonts[i] = ReadFont(r, kFonts + i * kFontSize, cut);
     d.columnHeaders = r.Flag(kColumnHeaders);
@@ -291,7 +293,6 @@ DecodedDefinition DecodeDefinition(std::span<const uint8_t> bytes) {
     }
 
     if (cut.name) out.problems.push_back("The report name was longer than 30 characters and was cut.");
-    if (controls) out.problems.push_back("The report name held control characters, which were removed.");
     if (cut.title) out.problems.push_back("A title line was longer than 80 characters and was cut.");
     if (cut.font) out.problems.push_back("A font name was longer than 50 characters and was cut.");
     if (cut.item) out.problems.push_back("An item's field name was longer than 30 characters and was cut.");

@@ -492,6 +492,11 @@ private slots:
         // Saved again, the name is clean in the file too.
         ReportFile(FilePath().toStdString()).Write(0, read.definition);
         QCOMPARE(RecordAt(0).mid(0, 11), QByteArray("\x0A" "FullReport"));
+        // A definition of the older file likewise, so it reads back as converted.
+        const ReportDefinition converted = ConvertOldRecord(
+            {reinterpret_cast<const uint8_t*>(OldRecord(QByteArray("Gar\0age", 7), 90, 1).constData()), size_t(kOldRecordSize)});
+        QCOMPARE(converted.name, std::string("Garage"));
+        QVERIFY(Decode(Record(converted)).problems.empty());
     }
 
     void randomBytesNeverReadBeyondTheRecord() {
