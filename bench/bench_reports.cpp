@@ -30,6 +30,7 @@
 #include "BenchRng.h"
 #include "BenchSizes.h"
 #include "DefaultReports.h"
+#include "EngineServices.h"
 #include "ItemSchema.h"
 #include "ReportJob.h"
 #include "Table.h"
@@ -89,10 +90,12 @@ void Generate(store::Table& t, int count) {
     t.EndBulkAppend();
 }
 
-// Times one output: wall clock and processor time.
+// Times one output: wall clock and processor time, and counts the
+// questions to the print service (each a round trip where there is one).
 struct Timer {
     Clock::time_point wall = Clock::now();
     double cpu = CpuSeconds();
+    uint64_t lookups = reports::engine::PrinterLookups();
 };
 
 void Report(const char* what, const reports::ReportResult& r, const Timer& timer, int items, double extra = -1) {
@@ -104,6 +107,7 @@ void Report(const char* what, const reports::ReportResult& r, const Timer& timer
     std::printf("    %-7s %7.2f s (cpu %6.2f s)  %9.0f items/s  %6d pages", what, seconds, cpu, items / seconds,
                 r.pages);
     if (extra >= 0) std::printf("  %6.0f bytes/item", extra);
+    std::printf("  %llu printer lookups", static_cast<unsigned long long>(reports::engine::PrinterLookups() - timer.lookups));
     std::printf("\n");
     std::fflush(stdout);
 }
