@@ -128,7 +128,6 @@ int main(int argc, char** argv) {
         else
             pages = std::max(1, args[i].toInt());
     }
-    SetPrintersAvailableOverride(false);  // the reference page, on every machine
     SetMessageHandler([](const QString& title, const QString& text) {
         std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(text));
     });

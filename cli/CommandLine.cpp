@@ -23,7 +23,9 @@ std::vector<CommandSpec> MakeCommands() {
          "write the items to a delimited text file or a new dBASE table",
          "Writes every item of the table, in the current sort order, to OUT: delimited text (the export window's "
          "format, UTF-8) or a new dBASE table. OUT is replaced only when it is complete; \"-\" writes the text to "
-         "standard output. Fields, their order and the title line default to the export window's last choices.",
+         "standard output. Fields, their order and the title line default to the export window's last choices. "
+         "A line of the text holds one item, so a line break inside a stored value goes out as blanks, one for each "
+         "of its characters (a CR LF break as two blanks); a dBASE table keeps it.",
          {kTableOption,
           {"format", "FORMAT",
            "csv or dbf. Default: dbf for an OUT ending in .dbf, csv for .csv or .txt, else the export window's last "
@@ -46,7 +48,9 @@ std::vector<CommandSpec> MakeCommands() {
          "add the records of a delimited text file or a dBASE table",
          "Adds one item per record of IN to the table: a dBASE table when IN ends in .dbf, else delimited text. "
          "Each source field goes to the item field of the same name or title; --map says otherwise. A value that "
-         "cannot be stored stops the import with the line and field; the items added before it stay.",
+         "cannot be stored stops the import with the line and field; the items added before it stay. Lines off "
+         "the text's format (a value without quotes, a line break inside quotes, another number of values than "
+         "the first line) are imported all the same and named at the end, with exit status 1.",
          {kTableOption,
           {"skip-first", "", "The text's first line holds titles: do not import it."},
           {"no-skip-first", "", "Import the text's first line too."},
@@ -64,7 +68,9 @@ std::vector<CommandSpec> MakeCommands() {
                         "write a report of the definition file to PDF or text",
                         "Runs the report NAME (as the report window lists it, letter case ignored) over every item "
                         "in the current sort order, with the insurance details and number formats of the settings, "
-                        "and writes it to a PDF file or a text file, replaced only when complete.",
+                        "and writes it to a PDF file or a text file, replaced only when complete. A figure is never "
+                        "cut: too wide for its column it is written whole to a text file, and printed smaller or as "
+                        "\"####\" in a PDF, with a line on stderr naming the items to widen.",
                         {kTableOption,
                          {"pdf", "OUT", "Write the report as a PDF file."},
                          {"text", "OUT", "Write the report as a text file."},

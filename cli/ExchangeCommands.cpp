@@ -247,6 +247,9 @@ int RunImport(Session& s) {
     const int code = ExitFor(result);
     if (!unused.empty()) s.Note("not imported, no item field of that name: " + unused + ".");
     s.Done(std::to_string(result.records) + " items imported into " + Quote(items.DataFilePath()) + ".");
+    // The items are in, but lines off the format may have put values in
+    // the wrong fields: the exit says the import did not go as it should.
+    if (!result.notice.empty()) throw CommandError(result.notice);
     return code;
 }
 

@@ -66,12 +66,15 @@ int RunReport(Session& s) {
     const std::string& wanted = args.operands.front();
     const int k = FindReport(names, wanted);
     if (k < 0) throw CommandError("No report is named " + Quote(wanted) + "; the reports are " + NameList(names) + ".");
-    reports::ReportDefinition definition;
+    reports::DecodedDefinition read;
     try {
-        definition = file.Read(k).definition;
+        read = file.Read(k);
     } catch (const reports::ReportFileError& e) {
         throw CommandError(e.what());
     }
+    // As the report window tells it: what of the definition was corrected.
+    for (const std::string& problem : read.problems) s.Note(Quote(read.definition.name) + ": " + problem);
+    const reports::ReportDefinition& definition = read.definition;
 
     reports::ReadRegionalSettings();
     reports::ReportSettings settings = reports::AppReportSettings();
@@ -79,7 +82,8 @@ int RunReport(Session& s) {
     s.OpenItemTable(items, s.TablePath());
     // The items' photos, as the report window prints them.
     attachments::AttachmentStore photos;
-    if (definition.printPhotos && pdf) {
+    // The text file has no pictures, but its pages break where the PDF's do.
+    if (definition.printPhotos) {
         // Photos that cannot be reached leave the report without them, said once.
         try {
             const std::string told = photos.Attach(items, true).Message();
@@ -100,6 +104,7 @@ int RunReport(Session& s) {
                                              : reports::WriteTextReport(definition, items, settings, out, progress);
     line.Clear();
     if (result.cancelled) throw CommandError("The report was cancelled; no file was written.", kExitCancelled);
+    if (result.completed && !result.notice.isEmpty()) s.Note(result.notice.toStdString());
     if (!result.completed) {
         QString why = result.error.isEmpty() ? QString("The report could not be written.") : result.error;
         why.replace('\n', ' ');

@@ -187,11 +187,21 @@ protected:
     }
 };
 
+// Text in the scheme's colour; a disabled control's text fades most of the
+// way to its background, as the system's own colours do, so that a control
+// that cannot be used never reads as one that can.
+void SetText(QPalette& pal, QPalette::ColorRole role, const QColor& text, const QColor& back) {
+    pal.setColor(role, text);
+    const auto mix = [](int t, int b) { return (2 * t + 3 * b) / 5; };
+    pal.setColor(QPalette::Disabled, role,
+                 QColor(mix(text.red(), back.red()), mix(text.green(), back.green()), mix(text.blue(), back.blue())));
+}
+
 void SetColors(QWidget& w, QPalette::ColorRole backRole, const QColor& back, QPalette::ColorRole textRole,
                const QColor& text) {
     QPalette pal = w.palette();
     pal.setColor(backRole, back);
-    pal.setColor(textRole, text);
+    SetText(pal, textRole, text, back);
     w.setPalette(pal);
 }
 
@@ -348,7 +358,7 @@ void WindowLayout::ApplyColors(QWidget& window, const ColorGroup& group) {
     // Text on the window's own background that no title colour claims takes
     // the minor title colour, which every scheme sets off from its background.
     QPalette pal = window.palette();
-    pal.setColor(QPalette::WindowText, group[ColorSlot::MinorTitle]);
+    SetText(pal, QPalette::WindowText, group[ColorSlot::MinorTitle], group[ColorSlot::MainBackground]);
     window.setPalette(pal);
     for (QWidget* w : Controls(window)) {
         if (qobject_cast<QMenuBar*>(w) || qobject_cast<QToolBar*>(w) || qobject_cast<QTabBar*>(w) ||

@@ -249,6 +249,7 @@ DelimitedReader::Result DelimitedReader::ReadRecord(size_t maxValues, std::vecto
         bool open = false;
         bool lineEnded = false;
         bool afterQuote = false;
+        bool beforeQuote = false;  // characters came before the opening quote
         // Most values are a quote, plain characters, a quote and a comma or
         // the line end, all in the buffer: they are taken in one step.
         // Anything else (a doubled quote, a control character, blanks after
@@ -290,6 +291,7 @@ DelimitedReader::Result DelimitedReader::ReadRecord(size_t maxValues, std::vecto
             const char* run = m_buffer.data() + m_next;
             const size_t plain = PlainLength(run, m_end - m_next);
             if (plain > 0) {
+                beforeQuote = beforeQuote || !open;
                 if (tooLong(std::string_view(run, plain))) return stop(Status::TooLong, field);
                 raw.append(run, plain);
                 m_next += plain;
@@ -333,6 +335,9 @@ DelimitedReader::Result DelimitedReader::ReadRecord(size_t maxValues, std::vecto
             break;
         }
         if (!m_error.empty()) return stop(Status::ReadError, 0);
+        // A value is in the format when it opened with its first character
+        // and closed before the comma or the line end.
+        if (beforeQuote || !afterQuote) result.offFormat = true;
         if (!utf8) values[used - 1] = Decoded(m_raw);
         if (lineEnded) {
             result.endedAfterQuote = afterQuote;
@@ -341,6 +346,8 @@ DelimitedReader::Result DelimitedReader::ReadRecord(size_t maxValues, std::vecto
     }
     values.resize(used);
     result.status = used == 1 && values[0].empty() ? Status::NoRecord : Status::Record;
+    // An empty line is no record, not a fault.
+    if (result.status == Status::NoRecord && !result.endedAfterQuote) result.offFormat = false;
     return result;
 }
 

@@ -65,6 +65,12 @@ public:
         Status status = Status::EndOfFile;
         int field = 0;                  // 1-based value the error is in
         bool endedAfterQuote = false;   // the line ended right after a closing quote
+        // A value of the line did not follow the format, though the rules
+        // still read it: characters before its opening quote (a value
+        // without quotes, a comma outside them), or the line ended while it
+        // was open (a line break inside quotes). Its values may have moved
+        // to other fields.
+        bool offFormat = false;
     };
 
     DelimitedReader() = default;

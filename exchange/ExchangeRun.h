@@ -24,9 +24,17 @@ using ProgressFn = std::function<bool(const Progress&)>;
 enum class Outcome { Completed, Cancelled, Failed };
 
 struct RunResult {
+    RunResult() = default;
+    RunResult(Outcome outcome, uint64_t records, std::string message, std::string notice = {})
+        : outcome(outcome), records(records), message(std::move(message)), notice(std::move(notice)) {}
+
     Outcome outcome = Outcome::Completed;
     uint64_t records = 0;  // records written (export) or added to the item table (import)
     std::string message;   // for Failed and Cancelled: what the user is told
+    // For Completed: what the user is told besides that the run completed
+    // (an import that read lines not in the format); a run with a notice
+    // has not gone as it should.
+    std::string notice;
 };
 
 }  // namespace exchange

@@ -47,6 +47,17 @@ std::string_view FirstChars(std::string_view text, size_t n) {
     return text;
 }
 
+// A number field filled with "*": GDAL (and the shapefile library under
+// it) writes an empty number so, and other readers take it as empty.
+bool StarsOnly(std::string_view raw) {
+    bool star = false;
+    for (char c : raw) {
+        if (c == '*') star = true;
+        else if (c != ' ') return false;
+    }
+    return star;
+}
+
 bool HasLetter(std::string_view text) {
     return std::any_of(text.begin(), text.end(), [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); });
 }
@@ -165,6 +176,11 @@ public:
         const Target& t = m_targets[size_t(position - 1)];
         const store::FieldKind kind = view.Layout().Field(field).Kind();
         const uint32_t bit = 1u << position;
+        const char type = view.Layout().Field(field).type;
+        if ((type == 'N' || type == 'F') && StarsOnly(view.Raw(field))) {
+            Store(position, {});
+            return;
+        }
         if (t.typeCode == 4 && kind == store::FieldKind::Date) {
             if (const auto date = Read([&] { return view.DateValue(field); })) {
                 if (*date || (m_written & bit)) m_items.SetDate(t.field, *date);
@@ -234,7 +250,8 @@ public:
         return false;
     }
 
-    RunResult Finish() {
+    // notice: what the user is told besides, however the run ended.
+    RunResult Finish(const std::string& notice = {}) {
         try {
             m_items.EndBulkAppend();
         } catch (const store::EngineError& e) {
@@ -243,9 +260,12 @@ public:
         // What reached the file, should the last records not have.
         const uint64_t physical = m_items.PhysicalCount();
         const uint64_t written = std::min<uint64_t>(m_count, physical > m_before ? physical - m_before : 0);
-        if (!m_failure.empty()) return {Outcome::Failed, written, m_failure + Imported(written, " before it")};
-        if (m_cancelled) return {Outcome::Cancelled, written, "The import was cancelled." + Imported(written, "")};
-        return {Outcome::Completed, m_count, {}};
+        const std::string besides = notice.empty() ? std::string() : "  " + notice;
+        if (!m_failure.empty())
+            return {Outcome::Failed, written, m_failure + Imported(written, " before it") + besides};
+        if (m_cancelled)
+            return {Outcome::Cancelled, written, "The import was cancelled." + Imported(written, "") + besides};
+        return {Outcome::Completed, m_count, {}, notice};
     }
 
 private:
@@ -258,6 +278,43 @@ private:
     uint64_t m_reportedDone = 0;
     std::string m_failure;
     bool m_cancelled = false;
+};
+
+// The lines of a text source that did not follow the format, for the end
+// of the run: the reading rules still take them, so their values may stand
+// in other fields than meant.
+class OffFormatLines {
+public:
+    explicit OffFormatLines(size_t values) : m_values(values) {}
+
+    void Check(const DelimitedReader::Result& r, size_t values, uint64_t line) {
+        const bool record = r.status == DelimitedReader::Status::Record;
+        if (!r.offFormat && !(record && values != m_values)) return;
+        if (m_first.size() < kListed) m_first.push_back(line);
+        ++m_count;
+    }
+
+    // "2 lines did not follow the format ...: lines 3 and 7."; empty when all did.
+    std::string Notice() const {
+        if (m_count == 0) return {};
+        std::string lines;
+        for (size_t i = 0; i < m_first.size(); ++i) {
+            if (i > 0) lines += i + 1 == m_first.size() && m_count == m_first.size() ? " and " : ", ";
+            lines += std::to_string(m_first[i]);
+        }
+        if (m_count > m_first.size()) lines += " and " + std::to_string(m_count - m_first.size()) + " more";
+        const bool one = m_count == 1;
+        return std::to_string(m_count) + (one ? " line does" : " lines do") +
+               " not follow the format (every value in double quotes, separated by commas, as many values as "
+               "the first line), so " + (one ? "its" : "their") + " values may be in the wrong fields: " +
+               (one ? "line " : "lines ") + lines + ".";
+    }
+
+private:
+    static constexpr size_t kListed = 5;
+    size_t m_values;
+    uint64_t m_count = 0;
+    std::vector<uint64_t> m_first;
 };
 
 Examination Refused(std::string message) { return {false, std::move(message), {}}; }
@@ -388,13 +445,18 @@ RunResult ImportText(store::Table& items, const ImportRequest& request, const Pr
         default: return false;
         }
     };
+    OffFormatLines offFormat(count);
     // The value being stored, for naming it when the engine refuses it.
     std::optional<size_t> storing;
     try {
-        if (request.skipFirst) fault(reader.ReadRecord(count, values));
+        if (request.skipFirst) {
+            const auto first = reader.ReadRecord(count, values);
+            if (!fault(first)) offFormat.Check(first, values.size(), reader.Line());
+        }
         while (!run.Stopped() && !reader.AtEnd()) {
             const auto result = reader.ReadRecord(count, values);
             if (fault(result)) break;
+            offFormat.Check(result, values.size(), reader.Line());
             if (result.status == DelimitedReader::Status::Record) {
                 writer.Append();
                 for (size_t i = 0; i < values.size(); ++i) {
@@ -414,7 +476,7 @@ RunResult ImportText(store::Table& items, const ImportRequest& request, const Pr
                          : run.Where(reader.Line(), 0, 0, writer),
                  e.what());
     }
-    return run.Finish();
+    return run.Finish(offFormat.Notice());
 }
 
 RunResult ImportDbf(store::Table& items, const ImportRequest& request, const ProgressFn& progress) {

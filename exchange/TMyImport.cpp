@@ -207,7 +207,10 @@ void TMyImport::StartImportButtonClick() {
     DrawCount(result.records);
     switch (result.outcome) {
     case Outcome::Completed:
-        Ui().Message("Ok", "Import Complete.", common::MessageIcon::Information);
+        if (result.notice.empty())
+            Ui().Message("Ok", "Import Complete.", common::MessageIcon::Information);
+        else
+            Ui().Message("Ok", "Import Complete.  " + QString::fromStdString(result.notice), common::MessageIcon::Warning);
         accept();
         return;
     case Outcome::Cancelled:

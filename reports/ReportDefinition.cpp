@@ -121,6 +121,25 @@ void MakeFiller(ReportItem& item) {
     item.label.clear();
 }
 
+// A name without control characters (C0, DEL and C1, as UTF-8): a name is
+// printed, listed and typed to choose its report, and a NUL in it used to
+// end it early wherever it was shown.
+std::string WithoutControls(std::string text, bool* removed) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7F) continue;
+        if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+            ++i;
+            continue;
+        }
+        out += char(c);
+    }
+    if (removed && out.size() != text.size()) *removed = true;
+    return out;
+}
+
 void Add(std::vector<std::string>& problems, std::string text) {
     if (std::find(problems.begin(), problems.end(), text) == problems.end()) problems.push_back(std::move(text));
 }
@@ -190,6 +209,9 @@ bool Storable(std::string_view text) { return store::CodePage(1252).Encode(text)
 
 std::vector<std::string> Sanitise(ReportDefinition& def) {
     std::vector<std::string> problems;
+    bool controls = false;
+    def.name = WithoutControls(std::move(def.name), &controls);
+    if (controls) Add(problems, "The report name held control characters, which were removed.");
     if (def.width != 90 && def.width != 120 && def.width != 150) {
         Add(problems, "The report width of " + std::to_string(def.width) + " characters was set to 90.");
         def.width = 90;
@@ -280,7 +302,7 @@ DecodedDefinition DecodeDefinition(std::span<const uint8_t> bytes) {
 }
 
 std::string DecodeName(std::span<const uint8_t> bytes) {
-    return RecordReader(bytes).ShortText(kName, kNameCapacity);
+    return WithoutControls(RecordReader(bytes).ShortText(kName, kNameCapacity), nullptr);
 }
 
 std::vector<uint8_t> EncodeDefinition(const ReportDefinition& d) {

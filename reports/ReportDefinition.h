@@ -145,7 +145,8 @@ struct DecodedDefinition {
 // Decodes one record; bytes must hold exactly kRecordSize bytes.
 DecodedDefinition DecodeDefinition(std::span<const uint8_t> bytes);
 std::vector<uint8_t> EncodeDefinition(const ReportDefinition& def);
-// The report name alone, from the start of a record (at least 31 bytes).
+// The report name alone, from the start of a record (at least 31 bytes),
+// without control characters, as DecodeDefinition gives it.
 std::string DecodeName(std::span<const uint8_t> bytes);
 
 // Corrects a definition in memory the way decoding does; returns what was

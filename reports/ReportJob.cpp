@@ -101,6 +101,7 @@ ReportResult ReportJob::Run() {
     m_result.completed = m_result.error.isEmpty() && !m_result.cancelled && writer.Completed();
     m_result.pages = filer ? filer->PageCount() : (ran ? e.CurrentPage() : 0);
     m_result.items = int(writer.ItemsWritten());
+    if (m_result.error.isEmpty()) m_result.notice = writer.Notice();
     m_running = false;
     return m_result;
 }

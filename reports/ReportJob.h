@@ -41,6 +41,9 @@ struct ReportResult {
     int pages = 0;           // pages composed (recorded, printed or written)
     int items = 0;           // items written
     QString error;           // why the report failed; empty when it did not
+    // One line the user is told after a report that was written: figures
+    // too wide for their columns (ReportWriter::Notice); empty when none.
+    QString notice;
 };
 
 class ReportJob {

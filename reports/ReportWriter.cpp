@@ -1,6 +1,7 @@
 #include "ReportWriter.h"
 
 #include <QSaveFile>
+#include <QStringList>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -277,7 +278,9 @@ void ReportWriter::BeforePrint(engine::TBaseReport& e) {
     m_lines = std::clamp(m_def.lines, 0, kMaxBodyLines);
     m_printable = e.PaperWidth() - m_def.leftMargin - m_def.rightMargin;
     m_photoRoom = 0;
-    if (m_def.printPhotos && !Text() && m_settings.photos) {
+    // The text file has no pictures, but its items take the room their
+    // photos take on the page, so that its pages break as the page's do.
+    if (m_def.printPhotos && m_settings.photos) {
         const double height = std::clamp(m_def.photoHeight, kMinPhotoHeight, kMaxPhotoHeight);
         m_photoBox = QSizeF(height * 4 / 3, height);
         // The columns keep at least half the width.
@@ -298,6 +301,7 @@ void ReportWriter::BeforePrint(engine::TBaseReport& e) {
     m_firstGroup = true;
     m_group.fill(0);
     m_grand.fill(0);
+    m_unfit.clear();
 
     m_fieldIndex.fill(-1);
     for (int p = 1; p <= store::kItemFieldCount; ++p) m_fieldIndex[size_t(p)] = m_table.FieldIndex(store::SchemaAt(p).name);
@@ -317,18 +321,15 @@ void ReportWriter::BeforePrint(engine::TBaseReport& e) {
 // ---------------------------------------------------------------- header and footer
 
 void ReportWriter::PrintHeader(engine::TBaseReport& e) {
-    if (Text()) {
-        for (const std::string& title : m_def.titles)
-            if (!title.empty()) FileLine(e, QString::fromStdString(title));
-        return;
-    }
     e.BodyTop(0.5);
     e.BodyBottom(1.25);
     e.GoToBodyStart();
     SelectFont(e, FontSlot::Title);
     for (const std::string& title : m_def.titles) {
         if (title.empty()) continue;
-        e.WriteCentredAt(QString::fromStdString(title), e.PaperWidth() / 2);
+        // The text file takes the titles as typed.
+        if (Text()) m_text->Line(QString::fromStdString(title));
+        else e.WriteCentredAt(QString::fromStdString(title), e.PaperWidth() / 2);
         e.NewLine();
     }
 }
@@ -336,19 +337,19 @@ void ReportWriter::PrintHeader(engine::TBaseReport& e) {
 void ReportWriter::PrintFooter(engine::TBaseReport& e) {
     const QString page = QString::number(e.CurrentPage());
     const QString insurance = InsuranceLine();
+    e.BodyTop(e.PaperHeight() - m_def.bottomMargin - 0.5);
+    e.BodyBottom(e.PaperHeight() - m_def.bottomMargin);
+    SelectFont(e, FontSlot::Footnote);
+    e.GoToLastLine();
     if (Text()) {
         QString line;
         if (m_def.pageNumbers) line = QStringLiteral("Page ") + page + Blanks(5);
         line += insurance;
         if (m_def.dateOnPages) line += Blanks(5) + Today();
-        FileLine(e, QString());
-        FileLine(e, line + QLatin1Char('\f'));
+        m_text->Line(QString());
+        m_text->Line(line + QLatin1Char('\f'));
         return;
     }
-    e.BodyTop(e.PaperHeight() - m_def.bottomMargin - 0.5);
-    e.BodyBottom(e.PaperHeight() - m_def.bottomMargin);
-    SelectFont(e, FontSlot::Footnote);
-    e.GoToLastLine();
     if (m_def.pageNumbers) e.WriteAcross(QStringLiteral("Page ") + page, 1);
     e.WriteAcross(insurance, 0);
     if (m_def.dateOnPages) e.WriteAcross(Today(), 2);
@@ -414,8 +415,17 @@ void ReportWriter::WriteColumnHeaders(engine::TBaseReport& e) {
     else e.WriteText(out);
 }
 
-void ReportWriter::WriteBodyLine(engine::TBaseReport& e, int m, const store::RecordView& record) {
-    const ReportLine& line = m_def.Body(m);
+bool ReportWriter::IsFigure(int m, const ReportItem& item) const {
+    if (!item.IsField()) return false;
+    if (m == 0) return true;
+    if (item.number < 1 || item.number > store::kItemFieldCount) return false;
+    const int type = store::SchemaAt(item.number).typeCode;
+    return type == 2 || type == 3;
+}
+
+template <class Value>
+void ReportWriter::WriteItems(engine::TBaseReport& e, int m, const Value& value) {
+    const ReportLine& line = m == 0 ? m_def.totals : m_def.Body(m);
     const int count = LineItemCount(line);
     QString out;
     out.reserve(Text() ? m_width + 64 : count * 32);
@@ -423,10 +433,19 @@ void ReportWriter::WriteBodyLine(engine::TBaseReport& e, int m, const store::Rec
         const ReportItem& item = line[size_t(i)];
         QString text;
         if (item.IsLabel()) text = m_labels[size_t(m)][size_t(i)];
-        else if (item.IsField() && item.number >= 1 && item.number <= store::kItemFieldCount)
-            text = FieldValue(record, item.number);
+        else if (item.IsField()) text = value(item);
+        const bool figure = IsFigure(m, item);
         if (Text()) {
-            out += item.IsFiller() ? Blanks(item.width) : Padded(text, item.width, item.IsLabel());
+            if (item.IsFiller()) out += Blanks(item.width);
+            else if (figure && text.size() >= item.width) {
+                // Whole, taking the room it needs, and a blank before the
+                // next column, so that two figures never run into one.
+                out += text;
+                if (i + 1 < count) out += QLatin1Char(' ');
+            }
+            else out += Padded(text, item.width, item.IsLabel());
+        } else if (figure) {
+            WriteFigure(e, out, text, m, i);
         } else {
             out += QLatin1Char('\t');
             out += FitColumn(e, text, i + 1);
@@ -434,6 +453,56 @@ void ReportWriter::WriteBodyLine(engine::TBaseReport& e, int m, const store::Rec
     }
     if (Text()) FileLine(e, out);
     else e.WriteLine(out);
+}
+
+void ReportWriter::WriteFigure(engine::TBaseReport& e, QString& out, const QString& text, int m, int i) {
+    const int column = i + 1;
+    if (FitColumn(e, text, column).size() == text.size()) {
+        out += QLatin1Char('\t');
+        out += text;
+        return;
+    }
+    // The largest quarter point size at which the figure fits, found from
+    // its width at the font's own size and checked.
+    const double width = e.ColumnTextWidth(column);
+    const double size = e.FontPoints();
+    const double smallest = std::min(size, kSmallestFigure);
+    const double measured = e.MeasureText(text);
+    double points = measured > 0 ? std::floor(size * width / measured * 4) / 4 : 0;
+    points = std::min(points, size - 0.25);
+    while (points >= smallest && e.MeasureTextAt(text, points) > width) points -= 0.25;
+    if (points >= smallest) {
+        e.WriteText(out);
+        out.clear();
+        e.WriteCellAt(text, points);
+        return;
+    }
+    // Marks across the cell: nothing that could be read as a number.
+    m_unfit.emplace(m, i);
+    out += QLatin1Char('\t');
+    out += FitColumn(e, QString(text.size() + 4, QLatin1Char('#')), column);
+}
+
+QString ReportWriter::Notice() const {
+    if (m_unfit.empty()) return {};
+    QStringList items;
+    for (const auto& [m, i] : m_unfit) {
+        const ReportItem& item = (m == 0 ? m_def.totals : m_def.Body(m))[size_t(i)];
+        const QString where = m == 0 ? QStringLiteral("Totals Line, Item %1").arg(i + 1)
+                                     : QStringLiteral("Line %1, Item %2").arg(m).arg(i + 1);
+        const QString name = m == 0 ? QString::fromUtf8(TotalsName(item.number).data(), qsizetype(TotalsName(item.number).size()))
+                                    : m_settings.fieldTitles[size_t(item.number - 1)];
+        items << QStringLiteral("%1 (%2, width %3)").arg(where, name).arg(item.width);
+    }
+    return QStringLiteral("Some figures were too wide for their columns and were printed as \"####\"; widen them in "
+                          "the report definition: ") +
+           items.join(QStringLiteral("; ")) + QLatin1Char('.');
+}
+
+void ReportWriter::WriteBodyLine(engine::TBaseReport& e, int m, const store::RecordView& record) {
+    WriteItems(e, m, [&](const ReportItem& item) {
+        return item.number >= 1 && item.number <= store::kItemFieldCount ? FieldValue(record, item.number) : QString();
+    });
 }
 
 void ReportWriter::WriteRecord(engine::TBaseReport& e, const store::RecordView& record) {
@@ -471,33 +540,20 @@ void ReportWriter::WritePhoto(engine::TBaseReport& e, const ItemPhoto& photo, do
         size.scale(m_photoBox, Qt::KeepAspectRatio);
     const double right = m_def.leftMargin + m_printable;
     const double left = right - m_photoBox.width() + (m_photoBox.width() - size.width()) / 2;
-    e.PrintBitmapRect(left, top, left + size.width(), top + size.height(), photo.image);
+    if (!Text()) e.PrintBitmapRect(left, top, left + size.width(), top + size.height(), photo.image);
     const int lines = PhotoLines(e, photo) - (photo.caption.isEmpty() ? 0 : 1);
     for (int i = written; i < lines; ++i) e.NewLine();
     if (photo.caption.isEmpty()) return;
-    const QString caption = FitWidth(e, photo.caption, m_photoBox.width());
-    e.WriteCentredAt(caption, right - m_photoBox.width() / 2);
+    if (!Text()) e.WriteCentredAt(FitWidth(e, photo.caption, m_photoBox.width()), right - m_photoBox.width() / 2);
     e.NewLine();
 }
 
 void ReportWriter::WriteTotalsLine(engine::TBaseReport& e, const std::array<double, kTotalsCount>& totals) {
-    const ReportLine& line = m_def.totals;
     if (!Text()) {
         e.ClearColumns();
-        MakeColumns(e, line, true, Align::Left, 0);
+        MakeColumns(e, m_def.totals, true, Align::Left, 0);
     }
-    const int count = LineItemCount(line);
-    QString out;
-    for (int i = 0; i < count; ++i) {
-        const ReportItem& item = line[size_t(i)];
-        QString text;
-        if (item.IsLabel()) text = m_labels[0][size_t(i)];
-        else if (item.IsField()) text = TotalsValue(item.number, totals);
-        if (Text()) out += item.IsFiller() ? Blanks(item.width) : Padded(text, item.width, item.IsLabel());
-        else out += QLatin1Char('\t') + FitColumn(e, text, i + 1);
-    }
-    if (Text()) FileLine(e, out);
-    else e.WriteLine(out);
+    WriteItems(e, 0, [&](const ReportItem& item) { return TotalsValue(item.number, totals); });
 }
 
 void ReportWriter::WriteCentredTitle(engine::TBaseReport& e, const QString& title) {
@@ -551,12 +607,15 @@ bool ReportWriter::GroupHeading(engine::TBaseReport& e) {
     QString text = m_group1 > 0 ? m_last1 : QString();
     if (m_group2 > 0) text += QStringLiteral(", ") + m_last2;
     if (Text()) {
+        // Four lines of the file stand where the page has two (a blank line
+        // and the boxed heading), so that its pages break as the page's do.
         const int c = int(text.size());
         const int d = c >= m_width ? 0 : (m_width - c) / 2;
         const QString rule = Blanks(d) + QString(c, QLatin1Char('-'));
-        FileLine(e, QString());
-        FileLine(e, rule);
-        FileLine(e, Blanks(d) + text);
+        m_text->Line(QString());
+        e.NewLine();
+        m_text->Line(rule);
+        m_text->Line(Blanks(d) + text);
         FileLine(e, rule);
     } else {
         const double room = std::max(0.0, m_printable - 0.2);

@@ -8,11 +8,19 @@
 // on every page.
 //
 // Three outputs: pages to the printer, a recorded report for the preview,
-// or a plain text file, for which the engine records blank pages only to
-// tell where pages break (each line written to the file ends one line on
-// the engine). The text file is written to a temporary file beside the
+// or a plain text file. For the text file the pages are composed as for the
+// printer, with the same fonts and lines but nothing drawn, and the file's
+// lines are written beside them: its pages break exactly where the printed
+// report's do. The text file is written to a temporary file beside the
 // chosen name and renamed over it only when the report is complete, so a
 // cancelled or failed run never leaves half a file under that name.
+//
+// Figures (the money and quantity fields and the totals) are never cut: a
+// wrong number reads as a right one. The text file writes a figure whole,
+// wider than its column when it must; on a page a figure too wide for its
+// column is drawn smaller, down to kSmallestFigure points, and beyond that
+// the column is filled with "#" and Notice() names the items to widen.
+// Text fields are cut to their columns.
 //
 // The writer never opens a window: ReportJob (ReportJob.h) runs it, and the
 // Report Status Screen runs a ReportJob.
@@ -26,6 +34,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <vector>
 
@@ -127,6 +136,14 @@ public:
     // "Cost", "Value", "Replacement Cost", "Quantity" sums of the whole report.
     const std::array<double, kTotalsCount>& GrandTotals() const { return m_grand; }
 
+    // After a run: one line for the user when figures were too wide to print
+    // (which items of the definition to widen); empty when all fitted.
+    QString Notice() const;
+
+    // The smallest size a figure is drawn at, in points, before it gives
+    // way to "#" marks (a font already smaller is not made smaller).
+    static constexpr double kSmallestFigure = 6.0;
+
 private:
     class TextOut;
     enum class Align { Centre = 0, Left = 1, Right = 2 };
@@ -142,7 +159,8 @@ private:
     // so that a page too small for it cannot hold the report up for ever.
     bool Fits(engine::TBaseReport& e, int lines) const;
     void SelectFont(engine::TBaseReport& e, FontSlot slot);
-    // Text output: one line to the file and one line on the engine.
+    // Text output: one line to the file and one line on the engine, where
+    // the page has one line for it.
     void FileLine(engine::TBaseReport& e, const QString& line);
 
     void MakeColumns(engine::TBaseReport& e, const ReportLine& line, bool labelsRight, Align others, int borders);
@@ -150,6 +168,15 @@ private:
     void WriteColumnHeaders(engine::TBaseReport& e);
     // Body line m (1 to 12) of the definition for the record.
     void WriteBodyLine(engine::TBaseReport& e, int m, const store::RecordView& record);
+    // Line m of the definition (0: the totals line), the value of each field
+    // item given by value(item).
+    template <class Value>
+    void WriteItems(engine::TBaseReport& e, int m, const Value& value);
+    // Whether item i of line m (0: the totals line) prints a figure.
+    bool IsFigure(int m, const ReportItem& item) const;
+    // A figure into column i + 1 of line m on a page: as it is, smaller, or
+    // as marks; out holds the line's cells not yet written.
+    void WriteFigure(engine::TBaseReport& e, QString& out, const QString& text, int m, int i);
     void WriteRecord(engine::TBaseReport& e, const store::RecordView& record);
     // Whether this report prints photos at all.
     bool PrintsPhotos() const { return m_photoRoom > 0; }
@@ -223,6 +250,8 @@ private:
     std::array<double, kTotalsCount> m_group{};
     std::array<double, kTotalsCount> m_grand{};
     size_t m_sinceProgress = 0;
+    // Items (line, item index) whose figures were printed as marks.
+    std::set<std::pair<int, int>> m_unfit;
 };
 
 }  // namespace reports

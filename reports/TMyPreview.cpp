@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -181,6 +182,7 @@ void TMyPreview::BuildToolBar() {
         e = new QLineEdit(ToolBar);
         e->setFixedWidth(e->fontMetrics().horizontalAdvance(QString(chars, QLatin1Char('0'))) + 12);
         ToolBar->addWidget(e);
+        e->installEventFilter(this);
         connect(e, &QLineEdit::editingFinished, this, [this, exit] { (this->*exit)(); });
     };
     button("Zoom In", "zoom-in", [this] { ZoomInClick(); });
@@ -200,6 +202,17 @@ void TMyPreview::BuildToolBar() {
     button("Print Page", "document-print", [this] { PrintPageClick(); });
     button("Zoom Page Width", "object-flip-horizontal", [this] { ZoomPageWidthClick(); });
     button("Zoom Whole Page", "zoom-fit-best", [this] { ZoomWholePageClick(); });
+}
+
+bool TMyPreview::eventFilter(QObject* watched, QEvent* event) {
+    // An edit box claims Ctrl keys of its own (Ctrl+Z undoes, Ctrl+X cuts);
+    // in the zoom and page boxes the window's menu keys come first.
+    if (event->type() == QEvent::ShortcutOverride && (watched == ZoomEdit || watched == PageEdit)) {
+        const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
+        for (const auto& [caption, action] : m_actions)
+            if (!action->shortcut().isEmpty() && action->shortcut() == pressed) return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 // ---------------------------------------------------------------- placement

@@ -95,6 +95,9 @@ void TReportForm::FormActivate() {
         common::Ui().Beep();
         common::Ui().Message("Error", m_result.error, common::MessageIcon::Error);
         if (noPrinter) ShowPdfHint(false);
+    } else if (m_result.completed && !m_result.notice.isEmpty()) {
+        common::Ui().Beep();
+        common::Ui().Message("Notice", m_result.notice, common::MessageIcon::Warning);
     }
 }
 

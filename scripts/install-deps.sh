@@ -11,7 +11,7 @@ packages=(
   xvfb xauth xdotool imagemagick poppler-utils
   desktop-file-utils appstream groff-base  # the install test validates what cmake --install puts in place
   clang libclang-rt-14-dev  # the fuzz targets: libFuzzer and clang's sanitizer runtimes
-  gdal-bin  # only bench/bench_exchange needs it: ogr2ogr is the measure export and import are held to
+  gdal-bin  # ogr2ogr: the measure bench/bench_exchange holds export and import to, and the maker of a test's dBASE source
 )
 
 missing=()

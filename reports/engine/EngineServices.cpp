@@ -5,6 +5,10 @@
 #include <QPrinterInfo>
 #include <QtDebug>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include "ReportTypes.h"
 
 namespace reports::engine {
@@ -20,6 +24,8 @@ std::optional<bool>& PrintersOverride() {
     static std::optional<bool> value;
     return value;
 }
+
+uint64_t g_printerLookups = 0;
 
 }  // namespace
 
@@ -39,11 +45,27 @@ void ShowMessage(const QString& title, const QString& text) {
 }
 
 bool PrintersAvailable() {
+    ++g_printerLookups;
     if (PrintersOverride()) return *PrintersOverride();
     return !QPrinterInfo::availablePrinterNames().isEmpty();
 }
 
 void SetPrintersAvailableOverride(std::optional<bool> available) { PrintersOverride() = available; }
+
+uint64_t PrinterLookups() { return g_printerLookups; }
+
+void KeepPageBuffers() {
+#ifdef __GLIBC__
+    static const bool kept = [] {
+        // Blocks under 32 MB from the heap, and up to 64 MB free at its top
+        // kept rather than given back.
+        ::mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+        ::mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
+        return true;
+    }();
+    (void)kept;
+#endif
+}
 
 WaitCursor::WaitCursor() {
     if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {

@@ -61,6 +61,7 @@ PageRenderer::PageRenderer(QPainter& painter, double dpiX, double dpiY, double z
 PageRenderer::~PageRenderer() { Finish(); }
 
 void PageRenderer::Finish() {
+    DrawTexts();
     DrawBorders();
     TextTransform(false);
 }
@@ -85,6 +86,7 @@ double PageRenderer::ThinPenWidth() const { return std::max(1.0, kThinLineInches
 
 void PageRenderer::Apply(const DrawState& state) {
     if (m_applied && *m_applied == state) return;
+    DrawTexts();
     const bool first = !m_applied;
     m_sx = state.scaleX / 100.0;
     m_sy = state.scaleY / 100.0;
@@ -126,7 +128,8 @@ void PageRenderer::ApplyBrush(const BrushState& brush) {
 void PageRenderer::TextTransform(bool on) {
     if (on == m_transformed) return;
     m_transformed = on;
-    if (!on) m_painter.resetTransform();
+    if (on) m_painter.setWorldTransform(QTransform::fromScale(m_textScaleX, m_textScaleY));
+    else m_painter.resetTransform();
 }
 
 void PageRenderer::UsePen(PenUse use) {
@@ -145,22 +148,55 @@ void PageRenderer::Text(Align align, float x, float y, const QString& text) {
     else if (align == Align::Right)
         at.rx() -= width;
     if (m_opaqueText) {
+        DrawTexts();
         TextTransform(false);
         m_painter.fillRect(QRectF(at.x(), at.y(), width, m_metrics.height * m_textScaleY), m_background);
     }
-    UsePen(PenUse::Text);
-    m_painter.setWorldTransform(
-        QTransform(m_textScaleX, 0, 0, m_textScaleY, at.x(), at.y() + m_metrics.ascent * m_textScaleY));
-    m_transformed = true;
-    for (const QGlyphRun& run : shaped.runs) m_painter.drawGlyphRun(QPointF(0, -shaped.baseline), run);
+    // Placed in the units of one scaling transform for all the text of a
+    // page: a transform changed for every text makes a PDF restate its whole
+    // graphics state each time.
+    const QPointF baseline(at.x() / m_textScaleX, at.y() / m_textScaleY + m_metrics.ascent);
+    const QPointF origin = baseline - QPointF(0, shaped.baseline);
+    for (const QGlyphRun& run : shaped.runs) {
+        if (!m_glyphs.isEmpty() && !(run.rawFont() == m_textFont)) DrawTexts();
+        if (run.flags() != QGlyphRun::GlyphRunFlags()) {
+            // A right-to-left run (or one with decorations) is drawn as laid out.
+            DrawTexts();
+            UsePen(PenUse::Text);
+            TextTransform(true);
+            m_painter.drawGlyphRun(origin, run);
+            continue;
+        }
+        m_textFont = run.rawFont();
+        m_glyphs += run.glyphIndexes();
+        for (const QPointF& position : run.positions()) m_positions.push_back(origin + position);
+    }
+    if (!m_font.underline && !m_font.strikeout) return;
     // Drawn here rather than by the glyph runs, which place them by each
     // run's own extent: one line under (or through) the whole text.
+    DrawTexts();
     const double thickness = std::max(m_metrics.lineWidth, 1.0 / m_textScaleY);
-    if (m_font.underline) m_painter.fillRect(QRectF(0, m_metrics.underline, shaped.width, thickness), m_fontColour);
-    if (m_font.strikeout) m_painter.fillRect(QRectF(0, m_metrics.strikeOut, shaped.width, thickness), m_fontColour);
+    if (m_font.underline)
+        m_painter.fillRect(QRectF(baseline.x(), baseline.y() + m_metrics.underline, shaped.width, thickness), m_fontColour);
+    if (m_font.strikeout)
+        m_painter.fillRect(QRectF(baseline.x(), baseline.y() + m_metrics.strikeOut, shaped.width, thickness), m_fontColour);
+}
+
+void PageRenderer::DrawTexts() {
+    if (m_glyphs.isEmpty()) return;
+    UsePen(PenUse::Text);
+    TextTransform(true);
+    QGlyphRun run;
+    run.setRawFont(m_textFont);
+    run.setGlyphIndexes(m_glyphs);
+    run.setPositions(m_positions);
+    m_painter.drawGlyphRun(QPointF(0, 0), run);
+    m_glyphs.clear();
+    m_positions.clear();
 }
 
 void PageRenderer::Line(float x1, float y1, float x2, float y2) {
+    DrawTexts();
     DrawBorders();
     TextTransform(false);
     UsePen(PenUse::Line);
@@ -168,6 +204,7 @@ void PageRenderer::Line(float x1, float y1, float x2, float y2) {
 }
 
 void PageRenderer::Rectangle(float x1, float y1, float x2, float y2) {
+    DrawTexts();
     DrawBorders();
     TextTransform(false);
     UsePen(PenUse::Line);
@@ -177,6 +214,7 @@ void PageRenderer::Rectangle(float x1, float y1, float x2, float y2) {
 void PageRenderer::Cell(float x1, float y1, float x2, float y2, std::optional<ColourRef> fill, uint8_t borders) {
     const QRectF cell = QRectF(Map(x1, y1), Map(x2, y2)).normalized();
     if (fill) {
+        DrawTexts();
         TextTransform(false);
         m_painter.fillRect(cell, Paint(*fill));
     }
@@ -224,6 +262,7 @@ void PageRenderer::DrawBorders() {
 }
 
 void PageRenderer::Picture(float x1, float y1, float x2, float y2, PictureKind kind, const QByteArray& bytes) {
+    DrawTexts();
     DrawBorders();
     if (kind != PictureKind::Bitmap) return;
     QImage image;

@@ -15,6 +15,11 @@
 // another: a ruled table of a thousand cells becomes a few dozen lines, and
 // borders always lie above the cells' shading.
 //
+// Texts in a row that share their font and colour are gathered into one
+// glyph run and drawn before anything else is (a state change, a fill, a
+// line, the page's end): a PDF restates its graphics state and font for
+// every glyph run drawn, which made most of a long report's PDF.
+//
 // Precondition: the painter is active until Finish (or destruction).
 
 #include <QPen>
@@ -74,6 +79,8 @@ private:
     enum class PenUse { None, Text, Line };
     void UsePen(PenUse use);
     void DrawBorders();
+    // Draws the texts gathered so far.
+    void DrawTexts();
 
     struct Border {
         bool horizontal;
@@ -99,6 +106,10 @@ private:
     QColor m_background;
     bool m_opaqueText = false;
     std::vector<Border> m_borders;
+    // Glyphs of texts not yet drawn, placed in text-layout pixels.
+    QRawFont m_textFont;
+    QList<quint32> m_glyphs;
+    QList<QPointF> m_positions;
 };
 
 }  // namespace reports::engine

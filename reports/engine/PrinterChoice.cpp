@@ -30,7 +30,8 @@ QPrinter& PrinterChoice::Get() const {
 
 bool PrinterChoice::Usable() const {
     if (m_given && m_given->outputFormat() == QPrinter::PdfFormat) return true;
-    return PrintersAvailable();
+    if (!m_usable) m_usable = PrintersAvailable();
+    return *m_usable;
 }
 
 QSizeF PrinterChoice::PaperInches(const QPrinter& printer, Orientation orientation) {

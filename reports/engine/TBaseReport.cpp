@@ -94,6 +94,13 @@ double TBaseReport::MeasureInches(const QString& text) const {
 
 double TBaseReport::MeasureText(const QString& text) const { return FromIn(MeasureInches(text)); }
 
+double TBaseReport::MeasureTextAt(const QString& text, double points) const {
+    if (text.isEmpty()) return 0;
+    FontState font = m_state.font;
+    font.height = float(std::clamp(points, kMinFontSize, kMaxFontSize) / 72.0);
+    return FromIn(TextShaper::Instance().Width(font, text) / TextShaper::kResolution);
+}
+
 double TBaseReport::FontHeightInches() const {
     return TextShaper::Instance().Metrics(m_state.font).height / TextShaper::kResolution;
 }
@@ -161,7 +168,20 @@ void TBaseReport::ResetPage(bool firstPage) {
 
 void TBaseReport::PutText(Align align, double x, const QString& text) {
     if (!m_outputOn || text.isEmpty()) return;
-    OutText(align, Coord(x), Coord(m_y), text);
+    OutText(align, Coord(x), Coord(m_y + m_textDrop), text);
+}
+
+void TBaseReport::WriteCellAt(const QString& text, double points) {
+    const FontState font = m_state.font;
+    TextShaper& shaper = TextShaper::Instance();
+    const double ascent = shaper.Metrics(font).ascent;
+    m_state.font.height = float(std::clamp(points, kMinFontSize, kMaxFontSize) / 72.0);
+    StateChanged();
+    m_textDrop = std::max(0.0, ascent - shaper.Metrics(m_state.font).ascent) / TextShaper::kResolution;
+    Tab(text);
+    m_textDrop = 0;
+    m_state.font = font;
+    StateChanged();
 }
 
 void TBaseReport::WriteText(const QString& text) {
@@ -397,7 +417,9 @@ void TBaseReport::RefreshStatus() {
 // ---------------------------------------------------------------- the job
 
 bool TBaseReport::RunJob() {
-    if (m_printing || !JobCanStart()) return false;
+    if (m_printing) return false;
+    RefreshDevice();
+    if (!JobCanStart()) return false;
     m_printing = true;
     m_currentPage = 0;
     bool ok = true;

@@ -152,6 +152,16 @@ public:
     void WriteAcross(const QString& text, int alignment);
     // Width of the text in the current font (at 100 %).
     double MeasureText(const QString& text) const;
+    // Width of the text in the current font drawn at points instead.
+    double MeasureTextAt(const QString& text, double points) const;
+    // Writes text into the next column stop, as a tab in WriteText does,
+    // but drawn at points (a size below the current font's, for a figure
+    // that must be read whole in a narrow column). The text stands on the
+    // current font's baseline; the cell, the line and the current font are
+    // as they were.
+    void WriteCellAt(const QString& text, double points);
+    // The current font's size in points.
+    double FontPoints() const { return m_state.font.height * 72.0; }
 
     // ---- column stops
     // alignment 0 centre, 1 left, 2 right; borders BorderBits; shade percent
@@ -240,6 +250,9 @@ protected:
     QSizeF PaperSizeInches() const { return DevicePaperSize(); }
     // The paper as oriented; the reference page by default.
     virtual QSizeF DevicePaperSize() const;
+    // Before anything else of a job: what is known of the device (whether
+    // the system has a printer) is asked afresh, once for the whole job.
+    virtual void RefreshDevice() {}
     // Step 1 of a job: false refuses it (after saying why).
     virtual bool JobCanStart() { return true; }
     virtual void BeginOutput() {}
@@ -282,6 +295,8 @@ private:
     double m_x = 0.5, m_y = 0.5;
     int m_lineNumber = 1;
     int m_tabIndex = 0;
+    // How far below the line's top text is placed (WriteCellAt).
+    double m_textDrop = 0;
     std::vector<ColumnStop> m_columns;
 
     DrawState m_state;

@@ -70,6 +70,7 @@ bool TFilePrinter::RunJob() { return PrintPages(0, 0, 0); }
 
 bool TFilePrinter::PrintPages(int first, int last, int copies) {
     if (Printing()) return false;
+    m_printer.Refresh();
     if (!m_printer.Usable()) {
         ShowMessage(QStringLiteral("Error"), QString::fromLatin1(kNoPrintersMessage));
         return false;
@@ -81,6 +82,7 @@ bool TFilePrinter::PrintPages(int first, int last, int copies) {
     if (from > to) return true;
 
     WaitCursor wait;
+    KeepPageBuffers();
     QPrinter& printer = m_printer.Get();
     PrinterChoice::Prepare(printer, Title(), Orientation::poDefault);
     printer.setPageLayout(LayoutOf(reader.Header()));
@@ -141,6 +143,7 @@ bool TFilePrinter::WritePdf(const QString& fileName, int first, int last) {
     }
 
     WaitCursor wait;
+    KeepPageBuffers();
     SetAborted(false);
     SetPrinting(true);
     QSaveFile file(fileName);

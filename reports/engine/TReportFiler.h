@@ -46,6 +46,7 @@ public:
 
 protected:
     QSizeF DevicePaperSize() const override;
+    void RefreshDevice() override { m_printer.Refresh(); }
     void BeginOutput() override;
     void BeginOutputPage(bool skipped) override;
     void EndOutputPage() override;

@@ -35,6 +35,7 @@ bool TReportPrinter::JobCanStart() {
 }
 
 void TReportPrinter::BeginOutput() {
+    KeepPageBuffers();
     PrinterChoice::Prepare(m_printer.Get(), Title(), GetOrientation());
     if (Copies() > 0) m_printer.Get().setCopyCount(Copies());
     m_sheetUsed = false;

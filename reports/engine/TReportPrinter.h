@@ -27,6 +27,7 @@ public:
 
 protected:
     QSizeF DevicePaperSize() const override;
+    void RefreshDevice() override { m_printer.Refresh(); }
     bool JobCanStart() override;
     void BeginOutput() override;
     void BeginOutputPage(bool skipped) override;

@@ -276,6 +276,63 @@ private slots:
         QVERIFY(!QFile::exists(Home("x.txt")));
     }
 
+    // A figure too wide for its column is never cut: the PDF draws it
+    // smaller or as marks, and says once on stderr which item to widen; the
+    // text file writes it whole and has nothing to say.
+    void reportTellsOfFiguresTooWide() {
+        {
+            store::Table t;
+            store::PointAt(t, m_table.toStdString());
+            t.Open();
+            t.Append();
+            t.SetText("Item", "Workshop");
+            t.SetText("Category", "Tools");
+            t.SetText("Cost", "9999999996198.77");
+            t.SetText("Quantity", "1");
+            t.Post();
+        }
+        Result r = Run({"report", "Short Wide Report", "--pdf", Home("wide.pdf")});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.err, QByteArray("halvenor report: Some figures were too wide for their columns and were printed "
+                                   "as \"####\"; widen them in the report definition: Totals Line, Item 3 (Cost, "
+                                   "width 12).\n"));
+        r = Run({"report", "Short Wide Report", "--text", Home("wide.txt")});
+        QVERIFY2(r.code == 0 && r.err.isEmpty(), r.err.constData());
+        const QString text = QString::fromUtf8(ReadAll(Home("wide.txt")));
+        QVERIFY2(text.contains(QRegularExpression("GRAND TOTALS\n +Cost: 9,999,999,998,555\\.52 ")), qPrintable(text.right(400)));
+    }
+
+    // A definition name damaged by a zero byte is listed, chosen and named
+    // without it, and the correction is told; the list used to print the
+    // zero byte and the name could not be typed.
+    void damagedReportNameIsCleanedWhenRead() {
+        QVERIFY(Run({"report", "--list"}).code == 0);  // the definition file, as at a first start
+        const QString file = QString::fromStdString(reports::ReportFile::PathIn(m_data.toStdString()));
+        QByteArray bytes = ReadAll(file);
+        bytes[1 + 6] = '\0';  // "Short Narrow Report"
+        WriteAll(file, bytes);
+        Result r = Run({"report", "--list"});
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.out.startsWith("Short arrow Report\nShort Wide Report\n"), r.out.constData());
+        r = Run({"report", "short arrow report", "--text", Home("narrow.txt")});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.err, QByteArray("halvenor report: \"Short arrow Report\": The report name held control "
+                                   "characters, which were removed.\n"));
+        QVERIFY(QFile::exists(Home("narrow.txt")));
+    }
+
+    // Lines off the format are imported by the rules, and named on stderr
+    // with exit 1: the values may be in the wrong fields.
+    void importOfLinesOffTheFormatExitsWithOne() {
+        WriteAll(Home("sheet.csv"), "\"Item\",\"Cost\"\r\n\"Lamp\",12.5\r\n\"Desk\",\"80\"\r\n");
+        const Result r = Run({"import", "sheet.csv"});
+        QVERIFY2(OneLineFailure(r), r.err.constData());
+        QCOMPARE(r.err, QByteArray("halvenor import: 1 line does not follow the format (every value in double quotes, "
+                                   "separated by commas, as many values as the first line), so its values may be in "
+                                   "the wrong fields: line 2.\n"));
+        QCOMPARE(Records(m_table).size(), 42);
+    }
+
     // A report whose definition prints photos prints them from the command
     // line too: one image for the one item that has a photo.
     void reportPrintsThePhotosItsDefinitionAsksFor() {

@@ -36,9 +36,10 @@ QString StatusName(DelimitedReader::Status s) {
     return {};
 }
 
-// Every record of the file as "values joined by |", "none" for a line that
-// yields no record, and the error that ended the reading with its line and
-// field ("too long@2:1").
+// Every record of the file as "values joined by |" (followed by " (off)"
+// when the line did not follow the format), "none" for a line that yields no
+// record, and the error that ended the reading with its line and field
+// ("too long@2:1").
 QStringList ReadRecords(const QString& path, size_t maxValues, DelimitedReader::Encoding encoding) {
     DelimitedReader reader;
     std::string error;
@@ -52,9 +53,9 @@ QStringList ReadRecords(const QString& path, size_t maxValues, DelimitedReader::
         if (r.status == DelimitedReader::Status::Record) {
             QStringList joined;
             for (const auto& v : values) joined << QString::fromStdString(v);
-            out << joined.join('|');
+            out << joined.join('|') + (r.offFormat ? " (off)" : "");
         } else if (r.status == DelimitedReader::Status::NoRecord) {
-            out << "none";
+            out << (r.offFormat ? "none (off)" : "none");
         } else {
             out << QString("%1@%2:%3").arg(StatusName(r.status)).arg(reader.Line()).arg(r.field);
             break;
@@ -117,7 +118,17 @@ private slots:
                                                       << QStringList{"say \"hi\"|\""};
         QTest::newRow("a comma inside quotes is kept") << QByteArray("\"a,b\",\"c\"") << 2 << QStringList{"a,b|c"};
         QTest::newRow("characters before the opening quote belong to the value")
-            << QByteArray("x,\"y\"\r\n") << 2 << QStringList{"x,y"};
+            << QByteArray("x,\"y\"\r\n") << 2 << QStringList{"x,y (off)"};
+        // Read by the rules all the same, but said to be off the format.
+        QTest::newRow("a number without quotes") << QByteArray("\"a\",12.5\r\n\"b\",\"1\"\r\n") << 2
+                                                 << QStringList{"a|12.5 (off)", "b|1"};
+        QTest::newRow("numbers without quotes between quoted texts")
+            << QByteArray("\"Lamp\",1,12/31/00,0.01,\"multi\"\r\n") << 5 << QStringList{"Lamp|1,12/31/00,0.01,multi (off)"};
+        QTest::newRow("a blank before the opening quote") << QByteArray("\"a\", \"b\"") << 2 << QStringList{"a| b (off)"};
+        QTest::newRow("an empty value without quotes") << QByteArray("\"a\",\r\n\"b\",\"\"\r\n") << 2
+                                                       << QStringList{"a| (off)", "b|"};
+        QTest::newRow("a line break inside quotes") << QByteArray("\"a\",\"two\r\nlines\"\r\n") << 2
+                                                    << QStringList{"a|two (off)", "lines (off)"};
         QTest::newRow("blanks after the closing quote belong to no value")
             << QByteArray("\"a\"  ,\"b\" \r\n") << 2 << QStringList{"a|b"};
         QTest::newRow("control characters are dropped") << QByteArray("\"a\tb\",\"c\x01\"\x02\r\n") << 2
@@ -125,7 +136,7 @@ private slots:
         QTest::newRow("LF and lone CR end lines too") << QByteArray("\"a\"\n\"b\"\r\"c\"") << 1
                                                       << QStringList{"a", "b", "c"};
         QTest::newRow("an open value ends at its line end")
-            << QByteArray("\"abc\r\n\"d\"\r\n") << 1 << QStringList{"abc", "d"};
+            << QByteArray("\"abc\r\n\"d\"\r\n") << 1 << QStringList{"abc (off)", "d"};
         QTest::newRow("a byte-order mark is skipped") << QByteArray("\xEF\xBB\xBF\"a\"") << 1 << QStringList{"a"};
         QTest::newRow("a closing quote followed by a letter")
             << QByteArray("\"ok\"\r\n\"a\"x,\"b\"\r\n") << 2 << QStringList{"ok", "stray quote@2:1"};

@@ -444,6 +444,19 @@ private slots:
         QCOMPARE(m_main->CountLabel()->text(), QString("1"));
     }
 
+    // Lines off the format are told with the end of the import, which
+    // used to say "Import Complete." alone.
+    void importTellsOfLinesOffTheFormat() {
+        WriteAll(Path("sheet.txt"), "\"Item\",\"Cost\"\r\n\"Lamp\",12.5\r\n\"Desk\",\"80\"\r\n");
+        TMyImport dialog(*m_main, exchange::SourceKind::Text, Path("sheet.txt"), {"Item", "Cost"});
+        dialog.SkipFirstCheck->setChecked(true);
+        m_ui->ExpectMessage("Ok", "Import Complete.  1 line does not follow the format (every value in double "
+                                  "quotes, separated by commas, as many values as the first line), so its values may "
+                                  "be in the wrong fields: line 2.");
+        dialog.StartImportButtonClick();
+        QCOMPARE(Column(Items(), "Item"), QStringList({"Lamp", "Desk"}));
+    }
+
     void cancelStopsARunningImport() {
         QByteArray text = "\"Item\"\r\n";
         for (int i = 0; i < 200000; ++i) text += "\"item " + QByteArray::number(i) + "\"\r\n";

@@ -426,6 +426,72 @@ private slots:
         QCOMPARE(Column(back, "UserDef4"), QStringList({"", "5"}));
         QCOMPARE(Column(back, "Quantity"), QStringList({"", "5"}));
         QCOMPARE(Column(back, "PurchDate"), QStringList({"", ""}));
+        // The short line is read, and named as off the format; the empty one is no line at all.
+        QVERIFY2(r.notice.ends_with(": line 2."), r.notice.c_str());
+    }
+
+    // A file whose text is quoted and numbers are not, as spreadsheets
+    // write it, is read by the rules all the same, and values land in other
+    // fields; a line break inside quotes makes an item of its own. Every line
+    // off the format is counted and the first are named, however the run
+    // ends; the import used to end with "Import Complete." alone.
+    void linesOffTheFormatAreCounted() {
+        WriteAll(Path("sheet.txt"), "\"Item\",\"Location\",\"Quantity\"\r\n"
+                                    "\"Lamp\",1,12/31/00,0.01,\"multi\"\r\n"
+                                    "\"Rug\",\"Hall\",\"2\"\r\n"
+                                    "\"Note\",\"Attic\r\n"
+                                    "Upstairs\"\r\n"
+                                    "\"Vase\",\"Den\",\"1\"\r\n\r\n");
+        store::Table back;
+        RunResult r = ImportInto(back, false, Path("sheet.txt"), {1, 5, 9});
+        QCOMPARE(int(r.outcome), int(Outcome::Completed));
+        QCOMPARE(r.records, uint64_t(5));
+        QCOMPARE(r.notice, std::string("3 lines do not follow the format (every value in double quotes, separated by "
+                                       "commas, as many values as the first line), so their values may be in the "
+                                       "wrong fields: lines 2, 4 and 5."));
+        QCOMPARE(Column(back, "Item"), QStringList({"Lamp", "Rug", "Note", "Upstairs", "Vase"}));
+        QCOMPARE(Column(back, "Location"), QStringList({"1,12/31/00,0.01,multi", "Hall", "Attic", "", "Den"}));
+
+        // Beyond five lines the rest are counted; a run that stops says it too.
+        QByteArray many = "\"Item\",\"Cost\"\r\n";
+        for (int i = 0; i < 8; ++i) many += "\"a\"," + QByteArray::number(i) + "\r\n";
+        WriteAll(Path("many.txt"), many + "\"b\",\"x\"\r\n");
+        r = ImportInto(back, false, Path("many.txt"), {1, 11});
+        QCOMPARE(int(r.outcome), int(Outcome::Failed));
+        QCOMPARE(r.message, std::string("The import stopped at line 10, field 2 (Cost): \"x\" is not a number.  8 "
+                                        "records were imported before it.  8 lines do not follow the format (every "
+                                        "value in double quotes, separated by commas, as many values as the first "
+                                        "line), so their values may be in the wrong fields: lines 2, 3, 4, 5, 6 and 3 "
+                                        "more."));
+        // One line, and a file in the format: nothing to tell.
+        WriteAll(Path("one.txt"), "\"Item\"\r\nLamp\r\n");
+        QCOMPARE(ImportInto(back, false, Path("one.txt"), {1}).notice,
+                 std::string("1 line does not follow the format (every value in double quotes, separated by commas, "
+                             "as many values as the first line), so its values may be in the wrong fields: line 2."));
+        AddItems(m_items, kSampleItems);
+        QCOMPARE(int(Export(false, "good.txt", AllPositions()).outcome), int(Outcome::Completed));
+        QCOMPARE(ImportInto(back, false, Path("good.txt"), AllPositions()).notice, std::string());
+    }
+
+    // GDAL (the shapefile library under it) fills an empty number with "*",
+    // which other readers take as empty; the import stopped at the first
+    // one ("... is not a number.").
+    void emptyNumbersOfGdalAreEmpty() {
+        WriteAll(Path("gdal.csv"), "Item,Cost,Quantity,Value\nLamp,,,\nChair,12.5,2,\n");
+        WriteAll(Path("gdal.csvt"), "\"String\",\"Real\",\"Integer\",\"Real\"\n");
+        QProcess ogr;
+        ogr.start("ogr2ogr", {"-f", "ESRI Shapefile", Path("gdal.dbf"), Path("gdal.csv")});
+        QVERIFY2(ogr.waitForFinished(60000) && ogr.exitCode() == 0, "ogr2ogr (Debian gdal-bin) must run");
+        QVERIFY(ReadAll(Path("gdal.dbf")).contains(QByteArray(24, '*')));
+        const auto ex = exchange::ExamineDbfSource(Path("gdal.dbf").toStdString());
+        QVERIFY2(ex.accepted, ex.message.c_str());
+        store::Table back;
+        const RunResult r = ImportInto(back, true, Path("gdal.dbf"), exchange::MapByName(ex.names));
+        QVERIFY2(r.outcome == Outcome::Completed, r.message.c_str());
+        QCOMPARE(Column(back, "Item"), QStringList({"Lamp", "Chair"}));
+        QCOMPARE(Column(back, "Cost"), QStringList({"0", "12.5"}));
+        QCOMPARE(Column(back, "Quantity"), QStringList({"0", "2"}));
+        QCOMPARE(Column(back, "Value"), QStringList({"0", "0"}));
     }
 
     void withoutSkipFirstTheTitlesAreARecord() {

@@ -479,7 +479,8 @@ private slots:
         b[kBodyAt + 3 * kItem + 34] = char(41);  // label length beyond 40
         const DecodedDefinition r = Decode(b);
         const ReportDefinition& d = r.definition;
-        QCOMPARE(int(d.name.size()), 30);
+        // Cut to 30 characters, of which the zero bytes after the name go.
+        QCOMPARE(d.name, std::string("Short Narrow Report"));
         QCOMPARE(int(d.titles[0].size()), 80);
         QCOMPARE(int(d.Font(FontSlot::Title).name.size()), 50);
         QCOMPARE(d.Font(FontSlot::ColumnHeader).size, 10);
@@ -493,6 +494,30 @@ private slots:
         QVERIFY(r.problems.size() >= 9);
         // The corrected record is sound from then on.
         QVERIFY(Decode(Record(d)).problems.empty());
+    }
+
+    // A damaged name kept its zero bytes and other control characters: the
+    // report list showed them, a command line could not name the report,
+    // and a message holding the name ended at the first zero byte. They go
+    // when the name is read, and the correction is told once.
+    void controlCharactersLeaveADamagedName() {
+        Bytes b = Record(DefaultReportDefinitions()[4]);
+        PutText(b, 0, QByteArray("Full\0Rep\x07ort\x7F\x81", 14));
+        WriteFile(FilePath(), b + Record(DefaultReportDefinitions()[0]));
+        const ReportFile file(FilePath().toStdString());
+        QCOMPARE(file.Names(), (std::vector<std::string>{"FullReport", "Short Narrow Report"}));
+        const DecodedDefinition read = file.Read(0);
+        QCOMPARE(read.definition.name, std::string("FullReport"));
+        QCOMPARE(read.problems, std::vector<std::string>{"The report name held control characters, which were removed."});
+        QVERIFY(file.Read(1).problems.empty());
+        // Saved again, the name is clean in the file too.
+        ReportFile(FilePath().toStdString()).Write(0, read.definition);
+        QCOMPARE(RecordAt(0).mid(0, 11), QByteArray("\x0A" "FullReport"));
+        // A definition of the older file likewise, so it reads back as converted.
+        const ReportDefinition converted = ConvertOldRecord(
+            {reinterpret_cast<const uint8_t*>(OldRecord(QByteArray("Gar\0age", 7), 90, 1).constData()), size_t(kOldRecordSize)});
+        QCOMPARE(converted.name, std::string("Garage"));
+        QVERIFY(Decode(Record(converted)).problems.empty());
     }
 
     void randomBytesNeverReadBeyondTheRecord() {

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
+#include <cstring>
 #include <random>
 
 #include "DefaultReports.h"
@@ -147,29 +148,48 @@ inline QStringList TextPages(const QString& text) {
 }
 
 // Every text each recorded page draws, in the order drawn, read from the
-// recorded report by the format's own rules.
-inline QList<QStringList> RecordedTexts(const QByteArray& s) {
+// recorded report by the format's own rules; with points, also the size in
+// points each text is drawn at.
+inline QList<QStringList> RecordedTexts(const QByteArray& s, QList<QList<double>>* points = nullptr) {
     QList<QStringList> pages;
     auto u8 = [&](qsizetype at) { return uint8_t(s[at]); };
     auto i32 = [&](qsizetype at) { return qFromLittleEndian<qint32>(s.constData() + at); };
+    double height = 0;  // of the font, in inches
     qsizetype p = 0;
     while (p < s.size()) {
         const uint8_t code = u8(p);
         const qsizetype a = p + 1;
         switch (code) {
         case 23: case 24: case 25:
-            if (!pages.isEmpty()) pages.last() << QString::fromUtf8(s.mid(a + 5, u8(a + 4)));
+            if (!pages.isEmpty()) {
+                pages.last() << QString::fromUtf8(s.mid(a + 5, u8(a + 4)));
+                if (points) points->last() << height * 72;
+            }
             p = a + 4 + 1 + u8(a + 4) + 4;
             break;
+        case 54: {
+            float inches;
+            std::memcpy(&inches, s.constData() + a, 4);
+            height = qFromLittleEndian(inches);
+            p = a + 4;
+            break;
+        }
         case 94:
-            if (!pages.isEmpty()) pages.last() << QString::fromUtf8(s.mid(a + 9, i32(a + 5)));
+            if (!pages.isEmpty()) {
+                pages.last() << QString::fromUtf8(s.mid(a + 9, i32(a + 5)));
+                if (points) points->last() << height * 72;
+            }
             p = a + 9 + i32(a + 5) + 4;
             break;
         case 26: case 42: case 53: case 55: case 56: case 57: case 58: case 72: case 73: p = a + 1; break;
-        case 27: case 28: case 29: case 41: case 52: case 54: case 71: case 74: p = a + 4; break;
+        case 27: case 28: case 29: case 41: case 52: case 71: case 74: p = a + 4; break;
         case 43: p = a + 5 + i32(a + 1); break;
         case 51: p = a + 1 + u8(a); break;
-        case 80: pages << QStringList(); p = a + 13; break;
+        case 80:
+            pages << QStringList();
+            if (points) *points << QList<double>();
+            p = a + 13;
+            break;
         case 81: p = a + 53 + 1 + u8(a + 53); break;
         case 82: p = a; break;
         case 90: case 91: p = a + 16; break;

@@ -5,6 +5,9 @@
 // services on a real item table and a real KELDOR.URP in temporary folders.
 
 #include <QAction>
+#include <QApplication>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -31,6 +34,7 @@
 #include "TMyReport.h"
 #include "TPrintRange.h"
 #include "TReportForm.h"
+#include "TUserReport.h"
 
 using namespace reports;
 using namespace reporttest;
@@ -47,6 +51,25 @@ void RunAndClose(QDialog& d) {
     QCOMPARE(form.StatusLabel->text(), QStringLiteral("\nReport Completed!"));
     QCOMPARE(form.Button->text(), QStringLiteral("OK"));
     form.ButtonClick();
+}
+
+// The darkest pixel of a check box's or option button's label as the
+// control draws itself, as the sum of its red, green and blue (0 black).
+int DarkestOfLabel(QAbstractButton& button) {
+    QStyleOptionButton option;
+    option.initFrom(&button);
+    option.text = button.text();
+    const bool radio = qobject_cast<QRadioButton*>(&button) != nullptr;
+    const QRect label = button.style()->subElementRect(
+        radio ? QStyle::SE_RadioButtonContents : QStyle::SE_CheckBoxContents, &option, &button);
+    const QImage image = button.grab().toImage();
+    int darkest = 3 * 255;
+    for (int y = label.top(); y <= label.bottom() && y < image.height(); ++y)
+        for (int x = label.left(); x <= label.right() && x < image.width(); ++x) {
+            const QRgb c = image.pixel(x, y);
+            darkest = std::min(darkest, qRed(c) + qGreen(c) + qBlue(c));
+        }
+    return darkest;
 }
 
 template <typename F>
@@ -196,7 +219,44 @@ private slots:
         HALVENOR_VERIFY_UI(ui);
     }
 
+    // A control that cannot be used reads as one: its label fades, where
+    // the scheme's colours used to draw it as black as an enabled one's.
+    void disabledOptionsLookDisabled() {
+        Show();  // no search: "Print Search Criteria" cannot be chosen
+        QVERIFY(!m_window->PrintSearchCriteria->isEnabled());
+        const int enabled = DarkestOfLabel(*m_window->PrintEntireDatabase);
+        QVERIFY2(enabled < 150, qPrintable(QString::number(enabled)));
+        QVERIFY2(DarkestOfLabel(*m_window->PrintSearchCriteria) > enabled + 200,
+                 qPrintable(QString::number(DarkestOfLabel(*m_window->PrintSearchCriteria))));
+
+        CurrentReport() = NewReportDefinition();
+        CurrentReport().lines = 2;
+        QListWidget list;
+        TUserReport definition(ReportMode::New, -1, &list);
+        definition.show();
+        QVERIFY(!definition.ColumnHeaders->isEnabled());
+        const int page = DarkestOfLabel(*definition.PageNumbers);
+        for (QCheckBox* box : {definition.ColumnHeaders, definition.HorizontalLines, definition.VerticalLines})
+            QVERIFY2(DarkestOfLabel(*box) > page + 200, qPrintable(box->text()));
+    }
+
     // ------------------------------------------------------------ the status window
+
+    // Figures too wide for their columns are told when the report is done,
+    // with the items of the definition to widen.
+    void statusWindowTellsOfFiguresTooWide() {
+        AddItems(Table(), {{"Tools", "Workshop", "Barn", "9999999996198.77", "100", "1", "10"}});
+        QBuffer recorded;
+        ScriptedUiServices ui;
+        TReportForm form(OutputMode::View, DefaultReportDefinitions()[1], Table(), ReportSettings());
+        form.SetStream(&recorded);
+        ui.ExpectBeep().ExpectMessage("Notice", "Some figures were too wide for their columns and were printed as "
+                                                "\"####\"; widen them in the report definition: Totals Line, Item 3 "
+                                                "(Cost, width 12).");
+        form.FormActivate();
+        QVERIFY(!form.Aborted());
+        HALVENOR_VERIFY_UI(ui);
+    }
 
     void cancelledViewOpensNoPreview() {
         Show();
@@ -350,6 +410,45 @@ private slots:
         const common::Settings& s = common::AppSettings();
         QCOMPARE(QRect(s.reportViewLeft, s.reportViewTop, s.reportViewWidth, s.reportViewHeight),
                  QRect(44, 33, 700, 500));
+    }
+
+    // The window's keys work while the page or zoom box has the focus: the
+    // boxes used to keep Ctrl+Z (their undo), Ctrl+X (cut), Ctrl+C (copy)
+    // and others for themselves.
+    void previewKeysWorkInsideItsBoxes() {
+        GenerateItems(Table(), 300);
+        QBuffer recorded;
+        QVERIFY(RecordReport(DefaultReportDefinitions()[0], Table(), ReportSettings(), recorded).completed);
+        ScriptedUiServices ui;
+        TMyPreview p(QStringLiteral("Keys"), &recorded, nullptr);
+        p.show();
+        QApplication::setActiveWindow(&p);
+        QVERIFY(QTest::qWaitForWindowActive(&p));
+        p.PageEdit->setFocus();
+        QTest::keyClick(p.PageEdit, Qt::Key_N, Qt::ControlModifier);
+        QTest::keyClick(p.PageEdit, Qt::Key_N, Qt::ControlModifier);
+        QCOMPARE(p.MyFilePreview.CurrentPage(), 3);
+        QTest::keyClick(p.PageEdit, Qt::Key_E, Qt::ControlModifier);
+        QCOMPARE(p.MyFilePreview.CurrentPage(), 2);
+        QTest::keyClick(p.PageEdit, Qt::Key_L, Qt::ControlModifier);
+        QCOMPARE(p.MyFilePreview.CurrentPage(), p.MyFilePreview.PageCount());
+        QTest::keyClick(p.PageEdit, Qt::Key_F, Qt::ControlModifier);
+        QCOMPARE(p.MyFilePreview.CurrentPage(), 1);
+
+        p.ZoomEdit->setFocus();
+        QTest::keyClick(p.ZoomEdit, Qt::Key_Z, Qt::ControlModifier);
+        const double width = p.MyFilePreview.ZoomFactor();
+        QVERIFY(width < 100);
+        p.SetZoomPercent(100);
+        p.ZoomPageWidthClick();
+        QCOMPARE(p.MyFilePreview.ZoomFactor(), width);
+        QTest::keyClick(p.ZoomEdit, Qt::Key_W, Qt::ControlModifier);
+        QVERIFY(p.MyFilePreview.ZoomFactor() < width);
+        QTest::keyClick(p.ZoomEdit, Qt::Key_C, Qt::ControlModifier);
+        QVERIFY(!p.UseColorItem->isChecked());
+        QTest::keyClick(p.ZoomEdit, Qt::Key_X, Qt::ControlModifier);
+        QVERIFY(!p.isVisible());
+        HALVENOR_VERIFY_UI(ui);
     }
 
     // Printing from the preview: a range to a PDF printer, a PDF file saved
