@@ -1,12 +1,12 @@
 #include "TipOfDay.h"
 
-#include "TTipOfDay.h"
+#include "TipOfDayDialog.h"
 #include "UiServices.h"
 
 namespace appearance {
 
 void ShowTipOfDay(QWidget* owner) {
-    TTipOfDay dialog(owner);
+    TipOfDayDialog dialog(owner);
     common::Ui().ShowModal(dialog);
 }
 

@@ -31,7 +31,7 @@
 #include "PhotosPage.h"
 #include "ReportJob.h"
 #include "ReportPhotos.h"
-#include "TMyEdit.h"
+#include "ItemEditor.h"
 #include "Table.h"
 
 namespace {
@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
                               attachments::Kind::Photo, "Photo " + std::to_string(i + 1)});
         main.store.Add(0, photos);
         main.table.First();
-        items::TMyEdit edit(main);
+        items::ItemEditor edit(main);
         for (const char* run : {"first opening (thumbnails made)", "next opening (thumbnails kept)"}) {
             const auto start = Clock::now();
             edit.show();

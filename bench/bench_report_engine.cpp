@@ -29,8 +29,8 @@
 #include "BenchRng.h"
 #include "EngineServices.h"
 #include "ReportStream.h"
-#include "TFilePreview.h"
-#include "TReportFiler.h"
+#include "RecordedPagePreview.h"
+#include "ReportRecorder.h"
 
 namespace {
 
@@ -67,8 +67,8 @@ std::vector<QString> MakeCells(int pages) {
     return cells;
 }
 
-void Compose(TBaseReport& r, int pages, const std::vector<QString>& cells, bool fit) {
-    r.OnPrintHeader = [](TBaseReport& e) {
+void Compose(PageEngine& r, int pages, const std::vector<QString>& cells, bool fit) {
+    r.OnPrintHeader = [](PageEngine& e) {
         e.BodyTop(0.5);
         e.BodyBottom(1.25);
         e.GoToBodyStart();
@@ -77,7 +77,7 @@ void Compose(TBaseReport& r, int pages, const std::vector<QString>& cells, bool 
         e.WriteCentredAt("Household Inventory", e.PaperWidth() / 2);
         e.NewLine();
     };
-    r.OnPrintPage = [&cells, pages, fit](TBaseReport& e, int page) {
+    r.OnPrintPage = [&cells, pages, fit](PageEngine& e, int page) {
         e.BodyTop(1.25);
         e.BodyBottom(e.PaperHeight() - 1.25);
         e.GoToBodyStart();
@@ -99,7 +99,7 @@ void Compose(TBaseReport& r, int pages, const std::vector<QString>& cells, bool 
         }
         return page < pages;
     };
-    r.OnPrintFooter = [](TBaseReport& e) {
+    r.OnPrintFooter = [](PageEngine& e) {
         e.BodyTop(e.PaperHeight() - 1.0);
         e.BodyBottom(e.PaperHeight() - 0.5);
         e.SelectFont("Arial", 8);
@@ -135,7 +135,7 @@ int main(int argc, char** argv) {
 
     QByteArray recorded;
     for (bool fit : {false, true}) {
-        TReportFiler filer;
+        ReportRecorder filer;
         Compose(filer, pages, cells, fit);
         const auto start = Clock::now();
         if (!filer.RunJob() || filer.PageCount() != pages) {
@@ -157,7 +157,7 @@ int main(int argc, char** argv) {
     }
 
     QBuffer buffer(&recorded);
-    TFilePreview preview;
+    RecordedPagePreview preview;
     preview.SetScreenResolution(96, 96);
     preview.SetStream(&buffer);
     if (!preview.StartPreview() || preview.PageCount() != pages) return 1;

@@ -17,7 +17,7 @@
 #include "ItemTable.h"
 #include "ScriptedUiServices.h"
 #include "Settings.h"
-#include "TMain.h"
+#include "MainWindow.h"
 
 namespace {
 
@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
     {
         // The first start builds the sort index; the timed one opens it.
         common::ScriptedUiServices ui;
-        shell::TMain first;
+        shell::MainWindow first;
         first.show();
         first.close();
     }
@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
 
     QElapsedTimer timer;
     timer.start();
-    shell::TMain window;
+    shell::MainWindow window;
     window.show();
     window.Grid()->viewport()->repaint();
     app.processEvents();

@@ -8,7 +8,7 @@
 #include "ReportPhotos.h"
 #include "ReportStartup.h"
 #include "Session.h"
-#include "TMyReport.h"
+#include "ReportsWindow.h"
 #include "Table.h"
 
 namespace cli {

@@ -22,7 +22,7 @@
 #include "ReportDefinition.h"
 #include "ReportFileSetup.h"
 #include "Settings.h"
-#include "TReportFiler.h"
+#include "ReportRecorder.h"
 #include "Table.h"
 #include "TableInvariants.h"
 #include "TextFile.h"
@@ -202,9 +202,9 @@ void ReportSeeds() {
 
     QBuffer buffer;
     buffer.open(QIODevice::ReadWrite);
-    reports::engine::TReportFiler filer;
+    reports::engine::ReportRecorder filer;
     filer.SetStream(&buffer);
-    filer.OnPrintPage = [](reports::engine::TBaseReport& r, int page) {
+    filer.OnPrintPage = [](reports::engine::PageEngine& r, int page) {
         r.SelectFont("Arial", 10);
         r.WriteLine(QStringLiteral("Page %1: Lamp, Brass, 12.50").arg(page));
         r.SetFontStyle(true, false, true, false);

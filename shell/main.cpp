@@ -10,7 +10,7 @@
 
 #include "AppPaths.h"
 #include "Cli.h"
-#include "TMain.h"
+#include "MainWindow.h"
 
 int main(int argc, char** argv) {
     const cli::Invocation invocation = cli::Parse(cli::ArgumentsOf(argc, argv));
@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
     if (QIcon::themeName().isEmpty() || QIcon::themeName() == "hicolor") {
         if (QDir("/usr/share/icons/Adwaita").exists()) QIcon::setThemeName("Adwaita");
     }
-    shell::TMain window;
+    shell::MainWindow window;
     if (!window.Created()) return 0;
     window.show();
     if (!invocation.file.empty()) {

@@ -13,7 +13,7 @@
 #include <optional>
 
 #include "ReportTypes.h"
-#include "TBaseReport.h"
+#include "PageEngine.h"
 
 class QPrinter;
 

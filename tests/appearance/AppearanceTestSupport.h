@@ -9,7 +9,7 @@
 
 #include "ScriptedUiServices.h"
 #include "Settings.h"
-#include "TMain.h"
+#include "MainWindow.h"
 
 namespace appearance_test {
 
@@ -22,13 +22,13 @@ public:
         qputenv("XDG_DATA_HOME", m_home.filePath("data").toUtf8());
         common::ScriptedUiServices quiet;  // start-up must ask nothing
         quiet.AllowBeeps(true);
-        m_main = std::make_unique<shell::TMain>(QSize(1024, 768));
+        m_main = std::make_unique<shell::MainWindow>(QSize(1024, 768));
         QVERIFY(m_main->Created());
         QVERIFY(m_main->ItemTable().IsOpen());
         HALVENOR_VERIFY_UI(quiet);
     }
 
-    shell::TMain& Main() { return *m_main; }
+    shell::MainWindow& Main() { return *m_main; }
 
     // Fresh default settings applied to the grid, and an empty table.
     void Reset() {
@@ -59,7 +59,7 @@ public:
 
 private:
     QTemporaryDir m_home;
-    std::unique_ptr<shell::TMain> m_main;
+    std::unique_ptr<shell::MainWindow> m_main;
 };
 
 }  // namespace appearance_test

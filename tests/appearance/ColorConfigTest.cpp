@@ -13,10 +13,10 @@
 
 #include "AppearanceTestSupport.h"
 #include "ColorPresets.h"
-#include "TColorConfig.h"
+#include "ColorConfigDialog.h"
 
 using appearance::ColorPresets;
-using appearance::TColorConfig;
+using appearance::ColorConfigDialog;
 using common::AppSettings;
 using common::ColorGroup;
 using common::ColorSlot;
@@ -51,7 +51,7 @@ class ColorConfigTest : public QObject {
     Q_OBJECT
 
     appearance_test::MainWindowFixture m_fixture;
-    shell::TMain& Main() { return m_fixture.Main(); }
+    shell::MainWindow& Main() { return m_fixture.Main(); }
 
 private slots:
     void initTestCase() { m_fixture.Start(); }
@@ -67,7 +67,7 @@ private slots:
         QCOMPARE(names, (QStringList{"Monochrome", "Gray Mist", "Midnight Black", "Desert Sunset", "Easter Pastel",
                                      "Ocean Blue", "Fiery Red", "Christmas Season", "Wine", "More Pastels",
                                      "Green Glow", "Camouflage"}));
-        TColorConfig dialog(1);
+        ColorConfigDialog dialog(1);
         QCOMPARE(dialog.PresetCombo->count(), 13);
         QCOMPARE(dialog.PresetCombo->itemText(0), QString());
         QCOMPARE(dialog.PresetCombo->itemText(12), QString("Camouflage"));
@@ -92,7 +92,7 @@ private slots:
         QFETCH(QColor, editBack);
         QFETCH(QColor, editText);
         QFETCH(QColor, radioText);
-        TColorConfig dialog(3);
+        ColorConfigDialog dialog(3);
         dialog.PresetComboChange(PresetIndex(preset));
         const ColorGroup& w = dialog.Working();
         QCOMPARE(w[ColorSlot::MainBackground], main);
@@ -119,7 +119,7 @@ private slots:
     }
 
     void emptyPresetEntryChangesNothing() {
-        TColorConfig dialog(2);
+        ColorConfigDialog dialog(2);
         const ColorGroup before = dialog.Working();
         dialog.PresetComboChange(0);
         QVERIFY(dialog.Working() == before);
@@ -129,7 +129,7 @@ private slots:
         const auto before = AllGroups();
         ScriptedUiServices ui;
         ui.ExpectModal("Color Configuration", [](QDialog& d) {
-            auto& dialog = static_cast<TColorConfig&>(d);
+            auto& dialog = static_cast<ColorConfigDialog&>(d);
             dialog.PresetComboChange(PresetIndex("Wine"));
             QTest::mouseClick(dialog.CancelButton, Qt::LeftButton);
         });
@@ -140,7 +140,7 @@ private slots:
 
     void targetAllStartsFromTheMainGroupAndMakesEveryGroupEqual() {
         const ColorGroup mainGroup = AppSettings().scheme.Group(WindowGroup::Main);
-        TColorConfig dialog(6);
+        ColorConfigDialog dialog(6);
         QVERIFY(dialog.Working() == mainGroup);
         ScriptedUiServices ui;
         ui.ExpectChooseColor(QColor(1, 2, 3));
@@ -163,7 +163,7 @@ private slots:
     void okStoresOnlyTheTargetGroup() {
         QFETCH(int, target);
         const auto before = AllGroups();
-        TColorConfig dialog(target);
+        ColorConfigDialog dialog(target);
         QVERIFY(dialog.Working() == before[size_t(target - 1)]);
         dialog.PresetComboChange(PresetIndex("Ocean Blue"));
         dialog.OkButtonClick();
@@ -175,7 +175,7 @@ private slots:
     }
 
     void presetThenOneButtonKeepsTheOtherPresetSlots() {
-        TColorConfig dialog(4);
+        ColorConfigDialog dialog(4);
         dialog.PresetComboChange(PresetIndex("Fiery Red"));
         const ColorGroup preset = dialog.Working();
         ScriptedUiServices ui;
@@ -189,7 +189,7 @@ private slots:
     }
 
     void cancelledColourDialogKeepsTheSlot() {
-        TColorConfig dialog(1);
+        ColorConfigDialog dialog(1);
         const ColorGroup before = dialog.Working();
         ScriptedUiServices ui;
         ui.ExpectChooseColor(std::nullopt);
@@ -199,7 +199,7 @@ private slots:
     }
 
     void comboColoursRecolourThePresetList() {
-        TColorConfig dialog(5);
+        ColorConfigDialog dialog(5);
         ScriptedUiServices ui;
         ui.ExpectChooseColor(QColor(250, 240, 10));
         ui.ExpectChooseColor(QColor(20, 30, 40));
@@ -212,7 +212,7 @@ private slots:
     }
 
     void everySlotHasItsButton() {
-        TColorConfig dialog(1);
+        ColorConfigDialog dialog(1);
         const QStringList sections = {"Window", "Radio Button", "Check Box", "Edit Box", "Combo Box", "List Box"};
         QCOMPARE(int(dialog.SectionLabels.size()), 6);
         for (int i = 0; i < 6; ++i) QCOMPARE(dialog.SectionLabels[size_t(i)]->text(), sections[i]);
@@ -234,7 +234,7 @@ private slots:
         const QColor before = Main().ViewerLabel()->palette().color(QPalette::WindowText);
         ScriptedUiServices ui;
         ui.ExpectModal("Color Configuration", [](QDialog& d) {
-            auto& dialog = static_cast<TColorConfig&>(d);
+            auto& dialog = static_cast<ColorConfigDialog&>(d);
             dialog.PresetComboChange(PresetIndex("Green Glow"));
             QTest::mouseClick(dialog.OkButton, Qt::LeftButton);
         });

@@ -23,7 +23,7 @@ namespace {
 
 // Text of a field of a record, read through a handle of its own so that
 // only what reached the file counts.
-QString StoredText(shell::TMain& main, uint32_t recno, const char* field) {
+QString StoredText(shell::MainWindow& main, uint32_t recno, const char* field) {
     store::Table reader;
     reader.SetDirectory(main.ItemTable().Directory());
     reader.SetTableName(main.ItemTable().TableName());
@@ -38,7 +38,7 @@ class GridEditingTest : public QObject {
     Q_OBJECT
 
     appearance_test::MainWindowFixture m_fixture;
-    shell::TMain& Main() { return m_fixture.Main(); }
+    shell::MainWindow& Main() { return m_fixture.Main(); }
     shell::ItemGridModel& Model() { return *Main().GridModel(); }
 
     void AllowEditing(bool on) {

@@ -7,10 +7,10 @@
 #include <QtTest>
 
 #include "AppearanceTestSupport.h"
-#include "TTipOfDay.h"
+#include "TipOfDayDialog.h"
 #include "TipOfDay.h"
 
-using appearance::TTipOfDay;
+using appearance::TipOfDayDialog;
 using common::AppSettings;
 using common::ScriptedUiServices;
 
@@ -25,7 +25,7 @@ private slots:
     void cleanupTestCase() { m_fixture.Finish(); }
 
     void tipsAreFixed() {
-        const QStringList& tips = TTipOfDay::Tips();
+        const QStringList& tips = TipOfDayDialog::Tips();
         QCOMPARE(tips.size(), 23);
         for (const QString& tip : tips) QVERIFY2(tip.size() <= 130, qPrintable(tip));
         QCOMPARE(tips.first(), QString("You can rename database fields to your liking."));
@@ -45,7 +45,7 @@ private slots:
     }
     void nextTipComesRoundAfter23() {
         QFETCH(int, start);
-        TTipOfDay dialog;
+        TipOfDayDialog dialog;
         dialog.ShowTip(start);
         const QString text = dialog.TipLabel->text();
         QSet<int> seen;
@@ -74,11 +74,11 @@ private slots:
         AppSettings().showTips = before;
         ScriptedUiServices ui;
         ui.ExpectModal("Tip of the Day", [&](QDialog& d) {
-            auto& dialog = static_cast<TTipOfDay&>(d);
+            auto& dialog = static_cast<TipOfDayDialog&>(d);
             QCOMPARE(dialog.ShowTipsCheck->isChecked(), before);
             QCOMPARE(dialog.HeadingLabel->text(), QString("Did you know?"));
             QVERIFY(dialog.TipNumber() >= 1 && dialog.TipNumber() <= 23);
-            QCOMPARE(dialog.TipLabel->text(), TTipOfDay::Tips()[dialog.TipNumber() - 1]);
+            QCOMPARE(dialog.TipLabel->text(), TipOfDayDialog::Tips()[dialog.TipNumber() - 1]);
             dialog.ShowTipsCheck->setChecked(ticked);
             QTest::mouseClick(dialog.CloseButton, Qt::LeftButton);
         });
@@ -91,7 +91,7 @@ private slots:
         AppSettings().showTips = true;
         ScriptedUiServices ui;
         ui.ExpectModal("Tip of the Day", [](QDialog& d) {
-            static_cast<TTipOfDay&>(d).ShowTipsCheck->setChecked(false);
+            static_cast<TipOfDayDialog&>(d).ShowTipsCheck->setChecked(false);
             d.close();  // the close box
         });
         appearance::ShowTipOfDay(nullptr);
@@ -117,7 +117,7 @@ private slots:
         QVERIFY(ini.open(QIODevice::WriteOnly));
         ini.write(showTips ? "[Misc]\r\nShow Tips=Yes\r\n" : "[Misc]\r\nShow Tips=No\r\n");
         ini.close();
-        shell::TMain main(QSize(1024, 768));
+        shell::MainWindow main(QSize(1024, 768));
         main.FormActivate();
         main.FormActivate();  // only the first activation counts
         HALVENOR_VERIFY_UI(ui);

@@ -15,23 +15,23 @@
 #include "AppPaths.h"
 #include "AppearanceTestSupport.h"
 #include "ItemGridModel.h"
-#include "TViewConfig.h"
+#include "ViewerConfigDialog.h"
 #include "ViewerRules.h"
 
-using appearance::TViewConfig;
+using appearance::ViewerConfigDialog;
 using appearance::ViewerRules;
 using common::AppSettings;
 using common::ScriptedUiServices;
 
 namespace {
 
-QStringList OrderRows(const TViewConfig& dialog) {
+QStringList OrderRows(const ViewerConfigDialog& dialog) {
     QStringList rows;
     for (int k = 0; k < dialog.OrderList->count(); ++k) rows << dialog.OrderList->item(k)->text();
     return rows;
 }
 
-QStringList GridTitles(shell::TMain& main) {
+QStringList GridTitles(shell::MainWindow& main) {
     QStringList titles;
     auto* model = main.GridModel();
     for (int c = 0; c < model->columnCount(); ++c) titles << model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
@@ -44,7 +44,7 @@ class ViewConfigTest : public QObject {
     Q_OBJECT
 
     appearance_test::MainWindowFixture m_fixture;
-    shell::TMain& Main() { return m_fixture.Main(); }
+    shell::MainWindow& Main() { return m_fixture.Main(); }
 
 private slots:
     void initTestCase() { m_fixture.Start(); }
@@ -71,13 +71,13 @@ private slots:
         QCOMPARE(ViewerRules::ReadWidth(typed), stored);
 
         {
-            TViewConfig dialog(Main());
+            ViewerConfigDialog dialog(Main());
             dialog.WidthGrid->item(8, 1)->setText(typed);  // Quantity
             dialog.FormClose();
             QCOMPARE(AppSettings().Field(9).width, stored);
         }
         // Opened again, the dialog shows what was stored.
-        TViewConfig again(Main());
+        ViewerConfigDialog again(Main());
         QCOMPARE(again.WidthGrid->item(8, 1)->text(), QString::number(stored));
     }
 
@@ -91,7 +91,7 @@ private slots:
     void titleRule() {
         QFETCH(QString, typed);
         QFETCH(QString, stored);
-        TViewConfig dialog(Main());
+        ViewerConfigDialog dialog(Main());
         dialog.NameGrid->item(0, 1)->setText(typed);
         dialog.FormClose();
         QCOMPARE(AppSettings().Field(1).title, stored);
@@ -110,7 +110,7 @@ private slots:
         s.gridShowTitles = false;
         s.gridFieldEditing = true;
         s.gridRowLines = false;
-        TViewConfig dialog(Main());
+        ViewerConfigDialog dialog(Main());
         QCOMPARE(dialog.windowTitle(), QString("Viewer Configuration"));
         const QStringList tabs = {"&Title", "&Look and Feel", "Fields to &Show", "Field &Widths", "Field &Order",
                                   "Field &Names"};
@@ -149,7 +149,7 @@ private slots:
         QFETCH(QString, before);
         QFETCH(int, column);
         QFETCH(QString, after);
-        TViewConfig dialog(Main());
+        ViewerConfigDialog dialog(Main());
         dialog.ShowGrid->item(4, 1)->setText(before);
         dialog.ShowGridDoubleClick(4, column);
         QCOMPARE(dialog.ShowGrid->item(4, 1)->text(), after);
@@ -159,7 +159,7 @@ private slots:
         m_fixture.AddItem("Lamp");
         m_fixture.AddItem("Chair");
         QCOMPARE(Main().GridModel()->columnCount(), 22);
-        TViewConfig dialog(Main());
+        ViewerConfigDialog dialog(Main());
         for (int row = 0; row < 22; ++row) dialog.ShowGridDoubleClick(row, 1);
         dialog.FormClose();
         QCOMPARE(Main().GridModel()->columnCount(), 0);
@@ -167,14 +167,14 @@ private slots:
         QCOMPARE(Main().ItemTable().RecordCount(), 2u);
         for (int p = 1; p <= 22; ++p) QVERIFY(!AppSettings().Field(p).display);
 
-        TViewConfig again(Main());
+        ViewerConfigDialog again(Main());
         again.ShowGridDoubleClick(6, 1);  // Purchased From back
         again.FormClose();
         QCOMPARE(GridTitles(Main()), QStringList{"Purchased From"});
     }
 
     void orderListRoundTrip() {
-        TViewConfig dialog(Main());
+        ViewerConfigDialog dialog(Main());
         dialog.OrderList->setCurrentRow(0);
         dialog.DownButtonClick();  // Item to the second row
         QCOMPARE(dialog.OrderList->currentRow(), 1);
@@ -199,7 +199,7 @@ private slots:
         QCOMPARE(AppSettings().Field(22).order, 21);
         QCOMPARE(GridTitles(Main()).mid(0, 3), (QStringList{"Brand", "Model", "Item"}));
 
-        TViewConfig again(Main());
+        ViewerConfigDialog again(Main());
         QCOMPARE(OrderRows(again), shown);
     }
 
@@ -216,7 +216,7 @@ private slots:
         ScriptedUiServices ui;
         ui.ExpectAsk("Re-Order", "This will set the order of fields to the program defaults.  Continue?",
                      common::Answer(answer));
-        TViewConfig dialog(Main());
+        ViewerConfigDialog dialog(Main());
         QCOMPARE(OrderRows(dialog).first(), QString("User Defined 4"));
         dialog.DefaultsButtonClick();
         dialog.FormClose();
@@ -228,7 +228,7 @@ private slots:
     void titleInNoRowKeepsItsPosition() {
         AppSettings().Field(5).order = 7;  // Location at 7, Bought From at 5
         AppSettings().Field(7).order = 5;
-        TViewConfig dialog(Main());
+        ViewerConfigDialog dialog(Main());
         dialog.OrderList->item(6)->setText("Nothing like it");  // Location's row
         dialog.OrderList->setCurrentRow(0);
         dialog.DownButtonClick();
@@ -242,7 +242,7 @@ private slots:
     // A field renamed and moved in one visit must land where it was moved,
     // not stay behind on a position another field now holds.
     void renamedAndMovedFieldKeepsEveryColumn() {
-        TViewConfig dialog(Main());
+        ViewerConfigDialog dialog(Main());
         dialog.NameGrid->item(0, 1)->setText("Thing");
         QCOMPARE(dialog.OrderList->item(0)->text(), QString("Thing"));
         QCOMPARE(dialog.ShowGrid->item(0, 0)->text(), QString("Thing"));
@@ -257,7 +257,7 @@ private slots:
 
     // Two fields under one title must still get a position each.
     void equalTitlesKeepEveryColumn() {
-        TViewConfig dialog(Main());
+        ViewerConfigDialog dialog(Main());
         dialog.NameGrid->item(18, 1)->setText("Notes");
         dialog.NameGrid->item(19, 1)->setText("Notes");
         dialog.FormClose();
@@ -286,7 +286,7 @@ private slots:
         QFETCH(QString, keyword);
         ScriptedUiServices ui;
         ui.ExpectHelp(keyword);
-        TViewConfig dialog(Main());
+        ViewerConfigDialog dialog(Main());
         dialog.Notebook->setCurrentIndex(page);
         dialog.HelpButtonClick();
         HALVENOR_VERIFY_UI(ui);
@@ -302,7 +302,7 @@ private slots:
         cellFont.setItalic(true);
         QStringList shownWidths, shownNames, shownDisplay, shownOrder;
         ui.ExpectModal("Viewer Configuration", [&](QDialog& d) {
-            auto& dialog = static_cast<TViewConfig&>(d);
+            auto& dialog = static_cast<ViewerConfigDialog&>(d);
             QVERIFY(dialog.isVisible());
             dialog.AlignmentRadios[0]->click();
             dialog.ShowTitlesCheck->setChecked(false);
@@ -379,7 +379,7 @@ private slots:
         ui.ExpectChooseColor(std::nullopt);
         ui.ExpectChooseFont(std::nullopt);
         const common::Settings before = AppSettings();
-        TViewConfig dialog(Main());
+        ViewerConfigDialog dialog(Main());
         dialog.CellColorButtonClick();
         dialog.TitleFontButtonClick();
         HALVENOR_VERIFY_UI(ui);
@@ -391,7 +391,7 @@ private slots:
     void listsAreAsWideAsTheirColumns() {
         ScriptedUiServices ui;
         ui.ExpectModal("Viewer Configuration", [](QDialog& d) {
-            auto& dialog = static_cast<TViewConfig&>(d);
+            auto& dialog = static_cast<ViewerConfigDialog&>(d);
             QCOMPARE(dialog.ShowGrid->width(), 320);
             QCOMPARE(dialog.WidthGrid->width(), 320);
             QCOMPARE(dialog.OrderList->width(), 220);

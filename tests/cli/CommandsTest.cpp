@@ -24,7 +24,7 @@
 #include "ReportStartup.h"
 #include "Settings.h"
 #include "SortExpression.h"
-#include "TMyReport.h"
+#include "ReportsWindow.h"
 #include "Table.h"
 
 namespace {

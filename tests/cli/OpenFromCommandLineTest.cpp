@@ -10,10 +10,10 @@
 #include "ItemTable.h"
 #include "ScriptedUiServices.h"
 #include "Settings.h"
-#include "TMain.h"
+#include "MainWindow.h"
 
 using common::ScriptedUiServices;
-using shell::TMain;
+using shell::MainWindow;
 
 namespace {
 
@@ -47,7 +47,7 @@ private slots:
     // Relative to the folder the program started in, as a shell passes it.
     void tableNamedOnTheCommandLineIsOpened() {
         ScriptedUiServices ui;
-        TMain w(kScreen);
+        MainWindow w(kScreen);
         MakeTable(m_home->filePath("HOME.DBF"), "Piano");
         w.OpenFromCommandLine(QDir(common::AppPaths::StartDirectory()).relativeFilePath(m_home->filePath("HOME.DBF")));
         HALVENOR_VERIFY_UI(ui);
@@ -75,7 +75,7 @@ private slots:
             text.write("Item,Brand\r\nPiano,Valmora\r\n");
         }
         ScriptedUiServices ui;
-        TMain w(kScreen);
+        MainWindow w(kScreen);
         const QString before = common::AppSettings().lastDatabase;
         const QString caption = w.windowTitle();
         ui.ExpectMessage("Error", std::nullopt);

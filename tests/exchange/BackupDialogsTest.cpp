@@ -24,17 +24,17 @@
 #include "ScriptedUiServices.h"
 #include "Settings.h"
 #include "ReportCommands.h"
-#include "TMain.h"
-#include "TMyReport.h"
-#include "TMyBackup.h"
-#include "TMyEdit.h"
-#include "TMyRestore.h"
+#include "MainWindow.h"
+#include "ReportsWindow.h"
+#include "BackupDialog.h"
+#include "ItemEditor.h"
+#include "RestoreDialog.h"
 #include "TableHolder.h"
 
 using common::AppSettings;
 using common::ScriptedUiServices;
-using exchange::TMyBackup;
-using exchange::TMyRestore;
+using exchange::BackupDialog;
+using exchange::RestoreDialog;
 using namespace exchange::messages;
 using namespace exchangetest;
 
@@ -42,7 +42,7 @@ class BackupDialogsTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_home;
-    std::unique_ptr<shell::TMain> m_main;
+    std::unique_ptr<shell::MainWindow> m_main;
     std::unique_ptr<ScriptedUiServices> m_ui;
     QString m_master;
 
@@ -76,7 +76,7 @@ private slots:
         QVERIFY(QDir().mkpath(m_home.filePath("backup")));
         ScriptedUiServices quiet;
         quiet.AllowBeeps(true);
-        m_main = std::make_unique<shell::TMain>(QSize(1024, 768));
+        m_main = std::make_unique<shell::MainWindow>(QSize(1024, 768));
         QVERIFY(m_main->Created());
         m_master = QString::fromStdString(Items().DataFilePath());
     }
@@ -102,7 +102,7 @@ private slots:
     void cleanupTestCase() { m_main.reset(); }
 
     void dialogsOfferTheirChoices() {
-        TMyBackup backup(*m_main, {});
+        BackupDialog backup(*m_main, {});
         QCOMPARE(backup.windowTitle(), QString("Backup"));
         QVERIFY(backup.DatabaseOption->isChecked());
         QCOMPARE(backup.ListsOption->text(), QString("Back Up Lists (*.LST)"));
@@ -117,11 +117,11 @@ private slots:
         backup.HelpButtonClick();
 
         // Each kind asks for its file; a cancelled file dialog does nothing.
-        TMyRestore restore(*m_main, {});
+        RestoreDialog restore(*m_main, {});
         QCOMPARE(restore.ReportsOption->text(), QString("Restore Report Definitions (*.URP)"));
         for (QRadioButton* option : {restore.DatabaseOption, restore.ListsOption, restore.ReportsOption}) {
             option->setChecked(true);
-            m_ui->ExpectOpenFile(TMyRestore::FileRequestFor(restore.ChosenKind()).title, std::nullopt);
+            m_ui->ExpectOpenFile(RestoreDialog::FileRequestFor(restore.ChosenKind()).title, std::nullopt);
             restore.StartRestoreButtonClick();
         }
         QStringList filters;
@@ -130,7 +130,7 @@ private slots:
         QCOMPARE(filters, QStringList({"Restore DBF File: DBase Files (*.DBF) | *.DBF",
                                        "Restore LST Files: List Files (*.LST) | *.LST",
                                        "Restore URP File: Reports Files (*.URP) | *.URP"}));
-        QCOMPARE(TMyRestore::FileRequestFor(exchange::CopyKind::Reports).fileName, QString("KELDOR.URP"));
+        QCOMPARE(RestoreDialog::FileRequestFor(exchange::CopyKind::Reports).fileName, QString("KELDOR.URP"));
         VerifyAsBefore();
     }
 
@@ -138,7 +138,7 @@ private slots:
     // time the table comes back as it was, its search on again.
     void databaseBackupGivesTheTableBack() {
         m_ui->ExpectModal("Backup", [this](QDialog& d) {
-            auto& dialog = static_cast<TMyBackup&>(d);
+            auto& dialog = static_cast<BackupDialog&>(d);
             dialog.FolderEdit->setText(Saved(""));
             {
                 const testsupport::TableHolder other(m_master.toStdString());
@@ -168,7 +168,7 @@ private slots:
     void listsBackupSavesTheEditorsListsFirst() {
         m_main->Editor()->SetListEntries(common::PickList::Brand, {"Acme", "Zeta"});
         m_ui->ExpectModal("Backup", [this](QDialog& d) {
-            auto& dialog = static_cast<TMyBackup&>(d);
+            auto& dialog = static_cast<BackupDialog&>(d);
             dialog.FolderEdit->setText(Saved(""));
             dialog.ListsOption->setChecked(true);
             m_ui->ExpectMessage("Notice", "Backup completed successfully.");
@@ -194,7 +194,7 @@ private slots:
         other.AddIndex("NewIndex", m_main->SortExpression());
         other.Close();
         m_ui->ExpectModal("Restore", [this](QDialog& d) {
-            auto& dialog = static_cast<TMyRestore&>(d);
+            auto& dialog = static_cast<RestoreDialog&>(d);
             m_ui->ExpectOpenFile("Restore DBF File", Saved("OTHER.DBF"));
             m_ui->ExpectMessage("Notice", "Restore completed successfully.");
             dialog.StartRestoreButtonClick();
@@ -221,7 +221,7 @@ private slots:
         AddItems(copy, std::vector<Item>(4000, Item{{"Item", "thing"}, {"Descriptio", std::string(60, 'x')}}));
         copy.Close();
         m_ui->ExpectModal("Restore", [this](QDialog& d) {
-            auto& dialog = static_cast<TMyRestore&>(d);
+            auto& dialog = static_cast<RestoreDialog&>(d);
             {
                 const testsupport::TableHolder other(m_master.toStdString());
                 m_ui->ExpectOpenFile("Restore DBF File", Saved("MASTER.DBF"));
@@ -252,7 +252,7 @@ private slots:
             WriteAll(Saved(name), QByteArray("restored ") + name + "\r\n");
         QFile::remove(Saved("CATEGORY.LST"));
         m_ui->ExpectModal("Restore", [this](QDialog& d) {
-            auto& dialog = static_cast<TMyRestore&>(d);
+            auto& dialog = static_cast<RestoreDialog&>(d);
             dialog.ListsOption->setChecked(true);
             m_ui->ExpectOpenFile("Restore LST Files", Saved("OWNER.LST"));
             m_ui->ExpectMessage("Warning", ListMissing("CATEGORY.LST").c_str());
@@ -270,7 +270,7 @@ private slots:
         reports::FillReportList(reportList);
         QCOMPARE(reportList.count(), 8);
         m_ui->ExpectModal("Restore", [this](QDialog& d) {
-            auto& dialog = static_cast<TMyRestore&>(d);
+            auto& dialog = static_cast<RestoreDialog&>(d);
             dialog.ReportsOption->setChecked(true);
             m_ui->ExpectOpenFile("Restore URP File", Saved("OTHER.URP"));
             m_ui->ExpectMessage("Notice", "Restore completed successfully.");
@@ -292,7 +292,7 @@ private slots:
         copy.Close();
         const QString kept = Data("MASTER.files/replaced-" + QDate::currentDate().toString("yyyy-MM-dd"));
         m_ui->ExpectModal("Restore", [&](QDialog& d) {
-            auto& dialog = static_cast<TMyRestore&>(d);
+            auto& dialog = static_cast<RestoreDialog&>(d);
             m_ui->ExpectOpenFile("Restore DBF File", Saved("MASTER.DBF"));
             m_ui->ExpectMessage("Notice", "Restore completed successfully.  The attachments that the restored items do "
                                           "not name were kept in \"" + kept + "\".");

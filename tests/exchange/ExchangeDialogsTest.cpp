@@ -16,19 +16,19 @@
 #include "ExchangeTestSupport.h"
 #include "ScriptedUiServices.h"
 #include "Settings.h"
-#include "TImportFormat.h"
-#include "TMain.h"
-#include "TMyExport.h"
+#include "ImportFormatDialog.h"
+#include "MainWindow.h"
+#include "ExportDialog.h"
 #include "AttachmentStore.h"
 #include "ItemTable.h"
-#include "TMyImport.h"
+#include "ImportDialog.h"
 
 using common::AppSettings;
 using common::Answer;
 using common::ScriptedUiServices;
-using exchange::TImportFormat;
-using exchange::TMyExport;
-using exchange::TMyImport;
+using exchange::ImportFormatDialog;
+using exchange::ExportDialog;
+using exchange::ImportDialog;
 using namespace exchangetest;
 
 namespace {
@@ -52,7 +52,7 @@ class ExchangeDialogsTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir m_home;
-    std::unique_ptr<shell::TMain> m_main;
+    std::unique_ptr<shell::MainWindow> m_main;
     std::unique_ptr<ScriptedUiServices> m_ui;
 
     store::Table& Items() { return m_main->ItemTable(); }
@@ -72,7 +72,7 @@ private slots:
         qputenv("XDG_DATA_HOME", m_home.filePath("data").toUtf8());
         ScriptedUiServices quiet;
         quiet.AllowBeeps(true);
-        m_main = std::make_unique<shell::TMain>(QSize(1024, 768));
+        m_main = std::make_unique<shell::MainWindow>(QSize(1024, 768));
         QVERIFY(m_main->Created());
     }
 
@@ -104,7 +104,7 @@ private slots:
         s.Field(11).title = "Price";
         s.exportFileType = 2;
         s.exportFirstRow = false;
-        TMyExport dialog(*m_main);
+        ExportDialog dialog(*m_main);
         const QStringList titles = ListColumn(*dialog.FieldList, 0);
         QCOMPARE(titles.mid(0, 3), QStringList({"Model", "Brand", "Item"}));
         QCOMPARE(titles[10], QString("Price"));
@@ -128,7 +128,7 @@ private slots:
     void exportOrderPositionsThatCollideStillShowEveryField() {
         AppSettings().Field(5).exportOrder = 1;  // Location claims Item's row
         AppSettings().Field(7).exportOrder = 99;
-        TMyExport dialog(*m_main);
+        ExportDialog dialog(*m_main);
         QStringList titles = ListColumn(*dialog.FieldList, 0);
         QCOMPARE(titles.removeDuplicates(), 0);
         QVERIFY(!titles.contains(""));
@@ -138,7 +138,7 @@ private slots:
     void exportListEditsReachTheSettings() {
         AppSettings().Field(2).title = AppSettings().Field(1).title;  // two fields with one title
         {
-            TMyExport dialog(*m_main);
+            ExportDialog dialog(*m_main);
             QTableWidget& list = *dialog.FieldList;
             list.setCurrentCell(0, 1);
             dialog.UpButtonClick();  // nothing above row 1
@@ -164,7 +164,7 @@ private slots:
         QCOMPARE(s.exportFileType, 2);
 
         // Defaults asks first; No keeps the order, Yes puts it back.
-        TMyExport dialog(*m_main);
+        ExportDialog dialog(*m_main);
         m_ui->ExpectAsk("Re-Order", "This will set the order of fields to the program defaults.  Continue?", Answer::No);
         dialog.DefaultsButtonClick();
         QCOMPARE(dialog.SelectedFields().front(), 2);
@@ -176,7 +176,7 @@ private slots:
     }
 
     void exportWithoutFieldsWritesNothing() {
-        TMyExport dialog(*m_main);
+        ExportDialog dialog(*m_main);
         for (int row = 0; row < store::kItemFieldCount; ++row) dialog.FieldListDoubleClick(row, 1);
         m_ui->ExpectMessage("Error", "No fields selected for export.");
         dialog.StartExportButtonClick();
@@ -190,7 +190,7 @@ private slots:
         s.Field(11).title = "Price";
         s.Field(2).title = "Maker";
         s.Field(2).display = false;  // not in the grid: the stored name heads it
-        TMyExport dialog(*m_main);
+        ExportDialog dialog(*m_main);
         m_ui->ExpectSaveFile("Export Data", Path("lamp.txt"));
         m_ui->ExpectMessage("Ok", "Export Complete.");
         dialog.StartExportButtonClick();
@@ -211,7 +211,7 @@ private slots:
         const uint32_t sofa = Items().DeliveredRecords().back();
         store.Add(sofa, {{Path("lamp.jpg").toStdString(), attachments::Kind::Photo, "Blue"}});
         for (const Answer answer : {Answer::Cancel, Answer::No, Answer::Yes}) {
-            TMyExport dialog(*m_main);
+            ExportDialog dialog(*m_main);
             m_ui->ExpectSaveFile("Export Data", Path("out.dbf"));
             m_ui->ExpectAsk("Export", std::nullopt, answer);
             if (answer != Answer::Cancel) m_ui->ExpectMessage("Ok", "Export Complete.");
@@ -236,7 +236,7 @@ private slots:
     void dbfExportChecksTheName() {
         AddItems(Items(), {{{"Item", "Lamp"}}});
         AppSettings().exportFileType = 2;
-        TMyExport dialog(*m_main);
+        ExportDialog dialog(*m_main);
         m_ui->ExpectSaveFile("Export Data", Path("wrong.txt"));
         m_ui->ExpectMessage("Error", "Invalid file type selected.");
         dialog.StartExportButtonClick();
@@ -255,7 +255,7 @@ private slots:
         for (int p = 2; p <= store::kItemFieldCount; ++p) AppSettings().Field(p).exported = false;
         Search("X");
         {
-            TMyExport dialog(*m_main);
+            ExportDialog dialog(*m_main);
             QVERIFY(dialog.SearchOption->isChecked());
             m_ui->ExpectSaveFile("Export Data", Path("found.txt"));
             m_ui->ExpectMessage("Ok", "Export Complete.");
@@ -263,7 +263,7 @@ private slots:
         }
         QCOMPARE(ReadAll(Path("found.txt")), QByteArray("\"a\"\r\n\"c\"\r\n"));
         {
-            TMyExport dialog(*m_main);
+            ExportDialog dialog(*m_main);
             dialog.EntireOption->setChecked(true);
             m_ui->ExpectSaveFile("Export Data", Path("all.txt"));
             m_ui->ExpectMessage("Ok", "Export Complete.");
@@ -277,7 +277,7 @@ private slots:
 
     void aFailedExportSaysSoAndStays() {
         QDir(m_home.path()).mkdir("taken.txt");
-        TMyExport dialog(*m_main);
+        ExportDialog dialog(*m_main);
         m_ui->ExpectSaveFile("Export Data", Path("taken.txt"));
         m_ui->ExpectMessage("Error", std::nullopt);
         dialog.show();
@@ -291,7 +291,7 @@ private slots:
     void exportCommandShowsTheDialog() {
         AddItems(Items(), {{{"Item", "Lamp"}}});
         m_ui->ExpectModal("Export", [this](QDialog& d) {
-            auto& dialog = As<TMyExport>(d);
+            auto& dialog = As<ExportDialog>(d);
             m_ui->ExpectSaveFile("Export Data", Path("cmd.txt"));
             m_ui->ExpectMessage("Ok", "Export Complete.");
             dialog.StartExportButtonClick();
@@ -303,7 +303,7 @@ private slots:
 
     void closingTheDialogStopsARunningExport() {
         AddItems(Items(), std::vector<Item>(20, Item{{"Item", "thing"}}));
-        TMyExport dialog(*m_main);
+        ExportDialog dialog(*m_main);
         dialog.show();
         m_ui->ExpectSaveFile("Export Data", Path("stopped.txt"));
         bool cancelEnabled = false;
@@ -326,7 +326,7 @@ private slots:
     void formatDialogRefusesWithTheReason() {
         WriteAll(Path("plain.txt"), "Item,Cost\r\n");
         AppSettings().importFileType = 2;
-        TImportFormat dialog(*m_main);
+        ImportFormatDialog dialog(*m_main);
         QVERIFY(dialog.DbfOption->isChecked());
         m_ui->ExpectOpenFile("Import Data", Path("plain.txt"));
         m_ui->ExpectMessage("Error", "Invalid file type selected.");
@@ -345,7 +345,7 @@ private slots:
     }
 
     void importGridLinesUpTheFields() {
-        TMyImport dialog(*m_main, exchange::SourceKind::Text, Path("x.txt"), {"Name", "<BLANK FIELD>", "Price", "<BLANK FIELD>"});
+        ImportDialog dialog(*m_main, exchange::SourceKind::Text, Path("x.txt"), {"Name", "<BLANK FIELD>", "Price", "<BLANK FIELD>"});
         QTableWidget& grid = *dialog.Grid;
         QCOMPARE(grid.rowCount(), 22);
         QCOMPARE(dialog.windowTitle(), QString("Ascii Delimited Text Import"));
@@ -374,7 +374,7 @@ private slots:
     void importGridGrowsForWideSources() {
         QStringList names;
         for (int i = 1; i <= 24; ++i) names << QString("f%1").arg(i);
-        TMyImport dialog(*m_main, exchange::SourceKind::Dbase, Path("x.dbf"), names);
+        ImportDialog dialog(*m_main, exchange::SourceKind::Dbase, Path("x.dbf"), names);
         QCOMPARE(dialog.Grid->rowCount(), 24);
         QCOMPARE(dialog.windowTitle(), QString("DBase File Import"));
         QCOMPARE(dialog.Grid->item(23, 0)->text(), QString());
@@ -391,10 +391,10 @@ private slots:
         AppSettings().importSkipFirst = false;
         AppSettings().Field(11).title = "Price";
         m_ui->ExpectModal("Import Format", [this](QDialog& d) {
-            auto& format = As<TImportFormat>(d);
+            auto& format = As<ImportFormatDialog>(d);
             m_ui->ExpectOpenFile("Import Data", Path("in.txt"));
             m_ui->ExpectModal("Ascii Delimited Text Import", [this](QDialog& i) {
-                auto& import = As<TMyImport>(i);
+                auto& import = As<ImportDialog>(i);
                 QVERIFY(!import.SkipFirstCheck->isChecked());
                 import.SkipFirstCheck->setChecked(true);
                 import.SkipFirstCheckClick();
@@ -426,7 +426,7 @@ private slots:
         m_ui->ExpectModal("Import Format", [this](QDialog& d) {
             m_ui->ExpectOpenFile("Import Data", Path("bad.txt"));
             m_ui->ExpectModal("Ascii Delimited Text Import", [this](QDialog& i) {
-                auto& import = As<TMyImport>(i);
+                auto& import = As<ImportDialog>(i);
                 import.Grid->setCurrentCell(1, 1);
                 for (int k = 0; k < 9; ++k) import.DownButtonClick();
                 m_ui->ExpectMessage("Error",
@@ -437,7 +437,7 @@ private slots:
                 QCOMPARE(import.CountValue->text(), QString("1"));
                 import.ExitButtonClick();
             });
-            As<TImportFormat>(d).SelectFileButtonClick();
+            As<ImportFormatDialog>(d).SelectFileButtonClick();
         });
         m_main->DoImport();
         QCOMPARE(Column(Items(), "Item"), QStringList{"ok"});
@@ -448,7 +448,7 @@ private slots:
     // used to say "Import Complete." alone.
     void importTellsOfLinesOffTheFormat() {
         WriteAll(Path("sheet.txt"), "\"Item\",\"Cost\"\r\n\"Lamp\",12.5\r\n\"Desk\",\"80\"\r\n");
-        TMyImport dialog(*m_main, exchange::SourceKind::Text, Path("sheet.txt"), {"Item", "Cost"});
+        ImportDialog dialog(*m_main, exchange::SourceKind::Text, Path("sheet.txt"), {"Item", "Cost"});
         dialog.SkipFirstCheck->setChecked(true);
         m_ui->ExpectMessage("Ok", "Import Complete.  1 line does not follow the format (every value in double "
                                   "quotes, separated by commas, as many values as the first line), so its values may "
@@ -461,7 +461,7 @@ private slots:
         QByteArray text = "\"Item\"\r\n";
         for (int i = 0; i < 200000; ++i) text += "\"item " + QByteArray::number(i) + "\"\r\n";
         WriteAll(Path("many.txt"), text);
-        TMyImport dialog(*m_main, exchange::SourceKind::Text, Path("many.txt"), {"Item"});
+        ImportDialog dialog(*m_main, exchange::SourceKind::Text, Path("many.txt"), {"Item"});
         dialog.show();
         QTimer::singleShot(0, &dialog, [&] { dialog.CancelButton->click(); });
         m_ui->ExpectMessage("Notice", std::nullopt);

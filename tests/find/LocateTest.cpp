@@ -16,8 +16,8 @@
 #include "SearchCriteria.h"
 #include "SearchFilter.h"
 #include "Settings.h"
-#include "TMyLocateDialog.h"
-#include "TMyLocateDlg.h"
+#include "Locator.h"
+#include "LocateDialog.h"
 
 using namespace find;
 using common::ScriptedUiServices;
@@ -26,10 +26,10 @@ namespace {
 
 const QString kCaption = "Locate Field Value";
 
-TMyLocateDlg& Dlg(QDialog& d) { return static_cast<TMyLocateDlg&>(d); }
+LocateDialog& Dlg(QDialog& d) { return static_cast<LocateDialog&>(d); }
 
 // Chooses a field by its label, types the value and picks a button.
-void Fill(TMyLocateDlg& dlg, const QString& label, const QString& value) {
+void Fill(LocateDialog& dlg, const QString& label, const QString& value) {
     dlg.FieldNameComboBox->setCurrentText(label);
     dlg.SearchValue->setText(value);
 }
@@ -94,9 +94,9 @@ uint32_t LocateTest::RecOf(const std::string& item) {
 
 void LocateTest::dialogStartsFromTheComponentSettings() {
     ScriptedUiServices ui;
-    TMyLocateDialog locate(*m_context);
+    Locator locate(*m_context);
     ui.ExpectModal(kCaption, [](QDialog& d) {
-        TMyLocateDlg& dlg = Dlg(d);
+        LocateDialog& dlg = Dlg(d);
         QVERIFY(dlg.PartialBeginningRadio->isChecked());
         QVERIFY(!dlg.CaseSensitiveCheck->isChecked());
         QVERIFY(dlg.NextButton->isDefault());
@@ -120,7 +120,7 @@ void LocateTest::dialogStartsFromTheComponentSettings() {
     locate.defaultNext = false;
     locate.caption = "Find It";
     ui.ExpectModal("Find It", [](QDialog& d) {
-        TMyLocateDlg& dlg = Dlg(d);
+        LocateDialog& dlg = Dlg(d);
         QCOMPARE(dlg.FieldNameComboBox->currentText(), QString("Brand"));
         QCOMPARE(dlg.SearchValue->text(), QString("Son"));
         QVERIFY(dlg.PartialAnywhereRadio->isChecked());
@@ -144,7 +144,7 @@ void LocateTest::fieldListUsesDisplayLabels() {
     s.Field(4).title = "Serial~No";
     s.Field(13).display = false;  // RepCost never shown: listed by its field name
     s.Field(2).title = "Maker";
-    TMyLocateDialog locate(*m_context);
+    Locator locate(*m_context);
     auto labels = [&] {
         QStringList out;
         for (const auto& f : locate.FieldList()) out << f.label;
@@ -173,7 +173,7 @@ void LocateTest::fieldListUsesDisplayLabels() {
 
 void LocateTest::firstFindsAndCloses() {
     ScriptedUiServices ui;
-    TMyLocateDialog locate(*m_context);
+    Locator locate(*m_context);
     m_context->ItemTable().GoTo(RecOf("radio"));
     ui.ExpectModal(kCaption, [](QDialog& d) {
         Fill(Dlg(d), "Brand", "son");
@@ -192,7 +192,7 @@ void LocateTest::firstFindsAndCloses() {
 
 void LocateTest::noMatchKeepsTheDialogOpen() {
     ScriptedUiServices ui;
-    TMyLocateDialog locate(*m_context);
+    Locator locate(*m_context);
     m_context->ItemTable().GoTo(RecOf("saw"));
     ui.ExpectModal(kCaption, [&ui](QDialog& d) {
         Fill(Dlg(d), "Brand", "zzz");
@@ -226,7 +226,7 @@ void LocateTest::matchTypesAndCaseRule() {
     QFETCH(QString, value);
     QFETCH(QString, found);
     ScriptedUiServices ui;
-    TMyLocateDialog locate(*m_context);
+    Locator locate(*m_context);
     store::Table& t = m_context->ItemTable();
     QStringList items;
     if (locate.FindRecord(true, t, "Brand", caseSensitive, matchType, value)) {
@@ -239,7 +239,7 @@ void LocateTest::matchTypesAndCaseRule() {
 
 void LocateTest::exactMatchOnMoneyComparesNumbers() {
     ScriptedUiServices ui;
-    TMyLocateDialog locate(*m_context);
+    Locator locate(*m_context);
     store::Table& t = m_context->ItemTable();
     t.GoTo(RecOf("amp"));
     QVERIFY(locate.FindRecord(true, t, "Cost", false, 0, "12.50"));
@@ -253,7 +253,7 @@ void LocateTest::exactMatchOnMoneyComparesNumbers() {
 
 void LocateTest::cancelStillStoresTheSettings() {
     ScriptedUiServices ui;
-    TMyLocateDialog locate(*m_context);
+    Locator locate(*m_context);
     locate.fieldName = "Brand";
     locate.searchValue = "son";
     ui.ExpectModal(kCaption, [](QDialog& d) {
@@ -274,7 +274,7 @@ void LocateTest::cancelStillStoresTheSettings() {
 
 void LocateTest::locateNextOpensTheDialogBeforeAnySearch() {
     ScriptedUiServices ui;
-    TMyLocateDialog locate(*m_context);
+    Locator locate(*m_context);
     locate.defaultNext = false;
     ui.ExpectModal(kCaption, [](QDialog& d) {
         QVERIFY(Dlg(d).NextButton->isDefault());
@@ -288,7 +288,7 @@ void LocateTest::locateNextOpensTheDialogBeforeAnySearch() {
 
 void LocateTest::locateNextAfterTheLastMatchKeepsTheRecord() {
     ScriptedUiServices ui;
-    TMyLocateDialog locate(*m_context);
+    Locator locate(*m_context);
     locate.fieldName = "Location";
     locate.searchValue = "garage";
     store::Table& t = m_context->ItemTable();
@@ -319,7 +319,7 @@ void LocateTest::recordsHiddenBySearchAreNeverFound() {
     m_context->EnableEndSearch();
     t.Refresh();
 
-    TMyLocateDialog locate(*m_context);
+    Locator locate(*m_context);
     QVERIFY(!locate.FindRecord(true, t, "Item", false, 0, "saw"));
     QVERIFY(locate.FindRecord(true, t, "Brand", false, 2, "son"));
     QCOMPARE(t.RecNo(), RecOf("tv"));
@@ -332,7 +332,7 @@ void LocateTest::recordsHiddenBySearchAreNeverFound() {
 
 void LocateTest::unknownFieldIsReportedOnce() {
     ScriptedUiServices ui;
-    TMyLocateDialog locate(*m_context);
+    Locator locate(*m_context);
     locate.fieldName = "Colour";
     locate.searchValue = "red";
     ui.ExpectMessage("Warning", "Field Colour not found.");
@@ -342,7 +342,7 @@ void LocateTest::unknownFieldIsReportedOnce() {
 
 void LocateTest::closedTableIsReported() {
     ScriptedUiServices ui;
-    TMyLocateDialog locate(*m_context);
+    Locator locate(*m_context);
     m_context->ItemTable().Close();
     ui.ExpectMessage("Error", "DataSource does not reference an active DataSet");
     QVERIFY(!locate.DoFind());

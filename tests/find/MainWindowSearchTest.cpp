@@ -13,9 +13,9 @@
 #include "FindTestSupport.h"
 #include "ItemGridModel.h"
 #include "ScriptedUiServices.h"
-#include "TMain.h"
-#include "TMyLocateDlg.h"
-#include "TMySearch.h"
+#include "MainWindow.h"
+#include "LocateDialog.h"
+#include "SearchWindow.h"
 
 using common::ScriptedUiServices;
 
@@ -38,7 +38,7 @@ void MainWindowSearchTest::initTestCase() {
 void MainWindowSearchTest::searchEndSearchAndLocate() {
     ScriptedUiServices ui;
     ui.AllowBeeps(true);
-    shell::TMain main(QSize(1024, 768));
+    shell::MainWindow main(QSize(1024, 768));
     QVERIFY(main.Created());
     store::Table& t = main.ItemTable();
     findtest::AddItem(t, {{"Item", "tv"}, {"Brand", "Sony"}});
@@ -51,7 +51,7 @@ void MainWindowSearchTest::searchEndSearchAndLocate() {
     QVERIFY(!main.Action("&End Search")->isEnabled());
 
     ui.ExpectModal("Search", [](QDialog& d) {
-        auto& search = static_cast<find::TMySearch&>(d);
+        auto& search = static_cast<find::SearchWindow&>(d);
         search.SearchGrid->item(2, 2)->setText("son");
         search.OkButtonClick();
     });
@@ -63,14 +63,14 @@ void MainWindowSearchTest::searchEndSearchAndLocate() {
     QCOMPARE(main.GridModel()->rowCount(), 2);
 
     // Showing the window again and leaving it changes nothing.
-    ui.ExpectModal("Search", [](QDialog& d) { static_cast<find::TMySearch&>(d).ExitButtonClick(); });
+    ui.ExpectModal("Search", [](QDialog& d) { static_cast<find::SearchWindow&>(d).ExitButtonClick(); });
     main.DoSearch();
     QVERIFY(main.SearchOn());
     QCOMPARE(main.CountLabel()->text(), QString("2"));
 
     // Locate within the search, then after it.
     ui.ExpectModal("Locate Field Value", [](QDialog& d) {
-        auto& dlg = static_cast<find::TMyLocateDlg&>(d);
+        auto& dlg = static_cast<find::LocateDialog&>(d);
         dlg.FieldNameComboBox->setCurrentText("Item");
         dlg.SearchValue->setText("cup");
         dlg.FindFirst();

@@ -15,13 +15,13 @@
 #include "ScriptedUiServices.h"
 #include "SortExpression.h"
 #include "SortReplaceFixture.h"
-#include "TSearchAndReplace.h"
+#include "SearchAndReplaceDialog.h"
 
 using namespace sortreplace;
 using common::Answer;
 using common::ScriptedUiServices;
 using find::GlobalReplace;
-using find::TSearchAndReplace;
+using find::SearchAndReplaceDialog;
 
 namespace {
 
@@ -33,9 +33,9 @@ const QString kComplete = "Global Search and Replace Complete.";
 
 QString Question(const QString& item) { return "Item = \"" + item + "\".  Change this record?"; }
 
-TSearchAndReplace& Dialog(QDialog& d) { return static_cast<TSearchAndReplace&>(d); }
+SearchAndReplaceDialog& Dialog(QDialog& d) { return static_cast<SearchAndReplaceDialog&>(d); }
 
-void Fill(TSearchAndReplace& dialog, int position, const QString& search, const QString& replacement,
+void Fill(SearchAndReplaceDialog& dialog, int position, const QString& search, const QString& replacement,
           bool confirm = false) {
     dialog.FieldCombo->setCurrentIndex(position - 1);
     dialog.SearchEdit->setText(search);
@@ -43,7 +43,7 @@ void Fill(TSearchAndReplace& dialog, int position, const QString& search, const 
     dialog.ConfirmCheck->setChecked(confirm);
 }
 
-QStringList Counters(const TSearchAndReplace& dialog) {
+QStringList Counters(const SearchAndReplaceDialog& dialog) {
     return {dialog.ProcessedCount->text(), dialog.FoundCount->text(), dialog.ChangedCount->text()};
 }
 
@@ -184,7 +184,7 @@ private slots:
 
     void inputFormFollowsTheField() {
         m_ui->ExpectModal("Search and Replace", [](QDialog& d) {
-            TSearchAndReplace& dialog = Dialog(d);
+            SearchAndReplaceDialog& dialog = Dialog(d);
             QCOMPARE(dialog.FieldCombo->currentIndex(), -1);
             QCOMPARE(dialog.FieldCombo->count(), 22);
             QCOMPARE(dialog.FieldCombo->itemText(4), common::AppSettings().Field(5).title);
@@ -235,7 +235,7 @@ private slots:
         store::Table& t = m_main->ItemTable();
         QCOMPARE(Delivered(t, "Item"), (QStringList{"D", "E", "C", "A", "B"}));
         m_ui->ExpectModal("Search and Replace", [&](QDialog& d) {
-            TSearchAndReplace& dialog = Dialog(d);
+            SearchAndReplaceDialog& dialog = Dialog(d);
             Fill(dialog, 12, "kitchen", "Aardvark", true);
             dialog.StartSearchButtonClick();
             QVERIFY(!dialog.isVisible());
@@ -262,7 +262,7 @@ private slots:
                            {{"Item", "chair"}, {"Brand", "ACME"}}});
         store::Table& t = m_main->ItemTable();
         m_ui->ExpectModal("Search and Replace", [&](QDialog& d) {
-            TSearchAndReplace& dialog = Dialog(d);
+            SearchAndReplaceDialog& dialog = Dialog(d);
             Fill(dialog, 2, "acme", "Zenith", true);
             dialog.StartSearchButtonClick();
             QCOMPARE(dialog.Count().found, 2);
@@ -287,7 +287,7 @@ private slots:
         m_main->EnableEndSearch();
         QCOMPARE(t.RecordCount(), 2u);
         m_ui->ExpectModal("Search and Replace", [&](QDialog& d) {
-            TSearchAndReplace& dialog = Dialog(d);
+            SearchAndReplaceDialog& dialog = Dialog(d);
             Fill(dialog, 1, "OLD", "used");
             dialog.StartSearchButtonClick();
             QCOMPARE(Counters(dialog), (QStringList{"3", "2", "2"}));
@@ -325,7 +325,7 @@ private slots:
         AddItems(*m_main, {{{"Item", "b"}, {"Category", "A"}}, {{"Item", "a"}, {"Category", "B"}}});
         store::Table& t = m_main->ItemTable();
         m_ui->ExpectModal("Search and Replace", [&](QDialog& d) {
-            TSearchAndReplace& dialog = Dialog(d);
+            SearchAndReplaceDialog& dialog = Dialog(d);
             if (position > 0) dialog.FieldCombo->setCurrentIndex(position - 1);
             if (!search.isEmpty()) QTest::keyClicks(dialog.SearchEdit, search);
             dialog.StartSearchButtonClick();
@@ -348,7 +348,7 @@ private slots:
         Holder other(t.DataFilePath());
         QVERIFY(other.Holding());
         m_ui->ExpectModal("Search and Replace", [&](QDialog& d) {
-            TSearchAndReplace& dialog = Dialog(d);
+            SearchAndReplaceDialog& dialog = Dialog(d);
             Fill(dialog, 1, "a", "z");
             dialog.StartSearchButtonClick();
             QVERIFY(dialog.isVisible());
@@ -368,7 +368,7 @@ private slots:
         AddItems(*m_main, {{{"Item", "b"}, {"Category", "A"}}, {{"Item", "a"}, {"Category", "B"}}});
         store::Table& t = m_main->ItemTable();
         m_ui->ExpectModal("Search and Replace", [&](QDialog& d) {
-            TSearchAndReplace& dialog = Dialog(d);
+            SearchAndReplaceDialog& dialog = Dialog(d);
             Fill(dialog, 1, "a", QString::fromUtf8("\u65e5\u672c"));
             dialog.StartSearchButtonClick();
             QVERIFY(dialog.isVisible());
@@ -390,7 +390,7 @@ private slots:
         AddItems(*m_main, {{{"Item", "b"}}, {{"Item", "a"}}});
         store::Table& t = m_main->ItemTable();
         m_ui->ExpectModal("Search and Replace", [&](QDialog& d) {
-            TSearchAndReplace& dialog = Dialog(d);
+            SearchAndReplaceDialog& dialog = Dialog(d);
             Fill(dialog, 1, "b", "c");
             dialog.StartSearchButtonClick();
         });
@@ -405,7 +405,7 @@ private slots:
 private:
     std::unique_ptr<Folders> m_folders;
     std::unique_ptr<ScriptedUiServices> m_ui;
-    std::unique_ptr<shell::TMain> m_main;
+    std::unique_ptr<shell::MainWindow> m_main;
 };
 
 QTEST_MAIN(SearchReplaceTest)

@@ -16,8 +16,8 @@
 #include "ScriptedUiServices.h"
 #include "SearchCellDelegate.h"
 #include "Settings.h"
-#include "TMySearch.h"
-#include "TSearchOptions.h"
+#include "SearchWindow.h"
+#include "SearchOperatorList.h"
 #include "WindowLayout.h"
 
 using namespace find;
@@ -33,9 +33,9 @@ const QString kTooMany =
     "cleared.";
 
 // Chooses an operator (line 0 to 3) or pick-list entry through the "..." cell.
-void ChooseOption(ScriptedUiServices& ui, TMySearch& search, int position, int line) {
+void ChooseOption(ScriptedUiServices& ui, SearchWindow& search, int position, int line) {
     ui.ExpectModal("Search Options", [line](QDialog& d) {
-        auto& options = static_cast<TSearchOptions&>(d);
+        auto& options = static_cast<SearchOperatorList&>(d);
         options.OptionsList->setCurrentRow(line);
         options.OkButtonClick();
     });
@@ -43,7 +43,7 @@ void ChooseOption(ScriptedUiServices& ui, TMySearch& search, int position, int l
     search.SearchGridMouseUp(position, 1);
 }
 
-void SetCell(TMySearch& search, int position, const QString& text) { search.SearchGrid->item(position, 2)->setText(text); }
+void SetCell(SearchWindow& search, int position, const QString& text) { search.SearchGrid->item(position, 2)->setText(text); }
 
 }  // namespace
 
@@ -75,7 +75,7 @@ private slots:
     void helpOpensTheSearchWindowPage();
 
 private:
-    void Show(TMySearch& search);
+    void Show(SearchWindow& search);
 
     QTemporaryDir m_home;
     QTemporaryDir m_dir;
@@ -105,7 +105,7 @@ void SearchWindowTest::cleanup() {
     m_context.reset();
 }
 
-void SearchWindowTest::Show(TMySearch& search) {
+void SearchWindowTest::Show(SearchWindow& search) {
     ScriptedUiServices ui;
     ui.ExpectModal("Search", [](QDialog&) {});
     common::Ui().ShowModal(search);
@@ -113,7 +113,7 @@ void SearchWindowTest::Show(TMySearch& search) {
 }
 
 void SearchWindowTest::gridRowsTitlesAndOptionCells() {
-    TMySearch search(*m_context);
+    SearchWindow search(*m_context);
     QCOMPARE(search.windowTitle(), QString("Search"));
     QTableWidget* grid = search.SearchGrid;
     QCOMPARE(grid->rowCount(), 23);
@@ -144,7 +144,7 @@ void SearchWindowTest::gridRowsTitlesAndOptionCells() {
 }
 
 void SearchWindowTest::columnWidthsFollowTheWindowSizeFactor() {
-    TMySearch search(*m_context);
+    SearchWindow search(*m_context);
     Show(search);
     QCOMPARE(search.SearchGrid->columnWidth(0), 200);
     QCOMPARE(search.SearchGrid->columnWidth(1), 20);
@@ -178,7 +178,7 @@ void SearchWindowTest::templates() {
     QFETCH(int, line);
     QFETCH(QString, expected);
     ScriptedUiServices ui;
-    TMySearch search(*m_context);
+    SearchWindow search(*m_context);
     if (line >= 0) ChooseOption(ui, search, position, line);
     QCOMPARE(search.CellTemplate(position), expected);
     HALVENOR_VERIFY_UI(ui);
@@ -186,10 +186,10 @@ void SearchWindowTest::templates() {
 
 void SearchWindowTest::operatorChoiceIsKeptForTheRun() {
     ScriptedUiServices ui;
-    TMySearch search(*m_context);
+    SearchWindow search(*m_context);
     Show(search);
     ui.ExpectModal("Search Options", [](QDialog& d) {
-        auto& options = static_cast<TSearchOptions&>(d);
+        auto& options = static_cast<SearchOperatorList&>(d);
         QCOMPARE(options.FieldNameLabel->text(), QString("Cost"));
         QStringList lines;
         for (int i = 0; i < options.OptionsList->count(); ++i) lines << options.OptionsList->item(i)->text();
@@ -213,7 +213,7 @@ void SearchWindowTest::operatorChoiceIsKeptForTheRun() {
 
     // Cancel changes nothing; the dialog opens on the current choice.
     ui.ExpectModal("Search Options", [](QDialog& d) {
-        auto& options = static_cast<TSearchOptions&>(d);
+        auto& options = static_cast<SearchOperatorList&>(d);
         QCOMPARE(options.SelectedRow(), 3);
         options.OptionsList->setCurrentRow(1);
         options.CancelButtonClick();
@@ -226,7 +226,7 @@ void SearchWindowTest::operatorChoiceIsKeptForTheRun() {
 
 void SearchWindowTest::optionsDialogNeedsPressAndReleaseInOneCell() {
     ScriptedUiServices ui;  // no dialog expected
-    TMySearch search(*m_context);
+    SearchWindow search(*m_context);
     search.SearchGridMouseDown(11, 1);
     search.SearchGridMouseUp(13, 1);
     search.SearchGridMouseDown(11, 2);
@@ -241,10 +241,10 @@ void SearchWindowTest::optionsDialogNeedsPressAndReleaseInOneCell() {
 void SearchWindowTest::pickListEntryBecomesTheCriterion() {
     m_context->GridPickList(common::PickList::Brand) = {"Bose", "Sony"};
     ScriptedUiServices ui;
-    TMySearch search(*m_context);
+    SearchWindow search(*m_context);
     Show(search);
     ui.ExpectModal("Search Options", [](QDialog& d) {
-        auto& options = static_cast<TSearchOptions&>(d);
+        auto& options = static_cast<SearchOperatorList&>(d);
         QCOMPARE(options.FieldNameLabel->text(), QString("Brand"));
         QCOMPARE(options.OptionsList->count(), 2);
         QCOMPARE(options.SelectedRow(), -1);
@@ -256,7 +256,7 @@ void SearchWindowTest::pickListEntryBecomesTheCriterion() {
     QCOMPARE(search.SearchGrid->item(2, 2)->text(), QString("Sony"));
     QCOMPARE(search.SearchGrid->currentRow(), 2);
     // "&Ok" with nothing selected leaves the cell alone.
-    ui.ExpectModal("Search Options", [](QDialog& d) { static_cast<TSearchOptions&>(d).OkButtonClick(); });
+    ui.ExpectModal("Search Options", [](QDialog& d) { static_cast<SearchOperatorList&>(d).OkButtonClick(); });
     search.SearchGridMouseDown(2, 1);
     search.SearchGridMouseUp(2, 1);
     QCOMPARE(search.SearchGrid->item(2, 2)->text(), QString("Sony"));
@@ -267,7 +267,7 @@ void SearchWindowTest::pickListEntryBecomesTheCriterion() {
 // with its button disabled (F for a disabled "&Find More"), the letter used
 // to land in the criterion and silently change a text search.
 void SearchWindowTest::altKeysNeverTypeIntoACell() {
-    TMySearch search(*m_context);
+    SearchWindow search(*m_context);
     search.show();
     search.MoreButton->setEnabled(false);
     search.SearchGrid->setCurrentCell(1, 2);
@@ -287,7 +287,7 @@ void SearchWindowTest::altKeysNeverTypeIntoACell() {
 
 void SearchWindowTest::typingARangeThroughTheCellEditor() {
     ScriptedUiServices ui;
-    TMySearch search(*m_context);
+    SearchWindow search(*m_context);
     ChooseOption(ui, search, 11, 3);
     search.show();
     search.SearchGrid->setCurrentCell(11, 2);
@@ -309,7 +309,7 @@ void SearchWindowTest::typingARangeThroughTheCellEditor() {
 
 void SearchWindowTest::okWithAnEmptyGridChangesNothing() {
     ScriptedUiServices ui;
-    TMySearch search(*m_context);
+    SearchWindow search(*m_context);
     Show(search);
     ui.ExpectMessage("Error", kNoCriteria);
     search.OkButtonClick();
@@ -321,7 +321,7 @@ void SearchWindowTest::okWithAnEmptyGridChangesNothing() {
 
 void SearchWindowTest::okAppliesTheSearch() {
     ScriptedUiServices ui;
-    TMySearch search(*m_context);
+    SearchWindow search(*m_context);
     ui.ExpectModal("Search", [&](QDialog&) {
         SetCell(search, 2, "son");
         search.OkButtonClick();
@@ -336,7 +336,7 @@ void SearchWindowTest::okAppliesTheSearch() {
 
 void SearchWindowTest::noMatchEndsTheSearch() {
     ScriptedUiServices ui;
-    TMySearch search(*m_context);
+    SearchWindow search(*m_context);
     Show(search);
     SetCell(search, 2, "nomaker");
     ui.ExpectMessage("Notice", kNoMatch);
@@ -351,7 +351,7 @@ void SearchWindowTest::noMatchEndsTheSearch() {
 
 void SearchWindowTest::findMoreGivesTenLevelsThatOrTogether() {
     ScriptedUiServices ui;
-    TMySearch search(*m_context);
+    SearchWindow search(*m_context);
     Show(search);
     const char* items[] = {"tv", "radio", "nothing", "nothing", "nothing", "nothing", "nothing", "nothing", "nothing"};
     for (int level = 1; level <= 9; ++level) {
@@ -376,7 +376,7 @@ void SearchWindowTest::findMoreGivesTenLevelsThatOrTogether() {
 
 void SearchWindowTest::invalidCriterionKeepsTheWindowOnItsRow() {
     ScriptedUiServices ui;
-    TMySearch search(*m_context);
+    SearchWindow search(*m_context);
     Show(search);
     SetCell(search, 12, "tools");
     search.MoreButtonClick();
@@ -395,7 +395,7 @@ void SearchWindowTest::invalidCriterionKeepsTheWindowOnItsRow() {
 
 void SearchWindowTest::tooManyCriteriaClearEverything() {
     ScriptedUiServices ui;
-    TMySearch search(*m_context);
+    SearchWindow search(*m_context);
     Show(search);
     const QList<int> text = {1, 2, 3, 4, 5, 6, 7, 8, 12, 14, 16, 17, 19, 20, 21, 22};
     for (int level = 0; level < 4; ++level) {
@@ -418,7 +418,7 @@ void SearchWindowTest::tooManyCriteriaClearEverything() {
 
 void SearchWindowTest::searchInForceSurvivesShowingAgainAndExit() {
     ScriptedUiServices ui;
-    TMySearch search(*m_context);
+    SearchWindow search(*m_context);
     Show(search);
     SetCell(search, 12, "tools");
     search.OkButtonClick();
@@ -439,7 +439,7 @@ void SearchWindowTest::searchInForceSurvivesShowingAgainAndExit() {
 
 void SearchWindowTest::newSearchReplacesTheOneInForce() {
     ScriptedUiServices ui;
-    TMySearch search(*m_context);
+    SearchWindow search(*m_context);
     Show(search);
     SetCell(search, 12, "tools");
     search.OkButtonClick();
@@ -460,7 +460,7 @@ void SearchWindowTest::newSearchReplacesTheOneInForce() {
 void SearchWindowTest::helpOpensTheSearchWindowPage() {
     ScriptedUiServices ui;
     ui.ExpectHelp("Search Window");
-    TMySearch search(*m_context);
+    SearchWindow search(*m_context);
     search.HelpButtonClick();
     HALVENOR_VERIFY_UI(ui);
 }

@@ -10,7 +10,7 @@
 #include "ScriptedUiServices.h"
 #include "SortExpression.h"
 #include "SortReplaceFixture.h"
-#include "TMySortOrder.h"
+#include "SortOrderDialog.h"
 
 using namespace sortreplace;
 using common::ScriptedUiServices;
@@ -25,7 +25,7 @@ const QString kFailed = "Error in implementing sort order.  New sort order not i
 
 using Positions = std::array<int, 4>;
 
-void Choose(find::TMySortOrder& dialog, const Positions& p) {
+void Choose(find::SortOrderDialog& dialog, const Positions& p) {
     for (size_t i = 0; i < 4; ++i) dialog.ComboBox[i]->setCurrentIndex(p[i]);
 }
 
@@ -62,7 +62,7 @@ private slots:
         common::AppSettings().Field(2).title = "Maker";
         common::AppSettings().sortFields = {12, 2, 0, 22};
         m_ui->ExpectModal("Sort Order", [](QDialog& d) {
-            auto& dialog = static_cast<find::TMySortOrder&>(d);
+            auto& dialog = static_cast<find::SortOrderDialog&>(d);
             for (QComboBox* combo : dialog.ComboBox) {
                 QCOMPARE(combo->count(), 23);
                 QCOMPARE(combo->itemText(0), QString("<NONE>"));
@@ -101,7 +101,7 @@ private slots:
         QFETCH(QString, expression);
         AddItems(*m_main, {{{"Item", "b"}}, {{"Item", "a"}}});
         m_ui->ExpectModal("Sort Order", [&](QDialog& d) {
-            auto& dialog = static_cast<find::TMySortOrder&>(d);
+            auto& dialog = static_cast<find::SortOrderDialog&>(d);
             Choose(dialog, positions);
             dialog.OkButtonClick();
             QVERIFY(!dialog.isVisible());
@@ -126,7 +126,7 @@ private slots:
         t.SetActiveIndex("");
         t.DeleteIndex(find::kSortTagName);
         m_ui->ExpectModal("Sort Order", [](QDialog& d) {
-            auto& dialog = static_cast<find::TMySortOrder&>(d);
+            auto& dialog = static_cast<find::SortOrderDialog&>(d);
             Choose(dialog, {0, 0, 0, 0});
             dialog.OkButtonClick();
         });
@@ -147,7 +147,7 @@ private slots:
         t.DeleteIndex(find::kSortTagName);
         t.AddIndex("OTHER", "Brand");
         m_ui->ExpectModal("Sort Order", [](QDialog& d) {
-            auto& dialog = static_cast<find::TMySortOrder&>(d);
+            auto& dialog = static_cast<find::SortOrderDialog&>(d);
             Choose(dialog, {1, 0, 0, 0});
             dialog.OkButtonClick();
             QVERIFY(!dialog.isVisible());
@@ -169,7 +169,7 @@ private slots:
                            {{"Item", "Apple"}, {"Category", "Kitchen"}},
                            {{"Item", "apple pie"}, {"Category", "attic"}}});
         m_ui->ExpectModal("Sort Order", [](QDialog& d) {
-            auto& dialog = static_cast<find::TMySortOrder&>(d);
+            auto& dialog = static_cast<find::SortOrderDialog&>(d);
             Choose(dialog, {12, 1, 0, 0});
             dialog.OkButtonClick();
         });
@@ -186,7 +186,7 @@ private slots:
         Holder other(t.DataFilePath());
         QVERIFY(other.Holding());
         m_ui->ExpectModal("Sort Order", [&](QDialog& d) {
-            auto& dialog = static_cast<find::TMySortOrder&>(d);
+            auto& dialog = static_cast<find::SortOrderDialog&>(d);
             Choose(dialog, {1, 0, 0, 0});
             dialog.OkButtonClick();
             QVERIFY(dialog.isVisible());
@@ -212,7 +212,7 @@ private slots:
         AddItems(*m_main, {{{"Item", "b"}, {"Category", "A"}}, {{"Item", "a"}, {"Category", "B"}}});
         store::Table& t = m_main->ItemTable();
         m_ui->ExpectModal("Sort Order", [&](QDialog& d) {
-            auto& dialog = static_cast<find::TMySortOrder&>(d);
+            auto& dialog = static_cast<find::SortOrderDialog&>(d);
             Choose(dialog, {1, 0, 0, 0});
             dialog.OkButtonClick();
             QVERIFY(dialog.isVisible());
@@ -231,7 +231,7 @@ private slots:
 private:
     std::unique_ptr<Folders> m_folders;
     std::unique_ptr<ScriptedUiServices> m_ui;
-    std::unique_ptr<shell::TMain> m_main;
+    std::unique_ptr<shell::MainWindow> m_main;
 };
 
 QTEST_MAIN(SortOrderTest)

@@ -16,7 +16,7 @@
 #include "AppPaths.h"
 #include "ItemTable.h"
 #include "Settings.h"
-#include "TMain.h"
+#include "MainWindow.h"
 #include "Table.h"
 #include "TableHolder.h"
 
@@ -49,11 +49,11 @@ private:
     QTemporaryDir m_config;
 };
 
-inline std::unique_ptr<shell::TMain> StartMain() { return std::make_unique<shell::TMain>(QSize(1024, 768)); }
+inline std::unique_ptr<shell::MainWindow> StartMain() { return std::make_unique<shell::MainWindow>(QSize(1024, 768)); }
 
 using Item = std::map<std::string, std::string>;
 
-inline void AddItems(shell::TMain& main, const std::vector<Item>& items) {
+inline void AddItems(shell::MainWindow& main, const std::vector<Item>& items) {
     store::Table& t = main.ItemTable();
     for (const Item& item : items) {
         t.Append();

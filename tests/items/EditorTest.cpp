@@ -22,16 +22,16 @@
 #include "PickListFile.h"
 #include "ScriptedUiServices.h"
 #include "Settings.h"
-#include "TMyEdit.h"
-#include "TMyEditBox.h"
+#include "ItemEditor.h"
+#include "PickListDialog.h"
 #include "TextRules.h"
 
 using common::Answer;
 using common::PickList;
 using common::ScriptedUiServices;
 using items::PickListFile;
-using items::TMyEdit;
-using items::TMyEditBox;
+using items::ItemEditor;
+using items::PickListDialog;
 using testsupport::FakeMain;
 
 namespace {
@@ -58,7 +58,7 @@ void Settle() {
     for (int i = 0; i < 8; ++i) QApplication::processEvents();
 }
 
-int Run(ScriptedUiServices&, TMyEdit& edit, const std::function<void()>& drive) {
+int Run(ScriptedUiServices&, ItemEditor& edit, const std::function<void()>& drive) {
     edit.setResult(QDialog::Rejected);
     edit.show();
     drive();
@@ -98,7 +98,7 @@ private slots:
     }
 
     void creationSetsTypingLimitsAndLayout() {
-        TMyEdit edit(*m_main);
+        ItemEditor edit(*m_main);
         QCOMPARE(edit.windowTitle(), QString("Edit"));
         QCOMPARE(edit.Notebook->count(), 5);
         QCOMPARE(edit.Notebook->tabText(0), QString("De&scription"));
@@ -130,7 +130,7 @@ private slots:
 
     void addThenExitAddsNothingAndAsksNothing() {
         ScriptedUiServices ui;
-        TMyEdit edit(*m_main);
+        ItemEditor edit(*m_main);
         m_main->EditorMode() = 1;
         const int result = Run(ui, edit, [&] {
             QCOMPARE(edit.Cost->text(), QString("0"));
@@ -146,7 +146,7 @@ private slots:
 
     void exitAfterTypingAsksAndNoKeepsEditorOpen() {
         ScriptedUiServices ui;
-        TMyEdit edit(*m_main);
+        ItemEditor edit(*m_main);
         m_main->EditorMode() = 1;
         const QString question = "Data has changed.  Do you want to exit without updating?";
         ui.ExpectBeep().ExpectAsk("Warning", question, Answer::No);
@@ -166,7 +166,7 @@ private slots:
         m_main->AddRecord({{"Item", "Television"}, {"Brand", "Sony"}, {"Cost", "499.99"}, {"Value", "300"}, {"RepCost", "550"}, {"Quantity", "2"},
                            {"PurchDate", "5/3/2024"}, {"Warranty", "Yes"}, {"UserDef2", "u2"}});
         ScriptedUiServices ui;
-        TMyEdit edit(*m_main);
+        ItemEditor edit(*m_main);
         Table().First();
         m_main->EditorMode() = 3;
         Run(ui, edit, [&] { edit.CancelButtonClick(); });
@@ -231,7 +231,7 @@ private slots:
         QFETCH(int, page);
         QFETCH(QString, focus);
         ScriptedUiServices ui;
-        TMyEdit edit(*m_main);
+        ItemEditor edit(*m_main);
         m_main->EditorMode() = 1;
         if (!message.isEmpty()) ui.ExpectMessage("Error", message);
         Run(ui, edit, [&] {
@@ -270,7 +270,7 @@ private slots:
         m_main->AddRecord({{"Item", "Chair"}});
         Table().First();
         ScriptedUiServices ui;
-        TMyEdit edit(*m_main);
+        ItemEditor edit(*m_main);
         m_main->EditorMode() = 2;
         ui.ExpectMessage("Error", kCostMessage);
         Run(ui, edit, [&] {
@@ -294,7 +294,7 @@ private slots:
     }
 
     void totalsFollowQuantityAndAmounts() {
-        TMyEdit edit(*m_main);
+        ItemEditor edit(*m_main);
         edit.Quantity->setText("3");
         edit.Cost->setText("1234.5");
         edit.Value->setText("10.5");
@@ -310,7 +310,7 @@ private slots:
     // hundred digits.
     void hugeNumbersNeverGrowTheWindowOrFillMessages() {
         ScriptedUiServices ui;
-        TMyEdit edit(*m_main);
+        ItemEditor edit(*m_main);
         m_main->EditorMode() = 1;
         ui.ExpectMessage("Error", std::nullopt);
         Run(ui, edit, [&] {
@@ -348,7 +348,7 @@ private slots:
 
     void brandWithTrailingBlankIsAddedOnce() {
         ScriptedUiServices ui;
-        TMyEdit edit(*m_main);
+        ItemEditor edit(*m_main);
         m_main->EditorMode() = 1;
         Run(ui, edit, [&] {
             edit.Item->setText("Radio");
@@ -404,7 +404,7 @@ private slots:
         Table().First();
         if (QString(QTest::currentDataTag()).contains("last")) Table().Last();
         ScriptedUiServices ui;
-        TMyEdit edit(*m_main);
+        ItemEditor edit(*m_main);
         m_main->EditorMode() = mode;
         if (answer >= 0) ui.ExpectBeep().ExpectAsk("Warning", question, Answer(answer));
         Run(ui, edit, [&] {
@@ -424,7 +424,7 @@ private slots:
         m_main->AddRecord({{"Item", "Desk"}, {"UserDef1", "u1"}, {"UserDef4", "u4"}, {"Cost", "9"}});
         Table().First();
         ScriptedUiServices ui;
-        TMyEdit edit(*m_main);
+        ItemEditor edit(*m_main);
         m_main->EditorMode() = 2;
         ui.ExpectBeep().ExpectAsk("Warning", "Data has changed.  Update this record before creating new one?",
                                   Answer::Cancel);
@@ -451,7 +451,7 @@ private slots:
         m_main->AddRecord({{"Item", "Desk"}, {"UserDef1", "u1"}, {"Cost", "9"}});
         Table().First();
         ScriptedUiServices ui;
-        TMyEdit edit(*m_main);
+        ItemEditor edit(*m_main);
         m_main->EditorMode() = 2;
         ui.ExpectBeep().ExpectAsk("Warning", std::nullopt, Answer::Yes);
         Run(ui, edit, [&] {
@@ -469,7 +469,7 @@ private slots:
 
     void enterMovesAlongTheChain() {
         ScriptedUiServices ui;
-        TMyEdit edit(*m_main);
+        ItemEditor edit(*m_main);
         m_main->EditorMode() = 1;
         Run(ui, edit, [&] {
             edit.activateWindow();
@@ -507,7 +507,7 @@ private slots:
     // the line); the editor's shortcuts must win inside them.
     void menuShortcutsWorkInsideEditBoxes() {
         ScriptedUiServices ui;
-        TMyEdit edit(*m_main);
+        ItemEditor edit(*m_main);
         m_main->EditorMode() = 1;
         ui.ExpectHelp("Input Window");
         const int result = Run(ui, edit, [&] {
@@ -537,7 +537,7 @@ private slots:
         group[common::ColorSlot::MinorTitle] = QColor(0, 0, 200);
         group[common::ColorSlot::ComboText] = QColor(0, 99, 0);
         ScriptedUiServices ui;
-        TMyEdit edit(*m_main);
+        ItemEditor edit(*m_main);
         m_main->EditorMode() = 1;
         Run(ui, edit, [&] {
             edit.Item->setText("Vase");
@@ -560,7 +560,7 @@ private slots:
 
     void editingCommandsActOnEditAndComboBoxesOnly() {
         ScriptedUiServices ui;
-        TMyEdit edit(*m_main);
+        ItemEditor edit(*m_main);
         m_main->EditorMode() = 1;
         Run(ui, edit, [&] {
             edit.activateWindow();
@@ -591,14 +591,14 @@ private slots:
 
     void helpAndBlankDate() {
         ScriptedUiServices ui;
-        TMyEdit edit(*m_main);
+        ItemEditor edit(*m_main);
         m_main->EditorMode() = 1;
         ui.ExpectHelp("Input Window");
         Run(ui, edit, [&] {
             edit.HelpClick();
             edit.PurchDate->setText("01/02/2024");
             edit.BlankPurchDateClick();
-            QCOMPARE(common::TextRules::TrimSpaces(TMyEdit::DateText(*edit.PurchDate)), QString("/  /"));
+            QCOMPARE(common::TextRules::TrimSpaces(ItemEditor::DateText(*edit.PurchDate)), QString("/  /"));
             QVERIFY(edit.DoUpdate());
         });
         Table().First();
@@ -613,7 +613,7 @@ private slots:
                            {"Quantity", "1"}});
         Table().First();
         ScriptedUiServices ui;
-        TMyEdit edit(*m_main);
+        ItemEditor edit(*m_main);
         m_main->EditorMode() = 2;
         ui.ExpectMessage("Error", std::nullopt);
         Run(ui, edit, [&] {
@@ -639,7 +639,7 @@ private slots:
         m_main->AddRecord({{"Item", "Clock"}, {"Cost", "1"}, {"Value", "1"}, {"RepCost", "1"}, {"Quantity", "1"}});
         Table().First();
         ScriptedUiServices ui;
-        TMyEdit edit(*m_main);
+        ItemEditor edit(*m_main);
         m_main->EditorMode() = 3;
         ui.ExpectMessage("Error", std::nullopt);
         Run(ui, edit, [&] {
@@ -659,7 +659,7 @@ private slots:
                            {"Quantity", "1"}});
         Table().First();
         ScriptedUiServices ui;
-        TMyEdit edit(*m_main);
+        ItemEditor edit(*m_main);
         m_main->EditorMode() = 2;
         Run(ui, edit, [&] {
             QCOMPARE(edit.Cost->text(), QString("12345678.1234"));
@@ -674,7 +674,7 @@ private slots:
 
     void editOfAnEmptyTableKeepsWhatWasTyped() {
         ScriptedUiServices ui;
-        TMyEdit edit(*m_main);
+        ItemEditor edit(*m_main);
         m_main->EditorMode() = 2;
         Run(ui, edit, [&] {
             edit.Item->setText("First");
@@ -691,7 +691,7 @@ private slots:
     void fileWithBlankLinesLoadsTwoEntriesIntoBothCopies() {
         WriteFile(PickListFile::PathOf(PickList::Brand), "Sony\r\n\r\n   \r\nZenith\r\n");
         WriteFile(PickListFile::PathOf(PickList::Owner), " Anna\r\n");
-        TMyEdit edit(*m_main);
+        ItemEditor edit(*m_main);
         QCOMPARE(edit.ListEntries(PickList::Brand), (QStringList{"Sony", "Zenith"}));
         QCOMPARE(m_main->GridPickList(PickList::Brand), (QStringList{"Sony", "Zenith"}));
         QCOMPARE(edit.ListEntries(PickList::Owner), QStringList{" Anna"});
@@ -699,14 +699,14 @@ private slots:
         // Loading never puts an entry into the box itself.
         QCOMPARE(edit.Brand->currentText(), QString());
         // The trimmed form of a leading-blank entry is a second entry.
-        TMyEdit::AddToList(*edit.TheOwner, "Anna");
+        ItemEditor::AddToList(*edit.TheOwner, "Anna");
         QCOMPARE(edit.ListEntries(PickList::Owner), (QStringList{" Anna", "Anna"}));
     }
 
     void listsWrittenOnEveryCloseAndReadBack() {
         {
             ScriptedUiServices ui;
-            TMyEdit edit(*m_main);
+            ItemEditor edit(*m_main);
             edit.SetListEntries(PickList::Location, {"Attic", " Den", "Attic"});
             edit.SetListEntries(PickList::Bought, {QString::fromUtf8("Caf\u00e9 Shop")});
             m_main->EditorMode() = 1;
@@ -721,19 +721,19 @@ private slots:
         QCOMPARE(ReadFile(PickListFile::PathOf(PickList::Location)), QByteArray("Attic\r\n Den\r\nAttic\r\n"));
         QCOMPARE(ReadFile(PickListFile::PathOf(PickList::Bought)), QByteArray("Caf\xe9 Shop\r\n"));
         QCOMPARE(ReadFile(PickListFile::PathOf(PickList::Brand)), QByteArray());
-        TMyEdit again(*m_main);
+        ItemEditor again(*m_main);
         QCOMPARE(again.ListEntries(PickList::Location), (QStringList{"Attic", " Den", "Attic"}));
         QCOMPARE(m_main->GridPickList(PickList::Bought), QStringList{QString::fromUtf8("Caf\u00e9 Shop")});
     }
 
     void maintenanceDialog() {
         WriteFile(PickListFile::PathOf(PickList::Bought), "Shop A\r\nShop B\r\n");
-        TMyEdit edit(*m_main);
+        ItemEditor edit(*m_main);
         ScriptedUiServices ui;
         const QString title = "Edit \"Purchased From\" List";
         // Cancel after additions and deletions changes nothing.
         ui.ExpectModal(title, [&](QDialog& d) {
-            auto& box = static_cast<TMyEditBox&>(d);
+            auto& box = static_cast<PickListDialog&>(d);
             QCOMPARE(box.TheList->currentRow(), 0);
             QCOMPARE(box.AddInfo->maxLength(), 40);
             box.AddInfo->setText("  Shop C ");
@@ -743,7 +743,7 @@ private slots:
             box.CancelButtonClick();
         });
         {
-            TMyEditBox box(edit, *m_main, PickList::Bought);
+            PickListDialog box(edit, *m_main, PickList::Bought);
             QCOMPARE(box.ListKind(), 3);
             common::Ui().ShowModal(box);
         }
@@ -753,7 +753,7 @@ private slots:
 
         // Add twice, delete the last of three, Ok replaces both copies.
         ui.ExpectModal("Edit \"Brand\" List", [&](QDialog& d) {
-            auto& box = static_cast<TMyEditBox&>(d);
+            auto& box = static_cast<PickListDialog&>(d);
             QCOMPARE(box.TheList->count(), 0);
             QCOMPARE(box.TheList->currentRow(), -1);
             box.DeleteButtonClick();  // nothing selected: nothing happens
@@ -777,7 +777,7 @@ private slots:
             box.OkButtonClick();
         });
         {
-            TMyEditBox box(edit, *m_main, PickList::Brand);
+            PickListDialog box(edit, *m_main, PickList::Brand);
             QCOMPARE(common::Ui().ShowModal(box), int(QDialog::Accepted));
         }
         QCOMPARE(edit.ListEntries(PickList::Brand), QStringList{"Acme"});
@@ -793,7 +793,7 @@ private slots:
     // gives back the same values.
     void everyFieldRoundTripsThroughTheFile() {
         ScriptedUiServices ui;
-        TMyEdit edit(*m_main);
+        ItemEditor edit(*m_main);
         m_main->EditorMode() = 1;
         Run(ui, edit, [&] {
             edit.Item->setText("Television");

@@ -13,9 +13,9 @@
 #include "ItemGridModel.h"
 #include "PickListFile.h"
 #include "ScriptedUiServices.h"
-#include "TMain.h"
-#include "TMyEdit.h"
-#include "TMyEditBox.h"
+#include "MainWindow.h"
+#include "ItemEditor.h"
+#include "PickListDialog.h"
 
 using common::PickList;
 using common::ScriptedUiServices;
@@ -26,9 +26,9 @@ class MainWindowItemsTest : public QObject {
 
     QTemporaryDir m_home;
 
-    static void Add(ScriptedUiServices& ui, shell::TMain& main, const QString& item, const QString& category) {
+    static void Add(ScriptedUiServices& ui, shell::MainWindow& main, const QString& item, const QString& category) {
         ui.ExpectModal("Edit", [&](QDialog& d) {
-            auto& edit = static_cast<items::TMyEdit&>(d);
+            auto& edit = static_cast<items::ItemEditor&>(d);
             QCOMPARE(main.EditorMode(), 1);
             edit.Item->setText(item);
             edit.Category->setEditText(category);
@@ -37,7 +37,7 @@ class MainWindowItemsTest : public QObject {
         main.DoAdd();
     }
 
-    static QStringList GridItems(shell::TMain& main) {
+    static QStringList GridItems(shell::MainWindow& main) {
         QStringList items;
         store::Table& t = main.ItemTable();
         for (int row = 0; row < main.GridModel()->rowCount(); ++row)
@@ -59,7 +59,7 @@ private slots:
 
         ScriptedUiServices ui;
         ui.AllowBeeps(true);
-        shell::TMain main(QSize(1024, 768));
+        shell::MainWindow main(QSize(1024, 768));
         QVERIFY(main.Created());
         QVERIFY(main.Editor());
         QCOMPARE(main.Editor()->ListEntries(PickList::Brand), (QStringList{"Sony", "Zenith"}));
@@ -83,7 +83,7 @@ private slots:
 
         // Edit changes the current record in place; Copy adds an equal one.
         ui.ExpectModal("Edit", [&](QDialog& d) {
-            auto& edit = static_cast<items::TMyEdit&>(d);
+            auto& edit = static_cast<items::ItemEditor&>(d);
             QCOMPARE(edit.Item->text(), QString("Alpha"));
             edit.Category->setEditText("C");
             edit.UpdateExitButtonClick();
@@ -91,7 +91,7 @@ private slots:
         main.DoEdit();
         QCOMPARE(GridItems(main), (QStringList{"Zeta", "Alpha"}));
         QCOMPARE(main.GridModel()->RowOfRecord(main.ItemTable().RecNo()), 1);
-        ui.ExpectModal("Edit", [&](QDialog& d) { static_cast<items::TMyEdit&>(d).UpdateExitButtonClick(); });
+        ui.ExpectModal("Edit", [&](QDialog& d) { static_cast<items::ItemEditor&>(d).UpdateExitButtonClick(); });
         main.DoCopy();
         QCOMPARE(GridItems(main), (QStringList{"Zeta", "Alpha", "Alpha"}));
         QCOMPARE(main.CountLabel()->text(), QString("3"));
@@ -109,7 +109,7 @@ private slots:
 
         // List maintenance from the menu replaces both copies.
         ui.ExpectModal("Edit \"Brand\" List", [&](QDialog& d) {
-            auto& box = static_cast<items::TMyEditBox&>(d);
+            auto& box = static_cast<items::PickListDialog&>(d);
             QCOMPARE(box.Entries(), (QStringList{"Sony", "Zenith"}));
             box.AddInfo->setText("Philips");
             box.AddButtonClick();

@@ -25,13 +25,13 @@
 #include "PhotosPage.h"
 #include "ScriptedUiServices.h"
 #include "Settings.h"
-#include "TMyEdit.h"
+#include "ItemEditor.h"
 
 using attachments::Kind;
 using common::Answer;
 using common::ScriptedUiServices;
 using items::PhotosPage;
-using items::TMyEdit;
+using items::ItemEditor;
 
 namespace {
 
@@ -87,10 +87,10 @@ class PhotosPageTest : public QObject {
     QString Folder() const { return m_dir->filePath("MASTER.files"); }
 
     // The editor on the first record, shown.
-    std::unique_ptr<TMyEdit> EditFirst() {
+    std::unique_ptr<ItemEditor> EditFirst() {
         m_main->ItemTable().First();
         m_main->EditorMode() = 2;
-        auto edit = std::make_unique<TMyEdit>(*m_main);
+        auto edit = std::make_unique<ItemEditor>(*m_main);
         edit->show();
         return edit;
     }
@@ -252,7 +252,7 @@ private slots:
     void filesAddedToANewItemAttachOnItsFirstUpdate() {
         ScriptedUiServices ui;
         m_main->EditorMode() = 1;
-        TMyEdit edit(*m_main);
+        ItemEditor edit(*m_main);
         edit.show();
         PhotosPage& page = *edit.PhotosTab;
         // Two files of one name from different folders stay apart.

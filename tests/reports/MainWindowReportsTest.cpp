@@ -14,10 +14,10 @@
 #include "ReportTestSupport.h"
 #include "ScriptedUiServices.h"
 #include "Settings.h"
-#include "TMain.h"
-#include "TMyPreview.h"
-#include "TMyReport.h"
-#include "TReportForm.h"
+#include "MainWindow.h"
+#include "ReportViewer.h"
+#include "ReportsWindow.h"
+#include "ReportStatusWindow.h"
 
 using common::ScriptedUiServices;
 
@@ -36,7 +36,7 @@ private slots:
 
     void reportsCommandRunsAndPreviews() {
         ScriptedUiServices ui;
-        shell::TMain main(QSize(1600, 1200));
+        shell::MainWindow main(QSize(1600, 1200));
         QVERIFY(main.Created());
         reporttest::AddItems(main.ItemTable(), reporttest::Household());
         main.SetSearchTest([](const store::RecordView& r) { return r.Text(r.Layout().FieldIndex("Category")) == "Kitchen"; });
@@ -46,7 +46,7 @@ private slots:
 
         int pages = 0;
         ui.ExpectModal("Reports", [&](QDialog& d) {
-            auto& reports = static_cast<reports::TMyReport&>(d);
+            auto& reports = static_cast<reports::ReportsWindow&>(d);
             QCOMPARE(reports.ReportList->count(), 8);
             QVERIFY(reports.PrintSearchCriteria->isChecked());
             reports.PrintEntireDatabase->setChecked(true);
@@ -57,17 +57,17 @@ private slots:
         });
         ui.ExpectModal("Report Status Screen", [&](QDialog& d) {
             QVERIFY(!main.SearchOn());
-            auto& form = static_cast<reports::TReportForm&>(d);
+            auto& form = static_cast<reports::ReportStatusWindow&>(d);
             form.FormActivate();
             QVERIFY(!form.Aborted());
             form.ButtonClick();
         });
         ui.ExpectModal("Short Narrow Report", [&](QDialog& d) {
-            auto& preview = static_cast<reports::TMyPreview&>(d);
+            auto& preview = static_cast<reports::ReportViewer&>(d);
             pages = preview.MyFilePreview.PageCount();
             preview.DoneClick();
         });
-        ui.ExpectModal("Report Status Screen", [](QDialog& d) { static_cast<reports::TReportForm&>(d).FormActivate(); });
+        ui.ExpectModal("Report Status Screen", [](QDialog& d) { static_cast<reports::ReportStatusWindow&>(d).FormActivate(); });
         ui.ExpectBeep().ExpectMessage("Error", "No printers are defined, aborting print job.").ExpectMessage("Notice");
         main.Action("&Reports")->trigger();
         HALVENOR_VERIFY_UI(ui);

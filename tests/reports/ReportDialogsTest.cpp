@@ -22,10 +22,10 @@
 #include "ReportStartup.h"
 #include "ScriptedUiServices.h"
 #include "Settings.h"
-#include "TRepLayout.h"
-#include "TReportFonts.h"
-#include "TReportPart.h"
-#include "TUserReport.h"
+#include "ReportLayoutDialog.h"
+#include "ReportFontsDialog.h"
+#include "ReportPartDialog.h"
+#include "ReportDefinitionDialog.h"
 
 using namespace reports;
 using common::Answer;
@@ -62,7 +62,7 @@ QList<int> Widths(const ReportLine& line) {
 // Runs a drive function on the Report Definition dialog shown by a command.
 template <typename F>
 ScriptedUiServices::DriveDialog Drive(F f) {
-    return [f](QDialog& d) { f(static_cast<TUserReport&>(d)); };
+    return [f](QDialog& d) { f(static_cast<ReportDefinitionDialog&>(d)); };
 }
 
 }  // namespace
@@ -99,7 +99,7 @@ private slots:
 
     void newReportSavedAtOnceThenEdited() {
         ScriptedUiServices ui;
-        ui.ExpectModal("Report Definition", Drive([](TUserReport& d) {
+        ui.ExpectModal("Report Definition", Drive([](ReportDefinitionDialog& d) {
             QVERIFY(!d.DeleteButton->isEnabled());
             QCOMPARE(d.focusWidget(), d.ReportName);
             QVERIFY(d.Width90->isChecked());
@@ -120,7 +120,7 @@ private slots:
 
         // Editing any item of that line brings it to the report width.
         // Print Photos goes into the file with the rest.
-        ui.ExpectModal("Report Definition", Drive([](TUserReport& d) {
+        ui.ExpectModal("Report Definition", Drive([](ReportDefinitionDialog& d) {
             QVERIFY(d.DeleteButton->isEnabled());
             QVERIFY(!d.PrintPhotos->isChecked());
             d.PrintPhotos->setChecked(true);
@@ -128,12 +128,12 @@ private slots:
             d.UpdateButtonClick();
         }));
         ui.ExpectModal("Specify Report Layout", [](QDialog& d) {
-            auto& layout = static_cast<TRepLayout&>(d);
+            auto& layout = static_cast<ReportLayoutDialog&>(d);
             layout.ItemClick(1, 1);
             QCOMPARE(Widths(layout.Copy().Body(1)), QList<int>{90});
             layout.OkButtonClick();
         });
-        ui.ExpectModal("Select Report Part", [](QDialog& d) { static_cast<TReportPart&>(d).OkButtonClick(); });
+        ui.ExpectModal("Select Report Part", [](QDialog& d) { static_cast<ReportPartDialog&>(d).OkButtonClick(); });
         ModifyAt(8);
         HALVENOR_VERIFY_UI(ui);
         QCOMPARE(Widths(File().Read(8).definition.Body(1)), QList<int>{90});
@@ -156,7 +156,7 @@ private slots:
         QFETCH(Answer, answer);
         QFETCH(QStringList, names);
         ScriptedUiServices ui;
-        ui.ExpectModal("Report Definition", Drive([answer](TUserReport& d) {
+        ui.ExpectModal("Report Definition", Drive([answer](ReportDefinitionDialog& d) {
             d.ReportName->setText("Renamed");
             d.NameExit();
             QVERIFY(!d.DeleteButton->isEnabled());  // only the report as opened can be deleted
@@ -176,14 +176,14 @@ private slots:
     void deleteAsksFirst() {
         const QString question = "Are you sure you want to delete this report?";
         ScriptedUiServices ui;
-        ui.ExpectModal("Report Definition", Drive([](TUserReport& d) {
+        ui.ExpectModal("Report Definition", Drive([](ReportDefinitionDialog& d) {
             d.DeleteButtonClick();
             QVERIFY(d.isVisible());
         }));
         ui.ExpectBeep().ExpectAsk("Warning", question, Answer::No);
         ModifyAt(7);
         QCOMPARE(File().Count(), 8);
-        ui.ExpectModal("Report Definition", Drive([](TUserReport& d) { d.DeleteButtonClick(); }));
+        ui.ExpectModal("Report Definition", Drive([](ReportDefinitionDialog& d) { d.DeleteButtonClick(); }));
         ui.ExpectBeep().ExpectAsk("Warning", question, Answer::Yes);
         ModifyAt(7);
         HALVENOR_VERIFY_UI(ui);
@@ -200,7 +200,7 @@ private slots:
         // A missing file: the dialog shows the definition held in memory.
         QFile::remove(QString::fromStdString(AppReportFilePath()));
         CurrentReport().name = "In Memory";
-        ui.ExpectModal("Report Definition", Drive([](TUserReport& d) {
+        ui.ExpectModal("Report Definition", Drive([](ReportDefinitionDialog& d) {
             QCOMPARE(d.ReportName->text(), QString("In Memory"));
         }));
         m_list.setCurrentRow(0);
@@ -214,7 +214,7 @@ private slots:
         File().Write(0, d);
         ScriptedUiServices ui;
         ui.ExpectBeep().ExpectMessage("Notice");
-        ui.ExpectModal("Report Definition", Drive([](TUserReport& dialog) {
+        ui.ExpectModal("Report Definition", Drive([](ReportDefinitionDialog& dialog) {
             QCOMPARE(dialog.TitleFontSummary->text(), QString("Arial 10pt"));
         }));
         ModifyAt(0);
@@ -245,7 +245,7 @@ private slots:
         QFETCH(QString, message);
         const QByteArray before = FileContents();
         ScriptedUiServices ui;
-        ui.ExpectModal("Report Definition", Drive([&](TUserReport& d) {
+        ui.ExpectModal("Report Definition", Drive([&](ReportDefinitionDialog& d) {
             d.NumberOfLines->setText(lines);
             d.LeftMargin->setText(left);
             d.RightMargin->setText(right);
@@ -258,7 +258,7 @@ private slots:
         HALVENOR_VERIFY_UI(ui);
         QCOMPARE(FileContents(), before);
         // The same check guards the layout.
-        ui.ExpectModal("Report Definition", Drive([](TUserReport& d) {
+        ui.ExpectModal("Report Definition", Drive([](ReportDefinitionDialog& d) {
             d.NumberOfLines->setText("-1");
             d.SpecifyButtonClick();
         }));
@@ -270,7 +270,7 @@ private slots:
     void controlsFollowTheirRules() {
         CurrentReport().groupLevel1 = false;
         CurrentReport().groupLevel2 = true;
-        TUserReport d(ReportMode::New, -1, &m_list);
+        ReportDefinitionDialog d(ReportMode::New, -1, &m_list);
         QVERIFY(!d.GroupLevel2->isEnabled());
         QVERIFY(!d.GroupLevel2->isChecked());  // unchecked when level 1 is off at opening
         d.GroupLevel1->setChecked(true);
@@ -297,7 +297,7 @@ private slots:
         c.Body(1)[0].width = 100;
         c.Body(1)[1].width = 50;
         c.Body(2)[0].width = 150;
-        TUserReport d(ReportMode::New, -1, &m_list);
+        ReportDefinitionDialog d(ReportMode::New, -1, &m_list);
         QVERIFY(d.Width150->isChecked());
         ScriptedUiServices ui;
         ui.ExpectBeep().ExpectAsk("Warning", kTo120, Answer::No);
@@ -332,7 +332,7 @@ private slots:
         chosen.setItalic(true);
         chosen.setStrikeOut(true);
         ui.ExpectModal("Report Fonts", [](QDialog& dialog) {
-            auto& f = static_cast<TReportFonts&>(dialog);
+            auto& f = static_cast<ReportFontsDialog&>(dialog);
             QCOMPARE(f.Summaries[2]->text(), QString("Courier New 10pt"));
             f.NewFontClick(2);
             QCOMPARE(f.Summaries[2]->text(), QString("Liberation Serif 14pt"));
@@ -341,7 +341,7 @@ private slots:
         });
         ui.ExpectChooseFont(common::FontChoice{chosen, QColor(0x12, 0x34, 0x56)});
         ui.ExpectChooseFont(std::nullopt);
-        TUserReport d(ReportMode::New, -1, &m_list);
+        ReportDefinitionDialog d(ReportMode::New, -1, &m_list);
         d.SetFontsButtonClick();
         HALVENOR_VERIFY_UI(ui);
         const ReportFont& body = CurrentReport().Font(FontSlot::Body);
@@ -358,7 +358,7 @@ private slots:
     void layoutRowsAndClicks() {
         common::AppSettings().Field(1).title = "Thing";
         ReportDefinition def = File().Read(0).definition;  // 32, 17, 14, 14, 13 in 90
-        TRepLayout layout(def, true);
+        ReportLayoutDialog layout(def, true);
         layout.resize(1000, 400);
         layout.show();
         ReportLayoutRows& rows = *layout.BodyRows;
@@ -374,7 +374,7 @@ private slots:
 
         ScriptedUiServices ui;
         ui.ExpectModal("Select Report Part", [](QDialog& d) {
-            QCOMPARE(static_cast<TReportPart&>(d).PartLabel->text(), QString("Line 1, Item 2"));
+            QCOMPARE(static_cast<ReportPartDialog&>(d).PartLabel->text(), QString("Line 1, Item 2"));
         });
         QTest::mouseClick(&rows, Qt::LeftButton, {}, rows.ItemRect(0, 2).center());
         QTest::mouseClick(&rows, Qt::LeftButton, {}, QPoint(row.center().x(), row.bottom() + 2));  // between rows
@@ -386,17 +386,17 @@ private slots:
         // Cancel forgets, Ok keeps.
         ScriptedUiServices again;
         again.ExpectModal("Select Report Part", [](QDialog& d) {
-            auto& part = static_cast<TReportPart&>(d);
+            auto& part = static_cast<ReportPartDialog&>(d);
             part.WidthEdit->setText("20");
             part.OkButtonClick();
         });
         layout.ItemClick(1, 1);
         layout.CancelButtonClick();
         QCOMPARE(Widths(def.Body(1)), (QList<int>{32, 17, 14, 14, 13}));
-        TRepLayout second(def, false);
+        ReportLayoutDialog second(def, false);
         QVERIFY(second.TotalsRows->isHidden());
         again.ExpectModal("Select Report Part", [](QDialog& d) {
-            auto& part = static_cast<TReportPart&>(d);
+            auto& part = static_cast<ReportPartDialog&>(d);
             part.WidthEdit->setText("20");
             part.OkButtonClick();
         });
@@ -406,14 +406,14 @@ private slots:
         QCOMPARE(Widths(def.Body(1)), (QList<int>{20, 17, 14, 14, 13, 12}));
 
         def.lines = 0;
-        TRepLayout none(def, true);
+        ReportLayoutDialog none(def, true);
         QVERIFY(none.BodyRows->isHidden() && none.BodyCaption->isHidden());
     }
 
     void partChangesTheItem() {
         ReportLine line = File().Read(0).definition.Body(1);
         {
-            TReportPart part(line, 1, 2, 90);
+            ReportPartDialog part(line, 1, 2, 90);
             QVERIFY(part.FieldRadio->isChecked());
             QCOMPARE(part.FieldList->currentRow(), 4);  // Location
             QVERIFY(!part.LabelEdit->isEnabled());
@@ -423,7 +423,7 @@ private slots:
         QCOMPARE(Widths(line), (QList<int>{32, 10, 14, 14, 13, 7}));
         QVERIFY(line[5].IsFiller());
         {
-            TReportPart part(line, 1, 6, 90);
+            ReportPartDialog part(line, 1, 6, 90);
             QVERIFY(part.FillerRadio->isChecked() && !part.FieldList->isEnabled());
             part.LabelRadio->click();
             QVERIFY(part.LabelEdit->isEnabled() && !part.FieldList->isEnabled());
@@ -433,7 +433,7 @@ private slots:
         QCOMPARE(line[5].text, std::string("<LABEL>"));
         QCOMPARE(line[5].label, std::string("Note"));
         {
-            TReportPart part(line, 1, 6, 90);
+            ReportPartDialog part(line, 1, 6, 90);
             QCOMPARE(part.LabelEdit->text(), QString("Note"));
             part.FieldRadio->click();
             part.FieldList->setCurrentRow(17);
@@ -444,7 +444,7 @@ private slots:
         QCOMPARE(line[5].label, std::string());
 
         ReportLine totals = File().Read(0).definition.totals;
-        TReportPart part(totals, 0, 3, 90);
+        ReportPartDialog part(totals, 0, 3, 90);
         QCOMPARE(part.PartLabel->text(), QString("Totals Line, Item 3"));
         QCOMPARE(part.FieldList->count(), 4);
         QCOMPARE(part.FieldList->currentItem()->text(), QString("Cost"));
@@ -468,7 +468,7 @@ private slots:
         QFETCH(QString, message);
         ReportLine line = NewReportDefinition().Body(1);
         const ReportLine before = line;
-        TReportPart part(line, 1, 1, 90);
+        ReportPartDialog part(line, 1, 1, 90);
         part.show();
         part.WidthEdit->setText(width);
         if (field) part.FieldRadio->click();
@@ -483,7 +483,7 @@ private slots:
 
     void unstorableTextIsRefused() {
         ReportLine line = NewReportDefinition().Body(1);
-        TReportPart part(line, 1, 1, 90);
+        ReportPartDialog part(line, 1, 1, 90);
         part.LabelRadio->click();
         part.LabelEdit->setText(QString::fromUtf8("\xE2\x9C\x93 done"));
         ScriptedUiServices ui;

@@ -29,12 +29,12 @@
 #include "ReportTestSupport.h"
 #include "ScriptedUiServices.h"
 #include "Settings.h"
-#include "TMyInsurance.h"
-#include "TMyPreview.h"
-#include "TMyReport.h"
-#include "TPrintRange.h"
-#include "TReportForm.h"
-#include "TUserReport.h"
+#include "InsuranceDialog.h"
+#include "ReportViewer.h"
+#include "ReportsWindow.h"
+#include "PageRangeDialog.h"
+#include "ReportStatusWindow.h"
+#include "ReportDefinitionDialog.h"
 
 using namespace reports;
 using namespace reporttest;
@@ -46,7 +46,7 @@ const QString kNoPrinters = QStringLiteral("No printers are defined, aborting pr
 
 // Runs the Report Status Screen's job and closes it with OK.
 void RunAndClose(QDialog& d) {
-    auto& form = static_cast<TReportForm&>(d);
+    auto& form = static_cast<ReportStatusWindow&>(d);
     form.FormActivate();
     QCOMPARE(form.StatusLabel->text(), QStringLiteral("\nReport Completed!"));
     QCOMPARE(form.Button->text(), QStringLiteral("OK"));
@@ -74,7 +74,7 @@ int DarkestOfLabel(QAbstractButton& button) {
 
 template <typename F>
 ScriptedUiServices::DriveDialog DrivePreview(F f) {
-    return [f](QDialog& d) { f(static_cast<TMyPreview&>(d)); };
+    return [f](QDialog& d) { f(static_cast<ReportViewer&>(d)); };
 }
 
 }  // namespace
@@ -84,7 +84,7 @@ class ReportWindowsTest : public QObject {
 
     QTemporaryDir m_home;
     std::unique_ptr<findtest::FakeMainContext> m_context;
-    std::unique_ptr<TMyReport> m_window;
+    std::unique_ptr<ReportsWindow> m_window;
 
     store::Table& Table() { return m_context->ItemTable(); }
     QString Path(const QString& name) const { return m_home.filePath(name); }
@@ -121,7 +121,7 @@ private slots:
         CreateTable(Table(), m_home.path());
         AddItems(Table(), Household());
         SortByCategory(Table());
-        m_window = std::make_unique<TMyReport>(*m_context, nullptr);
+        m_window = std::make_unique<ReportsWindow>(*m_context, nullptr);
     }
 
     void cleanup() {
@@ -232,7 +232,7 @@ private slots:
         CurrentReport() = NewReportDefinition();
         CurrentReport().lines = 2;
         QListWidget list;
-        TUserReport definition(ReportMode::New, -1, &list);
+        ReportDefinitionDialog definition(ReportMode::New, -1, &list);
         definition.show();
         QVERIFY(!definition.ColumnHeaders->isEnabled());
         const int page = DarkestOfLabel(*definition.PageNumbers);
@@ -248,7 +248,7 @@ private slots:
         AddItems(Table(), {{"Tools", "Workshop", "Barn", "9999999996198.77", "100", "1", "10"}});
         QBuffer recorded;
         ScriptedUiServices ui;
-        TReportForm form(OutputMode::View, DefaultReportDefinitions()[1], Table(), ReportSettings());
+        ReportStatusWindow form(OutputMode::View, DefaultReportDefinitions()[1], Table(), ReportSettings());
         form.SetStream(&recorded);
         ui.ExpectBeep().ExpectMessage("Notice", "Some figures were too wide for their columns and were printed as "
                                                 "\"####\"; widen them in the report definition: Totals Line, Item 3 "
@@ -262,7 +262,7 @@ private slots:
         Show();
         ScriptedUiServices ui;
         ui.ExpectModal("Report Status Screen", [](QDialog& d) {
-            auto& form = static_cast<TReportForm&>(d);
+            auto& form = static_cast<ReportStatusWindow&>(d);
             QCOMPARE(form.Button->text(), QStringLiteral("Cancel"));
             // The user presses Cancel while the first page is composed.
             QTimer::singleShot(0, &form, [&form] {
@@ -283,7 +283,7 @@ private slots:
     void statusWindowRunsOnce() {
         const QString path = Path("once.txt");
         ScriptedUiServices ui;
-        TReportForm form(OutputMode::TextFile, DefaultReportDefinitions()[0], Table(), ReportSettings());
+        ReportStatusWindow form(OutputMode::TextFile, DefaultReportDefinitions()[0], Table(), ReportSettings());
         form.SetTextFile(path);
         form.FormActivate();
         QVERIFY(!form.Aborted());
@@ -291,7 +291,7 @@ private slots:
         form.FormActivate();
         QVERIFY(!QFile::exists(path));
 
-        TReportForm cancelled(OutputMode::TextFile, DefaultReportDefinitions()[0], Table(), ReportSettings());
+        ReportStatusWindow cancelled(OutputMode::TextFile, DefaultReportDefinitions()[0], Table(), ReportSettings());
         cancelled.SetTextFile(path);
         QTimer::singleShot(0, &cancelled, [&cancelled] { cancelled.reject(); });  // closing cancels
         cancelled.FormActivate();
@@ -304,7 +304,7 @@ private slots:
         Show();
         ScriptedUiServices ui;
         ui.ExpectModal("Report Status Screen", [](QDialog& d) {
-            auto& form = static_cast<TReportForm&>(d);
+            auto& form = static_cast<ReportStatusWindow&>(d);
             form.FormActivate();
             QCOMPARE(form.StatusLabel->text(), QStringLiteral("\nReport Canceled!"));
             form.ButtonClick();
@@ -322,13 +322,13 @@ private slots:
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(Path("printed.pdf"));
         printer.setPageSize(QPageSize(QPageSize::Letter));
-        TMyReport window(*m_context, &printer);
+        ReportsWindow window(*m_context, &printer);
         window.FormShow();
         window.ReportList->setCurrentRow(4);  // Full Report
         ScriptedUiServices ui;
         int recorded = 0;
         ui.ExpectModal("Report Status Screen", RunAndClose);
-        ui.ExpectModal("Full Report", DrivePreview([&recorded](TMyPreview& p) { recorded = p.MyFilePreview.PageCount(); }));
+        ui.ExpectModal("Full Report", DrivePreview([&recorded](ReportViewer& p) { recorded = p.MyFilePreview.PageCount(); }));
         window.ViewButtonClick();
         ui.ExpectModal("Report Status Screen", RunAndClose);
         window.PrintButtonClick();
@@ -348,7 +348,7 @@ private slots:
         Show();
         ScriptedUiServices ui;
         ui.ExpectModal("Report Status Screen", RunAndClose);
-        ui.ExpectModal("Short Narrow Report", DrivePreview([](TMyPreview& p) {
+        ui.ExpectModal("Short Narrow Report", DrivePreview([](ReportViewer& p) {
             const int count = p.MyFilePreview.PageCount();
             QVERIFY(count > 3);
             QCOMPARE(p.geometry().size(), QSize(700, 500));
@@ -420,7 +420,7 @@ private slots:
         QBuffer recorded;
         QVERIFY(RecordReport(DefaultReportDefinitions()[0], Table(), ReportSettings(), recorded).completed);
         ScriptedUiServices ui;
-        TMyPreview p(QStringLiteral("Keys"), &recorded, nullptr);
+        ReportViewer p(QStringLiteral("Keys"), &recorded, nullptr);
         p.show();
         QApplication::setActiveWindow(&p);
         QVERIFY(QTest::qWaitForWindowActive(&p));
@@ -465,12 +465,12 @@ private slots:
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(Path("range.pdf"));
-        TMyPreview preview("Short Narrow Report", &recorded, &printer);
+        ReportViewer preview("Short Narrow Report", &recorded, &printer);
         ScriptedUiServices ui;
         preview.FormActivate();
         preview.NextPageClick();
         ui.ExpectModal("Page Printing", [](QDialog& d) {
-            auto& range = static_cast<TPrintRange&>(d);
+            auto& range = static_cast<PageRangeDialog&>(d);
             QCOMPARE(range.StartingPage->text(), QStringLiteral("1"));
             range.StartingPage->setText("2");
             range.EndingPage->setText("3");
@@ -486,7 +486,7 @@ private slots:
         QCOMPARE(enginetest::PdfPageCount(Path("saved.pdf")), result.pages);
         QVERIFY(enginetest::Poppler("pdftotext", {Path("saved.pdf"), "-"}).contains("GRAND TOTALS"));
 
-        TMyPreview noPrinter("Short Narrow Report", &recorded, nullptr);
+        ReportViewer noPrinter("Short Narrow Report", &recorded, nullptr);
         noPrinter.FormActivate();
         ui.ExpectBeep().ExpectMessage("Error", kNoPrinters).ExpectMessage("Notice");
         noPrinter.PrintPageClick();
@@ -513,7 +513,7 @@ private slots:
         QFETCH(QString, first);
         QFETCH(QString, last);
         QFETCH(QString, message);
-        TPrintRange range(5);
+        PageRangeDialog range(5);
         QCOMPARE(range.EndingPage->text(), QStringLiteral("5"));
         range.show();
         range.StartingPage->setText(first);
@@ -540,7 +540,7 @@ private slots:
         Show();
         ScriptedUiServices ui;
         ui.ExpectModal("Insurance Information", [](QDialog& d) {
-            auto& ins = static_cast<TMyInsurance&>(d);
+            auto& ins = static_cast<InsuranceDialog&>(d);
             QCOMPARE(ins.InsuranceCompany->text(), QStringLiteral("Mutual Household"));
             QVERIFY(!ins.PrintCompany->isChecked());
             QVERIFY(ins.PrintPolicy->isChecked());

@@ -22,12 +22,12 @@
 #include "LegacyConversion.h"
 #include "ScriptedUiServices.h"
 #include "Settings.h"
-#include "TMain.h"
+#include "MainWindow.h"
 #include "TableHolder.h"
 
 using common::Answer;
 using common::ScriptedUiServices;
-using shell::TMain;
+using shell::MainWindow;
 
 namespace {
 
@@ -65,7 +65,7 @@ QString MakeTableWithNumericCategory(const QString& path) {
     return path;
 }
 
-QStringList GridItems(TMain& w) {
+QStringList GridItems(MainWindow& w) {
     QStringList out;
     w.RefreshGrid();
     for (int r = 0; r < w.GridModel()->rowCount(); ++r) out << w.GridModel()->index(r, 0).data().toString();
@@ -119,7 +119,7 @@ private slots:
 
     void recentListKeepsFivePreviousDatabases() {
         ScriptedUiServices ui;
-        TMain w(kScreen);
+        MainWindow w(kScreen);
         const QString master = common::AppSettings().lastDatabase;
         QStringList paths;
         for (const char* name : {"A.DBF", "B.DBF", "C.DBF", "D.DBF", "E.DBF", "F.DBF"})
@@ -154,7 +154,7 @@ private slots:
 
     void letterCaseMakesADifferentEntryAndExtensionsAreChecked() {
         ScriptedUiServices ui;
-        TMain w(kScreen);
+        MainWindow w(kScreen);
         const QString lower = MakeTable(m_home->filePath("home.dbf"));
         QFile::copy(lower, m_home->filePath("HOME.dbf"));
         ui.ExpectOpenFile("Open Database File", lower);
@@ -171,7 +171,7 @@ private slots:
 
     void newDatabaseIsCreatedAndOpened() {
         ScriptedUiServices ui;
-        TMain w(kScreen);
+        MainWindow w(kScreen);
         const QString path = m_home->filePath("fresh.dbf");
         ui.ExpectSaveFile("New Database File", path);
         w.DoNew();
@@ -183,7 +183,7 @@ private slots:
 
     void recentEntryWhoseFileIsGoneIsNamedAndKept() {
         ScriptedUiServices ui;
-        TMain w(kScreen);
+        MainWindow w(kScreen);
         const QString gone = MakeTable(m_home->filePath("GONE.DBF"));
         w.OpenSaveFile(gone);
         w.OpenSaveFile(common::AppSettings().lastFiles[0]);  // back to MASTER; GONE is now entry 1
@@ -198,7 +198,7 @@ private slots:
 
     void packRemovesDeletedRecordsAndKeepsTheOrder() {
         ScriptedUiServices ui;
-        TMain w(kScreen);
+        MainWindow w(kScreen);
         w.show();
         store::Table& t = w.ItemTable();
         for (const char* item : {"Pear", "apple", "Fig", "banana"}) {
@@ -235,7 +235,7 @@ private slots:
     // those of items it kept.
     void packNamesThePhotosItRemovesAndAsksAboutFilesNoItemNames() {
         ScriptedUiServices ui;
-        TMain w(kScreen);
+        MainWindow w(kScreen);
         w.show();
         store::Table& t = w.ItemTable();
         for (const char* item : {"Sofa", "Lamp", "Clock"}) {
@@ -287,7 +287,7 @@ private slots:
 
     void packAndReindexNeedTheFileToThemselves() {
         ScriptedUiServices ui;
-        TMain w(kScreen);
+        MainWindow w(kScreen);
         w.show();
         store::Table& t = w.ItemTable();
         t.Append();
@@ -364,7 +364,7 @@ private slots:
         ui.ExpectAsk("Convert", ConvertQuestion("2.X", "H2LOG.DBF"), Answer::Yes);
         ui.ExpectAsk("Convert", ConvertQuestion("1.X", "HLOG.DBF"), Answer::Yes);
         {
-            TMain w(kScreen);
+            MainWindow w(kScreen);
             QVERIFY(!QFile::exists(v2));
             QVERIFY(!QFile::exists(v1));
             store::Table& t = w.ItemTable();
@@ -382,7 +382,7 @@ private slots:
         }
         HALVENOR_VERIFY_UI(ui);
         ScriptedUiServices quiet;  // nothing is asked at the next start
-        TMain again(kScreen);
+        MainWindow again(kScreen);
         HALVENOR_VERIFY_UI(quiet);
     }
 
@@ -406,7 +406,7 @@ private slots:
         ui.ExpectAsk("Convert", ConvertQuestion("1.X", "HLOG.DBF"), Answer::Yes);
         ui.ExpectMessage("Error", std::nullopt);
         {
-            TMain w(kScreen);
+            MainWindow w(kScreen);
             QVERIFY(QFile::exists(v1));
             QVERIFY(ui.Messages().last().contains("Record 2 of HLOG.DBF"));
             QCOMPARE(w.ItemTable().RecordCount(), 1u);  // the records before it stay
@@ -416,7 +416,7 @@ private slots:
 
     void failedSwitchLeavesThePreviousTableShown() {
         ScriptedUiServices ui;
-        TMain w(kScreen);
+        MainWindow w(kScreen);
         w.show();
         common::AppSettings().sortFields = {12, 1, 0, 0};
         w.BuildSortString();
@@ -506,7 +506,7 @@ private slots:
         }
         const QString path = QString::fromLocal8Bit(asUser) + "/T.DBF";
         ScriptedUiServices ui;
-        TMain w(kScreen);
+        MainWindow w(kScreen);
         w.show();
         common::AppSettings().sortFields = {1, 0, 0, 0};
         w.BuildSortString();

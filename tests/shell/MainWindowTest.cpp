@@ -18,13 +18,13 @@
 #include "ItemTable.h"
 #include "ScriptedUiServices.h"
 #include "Settings.h"
-#include "TMain.h"
+#include "MainWindow.h"
 
 using shell::ItemGridModel;
 
 using common::Answer;
 using common::ScriptedUiServices;
-using shell::TMain;
+using shell::MainWindow;
 
 namespace {
 
@@ -42,7 +42,7 @@ QString ReadSetting(const QString& section, const QString& key) {
     return ini.Value(section, key).value_or(QString());
 }
 
-void AddItems(TMain& w, const std::vector<std::pair<std::string, std::string>>& items) {
+void AddItems(MainWindow& w, const std::vector<std::pair<std::string, std::string>>& items) {
     store::Table& t = w.ItemTable();
     for (const auto& [item, date] : items) {
         t.Append();
@@ -71,7 +71,7 @@ private slots:
         ScriptedUiServices ui;
         QString master;
         {
-            TMain w(kBigScreen);
+            MainWindow w(kBigScreen);
             QVERIFY(w.Created());
             QCOMPARE(w.windowTitle(), QString("Halvenor Inventory 95 (MASTER)"));
             master = common::AppPaths::Join(common::AppPaths::DataDir(), "MASTER.DBF");
@@ -96,7 +96,7 @@ private slots:
     void missingLastDatabaseFallsBackToMasterSilently() {
         WriteSettings("Misc", "Last Database", m_home->filePath("gone/OLD.DBF"));
         ScriptedUiServices ui;
-        TMain w(kBigScreen);
+        MainWindow w(kBigScreen);
         QVERIFY(w.Created());
         QCOMPARE(w.windowTitle(), QString("Halvenor Inventory 95 (MASTER)"));
         HALVENOR_VERIFY_UI(ui);
@@ -124,7 +124,7 @@ private slots:
         ui.ExpectMessage("Error", QString(store::kNotItemTableMessage));
         ui.ExpectMessage("Error", QString(store::kNotItemTableMessage));
         ui.ExpectOpenFile("Open Database File", good);
-        TMain w(kBigScreen);
+        MainWindow w(kBigScreen);
         HALVENOR_VERIFY_UI(ui);
         QCOMPARE(w.windowTitle(), QString("Halvenor Inventory 95 (home)"));
         QVERIFY(w.ItemTable().IsOpen());
@@ -142,7 +142,7 @@ private slots:
         QFETCH(int, mode);
         WriteSettings("Misc", "Button Bar", QString::number(mode));
         ScriptedUiServices ui;
-        TMain w(kBigScreen);
+        MainWindow w(kBigScreen);
         QCOMPARE(w.SpeedPanel()->isHidden(), mode != 1);
         QCOMPARE(w.SpeedButtons().size(), size_t(17));
         QCOMPARE(w.SpeedButtons()[0]->toolTip(), QString("New Database"));
@@ -172,7 +172,7 @@ private slots:
 
     void changingTheAccessModeDoesNotWidenTheWindow() {
         ScriptedUiServices ui;
-        TMain w(kBigScreen);
+        MainWindow w(kBigScreen);
         common::AppSettings().showTips = false;
         w.show();
         QCoreApplication::processEvents();
@@ -189,7 +189,7 @@ private slots:
         WriteSettings("Misc", "Window Size", "1280");
         {
             ScriptedUiServices ui;
-            TMain w(QSize(1024, 768));
+            MainWindow w(QSize(1024, 768));
             QCOMPARE(w.Factor(), 1.0);
             QVERIFY(w.Action("640 x 480")->isChecked());
             QVERIFY(!w.Action("1280 x 1024")->isChecked());
@@ -203,7 +203,7 @@ private slots:
             ui.ExpectMessage("Error", QString("Your current screen resolution does not support 1280 x 1024 pixels."));
             WriteSettings("Misc", "Window Size", "640");
             common::AppSettings() = common::Settings();
-            TMain w(QSize(1024, 768));
+            MainWindow w(QSize(1024, 768));
             w.ChooseScreenSize(1280);
             QCOMPARE(common::AppSettings().windowSize, 640);
             QCOMPARE(w.Factor(), 1.0);
@@ -218,14 +218,14 @@ private slots:
         }
         ScriptedUiServices ui;
         common::AppSettings() = common::Settings();
-        TMain again(QSize(1024, 768));
+        MainWindow again(QSize(1024, 768));
         QCOMPARE(again.Factor(), 1.6);
         QVERIFY(again.Action("1024 x 768")->isChecked());
     }
 
     void dateFormatRedisplaysDatesAndIsStored() {
         ScriptedUiServices ui;
-        TMain w(kBigScreen);
+        MainWindow w(kBigScreen);
         w.show();
         AddItems(w, {{"Camera", "3/7/96"}});
         const int dateColumn = 9;  // Purchase Date in the default column order
@@ -245,7 +245,7 @@ private slots:
 
     void deleteAsksAndAlwaysRefreshesTheCount() {
         ScriptedUiServices ui;
-        TMain w(kBigScreen);
+        MainWindow w(kBigScreen);
         w.show();
         AddItems(w, {{"Lamp", ""}, {"Desk", ""}});
         QCOMPARE(w.CountLabel()->text(), QString("2"));
@@ -270,7 +270,7 @@ private slots:
 
     void recordEditedInTheGridMovesToItsPlaceWhenItsRowIsLeft() {
         ScriptedUiServices ui;
-        TMain w(kBigScreen);
+        MainWindow w(kBigScreen);
         common::AppSettings().showTips = false;
         w.show();
         common::AppSettings().gridFieldEditing = true;
@@ -299,7 +299,7 @@ private slots:
     void closingWritesTheSettings() {
         ScriptedUiServices ui;
         {
-            TMain w(kBigScreen);
+            MainWindow w(kBigScreen);
             w.ChooseAccessMode(2);
             w.ChooseCurrencyFormat(2);
             w.show();
@@ -315,7 +315,7 @@ private slots:
     void helpOpensTheContents() {
         ScriptedUiServices ui;
         ui.ExpectHelp("");
-        TMain w(kBigScreen);
+        MainWindow w(kBigScreen);
         w.Action("&Contents")->trigger();
         HALVENOR_VERIFY_UI(ui);
     }

@@ -33,32 +33,32 @@
 #include "HelpWindow.h"
 #include "ScriptedUiServices.h"
 #include "Settings.h"
-#include "TColorConfig.h"
-#include "TImportFormat.h"
-#include "TMain.h"
-#include "TMyEdit.h"
-#include "TMyEditBox.h"
-#include "TMyLocateDialog.h"
-#include "TMyLocateDlg.h"
-#include "TMySearch.h"
-#include "TMySortOrder.h"
-#include "TMyInsurance.h"
-#include "TMyReport.h"
-#include "TPrintRange.h"
-#include "TMyExport.h"
-#include "TMyImport.h"
-#include "TSearchAndReplace.h"
-#include "TRepLayout.h"
-#include "TReportFonts.h"
-#include "TReportPart.h"
-#include "TSearchOptions.h"
-#include "TTipOfDay.h"
-#include "TUserReport.h"
-#include "TViewConfig.h"
+#include "ColorConfigDialog.h"
+#include "ImportFormatDialog.h"
+#include "MainWindow.h"
+#include "ItemEditor.h"
+#include "PickListDialog.h"
+#include "Locator.h"
+#include "LocateDialog.h"
+#include "SearchWindow.h"
+#include "SortOrderDialog.h"
+#include "InsuranceDialog.h"
+#include "ReportsWindow.h"
+#include "PageRangeDialog.h"
+#include "ExportDialog.h"
+#include "ImportDialog.h"
+#include "SearchAndReplaceDialog.h"
+#include "ReportLayoutDialog.h"
+#include "ReportFontsDialog.h"
+#include "ReportPartDialog.h"
+#include "SearchOperatorList.h"
+#include "TipOfDayDialog.h"
+#include "ReportDefinitionDialog.h"
+#include "ViewerConfigDialog.h"
 #include "WindowFit.h"
 #include "WindowLayout.h"
 
-using shell::TMain;
+using shell::MainWindow;
 
 namespace {
 
@@ -68,7 +68,7 @@ const double kFactors[] = {1.0, 1.25, 1.6, 2.0};
 // windows that live for the whole run.
 struct DialogCase {
     bool movesUp;
-    std::function<QDialog*(TMain&, std::unique_ptr<QDialog>& owner)> open;
+    std::function<QDialog*(MainWindow&, std::unique_ptr<QDialog>& owner)> open;
     // What a user typically has in it once it is shown.
     std::function<void(QDialog&)> fill;
 };
@@ -85,66 +85,66 @@ QDialog* Own(Owner& owner, QDialog* dialog) {
 std::map<QString, DialogCase> Dialogs() {
     std::map<QString, DialogCase> cases;
     cases["item editor"] = {true,
-                            [](TMain& w, Owner&) -> QDialog* {
+                            [](MainWindow& w, Owner&) -> QDialog* {
                                 w.EditorMode() = 2;
                                 return w.Editor();
                             },
                             [](QDialog& d) {
-                                auto& edit = static_cast<items::TMyEdit&>(d);
+                                auto& edit = static_cast<items::ItemEditor&>(d);
                                 edit.WarDate->setText("25/12/2024");
                                 edit.PurchDate->setText("28/02/1999");
                                 edit.Cost->setText("123456789.99");
                                 edit.Quantity->setText("1000");
                                 edit.CalcTotals();
                             }};
-    cases["search window"] = {true, [](TMain& w, Owner&) -> QDialog* { return w.SearchWindow(); }, {}};
+    cases["search window"] = {true, [](MainWindow& w, Owner&) -> QDialog* { return w.SearchWindow(); }, {}};
     cases["pick list maintenance"] = {
         false,
-        [](TMain& w, Owner& o) { return Own(o, new items::TMyEditBox(*w.Editor(), w, common::PickList::Bought, &w)); },
+        [](MainWindow& w, Owner& o) { return Own(o, new items::PickListDialog(*w.Editor(), w, common::PickList::Bought, &w)); },
         {}};
     cases["search options"] = {
         false,
-        [](TMain& w, Owner& o) {
-            return Own(o, new find::TSearchOptions("Replacement Cost", {" = ", " > ", " < ", " > X < "}, 3, &w));
+        [](MainWindow& w, Owner& o) {
+            return Own(o, new find::SearchOperatorList("Replacement Cost", {" = ", " > ", " < ", " > X < "}, 3, &w));
         },
         {}};
     cases["locate"] = {
         false,
-        [](TMain& w, Owner& o) { return Own(o, new find::TMyLocateDlg(*w.Locate(), w.Locate()->FieldList(), &w)); },
+        [](MainWindow& w, Owner& o) { return Own(o, new find::LocateDialog(*w.Locate(), w.Locate()->FieldList(), &w)); },
         {}};
-    cases["sort order"] = {false, [](TMain& w, Owner& o) { return Own(o, new find::TMySortOrder(w, &w)); }, {}};
+    cases["sort order"] = {false, [](MainWindow& w, Owner& o) { return Own(o, new find::SortOrderDialog(w, &w)); }, {}};
     cases["search and replace"] = {
-        false, [](TMain& w, Owner& o) { return Own(o, new find::TSearchAndReplace(w, &w)); }, {}};
+        false, [](MainWindow& w, Owner& o) { return Own(o, new find::SearchAndReplaceDialog(w, &w)); }, {}};
     cases["viewer configuration"] = {
-        true, [](TMain& w, Owner& o) { return Own(o, new appearance::TViewConfig(w, &w)); }, {}};
+        true, [](MainWindow& w, Owner& o) { return Own(o, new appearance::ViewerConfigDialog(w, &w)); }, {}};
     cases["colour configuration"] = {
-        true, [](TMain& w, Owner& o) { return Own(o, new appearance::TColorConfig(6, &w)); }, {}};
-    cases["tip of the day"] = {false, [](TMain& w, Owner& o) { return Own(o, new appearance::TTipOfDay(&w)); }, {}};
+        true, [](MainWindow& w, Owner& o) { return Own(o, new appearance::ColorConfigDialog(6, &w)); }, {}};
+    cases["tip of the day"] = {false, [](MainWindow& w, Owner& o) { return Own(o, new appearance::TipOfDayDialog(&w)); }, {}};
     cases["import format"] = {false,
-                              [](TMain& w, Owner& o) { return Own(o, new exchange::TImportFormat(w, &w)); }, {}};
-    cases["export"] = {true, [](TMain& w, Owner& o) { return Own(o, new exchange::TMyExport(w, &w)); }, {}};
-    cases["import"] = {true, [](TMain& w, Owner& o) {
-                           return Own(o, new exchange::TMyImport(w, exchange::SourceKind::Text, "items.txt",
+                              [](MainWindow& w, Owner& o) { return Own(o, new exchange::ImportFormatDialog(w, &w)); }, {}};
+    cases["export"] = {true, [](MainWindow& w, Owner& o) { return Own(o, new exchange::ExportDialog(w, &w)); }, {}};
+    cases["import"] = {true, [](MainWindow& w, Owner& o) {
+                           return Own(o, new exchange::ImportDialog(w, exchange::SourceKind::Text, "items.txt",
                                                                  {"Description", "Maker"}, &w));
                        }, {}};
-    cases["reports"] = {false, [](TMain& w, Owner&) -> QDialog* { return w.ReportsWindow(); }, {}};
-    cases["insurance information"] = {false, [](TMain& w, Owner& o) { return Own(o, new reports::TMyInsurance(&w)); },
+    cases["reports"] = {false, [](MainWindow& w, Owner&) -> QDialog* { return w.ReportsWindow(); }, {}};
+    cases["insurance information"] = {false, [](MainWindow& w, Owner& o) { return Own(o, new reports::InsuranceDialog(&w)); },
                                       {}};
-    cases["page printing"] = {false, [](TMain& w, Owner& o) { return Own(o, new reports::TPrintRange(125, &w)); }, {}};
-    cases["report definition"] = {false, [](TMain& w, Owner& o) {
+    cases["page printing"] = {false, [](MainWindow& w, Owner& o) { return Own(o, new reports::PageRangeDialog(125, &w)); }, {}};
+    cases["report definition"] = {false, [](MainWindow& w, Owner& o) {
                                       static QListWidget reports;
-                                      return Own(o, new reports::TUserReport(reports::ReportMode::New, 0, &reports, &w));
+                                      return Own(o, new reports::ReportDefinitionDialog(reports::ReportMode::New, 0, &reports, &w));
                                   }, {}};
-    cases["report fonts"] = {false, [](TMain& w, Owner& o) {
-                                 return Own(o, new reports::TReportFonts(reports::CurrentReport(), &w));
+    cases["report fonts"] = {false, [](MainWindow& w, Owner& o) {
+                                 return Own(o, new reports::ReportFontsDialog(reports::CurrentReport(), &w));
                              }, {}};
-    cases["report layout"] = {false, [](TMain& w, Owner& o) {
-                                  return Own(o, new reports::TRepLayout(reports::CurrentReport(), true, &w));
+    cases["report layout"] = {false, [](MainWindow& w, Owner& o) {
+                                  return Own(o, new reports::ReportLayoutDialog(reports::CurrentReport(), true, &w));
                               }, {}};
-    cases["report part"] = {false, [](TMain& w, Owner& o) {
-                                return Own(o, new reports::TReportPart(reports::CurrentReport().Body(1), 1, 1, 90, &w));
+    cases["report part"] = {false, [](MainWindow& w, Owner& o) {
+                                return Own(o, new reports::ReportPartDialog(reports::CurrentReport().Body(1), 1, 1, 90, &w));
                             }, {}};
-    cases["help"] = {false, [](TMain& w, Owner&) -> QDialog* {
+    cases["help"] = {false, [](MainWindow& w, Owner&) -> QDialog* {
                          w.Help()->ShowKeyword("Input Window");
                          return w.Help();
                      }, {}};
@@ -221,7 +221,7 @@ private slots:
         qputenv("XDG_CONFIG_HOME", m_home.filePath("config").toUtf8());
         common::ScriptedUiServices quiet;
         quiet.AllowBeeps(true);
-        m_main = std::make_unique<TMain>(QSize(1600, 1200));
+        m_main = std::make_unique<MainWindow>(QSize(1600, 1200));
         QVERIFY(m_main->Created());
         common::AppSettings().showTips = false;
         store::Table& t = m_main->ItemTable();
@@ -251,8 +251,8 @@ private slots:
         QTest::addColumn<QString>("keyword");
         QStringList keywords{"Input Window",       "Search Window",        "Export Window", "Import Window",
                              "Backup and Restore", "User Defined Reports", "Report Window"};
-        for (int page = 0; page < appearance::TViewConfig::kPageCount; ++page)
-            keywords << appearance::TViewConfig::HelpKeyword(page);
+        for (int page = 0; page < appearance::ViewerConfigDialog::kPageCount; ++page)
+            keywords << appearance::ViewerConfigDialog::HelpKeyword(page);
         // And whatever keyword the program's windows ask for.
         const QRegularExpression asked("OpenHelp\\((?:QStringLiteral\\()?\"([^\"]+)\"");
         QDirIterator files(HALVENOR_SOURCE_DIR, {"*.cpp"}, QDir::Files, QDirIterator::Subdirectories);
@@ -341,7 +341,7 @@ private slots:
     // at the larger sizes they were tiny beside their captions.
     void indicatorsGrowWithTheFactor() {
         common::ScriptedUiServices ui;
-        appearance::TColorConfig dialog(6, m_main.get());
+        appearance::ColorConfigDialog dialog(6, m_main.get());
         dialog.CheckSample->setChecked(true);
         dialog.RadioSample->setChecked(true);
         auto shown = [&](double factor) {
@@ -412,8 +412,8 @@ private slots:
             QApplication::processEvents();
             for (const QString& line : window_fit::Clipped(*d)) cut << where + ": " + line;
         };
-        if (auto* tips = qobject_cast<appearance::TTipOfDay*>(d)) {
-            for (int i = 0; i < appearance::TTipOfDay::kTipCount; ++i) {
+        if (auto* tips = qobject_cast<appearance::TipOfDayDialog*>(d)) {
+            for (int i = 0; i < appearance::TipOfDayDialog::kTipCount; ++i) {
                 check(QString("tip %1").arg(tips->TipNumber()));
                 tips->NextTipButtonClick();
             }
@@ -439,7 +439,7 @@ private slots:
         } restore{s, s};
         for (int p = 1; p <= 22; ++p) s.Field(p).title = QString("Twenty characters %1").arg(p, 2, 10, QChar('0'));
         common::SetWindowSizeFactor(1.25);
-        items::TMyEdit* edit = m_main->Editor();
+        items::ItemEditor* edit = m_main->Editor();
         const HideAtEnd hide{edit};
         m_main->EditorMode() = 2;
         edit->show();
@@ -465,7 +465,7 @@ private slots:
                                             scheme.Group(common::WindowGroup(g)));
         common::ScriptedUiServices ui;
         ui.AllowBeeps(true);
-        items::TMyEdit* edit = m_main->Editor();
+        items::ItemEditor* edit = m_main->Editor();
         m_main->EditorMode() = 1;
         {
             const HideAtEnd hide{edit};
@@ -503,7 +503,7 @@ private slots:
 
     // Below the sixteenth field the title row scrolled out of sight.
     void searchTitleRowStaysInSight() {
-        find::TMySearch* search = m_main->SearchWindow();
+        find::SearchWindow* search = m_main->SearchWindow();
         const HideAtEnd hide{search};
         search->show();
         QApplication::processEvents();
@@ -522,7 +522,7 @@ private slots:
 
 private:
     QTemporaryDir m_home;
-    std::unique_ptr<TMain> m_main;
+    std::unique_ptr<MainWindow> m_main;
 };
 
 QTEST_MAIN(WindowFitTest)

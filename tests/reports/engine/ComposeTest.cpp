@@ -7,7 +7,7 @@
 #include "EngineTestSupport.h"
 #include "PageRenderer.h"
 #include "ReportStream.h"
-#include "TReportPrinter.h"
+#include "PrinterPageEngine.h"
 
 using namespace enginetest;
 
@@ -33,7 +33,7 @@ private slots:
 };
 
 void ComposeTest::unitsFollowTheFactor() {
-    TReportFiler r;
+    ReportRecorder r;
     QCOMPARE(r.UnitsKind(), Units::unInch);
     QCOMPARE(r.MarginLeft(), 0.5);
     r.SetUnitsFactor(25.4);
@@ -69,7 +69,7 @@ void ComposeTest::remainingLinesAtTheBandEdge_data() {
 void ComposeTest::remainingLinesAtTheBandEdge() {
     QFETCH(QString, font);
     QFETCH(double, size);
-    TReportFiler r;
+    ReportRecorder r;
     r.SelectFont(font, size);
     const double h = r.FontHeight(), L = r.LineHeight();
     QVERIFY(h > 0.05 && h < 0.6);
@@ -102,7 +102,7 @@ void ComposeTest::remainingLinesAtTheBandEdge() {
 }
 
 void ComposeTest::bandEdgesPullTheCurrentLineIn() {
-    TReportFiler r;
+    ReportRecorder r;
     r.BodyTop(1);
     r.BodyBottom(5);
     r.GoToBodyStart();
@@ -114,7 +114,7 @@ void ComposeTest::bandEdgesPullTheCurrentLineIn() {
 }
 
 void ComposeTest::columnsAfterThePreviousStop() {
-    TReportFiler r;
+    ReportRecorder r;
     r.SetMarginLeft(0.75);
     r.AddColumn(1, 15, 0, 2, 2.0, -32768);
     r.AddColumn(2, 0, 0, 2, 1.0, -32768);
@@ -160,7 +160,7 @@ void ComposeTest::textIsMeasuredTheSameOnScreenAndPrinter() {
     QFETCH(double, size);
     QFETCH(bool, bold);
     QFETCH(QString, text);
-    TReportFiler r;
+    ReportRecorder r;
     r.SelectFont(font, size);
     r.SetFontStyle(bold, false, false, false);
     const double measured = r.MeasureText(text);
@@ -203,32 +203,32 @@ void ComposeTest::statusLineCodes_data() {
 void ComposeTest::statusLineCodes() {
     QFETCH(QString, format);
     QFETCH(QString, expected);
-    TReportFiler r;
+    ReportRecorder r;
     r.StatusText() << "first" << "second";
     QString shown;
     r.OnStatus = [&](const QString& line) { shown = line; };
-    r.OnBeforePrint = [&](TBaseReport& e) { e.SetStatusFormat(format); };
-    r.OnPrintPage = [](TBaseReport&, int page) { return page < 3; };
+    r.OnBeforePrint = [&](PageEngine& e) { e.SetStatusFormat(format); };
+    r.OnPrintPage = [](PageEngine&, int page) { return page < 3; };
     QVERIFY(r.RunJob());
     QCOMPARE(shown, expected);
     QCOMPARE(r.StatusLine(), expected);
 }
 
 void ComposeTest::jobRaisesEventsInOrderAndSkipsPagesOutsideTheRange() {
-    TReportFiler r;
+    ReportRecorder r;
     r.SetFirstPage(2);
     r.SetLastPage(3);
     QStringList events;
-    r.OnBeforePrint = [&](TBaseReport& e) { events << QString("before %1").arg(e.CurrentPage()); };
-    r.OnNewPage = [&](TBaseReport& e) { events << QString("new %1").arg(e.CurrentPage()); };
-    r.OnPrintHeader = [&](TBaseReport& e) { events << QString("header %1").arg(e.CurrentPage()); };
-    r.OnPrintPage = [&](TBaseReport& e, int page) {
+    r.OnBeforePrint = [&](PageEngine& e) { events << QString("before %1").arg(e.CurrentPage()); };
+    r.OnNewPage = [&](PageEngine& e) { events << QString("new %1").arg(e.CurrentPage()); };
+    r.OnPrintHeader = [&](PageEngine& e) { events << QString("header %1").arg(e.CurrentPage()); };
+    r.OnPrintPage = [&](PageEngine& e, int page) {
         events << QString("page %1").arg(page);
         e.WriteLine(QString("body of page %1").arg(page));
         return page < 4;
     };
-    r.OnPrintFooter = [&](TBaseReport& e) { events << QString("footer %1").arg(e.CurrentPage()); };
-    r.OnAfterPrint = [&](TBaseReport& e) { events << QString("after %1").arg(e.Printing()); };
+    r.OnPrintFooter = [&](PageEngine& e) { events << QString("footer %1").arg(e.CurrentPage()); };
+    r.OnAfterPrint = [&](PageEngine& e) { events << QString("after %1").arg(e.Printing()); };
     QVERIFY(r.RunJob());
     QCOMPARE(events.join(", "), QString("before 0, new 1, header 1, page 1, footer 1, new 2, header 2, page 2, "
                                         "footer 2, new 3, header 3, page 3, footer 3, new 4, header 4, page 4, "
@@ -240,9 +240,9 @@ void ComposeTest::jobRaisesEventsInOrderAndSkipsPagesOutsideTheRange() {
     QCOMPARE(reader.PageNumber(0), 2);
     QCOMPARE(reader.PageNumber(1), 3);
     // Column stops stay from page to page; the next tab starts again.
-    TReportFiler s;
+    ReportRecorder s;
     int stopsOnPage2 = -1;
-    s.OnPrintPage = [&](TBaseReport& e, int page) {
+    s.OnPrintPage = [&](PageEngine& e, int page) {
         if (page == 1) {
             e.AddColumn(1, 0, 0, 2, 1, -32768);
             e.WriteText("\tone");
@@ -256,15 +256,15 @@ void ComposeTest::jobRaisesEventsInOrderAndSkipsPagesOutsideTheRange() {
 }
 
 void ComposeTest::cancelStopsAfterTheCurrentPage() {
-    TReportFiler r;
+    ReportRecorder r;
     bool footerOfPage2 = false, after = false;
-    r.OnPrintPage = [&](TBaseReport& e, int page) {
+    r.OnPrintPage = [&](PageEngine& e, int page) {
         e.WriteLine("line");
         if (page == 2) e.CancelJob();
         return page < 10;
     };
-    r.OnPrintFooter = [&](TBaseReport& e) { footerOfPage2 |= e.CurrentPage() == 2; };
-    r.OnAfterPrint = [&](TBaseReport&) { after = true; };
+    r.OnPrintFooter = [&](PageEngine& e) { footerOfPage2 |= e.CurrentPage() == 2; };
+    r.OnAfterPrint = [&](PageEngine&) { after = true; };
     QVERIFY(r.RunJob());
     QVERIFY(r.Aborted());
     QVERIFY(footerOfPage2 && after);
@@ -276,14 +276,14 @@ void ComposeTest::cancelStopsAfterTheCurrentPage() {
 }
 
 void ComposeTest::anEventThatThrowsEndsTheJobAfterOnAfterPrint() {
-    TReportFiler r;
+    ReportRecorder r;
     bool after = false;
-    r.OnPrintPage = [&](TBaseReport& e, int page) -> bool {
+    r.OnPrintPage = [&](PageEngine& e, int page) -> bool {
         e.WriteLine("line");
         if (page == 3) throw std::runtime_error("table read failed");
         return true;
     };
-    r.OnAfterPrint = [&](TBaseReport& e) { after = !e.Printing(); };
+    r.OnAfterPrint = [&](PageEngine& e) { after = !e.Printing(); };
     QVERIFY_THROWS_EXCEPTION(std::runtime_error, r.RunJob());
     QVERIFY(after);
     QVERIFY(!r.Printing());
@@ -291,15 +291,15 @@ void ComposeTest::anEventThatThrowsEndsTheJobAfterOnAfterPrint() {
     reader.Open(*r.Stream());
     QCOMPARE(reader.PageCount(), 3);
     // A new job runs afterwards.
-    r.OnPrintPage = [](TBaseReport&, int) { return false; };
+    r.OnPrintPage = [](PageEngine&, int) { return false; };
     QVERIFY(r.RunJob());
 }
 
 void ComposeTest::printerJobWithoutPrinterIsRefused() {
     MessageRecorder messages;
-    TReportPrinter printer;
+    PrinterPageEngine printer;
     bool before = false;
-    printer.OnBeforePrint = [&](TBaseReport&) { before = true; };
+    printer.OnBeforePrint = [&](PageEngine&) { before = true; };
     QVERIFY(!printer.RunJob());
     QVERIFY(!before);
     QCOMPARE(messages.titles, QStringList{"Error"});

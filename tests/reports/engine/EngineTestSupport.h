@@ -14,8 +14,8 @@
 #include <deque>
 
 #include "EngineServices.h"
-#include "TCanvasReport.h"
-#include "TReportFiler.h"
+#include "CanvasPageEngine.h"
+#include "ReportRecorder.h"
 
 namespace enginetest {
 
@@ -26,7 +26,7 @@ using namespace reports::engine;
 inline void AsWithoutPrinter() { SetPrintersAvailableOverride(false); }
 
 // Composes every output page straight onto an image of the page at dpi.
-class ImageReport : public TCanvasReport {
+class ImageReport : public CanvasPageEngine {
 public:
     std::deque<QImage> pages;
     double dpi = 96;
@@ -69,8 +69,8 @@ struct MessageRecorder {
 // A report of the given number of pages: a bold title in the header band,
 // ruled and shaded columns in the body (one stop of width 0), coloured and
 // styled text, a line and a rectangle, and a footer across the page.
-inline void ComposeSample(TBaseReport& r, int pages) {
-    r.OnPrintHeader = [](TBaseReport& r) {
+inline void ComposeSample(PageEngine& r, int pages) {
+    r.OnPrintHeader = [](PageEngine& r) {
         r.BodyTop(0.5);
         r.BodyBottom(1.25);
         r.GoToBodyStart();
@@ -79,7 +79,7 @@ inline void ComposeSample(TBaseReport& r, int pages) {
         r.WriteCentredAt(QStringLiteral("Household Inventory"), r.PaperWidth() / 2);
         r.NewLine();
     };
-    r.OnPrintPage = [pages](TBaseReport& r, int page) {
+    r.OnPrintPage = [pages](PageEngine& r, int page) {
         r.BodyTop(1.25);
         r.BodyBottom(r.PaperHeight() - 1.25);
         r.GoToBodyStart();
@@ -103,7 +103,7 @@ inline void ComposeSample(TBaseReport& r, int pages) {
         r.Rectangle(1.0, 6.5, 3.0, 7.0);
         return page < pages;
     };
-    r.OnPrintFooter = [](TBaseReport& r) {
+    r.OnPrintFooter = [](PageEngine& r) {
         r.BodyTop(r.PaperHeight() - 1.0);
         r.BodyBottom(r.PaperHeight() - 0.5);
         r.SelectFont(QStringLiteral("Arial"), 8);
@@ -116,7 +116,7 @@ inline void ComposeSample(TBaseReport& r, int pages) {
 
 // Records a report into a memory stream and returns its bytes.
 inline QByteArray Record(int pages, int first = 1, int last = 9999, Orientation orientation = Orientation::poDefault) {
-    TReportFiler filer;
+    ReportRecorder filer;
     filer.SetFirstPage(first);
     filer.SetLastPage(last);
     filer.SetOrientation(orientation);

@@ -8,8 +8,8 @@
 #include <QTest>
 
 #include "EngineTestSupport.h"
-#include "TFilePreview.h"
-#include "TReportPrinter.h"
+#include "RecordedPagePreview.h"
+#include "PrinterPageEngine.h"
 
 using namespace enginetest;
 
@@ -37,7 +37,7 @@ struct PreviewOnScreen {
     QByteArray stream;
     QBuffer buffer{&stream};
     FakeScrollBox box;
-    TFilePreview preview;
+    RecordedPagePreview preview;
     explicit PreviewOnScreen(int pages) : stream(Record(pages)) {
         preview.SetScreenResolution(96, 96);
         preview.SetMarginPercent(2.5);
@@ -96,13 +96,13 @@ void OutputTest::zoomKeepsItsLimits_data() {
 void OutputTest::zoomKeepsItsLimits() {
     QFETCH(double, asked);
     QFETCH(double, kept);
-    TFilePreview preview;
+    RecordedPagePreview preview;
     preview.SetZoom(asked);
     QCOMPARE(preview.ZoomFactor(), kept);
 }
 
 void OutputTest::zoomStepsAndEvents() {
-    TFilePreview preview;
+    RecordedPagePreview preview;
     QCOMPARE(preview.ZoomFactor(), 100.0);
     QCOMPARE(preview.ZoomInc(), 10.0);
     preview.SetZoom(195);
@@ -124,7 +124,7 @@ void OutputTest::zoomStepsAndEvents() {
     preview.ZoomIn();
     QCOMPARE(box.shown, 2);
     int changes = 0;
-    preview.OnZoomChange = [&](TFilePreview& p) {
+    preview.OnZoomChange = [&](RecordedPagePreview& p) {
         ++changes;
         QCOMPARE(p.ZoomFactor(), 30.0);
     };
@@ -152,7 +152,7 @@ void OutputTest::fitZoom() {
     QFETCH(double, wholePage);
     PreviewOnScreen screen(1);
     screen.box.geometry = {outerWidth, outerHeight, outerWidth - 4, outerHeight - 4, 17};
-    TFilePreview& preview = screen.preview;
+    RecordedPagePreview& preview = screen.preview;
     QVERIFY(preview.StartPreview());
     QCOMPARE(preview.PageWidthZoom(), pageWidth);
     QCOMPARE(preview.ZoomFactor(), pageWidth);
@@ -162,10 +162,10 @@ void OutputTest::fitZoom() {
 void OutputTest::pagesAreReachedThroughTheChain() {
     QByteArray s = Record(5, 2, 4);
     QBuffer buffer(&s);
-    TFilePreview preview;
+    RecordedPagePreview preview;
     preview.SetStream(&buffer);
     QList<int> shown;
-    preview.OnPageChange = [&](TFilePreview& p) { shown << p.CurrentPage(); };
+    preview.OnPageChange = [&](RecordedPagePreview& p) { shown << p.CurrentPage(); };
     QVERIFY(preview.StartPreview());
     QCOMPARE(preview.PageCount(), 3);
     preview.NextPage();
@@ -185,7 +185,7 @@ void OutputTest::pagesAreReachedThroughTheChain() {
 
 void OutputTest::pageImageAndBorder() {
     PreviewOnScreen screen(1);
-    TFilePreview& preview = screen.preview;
+    RecordedPagePreview& preview = screen.preview;
     const FakeScrollBox& box = screen.box;
     QVERIFY(preview.StartPreview());
     QCOMPARE(box.image.size(), QSize(816, 1056));
@@ -203,7 +203,7 @@ void OutputTest::pageImageAndBorder() {
 void OutputTest::monochromeHasNoColour() {
     QByteArray s = Record(1);
     QBuffer buffer(&s);
-    TFilePreview preview;
+    RecordedPagePreview preview;
     preview.SetStream(&buffer);
     preview.SetMonochrome(true);
     QVERIFY(preview.StartPreview());
@@ -243,7 +243,7 @@ void OutputTest::printPagesRangeAndCopies() {
     const QString file = m_dir.filePath(QString("range-%1-%2-%3.pdf").arg(first).arg(last).arg(copies));
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFileName(file);
-    TFilePrinter filePrinter;
+    RecordedReportPrinter filePrinter;
     filePrinter.SetPrinter(&printer);
     filePrinter.SetStream(&buffer);
     QVERIFY(filePrinter.PrintPages(first, last, copies));
@@ -257,7 +257,7 @@ void OutputTest::pdfKeepsTheTextAsText() {
     for (Orientation orientation : {Orientation::poPortrait, Orientation::poLandScape}) {
         QByteArray s = Record(3, 1, 9999, orientation);
         QBuffer buffer(&s);
-        TFilePrinter filePrinter;
+        RecordedReportPrinter filePrinter;
         filePrinter.SetStream(&buffer);
         const QString file = m_dir.filePath("report.pdf");
         QVERIFY(filePrinter.WritePdf(file));
@@ -280,7 +280,7 @@ void OutputTest::pdfThatCannotBeWrittenLeavesNothing() {
     QTemporaryDir dir;
     QByteArray s = Record(2);
     QBuffer buffer(&s);
-    TFilePrinter filePrinter;
+    RecordedReportPrinter filePrinter;
     filePrinter.SetStream(&buffer);
     QVERIFY(!filePrinter.WritePdf(dir.filePath("missing/report.pdf")));
     QCOMPARE(m_messages->titles, QStringList{"Error"});
@@ -304,7 +304,7 @@ void OutputTest::pdfThatCannotBeWrittenLeavesNothing() {
 void OutputTest::noPrinterRefusesPrintingButPreviews() {
     QByteArray s = Record(2);  // recorded without a printer
     QBuffer buffer(&s);
-    TFilePreview preview;
+    RecordedPagePreview preview;
     preview.SetStream(&buffer);
     QVERIFY(!preview.PrintPages(0, 0, 0));
     QVERIFY(!preview.RunJob());
@@ -318,7 +318,7 @@ void OutputTest::directPrintingOutputsOnlyTheRange() {
     const QString file = m_dir.filePath("direct.pdf");
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFileName(file);
-    TReportPrinter direct;
+    PrinterPageEngine direct;
     direct.SetPrinter(&printer);
     direct.SetFirstPage(2);
     direct.SetLastPage(3);

@@ -11,7 +11,7 @@
 
 #include "EngineTestSupport.h"
 #include "PageRenderer.h"
-#include "TFilePreview.h"
+#include "RecordedPagePreview.h"
 
 using namespace enginetest;
 
@@ -57,8 +57,8 @@ void CheckRefused(const QByteArray& stream, const char* why) {
 }
 
 // Pictures and a text longer than a length byte holds.
-void ComposePicturesAndLongText(TBaseReport& r) {
-    r.OnPrintPage = [](TBaseReport& e, int page) {
+void ComposePicturesAndLongText(PageEngine& r) {
+    r.OnPrintPage = [](PageEngine& e, int page) {
         e.GoToBodyStart();
         QImage tile(8, 8, QImage::Format_RGB32);
         tile.fill(QColor(250, 230, 120));
@@ -129,8 +129,8 @@ void StreamTest::layoutFollowsThePageChain() {
 }
 
 void StreamTest::stateIsWrittenOnlyWhenItChanges() {
-    TReportFiler r;
-    r.OnPrintPage = [](TBaseReport& e, int) {
+    ReportRecorder r;
+    r.OnPrintPage = [](PageEngine& e, int) {
         e.SelectFont("Arial", 10);  // as the page started: nothing to write
         e.WriteLine("a");
         e.SetFontColour(Qt::black);
@@ -168,7 +168,7 @@ void StreamTest::replayedPagesMatchComposedPages() {
     QFETCH(int, kind);
     QFETCH(int, first);
     MessageRecorder messages;
-    auto setUp = [&](TBaseReport& r) {
+    auto setUp = [&](PageEngine& r) {
         r.SetFirstPage(first);
         if (kind == 1) r.SetOrientation(Orientation::poLandScape);
         if (kind == 2)
@@ -179,11 +179,11 @@ void StreamTest::replayedPagesMatchComposedPages() {
     ImageReport direct;
     setUp(direct);
     QVERIFY(direct.RunJob());
-    TReportFiler filer;
+    ReportRecorder filer;
     setUp(filer);
     QVERIFY(filer.RunJob());
 
-    TFilePreview preview;
+    RecordedPagePreview preview;
     preview.SetScreenResolution(96, 96);
     preview.SetStream(filer.Stream());
     QVERIFY(preview.StartPreview());
@@ -220,7 +220,7 @@ void StreamTest::streamModes() {
     MessageRecorder messages;
     QTemporaryDir dir;
     // A file, replaced whole.
-    TReportFiler toFile;
+    ReportRecorder toFile;
     toFile.SetStreamMode(StreamMode::smFile);
     toFile.SetFileName(dir.filePath("report.rec"));
     ComposeSample(toFile, 2);
@@ -233,7 +233,7 @@ void StreamTest::streamModes() {
     // A stream of the caller's, emptied first.
     QBuffer user;
     user.setData(QByteArray(100000, 'x'));
-    TReportFiler toUser;
+    ReportRecorder toUser;
     toUser.SetStream(&user);
     ComposeSample(toUser, 1);
     QVERIFY(toUser.RunJob());
@@ -241,12 +241,12 @@ void StreamTest::streamModes() {
     QCOMPARE(reader.PageCount(), 1);
     QCOMPARE(user.buffer(), Record(1));
     // A file that cannot be made: one message, OnAfterPrint, no file.
-    TReportFiler failing;
+    ReportRecorder failing;
     failing.SetStreamMode(StreamMode::smFile);
     failing.SetFileName(dir.filePath("missing/report.rec"));
     bool after = false;
     ComposeSample(failing, 2);
-    failing.OnAfterPrint = [&](TBaseReport&) { after = true; };
+    failing.OnAfterPrint = [&](PageEngine&) { after = true; };
     QVERIFY(!failing.RunJob());
     QVERIFY(after);
     QCOMPARE(messages.titles, QStringList{"Error"});
@@ -282,11 +282,11 @@ void StreamTest::damagedStreamsAreRefused_data() {
 
 void StreamTest::damagedStreamsAreRefused() {
     QFETCH(QString, damage);
-    TReportFiler filer;
+    ReportRecorder filer;
     ComposeSample(filer, 3);
     QVERIFY(filer.RunJob());
     QByteArray s = qobject_cast<QBuffer*>(filer.Stream())->buffer();
-    TReportFiler pictures;
+    ReportRecorder pictures;
     ComposePicturesAndLongText(pictures);
     QVERIFY(pictures.RunJob());
     QByteArray p = qobject_cast<QBuffer*>(pictures.Stream())->buffer();
@@ -333,7 +333,7 @@ void StreamTest::damagedStreamsAreRefused() {
     // The preview says so once and shows nothing.
     MessageRecorder messages;
     QBuffer buffer(&s);
-    TFilePreview preview;
+    RecordedPagePreview preview;
     preview.SetStream(&buffer);
     QVERIFY(!preview.StartPreview());
     QVERIFY(!preview.Previewing());

@@ -1,0 +1,42 @@
+#pragma once
+// The first step of an import: the user says whether the source is a
+// delimited text file or a dBASE table and picks it. The source is examined
+// at once; a file that cannot be imported is refused with the reason and
+// the user may pick another, otherwise the import dialog takes over. When
+// it closes, this dialog closes with it.
+
+#include <QDialog>
+
+class QPushButton;
+class QRadioButton;
+
+namespace common {
+class MainContext;
+}
+
+namespace exchange {
+
+class ImportFormatDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit ImportFormatDialog(common::MainContext& context, QWidget* parent = nullptr);
+
+    void FormShow();
+    void SelectFileButtonClick();
+    void CancelButtonClick();
+    void done(int result) override;
+
+    QRadioButton* TextOption = nullptr;
+    QRadioButton* DbfOption = nullptr;
+    QPushButton* SelectFileButton = nullptr;
+    QPushButton* CancelButton = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    common::MainContext& m_context;
+};
+
+}  // namespace exchange
