@@ -59,7 +59,7 @@ ColorConfigDialog::ColorConfigDialog(int target, QWidget* parent)
             auto* button = new QPushButton(s.caption, frame);
             buttons->addWidget(button);
             m_buttons.emplace_back(s.slot, button);
-            connect(button, &QPushButton::clicked, this, [this, slot = s.slot] { ColorButtonClick(slot); });
+            connect(button, &QPushButton::clicked, this, [this, slot = s.slot] { ChooseSlotColor(slot); });
         }
         buttons->addStretch(1);
         row->addLayout(buttons);
@@ -121,9 +121,9 @@ ColorConfigDialog::ColorConfigDialog(int target, QWidget* parent)
     root->addLayout(bottom);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(PresetCombo, &QComboBox::activated, this, [this](int index) { PresetComboChange(index); });
-    connect(OkButton, &QPushButton::clicked, this, [this] { OkButtonClick(); });
-    connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
+    connect(PresetCombo, &QComboBox::activated, this, [this](int index) { ApplyPreset(index); });
+    connect(OkButton, &QPushButton::clicked, this, [this] { StoreColors(); });
+    connect(CancelButton, &QPushButton::clicked, this, [this] { Cancel(); });
     RecolorSamples();
 }
 
@@ -148,21 +148,21 @@ void ColorConfigDialog::RecolorSamples() {
     common::WindowLayout::SetTextColor(*PresetLabel, m_working[ColorSlot::MinorTitle]);
 }
 
-void ColorConfigDialog::ColorButtonClick(ColorSlot slot) {
+void ColorConfigDialog::ChooseSlotColor(ColorSlot slot) {
     const auto chosen = common::Ui().ChooseColor(m_working[slot]);
     if (!chosen) return;
     m_working[slot] = *chosen;
     RecolorSamples();
 }
 
-void ColorConfigDialog::PresetComboChange(int index) {
+void ColorConfigDialog::ApplyPreset(int index) {
     const auto& presets = ColorPresets::All();
     if (index < 1 || index > int(presets.size())) return;
     ColorPresets::Apply(presets[size_t(index - 1)], m_working);
     RecolorSamples();
 }
 
-void ColorConfigDialog::OkButtonClick() {
+void ColorConfigDialog::StoreColors() {
     common::DisplayScheme& scheme = common::AppSettings().scheme;
     if (m_target == kAllGroups) {
         for (int g = 0; g < common::kWindowGroupCount; ++g) scheme.Group(WindowGroup(g)) = m_working;
@@ -172,6 +172,6 @@ void ColorConfigDialog::OkButtonClick() {
     accept();
 }
 
-void ColorConfigDialog::CancelButtonClick() { reject(); }
+void ColorConfigDialog::Cancel() { reject(); }
 
 }  // namespace appearance

@@ -32,10 +32,10 @@ public:
     const common::ColorGroup& Working() const { return m_working; }
 
     // Handlers.
-    void ColorButtonClick(common::ColorSlot slot);
-    void PresetComboChange(int index);  // 0 is the empty entry
-    void OkButtonClick();
-    void CancelButtonClick();
+    void ChooseSlotColor(common::ColorSlot slot);
+    void ApplyPreset(int index);  // 0 is the empty entry
+    void StoreColors();
+    void Cancel();
 
     // The button that changes a slot.
     QPushButton* ButtonFor(common::ColorSlot slot) const;

@@ -82,8 +82,8 @@ TipOfDayDialog::TipOfDayDialog(QWidget* parent) : QDialog(parent) {
     root->addLayout(bottom);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(NextTipButton, &QPushButton::clicked, this, [this] { NextTipButtonClick(); });
-    connect(CloseButton, &QPushButton::clicked, this, [this] { CloseButtonClick(); });
+    connect(NextTipButton, &QPushButton::clicked, this, [this] { ShowNextTip(); });
+    connect(CloseButton, &QPushButton::clicked, this, [this] { CloseWindow(); });
     ShowTipsCheck->setChecked(common::AppSettings().showTips);
     ShowTip(1);
 }
@@ -129,14 +129,14 @@ void TipOfDayDialog::ShowTip(int number) {
     TipLabel->setText(Tips()[number - 1]);
 }
 
-void TipOfDayDialog::FormShow() {
+void TipOfDayDialog::PrepareToShow() {
     ShowTipsCheck->setChecked(common::AppSettings().showTips);
     // QRandomGenerator::global() is seeded by the system, which serves as the clock seed does.
     ShowTip(int(QRandomGenerator::global()->bounded(1, kTipCount + 1)));
 }
 
 void TipOfDayDialog::showEvent(QShowEvent* event) {
-    FormShow();
+    PrepareToShow();
     common::WindowLayout::PrepareDialog(*this);
     // The heading stays bold whatever the shared label font is.
     QFont heading = HeadingLabel->font();
@@ -146,16 +146,16 @@ void TipOfDayDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
-void TipOfDayDialog::NextTipButtonClick() { ShowTip(m_tip % kTipCount + 1); }
+void TipOfDayDialog::ShowNextTip() { ShowTip(m_tip % kTipCount + 1); }
 
-void TipOfDayDialog::CloseButtonClick() { accept(); }
+void TipOfDayDialog::CloseWindow() { accept(); }
 
 void TipOfDayDialog::done(int result) {
-    FormClose();
+    StoreOnClose();
     QDialog::done(result);
 }
 
-void TipOfDayDialog::FormClose() {
+void TipOfDayDialog::StoreOnClose() {
     if (m_closed) return;
     m_closed = true;
     common::AppSettings().showTips = ShowTipsCheck->isChecked();

@@ -28,11 +28,11 @@ public:
     void ShowTip(int number);
 
     // Handlers.
-    void FormShow();  // ticks the check box from the settings, picks a tip at random
-    void NextTipButtonClick();
-    void CloseButtonClick();
+    void PrepareToShow();  // ticks the check box from the settings, picks a tip at random
+    void ShowNextTip();
+    void CloseWindow();
     // Stores the check box into the settings; runs once, however the dialog closes.
-    void FormClose();
+    void StoreOnClose();
 
     QLabel* HeadingLabel = nullptr;
     QLabel* TipLabel = nullptr;

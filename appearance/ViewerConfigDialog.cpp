@@ -107,8 +107,8 @@ ViewerConfigDialog::ViewerConfigDialog(common::MainContext& context, QWidget* pa
     buttons->addWidget(ExitButton);
     buttons->addWidget(HelpButton);
     root->addLayout(buttons);
-    connect(ExitButton, &QPushButton::clicked, this, [this] { ExitButtonClick(); });
-    connect(HelpButton, &QPushButton::clicked, this, [this] { HelpButtonClick(); });
+    connect(ExitButton, &QPushButton::clicked, this, [this] { CloseWindow(); });
+    connect(HelpButton, &QPushButton::clicked, this, [this] { ShowHelp(); });
 
     // Check boxes and option buttons fill with the button colour unless told
     // otherwise; here they take the group's radio and check backgrounds.
@@ -159,14 +159,14 @@ QWidget* ViewerConfigDialog::BuildTitlePage() {
         AlignmentRadios[size_t(i)] = new QRadioButton(captions[i], page);
         group->addButton(AlignmentRadios[size_t(i)]);
         grid->addWidget(AlignmentRadios[size_t(i)], 5 + i, 0, 1, 3, Qt::AlignLeft);
-        connect(AlignmentRadios[size_t(i)], &QRadioButton::clicked, this, [this, i] { AlignmentClick(i + 1); });
+        connect(AlignmentRadios[size_t(i)], &QRadioButton::clicked, this, [this, i] { ChooseTitleAlignment(i + 1); });
     }
     ShowTitlesCheck = new QCheckBox("Show Column Titles", page);
     grid->addWidget(ShowTitlesCheck, 8, 0, 1, 3, Qt::AlignLeft);
     grid->setRowStretch(9, 1);
     grid->setColumnStretch(1, 1);
-    connect(TitleFontButton, &QPushButton::clicked, this, [this] { TitleFontButtonClick(); });
-    connect(TitleColorButton, &QPushButton::clicked, this, [this] { TitleColorButtonClick(); });
+    connect(TitleFontButton, &QPushButton::clicked, this, [this] { ChooseTitleFont(); });
+    connect(TitleColorButton, &QPushButton::clicked, this, [this] { ChooseTitleColor(); });
     connect(ShowTitlesCheck, &QCheckBox::toggled, this, [this](bool on) {
         if (!m_filling) AppSettings().gridShowTitles = on;
     });
@@ -209,8 +209,8 @@ QWidget* ViewerConfigDialog::BuildLookPage() {
     grid->addWidget(CellFontButton, 8, 2);
     grid->setRowStretch(9, 1);
     grid->setColumnStretch(1, 1);
-    connect(CellColorButton, &QPushButton::clicked, this, [this] { CellColorButtonClick(); });
-    connect(CellFontButton, &QPushButton::clicked, this, [this] { CellFontButtonClick(); });
+    connect(CellColorButton, &QPushButton::clicked, this, [this] { ChooseCellColor(); });
+    connect(CellFontButton, &QPushButton::clicked, this, [this] { ChooseCellFont(); });
     return page;
 }
 
@@ -226,7 +226,7 @@ QWidget* ViewerConfigDialog::BuildShowPage() {
     note->setWordWrap(true);
     box->addWidget(note);
     connect(ShowGrid, &QTableWidget::cellDoubleClicked, this,
-            [this](int row, int column) { ShowGridDoubleClick(row, column); });
+            [this](int row, int column) { ToggleFieldShown(row, column); });
     return page;
 }
 
@@ -258,9 +258,9 @@ QWidget* ViewerConfigDialog::BuildOrderPage() {
     grid->addWidget(DefaultsButton, 3, 1);
     grid->setRowStretch(4, 1);
     grid->setColumnStretch(2, 1);
-    connect(UpButton, &QPushButton::clicked, this, [this] { UpButtonClick(); });
-    connect(DownButton, &QPushButton::clicked, this, [this] { DownButtonClick(); });
-    connect(DefaultsButton, &QPushButton::clicked, this, [this] { DefaultsButtonClick(); });
+    connect(UpButton, &QPushButton::clicked, this, [this] { MoveFieldUp(); });
+    connect(DownButton, &QPushButton::clicked, this, [this] { MoveFieldDown(); });
+    connect(DefaultsButton, &QPushButton::clicked, this, [this] { RestoreDefaultOrder(); });
     return page;
 }
 
@@ -269,7 +269,7 @@ QWidget* ViewerConfigDialog::BuildNamesPage() {
     auto* box = new QVBoxLayout(page);
     NameGrid = NewList(page, {"FIELD", "NAME TO USE"});
     box->addWidget(NameGrid, 1, Qt::AlignHCenter);
-    connect(NameGrid, &QTableWidget::cellChanged, this, [this](int row, int column) { NameChanged(row, column); });
+    connect(NameGrid, &QTableWidget::cellChanged, this, [this](int row, int column) { ApplyTitleEdit(row, column); });
     return page;
 }
 
@@ -342,7 +342,7 @@ void ViewerConfigDialog::showEvent(QShowEvent* event) {
 
 // ---------------------------------------------------------------- handlers
 
-void ViewerConfigDialog::TitleFontButtonClick() {
+void ViewerConfigDialog::ChooseTitleFont() {
     common::DisplayScheme& scheme = AppSettings().scheme;
     const auto chosen = Ui().ChooseFont({scheme.gridTitleFont, scheme.gridTitleFontColor}, true);
     if (!chosen) return;
@@ -351,7 +351,7 @@ void ViewerConfigDialog::TitleFontButtonClick() {
     TitleFontEdit->setText(FontText(scheme.gridTitleFont));
 }
 
-void ViewerConfigDialog::TitleColorButtonClick() {
+void ViewerConfigDialog::ChooseTitleColor() {
     common::Settings& s = AppSettings();
     const auto chosen = Ui().ChooseColor(s.gridTitleBackground);
     if (!chosen) return;
@@ -359,13 +359,13 @@ void ViewerConfigDialog::TitleColorButtonClick() {
     PaintSample(*TitleColorSample, *chosen);
 }
 
-void ViewerConfigDialog::AlignmentClick(int alignment) {
+void ViewerConfigDialog::ChooseTitleAlignment(int alignment) {
     if (alignment < 1 || alignment > 3) return;
     AppSettings().gridTitleAlignment = alignment;
     AlignmentRadios[size_t(alignment - 1)]->setChecked(true);
 }
 
-void ViewerConfigDialog::CellColorButtonClick() {
+void ViewerConfigDialog::ChooseCellColor() {
     common::Settings& s = AppSettings();
     const auto chosen = Ui().ChooseColor(s.gridCellColor);
     if (!chosen) return;
@@ -373,7 +373,7 @@ void ViewerConfigDialog::CellColorButtonClick() {
     PaintSample(*CellColorSample, *chosen);
 }
 
-void ViewerConfigDialog::CellFontButtonClick() {
+void ViewerConfigDialog::ChooseCellFont() {
     common::DisplayScheme& scheme = AppSettings().scheme;
     const auto chosen = Ui().ChooseFont({scheme.gridFont, scheme.gridFontColor}, true);
     if (!chosen) return;
@@ -382,7 +382,7 @@ void ViewerConfigDialog::CellFontButtonClick() {
     CellFontEdit->setText(FontText(scheme.gridFont));
 }
 
-void ViewerConfigDialog::ShowGridDoubleClick(int row, int column) {
+void ViewerConfigDialog::ToggleFieldShown(int row, int column) {
     if (column != 1 || row < 0 || row >= kFields) return;
     QTableWidgetItem* item = ShowGrid->item(row, 1);
     item->setText(item->text() == "Yes" ? "No" : "Yes");
@@ -400,17 +400,17 @@ void ViewerConfigDialog::SwapOrderRows(int a, int b) {
     OrderList->setCurrentRow(b);
 }
 
-void ViewerConfigDialog::UpButtonClick() {
+void ViewerConfigDialog::MoveFieldUp() {
     const int row = OrderList->currentRow();
     if (row > 0) SwapOrderRows(row, row - 1);
 }
 
-void ViewerConfigDialog::DownButtonClick() {
+void ViewerConfigDialog::MoveFieldDown() {
     const int row = OrderList->currentRow();
     if (row >= 0 && row + 1 < OrderList->count()) SwapOrderRows(row, row + 1);
 }
 
-void ViewerConfigDialog::DefaultsButtonClick() {
+void ViewerConfigDialog::RestoreDefaultOrder() {
     if (Ui().Ask("Re-Order", "This will set the order of fields to the program defaults.  Continue?",
                  common::Buttons::YesNo, common::Answer::No) != common::Answer::Yes)
         return;
@@ -423,7 +423,7 @@ void ViewerConfigDialog::DefaultsButtonClick() {
 
 // A renamed field keeps its row on the other pages: the order list finds
 // fields by their titles when the dialog closes.
-void ViewerConfigDialog::NameChanged(int row, int column) {
+void ViewerConfigDialog::ApplyTitleEdit(int row, int column) {
     if (m_filling || column != 1 || row < 0 || row >= kFields) return;
     const int position = row + 1;
     const QString title = ViewerRules::CutTitle(NameGrid->item(row, 1)->text());
@@ -433,16 +433,16 @@ void ViewerConfigDialog::NameChanged(int row, int column) {
         if (OrderList->item(k)->data(Qt::UserRole).toInt() == position) OrderList->item(k)->setText(title);
 }
 
-void ViewerConfigDialog::HelpButtonClick() { Ui().OpenHelp(HelpKeyword(Notebook->currentIndex())); }
+void ViewerConfigDialog::ShowHelp() { Ui().OpenHelp(HelpKeyword(Notebook->currentIndex())); }
 
-void ViewerConfigDialog::ExitButtonClick() { accept(); }
+void ViewerConfigDialog::CloseWindow() { accept(); }
 
 void ViewerConfigDialog::done(int result) {
-    FormClose();
+    StoreOnClose();
     QDialog::done(result);
 }
 
-void ViewerConfigDialog::FormClose() {
+void ViewerConfigDialog::StoreOnClose() {
     if (m_closed) return;
     m_closed = true;
     // A cell still being typed into belongs to the lists being stored.

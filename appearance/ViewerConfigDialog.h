@@ -40,20 +40,20 @@ public:
     static QString HelpKeyword(int page);
 
     // Handlers.
-    void TitleFontButtonClick();
-    void TitleColorButtonClick();
-    void AlignmentClick(int alignment);  // 1 left, 2 centre, 3 right
-    void CellColorButtonClick();
-    void CellFontButtonClick();
-    void ShowGridDoubleClick(int row, int column);
-    void UpButtonClick();
-    void DownButtonClick();
-    void DefaultsButtonClick();
-    void HelpButtonClick();
-    void ExitButtonClick();
+    void ChooseTitleFont();
+    void ChooseTitleColor();
+    void ChooseTitleAlignment(int alignment);  // 1 left, 2 centre, 3 right
+    void ChooseCellColor();
+    void ChooseCellFont();
+    void ToggleFieldShown(int row, int column);
+    void MoveFieldUp();
+    void MoveFieldDown();
+    void RestoreDefaultOrder();
+    void ShowHelp();
+    void CloseWindow();
     // Stores the lists and applies the settings to the grid; runs once, when
     // the dialog closes.
-    void FormClose();
+    void StoreOnClose();
 
     // Controls, in page order.
     QTabWidget* Notebook = nullptr;
@@ -98,7 +98,7 @@ private:
     void FillControls();
     void FitLists();
     void ApplyGroupColors();
-    void NameChanged(int row, int column);
+    void ApplyTitleEdit(int row, int column);
     void SwapOrderRows(int a, int b);
 
     common::MainContext& m_context;

@@ -88,7 +88,7 @@ FontChooser::FontChooser(const FontChoice& initial, bool withEffects, QWidget* p
 
     SetColor(initial.color.isValid() ? initial.color : QColor(Qt::black));
     connect(ColorCombo, &QComboBox::currentIndexChanged, this, [this] { UpdateSample(); });
-    connect(OtherColorButton, &QPushButton::clicked, this, [this] { OtherColorButtonClick(); });
+    connect(OtherColorButton, &QPushButton::clicked, this, [this] { ChooseOtherColor(); });
     connect(Fonts, &QFontDialog::currentFontChanged, this, [this] { UpdateSample(); });
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -107,7 +107,7 @@ void FontChooser::SetColor(const QColor& color) {
     ColorCombo->setCurrentIndex(ColorCombo->count() - 1);
 }
 
-void FontChooser::OtherColorButtonClick() {
+void FontChooser::ChooseOtherColor() {
     const auto chosen = Ui().ChooseColor(ColorCombo->currentData().value<QColor>());
     if (chosen) SetColor(*chosen);
 }

@@ -41,7 +41,7 @@ public:
 
     void SetColor(const QColor& color);
     // "Other Color...": the colour dialog, starting from the current colour.
-    void OtherColorButtonClick();
+    void ChooseOtherColor();
 
 private:
     void UpdateSample();

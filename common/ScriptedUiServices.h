@@ -9,8 +9,8 @@
 // A window test:
 //     common::ScriptedUiServices ui;            // installed until destroyed
 //     ui.ExpectMessage("Error", "Please enter a name.");
-//     TNameDialog dialog;
-//     dialog.OkButtonClick();                   // handler under test
+//     NameDialog dialog;
+//     dialog.StoreName();                       // handler under test
 //     HALVENOR_VERIFY_UI(ui);
 
 #include <QDialog>

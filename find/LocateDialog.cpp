@@ -71,9 +71,9 @@ LocateDialog::LocateDialog(Locator& component, std::vector<Locator::FieldEntry> 
     root->addLayout(buttons);
 
     connect(FirstButton, &QPushButton::clicked, this, [this] { FindFirst(); });
-    connect(NextButton, &QPushButton::clicked, this, [this] { FindNextBtnClick(); });
+    connect(NextButton, &QPushButton::clicked, this, [this] { FindNext(); });
     connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
-    connect(FieldNameComboBox, &QComboBox::currentIndexChanged, this, [this] { FieldNameComboBoxChange(); });
+    connect(FieldNameComboBox, &QComboBox::currentIndexChanged, this, [this] { StartNewValue(); });
     // Choosing from the dropped-down list (Enter or a click) goes on to the value.
     connect(FieldNameComboBox, &QComboBox::activated, this, [this] { SearchValue->setFocus(); });
     FieldNameComboBox->installEventFilter(this);
@@ -94,8 +94,8 @@ void LocateDialog::showEvent(QShowEvent* event) {
 
 bool LocateDialog::eventFilter(QObject* watched, QEvent* event) {
     if (watched == FieldNameComboBox) {
-        if (event->type() == QEvent::FocusIn) FieldNameComboBoxEnter();
-        else if (event->type() == QEvent::FocusOut) FieldNameComboBoxExit();
+        if (event->type() == QEvent::FocusIn) SuspendDefaultButtons();
+        else if (event->type() == QEvent::FocusOut) RestoreDefaultButton();
     }
     return QDialog::eventFilter(watched, event);
 }
@@ -107,14 +107,14 @@ void LocateDialog::SetDefaultNext(bool next) {
 }
 
 // Enter in the field list must not start a search.
-void LocateDialog::FieldNameComboBoxEnter() {
+void LocateDialog::SuspendDefaultButtons() {
     NextButton->setDefault(false);
     FirstButton->setDefault(false);
 }
 
-void LocateDialog::FieldNameComboBoxExit() { SetDefaultNext(m_defaultNext); }
+void LocateDialog::RestoreDefaultButton() { SetDefaultNext(m_defaultNext); }
 
-void LocateDialog::FieldNameComboBoxChange() {
+void LocateDialog::StartNewValue() {
     SearchValue->clear();
     if (!FieldNameComboBox->view()->isVisible()) SearchValue->setFocus();
 }
@@ -167,6 +167,6 @@ void LocateDialog::Search(bool fromFirst) {
 
 void LocateDialog::FindFirst() { Search(true); }
 
-void LocateDialog::FindNextBtnClick() { Search(false); }
+void LocateDialog::FindNext() { Search(false); }
 
 }  // namespace find

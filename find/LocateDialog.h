@@ -26,10 +26,10 @@ public:
                  QWidget* parent = nullptr);
 
     void FindFirst();
-    void FindNextBtnClick();
-    void FieldNameComboBoxChange();
-    void FieldNameComboBoxEnter();
-    void FieldNameComboBoxExit();
+    void FindNext();
+    void StartNewValue();
+    void SuspendDefaultButtons();
+    void RestoreDefaultButton();
 
     // The settings as the dialog shows them.
     int MatchType() const;

@@ -132,9 +132,9 @@ SearchAndReplaceDialog::SearchAndReplaceDialog(common::MainContext& context, QWi
     SearchEdit->installEventFilter(this);
     ReplaceEdit->installEventFilter(this);
 
-    connect(FieldCombo, &QComboBox::currentIndexChanged, this, [this](int index) { FieldComboChange(index); });
-    connect(StartButton, &QPushButton::clicked, this, [this] { StartSearchButtonClick(); });
-    connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
+    connect(FieldCombo, &QComboBox::currentIndexChanged, this, [this](int index) { ChooseField(index); });
+    connect(StartButton, &QPushButton::clicked, this, [this] { StartReplacing(); });
+    connect(CancelButton, &QPushButton::clicked, this, [this] { Cancel(); });
 }
 
 bool SearchAndReplaceDialog::eventFilter(QObject* watched, QEvent* event) {
@@ -150,11 +150,11 @@ bool SearchAndReplaceDialog::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void SearchAndReplaceDialog::showEvent(QShowEvent* event) {
-    FormShow();
+    PrepareToShow();
     QDialog::showEvent(event);
 }
 
-void SearchAndReplaceDialog::FormShow() {
+void SearchAndReplaceDialog::PrepareToShow() {
     common::WindowLayout::PrepareDialog(*this);
     const common::ColorGroup& group = common::AppSettings().scheme.Group(common::WindowGroup::Configure);
     common::WindowLayout::SetBackground(*this, group[common::ColorSlot::MainBackground]);
@@ -168,7 +168,7 @@ void SearchAndReplaceDialog::FormShow() {
     common::WindowLayout::FinishShowing(*this, false);
 }
 
-void SearchAndReplaceDialog::FieldComboChange(int index) {
+void SearchAndReplaceDialog::ChooseField(int index) {
     SearchEdit->clear();
     ReplaceEdit->clear();
     m_template.reset();
@@ -197,9 +197,9 @@ QString SearchAndReplaceDialog::BoxText(const QLineEdit& edit) const {
 QString SearchAndReplaceDialog::SearchText() const { return BoxText(*SearchEdit); }
 QString SearchAndReplaceDialog::ReplacementText() const { return BoxText(*ReplaceEdit); }
 
-void SearchAndReplaceDialog::CancelButtonClick() { reject(); }
+void SearchAndReplaceDialog::Cancel() { reject(); }
 
-void SearchAndReplaceDialog::StartSearchButtonClick() {
+void SearchAndReplaceDialog::StartReplacing() {
     // Nothing may leave a handler run from the dialog's event loop.
     try {
         Run();

@@ -32,10 +32,10 @@ class SearchAndReplaceDialog : public QDialog {
 public:
     explicit SearchAndReplaceDialog(common::MainContext& context, QWidget* parent = nullptr);
 
-    void FormShow();
-    void FieldComboChange(int index);
-    void StartSearchButtonClick();
-    void CancelButtonClick();
+    void PrepareToShow();
+    void ChooseField(int index);
+    void StartReplacing();
+    void Cancel();
 
     // The two texts as the boxes define them (the literals of a mask
     // included), before blanks are removed.

@@ -31,9 +31,9 @@ SearchOperatorList::SearchOperatorList(const QString& fieldTitle, const QStringL
     buttons->addWidget(CancelButton);
     root->addLayout(buttons);
     resize(260, 220);
-    connect(OkButton, &QPushButton::clicked, this, [this] { OkButtonClick(); });
-    connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
-    connect(OptionsList, &QListWidget::itemDoubleClicked, this, [this] { OkButtonClick(); });
+    connect(OkButton, &QPushButton::clicked, this, [this] { ChooseOperator(); });
+    connect(CancelButton, &QPushButton::clicked, this, [this] { Cancel(); });
+    connect(OptionsList, &QListWidget::itemDoubleClicked, this, [this] { ChooseOperator(); });
 }
 
 void SearchOperatorList::showEvent(QShowEvent* event) {
@@ -52,8 +52,8 @@ QString SearchOperatorList::SelectedText() const {
     return row < 0 ? QString() : OptionsList->item(row)->text();
 }
 
-void SearchOperatorList::OkButtonClick() { accept(); }
+void SearchOperatorList::ChooseOperator() { accept(); }
 
-void SearchOperatorList::CancelButtonClick() { reject(); }
+void SearchOperatorList::Cancel() { reject(); }
 
 }  // namespace find

@@ -22,8 +22,8 @@ public:
     int SelectedRow() const;
     QString SelectedText() const;
 
-    void OkButtonClick();
-    void CancelButtonClick();
+    void ChooseOperator();
+    void Cancel();
 
     QLabel* FieldNameLabel = nullptr;
     QListWidget* OptionsList = nullptr;

@@ -92,17 +92,17 @@ SearchWindow::SearchWindow(common::MainContext& context, QWidget* parent) : QDia
                                   SearchGrid));
     root->addWidget(SearchGrid, 1);
 
-    connect(OkButton, &QPushButton::clicked, this, [this] { OkButtonClick(); });
-    connect(ExitButton, &QPushButton::clicked, this, [this] { ExitButtonClick(); });
-    connect(ClearButton, &QPushButton::clicked, this, [this] { ClearButtonClick(); });
-    connect(MoreButton, &QPushButton::clicked, this, [this] { MoreButtonClick(); });
-    connect(HelpButton, &QPushButton::clicked, this, [this] { HelpButtonClick(); });
-    connect(SearchGrid, &QTableWidget::cellPressed, this, [this](int r, int c) { SearchGridMouseDown(r, c); });
+    connect(OkButton, &QPushButton::clicked, this, [this] { ApplySearch(); });
+    connect(ExitButton, &QPushButton::clicked, this, [this] { CloseWindow(); });
+    connect(ClearButton, &QPushButton::clicked, this, [this] { ClearCriteria(); });
+    connect(MoreButton, &QPushButton::clicked, this, [this] { AddLevel(); });
+    connect(HelpButton, &QPushButton::clicked, this, [this] { ShowHelp(); });
+    connect(SearchGrid, &QTableWidget::cellPressed, this, [this](int r, int c) { RememberPressedCell(r, c); });
     // Qt reports a click only when the button comes up over the cell it went
     // down on.
-    connect(SearchGrid, &QTableWidget::cellClicked, this, [this](int r, int c) { SearchGridMouseUp(r, c); });
+    connect(SearchGrid, &QTableWidget::cellClicked, this, [this](int r, int c) { ChooseOperatorOfReleasedCell(r, c); });
 
-    // FormCreate: operator choices start at "equal" and last for the run.
+    // Operator choices start at "equal" and last for the run.
     m_choices.fill(kChoiceEqual);
     SetUpGrid();
     ApplyGridSizes();
@@ -123,11 +123,11 @@ QString SearchWindow::CellTemplate(int position) const {
 }
 
 void SearchWindow::showEvent(QShowEvent* event) {
-    FormShow();
+    PrepareToShow();
     QDialog::showEvent(event);
 }
 
-void SearchWindow::FormShow() {
+void SearchWindow::PrepareToShow() {
     common::WindowLayout::PrepareDialog(*this, &m_design);
     // 2. A fresh list on the window; the search in force is not touched.
     m_criteria.Clear();
@@ -200,9 +200,9 @@ void SearchWindow::EmptyCriterionCells() {
         SearchGrid->item(position, 2)->setText(QString());
 }
 
-void SearchWindow::SearchGridMouseDown(int row, int column) { m_pressedCell = std::pair{row, column}; }
+void SearchWindow::RememberPressedCell(int row, int column) { m_pressedCell = std::pair{row, column}; }
 
-void SearchWindow::SearchGridMouseUp(int row, int column) {
+void SearchWindow::ChooseOperatorOfReleasedCell(int row, int column) {
     const bool sameCell = m_pressedCell && *m_pressedCell == std::pair{row, column};
     m_pressedCell.reset();
     if (!sameCell || column != 1 || row < 1 || row > store::kItemFieldCount) return;
@@ -258,7 +258,7 @@ bool SearchWindow::SaveFields() {
     return false;
 }
 
-void SearchWindow::OkButtonClick() {
+void SearchWindow::ApplySearch() {
     MoreButton->setEnabled(true);
     if (!SaveFields()) return;
     bool matched = false;
@@ -277,7 +277,7 @@ void SearchWindow::OkButtonClick() {
     ClearSearch();
 }
 
-void SearchWindow::MoreButtonClick() {
+void SearchWindow::AddLevel() {
     if (SaveFields()) {
         EmptyCriterionCells();
         m_criteria.NextLevel();
@@ -287,7 +287,7 @@ void SearchWindow::MoreButtonClick() {
     SearchGrid->setFocus();
 }
 
-void SearchWindow::ClearButtonClick() { ClearSearch(); }
+void SearchWindow::ClearCriteria() { ClearSearch(); }
 
 void SearchWindow::ClearSearch() {
     EmptyCriterionCells();
@@ -297,12 +297,12 @@ void SearchWindow::ClearSearch() {
     SearchGrid->setFocus();
 }
 
-void SearchWindow::ExitButtonClick() {
+void SearchWindow::CloseWindow() {
     MoreButton->setEnabled(true);
     reject();
 }
 
-void SearchWindow::HelpButtonClick() { common::Ui().OpenHelp("Search Window"); }
+void SearchWindow::ShowHelp() { common::Ui().OpenHelp("Search Window"); }
 
 bool SearchWindow::Doit() {
     const Hourglass hourglass;

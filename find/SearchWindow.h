@@ -32,17 +32,17 @@ class SearchWindow : public QDialog {
 public:
     explicit SearchWindow(common::MainContext& context, QWidget* parent = nullptr);
 
-    void FormShow();
-    void SearchGridMouseDown(int row, int column);
-    void SearchGridMouseUp(int row, int column);
+    void PrepareToShow();
+    void RememberPressedCell(int row, int column);
+    void ChooseOperatorOfReleasedCell(int row, int column);
     // Collects the criteria of the current level; shows the messages.
     bool SaveFields();
-    void OkButtonClick();
-    void MoreButtonClick();
-    void ClearButtonClick();
+    void ApplySearch();
+    void AddLevel();
+    void ClearCriteria();
     void ClearSearch();
-    void ExitButtonClick();
-    void HelpButtonClick();
+    void CloseWindow();
+    void ShowHelp();
     // Applies the criteria collected so far; false when nothing matched
     // (the search is then ended).
     bool Doit();

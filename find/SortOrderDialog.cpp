@@ -60,23 +60,23 @@ SortOrderDialog::SortOrderDialog(common::MainContext& context, QWidget* parent) 
     buttons->addStretch();
     layout->addLayout(buttons);
     resize(280, 330);
-    connect(OkButton, &QPushButton::clicked, this, [this] { OkButtonClick(); });
-    connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
-    FormCreate();
+    connect(OkButton, &QPushButton::clicked, this, [this] { ApplySortOrder(); });
+    connect(CancelButton, &QPushButton::clicked, this, [this] { Cancel(); });
+    FillFieldLists();
 }
 
-void SortOrderDialog::FormCreate() {
+void SortOrderDialog::FillFieldLists() {
     QStringList entries{"<NONE>"};
     for (int p = 1; p <= store::kItemFieldCount; ++p) entries << common::AppSettings().Field(p).title;
     for (QComboBox* combo : ComboBox) combo->addItems(entries);
 }
 
 void SortOrderDialog::showEvent(QShowEvent* event) {
-    FormShow();
+    PrepareToShow();
     QDialog::showEvent(event);
 }
 
-void SortOrderDialog::FormShow() {
+void SortOrderDialog::PrepareToShow() {
     common::WindowLayout::PrepareDialog(*this);
     const common::Settings& s = common::AppSettings();
     for (size_t i = 0; i < 4; ++i) {
@@ -92,7 +92,7 @@ void SortOrderDialog::FormShow() {
     common::WindowLayout::FinishShowing(*this, false);
 }
 
-void SortOrderDialog::OkButtonClick() {
+void SortOrderDialog::ApplySortOrder() {
     common::Settings& s = common::AppSettings();
     try {
         if (ExclusiveUse::HeldElsewhere(m_context)) {
@@ -131,6 +131,6 @@ void SortOrderDialog::OkButtonClick() {
     accept();
 }
 
-void SortOrderDialog::CancelButtonClick() { reject(); }
+void SortOrderDialog::Cancel() { reject(); }
 
 }  // namespace find

@@ -25,9 +25,9 @@ class SortOrderDialog : public QDialog {
 public:
     explicit SortOrderDialog(common::MainContext& context, QWidget* parent = nullptr);
 
-    void FormShow();
-    void OkButtonClick();
-    void CancelButtonClick();
+    void PrepareToShow();
+    void ApplySortOrder();
+    void Cancel();
 
     static const char* const kInUseMessage;
     static const char* const kFailedMessage;
@@ -43,7 +43,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void FormCreate();
+    void FillFieldLists();
 
     common::MainContext& m_context;
 };

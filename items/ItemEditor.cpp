@@ -247,14 +247,14 @@ void ItemEditor::BuildControls() {
         b->setDefault(false);
     }
 
-    connect(UpdateExitButton, &QPushButton::clicked, this, [this] { Guard([this] { UpdateExitButtonClick(); }); });
-    connect(UpdateButton, &QPushButton::clicked, this, [this] { Guard([this] { UpdateButtonClick(); }); });
-    connect(ClearButton, &QPushButton::clicked, this, [this] { Guard([this] { ClearButtonClick(); }); });
-    connect(CancelButton, &QPushButton::clicked, this, [this] { Guard([this] { CancelButtonClick(); }); });
-    connect(PrevButton, &QPushButton::clicked, this, [this] { Guard([this] { PrevButtonClick(); }); });
-    connect(NextButton, &QPushButton::clicked, this, [this] { Guard([this] { NextButtonClick(); }); });
-    connect(BlankWarDate, &QPushButton::clicked, this, [this] { BlankWarDateClick(); });
-    connect(BlankPurchDate, &QPushButton::clicked, this, [this] { BlankPurchDateClick(); });
+    connect(UpdateExitButton, &QPushButton::clicked, this, [this] { Guard([this] { SaveItemAndClose(); }); });
+    connect(UpdateButton, &QPushButton::clicked, this, [this] { Guard([this] { SaveItem(); }); });
+    connect(ClearButton, &QPushButton::clicked, this, [this] { Guard([this] { ClearEntries(); }); });
+    connect(CancelButton, &QPushButton::clicked, this, [this] { Guard([this] { Cancel(); }); });
+    connect(PrevButton, &QPushButton::clicked, this, [this] { Guard([this] { ShowPreviousItem(); }); });
+    connect(NextButton, &QPushButton::clicked, this, [this] { Guard([this] { ShowNextItem(); }); });
+    connect(BlankWarDate, &QPushButton::clicked, this, [this] { ClearWarrantyDate(); });
+    connect(BlankPurchDate, &QPushButton::clicked, this, [this] { ClearPurchaseDate(); });
 
     m_chain = {Item,     Brand,  Model, Serial,  IDMarks,  Comments,  Category,   Location,   TheOwner,   Quantity,  Value,
                Cost,     RepCost, WarDate, WarNotes, PurchDate, Bought, UserDef[0], UserDef[1], UserDef[2], UserDef[3]};
@@ -272,25 +272,25 @@ void ItemEditor::BuildMenu() {
         return a;
     };
     QMenu* file = MainMenu->addMenu(QStringLiteral("&File"));
-    add(file, "N&ew Record", QKeySequence("Ctrl+E"), [this] { NewRecordClick(); });
-    add(file, "&Clear Record", QKeySequence("Ctrl+L"), [this] { ClearButtonClick(); });
-    add(file, "Up&date Record", QKeySequence("Ctrl+R"), [this] { UpdateButtonClick(); });
-    add(file, "&Update && Exit", QKeySequence("Ctrl+U"), [this] { UpdateExitButtonClick(); });
+    add(file, "N&ew Record", QKeySequence("Ctrl+E"), [this] { StartNewItem(); });
+    add(file, "&Clear Record", QKeySequence("Ctrl+L"), [this] { ClearEntries(); });
+    add(file, "Up&date Record", QKeySequence("Ctrl+R"), [this] { SaveItem(); });
+    add(file, "&Update && Exit", QKeySequence("Ctrl+U"), [this] { SaveItemAndClose(); });
     file->addSeparator();
-    add(file, "&Previous Record", QKeySequence("Ctrl+P"), [this] { PrevButtonClick(); });
-    add(file, "&Next Record", QKeySequence("Ctrl+N"), [this] { NextButtonClick(); });
+    add(file, "&Previous Record", QKeySequence("Ctrl+P"), [this] { ShowPreviousItem(); });
+    add(file, "&Next Record", QKeySequence("Ctrl+N"), [this] { ShowNextItem(); });
     file->addSeparator();
-    add(file, "E&xit", {}, [this] { CancelButtonClick(); });
+    add(file, "E&xit", {}, [this] { Cancel(); });
     QMenu* edit = MainMenu->addMenu(QStringLiteral("&Edit"));
-    add(edit, "Cu&t", QKeySequence("Ctrl+X"), [this] { CutClick(); });
-    add(edit, "&Copy", QKeySequence("Ctrl+C"), [this] { CopyClick(); });
-    add(edit, "&Paste", QKeySequence("Ctrl+V"), [this] { PasteClick(); });
-    add(edit, "&Delete", QKeySequence("Ctrl+D"), [this] { DeleteClick(); });
+    add(edit, "Cu&t", QKeySequence("Ctrl+X"), [this] { CutText(); });
+    add(edit, "&Copy", QKeySequence("Ctrl+C"), [this] { CopyText(); });
+    add(edit, "&Paste", QKeySequence("Ctrl+V"), [this] { PasteText(); });
+    add(edit, "&Delete", QKeySequence("Ctrl+D"), [this] { DeleteSelectedText(); });
     // Help acts at once from the menu bar.
     QAction* help = MainMenu->addAction(QStringLiteral("&Help"));
     help->setShortcut(QKeySequence("Ctrl+H"));
     addAction(help);
-    connect(help, &QAction::triggered, this, [this] { HelpClick(); });
+    connect(help, &QAction::triggered, this, [this] { ShowHelp(); });
 }
 
 void ItemEditor::SetTypingLimits() {
@@ -307,11 +307,11 @@ void ItemEditor::SetTypingLimits() {
 // ---------------------------------------------------------------- showing
 
 void ItemEditor::showEvent(QShowEvent* event) {
-    FormShow();
+    PrepareToShow();
     QDialog::showEvent(event);
 }
 
-void ItemEditor::FormShow() {
+void ItemEditor::PrepareToShow() {
     // 1.
     common::WindowLayout::PrepareDialog(*this, &m_design);
     // 3.
@@ -440,7 +440,7 @@ void ItemEditor::LoadInData() {
             SetControlText(f.control, index >= 0 ? QString::fromStdString(table.GetText(index)) : QString());
         }
     }
-    ItemExit();
+    ShowItemLine();
     CalcTotals();
 }
 
@@ -464,7 +464,7 @@ void ItemEditor::SaveValues() {
     m_snapshotWarranty = Warranty->isChecked();
 }
 
-bool ItemEditor::ValuesChanged() const {
+bool ItemEditor::HasUnsavedChanges() const {
     const auto fields = Fields();
     if (m_snapshot.size() != fields.size()) return true;
     for (size_t i = 0; i < fields.size(); ++i)
@@ -473,7 +473,7 @@ bool ItemEditor::ValuesChanged() const {
     return Warranty->isChecked() != m_snapshotWarranty || PhotosTab->HasPending();
 }
 
-void ItemEditor::ItemExit() {
+void ItemEditor::ShowItemLine() {
     const QString line = Title(1) + QStringLiteral(": ") + Item->text();
     for (QLabel* l : {WorthItem, WarrantyItem, OtherItem}) l->setText(line);
 }
@@ -587,18 +587,18 @@ void ItemEditor::Guard(const std::function<void()>& command) {
     }
 }
 
-void ItemEditor::UpdateButtonClick() {
+void ItemEditor::SaveItem() {
     if (DoUpdate()) SaveValues();
 }
 
-void ItemEditor::UpdateExitButtonClick() {
+void ItemEditor::SaveItemAndClose() {
     if (DoUpdate()) accept();
 }
 
-void ItemEditor::ClearButtonClick() { DoClear(); }
+void ItemEditor::ClearEntries() { DoClear(); }
 
-void ItemEditor::CancelButtonClick() {
-    if (ValuesChanged()) {
+void ItemEditor::Cancel() {
+    if (HasUnsavedChanges()) {
         Ui().Beep();
         if (Ui().Ask(kWarningTitle, QStringLiteral("Data has changed.  Do you want to exit without updating?"),
                      Buttons::YesNo, Answer::No, MessageIcon::Question) != Answer::Yes)
@@ -607,8 +607,8 @@ void ItemEditor::CancelButtonClick() {
     reject();
 }
 
-void ItemEditor::NewRecordClick() {
-    if (ValuesChanged()) {
+void ItemEditor::StartNewItem() {
+    if (HasUnsavedChanges()) {
         Ui().Beep();
         const Answer answer =
             Ui().Ask(kWarningTitle, QStringLiteral("Data has changed.  Update this record before creating new one?"),
@@ -629,7 +629,7 @@ bool ItemEditor::Move(bool forward) {
     if (mode == 1 || mode == 3)
         question = "This record has not been updated yet.  Update this record before moving to the " + direction +
                    " record?";
-    else if (ValuesChanged())
+    else if (HasUnsavedChanges())
         question = "Data has changed.  Update this record before moving to the " + direction + " record?";
     if (!question.isEmpty()) {
         Ui().Beep();
@@ -647,11 +647,11 @@ bool ItemEditor::Move(bool forward) {
     return true;
 }
 
-void ItemEditor::NextButtonClick() { Move(true); }
-void ItemEditor::PrevButtonClick() { Move(false); }
+void ItemEditor::ShowNextItem() { Move(true); }
+void ItemEditor::ShowPreviousItem() { Move(false); }
 
-void ItemEditor::BlankWarDateClick() { WarDate->clear(); }
-void ItemEditor::BlankPurchDateClick() { PurchDate->clear(); }
+void ItemEditor::ClearWarrantyDate() { WarDate->clear(); }
+void ItemEditor::ClearPurchaseDate() { PurchDate->clear(); }
 
 QLineEdit* ItemEditor::EditOf(QWidget* control) const {
     if (!control) return nullptr;
@@ -661,23 +661,23 @@ QLineEdit* ItemEditor::EditOf(QWidget* control) const {
     return edit;
 }
 
-void ItemEditor::CutClick() {
+void ItemEditor::CutText() {
     if (QLineEdit* e = EditOf(focusWidget())) e->cut();
 }
 
-void ItemEditor::CopyClick() {
+void ItemEditor::CopyText() {
     if (QLineEdit* e = EditOf(focusWidget())) e->copy();
 }
 
-void ItemEditor::PasteClick() {
+void ItemEditor::PasteText() {
     if (QLineEdit* e = EditOf(focusWidget())) e->paste();
 }
 
-void ItemEditor::DeleteClick() {
+void ItemEditor::DeleteSelectedText() {
     if (QLineEdit* e = EditOf(focusWidget()); e && e->hasSelectedText()) e->del();
 }
 
-void ItemEditor::HelpClick() { Ui().OpenHelp(QStringLiteral("Input Window")); }
+void ItemEditor::ShowHelp() { Ui().OpenHelp(QStringLiteral("Input Window")); }
 
 // ---------------------------------------------------------------- keys and focus
 
@@ -688,7 +688,7 @@ QWidget* ItemEditor::ChainMember(QWidget* widget) const {
     return nullptr;
 }
 
-void ItemEditor::FormKeyPress(QWidget* control) {
+void ItemEditor::FocusNextInChain(QWidget* control) {
     QWidget* member = ChainMember(control);
     if (!member) return;
     auto it = std::find(m_chain.begin(), m_chain.end(), member);
@@ -707,7 +707,7 @@ bool ItemEditor::eventFilter(QObject* watched, QEvent* event) {
             auto* key = static_cast<QKeyEvent*>(event);
             if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
                 !qobject_cast<QMenuBar*>(widget) && !qobject_cast<QMenu*>(widget)) {
-                FormKeyPress(widget);
+                FocusNextInChain(widget);
                 return true;
             }
         } else if (event->type() == QEvent::ShortcutOverride) {
@@ -720,7 +720,7 @@ bool ItemEditor::eventFilter(QObject* watched, QEvent* event) {
                 std::find(std::begin(kMenuKeys), std::end(kMenuKeys), key->key()) != std::end(kMenuKeys))
                 return true;
         } else if (event->type() == QEvent::FocusOut) {
-            if (widget == Item || std::find(UserDef.begin(), UserDef.end(), widget) != UserDef.end()) ItemExit();
+            if (widget == Item || std::find(UserDef.begin(), UserDef.end(), widget) != UserDef.end()) ShowItemLine();
             else if (widget == Quantity || widget == Value || widget == Cost || widget == RepCost) CalcTotals();
         }
     }
@@ -730,7 +730,7 @@ bool ItemEditor::eventFilter(QObject* watched, QEvent* event) {
 void ItemEditor::keyPressEvent(QKeyEvent* event) {
     // Escape is the Exit command, with its question about unsaved typing.
     if (event->key() == Qt::Key_Escape) {
-        Guard([this] { CancelButtonClick(); });
+        Guard([this] { Cancel(); });
         return;
     }
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) return;

@@ -40,35 +40,35 @@ public:
     ~ItemEditor() override;
 
     // Showing, loading, clearing and the value snapshot.
-    void FormShow();
+    void PrepareToShow();
     void LoadInData();
     void DoClear();
     void SaveValues();
-    bool ValuesChanged() const;
+    bool HasUnsavedChanges() const;
     // Validates, grows the pick lists and writes the record; false (with
     // the reason shown and the offending box focused) when nothing was
     // written.
     bool DoUpdate();
-    void ItemExit();
+    void ShowItemLine();
     void CalcTotals();
 
     // Commands.
-    void UpdateButtonClick();
-    void UpdateExitButtonClick();
-    void ClearButtonClick();
-    void CancelButtonClick();  // "E&xit"
-    void NewRecordClick();
-    void NextButtonClick();
-    void PrevButtonClick();
-    void BlankWarDateClick();
-    void BlankPurchDateClick();
-    void CutClick();
-    void CopyClick();
-    void PasteClick();
-    void DeleteClick();
-    void HelpClick();
+    void SaveItem();
+    void SaveItemAndClose();
+    void ClearEntries();
+    void Cancel();  // "E&xit"
+    void StartNewItem();
+    void ShowNextItem();
+    void ShowPreviousItem();
+    void ClearWarrantyDate();
+    void ClearPurchaseDate();
+    void CutText();
+    void CopyText();
+    void PasteText();
+    void DeleteSelectedText();
+    void ShowHelp();
     // The Enter key on a control: moves along the fixed focus chain.
-    void FormKeyPress(QWidget* control);
+    void FocusNextInChain(QWidget* control);
 
     // Pick lists.
     void LoadAllList();

@@ -184,15 +184,15 @@ PhotosPage::PhotosPage(common::MainContext& context, QWidget* parent) : QWidget(
     CountLabel = new QLabel;
     page->addWidget(CountLabel);
 
-    connect(AddButton, &QPushButton::clicked, this, [this] { AddButtonClick(); });
-    connect(RemoveButton, &QPushButton::clicked, this, [this] { RemoveButtonClick(); });
-    connect(MoveLeftButton, &QPushButton::clicked, this, [this] { MoveLeftButtonClick(); });
-    connect(MoveRightButton, &QPushButton::clicked, this, [this] { MoveRightButtonClick(); });
-    connect(ViewButton, &QPushButton::clicked, this, [this] { ViewButtonClick(); });
-    connect(Caption, &QLineEdit::editingFinished, this, [this] { CaptionExit(); });
-    connect(KindBox, &QComboBox::activated, this, [this](int index) { KindChange(index); });
-    connect(Strip, &QListWidget::currentRowChanged, this, [this] { SelectionChange(); });
-    connect(Strip, &QListWidget::itemActivated, this, [this] { ViewButtonClick(); });
+    connect(AddButton, &QPushButton::clicked, this, [this] { AddFiles(); });
+    connect(RemoveButton, &QPushButton::clicked, this, [this] { RemoveSelected(); });
+    connect(MoveLeftButton, &QPushButton::clicked, this, [this] { MoveSelectedLeft(); });
+    connect(MoveRightButton, &QPushButton::clicked, this, [this] { MoveSelectedRight(); });
+    connect(ViewButton, &QPushButton::clicked, this, [this] { OpenSelectedWithViewer(); });
+    connect(Caption, &QLineEdit::editingFinished, this, [this] { StoreCaption(); });
+    connect(KindBox, &QComboBox::activated, this, [this](int index) { StoreKind(index); });
+    connect(Strip, &QListWidget::currentRowChanged, this, [this] { ShowSelected(); });
+    connect(Strip, &QListWidget::itemActivated, this, [this] { OpenSelectedWithViewer(); });
     Strip->installEventFilter(this);
     setAcceptDrops(true);
     ApplyScale(1.0);
@@ -286,7 +286,7 @@ void PhotosPage::Fill(int select) {
     if (!shown.empty()) Strip->setCurrentRow(std::clamp(select, 0, int(shown.size()) - 1));
     m_filling = false;
     m_shownIndex = -1;
-    SelectionChange();
+    ShowSelected();
 }
 
 QIcon PhotosPage::IconFor(int index, const Attachment& a) {
@@ -351,12 +351,12 @@ int PhotosPage::SelectedIndex() const { return Strip->currentRow(); }
 
 void PhotosPage::Select(int index) { Strip->setCurrentRow(index); }
 
-void PhotosPage::SelectionChange() {
+void PhotosPage::ShowSelected() {
     if (m_filling) return;
     // A caption typed for the entry left behind is kept first.
     if (m_shownIndex >= 0 && m_shownIndex != SelectedIndex()) {
         const int keep = SelectedIndex();
-        CaptionExit();
+        StoreCaption();
         if (SelectedIndex() != keep) Select(keep);
     }
     const std::vector<Attachment> shown = Shown();
@@ -426,7 +426,7 @@ bool PhotosPage::CanStore() {
     return true;
 }
 
-void PhotosPage::AddButtonClick() {
+void PhotosPage::AddFiles() {
     if (!CanStore()) return;
     common::FileRequest request;
     request.title = QStringLiteral("Add Photos and Documents");
@@ -469,7 +469,7 @@ bool PhotosPage::AddFiles(const QStringList& paths) {
     return true;
 }
 
-void PhotosPage::RemoveButtonClick() {
+void PhotosPage::RemoveSelected() {
     const int index = SelectedIndex();
     const std::vector<Attachment> shown = Shown();
     if (index < 0 || size_t(index) >= shown.size()) return;
@@ -488,7 +488,7 @@ void PhotosPage::RemoveButtonClick() {
 }
 
 void PhotosPage::Move(int by) {
-    CaptionExit();
+    StoreCaption();
     const int from = SelectedIndex();
     const int to = from + by;
     if (from < 0 || to < 0 || to >= Strip->count()) return;
@@ -501,10 +501,10 @@ void PhotosPage::Move(int by) {
     Fill(to);
 }
 
-void PhotosPage::MoveLeftButtonClick() { Move(-1); }
-void PhotosPage::MoveRightButtonClick() { Move(1); }
+void PhotosPage::MoveSelectedLeft() { Move(-1); }
+void PhotosPage::MoveSelectedRight() { Move(1); }
 
-void PhotosPage::ViewButtonClick() {
+void PhotosPage::OpenSelectedWithViewer() {
     const int index = SelectedIndex();
     const std::vector<Attachment> shown = Shown();
     if (index < 0 || size_t(index) >= shown.size()) return;
@@ -523,7 +523,7 @@ void PhotosPage::ViewButtonClick() {
                      MessageIcon::Error);
 }
 
-void PhotosPage::CaptionExit() {
+void PhotosPage::StoreCaption() {
     const int index = m_shownIndex;
     const std::vector<Attachment> shown = Shown();
     if (index < 0 || size_t(index) >= shown.size()) return;
@@ -540,7 +540,7 @@ void PhotosPage::CaptionExit() {
     item->setText(caption.empty() ? FromStd(shown[size_t(index)].original) : FromStd(caption));
 }
 
-void PhotosPage::KindChange(int kindIndex) {
+void PhotosPage::StoreKind(int kindIndex) {
     const int index = SelectedIndex();
     const std::vector<Attachment> shown = Shown();
     if (index < 0 || size_t(index) >= shown.size() || kindIndex < 0 || kindIndex >= int(std::size(kKinds))) return;
@@ -555,7 +555,7 @@ void PhotosPage::KindChange(int kindIndex) {
 }
 
 bool PhotosPage::SavePending(uint32_t recno) {
-    CaptionExit();
+    StoreCaption();
     if (m_pending.empty()) {
         ShowRecord(recno);
         return true;
@@ -586,7 +586,7 @@ bool PhotosPage::SavePending(uint32_t recno) {
 bool PhotosPage::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Strip && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
-        RemoveButtonClick();
+        RemoveSelected();
         return true;
     }
     return QWidget::eventFilter(watched, event);

@@ -65,16 +65,16 @@ public:
     void ApplyScale(double factor);
 
     // Handlers.
-    void AddButtonClick();
+    void AddFiles();
     // Adds files (from the file dialog or a drop); returns whether any was.
     bool AddFiles(const QStringList& paths);
-    void RemoveButtonClick();
-    void MoveLeftButtonClick();
-    void MoveRightButtonClick();
-    void ViewButtonClick();
-    void CaptionExit();
-    void KindChange(int index);
-    void SelectionChange();
+    void RemoveSelected();
+    void MoveSelectedLeft();
+    void MoveSelectedRight();
+    void OpenSelectedWithViewer();
+    void StoreCaption();
+    void StoreKind(int index);
+    void ShowSelected();
 
     // The attachments shown, in order (saved or waiting).
     std::vector<attachments::Attachment> Shown() const;

@@ -47,11 +47,11 @@ PickListDialog::PickListDialog(ItemEditor& editor, common::MainContext& context,
     root->addLayout(buttons);
     // Enter in the entry box adds what was typed rather than closing.
     for (QPushButton* b : {AddButton, DeleteButton, OkButton, CancelButton}) b->setAutoDefault(false);
-    connect(AddInfo, &QLineEdit::returnPressed, this, [this] { AddButtonClick(); });
-    connect(AddButton, &QPushButton::clicked, this, [this] { AddButtonClick(); });
-    connect(DeleteButton, &QPushButton::clicked, this, [this] { DeleteButtonClick(); });
-    connect(OkButton, &QPushButton::clicked, this, [this] { OkButtonClick(); });
-    connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
+    connect(AddInfo, &QLineEdit::returnPressed, this, [this] { AddEntry(); });
+    connect(AddButton, &QPushButton::clicked, this, [this] { AddEntry(); });
+    connect(DeleteButton, &QPushButton::clicked, this, [this] { DeleteEntry(); });
+    connect(OkButton, &QPushButton::clicked, this, [this] { StoreList(); });
+    connect(CancelButton, &QPushButton::clicked, this, [this] { Cancel(); });
 
     // 1 to 3 of the maintenance steps.
     TheList->addItems(editor.ListEntries(list));
@@ -67,11 +67,11 @@ QStringList PickListDialog::Entries() const {
 }
 
 void PickListDialog::showEvent(QShowEvent* event) {
-    FormShow();
+    PrepareToShow();
     QDialog::showEvent(event);
 }
 
-void PickListDialog::FormShow() {
+void PickListDialog::PrepareToShow() {
     common::WindowLayout::PrepareDialog(*this);
     const common::ColorGroup& g = common::AppSettings().scheme.Group(common::WindowGroup::Configure);
     common::WindowLayout::ApplyColors(*this, g);
@@ -80,14 +80,14 @@ void PickListDialog::FormShow() {
     common::WindowLayout::FinishShowing(*this, false);
 }
 
-void PickListDialog::AddButtonClick() {
+void PickListDialog::AddEntry() {
     const QString text = common::TextRules::TrimSpaces(AddInfo->text());
     if (!text.isEmpty()) TheList->addItem(text);
     AddInfo->clear();
     AddInfo->setFocus();
 }
 
-void PickListDialog::DeleteButtonClick() {
+void PickListDialog::DeleteEntry() {
     const int row = TheList->currentRow();
     if (row < 0 || !TheList->currentItem() || !TheList->currentItem()->isSelected()) return;
     delete TheList->takeItem(row);
@@ -98,13 +98,13 @@ void PickListDialog::DeleteButtonClick() {
     TheList->setCurrentRow(std::min(row, TheList->count() - 1));
 }
 
-void PickListDialog::OkButtonClick() {
+void PickListDialog::StoreList() {
     const QStringList entries = Entries();
     m_editor.SetListEntries(m_list, entries);
     m_context.GridPickList(m_list) = entries;
     accept();
 }
 
-void PickListDialog::CancelButtonClick() { reject(); }
+void PickListDialog::Cancel() { reject(); }
 
 }  // namespace items

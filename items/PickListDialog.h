@@ -25,11 +25,11 @@ public:
     // list and sets the entry box's typing limit.
     PickListDialog(ItemEditor& editor, common::MainContext& context, common::PickList list, QWidget* parent = nullptr);
 
-    void FormShow();
-    void AddButtonClick();
-    void DeleteButtonClick();
-    void OkButtonClick();
-    void CancelButtonClick();
+    void PrepareToShow();
+    void AddEntry();
+    void DeleteEntry();
+    void StoreList();
+    void Cancel();
 
     int ListKind() const { return int(m_list); }
     QStringList Entries() const;

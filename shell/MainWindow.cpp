@@ -95,7 +95,7 @@ MainWindow::MainWindow(std::optional<QSize> screen, QWidget* parent) : QMainWind
     }
     BuildMenus();
     BuildBody();
-    m_created = FormCreate();
+    m_created = OpenAtStart();
     // The item editor lives from start to exit; creating it loads the pick
     // lists into its combo boxes and the grid's lists.
     if (m_created) m_editor = std::make_unique<items::ItemEditor>(*this, this);
@@ -213,8 +213,8 @@ void MainWindow::BuildMenus() {
     QMenu* tools = bar->addMenu("&Tools");
     AddCommand(tools, "&Search and Replace", QKeySequence("Ctrl+F"), [this] { DoSearchAndReplace(); });
     tools->addSeparator();
-    AddCommand(tools, "&Rebuild Indexes", {}, [this] { MenuRebuildClick(); });
-    AddCommand(tools, "&Pack Database", {}, [this] { MenuPackClick(); });
+    AddCommand(tools, "&Rebuild Indexes", {}, [this] { RebuildIndexes(); });
+    AddCommand(tools, "&Pack Database", {}, [this] { PackDatabase(); });
     AddCommand(tools, "Recover &Attachments", {}, [this] { RecoverAttachments(); });
 
     QMenu* help = bar->addMenu("&Help");
@@ -406,7 +406,7 @@ void MainWindow::BuildBody() {
     m_grid->setWordWrap(false);
     // The selection model lives as long as the model: one connection serves every reload.
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& current) { GridRowChanged(current.row()); });
+            [this](const QModelIndex& current) { FollowGridRow(current.row()); });
     connect(m_model, &ItemGridModel::EditRefused, this,
             [](const QString& message) { Ui().Message(kErrorTitle, message, common::MessageIcon::Error); });
     // An edited record takes its place in the sort order (or leaves the
@@ -422,7 +422,7 @@ void MainWindow::BuildBody() {
 
 // ---------------------------------------------------------------- start-up
 
-bool MainWindow::FormCreate() {
+bool MainWindow::OpenAtStart() {
     // 1. The filter stays installed; it accepts everything until a search.
     m_itemTable.SetFilter([this](const store::RecordView& record) {
         return !m_searchFlag || !m_searchTest || m_searchTest(record);
@@ -591,12 +591,12 @@ void MainWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!m_shown) {
         m_shown = true;
-        FormShow();
-        QTimer::singleShot(0, this, [this] { FormActivate(); });
+        PrepareToShow();
+        QTimer::singleShot(0, this, [this] { ShowTipsOnFirstActivation(); });
     }
 }
 
-void MainWindow::FormShow() {
+void MainWindow::PrepareToShow() {
     common::WindowLayout::ApplyFonts(*this, AppSettings().scheme);
     SetViewerOptions();
     ApplyMainColors();
@@ -604,7 +604,7 @@ void MainWindow::FormShow() {
     DisplayCount();
 }
 
-void MainWindow::FormActivate() {
+void MainWindow::ShowTipsOnFirstActivation() {
     if (m_activated) return;
     m_activated = true;
     if (AppSettings().showTips) appearance::ShowTipOfDay(this);
@@ -635,11 +635,11 @@ void MainWindow::LoadGridPickLists() {
 QStringList& MainWindow::GridPickList(common::PickList list) { return m_gridPickLists[size_t(int(list) - 1)]; }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    FormClose();
+    StoreOnClose();
     event->accept();
 }
 
-void MainWindow::FormClose() {
+void MainWindow::StoreOnClose() {
     m_searchFlag = false;
     common::Settings& s = AppSettings();
     s.mainWindowLeft = x();
@@ -775,7 +775,7 @@ void MainWindow::SyncGridToTable() {
     m_grid->scrollTo(index);
 }
 
-void MainWindow::GridRowChanged(int row) {
+void MainWindow::FollowGridRow(int row) {
     if (row < 0 || row >= m_model->rowCount() || !m_itemTable.IsOpen()) return;
     Guard([this, row] {
         const uint32_t recno = m_model->RecordOfRow(row);
@@ -1204,7 +1204,7 @@ void MainWindow::RunWithSoleUse(const QString& question, const QString& refusal,
     TellTableNotice();
 }
 
-void MainWindow::MenuPackClick() {
+void MainWindow::PackDatabase() {
     // Photos go only with the user's word: those of the deleted items are
     // named in the question, files that belong to no item are asked about.
     const attachments::AttachmentStore::PackPreview preview =
@@ -1268,7 +1268,7 @@ void MainWindow::RecoverAttachments() {
     Ui().Message("Recover Attachments", text, common::MessageIcon::Information);
 }
 
-void MainWindow::MenuRebuildClick() {
+void MainWindow::RebuildIndexes() {
     RunWithSoleUse(
         "It is possible for your index files to become corrupted.  As a result, some items may not show up in the "
         "viewer or in reports.  This will rebuild your index files correctly.  Continue?",

@@ -80,9 +80,9 @@ public:
     QStringList& GridPickList(common::PickList list) override;
 
     // Window events of the start-up and close sequence.
-    void FormShow();
-    void FormActivate();
-    void FormClose();
+    void PrepareToShow();
+    void ShowTipsOnFirstActivation();
+    void StoreOnClose();
     void SetButtonBar();
 
     // Commands.
@@ -110,8 +110,8 @@ public:
     void DoBackup();
     void DoRestore();
     void DoSearchAndReplace();
-    void MenuPackClick();
-    void MenuRebuildClick();
+    void PackDatabase();
+    void RebuildIndexes();
     // Gives files of damaged or replaced lists back to their items.
     void RecoverAttachments();
     void PrinterSetup();
@@ -159,7 +159,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    bool FormCreate();
+    bool OpenAtStart();
     void BuildMenus();
     void BuildBody();
     QAction* AddCommand(QMenu* menu, const QString& caption, const QKeySequence& shortcut,
@@ -181,7 +181,7 @@ private:
     // What backup and restore need of this window around their copies.
     exchange::MainWindowSteps BackupSteps();
     void SyncGridToTable();
-    void GridRowChanged(int row);
+    void FollowGridRow(int row);
     void NavigatorClicked(RecordNavigator::Button button);
     void LoadGridPickLists();
     void OpenEditor(int mode);

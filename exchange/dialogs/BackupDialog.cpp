@@ -34,16 +34,16 @@ BackupDialog::BackupDialog(common::MainContext& context, MainWindowSteps steps, 
     where->addWidget(ChooseFolderButton);
     WherePanel = NewPanel(WhereLabel, "Where To Back Up To", where);
     LayOut({WhatPanel, WherePanel});
-    connect(ChooseFolderButton, &QPushButton::clicked, this, [this] { ChooseFolderButtonClick(); });
-    connect(StartButton, &QPushButton::clicked, this, [this] { StartBackUpButtonClick(); });
+    connect(ChooseFolderButton, &QPushButton::clicked, this, [this] { ChooseFolder(); });
+    connect(StartButton, &QPushButton::clicked, this, [this] { StartBackup(); });
 }
 
 BackupDialog::~BackupDialog() = default;
 
-void BackupDialog::FormShow() {
+void BackupDialog::PrepareToShow() {
     // Room for a long folder at any factor, before the dialog takes its size and place.
     FolderEdit->setMinimumWidth(int(kFolderWidth * common::WindowSizeFactor() + 0.5));
-    CopyDialog::FormShow();
+    CopyDialog::PrepareToShow();
 }
 
 void BackupDialog::ApplyGroupColors() {
@@ -56,12 +56,12 @@ void BackupDialog::ApplyGroupColors() {
     FolderEdit->setPalette(pal);
 }
 
-void BackupDialog::ChooseFolderButtonClick() {
+void BackupDialog::ChooseFolder() {
     const auto folder = common::Ui().ChooseFolder("Where To Back Up To", FolderEdit->text());
     if (folder) FolderEdit->setText(*folder);
 }
 
-void BackupDialog::StartBackUpButtonClick() {
+void BackupDialog::StartBackup() {
     if (Running()) return;
     BackupRequest request;
     request.kind = ChosenKind();

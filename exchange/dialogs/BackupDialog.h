@@ -18,9 +18,9 @@ public:
     BackupDialog(common::MainContext& context, MainWindowSteps steps, QWidget* parent = nullptr);
     ~BackupDialog() override;
 
-    void FormShow() override;
-    void ChooseFolderButtonClick();
-    void StartBackUpButtonClick();
+    void PrepareToShow() override;
+    void ChooseFolder();
+    void StartBackup();
 
     QLabel* WhereLabel = nullptr;
     QFrame* WherePanel = nullptr;

@@ -42,7 +42,7 @@ CopyDialog::CopyDialog(common::MainContext& context, MainWindowSteps steps, QWid
     CancelButton = new QPushButton("&Cancel", this);
     HelpButton = new QPushButton("&Help", this);
     connect(CancelButton, &QPushButton::clicked, this, [this] { reject(); });
-    connect(HelpButton, &QPushButton::clicked, this, [this] { HelpButtonClick(); });
+    connect(HelpButton, &QPushButton::clicked, this, [this] { ShowHelp(); });
 }
 
 CopyDialog::~CopyDialog() = default;
@@ -80,11 +80,11 @@ void CopyDialog::LayOut(const std::vector<QFrame*>& panels) {
 }
 
 void CopyDialog::showEvent(QShowEvent* event) {
-    FormShow();
+    PrepareToShow();
     QDialog::showEvent(event);
 }
 
-void CopyDialog::FormShow() {
+void CopyDialog::PrepareToShow() {
     common::WindowLayout::PrepareDialog(*this);
     // The layout, not the scaled design size, decides the size: centre on it.
     layout()->activate();
@@ -100,7 +100,7 @@ void CopyDialog::ApplyGroupColors() {
     for (QLabel* heading : m_headings) common::WindowLayout::SetTextColor(*heading, g[common::ColorSlot::MajorTitle]);
 }
 
-void CopyDialog::HelpButtonClick() { common::Ui().OpenHelp("Backup and Restore"); }
+void CopyDialog::ShowHelp() { common::Ui().OpenHelp("Backup and Restore"); }
 
 CopyKind CopyDialog::ChosenKind() const {
     if (ListsOption->isChecked()) return CopyKind::Lists;

@@ -37,8 +37,8 @@ public:
     // The room check asks this function instead of the file system (tests).
     void SetFreeSpace(FreeSpaceFn freeSpace) { m_freeSpace = std::move(freeSpace); }
 
-    virtual void FormShow();
-    void HelpButtonClick();
+    virtual void PrepareToShow();
+    void ShowHelp();
     CopyKind ChosenKind() const;
 
     QLabel* WhatLabel = nullptr;

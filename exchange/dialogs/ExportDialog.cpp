@@ -134,17 +134,17 @@ ExportDialog::ExportDialog(common::MainContext& context, QWidget* parent)
     root->addLayout(left);
     root->addLayout(right, 1);
     connect(FieldList, &QTableWidget::cellDoubleClicked, this,
-            [this](int row, int column) { FieldListDoubleClick(row, column); });
-    connect(UpButton, &QPushButton::clicked, this, [this] { UpButtonClick(); });
-    connect(DownButton, &QPushButton::clicked, this, [this] { DownButtonClick(); });
-    connect(DefaultsButton, &QPushButton::clicked, this, [this] { DefaultsButtonClick(); });
-    connect(TextOption, &QRadioButton::clicked, this, [this] { TextOptionClick(); });
-    connect(DbfOption, &QRadioButton::clicked, this, [this] { DbfOptionClick(); });
-    connect(FirstRowCheck, &QCheckBox::clicked, this, [this] { FirstRowCheckClick(); });
-    connect(StartButton, &QPushButton::clicked, this, [this] { StartExportButtonClick(); });
-    connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
-    connect(ExitButton, &QPushButton::clicked, this, [this] { ExitButtonClick(); });
-    connect(HelpButton, &QPushButton::clicked, this, [this] { HelpButtonClick(); });
+            [this](int row, int column) { ToggleFieldExported(row, column); });
+    connect(UpButton, &QPushButton::clicked, this, [this] { MoveFieldUp(); });
+    connect(DownButton, &QPushButton::clicked, this, [this] { MoveFieldDown(); });
+    connect(DefaultsButton, &QPushButton::clicked, this, [this] { RestoreDefaultOrder(); });
+    connect(TextOption, &QRadioButton::clicked, this, [this] { ChooseTextFile(); });
+    connect(DbfOption, &QRadioButton::clicked, this, [this] { ChooseDbfFile(); });
+    connect(FirstRowCheck, &QCheckBox::clicked, this, [this] { StoreFirstRowChoice(); });
+    connect(StartButton, &QPushButton::clicked, this, [this] { StartExport(); });
+    connect(CancelButton, &QPushButton::clicked, this, [this] { Cancel(); });
+    connect(ExitButton, &QPushButton::clicked, this, [this] { CloseWindow(); });
+    connect(HelpButton, &QPushButton::clicked, this, [this] { ShowHelp(); });
 
     // The choices as the settings and the search state leave them.
     const common::Settings& s = AppSettings();
@@ -161,11 +161,11 @@ ExportDialog::ExportDialog(common::MainContext& context, QWidget* parent)
 ExportDialog::~ExportDialog() = default;
 
 void ExportDialog::showEvent(QShowEvent* event) {
-    FormShow();
+    PrepareToShow();
     QDialog::showEvent(event);
 }
 
-void ExportDialog::FormShow() {
+void ExportDialog::PrepareToShow() {
     common::WindowLayout::PrepareDialog(*this);
     FitList();
     ApplyGroupColors();
@@ -210,28 +210,28 @@ void ExportDialog::ShowFileKind(bool text) {
 
 // ---------------------------------------------------------------- handlers
 
-void ExportDialog::FieldListDoubleClick(int row, int column) {
+void ExportDialog::ToggleFieldExported(int row, int column) {
     if (column != 1 || row < 0 || row >= kFields) return;
     QTableWidgetItem* item = FieldList->item(row, 1);
     item->setText(item->text() == "Yes" ? "No" : "Yes");
 }
 
-void ExportDialog::UpButtonClick() { MoveCurrentRow(*FieldList, -1, 0, 1); }
+void ExportDialog::MoveFieldUp() { MoveCurrentRow(*FieldList, -1, 0, 1); }
 
-void ExportDialog::DownButtonClick() { MoveCurrentRow(*FieldList, 1, 0, 1); }
+void ExportDialog::MoveFieldDown() { MoveCurrentRow(*FieldList, 1, 0, 1); }
 
-void ExportDialog::DefaultsButtonClick() {
+void ExportDialog::RestoreDefaultOrder() {
     if (Ui().Ask("Re-Order", "This will set the order of fields to the program defaults.  Continue?",
                  common::Buttons::YesNo, common::Answer::No) != common::Answer::Yes)
         return;
     for (int p = 1; p <= kFields; ++p) SetRow(p - 1, p, true);
 }
 
-void ExportDialog::TextOptionClick() { ShowFileKind(true); }
+void ExportDialog::ChooseTextFile() { ShowFileKind(true); }
 
-void ExportDialog::DbfOptionClick() { ShowFileKind(false); }
+void ExportDialog::ChooseDbfFile() { ShowFileKind(false); }
 
-void ExportDialog::FirstRowCheckClick() { AppSettings().exportFirstRow = FirstRowCheck->isChecked(); }
+void ExportDialog::StoreFirstRowChoice() { AppSettings().exportFirstRow = FirstRowCheck->isChecked(); }
 
 void ExportDialog::StoreList() {
     common::Settings& s = AppSettings();
@@ -250,7 +250,7 @@ std::vector<int> ExportDialog::SelectedFields() const {
     return fields;
 }
 
-void ExportDialog::StartExportButtonClick() {
+void ExportDialog::StartExport() {
     if (Running()) return;
     StoreList();
     const std::vector<int> fields = SelectedFields();
@@ -343,11 +343,11 @@ void ExportDialog::RunExport(bool text, const QString& path, const std::vector<i
     }
 }
 
-void ExportDialog::ExitButtonClick() { reject(); }
+void ExportDialog::CloseWindow() { reject(); }
 
-void ExportDialog::HelpButtonClick() { Ui().OpenHelp("Export Window"); }
+void ExportDialog::ShowHelp() { Ui().OpenHelp("Export Window"); }
 
-void ExportDialog::FormClose() {
+void ExportDialog::StoreOnClose() {
     StoreList();
     AppSettings().exportFileType = TextOption->isChecked() ? 1 : 2;
 }

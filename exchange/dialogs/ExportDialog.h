@@ -32,17 +32,17 @@ public:
 
     // Handlers. Rows and columns are those of the field list (row 0 is the
     // first field; the titles "FIELD" and "EXPORT IT" are its header).
-    void FormShow();
-    void FieldListDoubleClick(int row, int column);
-    void UpButtonClick();
-    void DownButtonClick();
-    void DefaultsButtonClick();
-    void TextOptionClick();
-    void DbfOptionClick();
-    void FirstRowCheckClick();
-    void StartExportButtonClick();
-    void ExitButtonClick();
-    void HelpButtonClick();
+    void PrepareToShow();
+    void ToggleFieldExported(int row, int column);
+    void MoveFieldUp();
+    void MoveFieldDown();
+    void RestoreDefaultOrder();
+    void ChooseTextFile();
+    void ChooseDbfFile();
+    void StoreFirstRowChoice();
+    void StartExport();
+    void CloseWindow();
+    void ShowHelp();
     // Puts the list's order and Yes/No into the export settings.
     void StoreList();
     // The fields to export, as schema positions in list order.
@@ -73,7 +73,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     // Stores the list and the file kind.
-    void FormClose() override;
+    void StoreOnClose() override;
 
 private:
     void FillList();

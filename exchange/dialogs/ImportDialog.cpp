@@ -115,24 +115,24 @@ ImportDialog::ImportDialog(common::MainContext& context, SourceKind kind, const 
     FitGrid();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(Grid, &QTableWidget::cellDoubleClicked, this, [this](int row, int column) { GridDoubleClick(row, column); });
-    connect(UpButton, &QPushButton::clicked, this, [this] { UpButtonClick(); });
-    connect(DownButton, &QPushButton::clicked, this, [this] { DownButtonClick(); });
-    connect(SkipFirstCheck, &QCheckBox::clicked, this, [this] { SkipFirstCheckClick(); });
-    connect(StartButton, &QPushButton::clicked, this, [this] { StartImportButtonClick(); });
-    connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
-    connect(ExitButton, &QPushButton::clicked, this, [this] { ExitButtonClick(); });
-    connect(HelpButton, &QPushButton::clicked, this, [this] { HelpButtonClick(); });
+    connect(Grid, &QTableWidget::cellDoubleClicked, this, [this](int row, int column) { ToggleFieldImported(row, column); });
+    connect(UpButton, &QPushButton::clicked, this, [this] { MoveFieldUp(); });
+    connect(DownButton, &QPushButton::clicked, this, [this] { MoveFieldDown(); });
+    connect(SkipFirstCheck, &QCheckBox::clicked, this, [this] { StoreSkipFirstChoice(); });
+    connect(StartButton, &QPushButton::clicked, this, [this] { StartImport(); });
+    connect(CancelButton, &QPushButton::clicked, this, [this] { Cancel(); });
+    connect(ExitButton, &QPushButton::clicked, this, [this] { CloseWindow(); });
+    connect(HelpButton, &QPushButton::clicked, this, [this] { ShowHelp(); });
 }
 
 ImportDialog::~ImportDialog() = default;
 
 void ImportDialog::showEvent(QShowEvent* event) {
-    FormShow();
+    PrepareToShow();
     QDialog::showEvent(event);
 }
 
-void ImportDialog::FormShow() {
+void ImportDialog::PrepareToShow() {
     common::WindowLayout::PrepareDialog(*this);
     FitGrid();
     const common::ColorGroup& g = AppSettings().scheme.Group(common::WindowGroup::Configure);
@@ -161,7 +161,7 @@ void ImportDialog::DrawCount(uint64_t count) {
 
 // ---------------------------------------------------------------- handlers
 
-void ImportDialog::GridDoubleClick(int row, int column) {
+void ImportDialog::ToggleFieldImported(int row, int column) {
     if (column != 2 || row < 0 || row >= Grid->rowCount()) return;
     QTableWidgetItem* item = Grid->item(row, 2);
     if (item->text() == "Yes") item->setText("No");
@@ -169,11 +169,11 @@ void ImportDialog::GridDoubleClick(int row, int column) {
 }
 
 // Columns 1 and 2 move; the item fields stay where they are.
-void ImportDialog::UpButtonClick() { MoveCurrentRow(*Grid, -1, 1, 2); }
+void ImportDialog::MoveFieldUp() { MoveCurrentRow(*Grid, -1, 1, 2); }
 
-void ImportDialog::DownButtonClick() { MoveCurrentRow(*Grid, 1, 1, 2); }
+void ImportDialog::MoveFieldDown() { MoveCurrentRow(*Grid, 1, 1, 2); }
 
-void ImportDialog::SkipFirstCheckClick() { AppSettings().importSkipFirst = SkipFirstCheck->isChecked(); }
+void ImportDialog::StoreSkipFirstChoice() { AppSettings().importSkipFirst = SkipFirstCheck->isChecked(); }
 
 std::vector<int> ImportDialog::FieldMap() const {
     std::vector<int> map;
@@ -189,7 +189,7 @@ std::vector<int> ImportDialog::FieldMap() const {
     return map;
 }
 
-void ImportDialog::StartImportButtonClick() {
+void ImportDialog::StartImport() {
     if (Running()) return;
     ImportRequest request;
     request.path = m_path.toStdString();
@@ -222,8 +222,8 @@ void ImportDialog::StartImportButtonClick() {
     }
 }
 
-void ImportDialog::ExitButtonClick() { reject(); }
+void ImportDialog::CloseWindow() { reject(); }
 
-void ImportDialog::HelpButtonClick() { Ui().OpenHelp("Import Window"); }
+void ImportDialog::ShowHelp() { Ui().OpenHelp("Import Window"); }
 
 }  // namespace exchange

@@ -35,14 +35,14 @@ public:
 
     // Handlers. Rows are those of the grid (row 0 beside the first item
     // field; the column titles are its header).
-    void FormShow();
-    void GridDoubleClick(int row, int column);
-    void UpButtonClick();
-    void DownButtonClick();
-    void SkipFirstCheckClick();
-    void StartImportButtonClick();
-    void ExitButtonClick();
-    void HelpButtonClick();
+    void PrepareToShow();
+    void ToggleFieldImported(int row, int column);
+    void MoveFieldUp();
+    void MoveFieldDown();
+    void StoreSkipFirstChoice();
+    void StartImport();
+    void CloseWindow();
+    void ShowHelp();
     // Per source field, the item field (1 to 22) beside its name's first
     // row with USE "Yes", or 0.
     std::vector<int> FieldMap() const;

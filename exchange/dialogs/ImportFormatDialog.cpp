@@ -43,16 +43,16 @@ ImportFormatDialog::ImportFormatDialog(common::MainContext& context, QWidget* pa
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     (AppSettings().importFileType == 2 ? DbfOption : TextOption)->setChecked(true);
-    connect(SelectFileButton, &QPushButton::clicked, this, [this] { SelectFileButtonClick(); });
-    connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
+    connect(SelectFileButton, &QPushButton::clicked, this, [this] { ChooseSourceFile(); });
+    connect(CancelButton, &QPushButton::clicked, this, [this] { Cancel(); });
 }
 
 void ImportFormatDialog::showEvent(QShowEvent* event) {
-    FormShow();
+    PrepareToShow();
     QDialog::showEvent(event);
 }
 
-void ImportFormatDialog::FormShow() {
+void ImportFormatDialog::PrepareToShow() {
     common::WindowLayout::PrepareDialog(*this);
     const common::ColorGroup& g = AppSettings().scheme.Group(common::WindowGroup::Configure);
     common::WindowLayout::ApplyColors(*this, g);
@@ -61,7 +61,7 @@ void ImportFormatDialog::FormShow() {
     common::WindowLayout::FinishShowing(*this, false);
 }
 
-void ImportFormatDialog::SelectFileButtonClick() {
+void ImportFormatDialog::ChooseSourceFile() {
     const bool text = TextOption->isChecked();
     common::FileRequest request;
     request.title = "Import Data";
@@ -85,7 +85,7 @@ void ImportFormatDialog::SelectFileButtonClick() {
     accept();
 }
 
-void ImportFormatDialog::CancelButtonClick() { reject(); }
+void ImportFormatDialog::Cancel() { reject(); }
 
 void ImportFormatDialog::done(int result) {
     AppSettings().importFileType = DbfOption->isChecked() ? 2 : 1;

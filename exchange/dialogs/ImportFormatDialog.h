@@ -22,9 +22,9 @@ class ImportFormatDialog : public QDialog {
 public:
     explicit ImportFormatDialog(common::MainContext& context, QWidget* parent = nullptr);
 
-    void FormShow();
-    void SelectFileButtonClick();
-    void CancelButtonClick();
+    void PrepareToShow();
+    void ChooseSourceFile();
+    void Cancel();
     void done(int result) override;
 
     QRadioButton* TextOption = nullptr;

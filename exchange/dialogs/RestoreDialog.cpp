@@ -22,7 +22,7 @@ RestoreDialog::RestoreDialog(common::MainContext& context, MainWindowSteps steps
                  "&Start Restore") {
     setObjectName("RestoreDialog");
     LayOut({WhatPanel});
-    connect(StartButton, &QPushButton::clicked, this, [this] { StartRestoreButtonClick(); });
+    connect(StartButton, &QPushButton::clicked, this, [this] { StartRestore(); });
 }
 
 RestoreDialog::~RestoreDialog() = default;
@@ -57,7 +57,7 @@ common::FileRequest RestoreDialog::FileRequestFor(CopyKind kind) {
     return request;
 }
 
-void RestoreDialog::StartRestoreButtonClick() {
+void RestoreDialog::StartRestore() {
     if (Running()) return;
     RestoreRequest request;
     request.kind = ChosenKind();

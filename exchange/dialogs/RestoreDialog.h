@@ -19,7 +19,7 @@ public:
     RestoreDialog(common::MainContext& context, MainWindowSteps steps, QWidget* parent = nullptr);
     ~RestoreDialog() override;
 
-    void StartRestoreButtonClick();
+    void StartRestore();
     // The open-file dialog for each kind of restore.
     static common::FileRequest FileRequestFor(CopyKind kind);
 

@@ -11,7 +11,7 @@ RunDialog::RunDialog(QWidget* parent) : QDialog(parent) {}
 
 RunDialog::~RunDialog() = default;
 
-void RunDialog::CancelButtonClick() {
+void RunDialog::Cancel() {
     if (m_feedback) m_feedback->Cancel();
 }
 
@@ -22,7 +22,7 @@ void RunDialog::done(int result) {
     }
     if (!m_closed) {
         m_closed = true;
-        FormClose();
+        StoreOnClose();
     }
     QDialog::done(result);
 }

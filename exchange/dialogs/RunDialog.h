@@ -25,9 +25,9 @@ public:
 
     bool Running() const { return m_feedback != nullptr; }
     // Stops the run in progress (the run decides what stays).
-    void CancelButtonClick();
+    void Cancel();
     // While a run goes on, closing stops the run and the dialog stays;
-    // otherwise FormClose runs once and the dialog closes.
+    // otherwise StoreOnClose runs once and the dialog closes.
     void done(int result) override;
 
 protected:
@@ -35,7 +35,7 @@ protected:
     // drawn by draw. Exceptions come back as a failed run.
     RunResult RunEngine(QWidget* cancel, RunFeedback::Draw draw,
                         const std::function<RunResult(const ProgressFn&)>& work);
-    virtual void FormClose() {}
+    virtual void StoreOnClose() {}
 
     static QTableWidget* NewFieldList(int rows, const QStringList& headers, QWidget* parent);
     static QTableWidgetItem* FixedCell(const QString& text);

@@ -42,7 +42,7 @@ InsuranceDialog::InsuranceDialog(QWidget* parent) : QDialog(parent) {
     OkButton->setDefault(true);
     row->addWidget(OkButton);
     root->addLayout(row);
-    connect(OkButton, &QPushButton::clicked, this, [this] { OkButtonClick(); });
+    connect(OkButton, &QPushButton::clicked, this, [this] { StoreInsuranceInformation(); });
 
     const common::Settings& s = common::AppSettings();
     InsuranceCompany->setText(s.insuranceCompany.left(kCompanyLength));

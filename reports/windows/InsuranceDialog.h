@@ -22,7 +22,7 @@ class InsuranceDialog : public QDialog {
 public:
     explicit InsuranceDialog(QWidget* parent = nullptr);
 
-    void OkButtonClick() { accept(); }
+    void StoreInsuranceInformation() { accept(); }
 
     QLineEdit* InsuranceCompany = nullptr;
     QCheckBox* PrintCompany = nullptr;

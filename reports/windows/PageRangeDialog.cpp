@@ -43,8 +43,8 @@ PageRangeDialog::PageRangeDialog(int pageCount, QWidget* parent) : QDialog(paren
     row->addWidget(PrintButton);
     row->addWidget(CancelButton);
     root->addLayout(row);
-    connect(PrintButton, &QPushButton::clicked, this, [this] { PrintButtonClick(); });
-    connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
+    connect(PrintButton, &QPushButton::clicked, this, [this] { PrintRange(); });
+    connect(CancelButton, &QPushButton::clicked, this, [this] { Cancel(); });
 }
 
 void PageRangeDialog::showEvent(QShowEvent* event) {
@@ -52,7 +52,7 @@ void PageRangeDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
-void PageRangeDialog::PrintButtonClick() {
+void PageRangeDialog::PrintRange() {
     const int first = PageNumber(*StartingPage);
     if (first <= 0 || first > m_pageCount) {
         Refuse("Error", "Invalid Starting Page specified. Please correct.", common::MessageIcon::Error, StartingPage);

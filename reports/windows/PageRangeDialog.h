@@ -17,8 +17,8 @@ class PageRangeDialog : public QDialog {
 public:
     PageRangeDialog(int pageCount, QWidget* parent = nullptr);
 
-    void PrintButtonClick();
-    void CancelButtonClick() { reject(); }
+    void PrintRange();
+    void Cancel() { reject(); }
 
     // The accepted range.
     int FirstPage() const { return m_first; }

@@ -42,13 +42,13 @@ bool ReadCurrentReport(int k) {
     return true;
 }
 
-int NewReportClick(QListWidget& list, QWidget* parent) {
+int NewReport(QListWidget& list, QWidget* parent) {
     CurrentReport() = NewReportDefinition();
     ReportDefinitionDialog dialog(ReportMode::New, -1, &list, parent);
     return common::Ui().ShowModal(dialog);
 }
 
-int ModifyReportClick(QListWidget& list, QWidget* parent) {
+int ModifyReport(QListWidget& list, QWidget* parent) {
     const int k = list.currentRow();
     if (k < 0) {
         Refuse("Error", "No Report has been selected.  Please choose one.", MessageIcon::Warning, &list);

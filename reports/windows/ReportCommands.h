@@ -26,11 +26,11 @@ bool ReadCurrentReport(int k);
 
 // "&New Report": the current definition starts afresh and Report
 // Definition opens in new mode. Returns the dialog's result.
-int NewReportClick(QListWidget& list, QWidget* parent = nullptr);
+int NewReport(QListWidget& list, QWidget* parent = nullptr);
 // "&Modify Report": the selected definition is read and Report Definition
 // opens in modify mode at its position. When the file is missing the
 // dialog opens with the definition as it is in memory. Returns the
 // dialog's result, or QDialog::Rejected when nothing was opened.
-int ModifyReportClick(QListWidget& list, QWidget* parent = nullptr);
+int ModifyReport(QListWidget& list, QWidget* parent = nullptr);
 
 }  // namespace reports

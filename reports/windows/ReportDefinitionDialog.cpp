@@ -140,7 +140,7 @@ void ReportDefinitionDialog::BuildControls() {
     Width150 = new QRadioButton("150 Chars", widthBox);
     for (auto [radio, width] : {std::pair{Width90, 90}, std::pair{Width120, 120}, std::pair{Width150, 150}}) {
         widthLayout->addWidget(radio);
-        connect(radio, &QRadioButton::clicked, this, [this, w = width] { WidthButtonClick(w); });
+        connect(radio, &QRadioButton::clicked, this, [this, w = width] { ChangeWidth(w); });
     }
     groups->addWidget(widthBox, 0, 1);
 
@@ -202,13 +202,13 @@ void ReportDefinitionDialog::BuildControls() {
 
     ReportName->installEventFilter(this);
     NumberOfLines->installEventFilter(this);
-    connect(GroupLevel1, &QCheckBox::clicked, this, [this] { Level1Click(); });
-    connect(SetFontsButton, &QPushButton::clicked, this, [this] { SetFontsButtonClick(); });
-    connect(SpecifyButton, &QPushButton::clicked, this, [this] { SpecifyButtonClick(); });
-    connect(UpdateButton, &QPushButton::clicked, this, [this] { UpdateButtonClick(); });
-    connect(HelpButton, &QPushButton::clicked, this, [this] { HelpButtonClick(); });
-    connect(DeleteButton, &QPushButton::clicked, this, [this] { DeleteButtonClick(); });
-    connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
+    connect(GroupLevel1, &QCheckBox::clicked, this, [this] { EnableSecondLevel(); });
+    connect(SetFontsButton, &QPushButton::clicked, this, [this] { EditFonts(); });
+    connect(SpecifyButton, &QPushButton::clicked, this, [this] { EditLayout(); });
+    connect(UpdateButton, &QPushButton::clicked, this, [this] { SaveReport(); });
+    connect(HelpButton, &QPushButton::clicked, this, [this] { ShowHelp(); });
+    connect(DeleteButton, &QPushButton::clicked, this, [this] { DeleteReport(); });
+    connect(CancelButton, &QPushButton::clicked, this, [this] { Cancel(); });
 }
 
 void ReportDefinitionDialog::LoadControls() {
@@ -235,7 +235,7 @@ void ReportDefinitionDialog::LoadControls() {
     BottomMargin->setText(Margin(d.bottomMargin));
     LeftMargin->setText(Margin(d.leftMargin));
     RightMargin->setText(Margin(d.rightMargin));
-    LinesExit();
+    StoreLineCount();
 }
 
 void ReportDefinitionDialog::ShowFonts() {
@@ -259,23 +259,23 @@ void ReportDefinitionDialog::showEvent(QShowEvent* event) {
 
 bool ReportDefinitionDialog::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusOut) {
-        if (watched == ReportName) NameExit();
+        if (watched == ReportName) StoreName();
         else if (watched == NumberOfLines || watched == TopMargin || watched == BottomMargin ||
                  watched == LeftMargin || watched == RightMargin)
-            LinesExit();
+            StoreLineCount();
     }
     return QDialog::eventFilter(watched, event);
 }
 
 // ---------------------------------------------------------------- handlers
 
-void ReportDefinitionDialog::NameExit() {
+void ReportDefinitionDialog::StoreName() {
     const QString name = ReportName->text().trimmed().left(kNameCapacity);
     CurrentReport().name = name.toStdString();
     if (m_mode == ReportMode::Modify) DeleteButton->setEnabled(name == m_openingName);
 }
 
-void ReportDefinitionDialog::LinesExit() {
+void ReportDefinitionDialog::StoreLineCount() {
     bool ok = false;
     const int lines = NumberOfLines->text().trimmed().toInt(&ok);
     if (ok && lines >= 0 && lines <= kMaxBodyLines) {
@@ -288,9 +288,9 @@ void ReportDefinitionDialog::LinesExit() {
     VerticalLines->setEnabled(few);
 }
 
-void ReportDefinitionDialog::Level1Click() { GroupLevel2->setEnabled(GroupLevel1->isChecked()); }
+void ReportDefinitionDialog::EnableSecondLevel() { GroupLevel2->setEnabled(GroupLevel1->isChecked()); }
 
-void ReportDefinitionDialog::WidthButtonClick(int width) {
+void ReportDefinitionDialog::ChangeWidth(int width) {
     ReportDefinition& d = CurrentReport();
     if (width == d.width) return;
     const QString* question = nullptr;
@@ -317,7 +317,7 @@ void ReportDefinitionDialog::WidthButtonClick(int width) {
     }
 }
 
-void ReportDefinitionDialog::SetFontsButtonClick() {
+void ReportDefinitionDialog::EditFonts() {
     ReportFontsDialog fonts(CurrentReport(), this);
     Ui().ShowModal(fonts);
     ShowFonts();
@@ -331,7 +331,7 @@ bool ReportDefinitionDialog::CheckLines() {
                NumberOfLines);
         return false;
     }
-    LinesExit();
+    StoreLineCount();
     return true;
 }
 
@@ -359,14 +359,14 @@ bool ReportDefinitionDialog::CheckMargins(std::array<double, 4>& margins) {
     return true;
 }
 
-void ReportDefinitionDialog::SpecifyButtonClick() {
+void ReportDefinitionDialog::EditLayout() {
     if (!CheckLines()) return;
-    NameExit();
+    StoreName();
     ReportLayoutDialog layout(CurrentReport(), UseTotals->isChecked(), this);
     Ui().ShowModal(layout);
 }
 
-void ReportDefinitionDialog::UpdateButtonClick() {
+void ReportDefinitionDialog::SaveReport() {
     // 1. The entries, before anything changes.
     if (!CheckLines()) return;
     std::array<double, 4> margins{};
@@ -427,7 +427,7 @@ void ReportDefinitionDialog::UpdateButtonClick() {
     accept();
 }
 
-void ReportDefinitionDialog::DeleteButtonClick() {
+void ReportDefinitionDialog::DeleteReport() {
     if (m_mode != ReportMode::Modify) return;
     Ui().Beep();
     if (Ui().Ask("Warning", "Are you sure you want to delete this report?", Buttons::YesNo, Answer::No,
@@ -443,9 +443,9 @@ void ReportDefinitionDialog::DeleteButtonClick() {
     accept();
 }
 
-void ReportDefinitionDialog::CancelButtonClick() { reject(); }
+void ReportDefinitionDialog::Cancel() { reject(); }
 
-void ReportDefinitionDialog::HelpButtonClick() { Ui().OpenHelp("User Defined Reports"); }
+void ReportDefinitionDialog::ShowHelp() { Ui().OpenHelp("User Defined Reports"); }
 
 void ReportDefinitionDialog::ReloadList(int select) {
     if (!m_list) return;

@@ -34,16 +34,16 @@ public:
     int Position() const { return m_position; }
 
     // Handlers.
-    void NameExit();
-    void LinesExit();  // also run when a margin edit loses the focus
-    void Level1Click();
-    void WidthButtonClick(int width);
-    void SetFontsButtonClick();
-    void SpecifyButtonClick();
-    void UpdateButtonClick();
-    void DeleteButtonClick();
-    void CancelButtonClick();
-    void HelpButtonClick();
+    void StoreName();
+    void StoreLineCount();  // also run when a margin edit loses the focus
+    void EnableSecondLevel();
+    void ChangeWidth(int width);
+    void EditFonts();
+    void EditLayout();
+    void SaveReport();
+    void DeleteReport();
+    void Cancel();
+    void ShowHelp();
 
     QLineEdit* ReportName = nullptr;
     QRadioButton* Width90 = nullptr;

@@ -28,7 +28,7 @@ ReportFontsDialog::ReportFontsDialog(ReportDefinition& def, QWidget* parent) : Q
         grid->addWidget(button, i, 2);
         Summaries[size_t(i)] = summary;
         FontButtons[size_t(i)] = button;
-        connect(button, &QPushButton::clicked, this, [this, i] { NewFontClick(i); });
+        connect(button, &QPushButton::clicked, this, [this, i] { ChooseSlotFont(i); });
     }
     root->addLayout(grid);
     auto* buttons = new QHBoxLayout;
@@ -37,7 +37,7 @@ ReportFontsDialog::ReportFontsDialog(ReportDefinition& def, QWidget* parent) : Q
     OkButton->setDefault(true);
     buttons->addWidget(OkButton);
     root->addLayout(buttons);
-    connect(OkButton, &QPushButton::clicked, this, [this] { OkButtonClick(); });
+    connect(OkButton, &QPushButton::clicked, this, [this] { CloseWindow(); });
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
@@ -46,7 +46,7 @@ void ReportFontsDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
-void ReportFontsDialog::NewFontClick(int index) {
+void ReportFontsDialog::ChooseSlotFont(int index) {
     ReportFont& font = m_def.Font(kSlots[size_t(index)]);
     const auto chosen = common::Ui().ChooseFont(ToFontChoice(font), true);
     if (!chosen) return;
@@ -54,6 +54,6 @@ void ReportFontsDialog::NewFontClick(int index) {
     Summaries[size_t(index)]->setText(FontSummary(font));
 }
 
-void ReportFontsDialog::OkButtonClick() { accept(); }
+void ReportFontsDialog::CloseWindow() { accept(); }
 
 }  // namespace reports

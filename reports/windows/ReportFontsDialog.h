@@ -24,8 +24,8 @@ public:
     explicit ReportFontsDialog(ReportDefinition& def, QWidget* parent = nullptr);
 
     // Handlers; index 0 to 3 in the order of kSlots.
-    void NewFontClick(int index);
-    void OkButtonClick();
+    void ChooseSlotFont(int index);
+    void CloseWindow();
 
     std::array<QLineEdit*, 4> Summaries{};
     std::array<QPushButton*, 4> FontButtons{};

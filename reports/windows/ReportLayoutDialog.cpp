@@ -35,7 +35,7 @@ ReportLayoutDialog::ReportLayoutDialog(ReportDefinition& target, bool showTotals
     std::vector<const ReportLine*> body;
     for (int n = 1; n <= lines; ++n) body.push_back(&m_copy.Body(n));
     BodyRows->SetLines(body, m_copy.width);
-    BodyRows->SetItemClicked([this](int row, int item) { ItemClick(row + 1, item); });
+    BodyRows->SetItemClicked([this](int row, int item) { EditItem(row + 1, item); });
     root->addWidget(BodyCaption);
     root->addWidget(BodyRows);
     BodyCaption->setVisible(lines > 0);
@@ -44,7 +44,7 @@ ReportLayoutDialog::ReportLayoutDialog(ReportDefinition& target, bool showTotals
     TotalsCaption = new QLabel("Report Totals", this);
     TotalsRows = new ReportLayoutRows(true, this);
     TotalsRows->SetLines({&m_copy.totals}, m_copy.width);
-    TotalsRows->SetItemClicked([this](int, int item) { ItemClick(0, item); });
+    TotalsRows->SetItemClicked([this](int, int item) { EditItem(0, item); });
     root->addWidget(TotalsCaption);
     root->addWidget(TotalsRows);
     TotalsCaption->setVisible(showTotals);
@@ -52,8 +52,8 @@ ReportLayoutDialog::ReportLayoutDialog(ReportDefinition& target, bool showTotals
     root->addStretch(1);
 
     AddOkCancel(*root, this, OkButton, CancelButton);
-    connect(OkButton, &QPushButton::clicked, this, [this] { OkButtonClick(); });
-    connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
+    connect(OkButton, &QPushButton::clicked, this, [this] { StoreLayout(); });
+    connect(CancelButton, &QPushButton::clicked, this, [this] { Cancel(); });
 }
 
 void ReportLayoutDialog::showEvent(QShowEvent* event) {
@@ -66,7 +66,7 @@ void ReportLayoutDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
-void ReportLayoutDialog::ItemClick(int lineNumber, int item) {
+void ReportLayoutDialog::EditItem(int lineNumber, int item) {
     ReportLine& line = lineNumber == 0 ? m_copy.totals : m_copy.Body(lineNumber);
     ReportPartDialog part(line, lineNumber, item, m_copy.width, this);
     common::Ui().ShowModal(part);
@@ -74,12 +74,12 @@ void ReportLayoutDialog::ItemClick(int lineNumber, int item) {
     TotalsRows->update();
 }
 
-void ReportLayoutDialog::OkButtonClick() {
+void ReportLayoutDialog::StoreLayout() {
     m_target.body = m_copy.body;
     m_target.totals = m_copy.totals;
     accept();
 }
 
-void ReportLayoutDialog::CancelButtonClick() { reject(); }
+void ReportLayoutDialog::Cancel() { reject(); }
 
 }  // namespace reports

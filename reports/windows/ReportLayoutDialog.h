@@ -25,9 +25,9 @@ public:
     const ReportDefinition& Copy() const { return m_copy; }
 
     // Handlers. lineNumber 1 to 12, or 0 for the totals line; item 1 to 20.
-    void ItemClick(int lineNumber, int item);
-    void OkButtonClick();
-    void CancelButtonClick();
+    void EditItem(int lineNumber, int item);
+    void StoreLayout();
+    void Cancel();
 
     QLabel* ReportPanel = nullptr;
     QLabel* NoteLabel = nullptr;

@@ -43,7 +43,7 @@ ReportPartDialog::ReportPartDialog(ReportLine& line, int lineNumber, int item, i
     FieldRadio = new QRadioButton("Field (database value)", kindBox);
     for (QRadioButton* r : {FillerRadio, LabelRadio, FieldRadio}) {
         kindLayout->addWidget(r);
-        connect(r, &QRadioButton::clicked, this, [this] { KindClick(); });
+        connect(r, &QRadioButton::clicked, this, [this] { EnableChosenKind(); });
     }
     left->addWidget(kindBox);
     auto* entries = new QGridLayout;
@@ -73,8 +73,8 @@ ReportPartDialog::ReportPartDialog(ReportLine& line, int lineNumber, int item, i
     root->addLayout(middle);
 
     AddOkCancel(*root, this, OkButton, CancelButton);
-    connect(OkButton, &QPushButton::clicked, this, [this] { OkButtonClick(); });
-    connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(); });
+    connect(OkButton, &QPushButton::clicked, this, [this] { StorePart(); });
+    connect(CancelButton, &QPushButton::clicked, this, [this] { Cancel(); });
 
     // The item as it stands.
     const ReportItem& current = m_line[size_t(item - 1)];
@@ -89,7 +89,7 @@ ReportPartDialog::ReportPartDialog(ReportLine& line, int lineNumber, int item, i
             if (EntryName(row).toStdString() == current.text) FieldList->setCurrentRow(row);
     }
     WidthEdit->setText(QString::number(current.width));
-    KindClick();
+    EnableChosenKind();
 }
 
 QString ReportPartDialog::EntryName(int row) const {
@@ -102,12 +102,12 @@ void ReportPartDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
 }
 
-void ReportPartDialog::KindClick() {
+void ReportPartDialog::EnableChosenKind() {
     LabelEdit->setEnabled(LabelRadio->isChecked());
     FieldList->setEnabled(FieldRadio->isChecked());
 }
 
-void ReportPartDialog::OkButtonClick() {
+void ReportPartDialog::StorePart() {
     bool ok = false;
     const int width = WidthEdit->text().trimmed().toInt(&ok);
     if (!ok) {
@@ -141,6 +141,6 @@ void ReportPartDialog::OkButtonClick() {
     accept();
 }
 
-void ReportPartDialog::CancelButtonClick() { reject(); }
+void ReportPartDialog::Cancel() { reject(); }
 
 }  // namespace reports

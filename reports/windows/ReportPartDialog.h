@@ -25,9 +25,9 @@ public:
     ReportPartDialog(ReportLine& line, int lineNumber, int item, int reportWidth, QWidget* parent = nullptr);
 
     // Handlers.
-    void KindClick();
-    void OkButtonClick();
-    void CancelButtonClick();
+    void EnableChosenKind();
+    void StorePart();
+    void Cancel();
 
     QLabel* PartLabel = nullptr;  // the "Selected Part" panel
     QRadioButton* FillerRadio = nullptr;

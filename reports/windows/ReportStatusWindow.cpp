@@ -43,7 +43,7 @@ ReportStatusWindow::ReportStatusWindow(OutputMode mode, const ReportDefinition& 
     row->addWidget(Button);
     row->addStretch(1);
     root->addLayout(row);
-    connect(Button, &QPushButton::clicked, this, [this] { ButtonClick(); });
+    connect(Button, &QPushButton::clicked, this, [this] { CancelOrClose(); });
     ShowAsCancel(true);
 }
 
@@ -70,10 +70,10 @@ void ReportStatusWindow::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     // The report starts once the window is on the screen and its event
     // loop runs, so that it paints and takes the Cancel button.
-    QTimer::singleShot(0, this, [this] { FormActivate(); });
+    QTimer::singleShot(0, this, [this] { StartReport(); });
 }
 
-void ReportStatusWindow::FormActivate() {
+void ReportStatusWindow::StartReport() {
     if (m_job.HasRun()) return;
     m_job.SetPrinter(ReportPrinter(m_printer));
     m_job.SetStatus([this](const QString& status) { ShowStatus(status); });
@@ -101,7 +101,7 @@ void ReportStatusWindow::FormActivate() {
     }
 }
 
-void ReportStatusWindow::ButtonClick() {
+void ReportStatusWindow::CancelOrClose() {
     if (m_job.Running()) {
         m_cancelRequested = true;
         m_job.Cancel();

@@ -39,9 +39,9 @@ public:
     OutputMode Mode() const { return m_mode; }
     // Runs the report the first time the window becomes active; later
     // activations do nothing.
-    void FormActivate();
+    void StartReport();
     // The one button: Cancel while the report runs, OK (close) afterwards.
-    void ButtonClick();
+    void CancelOrClose();
     // True when the report did not complete (cancelled, refused or failed).
     bool Aborted() const { return !m_result.completed; }
     const ReportResult& Result() const { return m_result; }

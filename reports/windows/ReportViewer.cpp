@@ -123,22 +123,22 @@ QAction* ReportViewer::Action(const QString& caption) const {
 
 void ReportViewer::BuildMenus() {
     QMenu* file = MenuBar->addMenu("&File");
-    AddAction(file, "&Print Page", QKeySequence("Ctrl+P"), [this] { PrintPageClick(); });
-    AddAction(file, "Print &Report", QKeySequence("Ctrl+R"), [this] { PrintReportClick(); });
-    AddAction(file, "Print Ran&ge", QKeySequence("Ctrl+G"), [this] { PrintRangeClick(); });
-    AddAction(file, "Printer &Setup", QKeySequence("Ctrl+S"), [this] { PrinterSetupClick(); });
-    AddAction(file, "Save as &PDF...", QKeySequence(), [this] { SaveAsPdfClick(); });
+    AddAction(file, "&Print Page", QKeySequence("Ctrl+P"), [this] { PrintCurrentPage(); });
+    AddAction(file, "Print &Report", QKeySequence("Ctrl+R"), [this] { PrintWholeReport(); });
+    AddAction(file, "Print Ran&ge", QKeySequence("Ctrl+G"), [this] { PrintPageRange(); });
+    AddAction(file, "Printer &Setup", QKeySequence("Ctrl+S"), [this] { SetUpPrinter(); });
+    AddAction(file, "Save as &PDF...", QKeySequence(), [this] { SaveAsPdf(); });
     file->addSeparator();
-    AddAction(file, "E&xit", QKeySequence("Ctrl+X"), [this] { DoneClick(); });
+    AddAction(file, "E&xit", QKeySequence("Ctrl+X"), [this] { CloseViewer(); });
 
     QMenu* navigate = MenuBar->addMenu("&Navigate");
-    AddAction(navigate, "&Previous Page", QKeySequence("Ctrl+E"), [this] { PrevPageClick(); });
-    AddAction(navigate, "&Next Page", QKeySequence("Ctrl+N"), [this] { NextPageClick(); });
-    AddAction(navigate, "&First Page", QKeySequence("Ctrl+F"), [this] { FirstPageClick(); });
-    AddAction(navigate, "&Last Page", QKeySequence("Ctrl+L"), [this] { LastPageClick(); });
+    AddAction(navigate, "&Previous Page", QKeySequence("Ctrl+E"), [this] { ShowPreviousPage(); });
+    AddAction(navigate, "&Next Page", QKeySequence("Ctrl+N"), [this] { ShowNextPage(); });
+    AddAction(navigate, "&First Page", QKeySequence("Ctrl+F"), [this] { ShowFirstPage(); });
+    AddAction(navigate, "&Last Page", QKeySequence("Ctrl+L"), [this] { ShowLastPage(); });
 
     QMenu* view = MenuBar->addMenu("&View");
-    UseColorItem = AddAction(view, "Use Color", QKeySequence("Ctrl+C"), [this] { UseColorClick(); });
+    UseColorItem = AddAction(view, "Use Color", QKeySequence("Ctrl+C"), [this] { ToggleColor(); });
     UseColorItem->setCheckable(true);
     UseColorItem->setChecked(true);
     // The two zoom submenus: their keys step the zoom, their items set it.
@@ -153,15 +153,15 @@ void ReportViewer::BuildMenus() {
     AddAction(zoomOut, "1 : &5", QKeySequence(), [this] { SetZoomPercent(20); });
     zoomIn->menuAction()->setShortcut(QKeySequence("Ctrl+I"));
     zoomOut->menuAction()->setShortcut(QKeySequence("Ctrl+O"));
-    connect(zoomIn->menuAction(), &QAction::triggered, this, [this] { ZoomInClick(); });
-    connect(zoomOut->menuAction(), &QAction::triggered, this, [this] { ZoomOutClick(); });
+    connect(zoomIn->menuAction(), &QAction::triggered, this, [this] { ZoomIn(); });
+    connect(zoomOut->menuAction(), &QAction::triggered, this, [this] { ZoomOut(); });
     // The submenus' own actions do not take keys while the menus are shut.
     addAction(zoomIn->menuAction());
     addAction(zoomOut->menuAction());
     m_actions.emplace_back("Zoom &In", zoomIn->menuAction());
     m_actions.emplace_back("Zoom &Out", zoomOut->menuAction());
-    AddAction(view, "Zoom &Page Width", QKeySequence("Ctrl+Z"), [this] { ZoomPageWidthClick(); });
-    AddAction(view, "Zoom &Whole Page", QKeySequence("Ctrl+W"), [this] { ZoomWholePageClick(); });
+    AddAction(view, "Zoom &Page Width", QKeySequence("Ctrl+Z"), [this] { ZoomToPageWidth(); });
+    AddAction(view, "Zoom &Whole Page", QKeySequence("Ctrl+W"), [this] { ZoomToWholePage(); });
 }
 
 void ReportViewer::BuildToolBar() {
@@ -185,23 +185,23 @@ void ReportViewer::BuildToolBar() {
         e->installEventFilter(this);
         connect(e, &QLineEdit::editingFinished, this, [this, exit] { (this->*exit)(); });
     };
-    button("Zoom In", "zoom-in", [this] { ZoomInClick(); });
-    button("Zoom Out", "zoom-out", [this] { ZoomOutClick(); });
+    button("Zoom In", "zoom-in", [this] { ZoomIn(); });
+    button("Zoom Out", "zoom-out", [this] { ZoomOut(); });
     caption("Zoom %");
-    edit(ZoomEdit, 5, &ReportViewer::ZoomEditExit);
+    edit(ZoomEdit, 5, &ReportViewer::ApplyTypedZoom);
     ToolBar->addSeparator();
-    button("Prev Page", "go-previous", [this] { PrevPageClick(); });
-    button("Next Page", "go-next", [this] { NextPageClick(); });
+    button("Prev Page", "go-previous", [this] { ShowPreviousPage(); });
+    button("Next Page", "go-next", [this] { ShowNextPage(); });
     caption("Page #");
-    edit(PageEdit, 4, &ReportViewer::PageEditExit);
+    edit(PageEdit, 4, &ReportViewer::GoToTypedPage);
     PageLabel = new QLabel("Page 1 of 1", ToolBar);
     PageLabel->setContentsMargins(8, 0, 8, 0);
     ToolBar->addWidget(PageLabel);
     ToolBar->addSeparator();
-    button("Done", "window-close", [this] { DoneClick(); });
-    button("Print Page", "document-print", [this] { PrintPageClick(); });
-    button("Zoom Page Width", "object-flip-horizontal", [this] { ZoomPageWidthClick(); });
-    button("Zoom Whole Page", "zoom-fit-best", [this] { ZoomWholePageClick(); });
+    button("Done", "window-close", [this] { CloseViewer(); });
+    button("Print Page", "document-print", [this] { PrintCurrentPage(); });
+    button("Zoom Page Width", "object-flip-horizontal", [this] { ZoomToPageWidth(); });
+    button("Zoom Whole Page", "zoom-fit-best", [this] { ZoomToWholePage(); });
 }
 
 bool ReportViewer::eventFilter(QObject* watched, QEvent* event) {
@@ -247,7 +247,7 @@ void ReportViewer::showEvent(QShowEvent* event) {
         PlaceWindow();
     }
     QDialog::showEvent(event);
-    FormActivate();
+    StartPreview();
 }
 
 void ReportViewer::done(int result) {
@@ -263,7 +263,7 @@ void ReportViewer::done(int result) {
 
 // ---------------------------------------------------------------- showing pages
 
-void ReportViewer::FormActivate() {
+void ReportViewer::StartPreview() {
     MyFilePreview.StartPreview();
     ShowPageNumber();
 }
@@ -276,7 +276,7 @@ void ReportViewer::ShowPageNumber() {
 
 void ReportViewer::ShowZoom() { ZoomEdit->setText(QString::number(MyFilePreview.ZoomFactor(), 'f', 1)); }
 
-void ReportViewer::ZoomEditExit() {
+void ReportViewer::ApplyTypedZoom() {
     QString text = ZoomEdit->text().trimmed();
     text.remove(QLatin1Char('%'));
     bool ok = false;
@@ -286,18 +286,18 @@ void ReportViewer::ZoomEditExit() {
     else ShowZoom();
 }
 
-void ReportViewer::PageEditExit() {
+void ReportViewer::GoToTypedPage() {
     bool ok = false;
     const int page = PageEdit->text().trimmed().toInt(&ok);
     if (ok && page != MyFilePreview.CurrentPage()) MyFilePreview.ShowPage(page);
     else ShowPageNumber();
 }
 
-void ReportViewer::UseColorClick() {
+void ReportViewer::ToggleColor() {
     MyFilePreview.EndPreview();
     MyFilePreview.SetMonochrome(!MyFilePreview.Monochrome());
     UseColorItem->setChecked(!MyFilePreview.Monochrome());
-    FormActivate();
+    StartPreview();
 }
 
 // ---------------------------------------------------------------- printing
@@ -335,18 +335,18 @@ void ReportViewer::Print(int first, int last) {
     if (noPrinter) ShowPdfHint(true);
 }
 
-void ReportViewer::PrintPageClick() {
+void ReportViewer::PrintCurrentPage() {
     if (!PrinterFree()) return;
     const int page = MyFilePreview.CurrentPage();
     Print(page, page);
 }
 
-void ReportViewer::PrintReportClick() {
+void ReportViewer::PrintWholeReport() {
     if (!PrinterFree()) return;
     Print(0, 0);
 }
 
-void ReportViewer::PrintRangeClick() {
+void ReportViewer::PrintPageRange() {
     if (!PrinterFree()) return;
     PageRangeDialog range(MyFilePreview.PageCount(), this);
     const bool chosen = Ui().ShowModal(range) == QDialog::Accepted;
@@ -354,7 +354,7 @@ void ReportViewer::PrintRangeClick() {
     if (chosen) Print(range.FirstPage(), range.LastPage());
 }
 
-void ReportViewer::PrinterSetupClick() {
+void ReportViewer::SetUpPrinter() {
     if (!engine::PrintersAvailable()) {
         Ui().Message("Notice", "No printers are defined.", common::MessageIcon::Information);
         return;
@@ -364,7 +364,7 @@ void ReportViewer::PrinterSetupClick() {
     AfterChildWindow();
 }
 
-void ReportViewer::SaveAsPdfClick() {
+void ReportViewer::SaveAsPdf() {
     common::FileRequest request;
     request.title = "Save Report as PDF";
     request.filter = "PDF Files (*.PDF)|*.PDF";

@@ -51,27 +51,27 @@ public:
     engine::RecordedReportPrinter MyFilePrinter;
 
     // Starts the preview afresh on page 1.
-    void FormActivate();
+    void StartPreview();
 
-    void ZoomInClick() { MyFilePreview.ZoomIn(); }
-    void ZoomOutClick() { MyFilePreview.ZoomOut(); }
+    void ZoomIn() { MyFilePreview.ZoomIn(); }
+    void ZoomOut() { MyFilePreview.ZoomOut(); }
     void SetZoomPercent(double percent) { MyFilePreview.SetZoom(percent); }
-    void ZoomPageWidthClick() { MyFilePreview.PageWidthZoom(); }
-    void ZoomWholePageClick() { MyFilePreview.WholePageZoom(); }
+    void ZoomToPageWidth() { MyFilePreview.PageWidthZoom(); }
+    void ZoomToWholePage() { MyFilePreview.WholePageZoom(); }
     // Leaving the zoom or page edit, or Enter in it.
-    void ZoomEditExit();
-    void PageEditExit();
-    void PrevPageClick() { MyFilePreview.PreviousPage(); }
-    void NextPageClick() { MyFilePreview.NextPage(); }
-    void FirstPageClick() { MyFilePreview.ShowPage(1); }
-    void LastPageClick() { MyFilePreview.ShowPage(MyFilePreview.PageCount()); }
-    void PrintPageClick();
-    void PrintReportClick();
-    void PrintRangeClick();
-    void PrinterSetupClick();
-    void SaveAsPdfClick();
-    void UseColorClick();
-    void DoneClick() { accept(); }
+    void ApplyTypedZoom();
+    void GoToTypedPage();
+    void ShowPreviousPage() { MyFilePreview.PreviousPage(); }
+    void ShowNextPage() { MyFilePreview.NextPage(); }
+    void ShowFirstPage() { MyFilePreview.ShowPage(1); }
+    void ShowLastPage() { MyFilePreview.ShowPage(MyFilePreview.PageCount()); }
+    void PrintCurrentPage();
+    void PrintWholeReport();
+    void PrintPageRange();
+    void SetUpPrinter();
+    void SaveAsPdf();
+    void ToggleColor();
+    void CloseViewer() { accept(); }
 
     QLineEdit* ZoomEdit = nullptr;
     QLineEdit* PageEdit = nullptr;
@@ -103,7 +103,7 @@ private:
     // in a progress window whose Cancel stops it.
     bool Replay(const QString& what, const std::function<bool()>& job);
     // A window opened from this one has closed: the preview starts again.
-    void AfterChildWindow() { FormActivate(); }
+    void AfterChildWindow() { StartPreview(); }
     void PlaceWindow();
 
     QPrinter* m_givenPrinter;

@@ -72,7 +72,7 @@ void ReportsWindow::BuildControls() {
     ReportList->setMinimumSize(300, 150);
     (new QVBoxLayout(selection))->addWidget(ReportList);
     left->addWidget(selection, 1);
-    connect(ReportList, &QListWidget::itemDoubleClicked, this, [this] { ViewButtonClick(); });
+    connect(ReportList, &QListWidget::itemDoubleClicked, this, [this] { ViewReport(); });
 
     auto* sortBox = new QGroupBox("Current Sort Order", this);
     SortOrderPanel = new QLabel(sortBox);
@@ -91,15 +91,15 @@ void ReportsWindow::BuildControls() {
         buttons->addWidget(button);
         connect(button, &QPushButton::clicked, this, [this, handler] { (this->*handler)(); });
     };
-    add(ViewButton, "&View", &ReportsWindow::ViewButtonClick);
-    add(PrintButton, "&Print", &ReportsWindow::PrintButtonClick);
-    add(PrintToFileButton, "Print To &File", &ReportsWindow::PrintToFileButtonClick);
-    add(InsuranceButton, "&Insurance", &ReportsWindow::InsuranceButtonClick);
-    add(NewReportButton, "&New Report", &ReportsWindow::NewReportButtonClick);
-    add(ModifyReportButton, "&Modify Report", &ReportsWindow::ModifyReportButtonClick);
-    add(HelpButton, "&Help", &ReportsWindow::HelpButtonClick);
+    add(ViewButton, "&View", &ReportsWindow::ViewReport);
+    add(PrintButton, "&Print", &ReportsWindow::PrintReport);
+    add(PrintToFileButton, "Print To &File", &ReportsWindow::PrintReportToFile);
+    add(InsuranceButton, "&Insurance", &ReportsWindow::EditInsuranceInformation);
+    add(NewReportButton, "&New Report", &ReportsWindow::AddNewReport);
+    add(ModifyReportButton, "&Modify Report", &ReportsWindow::ModifySelectedReport);
+    add(HelpButton, "&Help", &ReportsWindow::ShowHelp);
     buttons->addStretch(1);
-    add(ExitButton, "E&xit", &ReportsWindow::ExitButtonClick);
+    add(ExitButton, "E&xit", &ReportsWindow::CloseWindow);
     ViewButton->setDefault(true);
 }
 
@@ -112,11 +112,11 @@ QString ReportsWindow::SortOrderText() {
 }
 
 void ReportsWindow::showEvent(QShowEvent* event) {
-    FormShow();
+    PrepareToShow();
     QDialog::showEvent(event);
 }
 
-void ReportsWindow::FormShow() {
+void ReportsWindow::PrepareToShow() {
     common::WindowLayout::PrepareDialog(*this, &m_design);
     common::WindowLayout::ApplyColors(*this, AppSettings().scheme.Group(common::WindowGroup::Report));
     const bool searching = m_context.SearchOn();
@@ -136,20 +136,20 @@ void ReportsWindow::done(int result) {
     QDialog::done(result);
 }
 
-void ReportsWindow::ExitButtonClick() { reject(); }
+void ReportsWindow::CloseWindow() { reject(); }
 
-void ReportsWindow::HelpButtonClick() { Ui().OpenHelp("Report Window"); }
+void ReportsWindow::ShowHelp() { Ui().OpenHelp("Report Window"); }
 
-void ReportsWindow::InsuranceButtonClick() {
+void ReportsWindow::EditInsuranceInformation() {
     InsuranceDialog dialog(this);
     Ui().ShowModal(dialog);
 }
 
-void ReportsWindow::NewReportButtonClick() { NewReportClick(*ReportList, this); }
+void ReportsWindow::AddNewReport() { NewReport(*ReportList, this); }
 
-void ReportsWindow::ModifyReportButtonClick() { ModifyReportClick(*ReportList, this); }
+void ReportsWindow::ModifySelectedReport() { ModifyReport(*ReportList, this); }
 
-void ReportsWindow::PrintToFileButtonClick() {
+void ReportsWindow::PrintReportToFile() {
     // A report has to be chosen before its file is.
     if (ReportList->currentRow() < 0) {
         Refuse("Error", "No Report has been selected.  Please choose one.", MessageIcon::Warning, ReportList);

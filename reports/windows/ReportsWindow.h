@@ -40,15 +40,15 @@ public:
     // (not owned; may be null).
     ReportsWindow(common::MainContext& context, QPrinter* printer, QWidget* parent = nullptr);
 
-    void FormShow();
-    void ViewButtonClick() { RunReport(OutputMode::View); }
-    void PrintButtonClick() { RunReport(OutputMode::Print); }
-    void PrintToFileButtonClick();
-    void InsuranceButtonClick();
-    void NewReportButtonClick();
-    void ModifyReportButtonClick();
-    void HelpButtonClick();
-    void ExitButtonClick();
+    void PrepareToShow();
+    void ViewReport() { RunReport(OutputMode::View); }
+    void PrintReport() { RunReport(OutputMode::Print); }
+    void PrintReportToFile();
+    void EditInsuranceInformation();
+    void AddNewReport();
+    void ModifySelectedReport();
+    void ShowHelp();
+    void CloseWindow();
     // Runs the selected report; textFile is the file of the text mode.
     void RunReport(OutputMode mode, const QString& textFile = {});
 

@@ -93,7 +93,7 @@ private slots:
         QFETCH(QColor, editText);
         QFETCH(QColor, radioText);
         ColorConfigDialog dialog(3);
-        dialog.PresetComboChange(PresetIndex(preset));
+        dialog.ApplyPreset(PresetIndex(preset));
         const ColorGroup& w = dialog.Working();
         QCOMPARE(w[ColorSlot::MainBackground], main);
         QCOMPARE(w[ColorSlot::EditBackground], editBack);
@@ -121,7 +121,7 @@ private slots:
     void emptyPresetEntryChangesNothing() {
         ColorConfigDialog dialog(2);
         const ColorGroup before = dialog.Working();
-        dialog.PresetComboChange(0);
+        dialog.ApplyPreset(0);
         QVERIFY(dialog.Working() == before);
     }
 
@@ -130,7 +130,7 @@ private slots:
         ScriptedUiServices ui;
         ui.ExpectModal("Color Configuration", [](QDialog& d) {
             auto& dialog = static_cast<ColorConfigDialog&>(d);
-            dialog.PresetComboChange(PresetIndex("Wine"));
+            dialog.ApplyPreset(PresetIndex("Wine"));
             QTest::mouseClick(dialog.CancelButton, Qt::LeftButton);
         });
         Main().ColorMenu(6);
@@ -144,8 +144,8 @@ private slots:
         QVERIFY(dialog.Working() == mainGroup);
         ScriptedUiServices ui;
         ui.ExpectChooseColor(QColor(1, 2, 3));
-        dialog.ColorButtonClick(ColorSlot::EditText);
-        dialog.OkButtonClick();
+        dialog.ChooseSlotColor(ColorSlot::EditText);
+        dialog.StoreColors();
         HALVENOR_VERIFY_UI(ui);
         ColorGroup expected = mainGroup;
         expected[ColorSlot::EditText] = QColor(1, 2, 3);
@@ -165,8 +165,8 @@ private slots:
         const auto before = AllGroups();
         ColorConfigDialog dialog(target);
         QVERIFY(dialog.Working() == before[size_t(target - 1)]);
-        dialog.PresetComboChange(PresetIndex("Ocean Blue"));
-        dialog.OkButtonClick();
+        dialog.ApplyPreset(PresetIndex("Ocean Blue"));
+        dialog.StoreColors();
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         const auto after = AllGroups();
         for (int g = 0; g < common::kWindowGroupCount; ++g)
@@ -176,7 +176,7 @@ private slots:
 
     void presetThenOneButtonKeepsTheOtherPresetSlots() {
         ColorConfigDialog dialog(4);
-        dialog.PresetComboChange(PresetIndex("Fiery Red"));
+        dialog.ApplyPreset(PresetIndex("Fiery Red"));
         const ColorGroup preset = dialog.Working();
         ScriptedUiServices ui;
         ui.ExpectChooseColor(QColor(9, 99, 199));
@@ -203,8 +203,8 @@ private slots:
         ScriptedUiServices ui;
         ui.ExpectChooseColor(QColor(250, 240, 10));
         ui.ExpectChooseColor(QColor(20, 30, 40));
-        dialog.ColorButtonClick(ColorSlot::ComboBackground);
-        dialog.ColorButtonClick(ColorSlot::ComboText);
+        dialog.ChooseSlotColor(ColorSlot::ComboBackground);
+        dialog.ChooseSlotColor(ColorSlot::ComboText);
         HALVENOR_VERIFY_UI(ui);
         QCOMPARE(dialog.PresetCombo->palette().color(QPalette::Base), QColor(250, 240, 10));
         QCOMPARE(dialog.PresetCombo->palette().color(QPalette::Text), QColor(20, 30, 40));
@@ -235,7 +235,7 @@ private slots:
         ScriptedUiServices ui;
         ui.ExpectModal("Color Configuration", [](QDialog& d) {
             auto& dialog = static_cast<ColorConfigDialog&>(d);
-            dialog.PresetComboChange(PresetIndex("Green Glow"));
+            dialog.ApplyPreset(PresetIndex("Green Glow"));
             QTest::mouseClick(dialog.OkButton, Qt::LeftButton);
         });
         Main().ColorMenu(target);

@@ -57,7 +57,7 @@ private slots:
         QCOMPARE(dialog.TipLabel->text(), text);
         QCOMPARE(seen.size(), 23);
         dialog.ShowTip(23);
-        dialog.NextTipButtonClick();
+        dialog.ShowNextTip();
         QCOMPARE(dialog.TipNumber(), 1);
     }
 
@@ -118,8 +118,8 @@ private slots:
         ini.write(showTips ? "[Misc]\r\nShow Tips=Yes\r\n" : "[Misc]\r\nShow Tips=No\r\n");
         ini.close();
         shell::MainWindow main(QSize(1024, 768));
-        main.FormActivate();
-        main.FormActivate();  // only the first activation counts
+        main.ShowTipsOnFirstActivation();
+        main.ShowTipsOnFirstActivation();  // only the first activation counts
         HALVENOR_VERIFY_UI(ui);
     }
 };

@@ -73,7 +73,7 @@ private slots:
         {
             ViewerConfigDialog dialog(Main());
             dialog.WidthGrid->item(8, 1)->setText(typed);  // Quantity
-            dialog.FormClose();
+            dialog.StoreOnClose();
             QCOMPARE(AppSettings().Field(9).width, stored);
         }
         // Opened again, the dialog shows what was stored.
@@ -93,7 +93,7 @@ private slots:
         QFETCH(QString, stored);
         ViewerConfigDialog dialog(Main());
         dialog.NameGrid->item(0, 1)->setText(typed);
-        dialog.FormClose();
+        dialog.StoreOnClose();
         QCOMPARE(AppSettings().Field(1).title, stored);
         QCOMPARE(AppSettings().Field(1).order, 1);  // renaming does not move the field
         QCOMPARE(GridTitles(Main()).value(0), stored);
@@ -151,7 +151,7 @@ private slots:
         QFETCH(QString, after);
         ViewerConfigDialog dialog(Main());
         dialog.ShowGrid->item(4, 1)->setText(before);
-        dialog.ShowGridDoubleClick(4, column);
+        dialog.ToggleFieldShown(4, column);
         QCOMPARE(dialog.ShowGrid->item(4, 1)->text(), after);
     }
 
@@ -160,37 +160,37 @@ private slots:
         m_fixture.AddItem("Chair");
         QCOMPARE(Main().GridModel()->columnCount(), 22);
         ViewerConfigDialog dialog(Main());
-        for (int row = 0; row < 22; ++row) dialog.ShowGridDoubleClick(row, 1);
-        dialog.FormClose();
+        for (int row = 0; row < 22; ++row) dialog.ToggleFieldShown(row, 1);
+        dialog.StoreOnClose();
         QCOMPARE(Main().GridModel()->columnCount(), 0);
         QCOMPARE(Main().GridModel()->rowCount(), 2);
         QCOMPARE(Main().ItemTable().RecordCount(), 2u);
         for (int p = 1; p <= 22; ++p) QVERIFY(!AppSettings().Field(p).display);
 
         ViewerConfigDialog again(Main());
-        again.ShowGridDoubleClick(6, 1);  // Purchased From back
-        again.FormClose();
+        again.ToggleFieldShown(6, 1);  // Purchased From back
+        again.StoreOnClose();
         QCOMPARE(GridTitles(Main()), QStringList{"Purchased From"});
     }
 
     void orderListRoundTrip() {
         ViewerConfigDialog dialog(Main());
         dialog.OrderList->setCurrentRow(0);
-        dialog.DownButtonClick();  // Item to the second row
+        dialog.MoveFieldDown();  // Item to the second row
         QCOMPARE(dialog.OrderList->currentRow(), 1);
-        dialog.DownButtonClick();  // and the third
+        dialog.MoveFieldDown();  // and the third
         dialog.OrderList->setCurrentRow(21);
-        dialog.DownButtonClick();  // nothing below the last row
+        dialog.MoveFieldDown();  // nothing below the last row
         QCOMPARE(dialog.OrderList->currentRow(), 21);
-        dialog.UpButtonClick();
+        dialog.MoveFieldUp();
         QCOMPARE(dialog.OrderList->currentRow(), 20);
         dialog.OrderList->setCurrentRow(0);
-        dialog.UpButtonClick();  // nothing above the first row
+        dialog.MoveFieldUp();  // nothing above the first row
         QCOMPARE(dialog.OrderList->currentRow(), 0);
         const QStringList shown = OrderRows(dialog);
         QCOMPARE(shown.mid(0, 3), (QStringList{"Brand", "Model", "Item"}));
         QCOMPARE(shown.mid(20, 2), (QStringList{"User Defined 4", "User Defined 3"}));
-        dialog.FormClose();
+        dialog.StoreOnClose();
 
         QCOMPARE(AppSettings().Field(1).order, 3);
         QCOMPARE(AppSettings().Field(2).order, 1);
@@ -218,8 +218,8 @@ private slots:
                      common::Answer(answer));
         ViewerConfigDialog dialog(Main());
         QCOMPARE(OrderRows(dialog).first(), QString("User Defined 4"));
-        dialog.DefaultsButtonClick();
-        dialog.FormClose();
+        dialog.RestoreDefaultOrder();
+        dialog.StoreOnClose();
         HALVENOR_VERIFY_UI(ui);
         QCOMPARE(OrderRows(dialog).first(), restored ? QString("Item") : QString("User Defined 4"));
         QCOMPARE(AppSettings().Field(1).order, restored ? 1 : 22);
@@ -231,8 +231,8 @@ private slots:
         ViewerConfigDialog dialog(Main());
         dialog.OrderList->item(6)->setText("Nothing like it");  // Location's row
         dialog.OrderList->setCurrentRow(0);
-        dialog.DownButtonClick();
-        dialog.FormClose();
+        dialog.MoveFieldDown();
+        dialog.StoreOnClose();
         QCOMPARE(AppSettings().Field(5).order, 7);
         QCOMPARE(AppSettings().Field(7).order, 5);
         QCOMPARE(AppSettings().Field(1).order, 2);
@@ -247,8 +247,8 @@ private slots:
         QCOMPARE(dialog.OrderList->item(0)->text(), QString("Thing"));
         QCOMPARE(dialog.ShowGrid->item(0, 0)->text(), QString("Thing"));
         dialog.OrderList->setCurrentRow(0);
-        dialog.DownButtonClick();
-        dialog.FormClose();
+        dialog.MoveFieldDown();
+        dialog.StoreOnClose();
         QCOMPARE(AppSettings().Field(1).order, 2);
         QCOMPARE(AppSettings().Field(2).order, 1);
         QCOMPARE(GridTitles(Main()).mid(0, 3), (QStringList{"Brand", "Thing", "Model"}));
@@ -260,7 +260,7 @@ private slots:
         ViewerConfigDialog dialog(Main());
         dialog.NameGrid->item(18, 1)->setText("Notes");
         dialog.NameGrid->item(19, 1)->setText("Notes");
-        dialog.FormClose();
+        dialog.StoreOnClose();
         QCOMPARE(AppSettings().Field(19).order, 19);
         QCOMPARE(AppSettings().Field(20).order, 20);
         QCOMPARE(Main().GridModel()->columnCount(), 22);
@@ -288,7 +288,7 @@ private slots:
         ui.ExpectHelp(keyword);
         ViewerConfigDialog dialog(Main());
         dialog.Notebook->setCurrentIndex(page);
-        dialog.HelpButtonClick();
+        dialog.ShowHelp();
         HALVENOR_VERIFY_UI(ui);
     }
 
@@ -309,18 +309,18 @@ private slots:
             dialog.ColumnLinesCheck->setChecked(false);
             dialog.RowIndicatorCheck->setChecked(false);
             dialog.FieldEditingCheck->setChecked(true);
-            dialog.TitleColorButtonClick();
-            dialog.CellColorButtonClick();
-            dialog.TitleFontButtonClick();
-            dialog.CellFontButtonClick();
+            dialog.ChooseTitleColor();
+            dialog.ChooseCellColor();
+            dialog.ChooseTitleFont();
+            dialog.ChooseCellFont();
             QCOMPARE(dialog.TitleFontEdit->text(), QString("14pt Courier New"));
             QCOMPARE(dialog.CellFontEdit->text(), QString("9pt Times New Roman"));
-            dialog.ShowGridDoubleClick(3, 1);
+            dialog.ToggleFieldShown(3, 1);
             dialog.WidthGrid->item(0, 1)->setText("30");
             dialog.WidthGrid->item(1, 1)->setText("999");
             dialog.NameGrid->item(10, 1)->setText("Price Paid");
             dialog.OrderList->setCurrentRow(10);
-            dialog.UpButtonClick();
+            dialog.MoveFieldUp();
             QTest::mouseClick(dialog.ExitButton, Qt::LeftButton);
             for (int row = 0; row < 22; ++row) {
                 shownDisplay << dialog.ShowGrid->item(row, 1)->text();
@@ -380,8 +380,8 @@ private slots:
         ui.ExpectChooseFont(std::nullopt);
         const common::Settings before = AppSettings();
         ViewerConfigDialog dialog(Main());
-        dialog.CellColorButtonClick();
-        dialog.TitleFontButtonClick();
+        dialog.ChooseCellColor();
+        dialog.ChooseTitleFont();
         HALVENOR_VERIFY_UI(ui);
         QCOMPARE(AppSettings().gridCellColor, before.gridCellColor);
         QCOMPARE(AppSettings().scheme.gridTitleFont, before.scheme.gridTitleFont);

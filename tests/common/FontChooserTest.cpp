@@ -105,7 +105,7 @@ private slots:
         ui.ExpectChooseColor(QColor(1, 2, 3));
         FontChooser dialog({Font("Arial", 10), QColor(0, 128, 0)}, true);
         QCOMPARE(dialog.ColorCombo->currentText(), QString("Green"));
-        dialog.OtherColorButtonClick();
+        dialog.ChooseOtherColor();
         QCOMPARE(dialog.Choice().color, QColor(1, 2, 3));
         HALVENOR_VERIFY_UI(ui);
     }

@@ -35,10 +35,10 @@ public:
         layout->addWidget(NameLabel);
         layout->addWidget(NameEdit);
         layout->addWidget(OkButton);
-        connect(OkButton, &QPushButton::clicked, this, [this] { OkButtonClick(); });
+        connect(OkButton, &QPushButton::clicked, this, [this] { StoreName(); });
     }
 
-    void OkButtonClick() {
+    void StoreName() {
         const QString name = TextRules::TrimSpaces(NameEdit->text());
         if (name.isEmpty()) {
             Ui().Message("Error", "Please enter a name.", MessageIcon::Error);
@@ -95,7 +95,7 @@ private slots:
 
         TNameDialog dialog;
         dialog.NameEdit->setText(typed);
-        dialog.OkButtonClick();
+        dialog.StoreName();
 
         HALVENOR_VERIFY_UI(ui);
         QCOMPARE(ui.Messages(), messages);

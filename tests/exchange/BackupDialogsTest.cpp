@@ -108,13 +108,13 @@ private slots:
         QCOMPARE(backup.ListsOption->text(), QString("Back Up Lists (*.LST)"));
         QCOMPARE(backup.FolderEdit->text(), common::AppPaths::StartDirectory());
         m_ui->ExpectChooseFolder("Where To Back Up To", Saved(""));
-        backup.ChooseFolderButtonClick();
+        backup.ChooseFolder();
         QCOMPARE(backup.FolderEdit->text(), Saved(""));
         m_ui->ExpectChooseFolder("Where To Back Up To", std::nullopt);
-        backup.ChooseFolderButtonClick();
+        backup.ChooseFolder();
         QCOMPARE(backup.FolderEdit->text(), Saved(""));
         m_ui->ExpectHelp("Backup and Restore");
-        backup.HelpButtonClick();
+        backup.ShowHelp();
 
         // Each kind asks for its file; a cancelled file dialog does nothing.
         RestoreDialog restore(*m_main, {});
@@ -122,7 +122,7 @@ private slots:
         for (QRadioButton* option : {restore.DatabaseOption, restore.ListsOption, restore.ReportsOption}) {
             option->setChecked(true);
             m_ui->ExpectOpenFile(RestoreDialog::FileRequestFor(restore.ChosenKind()).title, std::nullopt);
-            restore.StartRestoreButtonClick();
+            restore.StartRestore();
         }
         QStringList filters;
         for (const auto& call : m_ui->Calls())
@@ -143,17 +143,17 @@ private slots:
             {
                 const testsupport::TableHolder other(m_master.toStdString());
                 m_ui->ExpectMessage("Error", kBackupInUse);
-                dialog.StartBackUpButtonClick();
+                dialog.StartBackup();
             }
             VerifyAsBefore();
             dialog.SetFreeSpace([](const std::string&) { return std::optional<uint64_t>(0); });
             m_ui->ExpectMessage("Error", kBackupNoRoom);
-            dialog.StartBackUpButtonClick();
+            dialog.StartBackup();
             VerifyAsBefore();
             QVERIFY(!QFile::exists(Saved("MASTER.DBF")));
             dialog.SetFreeSpace({});
             m_ui->ExpectMessage("Notice", "Backup completed successfully.");
-            dialog.StartBackUpButtonClick();
+            dialog.StartBackup();
             QVERIFY(dialog.isVisible());
             QCOMPARE(dialog.CancelButton->text(), QString("&Close"));
             QVERIFY(dialog.CancelButton->isEnabled());
@@ -172,7 +172,7 @@ private slots:
             dialog.FolderEdit->setText(Saved(""));
             dialog.ListsOption->setChecked(true);
             m_ui->ExpectMessage("Notice", "Backup completed successfully.");
-            dialog.StartBackUpButtonClick();
+            dialog.StartBackup();
         });
         m_main->DoBackup();
         QCOMPARE(ReadAll(Saved("BRAND.LST")), QByteArray("Acme\r\nZeta\r\n"));
@@ -197,7 +197,7 @@ private slots:
             auto& dialog = static_cast<RestoreDialog&>(d);
             m_ui->ExpectOpenFile("Restore DBF File", Saved("OTHER.DBF"));
             m_ui->ExpectMessage("Notice", "Restore completed successfully.");
-            dialog.StartRestoreButtonClick();
+            dialog.StartRestore();
             QCOMPARE(dialog.CancelButton->text(), QString("&Close"));
         });
         m_main->DoRestore();
@@ -226,19 +226,19 @@ private slots:
                 const testsupport::TableHolder other(m_master.toStdString());
                 m_ui->ExpectOpenFile("Restore DBF File", Saved("MASTER.DBF"));
                 m_ui->ExpectMessage("Halvenor Inventory", kRestoreInUse);
-                dialog.StartRestoreButtonClick();
+                dialog.StartRestore();
             }
             VerifyAsBefore();
             {
                 const testsupport::FileSizeLimit limit(1 << 20);
                 m_ui->ExpectOpenFile("Restore DBF File", Saved("MASTER.DBF"));
                 m_ui->ExpectMessage("Error", kRestoreFailed);
-                dialog.StartRestoreButtonClick();
+                dialog.StartRestore();
             }
             VerifyAsBefore();
             m_ui->ExpectOpenFile("Restore DBF File", Saved("MASTER.DBF"));
             QTimer::singleShot(0, &dialog, [&dialog] { dialog.reject(); });
-            dialog.StartRestoreButtonClick();
+            dialog.StartRestore();
             QVERIFY(dialog.isVisible());
             QCOMPARE(dialog.CancelButton->text(), QString("&Cancel"));
         });
@@ -257,7 +257,7 @@ private slots:
             m_ui->ExpectOpenFile("Restore LST Files", Saved("OWNER.LST"));
             m_ui->ExpectMessage("Warning", ListMissing("CATEGORY.LST").c_str());
             m_ui->ExpectMessage("Notice", kListsMissing);
-            dialog.StartRestoreButtonClick();
+            dialog.StartRestore();
         });
         m_main->DoRestore();
         QCOMPARE(m_main->Editor()->ListEntries(common::PickList::Owner), QStringList{"restored OWNER.LST"});
@@ -274,7 +274,7 @@ private slots:
             dialog.ReportsOption->setChecked(true);
             m_ui->ExpectOpenFile("Restore URP File", Saved("OTHER.URP"));
             m_ui->ExpectMessage("Notice", "Restore completed successfully.");
-            dialog.StartRestoreButtonClick();
+            dialog.StartRestore();
         });
         m_main->DoRestore();
         QCOMPARE(reportList.count(), 2);
@@ -296,7 +296,7 @@ private slots:
             m_ui->ExpectOpenFile("Restore DBF File", Saved("MASTER.DBF"));
             m_ui->ExpectMessage("Notice", "Restore completed successfully.  The attachments that the restored items do "
                                           "not name were kept in \"" + kept + "\".");
-            dialog.StartRestoreButtonClick();
+            dialog.StartRestore();
         });
         m_main->DoRestore();
         QCOMPARE(ReadAll(kept + "/" + stored), QByteArray("lamp photo"));

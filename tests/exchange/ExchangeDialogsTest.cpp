@@ -117,11 +117,11 @@ private slots:
         QVERIFY(!dialog.SearchOption->isEnabled());
         // Choosing text shows the check box; the setting is untouched by it.
         dialog.TextOption->setChecked(true);
-        dialog.TextOptionClick();
+        dialog.ChooseTextFile();
         QVERIFY(!dialog.FirstRowCheck->isHidden());
         QCOMPARE(AppSettings().exportFirstRow, false);
         dialog.FirstRowCheck->setChecked(true);
-        dialog.FirstRowCheckClick();
+        dialog.StoreFirstRowChoice();
         QCOMPARE(AppSettings().exportFirstRow, true);
     }
 
@@ -141,20 +141,20 @@ private slots:
             ExportDialog dialog(*m_main);
             QTableWidget& list = *dialog.FieldList;
             list.setCurrentCell(0, 1);
-            dialog.UpButtonClick();  // nothing above row 1
+            dialog.MoveFieldUp();  // nothing above row 1
             QCOMPARE(list.currentRow(), 0);
-            dialog.DownButtonClick();
+            dialog.MoveFieldDown();
             QCOMPARE(list.currentRow(), 1);
             QCOMPARE(list.currentColumn(), 1);
             list.setCurrentCell(21, 0);
-            dialog.DownButtonClick();  // nothing below the last row
+            dialog.MoveFieldDown();  // nothing below the last row
             QCOMPARE(list.currentRow(), 21);
-            dialog.FieldListDoubleClick(3, 1);  // Serial -> No
-            dialog.FieldListDoubleClick(3, 0);  // title column: nothing
-            dialog.FieldListDoubleClick(4, 1);
-            dialog.FieldListDoubleClick(4, 1);  // twice: back to Yes
+            dialog.ToggleFieldExported(3, 1);  // Serial -> No
+            dialog.ToggleFieldExported(3, 0);  // title column: nothing
+            dialog.ToggleFieldExported(4, 1);
+            dialog.ToggleFieldExported(4, 1);  // twice: back to Yes
             dialog.DbfOption->setChecked(true);
-            dialog.ExitButtonClick();
+            dialog.CloseWindow();
         }
         const common::Settings& s = AppSettings();
         QCOMPARE(s.Field(1).exportOrder, 2);
@@ -166,10 +166,10 @@ private slots:
         // Defaults asks first; No keeps the order, Yes puts it back.
         ExportDialog dialog(*m_main);
         m_ui->ExpectAsk("Re-Order", "This will set the order of fields to the program defaults.  Continue?", Answer::No);
-        dialog.DefaultsButtonClick();
+        dialog.RestoreDefaultOrder();
         QCOMPARE(dialog.SelectedFields().front(), 2);
         m_ui->ExpectAsk("Re-Order", std::nullopt, Answer::Yes);
-        dialog.DefaultsButtonClick();
+        dialog.RestoreDefaultOrder();
         std::vector<int> all;
         for (int p = 1; p <= store::kItemFieldCount; ++p) all.push_back(p);
         QCOMPARE(dialog.SelectedFields(), all);
@@ -177,9 +177,9 @@ private slots:
 
     void exportWithoutFieldsWritesNothing() {
         ExportDialog dialog(*m_main);
-        for (int row = 0; row < store::kItemFieldCount; ++row) dialog.FieldListDoubleClick(row, 1);
+        for (int row = 0; row < store::kItemFieldCount; ++row) dialog.ToggleFieldExported(row, 1);
         m_ui->ExpectMessage("Error", "No fields selected for export.");
-        dialog.StartExportButtonClick();
+        dialog.StartExport();
         QCOMPARE(AppSettings().Field(1).exported, false);  // stored on Start
     }
 
@@ -193,7 +193,7 @@ private slots:
         ExportDialog dialog(*m_main);
         m_ui->ExpectSaveFile("Export Data", Path("lamp.txt"));
         m_ui->ExpectMessage("Ok", "Export Complete.");
-        dialog.StartExportButtonClick();
+        dialog.StartExport();
         QCOMPARE(ReadAll(Path("lamp.txt")), QByteArray("\"Item\",\"Brand\",\"Price\"\r\n\"Lamp\",\"Lux\",\"12.5\"\r\n"));
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(dialog.ProgressBar->value(), 0);
@@ -215,7 +215,7 @@ private slots:
             m_ui->ExpectSaveFile("Export Data", Path("out.dbf"));
             m_ui->ExpectAsk("Export", std::nullopt, answer);
             if (answer != Answer::Cancel) m_ui->ExpectMessage("Ok", "Export Complete.");
-            dialog.StartExportButtonClick();
+            dialog.StartExport();
             QCOMPARE(QFile::exists(Path("out.dbf")), answer != Answer::Cancel);
             QCOMPARE(QDir(Path("out.files")).exists(), answer == Answer::Yes);
         }
@@ -239,13 +239,13 @@ private slots:
         ExportDialog dialog(*m_main);
         m_ui->ExpectSaveFile("Export Data", Path("wrong.txt"));
         m_ui->ExpectMessage("Error", "Invalid file type selected.");
-        dialog.StartExportButtonClick();
+        dialog.StartExport();
         QVERIFY(!QFile::exists(Path("wrong.txt")));
         m_ui->ExpectSaveFile("Export Data", std::nullopt);  // cancelled: nothing happens
-        dialog.StartExportButtonClick();
+        dialog.StartExport();
         m_ui->ExpectSaveFile("Export Data", Path("lamp.dbf"));
         m_ui->ExpectMessage("Ok", "Export Complete.");
-        dialog.StartExportButtonClick();
+        dialog.StartExport();
         QCOMPARE(DbfRead(Path("lamp.dbf"))["records"].toArray().size(), 1);
     }
 
@@ -259,7 +259,7 @@ private slots:
             QVERIFY(dialog.SearchOption->isChecked());
             m_ui->ExpectSaveFile("Export Data", Path("found.txt"));
             m_ui->ExpectMessage("Ok", "Export Complete.");
-            dialog.StartExportButtonClick();
+            dialog.StartExport();
         }
         QCOMPARE(ReadAll(Path("found.txt")), QByteArray("\"a\"\r\n\"c\"\r\n"));
         {
@@ -267,7 +267,7 @@ private slots:
             dialog.EntireOption->setChecked(true);
             m_ui->ExpectSaveFile("Export Data", Path("all.txt"));
             m_ui->ExpectMessage("Ok", "Export Complete.");
-            dialog.StartExportButtonClick();
+            dialog.StartExport();
         }
         QCOMPARE(ReadAll(Path("all.txt")), QByteArray("\"a\"\r\n\"b\"\r\n\"c\"\r\n"));
         QVERIFY(m_main->SearchOn());
@@ -281,7 +281,7 @@ private slots:
         m_ui->ExpectSaveFile("Export Data", Path("taken.txt"));
         m_ui->ExpectMessage("Error", std::nullopt);
         dialog.show();
-        dialog.StartExportButtonClick();
+        dialog.StartExport();
         QVERIFY(dialog.isVisible());
         QVERIFY(m_ui->Messages().last().contains("cannot be replaced"));
         QVERIFY(dialog.StartButton->isEnabled());
@@ -294,7 +294,7 @@ private slots:
             auto& dialog = As<ExportDialog>(d);
             m_ui->ExpectSaveFile("Export Data", Path("cmd.txt"));
             m_ui->ExpectMessage("Ok", "Export Complete.");
-            dialog.StartExportButtonClick();
+            dialog.StartExport();
             QVERIFY(!dialog.isVisible());
         });
         m_main->DoExport();
@@ -312,7 +312,7 @@ private slots:
             cancelEnabled = dialog.CancelButton->isEnabled() && !dialog.StartButton->isEnabled();
             dialog.reject();
         });
-        dialog.StartExportButtonClick();
+        dialog.StartExport();
         QVERIFY(cancelEnabled);
         QVERIFY(dialog.isVisible());  // the close stopped the run; the dialog stays
         QVERIFY(!QFile::exists(Path("stopped.txt")));
@@ -330,7 +330,7 @@ private slots:
         QVERIFY(dialog.DbfOption->isChecked());
         m_ui->ExpectOpenFile("Import Data", Path("plain.txt"));
         m_ui->ExpectMessage("Error", "Invalid file type selected.");
-        dialog.SelectFileButtonClick();
+        dialog.ChooseSourceFile();
         QCOMPARE(m_ui->Calls()[0].text, QString("DBase  (*.DBF)|*.DBF"));
         dialog.TextOption->setChecked(true);
         m_ui->ExpectOpenFile("Import Data", Path("plain.txt"));
@@ -339,8 +339,8 @@ private slots:
             "The file selected does not appear to be an ASCII delimited text file.  An ASCII delimited file requires "
             "a unique format of each field being surrounded by double quotes and separated by a comma.  The "
             "selected file had an unexpected end of a line most likely due to an unmatched quote.");
-        dialog.SelectFileButtonClick();
-        dialog.CancelButtonClick();
+        dialog.ChooseSourceFile();
+        dialog.Cancel();
         QCOMPARE(AppSettings().importFileType, 1);
     }
 
@@ -354,18 +354,18 @@ private slots:
         QCOMPARE(ListColumn(grid, 2).mid(0, 5), QStringList({"Yes", "Yes", "Yes", "Yes", ""}));
         // Price down beside Cost (row 11); the item fields stay.
         grid.setCurrentCell(2, 1);
-        for (int i = 0; i < 8; ++i) dialog.DownButtonClick();
+        for (int i = 0; i < 8; ++i) dialog.MoveFieldDown();
         QCOMPARE(grid.item(10, 1)->text(), QString("Price"));
         QCOMPARE(grid.item(10, 0)->text(), QString("Cost"));
         QCOMPARE(grid.currentRow(), 10);
-        dialog.UpButtonClick();
-        dialog.DownButtonClick();
+        dialog.MoveFieldUp();
+        dialog.MoveFieldDown();
         // USE toggles; an empty cell stays empty.
-        dialog.GridDoubleClick(1, 2);
+        dialog.ToggleFieldImported(1, 2);
         QCOMPARE(grid.item(1, 2)->text(), QString("No"));
-        dialog.GridDoubleClick(15, 2);
+        dialog.ToggleFieldImported(15, 2);
         QCOMPARE(grid.item(15, 2)->text(), QString());
-        dialog.GridDoubleClick(0, 1);
+        dialog.ToggleFieldImported(0, 1);
         QCOMPARE(grid.item(0, 1)->text(), QString("Name"));
         // Both blank fields follow the first row showing their name, whose USE is No.
         QCOMPARE(dialog.FieldMap(), std::vector<int>({1, 0, 11, 0}));
@@ -381,7 +381,7 @@ private slots:
         QVERIFY(dialog.SkipFirstCheck->isHidden());
         // Moved below the last item field, a source field is not imported.
         dialog.Grid->setCurrentCell(0, 1);
-        for (int i = 0; i < 23; ++i) dialog.DownButtonClick();
+        for (int i = 0; i < 23; ++i) dialog.MoveFieldDown();
         QCOMPARE(dialog.FieldMap()[0], 0);
         QCOMPARE(dialog.FieldMap()[1], 1);
     }
@@ -397,20 +397,20 @@ private slots:
                 auto& import = As<ImportDialog>(i);
                 QVERIFY(!import.SkipFirstCheck->isChecked());
                 import.SkipFirstCheck->setChecked(true);
-                import.SkipFirstCheckClick();
+                import.StoreSkipFirstChoice();
                 // Price beside Cost; Bought, which that moved up a row,
                 // beside Purchase Date.
                 import.Grid->setCurrentCell(1, 1);
-                for (int k = 0; k < 9; ++k) import.DownButtonClick();
+                for (int k = 0; k < 9; ++k) import.MoveFieldDown();
                 QCOMPARE(import.Grid->item(1, 1)->text(), QString("Bought"));
                 import.Grid->setCurrentCell(1, 1);
-                for (int k = 0; k < 8; ++k) import.DownButtonClick();
+                for (int k = 0; k < 8; ++k) import.MoveFieldDown();
                 m_ui->ExpectMessage("Ok", "Import Complete.");
-                import.StartImportButtonClick();
+                import.StartImport();
                 QCOMPARE(import.CountValue->text(), QString("2"));
                 QVERIFY(!import.isVisible());
             });
-            format.SelectFileButtonClick();
+            format.ChooseSourceFile();
             QVERIFY(!format.isVisible());  // closed with the import dialog
         });
         m_main->DoImport();
@@ -428,16 +428,16 @@ private slots:
             m_ui->ExpectModal("Ascii Delimited Text Import", [this](QDialog& i) {
                 auto& import = As<ImportDialog>(i);
                 import.Grid->setCurrentCell(1, 1);
-                for (int k = 0; k < 9; ++k) import.DownButtonClick();
+                for (int k = 0; k < 9; ++k) import.MoveFieldDown();
                 m_ui->ExpectMessage("Error",
                                     "The import stopped at line 3, field 2 (Cost): \"1,5\" is not a number.  1 record "
                                     "was imported before it.");
-                import.StartImportButtonClick();
+                import.StartImport();
                 QVERIFY(import.isVisible());
                 QCOMPARE(import.CountValue->text(), QString("1"));
-                import.ExitButtonClick();
+                import.CloseWindow();
             });
-            As<ImportFormatDialog>(d).SelectFileButtonClick();
+            As<ImportFormatDialog>(d).ChooseSourceFile();
         });
         m_main->DoImport();
         QCOMPARE(Column(Items(), "Item"), QStringList{"ok"});
@@ -453,7 +453,7 @@ private slots:
         m_ui->ExpectMessage("Ok", "Import Complete.  1 line does not follow the format (every value in double "
                                   "quotes, separated by commas, as many values as the first line), so its values may "
                                   "be in the wrong fields: line 2.");
-        dialog.StartImportButtonClick();
+        dialog.StartImport();
         QCOMPARE(Column(Items(), "Item"), QStringList({"Lamp", "Desk"}));
     }
 
@@ -465,7 +465,7 @@ private slots:
         dialog.show();
         QTimer::singleShot(0, &dialog, [&] { dialog.CancelButton->click(); });
         m_ui->ExpectMessage("Notice", std::nullopt);
-        dialog.StartImportButtonClick();
+        dialog.StartImport();
         QVERIFY(m_ui->Messages().last().startsWith("Notice|The import was cancelled."));
         QVERIFY(dialog.isVisible());
         const uint32_t kept = Items().RecordCount();

@@ -106,9 +106,9 @@ void LocateTest::dialogStartsFromTheComponentSettings() {
         QCOMPARE(dlg.FirstButton->text(), QString("Fi&rst"));
         QCOMPARE(dlg.NextButton->text(), QString("&Next"));
         // While the field list has the focus, Enter starts no search.
-        dlg.FieldNameComboBoxEnter();
+        dlg.SuspendDefaultButtons();
         QVERIFY(!dlg.NextButton->isDefault());
-        dlg.FieldNameComboBoxExit();
+        dlg.RestoreDefaultButton();
         QVERIFY(dlg.NextButton->isDefault());
     });
     QVERIFY(!locate.DoFind());
@@ -200,7 +200,7 @@ void LocateTest::noMatchKeepsTheDialogOpen() {
         Dlg(d).FindFirst();
         QVERIFY(d.isVisible());
         ui.ExpectMessage("Information", "No more matches found");
-        Dlg(d).FindNextBtnClick();
+        Dlg(d).FindNext();
         QVERIFY(d.isVisible());
     });
     QVERIFY(!locate.DoFind());
@@ -279,7 +279,7 @@ void LocateTest::locateNextOpensTheDialogBeforeAnySearch() {
     ui.ExpectModal(kCaption, [](QDialog& d) {
         QVERIFY(Dlg(d).NextButton->isDefault());
         Fill(Dlg(d), "Item", "ra");
-        Dlg(d).FindNextBtnClick();
+        Dlg(d).FindNext();
     });
     QVERIFY(locate.DoFindNext());
     QCOMPARE(m_context->ItemTable().RecNo(), RecOf("radio"));

@@ -53,7 +53,7 @@ void MainWindowSearchTest::searchEndSearchAndLocate() {
     ui.ExpectModal("Search", [](QDialog& d) {
         auto& search = static_cast<find::SearchWindow&>(d);
         search.SearchGrid->item(2, 2)->setText("son");
-        search.OkButtonClick();
+        search.ApplySearch();
     });
     main.DoSearch();
     QVERIFY(main.SearchOn());
@@ -63,7 +63,7 @@ void MainWindowSearchTest::searchEndSearchAndLocate() {
     QCOMPARE(main.GridModel()->rowCount(), 2);
 
     // Showing the window again and leaving it changes nothing.
-    ui.ExpectModal("Search", [](QDialog& d) { static_cast<find::SearchWindow&>(d).ExitButtonClick(); });
+    ui.ExpectModal("Search", [](QDialog& d) { static_cast<find::SearchWindow&>(d).CloseWindow(); });
     main.DoSearch();
     QVERIFY(main.SearchOn());
     QCOMPARE(main.CountLabel()->text(), QString("2"));

@@ -218,7 +218,7 @@ private slots:
             dialog.FieldCombo->setCurrentIndex(11);
             QVERIFY(dialog.SearchEdit->inputMask().isEmpty());
             QCOMPARE(dialog.SearchEdit->maxLength(), int(store::SchemaAt(12).width));
-            dialog.CancelButtonClick();
+            dialog.Cancel();
         });
         m_main->DoSearchAndReplace();
         HALVENOR_VERIFY_UI(*m_ui);
@@ -237,7 +237,7 @@ private slots:
         m_ui->ExpectModal("Search and Replace", [&](QDialog& d) {
             SearchAndReplaceDialog& dialog = Dialog(d);
             Fill(dialog, 12, "kitchen", "Aardvark", true);
-            dialog.StartSearchButtonClick();
+            dialog.StartReplacing();
             QVERIFY(!dialog.isVisible());
             QCOMPARE(Counters(dialog), (QStringList{"5", "3", "3"}));
         });
@@ -264,7 +264,7 @@ private slots:
         m_ui->ExpectModal("Search and Replace", [&](QDialog& d) {
             SearchAndReplaceDialog& dialog = Dialog(d);
             Fill(dialog, 2, "acme", "Zenith", true);
-            dialog.StartSearchButtonClick();
+            dialog.StartReplacing();
             QCOMPARE(dialog.Count().found, 2);
             QCOMPARE(dialog.Count().changed, 0);
             QCOMPARE(Counters(dialog), (QStringList{"3", "2", "0"}));
@@ -289,7 +289,7 @@ private slots:
         m_ui->ExpectModal("Search and Replace", [&](QDialog& d) {
             SearchAndReplaceDialog& dialog = Dialog(d);
             Fill(dialog, 1, "OLD", "used");
-            dialog.StartSearchButtonClick();
+            dialog.StartReplacing();
             QCOMPARE(Counters(dialog), (QStringList{"3", "2", "2"}));
         });
         m_ui->ExpectMessage("Finished", kComplete);
@@ -328,7 +328,7 @@ private slots:
             SearchAndReplaceDialog& dialog = Dialog(d);
             if (position > 0) dialog.FieldCombo->setCurrentIndex(position - 1);
             if (!search.isEmpty()) QTest::keyClicks(dialog.SearchEdit, search);
-            dialog.StartSearchButtonClick();
+            dialog.StartReplacing();
             QVERIFY(dialog.isVisible());
             QVERIFY(dialog.focusWidget());
             const QWidget* expected = focus == "FieldCombo" ? static_cast<QWidget*>(dialog.FieldCombo)
@@ -350,7 +350,7 @@ private slots:
         m_ui->ExpectModal("Search and Replace", [&](QDialog& d) {
             SearchAndReplaceDialog& dialog = Dialog(d);
             Fill(dialog, 1, "a", "z");
-            dialog.StartSearchButtonClick();
+            dialog.StartReplacing();
             QVERIFY(dialog.isVisible());
         });
         m_ui->ExpectMessage("Error", kInUse);
@@ -370,7 +370,7 @@ private slots:
         m_ui->ExpectModal("Search and Replace", [&](QDialog& d) {
             SearchAndReplaceDialog& dialog = Dialog(d);
             Fill(dialog, 1, "a", QString::fromUtf8("\u65e5\u672c"));
-            dialog.StartSearchButtonClick();
+            dialog.StartReplacing();
             QVERIFY(dialog.isVisible());
             QCOMPARE(dialog.Count().changed, 0);
         });
@@ -392,7 +392,7 @@ private slots:
         m_ui->ExpectModal("Search and Replace", [&](QDialog& d) {
             SearchAndReplaceDialog& dialog = Dialog(d);
             Fill(dialog, 1, "b", "c");
-            dialog.StartSearchButtonClick();
+            dialog.StartReplacing();
         });
         m_ui->ExpectMessage("Finished", kComplete);
         m_main->DoSearchAndReplace();

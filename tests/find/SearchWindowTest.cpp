@@ -37,10 +37,10 @@ void ChooseOption(ScriptedUiServices& ui, SearchWindow& search, int position, in
     ui.ExpectModal("Search Options", [line](QDialog& d) {
         auto& options = static_cast<SearchOperatorList&>(d);
         options.OptionsList->setCurrentRow(line);
-        options.OkButtonClick();
+        options.ChooseOperator();
     });
-    search.SearchGridMouseDown(position, 1);
-    search.SearchGridMouseUp(position, 1);
+    search.RememberPressedCell(position, 1);
+    search.ChooseOperatorOfReleasedCell(position, 1);
 }
 
 void SetCell(SearchWindow& search, int position, const QString& text) { search.SearchGrid->item(position, 2)->setText(text); }
@@ -196,19 +196,19 @@ void SearchWindowTest::operatorChoiceIsKeptForTheRun() {
         QCOMPARE(lines, QStringList({" = ", " > ", " < ", " > X < "}));
         QCOMPARE(options.SelectedRow(), 0);
         options.OptionsList->setCurrentRow(3);
-        options.OkButtonClick();
+        options.ChooseOperator();
     });
     search.SearchGrid->setCurrentCell(11, 2);
-    search.SearchGridMouseDown(11, 1);
-    search.SearchGridMouseUp(11, 1);
+    search.RememberPressedCell(11, 1);
+    search.ChooseOperatorOfReleasedCell(11, 1);
     QCOMPARE(search.OperatorChoice(11), 4);
     QCOMPARE(search.SearchGrid->currentRow(), 11);
     QCOMPARE(search.SearchGrid->currentColumn(), 2);
 
-    search.ExitButtonClick();
+    search.CloseWindow();
     Show(search);
     QCOMPARE(search.OperatorChoice(11), 4);
-    search.ClearButtonClick();
+    search.ClearCriteria();
     QCOMPARE(search.OperatorChoice(11), 4);
 
     // Cancel changes nothing; the dialog opens on the current choice.
@@ -216,10 +216,10 @@ void SearchWindowTest::operatorChoiceIsKeptForTheRun() {
         auto& options = static_cast<SearchOperatorList&>(d);
         QCOMPARE(options.SelectedRow(), 3);
         options.OptionsList->setCurrentRow(1);
-        options.CancelButtonClick();
+        options.Cancel();
     });
-    search.SearchGridMouseDown(11, 1);
-    search.SearchGridMouseUp(11, 1);
+    search.RememberPressedCell(11, 1);
+    search.ChooseOperatorOfReleasedCell(11, 1);
     QCOMPARE(search.OperatorChoice(11), 4);
     HALVENOR_VERIFY_UI(ui);
 }
@@ -227,14 +227,14 @@ void SearchWindowTest::operatorChoiceIsKeptForTheRun() {
 void SearchWindowTest::optionsDialogNeedsPressAndReleaseInOneCell() {
     ScriptedUiServices ui;  // no dialog expected
     SearchWindow search(*m_context);
-    search.SearchGridMouseDown(11, 1);
-    search.SearchGridMouseUp(13, 1);
-    search.SearchGridMouseDown(11, 2);
-    search.SearchGridMouseUp(11, 2);
-    search.SearchGridMouseDown(0, 1);
-    search.SearchGridMouseUp(0, 1);
-    search.SearchGridMouseDown(1, 1);  // Item: no options
-    search.SearchGridMouseUp(1, 1);
+    search.RememberPressedCell(11, 1);
+    search.ChooseOperatorOfReleasedCell(13, 1);
+    search.RememberPressedCell(11, 2);
+    search.ChooseOperatorOfReleasedCell(11, 2);
+    search.RememberPressedCell(0, 1);
+    search.ChooseOperatorOfReleasedCell(0, 1);
+    search.RememberPressedCell(1, 1);  // Item: no options
+    search.ChooseOperatorOfReleasedCell(1, 1);
     HALVENOR_VERIFY_UI(ui);
 }
 
@@ -249,16 +249,16 @@ void SearchWindowTest::pickListEntryBecomesTheCriterion() {
         QCOMPARE(options.OptionsList->count(), 2);
         QCOMPARE(options.SelectedRow(), -1);
         options.OptionsList->setCurrentRow(1);
-        options.OkButtonClick();
+        options.ChooseOperator();
     });
-    search.SearchGridMouseDown(2, 1);
-    search.SearchGridMouseUp(2, 1);
+    search.RememberPressedCell(2, 1);
+    search.ChooseOperatorOfReleasedCell(2, 1);
     QCOMPARE(search.SearchGrid->item(2, 2)->text(), QString("Sony"));
     QCOMPARE(search.SearchGrid->currentRow(), 2);
     // "&Ok" with nothing selected leaves the cell alone.
-    ui.ExpectModal("Search Options", [](QDialog& d) { static_cast<SearchOperatorList&>(d).OkButtonClick(); });
-    search.SearchGridMouseDown(2, 1);
-    search.SearchGridMouseUp(2, 1);
+    ui.ExpectModal("Search Options", [](QDialog& d) { static_cast<SearchOperatorList&>(d).ChooseOperator(); });
+    search.RememberPressedCell(2, 1);
+    search.ChooseOperatorOfReleasedCell(2, 1);
     QCOMPARE(search.SearchGrid->item(2, 2)->text(), QString("Sony"));
     HALVENOR_VERIFY_UI(ui);
 }
@@ -301,7 +301,7 @@ void SearchWindowTest::typingARangeThroughTheCellEditor() {
     QTest::keyClicks(editor, "700");
     const QString text = search.SearchGrid->item(11, 2)->text();
     QVERIFY2(text.startsWith("> 30 ") && text.contains("AND < 700"), qPrintable(text));
-    search.OkButtonClick();
+    search.ApplySearch();
     QVERIFY(m_context->SearchOn());
     QCOMPARE(findtest::DeliveredItems(m_context->ItemTable()), std::string("tv,radio"));
     HALVENOR_VERIFY_UI(ui);
@@ -312,7 +312,7 @@ void SearchWindowTest::okWithAnEmptyGridChangesNothing() {
     SearchWindow search(*m_context);
     Show(search);
     ui.ExpectMessage("Error", kNoCriteria);
-    search.OkButtonClick();
+    search.ApplySearch();
     QVERIFY(!m_context->SearchOn());
     QCOMPARE(m_context->refreshes, 0);
     QCOMPARE(m_context->ItemTable().RecordCount(), 5u);
@@ -324,7 +324,7 @@ void SearchWindowTest::okAppliesTheSearch() {
     SearchWindow search(*m_context);
     ui.ExpectModal("Search", [&](QDialog&) {
         SetCell(search, 2, "son");
-        search.OkButtonClick();
+        search.ApplySearch();
         QVERIFY(!search.isVisible());
     });
     QCOMPARE(common::Ui().ShowModal(search), int(QDialog::Accepted));
@@ -340,7 +340,7 @@ void SearchWindowTest::noMatchEndsTheSearch() {
     Show(search);
     SetCell(search, 2, "nomaker");
     ui.ExpectMessage("Notice", kNoMatch);
-    search.OkButtonClick();
+    search.ApplySearch();
     QVERIFY(!m_context->SearchOn());
     QCOMPARE(m_context->endSearches, 1);
     QCOMPARE(m_context->ItemTable().RecordCount(), 5u);
@@ -357,19 +357,19 @@ void SearchWindowTest::findMoreGivesTenLevelsThatOrTogether() {
     for (int level = 1; level <= 9; ++level) {
         QVERIFY(search.MoreButton->isEnabled());
         SetCell(search, 1, items[level - 1]);
-        search.MoreButtonClick();
+        search.AddLevel();
         QCOMPARE(search.Criteria().Level(), level + 1);
         QCOMPARE(search.SearchGrid->item(0, 2)->text(), " SEARCH CRITERIA    (Level " + QString::number(level + 1) + ")");
         QCOMPARE(search.SearchGrid->item(1, 2)->text(), QString());
     }
     QVERIFY(!search.MoreButton->isEnabled());
     SetCell(search, 11, "= 3");
-    search.OkButtonClick();
+    search.ApplySearch();
     QCOMPARE(findtest::DeliveredItems(m_context->ItemTable()), std::string("tv,radio,cup"));
     // "&Find More" with nothing typed says so and stays on the level.
     Show(search);
     ui.ExpectMessage("Error", kNoCriteria);
-    search.MoreButtonClick();
+    search.AddLevel();
     QCOMPARE(search.Criteria().Level(), 1);
     HALVENOR_VERIFY_UI(ui);
 }
@@ -379,16 +379,16 @@ void SearchWindowTest::invalidCriterionKeepsTheWindowOnItsRow() {
     SearchWindow search(*m_context);
     Show(search);
     SetCell(search, 12, "tools");
-    search.MoreButtonClick();
+    search.AddLevel();
     SetCell(search, 2, "son");
     SetCell(search, 11, "= abc");
     ui.ExpectMessage("Error", kInvalid);
-    search.OkButtonClick();
+    search.ApplySearch();
     QCOMPARE(search.SearchGrid->currentRow(), 11);
     QCOMPARE(search.Criteria().Count(), 1);
     QVERIFY(!m_context->SearchOn());
     SetCell(search, 11, "= 40");
-    search.OkButtonClick();
+    search.ApplySearch();
     QCOMPARE(findtest::DeliveredItems(m_context->ItemTable()), std::string("radio,saw,drill"));
     HALVENOR_VERIFY_UI(ui);
 }
@@ -400,14 +400,14 @@ void SearchWindowTest::tooManyCriteriaClearEverything() {
     const QList<int> text = {1, 2, 3, 4, 5, 6, 7, 8, 12, 14, 16, 17, 19, 20, 21, 22};
     for (int level = 0; level < 4; ++level) {
         for (int p : text) SetCell(search, p, "x");
-        search.MoreButtonClick();
+        search.AddLevel();
     }
     for (int i = 0; i < 11; ++i) SetCell(search, text[i], "x");
-    search.MoreButtonClick();
+    search.AddLevel();
     QCOMPARE(search.Criteria().Count(), 75);
     SetCell(search, 1, "x");
     ui.ExpectMessage("Error", kTooMany);
-    search.MoreButtonClick();
+    search.AddLevel();
     QCOMPARE(search.Criteria().Count(), 0);
     QCOMPARE(search.Criteria().Level(), 1);
     QCOMPARE(search.SearchGrid->item(1, 2)->text(), QString());
@@ -421,16 +421,16 @@ void SearchWindowTest::searchInForceSurvivesShowingAgainAndExit() {
     SearchWindow search(*m_context);
     Show(search);
     SetCell(search, 12, "tools");
-    search.OkButtonClick();
+    search.ApplySearch();
     QCOMPARE(findtest::DeliveredItems(m_context->ItemTable()), std::string("saw,drill"));
 
     Show(search);
     QCOMPARE(search.SearchGrid->item(12, 2)->text(), QString());
     QCOMPARE(search.Criteria().Count(), 0);
     SetCell(search, 2, "sony");
-    search.MoreButtonClick();
-    search.ClearButtonClick();
-    search.ExitButtonClick();
+    search.AddLevel();
+    search.ClearCriteria();
+    search.CloseWindow();
     QVERIFY(m_context->SearchOn());
     m_context->ItemTable().Refresh();
     QCOMPARE(findtest::DeliveredItems(m_context->ItemTable()), std::string("saw,drill"));
@@ -442,16 +442,16 @@ void SearchWindowTest::newSearchReplacesTheOneInForce() {
     SearchWindow search(*m_context);
     Show(search);
     SetCell(search, 12, "tools");
-    search.OkButtonClick();
+    search.ApplySearch();
     Show(search);
     SetCell(search, 2, "o");
-    search.OkButtonClick();
+    search.ApplySearch();
     QCOMPARE(findtest::DeliveredItems(m_context->ItemTable()), std::string("tv,radio,saw,drill"));
     // A new search that finds nothing ends the search altogether.
     Show(search);
     SetCell(search, 2, "nomaker");
     ui.ExpectMessage("Notice", kNoMatch);
-    search.OkButtonClick();
+    search.ApplySearch();
     QVERIFY(!m_context->SearchOn());
     QCOMPARE(m_context->ItemTable().RecordCount(), 5u);
     HALVENOR_VERIFY_UI(ui);
@@ -461,7 +461,7 @@ void SearchWindowTest::helpOpensTheSearchWindowPage() {
     ScriptedUiServices ui;
     ui.ExpectHelp("Search Window");
     SearchWindow search(*m_context);
-    search.HelpButtonClick();
+    search.ShowHelp();
     HALVENOR_VERIFY_UI(ui);
 }
 

@@ -73,7 +73,7 @@ private slots:
             QCOMPARE(dialog.ComboBox[1]->currentIndex(), 2);
             QCOMPARE(dialog.ComboBox[2]->currentIndex(), 0);
             QCOMPARE(dialog.ComboBox[3]->currentIndex(), 22);
-            dialog.CancelButtonClick();
+            dialog.Cancel();
         });
         m_main->DoSortOrder();
         HALVENOR_VERIFY_UI(*m_ui);
@@ -103,7 +103,7 @@ private slots:
         m_ui->ExpectModal("Sort Order", [&](QDialog& d) {
             auto& dialog = static_cast<find::SortOrderDialog&>(d);
             Choose(dialog, positions);
-            dialog.OkButtonClick();
+            dialog.ApplySortOrder();
             QVERIFY(!dialog.isVisible());
             QCOMPARE(dialog.result(), int(QDialog::Accepted));
         });
@@ -128,7 +128,7 @@ private slots:
         m_ui->ExpectModal("Sort Order", [](QDialog& d) {
             auto& dialog = static_cast<find::SortOrderDialog&>(d);
             Choose(dialog, {0, 0, 0, 0});
-            dialog.OkButtonClick();
+            dialog.ApplySortOrder();
         });
         m_main->DoSortOrder();
         HALVENOR_VERIFY_UI(*m_ui);
@@ -149,7 +149,7 @@ private slots:
         m_ui->ExpectModal("Sort Order", [](QDialog& d) {
             auto& dialog = static_cast<find::SortOrderDialog&>(d);
             Choose(dialog, {1, 0, 0, 0});
-            dialog.OkButtonClick();
+            dialog.ApplySortOrder();
             QVERIFY(!dialog.isVisible());
         });
         m_main->DoSortOrder();
@@ -171,7 +171,7 @@ private slots:
         m_ui->ExpectModal("Sort Order", [](QDialog& d) {
             auto& dialog = static_cast<find::SortOrderDialog&>(d);
             Choose(dialog, {12, 1, 0, 0});
-            dialog.OkButtonClick();
+            dialog.ApplySortOrder();
         });
         m_main->DoSortOrder();
         HALVENOR_VERIFY_UI(*m_ui);
@@ -188,7 +188,7 @@ private slots:
         m_ui->ExpectModal("Sort Order", [&](QDialog& d) {
             auto& dialog = static_cast<find::SortOrderDialog&>(d);
             Choose(dialog, {1, 0, 0, 0});
-            dialog.OkButtonClick();
+            dialog.ApplySortOrder();
             QVERIFY(dialog.isVisible());
             QVERIFY(OpenShared(t));
         });
@@ -214,7 +214,7 @@ private slots:
         m_ui->ExpectModal("Sort Order", [&](QDialog& d) {
             auto& dialog = static_cast<find::SortOrderDialog&>(d);
             Choose(dialog, {1, 0, 0, 0});
-            dialog.OkButtonClick();
+            dialog.ApplySortOrder();
             QVERIFY(dialog.isVisible());
         });
         m_ui->ExpectMessage("Error", kFailed);

@@ -136,7 +136,7 @@ private slots:
             QCOMPARE(edit.Cost->text(), QString("0"));
             QCOMPARE(edit.Quantity->text(), QString("1"));
             QCOMPARE(edit.TotCostLabel->text(), QString("0.00 "));
-            edit.CancelButtonClick();
+            edit.Cancel();
             QVERIFY(!edit.isVisible());
         });
         QCOMPARE(result, int(QDialog::Rejected));
@@ -153,9 +153,9 @@ private slots:
         ui.ExpectBeep().ExpectAsk("Warning", question, Answer::Yes);
         Run(ui, edit, [&] {
             edit.Model->setText("X1");
-            edit.CancelButtonClick();
+            edit.Cancel();
             QVERIFY(edit.isVisible());
-            edit.CancelButtonClick();
+            edit.Cancel();
             QVERIFY(!edit.isVisible());
         });
         QCOMPARE(Table().RecordCount(), 0u);
@@ -169,14 +169,14 @@ private slots:
         ItemEditor edit(*m_main);
         Table().First();
         m_main->EditorMode() = 3;
-        Run(ui, edit, [&] { edit.CancelButtonClick(); });
+        Run(ui, edit, [&] { edit.Cancel(); });
         QCOMPARE(Table().RecordCount(), 1u);
         Table().First();
         m_main->EditorMode() = 3;
         Run(ui, edit, [&] {
             QCOMPARE(edit.PurchDate->text(), QString("05/03/2024"));
             QVERIFY(edit.Warranty->isChecked());
-            edit.UpdateExitButtonClick();
+            edit.SaveItemAndClose();
         });
         QCOMPARE(Table().RecordCount(), 2u);
         QCOMPARE(m_main->EditorMode(), 2);
@@ -276,14 +276,14 @@ private slots:
         Run(ui, edit, [&] {
             QCOMPARE(edit.Cost->text(), QString());
             QCOMPARE(edit.Quantity->text(), QString());
-            edit.UpdateButtonClick();
+            edit.SaveItem();
             QCOMPARE(edit.focusWidget(), edit.Cost);
             edit.Cost->setText("25");
             edit.Value->setText("0");
             edit.RepCost->setText("0");
             edit.Quantity->setText("1");
-            edit.UpdateButtonClick();
-            QVERIFY(!edit.ValuesChanged());
+            edit.SaveItem();
+            QVERIFY(!edit.HasUnsavedChanges());
             QVERIFY(edit.isVisible());
         });
         QCOMPARE(Table().RecordCount(), 1u);
@@ -353,9 +353,9 @@ private slots:
         Run(ui, edit, [&] {
             edit.Item->setText("Radio");
             edit.Brand->setEditText("Sony ");
-            edit.UpdateButtonClick();
+            edit.SaveItem();
             edit.Brand->setEditText("Sony ");
-            edit.UpdateButtonClick();
+            edit.SaveItem();
             QCOMPARE(edit.Brand->currentText(), QString("Sony "));
         });
         QCOMPARE(edit.ListEntries(PickList::Brand), QStringList{"Sony"});
@@ -409,10 +409,10 @@ private slots:
         if (answer >= 0) ui.ExpectBeep().ExpectAsk("Warning", question, Answer(answer));
         Run(ui, edit, [&] {
             if (typed) edit.Item->setText("New");
-            forward ? edit.NextButtonClick() : edit.PrevButtonClick();
+            forward ? edit.ShowNextItem() : edit.ShowPreviousItem();
             if (!shown.isEmpty()) {
                 QCOMPARE(edit.Item->text(), shown);
-                QVERIFY(!edit.ValuesChanged());
+                QVERIFY(!edit.HasUnsavedChanges());
             }
         });
         QCOMPARE(int(Table().RecordCount()), records);
@@ -430,18 +430,18 @@ private slots:
                                   Answer::Cancel);
         Run(ui, edit, [&] {
             edit.Model->setText("changed");
-            edit.NewRecordClick();
+            edit.StartNewItem();
             QCOMPARE(edit.Model->text(), QString("changed"));
             edit.Model->setText("");
-            edit.NewRecordClick();
+            edit.StartNewItem();
             QCOMPARE(edit.Item->text(), QString());
             QCOMPARE(edit.Cost->text(), QString("0"));
             QCOMPARE(edit.Quantity->text(), QString("1"));
             QCOMPARE(edit.UserDef[0]->text(), QString("u1"));
             QCOMPARE(edit.UserDef[3]->text(), QString("u4"));
             QCOMPARE(m_main->EditorMode(), 1);
-            QVERIFY(!edit.ValuesChanged());
-            edit.CancelButtonClick();
+            QVERIFY(!edit.HasUnsavedChanges());
+            edit.Cancel();
         });
         QCOMPARE(Table().RecordCount(), 1u);
         HALVENOR_VERIFY_UI(ui);
@@ -456,13 +456,13 @@ private slots:
         ui.ExpectBeep().ExpectAsk("Warning", std::nullopt, Answer::Yes);
         Run(ui, edit, [&] {
             QCOMPARE(edit.WorthItem->text(), QString("Item: Desk"));
-            edit.ClearButtonClick();
+            edit.ClearEntries();
             QCOMPARE(edit.Item->text(), QString());
             QCOMPARE(edit.UserDef[0]->text(), QString("u1"));
             QCOMPARE(edit.WorthItem->text(), QString("Item: Desk"));
             QCOMPARE(m_main->EditorMode(), 2);
-            QVERIFY(edit.ValuesChanged());
-            edit.CancelButtonClick();
+            QVERIFY(edit.HasUnsavedChanges());
+            edit.Cancel();
         });
         HALVENOR_VERIFY_UI(ui);
     }
@@ -541,7 +541,7 @@ private slots:
         m_main->EditorMode() = 1;
         Run(ui, edit, [&] {
             edit.Item->setText("Vase");
-            edit.ItemExit();
+            edit.ShowItemLine();
             QCOMPARE(edit.ItemLab->text(), QString("Thing"));
             QCOMPARE(edit.QuantityLab->text(), QString("Quantity"));
             QCOMPARE(edit.Warranty->text(), QString("Guarantee"));
@@ -567,22 +567,22 @@ private slots:
             edit.Model->setText("Hello");
             edit.Model->setFocus();
             edit.Model->selectAll();
-            edit.CutClick();
+            edit.CutText();
             QCOMPARE(edit.Model->text(), QString());
             edit.Brand->setFocus();
-            edit.PasteClick();
+            edit.PasteText();
             QCOMPARE(edit.Brand->currentText(), QString("Hello"));
             edit.Brand->lineEdit()->setSelection(0, 2);
-            edit.DeleteClick();
+            edit.DeleteSelectedText();
             QCOMPARE(edit.Brand->currentText(), QString("llo"));
-            edit.DeleteClick();  // nothing selected: nothing removed
+            edit.DeleteSelectedText();  // nothing selected: nothing removed
             QCOMPARE(edit.Brand->currentText(), QString("llo"));
             QApplication::clipboard()->setText("kept");
             edit.Notebook->setCurrentWidget(edit.WarrantyPage);
             edit.WarDate->setText("01/02/2024");
             edit.WarDate->setFocus();
             edit.WarDate->selectAll();
-            edit.CutClick();
+            edit.CutText();
             QCOMPARE(edit.WarDate->text(), QString("01/02/2024"));
             QCOMPARE(QApplication::clipboard()->text(), QString("kept"));
         });
@@ -595,9 +595,9 @@ private slots:
         m_main->EditorMode() = 1;
         ui.ExpectHelp("Input Window");
         Run(ui, edit, [&] {
-            edit.HelpClick();
+            edit.ShowHelp();
             edit.PurchDate->setText("01/02/2024");
-            edit.BlankPurchDateClick();
+            edit.ClearPurchaseDate();
             QCOMPARE(common::TextRules::TrimSpaces(ItemEditor::DateText(*edit.PurchDate)), QString("/  /"));
             QVERIFY(edit.DoUpdate());
         });
@@ -664,7 +664,7 @@ private slots:
         Run(ui, edit, [&] {
             QCOMPARE(edit.Cost->text(), QString("12345678.1234"));
             QVERIFY(edit.DoUpdate());
-            edit.ClearButtonClick();
+            edit.ClearEntries();
             QCOMPARE(edit.Cost->maxLength(), 12);
         });
         Table().First();
@@ -737,10 +737,10 @@ private slots:
             QCOMPARE(box.TheList->currentRow(), 0);
             QCOMPARE(box.AddInfo->maxLength(), 40);
             box.AddInfo->setText("  Shop C ");
-            box.AddButtonClick();
-            box.DeleteButtonClick();
+            box.AddEntry();
+            box.DeleteEntry();
             QCOMPARE(box.Entries(), (QStringList{"Shop B", "Shop C"}));
-            box.CancelButtonClick();
+            box.Cancel();
         });
         {
             PickListDialog box(edit, *m_main, PickList::Bought);
@@ -756,25 +756,25 @@ private slots:
             auto& box = static_cast<PickListDialog&>(d);
             QCOMPARE(box.TheList->count(), 0);
             QCOMPARE(box.TheList->currentRow(), -1);
-            box.DeleteButtonClick();  // nothing selected: nothing happens
+            box.DeleteEntry();  // nothing selected: nothing happens
             for (const char* v : {"Sony", "Sony", "Zenith"}) {
                 box.AddInfo->setText(v);
-                box.AddButtonClick();
+                box.AddEntry();
             }
             box.AddInfo->setText("   ");
-            box.AddButtonClick();
+            box.AddEntry();
             QCOMPARE(box.AddInfo->text(), QString());
             QCOMPARE(box.Entries(), (QStringList{"Sony", "Sony", "Zenith"}));
             box.TheList->setCurrentRow(2);
-            box.DeleteButtonClick();
+            box.DeleteEntry();
             QCOMPARE(box.TheList->currentRow(), 1);
-            box.DeleteButtonClick();
-            box.DeleteButtonClick();
+            box.DeleteEntry();
+            box.DeleteEntry();
             QCOMPARE(box.TheList->count(), 0);
             QCOMPARE(box.TheList->currentItem(), nullptr);
             box.AddInfo->setText("Acme");
-            box.AddButtonClick();
-            box.OkButtonClick();
+            box.AddEntry();
+            box.StoreList();
         });
         {
             PickListDialog box(edit, *m_main, PickList::Brand);
@@ -815,7 +815,7 @@ private slots:
             edit.PurchDate->setText("01/15/2024");
             edit.Bought->setEditText("Big Store");
             for (int i = 0; i < 4; ++i) edit.UserDef[size_t(i)]->setText(QString("User %1").arg(i + 1));
-            edit.UpdateExitButtonClick();
+            edit.SaveItemAndClose();
         });
         HALVENOR_VERIFY_UI(ui);
         const std::string path = Table().DataFilePath();

@@ -32,7 +32,7 @@ class MainWindowItemsTest : public QObject {
             QCOMPARE(main.EditorMode(), 1);
             edit.Item->setText(item);
             edit.Category->setEditText(category);
-            edit.UpdateExitButtonClick();
+            edit.SaveItemAndClose();
         });
         main.DoAdd();
     }
@@ -69,7 +69,7 @@ private slots:
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write("Acme\r\n");
         f.close();
-        main.FormShow();
+        main.PrepareToShow();
         QCOMPARE(main.GridPickList(PickList::Brand), QStringList{"Acme"});
         QCOMPARE(main.Editor()->ListEntries(PickList::Brand), (QStringList{"Sony", "Zenith"}));
 
@@ -86,12 +86,12 @@ private slots:
             auto& edit = static_cast<items::ItemEditor&>(d);
             QCOMPARE(edit.Item->text(), QString("Alpha"));
             edit.Category->setEditText("C");
-            edit.UpdateExitButtonClick();
+            edit.SaveItemAndClose();
         });
         main.DoEdit();
         QCOMPARE(GridItems(main), (QStringList{"Zeta", "Alpha"}));
         QCOMPARE(main.GridModel()->RowOfRecord(main.ItemTable().RecNo()), 1);
-        ui.ExpectModal("Edit", [&](QDialog& d) { static_cast<items::ItemEditor&>(d).UpdateExitButtonClick(); });
+        ui.ExpectModal("Edit", [&](QDialog& d) { static_cast<items::ItemEditor&>(d).SaveItemAndClose(); });
         main.DoCopy();
         QCOMPARE(GridItems(main), (QStringList{"Zeta", "Alpha", "Alpha"}));
         QCOMPARE(main.CountLabel()->text(), QString("3"));
@@ -112,8 +112,8 @@ private slots:
             auto& box = static_cast<items::PickListDialog&>(d);
             QCOMPARE(box.Entries(), (QStringList{"Sony", "Zenith"}));
             box.AddInfo->setText("Philips");
-            box.AddButtonClick();
-            box.OkButtonClick();
+            box.AddEntry();
+            box.StoreList();
         });
         QVERIFY(main.Action("Brand"));
         main.Action("Brand")->trigger();

@@ -149,7 +149,7 @@ private slots:
 
         // Three files at once; two of them are the same photo.
         ui.ExpectOpenFiles("Add Photos and Documents", {m_red, m_receipt, m_redCopy});
-        page.AddButtonClick();
+        page.AddFiles();
         QCOMPARE(page.Strip->count(), 3);
         QCOMPARE(page.SelectedIndex(), 0);
         QCOMPARE(StoredFiles(Folder()).size(), 2);  // identical photos stored once
@@ -166,31 +166,31 @@ private slots:
         QCOMPARE(page.Strip->item(0)->text(), QString("Living room"));
         QVERIFY(ReadBytes(Folder() + "/manifest.txt").contains("Living room"));
         page.KindBox->setCurrentIndex(1);
-        page.KindChange(1);
+        page.StoreKind(1);
         QCOMPARE(m_main->store.Of(0)[1].kind, Kind::Receipt);
 
         // Reorder: the receipt goes first, then back to the end.
-        page.MoveLeftButtonClick();
+        page.MoveSelectedLeft();
         QCOMPARE(page.SelectedIndex(), 0);
         QCOMPARE(m_main->store.Of(0)[0].original, std::string("receipt.pdf"));
         QVERIFY(!page.MoveLeftButton->isEnabled());
-        page.MoveRightButtonClick();
-        page.MoveRightButtonClick();
+        page.MoveSelectedRight();
+        page.MoveSelectedRight();
         QCOMPARE(m_main->store.Of(0)[2].original, std::string("receipt.pdf"));
         QVERIFY(!page.MoveRightButton->isEnabled());
 
         // Remove asks first; No keeps the file.
         ui.ExpectAsk("Photos", QString("Remove \"receipt.pdf\" from this item?"), Answer::No);
-        page.RemoveButtonClick();
+        page.RemoveSelected();
         QCOMPARE(page.Strip->count(), 3);
         ui.ExpectAsk("Photos", std::nullopt, Answer::Yes);
-        page.RemoveButtonClick();
+        page.RemoveSelected();
         QCOMPARE(page.Strip->count(), 2);
         QCOMPARE(StoredFiles(Folder()).size(), 1);  // the receipt's file went with it
         // The first of the two copies goes; the shared file stays for the other.
         page.Select(0);
         ui.ExpectAsk("Photos", QString("Remove \"Living room\" from this item?"), Answer::Yes);
-        page.RemoveButtonClick();
+        page.RemoveSelected();
         QCOMPARE(Contents(m_main->store, 0), (std::vector<QByteArray>{ReadBytes(m_red)}));
         QCOMPARE(StoredFiles(Folder()).size(), 1);
 
@@ -237,10 +237,10 @@ private slots:
             page.Select(0);
             ui.ExpectOpenWithDesktop(QString::fromStdString(m_main->store.PathOf(m_main->store.Of(0)[0])), false);
             ui.ExpectMessage("Photos", QString("No program could be started to open \"red.jpg\"."));
-            page.ViewButtonClick();
+            page.OpenSelectedWithViewer();
             page.Select(3);
             ui.ExpectMessage("Photos", QString("The file of \"blue.png\" is missing from the attachments folder."));
-            page.ViewButtonClick();
+            page.OpenSelectedWithViewer();
         }
         // The next showing takes the kept thumbnail at once.
         QVERIFY(QDir(Folder() + "/.thumbs").entryList(QDir::Files).size() == 1);
@@ -259,10 +259,10 @@ private slots:
         QVERIFY(QDir(m_dir->path()).mkdir("in2"));
         const QString otherBlue = WriteImage(m_dir->filePath("in2/blue.png"), Qt::green);
         ui.ExpectOpenFiles("Add Photos and Documents", {m_blue, m_red, otherBlue});
-        page.AddButtonClick();
+        page.AddFiles();
         page.Select(1);
         page.Caption->setText("Front");
-        page.MoveLeftButtonClick();
+        page.MoveSelectedLeft();
         QCOMPARE(page.Strip->count(), 3);
         QVERIFY(!QDir(Folder()).exists());  // nothing stored before the record is
         page.WaitForThumbnails();
@@ -271,11 +271,11 @@ private slots:
         // Leaving without updating loses them: the editor asks.
         ui.ExpectBeep();
         ui.ExpectAsk("Warning", std::nullopt, Answer::No);
-        edit.CancelButtonClick();
+        edit.Cancel();
         QVERIFY(edit.isVisible());
 
         edit.Item->setText("Lamp");
-        edit.UpdateButtonClick();
+        edit.SaveItem();
         const uint32_t recno = m_main->ItemTable().RecNo();
         QCOMPARE(recno, 2u);
         QCOMPARE(Contents(m_main->store, recno),
@@ -284,10 +284,10 @@ private slots:
         QVERIFY(!page.HasPending());
         // From now on the page changes the saved item at once.
         ui.ExpectOpenFiles("Add Photos and Documents", {m_receipt});
-        page.AddButtonClick();
+        page.AddFiles();
         QCOMPARE(m_main->store.CountOf(recno), 4u);
         // A new record started from the editor shows an empty row.
-        edit.NewRecordClick();
+        edit.StartNewItem();
         QCOMPARE(page.Strip->count(), 0);
         HALVENOR_VERIFY_UI(ui);
     }
@@ -330,7 +330,7 @@ private slots:
                 PhotosPage page(*m_main);
                 page.ShowRecord(0);
                 ui.ExpectMessage("Photos", std::nullopt);
-                page.AddButtonClick();  // refused before the file dialog
+                page.AddFiles();  // refused before the file dialog
                 ui.ExpectMessage("Photos", std::nullopt);
                 if (page.AddFiles({m_red})) return "added";
                 if (!ui.Verify()) return ui.Report().toStdString();

@@ -50,24 +50,24 @@ private slots:
             QCOMPARE(reports.ReportList->count(), 8);
             QVERIFY(reports.PrintSearchCriteria->isChecked());
             reports.PrintEntireDatabase->setChecked(true);
-            reports.ViewButtonClick();
+            reports.ViewReport();
             QVERIFY(main.SearchOn());
-            reports.PrintButtonClick();
-            reports.ExitButtonClick();
+            reports.PrintReport();
+            reports.CloseWindow();
         });
         ui.ExpectModal("Report Status Screen", [&](QDialog& d) {
             QVERIFY(!main.SearchOn());
             auto& form = static_cast<reports::ReportStatusWindow&>(d);
-            form.FormActivate();
+            form.StartReport();
             QVERIFY(!form.Aborted());
-            form.ButtonClick();
+            form.CancelOrClose();
         });
         ui.ExpectModal("Short Narrow Report", [&](QDialog& d) {
             auto& preview = static_cast<reports::ReportViewer&>(d);
             pages = preview.MyFilePreview.PageCount();
-            preview.DoneClick();
+            preview.CloseViewer();
         });
-        ui.ExpectModal("Report Status Screen", [](QDialog& d) { static_cast<reports::ReportStatusWindow&>(d).FormActivate(); });
+        ui.ExpectModal("Report Status Screen", [](QDialog& d) { static_cast<reports::ReportStatusWindow&>(d).StartReport(); });
         ui.ExpectBeep().ExpectMessage("Error", "No printers are defined, aborting print job.").ExpectMessage("Notice");
         main.Action("&Reports")->trigger();
         HALVENOR_VERIFY_UI(ui);

@@ -76,7 +76,7 @@ class ReportDialogsTest : public QObject {
     // Modify Report on the entry at position k.
     int ModifyAt(int k) {
         m_list.setCurrentRow(k);
-        return ModifyReportClick(m_list);
+        return ModifyReport(m_list);
     }
 
 private slots:
@@ -107,9 +107,9 @@ private slots:
             QCOMPARE(d.TopMargin->text(), QString("0.50"));
             QCOMPARE(d.TitleFontSummary->text(), QString("Courier New 10pt"));
             d.ReportName->setText("  Garage  ");
-            d.UpdateButtonClick();
+            d.SaveReport();
         }));
-        QCOMPARE(NewReportClick(m_list), int(QDialog::Accepted));
+        QCOMPARE(NewReport(m_list), int(QDialog::Accepted));
         HALVENOR_VERIFY_UI(ui);
         QCOMPARE(m_list.count(), 9);
         QCOMPARE(m_list.currentRow(), 8);
@@ -124,16 +124,16 @@ private slots:
             QVERIFY(d.DeleteButton->isEnabled());
             QVERIFY(!d.PrintPhotos->isChecked());
             d.PrintPhotos->setChecked(true);
-            d.SpecifyButtonClick();
-            d.UpdateButtonClick();
+            d.EditLayout();
+            d.SaveReport();
         }));
         ui.ExpectModal("Specify Report Layout", [](QDialog& d) {
             auto& layout = static_cast<ReportLayoutDialog&>(d);
-            layout.ItemClick(1, 1);
+            layout.EditItem(1, 1);
             QCOMPARE(Widths(layout.Copy().Body(1)), QList<int>{90});
-            layout.OkButtonClick();
+            layout.StoreLayout();
         });
-        ui.ExpectModal("Select Report Part", [](QDialog& d) { static_cast<ReportPartDialog&>(d).OkButtonClick(); });
+        ui.ExpectModal("Select Report Part", [](QDialog& d) { static_cast<ReportPartDialog&>(d).StorePart(); });
         ModifyAt(8);
         HALVENOR_VERIFY_UI(ui);
         QCOMPARE(Widths(File().Read(8).definition.Body(1)), QList<int>{90});
@@ -158,9 +158,9 @@ private slots:
         ScriptedUiServices ui;
         ui.ExpectModal("Report Definition", Drive([answer](ReportDefinitionDialog& d) {
             d.ReportName->setText("Renamed");
-            d.NameExit();
+            d.StoreName();
             QVERIFY(!d.DeleteButton->isEnabled());  // only the report as opened can be deleted
-            d.UpdateButtonClick();
+            d.SaveReport();
             QCOMPARE(d.isVisible(), answer == Answer::Cancel);
         }));
         ui.ExpectBeep().ExpectAsk("Warning", kNameChanged, answer);
@@ -177,13 +177,13 @@ private slots:
         const QString question = "Are you sure you want to delete this report?";
         ScriptedUiServices ui;
         ui.ExpectModal("Report Definition", Drive([](ReportDefinitionDialog& d) {
-            d.DeleteButtonClick();
+            d.DeleteReport();
             QVERIFY(d.isVisible());
         }));
         ui.ExpectBeep().ExpectAsk("Warning", question, Answer::No);
         ModifyAt(7);
         QCOMPARE(File().Count(), 8);
-        ui.ExpectModal("Report Definition", Drive([](ReportDefinitionDialog& d) { d.DeleteButtonClick(); }));
+        ui.ExpectModal("Report Definition", Drive([](ReportDefinitionDialog& d) { d.DeleteReport(); }));
         ui.ExpectBeep().ExpectAsk("Warning", question, Answer::Yes);
         ModifyAt(7);
         HALVENOR_VERIFY_UI(ui);
@@ -196,7 +196,7 @@ private slots:
         ScriptedUiServices ui;
         ui.ExpectBeep().ExpectMessage("Error", "No Report has been selected.  Please choose one.");
         m_list.setCurrentRow(-1);
-        QCOMPARE(ModifyReportClick(m_list), int(QDialog::Rejected));
+        QCOMPARE(ModifyReport(m_list), int(QDialog::Rejected));
         // A missing file: the dialog shows the definition held in memory.
         QFile::remove(QString::fromStdString(AppReportFilePath()));
         CurrentReport().name = "In Memory";
@@ -204,7 +204,7 @@ private slots:
             QCOMPARE(d.ReportName->text(), QString("In Memory"));
         }));
         m_list.setCurrentRow(0);
-        ModifyReportClick(m_list);
+        ModifyReport(m_list);
         HALVENOR_VERIFY_UI(ui);
     }
 
@@ -249,7 +249,7 @@ private slots:
             d.NumberOfLines->setText(lines);
             d.LeftMargin->setText(left);
             d.RightMargin->setText(right);
-            d.UpdateButtonClick();
+            d.SaveReport();
             QVERIFY(d.isVisible());
             QVERIFY(d.focusWidget() == d.NumberOfLines || d.focusWidget() == d.LeftMargin);
         }));
@@ -260,7 +260,7 @@ private slots:
         // The same check guards the layout.
         ui.ExpectModal("Report Definition", Drive([](ReportDefinitionDialog& d) {
             d.NumberOfLines->setText("-1");
-            d.SpecifyButtonClick();
+            d.EditLayout();
         }));
         ui.ExpectBeep().ExpectMessage("Notice");
         ModifyAt(0);
@@ -274,19 +274,19 @@ private slots:
         QVERIFY(!d.GroupLevel2->isEnabled());
         QVERIFY(!d.GroupLevel2->isChecked());  // unchecked when level 1 is off at opening
         d.GroupLevel1->setChecked(true);
-        d.Level1Click();
+        d.EnableSecondLevel();
         QVERIFY(d.GroupLevel2->isEnabled());
         d.NumberOfLines->setText("2");
-        d.LinesExit();
+        d.StoreLineCount();
         QCOMPARE(CurrentReport().lines, 2);
         for (QCheckBox* box : {d.ColumnHeaders, d.HorizontalLines, d.VerticalLines}) QVERIFY(!box->isEnabled());
         d.NumberOfLines->setText(" 1");
-        d.LinesExit();
+        d.StoreLineCount();
         QCOMPARE(d.NumberOfLines->text(), QString("1"));
         for (QCheckBox* box : {d.ColumnHeaders, d.HorizontalLines, d.VerticalLines}) QVERIFY(box->isEnabled());
         ScriptedUiServices ui;
         ui.ExpectHelp("User Defined Reports");
-        d.HelpButtonClick();
+        d.ShowHelp();
         HALVENOR_VERIFY_UI(ui);
     }
 
@@ -320,7 +320,7 @@ private slots:
         ui.ExpectBeep().ExpectMessage("Notice",
                                       "The Report Body font size has been set to a 6 Point default size as a result "
                                       "of switching to 150 characters per line.");
-        d.WidthButtonClick(150);
+        d.ChangeWidth(150);
         QCOMPARE(c.Font(FontSlot::Body).size, 6);
         HALVENOR_VERIFY_UI(ui);
     }
@@ -334,15 +334,15 @@ private slots:
         ui.ExpectModal("Report Fonts", [](QDialog& dialog) {
             auto& f = static_cast<ReportFontsDialog&>(dialog);
             QCOMPARE(f.Summaries[2]->text(), QString("Courier New 10pt"));
-            f.NewFontClick(2);
+            f.ChooseSlotFont(2);
             QCOMPARE(f.Summaries[2]->text(), QString("Liberation Serif 14pt"));
-            f.NewFontClick(3);  // cancelled: nothing changes
-            f.OkButtonClick();
+            f.ChooseSlotFont(3);  // cancelled: nothing changes
+            f.CloseWindow();
         });
         ui.ExpectChooseFont(common::FontChoice{chosen, QColor(0x12, 0x34, 0x56)});
         ui.ExpectChooseFont(std::nullopt);
         ReportDefinitionDialog d(ReportMode::New, -1, &m_list);
-        d.SetFontsButtonClick();
+        d.EditFonts();
         HALVENOR_VERIFY_UI(ui);
         const ReportFont& body = CurrentReport().Font(FontSlot::Body);
         QCOMPARE(body.name, std::string("Liberation Serif"));
@@ -388,20 +388,20 @@ private slots:
         again.ExpectModal("Select Report Part", [](QDialog& d) {
             auto& part = static_cast<ReportPartDialog&>(d);
             part.WidthEdit->setText("20");
-            part.OkButtonClick();
+            part.StorePart();
         });
-        layout.ItemClick(1, 1);
-        layout.CancelButtonClick();
+        layout.EditItem(1, 1);
+        layout.Cancel();
         QCOMPARE(Widths(def.Body(1)), (QList<int>{32, 17, 14, 14, 13}));
         ReportLayoutDialog second(def, false);
         QVERIFY(second.TotalsRows->isHidden());
         again.ExpectModal("Select Report Part", [](QDialog& d) {
             auto& part = static_cast<ReportPartDialog&>(d);
             part.WidthEdit->setText("20");
-            part.OkButtonClick();
+            part.StorePart();
         });
-        second.ItemClick(1, 1);
-        second.OkButtonClick();
+        second.EditItem(1, 1);
+        second.StoreLayout();
         HALVENOR_VERIFY_UI(again);
         QCOMPARE(Widths(def.Body(1)), (QList<int>{20, 17, 14, 14, 13, 12}));
 
@@ -418,7 +418,7 @@ private slots:
             QCOMPARE(part.FieldList->currentRow(), 4);  // Location
             QVERIFY(!part.LabelEdit->isEnabled());
             part.WidthEdit->setText("10");
-            part.OkButtonClick();
+            part.StorePart();
         }
         QCOMPARE(Widths(line), (QList<int>{32, 10, 14, 14, 13, 7}));
         QVERIFY(line[5].IsFiller());
@@ -428,7 +428,7 @@ private slots:
             part.LabelRadio->click();
             QVERIFY(part.LabelEdit->isEnabled() && !part.FieldList->isEnabled());
             part.LabelEdit->setText("  Note  ");
-            part.OkButtonClick();
+            part.StorePart();
         }
         QCOMPARE(line[5].text, std::string("<LABEL>"));
         QCOMPARE(line[5].label, std::string("Note"));
@@ -437,7 +437,7 @@ private slots:
             QCOMPARE(part.LabelEdit->text(), QString("Note"));
             part.FieldRadio->click();
             part.FieldList->setCurrentRow(17);
-            part.OkButtonClick();
+            part.StorePart();
         }
         QCOMPARE(line[5].text, std::string("Value"));
         QCOMPARE(line[5].number, 18);
@@ -449,7 +449,7 @@ private slots:
         QCOMPARE(part.FieldList->count(), 4);
         QCOMPARE(part.FieldList->currentItem()->text(), QString("Cost"));
         part.FieldList->setCurrentRow(2);
-        part.OkButtonClick();
+        part.StorePart();
         QCOMPARE(totals[2].text, std::string("Replacement Cost"));
         QCOMPARE(totals[2].number, 3);
     }
@@ -474,7 +474,7 @@ private slots:
         if (field) part.FieldRadio->click();
         ScriptedUiServices ui;
         ui.ExpectBeep().ExpectMessage("Error", message);
-        part.OkButtonClick();
+        part.StorePart();
         HALVENOR_VERIFY_UI(ui);
         QVERIFY(part.isVisible());
         QCOMPARE(part.focusWidget(), field ? static_cast<QWidget*>(part.FieldList) : part.WidthEdit);
@@ -489,7 +489,7 @@ private slots:
         ScriptedUiServices ui;
         ui.ExpectBeep().ExpectMessage(
             "Error", "The label holds a character that cannot be stored in a report definition.  Please correct.");
-        part.OkButtonClick();
+        part.StorePart();
         HALVENOR_VERIFY_UI(ui);
         QVERIFY(line[0].IsFiller());
     }

@@ -47,10 +47,10 @@ const QString kNoPrinters = QStringLiteral("No printers are defined, aborting pr
 // Runs the Report Status Screen's job and closes it with OK.
 void RunAndClose(QDialog& d) {
     auto& form = static_cast<ReportStatusWindow&>(d);
-    form.FormActivate();
+    form.StartReport();
     QCOMPARE(form.StatusLabel->text(), QStringLiteral("\nReport Completed!"));
     QCOMPARE(form.Button->text(), QStringLiteral("OK"));
-    form.ButtonClick();
+    form.CancelOrClose();
 }
 
 // The darkest pixel of a check box's or option button's label as the
@@ -99,7 +99,7 @@ class ReportWindowsTest : public QObject {
     }
 
     void Show() {
-        m_window->FormShow();
+        m_window->PrepareToShow();
         m_window->ReportList->setCurrentRow(0);
     }
 
@@ -154,7 +154,7 @@ private slots:
             QVERIFY(!m_context->SearchOn());
             RunAndClose(d);
         });
-        m_window->PrintToFileButtonClick();
+        m_window->PrintReportToFile();
         HALVENOR_VERIFY_UI(ui);
         QVERIFY(m_context->SearchOn());
         QCOMPARE(m_context->endSearches, 1);
@@ -165,7 +165,7 @@ private slots:
         m_window->PrintSearchCriteria->setChecked(true);
         ui.ExpectSaveFile("Save Report As a Text File", found);
         ui.ExpectModal("Report Status Screen", RunAndClose);
-        m_window->PrintToFileButtonClick();
+        m_window->PrintReportToFile();
         HALVENOR_VERIFY_UI(ui);
         QCOMPARE(m_context->endSearches, 1);
         const QString kitchen = ReadFile(found);
@@ -178,15 +178,15 @@ private slots:
         QCOMPARE(m_window->ReportList->count(), 8);
         QCOMPARE(m_window->focusWidget(), m_window->ReportList);
         m_window->ReportList->setCurrentRow(5);
-        m_window->ExitButtonClick();
+        m_window->CloseWindow();
         QCOMPARE(common::AppSettings().lastReport, 5);
-        m_window->FormShow();
+        m_window->PrepareToShow();
         QCOMPARE(m_window->ReportList->currentRow(), 5);
         m_window->ReportList->setCurrentRow(2);
         m_window->reject();  // closed otherwise
         QCOMPARE(common::AppSettings().lastReport, 2);
         common::AppSettings().lastReport = 40;  // a file that lost entries
-        m_window->FormShow();
+        m_window->PrepareToShow();
         QCOMPARE(m_window->ReportList->currentRow(), 7);
     }
 
@@ -205,17 +205,17 @@ private slots:
         ScriptedUiServices ui;
         m_window->ReportList->setCurrentRow(-1);
         ui.ExpectBeep().ExpectMessage("Error", "No Report has been selected.  Please choose one.");
-        m_window->ViewButtonClick();
+        m_window->ViewReport();
         ui.ExpectBeep().ExpectMessage("Error", "No Report has been selected.  Please choose one.");
-        m_window->PrintToFileButtonClick();
+        m_window->PrintReportToFile();
         HALVENOR_VERIFY_UI(ui);
         m_window->ReportList->setCurrentRow(0);
         QFile::remove(QString::fromStdString(AppReportFilePath()));
         ui.ExpectBeep().ExpectMessage("Error", "Report format could not be located.");
-        m_window->PrintButtonClick();
+        m_window->PrintReport();
         HALVENOR_VERIFY_UI(ui);
         ui.ExpectHelp("Report Window");
-        m_window->HelpButtonClick();
+        m_window->ShowHelp();
         HALVENOR_VERIFY_UI(ui);
     }
 
@@ -253,7 +253,7 @@ private slots:
         ui.ExpectBeep().ExpectMessage("Notice", "Some figures were too wide for their columns and were printed as "
                                                 "\"####\"; widen them in the report definition: Totals Line, Item 3 "
                                                 "(Cost, width 12).");
-        form.FormActivate();
+        form.StartReport();
         QVERIFY(!form.Aborted());
         HALVENOR_VERIFY_UI(ui);
     }
@@ -267,14 +267,14 @@ private slots:
             // The user presses Cancel while the first page is composed.
             QTimer::singleShot(0, &form, [&form] {
                 QVERIFY(form.Running());
-                form.ButtonClick();
+                form.CancelOrClose();
             });
-            form.FormActivate();
+            form.StartReport();
             QVERIFY(form.Aborted());
             QCOMPARE(form.StatusLabel->text(), QStringLiteral("\nReport Canceled!"));
-            form.ButtonClick();
+            form.CancelOrClose();
         });
-        m_window->ViewButtonClick();  // no preview is expected
+        m_window->ViewReport();  // no preview is expected
         HALVENOR_VERIFY_UI(ui);
     }
 
@@ -285,16 +285,16 @@ private slots:
         ScriptedUiServices ui;
         ReportStatusWindow form(OutputMode::TextFile, DefaultReportDefinitions()[0], Table(), ReportSettings());
         form.SetTextFile(path);
-        form.FormActivate();
+        form.StartReport();
         QVERIFY(!form.Aborted());
         QVERIFY(QFile::remove(path));
-        form.FormActivate();
+        form.StartReport();
         QVERIFY(!QFile::exists(path));
 
         ReportStatusWindow cancelled(OutputMode::TextFile, DefaultReportDefinitions()[0], Table(), ReportSettings());
         cancelled.SetTextFile(path);
         QTimer::singleShot(0, &cancelled, [&cancelled] { cancelled.reject(); });  // closing cancels
-        cancelled.FormActivate();
+        cancelled.StartReport();
         QVERIFY(cancelled.Aborted());
         QVERIFY(!QFile::exists(path));
         HALVENOR_VERIFY_UI(ui);
@@ -305,12 +305,12 @@ private slots:
         ScriptedUiServices ui;
         ui.ExpectModal("Report Status Screen", [](QDialog& d) {
             auto& form = static_cast<ReportStatusWindow&>(d);
-            form.FormActivate();
+            form.StartReport();
             QCOMPARE(form.StatusLabel->text(), QStringLiteral("\nReport Canceled!"));
-            form.ButtonClick();
+            form.CancelOrClose();
         });
         ui.ExpectBeep().ExpectMessage("Error", kNoPrinters).ExpectMessage("Notice");
-        m_window->PrintButtonClick();
+        m_window->PrintReport();
         HALVENOR_VERIFY_UI(ui);
         QVERIFY(ui.Messages().last().contains("Save as PDF"));
     }
@@ -323,15 +323,15 @@ private slots:
         printer.setOutputFileName(Path("printed.pdf"));
         printer.setPageSize(QPageSize(QPageSize::Letter));
         ReportsWindow window(*m_context, &printer);
-        window.FormShow();
+        window.PrepareToShow();
         window.ReportList->setCurrentRow(4);  // Full Report
         ScriptedUiServices ui;
         int recorded = 0;
         ui.ExpectModal("Report Status Screen", RunAndClose);
         ui.ExpectModal("Full Report", DrivePreview([&recorded](ReportViewer& p) { recorded = p.MyFilePreview.PageCount(); }));
-        window.ViewButtonClick();
+        window.ViewReport();
         ui.ExpectModal("Report Status Screen", RunAndClose);
-        window.PrintButtonClick();
+        window.PrintReport();
         HALVENOR_VERIFY_UI(ui);
         QVERIFY(recorded > 1);
         QCOMPARE(enginetest::PdfPageCount(Path("printed.pdf")), recorded);
@@ -358,13 +358,13 @@ private slots:
             QCOMPARE(p.PageEdit->text(), QStringLiteral("2"));
             p.Action("&Last Page")->trigger();
             QCOMPARE(p.PageLabel->text(), QStringLiteral("Page %1 of %1").arg(count));
-            p.NextPageClick();
+            p.ShowNextPage();
             QCOMPARE(p.MyFilePreview.CurrentPage(), count);
             p.PageEdit->setText(" 3 ");
-            p.PageEditExit();
+            p.GoToTypedPage();
             QCOMPARE(p.PageLabel->text(), QStringLiteral("Page 3 of %1").arg(count));
             p.PageEdit->setText("x");
-            p.PageEditExit();
+            p.GoToTypedPage();
             QCOMPARE(p.PageEdit->text(), QStringLiteral("3"));
             p.Action("&First Page")->trigger();
             QCOMPARE(p.MyFilePreview.CurrentPage(), 1);
@@ -373,7 +373,7 @@ private slots:
                 {"5", "10.0"}, {"300", "200.0"}, {"abc", "200.0"}, {"87.25", "87.3"}, {"", "87.3"}};
             for (auto [text, shown] : typed) {
                 p.ZoomEdit->setText(text);
-                p.ZoomEditExit();
+                p.ApplyTypedZoom();
                 QCOMPARE(p.ZoomEdit->text(), QString(shown));
             }
             const std::pair<const char*, const char*> items[] = {
@@ -383,20 +383,20 @@ private slots:
                 p.Action(item)->trigger();
                 QCOMPARE(p.ZoomEdit->text(), QString(shown));
             }
-            p.ZoomInClick();
+            p.ZoomIn();
             QCOMPARE(p.ZoomEdit->text(), QStringLiteral("110.0"));
             p.Action("Zoom &Out")->trigger();
             QCOMPARE(p.ZoomEdit->text(), QStringLiteral("100.0"));
             const QSize at100 = p.MyFilePreview.PageImage().size();
             p.SetZoomPercent(50);
             QCOMPARE(p.MyFilePreview.PageImage().width(), (at100.width() + 1) / 2);
-            p.ZoomWholePageClick();
+            p.ZoomToWholePage();
             const double whole = p.MyFilePreview.ZoomFactor();
             QVERIFY(whole >= 10 && whole < 100);
             QCOMPARE(p.ZoomEdit->text(), QString::number(whole, 'f', 1));
 
             // Use Color starts the preview again, in black and white.
-            p.NextPageClick();
+            p.ShowNextPage();
             QVERIFY(p.UseColorItem->isChecked());
             p.Action("Use Color")->trigger();
             QVERIFY(!p.UseColorItem->isChecked());
@@ -405,7 +405,7 @@ private slots:
             p.move(44, 33);
             p.Action("E&xit")->trigger();
         }));
-        m_window->ViewButtonClick();
+        m_window->ViewReport();
         HALVENOR_VERIFY_UI(ui);
         const common::Settings& s = common::AppSettings();
         QCOMPARE(QRect(s.reportViewLeft, s.reportViewTop, s.reportViewWidth, s.reportViewHeight),
@@ -440,7 +440,7 @@ private slots:
         const double width = p.MyFilePreview.ZoomFactor();
         QVERIFY(width < 100);
         p.SetZoomPercent(100);
-        p.ZoomPageWidthClick();
+        p.ZoomToPageWidth();
         QCOMPARE(p.MyFilePreview.ZoomFactor(), width);
         QTest::keyClick(p.ZoomEdit, Qt::Key_W, Qt::ControlModifier);
         QVERIFY(p.MyFilePreview.ZoomFactor() < width);
@@ -467,14 +467,14 @@ private slots:
         printer.setOutputFileName(Path("range.pdf"));
         ReportViewer preview("Short Narrow Report", &recorded, &printer);
         ScriptedUiServices ui;
-        preview.FormActivate();
-        preview.NextPageClick();
+        preview.StartPreview();
+        preview.ShowNextPage();
         ui.ExpectModal("Page Printing", [](QDialog& d) {
             auto& range = static_cast<PageRangeDialog&>(d);
             QCOMPARE(range.StartingPage->text(), QStringLiteral("1"));
             range.StartingPage->setText("2");
             range.EndingPage->setText("3");
-            range.PrintButtonClick();
+            range.PrintRange();
         });
         preview.Action("Print Ran&ge")->trigger();
         QCOMPARE(preview.MyFilePreview.CurrentPage(), 1);  // started afresh
@@ -487,11 +487,11 @@ private slots:
         QVERIFY(enginetest::Poppler("pdftotext", {Path("saved.pdf"), "-"}).contains("GRAND TOTALS"));
 
         ReportViewer noPrinter("Short Narrow Report", &recorded, nullptr);
-        noPrinter.FormActivate();
+        noPrinter.StartPreview();
         ui.ExpectBeep().ExpectMessage("Error", kNoPrinters).ExpectMessage("Notice");
-        noPrinter.PrintPageClick();
+        noPrinter.PrintCurrentPage();
         ui.ExpectMessage("Notice", "No printers are defined.");
-        noPrinter.PrinterSetupClick();
+        noPrinter.SetUpPrinter();
         HALVENOR_VERIFY_UI(ui);
     }
 
@@ -520,7 +520,7 @@ private slots:
         range.EndingPage->setText(last);
         ScriptedUiServices ui;
         if (!message.isEmpty()) ui.ExpectBeep().ExpectMessage("Error", message);
-        range.PrintButtonClick();
+        range.PrintRange();
         HALVENOR_VERIFY_UI(ui);
         QCOMPARE(range.isVisible(), !message.isEmpty());
         if (message.isEmpty()) {
@@ -551,7 +551,7 @@ private slots:
             ins.PrintStatement->setChecked(true);
             ins.reject();  // the close box
         });
-        m_window->InsuranceButtonClick();
+        m_window->EditInsuranceInformation();
         HALVENOR_VERIFY_UI(ui);
         QCOMPARE(s.insuranceCompany, QString(40, 'C'));
         QCOMPARE(s.policyNumber, QStringLiteral("P-778"));

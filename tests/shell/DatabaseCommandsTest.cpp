@@ -213,18 +213,18 @@ private slots:
         QCOMPARE(GridItems(w), (QStringList{"apple", "banana", "Fig", "Pear"}));
 
         ui.ExpectAsk("Confirm", kPackQuestion, Answer::No);
-        w.MenuPackClick();
+        w.PackDatabase();
         QCOMPARE(GridItems(w), (QStringList{"apple", "banana", "Fig", "Pear"}));
 
         ui.ExpectAsk("Confirm", kPackQuestion, Answer::Yes);
-        w.MenuPackClick();  // nothing deleted: same items, same order
+        w.PackDatabase();  // nothing deleted: same items, same order
         QCOMPARE(GridItems(w), (QStringList{"apple", "banana", "Fig", "Pear"}));
 
         t.First();
         t.Next();
         t.Delete();  // banana
         ui.ExpectAsk("Confirm", kPackQuestion, Answer::Yes);
-        w.MenuPackClick();
+        w.PackDatabase();
         QCOMPARE(t.PhysicalCount(), 3u);
         QCOMPARE(GridItems(w), (QStringList{"apple", "Fig", "Pear"}));
         QVERIFY(!t.Exclusive());
@@ -274,11 +274,11 @@ private slots:
                               "No to keep it; Tools > Recover Attachments gives files back to the items it can find.";
         ui.ExpectAsk("Confirm", question, Answer::Yes);
         ui.ExpectAsk("Confirm", loose, Answer::Cancel);
-        w.MenuPackClick();
+        w.PackDatabase();
         QCOMPARE(t.PhysicalCount(), 3u);
         ui.ExpectAsk("Confirm", question, Answer::Yes);
         ui.ExpectAsk("Confirm", loose, Answer::No);
-        w.MenuPackClick();
+        w.PackDatabase();
         QCOMPARE(t.PhysicalCount(), 2u);
         const QStringList photos = QDir(folder).entryList({"*.jpg"});
         QCOMPARE(photos.size(), 2);  // the sofa's, and the lamp's that no item names
@@ -300,13 +300,13 @@ private slots:
                                           "Make sure that the DBase File is not in use by another program  or that no "
                                           "other users are running the software or that no other copies of the "
                                           "software are in use."));
-        w.MenuPackClick();
+        w.PackDatabase();
         ui.ExpectAsk("Confirm", std::nullopt, Answer::Yes);
         ui.ExpectMessage("Error", QString("Unable to reindex table.  Reindexing requires exclusive use of the DBase "
                                           "File.  Make sure that the DBase File is not in use by another program  or "
                                           "that no other users are running the software or that no other copies of "
                                           "the software are in use."));
-        w.MenuRebuildClick();
+        w.RebuildIndexes();
         QVERIFY(t.IsOpen());
         QCOMPARE(GridItems(w), QStringList{"Clock"});
         HALVENOR_VERIFY_UI(ui);

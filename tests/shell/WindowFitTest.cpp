@@ -415,7 +415,7 @@ private slots:
         if (auto* tips = qobject_cast<appearance::TipOfDayDialog*>(d)) {
             for (int i = 0; i < appearance::TipOfDayDialog::kTipCount; ++i) {
                 check(QString("tip %1").arg(tips->TipNumber()));
-                tips->NextTipButtonClick();
+                tips->ShowNextTip();
             }
         } else if (auto* tabs = d->findChild<QTabWidget*>()) {
             for (int page = 0; page < tabs->count(); ++page) {
@@ -476,7 +476,7 @@ private slots:
             QVERIFY2(Ink(edit->UpdateButton->grab().toImage()) > 20, "button caption");
         }
 
-        m_main->FormShow();  // recolours the main window
+        m_main->PrepareToShow();  // recolours the main window
         QApplication::processEvents();
         const QImage panel = m_main->SpeedPanel()->grab().toImage();
         for (QToolButton* b : m_main->SpeedButtons()) {
@@ -484,7 +484,7 @@ private slots:
             QVERIFY2(Ink(panel, b->geometry().adjusted(2, 2, -2, -2)) > 3, qPrintable(b->toolTip()));
         }
         QVERIFY2(Ink(m_main->menuBar()->grab().toImage()) > 40, "main menu bar");
-        m_main->FormShow();
+        m_main->PrepareToShow();
     }
 
     // Selecting a row used to embolden every column title although the
