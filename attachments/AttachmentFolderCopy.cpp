@@ -52,22 +52,6 @@ bool Copied(const std::string& name) {
     return name == kManifestName || name == kPackedManifestName || IsDamagedCopyName(name) || ValidStoredName(name);
 }
 
-// Staged folders of processes that no longer run, beside the target; a
-// replacement they left unfinished is finished first, since it may name
-// them.
-void RemoveStaleStaging(const std::string& parent) {
-    files::FinishInterruptedReplacements(parent);
-    for (const std::string& name : FolderNames(parent)) {
-        if (name.rfind(".tmp", 0) != 0 || name.size() < 7 || name.compare(name.size() - 6, 6, ".stage") != 0) continue;
-        const size_t dot = name.find('.', 4);
-        if (dot == std::string::npos || dot == 4) continue;
-        const std::string digits = name.substr(4, dot - 4);
-        if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) continue;
-        const pid_t pid = pid_t(std::atol(digits.c_str()));
-        if (pid == ::getpid() || pid <= 0 || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
-        files::RemoveTree(Join(parent, name));
-    }
-}
 
 std::string Today() {
     const std::time_t now = std::time(nullptr);
@@ -126,7 +110,8 @@ void AttachmentFolderCopy::Reset(const std::string& target) {
 bool AttachmentFolderCopy::Prepare(const std::string& target, std::string* reason) {
     Reset(target);
     const std::string parent = ParentOf(target);
-    RemoveStaleStaging(parent);
+    // What a killed copy left beside the target goes first.
+    files::RemoveStaleTemporaries(parent);
     m_staged = Join(parent, TemporaryName("stage"));
     if (::mkdir(m_staged.c_str(), 0755) != 0) {
         *reason = SystemMessage("Cannot make the folder", m_staged, errno);

@@ -2,10 +2,10 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 #include "CodePage.h"
+#include "FileSystem.h"
 
 namespace common {
 
@@ -73,13 +73,13 @@ bool TextFile::Write(const QString& path, const QString& text) {
 bool TextFile::WriteBytes(const QString& path, const QByteArray& bytes) {
     const QFileInfo old(path);
     if (old.isFile() && old.size() > kLargest && !QFile::rename(path, SetAsideName(path))) return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
+    try {
+        // A settings file or list kept elsewhere through a link stays a link.
+        files::ReplaceFile(files::ResolvedPath(path.toStdString()), std::string_view(bytes.constData(), size_t(bytes.size())));
+        return true;
+    } catch (const files::FileError&) {
         return false;
     }
-    return file.commit();
 }
 
 }  // namespace common

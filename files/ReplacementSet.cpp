@@ -21,19 +21,7 @@ constexpr size_t kLargestJournal = 1 << 20;
 
 std::atomic<unsigned> g_counter{0};
 
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
 
-std::string Join(const std::string& folder, const std::string& name) {
-    return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
-}
-
-std::string Reason(const std::string& what, const std::string& path, int error) {
-    return what + " \"" + path + "\": " + std::strerror(error) + ".";
-}
 
 bool IsFolder(const std::string& path) {
     struct stat st {};
@@ -152,12 +140,12 @@ bool WriteJournal(const std::string& path, const std::string& text, int* fd, std
     const std::string temp = path + ".new";
     const int out = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (out < 0) {
-        *reason = Reason("Cannot create a file in the folder", FolderOf(path), errno);
+        *reason = SystemMessage("Cannot create a file in the folder", FolderOf(path), errno);
         return false;
     }
     ::flock(out, LOCK_EX);
     if (!WriteAll(out, text) || ::fsync(out) != 0 || ::rename(temp.c_str(), path.c_str()) != 0) {
-        *reason = Reason("Cannot write to", temp, errno);
+        *reason = SystemMessage("Cannot write to", temp, errno);
         ::close(out);
         ::unlink(temp.c_str());
         return false;
@@ -172,7 +160,7 @@ bool WriteJournal(const std::string& path, const std::string& text, int* fd, std
 bool Forward(const ReplacementSet::Step& s, std::string* reason) {
     if (s.staged.empty()) {
         if (Exists(s.target) && !Exists(s.aside) && ::rename(s.target.c_str(), s.aside.c_str()) != 0) {
-            *reason = Reason("Cannot remove", s.target, errno);
+            *reason = SystemMessage("Cannot remove", s.target, errno);
             return false;
         }
         return true;
@@ -180,7 +168,7 @@ bool Forward(const ReplacementSet::Step& s, std::string* reason) {
     if (!Exists(s.staged)) return true;  // done before
     if (s.folder) {
         if (Exists(s.target) && !Exists(s.aside) && ::rename(s.target.c_str(), s.aside.c_str()) != 0) {
-            *reason = Reason("Cannot replace", s.target, errno);
+            *reason = SystemMessage("Cannot replace", s.target, errno);
             return false;
         }
     } else if (s.hadTarget && Exists(s.target) && !Exists(s.aside) && ::link(s.target.c_str(), s.aside.c_str()) != 0) {
@@ -188,12 +176,12 @@ bool Forward(const ReplacementSet::Step& s, std::string* reason) {
         // second name where the file system has them, else the old name
         // moved aside for the moment until the new file takes it.
         if (::rename(s.target.c_str(), s.aside.c_str()) != 0) {
-            *reason = Reason("Cannot replace", s.target, errno);
+            *reason = SystemMessage("Cannot replace", s.target, errno);
             return false;
         }
     }
     if (::rename(s.staged.c_str(), s.target.c_str()) != 0) {
-        *reason = Reason("Cannot replace", s.target, errno);
+        *reason = SystemMessage("Cannot replace", s.target, errno);
         return false;
     }
     return true;
@@ -272,39 +260,7 @@ bool Running(pid_t pid) { return pid == ::getpid() || ::kill(pid, 0) == 0 || err
 
 }  // namespace
 
-bool Exists(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
 
-void SyncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
-void RemoveTree(const std::string& folder) {
-    struct RemoveLevel {
-        static void Run(const std::string& path, int depth) {
-            struct stat st {};
-            if (::lstat(path.c_str(), &st) != 0) return;
-            if (!S_ISDIR(st.st_mode) || depth == 0) {
-                ::unlink(path.c_str());
-                return;
-            }
-            if (DIR* d = ::opendir(path.c_str())) {
-                std::vector<std::string> names;
-                while (dirent* e = ::readdir(d))
-                    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
-                ::closedir(d);
-                for (const std::string& n : names) Run(Join(path, n), depth - 1);
-            }
-            ::rmdir(path.c_str());
-        }
-    };
-    if (!folder.empty()) RemoveLevel::Run(folder, 3);
-}
 
 ReplacementSet::ReplacementSet(std::string journalFolder) : m_folder(Absolute(journalFolder)) {}
 

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "FileSystem.h"
+
 namespace files {
 
 class ReplacementSet {
@@ -65,16 +67,5 @@ private:
 // replacements that never reached their journal are removed. Safe to call
 // any time; does nothing while the process that wrote a journal still runs.
 void FinishInterruptedReplacements(const std::string& folder);
-
-// Removes a folder of ours and everything in it, three levels deep at most;
-// links are removed, never followed.
-void RemoveTree(const std::string& folder);
-
-// Whether something (a file, folder or link) carries the name; links are
-// not followed.
-bool Exists(const std::string& path);
-
-// Flushes a folder's entries to the disk.
-void SyncFolder(const std::string& folder);
 
 }  // namespace files

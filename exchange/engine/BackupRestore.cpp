@@ -15,10 +15,10 @@
 #include "AttachmentStore.h"
 #include "DbfFile.h"
 #include "EngineError.h"
-#include "FileDescriptor.h"
 #include "ItemSchema.h"
 #include "ItemTable.h"
 #include "ReplacementSet.h"
+#include "FileSystem.h"
 #include "ReplacingFile.h"
 #include "ReportDefinition.h"
 #include "ReportFile.h"
@@ -34,7 +34,7 @@ std::string SystemReason(const std::string& what, const std::string& path, int e
     return what + " \"" + path + "\": " + std::strerror(error) + ".";
 }
 
-using Fd = store::FileDescriptor;
+using Fd = files::FileDescriptor;
 
 // Size of a regular file; nothing when there is none.
 std::optional<uint64_t> SizeOf(const std::string& path) {
@@ -52,7 +52,7 @@ public:
     // or that cannot be opened, holds nobody up: the copy tells what is
     // wrong with it.
     bool Take(const std::string& path, bool wait) {
-        m_fd.Reset(store::OpenRegularForReading(path));
+        m_fd.Reset(files::OpenRegularForReading(path));
         if (m_fd.Get() < 0) return true;
         int result;
         do {
@@ -101,7 +101,7 @@ struct Job {
 
 // One file copied beside its target, complete and checked, not yet in place.
 struct Staged {
-    ReplacingFile file;
+    files::ReplacingFile file;
 };
 
 enum class Step { Done, Cancelled, Failed };
@@ -129,7 +129,7 @@ bool ReadItemTableHeader(const std::string& path, std::string* message, bool* in
 }
 
 Step StageCopy(const Job& job, Staged& staged, Run& run, std::string* reason) {
-    Fd in(store::OpenRegularForReading(job.source));
+    Fd in(files::OpenRegularForReading(job.source));
     if (in.Get() < 0) {
         *reason = SystemReason("Cannot open", job.source);
         return Step::Failed;
@@ -309,7 +309,7 @@ private:
 };
 
 bool RoomFor(uint64_t needed, const std::string& folder, const std::string& target, const FreeSpaceFn& freeSpace) {
-    const std::optional<uint64_t> free = freeSpace ? freeSpace(folder) : FileSystemFreeSpace(folder);
+    const std::optional<uint64_t> free = freeSpace ? freeSpace(folder) : files::FreeSpace(folder);
     if (!free) return true;
     return *free + SizeOf(target).value_or(0) >= needed;
 }
@@ -333,7 +333,7 @@ Refused PlanBackupDatabase(const BackupRequest& request, Transaction& t, KindPla
     ReadItemTableHeader(request.dataFile, nullptr, &indexMark);
     if (!t.Hold().Take(request.dataFile, false)) return Refusal(CopyStatus::InUse, messages::kBackupInUse);
     const std::string target = Found(request.folder, BackupFileName(request.dataFile).c_str());
-    if (SameFile(request.dataFile, target)) return Refusal(CopyStatus::SameFile, messages::kBackupSameFile);
+    if (files::SameFile(request.dataFile, target)) return Refusal(CopyStatus::SameFile, messages::kBackupSameFile);
     const std::optional<uint64_t> size = SizeOf(request.dataFile);
     if (!size)
         return Refusal(CopyStatus::Failed, messages::kBackupFailed, SystemReason("Cannot open", request.dataFile, ENOENT));
@@ -353,7 +353,7 @@ Refused PlanBackupLists(const BackupRequest& request, Transaction&, KindPlan& pl
         const std::string source = JoinPath(request.programDir, name);
         if (!SizeOf(source)) continue;  // a list never saved has nothing to back up
         const std::string target = Found(request.folder, name);
-        if (SameFile(source, target)) return Refusal(CopyStatus::SameFile, messages::kBackupSameFile);
+        if (files::SameFile(source, target)) return Refusal(CopyStatus::SameFile, messages::kBackupSameFile);
         if (Refused r = TooLarge(source, kLargestListFile)) return r;
         plan.jobs.push_back({source, target});
     }
@@ -366,7 +366,7 @@ Refused PlanBackupReports(const BackupRequest& request, Transaction& t, KindPlan
     plan.failed = messages::kBackupFailed;
     const std::string source = Found(request.programDir, reports::kReportFileName);
     const std::string target = Found(request.folder, reports::kReportFileName);
-    if (SameFile(source, target)) return Refusal(CopyStatus::SameFile, messages::kBackupSameFile);
+    if (files::SameFile(source, target)) return Refusal(CopyStatus::SameFile, messages::kBackupSameFile);
     const std::optional<uint64_t> size = SizeOf(source);
     if (!size) return Refusal(CopyStatus::Failed, messages::kBackupFailed, SystemReason("Cannot open", source, ENOENT));
     if (Refused r = TooLarge(source, reports::kLargestReportFile)) return r;
@@ -384,7 +384,7 @@ Refused PlanBackupSettings(const BackupRequest& request, Transaction&, KindPlan&
     const std::string source = Found(request.configDir, kSettingsFileName);
     if (!SizeOf(source)) return std::nullopt;  // every setting is still its default: nothing to copy
     const std::string target = Found(request.folder, kSettingsFileName);
-    if (SameFile(source, target)) return Refusal(CopyStatus::SameFile, messages::kBackupSameFile);
+    if (files::SameFile(source, target)) return Refusal(CopyStatus::SameFile, messages::kBackupSameFile);
     if (Refused r = TooLarge(source, kLargestSettingsFile)) return r;
     if (!RoomFor(*SizeOf(source), request.folder, target, request.freeSpace))
         return Refusal(CopyStatus::NoRoom, messages::kBackupNoRoom);
@@ -398,7 +398,7 @@ Refused PlanBackupSettings(const BackupRequest& request, Transaction&, KindPlan&
 bool LooksLikeSettings(const std::string& path) {
     const std::optional<uint64_t> size = SizeOf(path);
     if (!size || *size > kLargestSettingsFile) return false;
-    Fd in(store::OpenRegularForReading(path));
+    Fd in(files::OpenRegularForReading(path));
     if (in.Get() < 0) return false;
     std::string text(size_t(*size), '\0');
     size_t got = 0;
@@ -502,11 +502,6 @@ Refused PlanRestoreReports(const RestoreRequest& request, Transaction& t, KindPl
 
 }  // namespace
 
-std::optional<uint64_t> FileSystemFreeSpace(const std::string& folder) {
-    struct statvfs fs {};
-    if (::statvfs(folder.c_str(), &fs) != 0) return std::nullopt;
-    return uint64_t(fs.f_bavail) * uint64_t(fs.f_frsize);
-}
 
 CopyResult Backup(const BackupRequest& request, const ProgressFn& progress) {
     return Backup(request, {request.kind}, progress);

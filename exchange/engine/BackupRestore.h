@@ -47,7 +47,6 @@ inline constexpr std::array<const char*, 5> kListFileNames = {"BRAND.LST", "LOCA
 // Bytes a new file may take in the file system holding the folder; nothing
 // when that cannot be told (the copy itself then finds out).
 using FreeSpaceFn = std::function<std::optional<uint64_t>(const std::string& folder)>;
-std::optional<uint64_t> FileSystemFreeSpace(const std::string& folder);
 
 enum class CopyStatus {
     Completed,
@@ -92,7 +91,7 @@ struct BackupRequest {
     // handles on it; the backup holds it for sole use while it copies.
     std::string dataFile;
     std::string programDir;  // lists and report definitions
-    FreeSpaceFn freeSpace;   // empty: FileSystemFreeSpace
+    FreeSpaceFn freeSpace;   // empty: files::FreeSpace
     std::string configDir;   // the settings file
 };
 // A settings file never written has nothing to back up: Completed with
@@ -109,7 +108,7 @@ struct RestoreRequest {
     // names the folder the copies come from.
     std::string chosenFile;
     std::string programDir;  // where restored files go
-    FreeSpaceFn freeSpace;   // empty: FileSystemFreeSpace
+    FreeSpaceFn freeSpace;   // empty: files::FreeSpace
     std::string configDir;   // where a restored settings file goes (created when missing)
 };
 // A database is restored into the program's folder under the chosen file's

@@ -1,6 +1,6 @@
 #include "DelimitedText.h"
 
-#include "DbfFile.h"
+#include "FileSystem.h"
 
 #include <algorithm>
 #include <bit>
@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 #include "CodePage.h"
-#include "DbfFile.h"
+#include "FileSystem.h"
 
 namespace exchange {
 namespace {
@@ -118,7 +118,7 @@ void Utf8Check::Feed(const char* data, size_t size) {
 }
 
 bool FileIsUtf8(const std::string& path) {
-    const int fd = store::OpenRegularForReading(path);
+    const int fd = files::OpenRegularForReading(path);
     if (fd < 0) return false;
     std::vector<char> block(1024 * 1024);
     Utf8Check check;
@@ -145,7 +145,7 @@ DelimitedReader::~DelimitedReader() {
 bool DelimitedReader::Open(const std::string& path, std::string* error) {
     // Only a regular file: a pipe or a device would block the reader for
     // good, or never end.
-    m_fd = store::OpenRegularForReading(path);
+    m_fd = files::OpenRegularForReading(path);
     struct stat st{};
     if (m_fd < 0 || ::fstat(m_fd, &st) != 0) {
         if (errno == EINVAL && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) errno = EISDIR;

@@ -13,6 +13,7 @@
 #include "IndexFile.h"
 #include "ItemSchema.h"
 #include "ItemTable.h"
+#include "FileSystem.h"
 #include "ReplacingFile.h"
 
 namespace exchange {
@@ -47,7 +48,7 @@ std::optional<std::string> ResolveFields(store::Table& items, const std::vector<
 // Replacing the open item table (or its index) would pull it from under the
 // program; another program's table is not ours to replace either.
 std::optional<std::string> RefuseTarget(store::Table& items, const std::string& path, bool table) {
-    if (SameFile(path, items.DataFilePath()) || SameFile(path, items.IndexFilePath()))
+    if (files::SameFile(path, items.DataFilePath()) || files::SameFile(path, items.IndexFilePath()))
         return "The export cannot replace the open item table \"" + path + "\".";
     if (!table) return std::nullopt;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -239,7 +240,7 @@ RunResult ExportText(store::Table& items, const ExportRequest& request, const Pr
     std::vector<int> fields;
     if (auto refusal = ResolveFields(items, request.positions, fields)) return Failed(*refusal);
     if (auto refusal = RefuseTarget(items, request.path, false)) return Failed(*refusal);
-    ReplacingFile file;
+    files::ReplacingFile file;
     std::string error;
     if (!file.Reserve(request.path, "", &error)) return Failed(error);
     RunResult result = WriteText(items, request, fields, file, progress);
@@ -267,7 +268,7 @@ RunResult ExportDbf(store::Table& items, const ExportRequest& request, const Pro
     const uint64_t total = records.size();
     if (!KeepGoing(progress, 0, total)) return Cancelled();
 
-    ReplacingFile file;
+    files::ReplacingFile file;
     std::string error;
     if (!file.Reserve(request.path, ".DBF", &error)) return Failed(error);
     const std::vector<store::FieldDef> defs = ExportFieldDefs(request.positions);

@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "FileDescriptor.h"
+#include "FileSystem.h"
 
 namespace reports {
 namespace {
@@ -18,19 +18,9 @@ std::string SysError(const std::string& what, const std::string& path, int error
     return what + " \"" + path + "\": " + std::strerror(error) + ".";
 }
 
-std::string Upper(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-    return text;
-}
 
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
 
-using Fd = store::FileDescriptor;
+using Fd = files::FileDescriptor;
 
 // Opens the file and holds an exclusive lock on it. When another copy of the
 // program replaced the file while this one waited for the lock, the lock is
@@ -75,16 +65,7 @@ void WriteExactly(int fd, const uint8_t* data, size_t size, off_t at, const std:
     }
 }
 
-void Sync(int fd, const std::string& path) {
-    if (::fsync(fd) != 0) throw ReportFileError(SysError("Cannot write to", path));
-}
 
-void SyncFolder(const std::string& path) {
-    const int dir = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir < 0) return;
-    ::fsync(dir);
-    ::close(dir);
-}
 
 // The size of a definition file that is one of ours; throws for a file far
 // larger than any, before it is read.
@@ -94,6 +75,10 @@ off_t CheckedSize(int fd, const std::string& path) {
     return size;
 }
 
+void Sync(int fd, const std::string& path) {
+    if (::fsync(fd) != 0) throw ReportFileError(SysError("Cannot write to", path));
+}
+
 std::string OutOfRange(int k, const std::string& path) {
     return "Report definition " + std::to_string(k + 1) + " is not in \"" + path + "\".";
 }
@@ -101,43 +86,14 @@ std::string OutOfRange(int k, const std::string& path) {
 }  // namespace
 
 void ReplaceFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::string tmp = path + ".XXXXXX";
-    const int fd = ::mkstemp(tmp.data());
-    if (fd < 0) throw ReportFileError(SysError("Cannot create a file beside", path));
     try {
-        ::fchmod(fd, 0644);
-        WriteExactly(fd, bytes.data(), bytes.size(), 0, path);
-        Sync(fd, path);
-        if (::close(fd) != 0) throw ReportFileError(SysError("Cannot write to", path));
-    } catch (...) {
-        ::close(fd);
-        ::unlink(tmp.c_str());
-        throw;
+        files::ReplaceFile(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    } catch (const files::FileError& e) {
+        throw ReportFileError(e.what());
     }
-    if (::rename(tmp.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(tmp.c_str());
-        throw ReportFileError(SysError("Cannot replace", path, error));
-    }
-    SyncFolder(path);
 }
 
-std::string ReportFile::PathIn(const std::string& dir, const char* name) {
-    const std::string exact = dir + (dir.ends_with('/') ? "" : "/") + name;
-    if (::access(exact.c_str(), F_OK) == 0) return exact;
-    if (DIR* d = ::opendir(dir.c_str())) {
-        std::string found;
-        while (dirent* e = ::readdir(d)) {
-            if (Upper(e->d_name) == Upper(name)) {
-                found = dir + (dir.ends_with('/') ? "" : "/") + e->d_name;
-                break;
-            }
-        }
-        ::closedir(d);
-        if (!found.empty()) return found;
-    }
-    return exact;
-}
+std::string ReportFile::PathIn(const std::string& dir, const char* name) { return files::FindInAnyCase(dir, name); }
 
 bool ReportFile::Exists() const {
     struct stat st {};

@@ -8,7 +8,6 @@
 
 #include "DateFormats.h"
 #include "EditTemplate.h"
-#include "FileCopy.h"
 #include "TextRules.h"
 
 using namespace common;
@@ -186,27 +185,6 @@ private slots:
         QCOMPARE(EditTemplate(R"(!99/99/9999;1;_)").TextFromDisplay("1_/2_/2024"), QString(" 1/ 2/2024"));
         QCOMPARE(EditTemplate(R"(99/99/9999;1;_)").TextFromDisplay("1_/2_/2024"), QString("1 /2 /2024"));
         QCOMPARE(EditTemplate(R"(99/99/9999;0;_)").TextFromDisplay("1_/2_/2024"), QString("1 2 2024"));
-    }
-
-    void fileCopy() {
-        QTemporaryDir dir;
-        QByteArray content;
-        for (int i = 0; i < 5000; ++i) content += char(i * 7);
-        const QString source = dir.filePath("source.bin");
-        QFile f(source);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(content);
-        f.close();
-
-        const QString target = dir.filePath("target.bin");
-        QVERIFY(FileCopy::Copy(source, target));
-        QFile t(target);
-        QVERIFY(t.open(QIODevice::ReadOnly));
-        QCOMPARE(t.readAll(), content);
-
-        QVERIFY(!FileCopy::Copy(dir.filePath("missing.bin"), dir.filePath("x.bin")));
-        QVERIFY(!FileCopy::Copy(source, dir.filePath("no/such/folder/x.bin")));
-        if (QFile::exists("/dev/full")) QVERIFY(!FileCopy::Copy(source, "/dev/full"));
     }
 };
 

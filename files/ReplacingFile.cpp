@@ -1,66 +1,17 @@
 #include "ReplacingFile.h"
 
-#include <atomic>
 #include <cerrno>
-#include <csignal>
-#include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
-#include "DbfFile.h"
+#include "FileSystem.h"
 #include "ReplacementSet.h"
 
-namespace exchange {
+namespace files {
 namespace {
 
 constexpr size_t kFlushSize = 1024 * 1024;
-
-std::atomic<unsigned> g_counter{0};
-
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// Removes the temporary files that processes no longer running left in the
-// folder (a program killed while it wrote): ".<name>.<pid>-<n>.part<suffix>".
-void RemoveStaleParts(const std::string& folder) {
-    // A replacement a killed process left may still name some of them.
-    files::FinishInterruptedReplacements(folder);
-    DIR* d = ::opendir(folder.c_str());
-    if (!d) return;
-    std::vector<std::string> stale;
-    auto digitsBetween = [](const std::string& s, size_t from, size_t to) {
-        return to > from && to - from <= 9 && s.find_first_not_of("0123456789", from) >= to;
-    };
-    while (dirent* e = ::readdir(d)) {
-        const std::string entry = e->d_name;
-        if (entry.empty() || entry[0] != '.') continue;
-        const size_t part = entry.rfind(".part");
-        if (part == std::string::npos) continue;
-        const size_t dash = entry.rfind('-', part);
-        const size_t dot = dash == std::string::npos ? std::string::npos : entry.rfind('.', dash);
-        if (dot == std::string::npos || dot == 0 || !digitsBetween(entry, dash + 1, part) ||
-            !digitsBetween(entry, dot + 1, dash))
-            continue;
-        const pid_t pid = pid_t(std::atol(entry.c_str() + dot + 1));
-        // A process that still runs may be writing it right now.
-        if (pid == ::getpid() || pid <= 0 || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
-        stale.push_back((folder == "/" ? "" : folder) + "/" + entry);
-    }
-    ::closedir(d);
-    for (const std::string& path : stale) ::unlink(path.c_str());
-}
 
 }  // namespace
 
@@ -76,19 +27,17 @@ std::string ReplacingFile::Failure(const char* what) const {
 bool ReplacingFile::Reserve(const std::string& target, const std::string& suffix, std::string* error) {
     Discard();
     // A symbolic link stays a link: the file it points to is replaced.
-    m_target = store::ResolvedPath(target);
+    m_target = ResolvedPath(target);
     m_committed = false;
     m_durable = false;
     const std::string folder = FolderOf(m_target);
-    RemoveStaleParts(folder);
+    RemoveStaleTemporaries(folder);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = "." + NameOf(m_target) + "." + std::to_string(::getpid()) + "-" +
-                                 std::to_string(g_counter++) + ".part" + suffix;
-        const std::string path = (folder == "/" ? "" : folder) + "/" + name;
+        const std::string path = Join(folder, TemporaryName("part" + suffix));
         const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             // The new file keeps the permissions and owners of the one it replaces.
-            store::CopyOwnershipAndMode(fd, m_target);
+            CopyOwnershipAndMode(fd, m_target);
             m_fd = fd;
             m_temp = path;
             return true;
@@ -158,13 +107,7 @@ bool ReplacingFile::Commit(std::string* error) {
         return false;
     }
     m_committed = true;
-    if (m_durable) {
-        const int dir = ::open(FolderOf(m_target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dir >= 0) {
-            ::fsync(dir);
-            ::close(dir);
-        }
-    }
+    if (m_durable) SyncFolder(FolderOf(m_target));
     return true;
 }
 
@@ -181,10 +124,5 @@ void ReplacingFile::AddTo(files::ReplacementSet& set) {
     m_committed = true;  // the set removes it when it is not committed
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-    struct stat sa{}, sb{};
-    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
 
-}  // namespace exchange
+}  // namespace files

@@ -8,10 +8,8 @@
 #include <string_view>
 
 namespace files {
-class ReplacementSet;
-}
 
-namespace exchange {
+class ReplacementSet;
 
 class ReplacingFile {
 public:
@@ -58,7 +56,4 @@ private:
     bool m_durable = false;
 };
 
-// True when both paths name the same existing file.
-bool SameFile(const std::string& a, const std::string& b);
-
-}  // namespace exchange
+}  // namespace files
