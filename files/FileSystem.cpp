@@ -306,6 +306,22 @@ bool IsStaleTemporary(const std::string& name) {
     return pid > 0 && pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH;
 }
 
+std::string TemporaryPathBeside(const std::string& path) { return path + ".tmp" + std::to_string(::getpid()); }
+
+void RemoveStaleTemporariesBeside(const std::string& path) {
+    const std::string folder = FolderOf(path);
+    const std::string prefix = NameOf(path) + ".tmp";
+    for (const std::string& name : FolderNames(folder)) {
+        if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
+        const std::string digits = name.substr(prefix.size());
+        if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) continue;
+        const pid_t pid = pid_t(std::atol(digits.c_str()));
+        // A process that still runs may be writing it right now.
+        if (pid != ::getpid() && pid > 0 && (::kill(pid, 0) == 0 || errno != ESRCH)) continue;
+        ::unlink(Join(folder, name).c_str());
+    }
+}
+
 void RemoveStaleTemporaries(const std::string& folder) {
     FinishInterruptedReplacements(folder);
     for (const std::string& name : FolderNames(folder))

@@ -117,6 +117,12 @@ void RemoveTree(const std::string& folder);
 std::string TemporaryName(const std::string& tag);
 // Whether a name is such a temporary name of a process that no longer runs.
 bool IsStaleTemporary(const std::string& name);
+// The temporary file written beside a file while it is replaced in
+// place of it: path + ".tmp" + the process id (a name other copies of the
+// program, old ones too, clear away when that process no longer runs).
+std::string TemporaryPathBeside(const std::string& path);
+// Removes such files beside path left by processes that no longer run.
+void RemoveStaleTemporariesBeside(const std::string& path);
 // Removes the stale temporary files and folders in the folder, once a
 // replacement a killed process left unfinished there is finished (it may
 // name some of them).

@@ -1,9 +1,13 @@
 #include "ReplacingFile.h"
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#include <vector>
 
 #include "FileSystem.h"
 #include "ReplacementSet.h"
@@ -12,6 +16,34 @@ namespace files {
 namespace {
 
 constexpr size_t kFlushSize = 1024 * 1024;
+
+std::atomic<unsigned> g_counter{0};
+
+// Removes the temporary files that processes no longer running left in the
+// folder (a program killed while it wrote): ".<name>.<pid>-<n>.part<suffix>".
+void RemoveStaleParts(const std::string& folder) {
+    // A replacement a killed process left may still name some of them.
+    FinishInterruptedReplacements(folder);
+    std::vector<std::string> stale;
+    auto digitsBetween = [](const std::string& s, size_t from, size_t to) {
+        return to > from && to - from <= 9 && s.find_first_not_of("0123456789", from) >= to;
+    };
+    for (const std::string& entry : FolderNames(folder)) {
+        if (entry.empty() || entry[0] != '.') continue;
+        const size_t part = entry.rfind(".part");
+        if (part == std::string::npos) continue;
+        const size_t dash = entry.rfind('-', part);
+        const size_t dot = dash == std::string::npos ? std::string::npos : entry.rfind('.', dash);
+        if (dot == std::string::npos || dot == 0 || !digitsBetween(entry, dash + 1, part) ||
+            !digitsBetween(entry, dot + 1, dash))
+            continue;
+        const pid_t pid = pid_t(std::atol(entry.c_str() + dot + 1));
+        // A process that still runs may be writing it right now.
+        if (pid == ::getpid() || pid <= 0 || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
+        stale.push_back(Join(folder, entry));
+    }
+    for (const std::string& path : stale) ::unlink(path.c_str());
+}
 
 }  // namespace
 
@@ -31,9 +63,11 @@ bool ReplacingFile::Reserve(const std::string& target, const std::string& suffix
     m_committed = false;
     m_durable = false;
     const std::string folder = FolderOf(m_target);
-    RemoveStaleTemporaries(folder);
+    RemoveStaleParts(folder);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string path = Join(folder, TemporaryName("part" + suffix));
+        const std::string name = "." + NameOf(m_target) + "." + std::to_string(::getpid()) + "-" +
+                                 std::to_string(g_counter++) + ".part" + suffix;
+        const std::string path = Join(folder, name);
         const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             // The new file keeps the permissions and owners of the one it replaces.

@@ -15,25 +15,26 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "FileSystem.h"
+#include "MappingGuard.h"
 #include "EngineError.h"
 
 namespace store {
+
+using files::CopyOwnershipAndMode;
+using files::FolderOf;
+using files::OpenRegularForReading;
+using files::ResolvedPath;
+using files::SyncFolder;
+using files::TemporaryPathBeside;
+
 namespace {
+
+std::string FileName(const std::string& path) { return files::NameOf(path); }
 
 constexpr off_t kWriteLockOffset = 0x7FFFFFF0;
 constexpr off_t kIndexLockOffset = 0x7FFFFFF1;
 constexpr char kEndMark = 0x1A;
-
-std::string FileName(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 std::string SysError(const std::string& what, const std::string& path) {
     return what + " \"" + path + "\": " + std::strerror(errno) + ".";
@@ -74,94 +75,6 @@ void WriteAll(int fd, const void* data, size_t size, off_t offset, const std::st
         offset += n;
     }
 }
-
-// Makes a rename inside folder last across a crash of the machine.
-void SyncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
-// ---------------------------------------------------------------- a file cut short
-//
-// The records are read through a shared mapping. When another program cuts
-// the file shorter while it is mapped, reading a page past the new end
-// raises SIGBUS. The handler lays zero pages over the rest of the mapping
-// so the read goes on, and marks the mapping: the next look at the file
-// reports it as cut short instead of the program dying.
-
-struct GuardedMapping {
-    std::atomic<const char*> start{nullptr};
-    std::atomic<size_t> length{0};
-    std::atomic<bool> cut{false};
-};
-
-constexpr int kGuardSlots = 256;
-GuardedMapping g_guarded[kGuardSlots];
-struct sigaction g_previousBus {};
-uintptr_t g_pageMask = ~uintptr_t(4095);
-std::once_flag g_busInstalled;
-
-void OnBus(int signo, siginfo_t* info, void* context) {
-    const char* addr = static_cast<const char*>(info->si_addr);
-    for (GuardedMapping& g : g_guarded) {
-        const char* start = g.start.load(std::memory_order_acquire);
-        const size_t length = g.length.load(std::memory_order_acquire);
-        if (!start || addr < start || addr >= start + length) continue;
-        char* page = reinterpret_cast<char*>(uintptr_t(addr) & g_pageMask);
-        const size_t rest = size_t(start + length - page);
-        if (::mmap(page, rest, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) == MAP_FAILED) break;
-        g.cut.store(true, std::memory_order_release);
-        return;
-    }
-    // Not one of ours: what was installed before decides.
-    if ((g_previousBus.sa_flags & SA_SIGINFO) && g_previousBus.sa_sigaction) {
-        g_previousBus.sa_sigaction(signo, info, context);
-        return;
-    }
-    if (!(g_previousBus.sa_flags & SA_SIGINFO) && g_previousBus.sa_handler != SIG_DFL &&
-        g_previousBus.sa_handler != SIG_IGN) {
-        g_previousBus.sa_handler(signo);
-        return;
-    }
-    // The faulting access runs again and ends the program as it would have.
-    ::signal(SIGBUS, SIG_DFL);
-}
-
-void InstallBusHandler() {
-    std::call_once(g_busInstalled, [] {
-        const long page = ::sysconf(_SC_PAGESIZE);
-        if (page > 0) g_pageMask = ~uintptr_t(page - 1);
-        struct sigaction sa {};
-        sa.sa_sigaction = OnBus;
-        sa.sa_flags = SA_SIGINFO;
-        sigemptyset(&sa.sa_mask);
-        ::sigaction(SIGBUS, &sa, &g_previousBus);
-    });
-}
-
-int GuardMapping(const char* start, size_t length) {
-    InstallBusHandler();
-    for (int i = 0; i < kGuardSlots; ++i) {
-        const char* empty = nullptr;
-        if (g_guarded[i].start.load() == nullptr) {
-            g_guarded[i].cut.store(false);
-            g_guarded[i].length.store(length);
-            if (g_guarded[i].start.compare_exchange_strong(empty, start)) return i;
-        }
-    }
-    return -1;  // more open tables than slots: this one goes unwatched
-}
-
-void ReleaseGuard(int slot) {
-    if (slot < 0) return;
-    g_guarded[slot].start.store(nullptr, std::memory_order_release);
-    g_guarded[slot].length.store(0);
-    g_guarded[slot].cut.store(false);
-}
-
-bool GuardCut(int slot) { return slot >= 0 && g_guarded[slot].cut.load(std::memory_order_acquire); }
 
 // ---------------------------------------------------------------- header
 
@@ -230,69 +143,6 @@ std::string FieldSizeProblem(const FieldDef& f, bool creating) {
     }
 }
 
-std::string TemporaryPathFor(const std::string& path) { return path + ".tmp" + std::to_string(::getpid()); }
-
-void RemoveStaleTemporaryFiles(const std::string& path) {
-    const std::string folder = FolderOf(path);
-    const std::string prefix = FileName(path) + ".tmp";
-    DIR* d = ::opendir(folder.c_str());
-    if (!d) return;
-    std::vector<std::string> stale;
-    while (dirent* e = ::readdir(d)) {
-        const std::string name = e->d_name;
-        if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
-        const std::string digits = name.substr(prefix.size());
-        if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) continue;
-        const pid_t pid = pid_t(std::atol(digits.c_str()));
-        // A process that still runs may be writing it right now.
-        if (pid != ::getpid() && pid > 0 && (::kill(pid, 0) == 0 || errno != ESRCH)) continue;
-        stale.push_back(folder + "/" + name);
-    }
-    ::closedir(d);
-    for (const std::string& p : stale) ::unlink(p.c_str());
-}
-
-std::string ResolvedPath(const std::string& path) {
-    std::string current = path;
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat st {};
-        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
-        char buf[PATH_MAX];
-        const ssize_t n = ::readlink(current.c_str(), buf, sizeof buf - 1);
-        if (n <= 0) break;
-        std::string target(buf, size_t(n));
-        if (target[0] != '/') target = FolderOf(current) + "/" + target;
-        current = target;
-    }
-    return current;
-}
-
-void CopyOwnershipAndMode(int fd, const std::string& replaced) {
-    struct stat st {};
-    if (::stat(replaced.c_str(), &st) != 0) return;
-    // The owner can only be kept by a privileged user; the group by a member.
-    if (::fchown(fd, st.st_uid, st.st_gid) != 0) (void)!::fchown(fd, uid_t(-1), st.st_gid);
-    ::fchmod(fd, st.st_mode & 07777);
-}
-
-int OpenRegularForReading(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return -1;
-    if (!S_ISREG(st.st_mode)) {
-        errno = EINVAL;
-        return -1;
-    }
-    // Non-blocking, in case a FIFO took the file's place in between.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return -1;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        errno = EINVAL;
-        return -1;
-    }
-    return fd;
-}
-
 DbfFile::~DbfFile() { Close(); }
 
 void DbfFile::Create(const std::string& path, const std::vector<FieldDef>& fields, int codePage) {
@@ -312,7 +162,7 @@ void DbfFile::Create(const std::string& path, const std::vector<FieldDef>& field
     }
     // A link stays a link: the file it points to is the one replaced.
     const std::string target = ResolvedPath(path);
-    const std::string tmp = TemporaryPathFor(target);
+    const std::string tmp = TemporaryPathBeside(target);
     const int fd = ::open(tmp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) throw EngineError(SysError("Cannot create", path));
     try {
@@ -783,7 +633,7 @@ void DbfFile::PackInto(const std::vector<uint32_t>& keep, const PackSteps* steps
     if (m_access != Access::Exclusive) throw EngineError("Packing requires exclusive use of the table.");
     // Through a link the file it points to is packed; the link stays.
     const std::string target = ResolvedPath(m_path);
-    const std::string tmp = TemporaryPathFor(target);
+    const std::string tmp = TemporaryPathBeside(target);
     const int fd = ::open(tmp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) throw EngineError(SysError("Cannot create", tmp));
     const size_t len = size_t(m_layout.RecordLength());

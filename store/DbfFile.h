@@ -50,21 +50,6 @@ struct FileState {
 // writes into new tables are allowed.
 std::string FieldSizeProblem(const FieldDef& field, bool creating);
 
-// Names of temporary files this engine writes beside path while replacing
-// it: path + ".tmp" + a process id.
-std::string TemporaryPathFor(const std::string& path);
-// Removes such files beside path left by processes that no longer run.
-void RemoveStaleTemporaryFiles(const std::string& path);
-// The file a path names, symbolic links followed (to where the last one
-// points, even when nothing is there yet).
-std::string ResolvedPath(const std::string& path);
-// Gives a new file the permission bits and owners of the file it replaces
-// (as far as the user may set them).
-void CopyOwnershipAndMode(int fd, const std::string& replaced);
-// Opens path for reading only when it is a regular file; never blocks on a
-// FIFO or device. -1 with errno set otherwise (EINVAL for other kinds).
-int OpenRegularForReading(const std::string& path);
-
 // What a caller keeps in step with a pack: files beside the table that
 // name records by their number.
 struct PackSteps {

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "FileSystem.h"
 #include "EngineError.h"
 
 namespace store {
@@ -85,7 +86,7 @@ private:
 };
 
 bool ReadWhole(const std::string& path, std::vector<char>& out) {
-    const int fd = OpenRegularForReading(path);
+    const int fd = files::OpenRegularForReading(path);
     if (fd < 0) return false;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || st.st_size < 0) {
@@ -125,7 +126,7 @@ IndexFileKind ProbeIndexFile(const std::string& path) {
     if (::stat(path.c_str(), &st) != 0) return errno == ENOENT || errno == ENOTDIR ? IndexFileKind::Missing
                                                                                   : IndexFileKind::Damaged;
     if (!S_ISREG(st.st_mode)) return IndexFileKind::NotAFile;
-    const int fd = OpenRegularForReading(path);
+    const int fd = files::OpenRegularForReading(path);
     if (fd < 0) return errno == EINVAL ? IndexFileKind::NotAFile : IndexFileKind::Damaged;
     unsigned char head[48] = {};
     size_t n = 0;
@@ -196,8 +197,8 @@ void WriteIndexFile(const std::string& path, const IndexFileContent& content) {
 
     struct stat st {};
     const bool existed = ::stat(path.c_str(), &st) == 0;
-    const std::string target = ResolvedPath(path);
-    const std::string tmp = TemporaryPathFor(target);
+    const std::string target = files::ResolvedPath(path);
+    const std::string tmp = files::TemporaryPathBeside(target);
     const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) WriteFailed(path, std::strerror(errno));
     auto fail = [&](const std::string& why) {
@@ -205,7 +206,7 @@ void WriteIndexFile(const std::string& path, const IndexFileContent& content) {
         ::unlink(tmp.c_str());
         WriteFailed(path, why);
     };
-    if (existed) CopyOwnershipAndMode(fd, target);
+    if (existed) files::CopyOwnershipAndMode(fd, target);
     size_t done = 0;
     while (done < w.buf.size()) {
         const ssize_t n = ::write(fd, w.buf.data() + done, w.buf.size() - done);

@@ -1,0 +1,539 @@
+// The table's tags: loading, building and saving the index file, the tags
+// kept in step with every change, and the indexes a user adds or removes.
+#include "Table.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "FileSystem.h"
+#include "IndexFile.h"
+#include "IndexKey.h"
+#include "TableNames.h"
+
+namespace store {
+namespace {
+
+// Records from..to-1 sorted by their keys under e, equal keys by record
+// number, appended to out. widest learns the longest key.
+void SortedKeys(const Expression& e, const DbfFile& file, uint32_t from, uint32_t to, std::vector<uint32_t>& out,
+                size_t& widest) {
+    const uint32_t count = to > from ? to - from : 0;
+    const RecordLayout& layout = file.Layout();
+    std::string keys;
+    std::vector<uint32_t> offsets(size_t(count) + 1, 0);
+    std::string key;
+    bool sameLength = true;
+    size_t firstLength = 0, longest = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        KeyOf(e, RecordView(file.Record(from + i), layout), key);
+        if (i == 0) {
+            firstLength = key.size();
+            keys.reserve(firstLength * count);
+        } else if (key.size() != firstLength) {
+            sameLength = false;
+        }
+        longest = std::max(longest, key.size());
+        keys += key;
+        offsets[i + 1] = uint32_t(keys.size());
+    }
+    widest = std::max(widest, longest);
+    std::vector<uint32_t> order(count);
+    for (uint32_t i = 0; i < count; ++i) order[i] = i;
+    const char* base = keys.data();
+    if (sameLength) {
+        const size_t len = firstLength;
+        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+            const int c = std::memcmp(base + size_t(a) * len, base + size_t(b) * len, len);
+            return c < 0 || (c == 0 && a < b);
+        });
+    } else {
+        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+            const int c = CompareKeys(std::string_view(base + offsets[a], offsets[a + 1] - offsets[a]),
+                                      std::string_view(base + offsets[b], offsets[b + 1] - offsets[b]));
+            return c < 0 || (c == 0 && a < b);
+        });
+    }
+    out.reserve(out.size() + count);
+    for (uint32_t i : order) out.push_back(from + i);
+}
+
+}  // namespace
+
+std::optional<Table::Tag> Table::TagFrom(const std::string& name, const std::string& source) const {
+    Tag tag;
+    tag.name = name;
+    tag.source = source;
+    try {
+        tag.expr = std::make_unique<Expression>(source, m_file.Layout());
+    } catch (const EngineError&) {
+        return std::nullopt;
+    }
+    return tag;
+}
+
+void Table::RestoreTagsKeptInMemory() {
+    // Tags that could not be saved last time live on for as long as this
+    // handle names the same table.
+    for (const auto& [name, source] : m_memoryTags) {
+        if (FindTag(name)) continue;
+        auto tag = TagFrom(name, source);
+        if (!tag) continue;
+        BuildTag(*tag);
+        m_tags.push_back(std::move(*tag));
+        m_tagsAdded.push_back(name);
+        m_indexDirty = true;
+    }
+    m_memoryTags.clear();
+}
+
+void Table::LoadIndex() {
+    m_tags.clear();
+    m_active = nullptr;
+    m_foreignIndex = false;
+    m_indexDirty = false;
+    m_tagsAtSync.clear();
+    m_tagsAdded.clear();
+    m_tagsDeleted.clear();
+    const std::string path = IndexPathFor(m_file.Path());
+    switch (ProbeIndexFile(path)) {
+    case IndexFileKind::Missing:
+        // A handle that only reads can do without it; one that writes
+        // would otherwise leave the header announcing a file that is gone.
+        if (m_file.ProductionIndexFlag() && m_file.Mode() != DbfFile::Access::ReadOnly)
+            throw EngineError("The index file \"" + path + "\" that the table announces is missing.");
+        ScanDeleted(0);
+        return;
+    case IndexFileKind::NotAFile:
+        throw EngineError("\"" + path + "\" is not an index file; the table cannot be opened while it is there.");
+    case IndexFileKind::Foreign:
+        m_foreignIndex = true;
+        if (m_file.Mode() != DbfFile::Access::ReadOnly && m_notice.empty())
+            m_notice = "The index file \"" + path +
+                       "\" belongs to another program and is left as it is.  The sort order of this table is kept "
+                       "in memory only.";
+        ScanDeleted(0);
+        return;
+    case IndexFileKind::Damaged:
+        // What an interrupted write leaves: written anew.
+        m_indexDirty = true;
+        ScanDeleted(0);
+        return;
+    case IndexFileKind::Ours:
+        break;
+    }
+    auto content = ReadIndexFile(path);
+    if (!content) {
+        // Our file, but its definitions are unreadable: start without tags.
+        m_indexDirty = true;
+        ScanDeleted(0);
+        return;
+    }
+    const uint32_t count = m_file.RecordCount();
+    bool valid = content->ordersValid && content->state == m_file.State();
+    for (auto& t : content->tags) {
+        m_tagsAtSync.push_back(t.name);
+        auto made = TagFrom(t.name, t.expression);
+        if (!made) {
+            m_indexDirty = true;  // the tag does not fit this table any more
+            m_tagsDeleted.push_back(t.name);
+            continue;
+        }
+        Tag& tag = *made;
+        if (valid) {
+            if (t.order.size() != count) valid = false;
+            std::vector<uint8_t> seen(count, 0);
+            for (uint32_t r : t.order) {
+                if (!valid) break;
+                if (r >= count || seen[r]) valid = false;
+                else seen[r] = 1;
+            }
+        }
+        tag.order = std::move(t.order);
+        m_tags.push_back(std::move(tag));
+    }
+    if (valid) {
+        m_deleted.assign(count, 0);
+        for (uint32_t r : content->deleted) {
+            if (r >= count) { valid = false; break; }
+            m_deleted[r] = 1;
+        }
+    }
+    if (!valid) {
+        RebuildAll();
+        m_indexDirty = true;
+    }
+}
+
+void Table::ScanDeleted(uint32_t from) {
+    const uint32_t count = m_file.RecordCount();
+    m_deleted.resize(count);
+    // Only a blank flag marks a live record; '*' and anything else are not delivered.
+    for (uint32_t r = from; r < count; ++r) {
+        const char flag = m_file.Record(r)[0];
+        m_deleted[r] = flag == ' ' ? 0 : 1;
+        // An append killed before its last byte: readers going by the end
+        // mark would stop here, and the append would keep only some of the
+        // records its count took in.
+        if (flag == 0x1A && m_file.Mode() != DbfFile::Access::ReadOnly && m_file.RepairInterruptedAppend(r))
+            m_deleted[r] = 0;
+    }
+}
+
+void Table::BuildTag(Tag& tag) {
+    const uint32_t count = m_file.RecordCount();
+    tag.order.clear();
+    SortedKeys(*tag.expr, m_file, 0, count, tag.order, m_widestKey);
+}
+
+void Table::MergeIntoTag(Tag& tag, uint32_t from, uint32_t to) {
+    std::vector<uint32_t> added;
+    SortedKeys(*tag.expr, m_file, from, to, added, m_widestKey);
+    std::vector<uint32_t>& order = tag.order;
+    const size_t n = order.size(), k = added.size();
+    if (k == 0) return;
+    if (n == 0) {
+        order = std::move(added);
+        return;
+    }
+    // Every record of the order comes before the new ones: of equal keys,
+    // the old record stays first.
+    const RecordLayout& layout = m_file.Layout();
+    std::string key, other;
+    auto keyOf = [&](uint32_t r, std::string& out) { KeyOf(*tag.expr, RecordView(m_file.Record(r), layout), out); };
+    size_t log = 1;
+    while ((size_t(1) << log) <= n) ++log;
+    if (k * log < n) {
+        // A few new records: each finds its place by halving (its key
+        // against log n others), then one move from the back places all.
+        std::vector<size_t> at(k);
+        size_t lo = 0;
+        for (size_t j = 0; j < k; ++j) {
+            keyOf(added[j], key);
+            size_t hi = n;
+            while (lo < hi) {
+                const size_t mid = lo + (hi - lo) / 2;
+                keyOf(order[mid], other);
+                if (CompareKeys(other, key) <= 0) lo = mid + 1;
+                else hi = mid;
+            }
+            at[j] = lo;
+        }
+        order.resize(n + k);
+        size_t end = n;
+        for (size_t j = k; j-- > 0;) {
+            const auto moved = order.begin() + long(at[j]);
+            std::move_backward(moved, order.begin() + long(end), order.begin() + long(end + j + 1));
+            order[at[j] + j] = added[j];
+            end = at[j];
+        }
+        return;
+    }
+    // Many: one walk over both orders, every key read once. The old records
+    // come in key order, scattered over the file: the bytes of their key
+    // fields are asked for a few records ahead.
+    std::vector<size_t> lines;
+    for (int field : tag.expr->Fields()) {
+        const size_t first = size_t(layout.Offset(field)), last = first + size_t(layout.Field(field).length) - 1;
+        for (size_t at = first; at < last; at += 64) lines.push_back(at);
+        lines.push_back(last);
+    }
+    constexpr size_t kAhead = 24;
+    std::vector<uint32_t> merged;
+    merged.reserve(n + k);
+    size_t j = 0;
+    bool haveKey = false;
+    for (size_t i = 0; i < n; ++i) {
+        if (i + kAhead < n) {
+            const char* ahead = m_file.Record(order[i + kAhead]);
+            for (size_t at : lines) __builtin_prefetch(ahead + at);
+        }
+        const uint32_t r = order[i];
+        keyOf(r, other);
+        while (j < k) {
+            if (!haveKey) keyOf(added[j], key);
+            haveKey = true;
+            if (CompareKeys(key, other) >= 0) break;
+            merged.push_back(added[j++]);
+            haveKey = false;
+        }
+        merged.push_back(r);
+    }
+    merged.insert(merged.end(), added.begin() + long(j), added.end());
+    order = std::move(merged);
+}
+
+void Table::CatchUpTags() {
+    const uint32_t count = m_file.RecordCount();
+    if (m_tagged < count)
+        for (auto& t : m_tags) MergeIntoTag(t, m_tagged, count);
+    m_tagged = count;
+}
+
+void Table::RebuildAll() {
+    ScanDeleted(0);
+    for (auto& t : m_tags) BuildTag(t);
+    m_tagged = m_file.RecordCount();
+    m_active = m_activeName.empty() ? nullptr : FindTag(m_activeName);
+    InvalidateView();
+}
+
+void Table::SaveIndex() {
+    if (!IsOpen() || m_foreignIndex || m_file.Mode() == DbfFile::Access::ReadOnly) return;
+    CatchUpTags();
+    const std::string path = IndexPathFor(m_file.Path());
+    // Another copy of the program may write the file too: its tags are
+    // read again and kept, under a lock both copies take.
+    try {
+        m_file.LockIndex();
+    } catch (const EngineError& e) {
+        KeepIndexInMemory(e.what());
+        return;
+    }
+    try {
+        const uint32_t before = m_file.RecordCount();
+        if (m_file.Sync()) OnForeignChange(before);
+        MergeTagsFromFile(path);
+    } catch (...) {
+        m_file.UnlockIndex();
+        throw;
+    }
+    try {
+        if (m_tags.empty()) {
+            // The header stops announcing the file before it goes.
+            m_file.SetProductionIndexFlag(false);
+            const IndexFileKind kind = ProbeIndexFile(path);
+            // Through a link the file goes and the link stays.
+            if (kind == IndexFileKind::Ours || kind == IndexFileKind::Damaged) ::unlink(files::ResolvedPath(path).c_str());
+        } else {
+            // The file first, then the header's announcement of it.
+            WriteIndexContent(path);
+            if (!m_file.ProductionIndexFlag()) {
+                m_file.SetProductionIndexFlag(true);
+                WriteIndexContent(path);  // the flag changed the file's time
+            }
+        }
+    } catch (const EngineError& e) {
+        m_file.UnlockIndex();
+        KeepIndexInMemory(e.what());
+        return;
+    }
+    m_file.UnlockIndex();
+    m_indexDirty = false;
+    m_tagsAtSync.clear();
+    for (const auto& t : m_tags) m_tagsAtSync.push_back(t.name);
+    m_tagsAdded.clear();
+    m_tagsDeleted.clear();
+}
+
+void Table::WriteIndexContent(const std::string& path) {
+    IndexFileContent content;
+    content.state = m_file.State();
+    for (uint32_t r = 0; r < m_deleted.size(); ++r)
+        if (m_deleted[r]) content.deleted.push_back(r);
+    for (const auto& t : m_tags) content.tags.push_back({t.name, t.source, t.order});
+    content.ordersValid = true;
+    WriteIndexFile(path, content);
+}
+
+void Table::MergeTagsFromFile(const std::string& path) {
+    if (ProbeIndexFile(path) != IndexFileKind::Ours) return;
+    const auto content = ReadIndexFile(path);
+    if (!content) return;
+    auto listed = [](const std::vector<std::string>& names, const std::string& name) {
+        return std::any_of(names.begin(), names.end(), [&](const std::string& n) { return SameName(n, name); });
+    };
+    auto inFile = [&](const std::string& name) {
+        return std::any_of(content->tags.begin(), content->tags.end(),
+                           [&](const IndexFileTag& t) { return SameName(t.name, name); });
+    };
+    // Tags another copy removed since this one last read the file go
+    // here too, unless this copy made them again or orders by them.
+    bool changed = false;
+    for (auto it = m_tags.begin(); it != m_tags.end();) {
+        if (listed(m_tagsAtSync, it->name) && !listed(m_tagsAdded, it->name) && !inFile(it->name) &&
+            !SameName(it->name, m_activeName)) {
+            it = m_tags.erase(it);
+            changed = true;
+        } else {
+            ++it;
+        }
+    }
+    // Tags another copy added are built here and kept.
+    for (const auto& t : content->tags) {
+        if (FindTag(t.name) || listed(m_tagsDeleted, t.name) || listed(m_tagsAtSync, t.name)) continue;
+        auto tag = TagFrom(t.name, t.expression);
+        if (!tag) continue;
+        BuildTag(*tag);
+        m_tags.push_back(std::move(*tag));
+        changed = true;
+    }
+    if (changed) {
+        m_active = m_activeName.empty() ? nullptr : FindTag(m_activeName);
+        InvalidateView();
+    }
+}
+
+void Table::KeepIndexInMemory(const std::string& why) {
+    // The records stay as they are on the disk; the order lives on here.
+    m_file.DropWriteAccess();
+    m_indexDirty = false;
+    if (m_notice.empty())
+        m_notice = why + "  The table is open for reading only; its sort order is kept in memory.";
+}
+
+Table::Tag* Table::FindTag(const std::string& name) {
+    for (auto& t : m_tags)
+        if (SameName(t.name, name)) return &t;
+    return nullptr;
+}
+
+const Table::Tag* Table::FindTag(const std::string& name) const {
+    for (const auto& t : m_tags)
+        if (SameName(t.name, name)) return &t;
+    return nullptr;
+}
+
+void Table::AddIndex(const std::string& name, const std::string& expression) {
+    if (!IsOpen()) {
+        const std::string active = m_activeName;
+        m_activeName.clear();
+        try {
+            Open();
+            AddIndex(name, expression);
+        } catch (...) {
+            Close();
+            m_activeName = active;
+            throw;
+        }
+        Close();
+        m_activeName = active;
+        return;
+    }
+    if (name.empty() || name.size() > 10) throw EngineError("An index tag name must be 1 to 10 characters long.");
+    if (FindTag(name)) throw EngineError("An index tag named " + name + " already exists.");
+    if (m_state != State::Browse) Post();
+    CatchUpTags();  // the new tag covers the whole file
+    Tag tag;
+    tag.name = name;
+    tag.source = expression;
+    tag.expr = std::make_unique<Expression>(expression, m_file.Layout());
+    BuildTag(tag);
+    m_tags.push_back(std::move(tag));
+    m_tagsAdded.push_back(name);
+    m_active = m_activeName.empty() ? nullptr : FindTag(m_activeName);
+    m_indexDirty = true;
+    SaveIndex();
+}
+
+void Table::DeleteIndex(const std::string& name) {
+    if (!IsOpen()) {
+        const std::string active = m_activeName;
+        m_activeName.clear();
+        try {
+            Open();
+            DeleteIndex(name);
+        } catch (...) {
+            Close();
+            m_activeName = SameName(active, name) ? std::string() : active;
+            throw;
+        }
+        Close();
+        m_activeName = SameName(active, name) ? std::string() : active;
+        return;
+    }
+    const auto it = std::find_if(m_tags.begin(), m_tags.end(), [&](const Tag& t) { return SameName(t.name, name); });
+    if (it == m_tags.end()) throw EngineError("The index tag " + name + " does not exist.");
+    if (SameName(m_activeName, name)) m_activeName.clear();
+    m_tagsDeleted.push_back(it->name);
+    m_tagsAdded.erase(std::remove_if(m_tagsAdded.begin(), m_tagsAdded.end(),
+                                     [&](const std::string& n) { return SameName(n, name); }),
+                      m_tagsAdded.end());
+    m_tags.erase(it);
+    m_active = m_activeName.empty() ? nullptr : FindTag(m_activeName);
+    InvalidateView();
+    m_indexDirty = true;
+    SaveIndex();
+}
+
+std::vector<std::string> Table::IndexNames() const {
+    NeedOpen();
+    std::vector<std::string> names;
+    for (const auto& t : m_tags) names.push_back(t.name);
+    return names;
+}
+
+std::string Table::IndexExpression(const std::string& name) const {
+    NeedOpen();
+    const Tag* t = FindTag(name);
+    if (!t) throw EngineError("The index tag " + name + " does not exist.");
+    return t->source;
+}
+
+void Table::SetActiveIndex(const std::string& name) {
+    if (!IsOpen()) {
+        m_activeName = name;
+        return;
+    }
+    if (m_state != State::Browse) Post();
+    if (name.empty()) {
+        m_activeName.clear();
+        m_active = nullptr;
+    } else {
+        Tag* t = FindTag(name);
+        if (!t) throw EngineError("The index tag " + name + " does not exist.");
+        m_activeName = t->name;
+        m_active = t;
+    }
+    InvalidateView();
+}
+
+void Table::RegenerateIndexes() {
+    NeedWritable();
+    if (m_state != State::Browse) Post();
+    m_file.Sync();
+    RebuildAll();
+    m_indexDirty = true;
+    SaveIndex();
+    if (m_current && (*m_current >= m_file.RecordCount() || m_deleted[*m_current])) m_current.reset();
+}
+
+size_t Table::TagLowerBound(const Tag& tag, const std::string& key, uint32_t recno) const {
+    const RecordLayout& layout = m_file.Layout();
+    std::string other;
+    size_t lo = 0, hi = tag.order.size();
+    while (lo < hi) {
+        const size_t mid = (lo + hi) / 2;
+        const uint32_t r = tag.order[mid];
+        KeyOf(*tag.expr, RecordView(m_file.Record(r), layout), other);
+        const int c = CompareKeys(other, key);
+        if (c < 0 || (c == 0 && r < recno)) lo = mid + 1;
+        else hi = mid;
+    }
+    return lo;
+}
+
+void Table::TagInsert(Tag& tag, uint32_t recno) {
+    std::string key;
+    KeyOf(*tag.expr, RecordView(m_file.Record(recno), m_file.Layout()), key);
+    const size_t pos = TagLowerBound(tag, key, recno);
+    tag.order.insert(tag.order.begin() + long(pos), recno);
+}
+
+void Table::TagErase(Tag& tag, uint32_t recno, const char* oldRecord) {
+    std::string key;
+    KeyOf(*tag.expr, RecordView(oldRecord, m_file.Layout()), key);
+    size_t pos = TagLowerBound(tag, key, recno);
+    if (pos >= tag.order.size() || tag.order[pos] != recno) {
+        const auto it = std::find(tag.order.begin(), tag.order.end(), recno);
+        if (it == tag.order.end()) return;
+        pos = size_t(it - tag.order.begin());
+    }
+    tag.order.erase(tag.order.begin() + long(pos));
+}
+
+}  // namespace store
