@@ -224,13 +224,7 @@ void WriteIndexFile(const std::string& path, const IndexFileContent& content) {
         ::unlink(tmp.c_str());
         WriteFailed(path, why);
     }
-    const auto slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    files::SyncFolder(files::FolderOf(target));
 }
 
 std::string IndexPathFor(const std::string& dataPath) {

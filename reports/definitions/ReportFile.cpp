@@ -65,8 +65,6 @@ void WriteExactly(int fd, const uint8_t* data, size_t size, off_t at, const std:
     }
 }
 
-
-
 // The size of a definition file that is one of ours; throws for a file far
 // larger than any, before it is read.
 off_t CheckedSize(int fd, const std::string& path) {
