@@ -24,9 +24,9 @@ using namespace common;
 namespace {
 
 // A small window in the shape of the program's dialogs.
-class TNameDialog : public QDialog {
+class NameDialog : public QDialog {
 public:
-    TNameDialog() {
+    NameDialog() {
         setWindowTitle("Owner Name");
         auto* layout = new QVBoxLayout(this);
         NameLabel = new QLabel("Name", this);
@@ -93,7 +93,7 @@ private slots:
         if (answer < 0) ui.ExpectMessage("Error", "Please enter a name.");
         else ui.ExpectAsk("Confirm", std::nullopt, Answer(answer));
 
-        TNameDialog dialog;
+        NameDialog dialog;
         dialog.NameEdit->setText(typed);
         dialog.StoreName();
 
@@ -106,14 +106,14 @@ private slots:
     void showModalDrivesTheDialogWithoutBlocking() {
         ScriptedUiServices ui;
         ui.ExpectModal("Owner Name", [](QDialog& d) {
-            auto& dialog = static_cast<TNameDialog&>(d);
+            auto& dialog = static_cast<NameDialog&>(d);
             QVERIFY(dialog.isVisible());
             dialog.NameEdit->setText("Bo");
             QTest::mouseClick(dialog.OkButton, Qt::LeftButton);
         });
         ui.ExpectAsk("Confirm", "Save the name Bo?", Answer::Yes);
 
-        TNameDialog dialog;
+        NameDialog dialog;
         QCOMPARE(Ui().ShowModal(dialog), int(QDialog::Accepted));
         QCOMPARE(dialog.shownCount, 1);
         QVERIFY(!dialog.isVisible());
@@ -124,7 +124,7 @@ private slots:
     void dialogLeftOpenByTheScriptIsRejected() {
         ScriptedUiServices ui;
         ui.ExpectModal("Owner Name", [](QDialog&) {});
-        TNameDialog dialog;
+        NameDialog dialog;
         QCOMPARE(Ui().ShowModal(dialog), int(QDialog::Rejected));
         QVERIFY(!dialog.isVisible());
         HALVENOR_VERIFY_UI(ui);
