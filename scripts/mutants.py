@@ -265,6 +265,14 @@ class Scratch:
                     command = test.get("command") or []
                     if command:
                         names.add(os.path.basename(command[0]))
+            if not names:
+                # ctest names no command for a program not built yet: take
+                # it from the test file that names it.
+                listing = os.path.join(self.build, test_dir, "CTestTestfile.cmake")
+                if os.path.exists(listing):
+                    with open(listing, encoding="utf-8") as f:
+                        for program in re.findall(r'^add_test\(\S+ "([^"]+)"', f.read(), re.M):
+                            names.add(os.path.basename(program))
             self._targets[test_dir] = sorted(n for n in names if not n.endswith(".sh") and n not in ("bash", "sh"))
             if not self._targets[test_dir]:
                 sys.exit("mutants: no tests found in " + test_dir)
