@@ -260,12 +260,15 @@ class Scratch:
             code, out = run(["ctest", "--show-only=json-v1"], os.path.join(self.build, test_dir), env=self.env,
                             merge=False)
             names = set()
+            unnamed = code != 0
             if code == 0:
                 for test in json.loads(out).get("tests", []):
                     command = test.get("command") or []
                     if command:
                         names.add(os.path.basename(command[0]))
-            if not names:
+                    else:
+                        unnamed = True
+            if unnamed:
                 # ctest names no command for a program not built yet: take
                 # it from the test file that names it.
                 listing = os.path.join(self.build, test_dir, "CTestTestfile.cmake")
