@@ -10,6 +10,7 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 
+#include "AttachmentCheck.h"
 #include "AttachmentsTestSupport.h"
 #include "ChildRun.h"
 #include "EngineError.h"
@@ -58,6 +59,7 @@ private slots:
     void listLargerThanAnyIsRefusedUnread();
     void captionsAndListsThatCannotBeReadAreTold();
     void packInterruptedAfterItsListIsFinishedByTheNextOpen();
+    void checkTellsEveryKindOfFault();
 };
 
 void AttachmentStoreTest::manifestReadsBackWhatWasWritten() {
@@ -65,7 +67,7 @@ void AttachmentStoreTest::manifestReadsBackWhatWasWritten() {
     ItemEntry a;
     a.record = 0;
     a.fingerprint = 0x0123456789abcdefull;
-    a.label = "Sofa\twith\\tabs\nand lines";
+    a.label = "Sofa\twith\\tabs\nand lines, 20 \xE2\x82\xAC";  // and a character of three bytes
     a.files = {{kHash + ".jpg", Kind::Photo, "IMG 1.JPG", "Living room, north \"wall\""},
                {kHash2, Kind::Receipt, "receipt", ""}};
     ItemEntry lost;
@@ -671,6 +673,47 @@ void AttachmentStoreTest::packInterruptedAfterItsListIsFinishedByTheNextOpen() {
         QVERIFY(!reopened.Current().packedCount);
         QVERIFY(!QFile::exists(folder + "/" + kPackedManifestName) || !countMatches);
     }
+}
+
+// The check changes nothing and tells each fault in its own words; a file
+// removed with its last item takes its thumbnails along.
+void AttachmentStoreTest::checkTellsEveryKindOfFault() {
+    QTemporaryDir dir;
+    store::Table t;
+    MakeItemTable(t, dir.path(), {{"Sofa"}, {"Lamp"}});
+    AttachmentStore store;
+    store.Attach(t);
+    store.Add(0, {Photo(WriteFile(dir.filePath("s.jpg"), "sofa"))});
+    store.Add(1, {Photo(WriteFile(dir.filePath("l.jpg"), "lamp"))});
+    const QString folder = QString::fromStdString(store.Folder());
+    const std::string sofa = store.Of(0).front().stored, lamp = store.Of(1).front().stored;
+    QCOMPARE(CheckAttachments(t).problems, std::vector<std::string>{});
+    QCOMPARE(CheckAttachments(t).files, size_t(2));
+
+    const QString thumbs = folder + "/" + kThumbnailFolder;
+    QVERIFY(QDir(folder).mkdir(kThumbnailFolder));
+    const QString lampThumb = thumbs + "/" + QString::fromStdString(lamp.substr(0, 64)) + "-128.png";
+    const QString sofaThumb = thumbs + "/" + QString::fromStdString(sofa.substr(0, 64)) + "-128.png";
+    WriteFile(lampThumb, "thumb");
+    WriteFile(sofaThumb, "thumb");
+    store.Remove(1, 0);
+    QVERIFY(!QFile::exists(lampThumb));
+    QVERIFY(QFile::exists(sofaThumb));
+
+    WriteFile(folder + "/" + QString::fromStdString(sofa), "not the sofa");
+    WriteFile(folder + "/" + QString(64, 'd'), "nobody's");
+    const QByteArray before = ReadFile(folder + "/manifest.txt");
+    QCOMPARE(CheckAttachments(t).problems,
+             (std::vector<std::string>{
+                 "The file \"s.jpg\" of \"Sofa\" (" + sofa + ") no longer holds what was added: it was changed or damaged.",
+                 "The file \"" + std::string(64, 'd') + "\" in the attachments folder belongs to no item; Tools > Recover "
+                 "Attachments gives files back to the items it can find, and a pack asks before it removes such files."}));
+    QCOMPARE(ReadFile(folder + "/manifest.txt"), before);
+    store.Detach();
+
+    QVERIFY(QFile::remove(folder + "/manifest.txt"));
+    QCOMPARE(CheckAttachments(t).problems.front(),
+             "The attachments folder \"" + folder.toStdString() + "\" has no list of attachments.");
 }
 
 QTEST_GUILESS_MAIN(AttachmentStoreTest)

@@ -73,7 +73,7 @@ void FolderCopyTest::backupTakesListsAndStoredFilesButNoLinks() {
     Household h({{"Sofa"}, {"Lamp"}});
     const QString link = h.folder + "/" + QString(64, 'c') + ".jpg";
     QVERIFY(QFile::link(h.dir.filePath("p0.jpg"), link));
-    QVERIFY(QDir(h.folder).mkdir("thumbnails"));
+    QVERIFY(QDir(h.folder).mkdir(kThumbnailFolder));
     QVERIFY(QDir(h.dir.path()).mkdir("backup"));
     const std::string target = h.dir.filePath("backup/MASTER.files").toStdString();
 
