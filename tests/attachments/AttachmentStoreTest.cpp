@@ -60,6 +60,7 @@ private slots:
     void captionsAndListsThatCannotBeReadAreTold();
     void packInterruptedAfterItsListIsFinishedByTheNextOpen();
     void checkTellsEveryKindOfFault();
+    void storedNamesAndExtensions();
 };
 
 void AttachmentStoreTest::manifestReadsBackWhatWasWritten() {
@@ -714,6 +715,25 @@ void AttachmentStoreTest::checkTellsEveryKindOfFault() {
     QVERIFY(QFile::remove(folder + "/manifest.txt"));
     QCOMPARE(CheckAttachments(t).problems.front(),
              "The attachments folder \"" + folder.toStdString() + "\" has no list of attachments.");
+}
+
+void AttachmentStoreTest::storedNamesAndExtensions() {
+    const std::string hash(64, 'e');
+    QVERIFY(ValidStoredName(hash));
+    QVERIFY(ValidStoredName(hash + ".jpg"));
+    QVERIFY(ValidStoredName(hash + "." + std::string(10, 'x')));  // the longest extension
+    QVERIFY(!ValidStoredName(hash + "." + std::string(11, 'x')));
+    QVERIFY(!ValidStoredName(hash + "."));
+    QVERIFY(!ValidStoredName(hash + ".JPG"));
+    QVERIFY(!ValidStoredName(hash.substr(1)));
+    QVERIFY(!ValidStoredName(hash.substr(1) + "E"));
+    QCOMPARE(StoredExtension("IMG 1.JPG"), std::string("jpg"));
+    QCOMPARE(StoredExtension("/home/a.b/scan"), std::string());
+    QCOMPARE(StoredExtension(".hidden"), std::string());
+    QCOMPARE(StoredExtension("x.abcdefghij"), std::string("abcdefghij"));
+    QCOMPARE(StoredExtension("x.abcdefghijk"), std::string());
+    QCOMPARE(StoredExtension("x.tar-gz"), std::string());
+    QCOMPARE(StoredExtension("x."), std::string());
 }
 
 QTEST_GUILESS_MAIN(AttachmentStoreTest)

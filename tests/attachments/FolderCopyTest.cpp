@@ -225,7 +225,9 @@ void FolderCopyTest::itemsAreFoundAgainByFingerprint() {
         return e;
     };
     Manifest m;
-    m.items.push_back(entry("Sofa", fields.Of(t.ViewOf(2)), 7));  // moved
+    ItemEntry sofa = entry("Sofa", fields.Of(t.ViewOf(2)), 7);  // moved
+    sofa.nextFingerprint = sofa.fingerprint;                     // an edit that kept what identifies it
+    m.items.push_back(sofa);
     ItemEntry lamp = entry("Lamp", 12345, 0);                     // edited before a crash
     lamp.nextFingerprint = fields.Of(t.ViewOf(1));
     m.items.push_back(lamp);

@@ -569,6 +569,22 @@ private slots:
         QCOMPARE(ItemsOf(Data("MASTER.DBF")).size(), 2000);
     }
 
+    // A backup of every kind at once holds each file as it is.
+    void aBackupOfEveryKindHoldsEachFileAsItIs() {
+        const QString config = m_root->filePath("config");
+        QVERIFY(QDir().mkpath(config));
+        WriteAll(config + "/KELDOR.INI", "[Misc]\r\nInsurance Company=Ours\r\n");
+        BackupRequest request{CopyKind::Database, m_backup.toStdString(), Data("MASTER.DBF").toStdString(),
+                              m_data.toStdString(), {}, config.toStdString()};
+        const CopyResult r =
+            Backup(request, {CopyKind::Settings, CopyKind::Database, CopyKind::Lists, CopyKind::Reports}, {});
+        QCOMPARE(r.status, CopyStatus::Completed);
+        QCOMPARE(ReadAll(Saved("KELDOR.INI")), ReadAll(config + "/KELDOR.INI"));
+        QCOMPARE(ReadAll(Saved("KELDOR.URP")), ReadAll(Data("KELDOR.URP")));
+        for (const char* name : kListFileNames) QCOMPARE(ReadAll(Saved(name)), ReadAll(Data(name)));
+        QCOMPARE(ItemsOf(Saved("MASTER.DBF")), ItemsOf(Data("MASTER.DBF")));
+    }
+
     // A backup into the data folder refused the database but still wrote
     // the settings there.
     void aBackupOfSeveralKindsIsCheckedWholeBeforeAnythingIsWritten() {

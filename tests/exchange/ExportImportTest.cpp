@@ -378,6 +378,8 @@ private slots:
         QTest::newRow("negative quantity") << "Quantity" << "-2" << "-2";
         QTest::newRow("sign dropped before a stray character") << "Quantity" << "-2x" << "2";
         QTest::newRow("hexadecimal quantity") << "Quantity" << "$1F" << "31";
+        QTest::newRow("lower-case hexadecimal quantity") << "Quantity" << "$ff" << "255";
+        QTest::newRow("quantity that fills its field") << "Quantity" << "9999" << "9999";
         QTest::newRow("quantity without digits") << "Quantity" << "many" << "0";
         QTest::newRow("empty float") << "Cost" << "" << "0";
         QTest::newRow("float with exponent") << "Cost" << "1.5e3" << "1500";
