@@ -249,10 +249,22 @@ class Scratch:
     def prepare(self):
         sync_tree(self.tree)
         if not os.path.exists(os.path.join(self.build, "build.ninja")):
-            code, out = run(["cmake", "-S", self.tree, "-B", self.build, "-G", "Ninja",
-                             "-DCMAKE_BUILD_TYPE=RelWithDebInfo", "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1"], self.tree)
-            if code != 0:
-                sys.exit("mutants: the scratch tree does not configure:\n" + out[-3000:])
+            self.configure()
+
+    def configure(self):
+        code, out = run(["cmake", "-S", self.tree, "-B", self.build, "-G", "Ninja",
+                         "-DCMAKE_BUILD_TYPE=RelWithDebInfo", "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1"], self.tree)
+        if code != 0:
+            sys.exit("mutants: the scratch tree does not configure:\n" + out[-3000:])
+
+    def repair(self, test_dirs):
+        """A mutant that removes files may have emptied the folder its tests
+        ran in (a path turned into the working folder): configure again so
+        that the next build makes what went."""
+        if not os.path.exists(os.path.join(self.build, "build.ninja")) or any(
+                not os.path.exists(os.path.join(self.build, d, "CTestTestfile.cmake")) for d in test_dirs):
+            self.configure()
+            self._targets = {}
 
     def targets(self, test_dir):
         """The executables the tests of a folder run, to build no more than they need."""
@@ -384,6 +396,7 @@ def main():
     scratch.prepare()
     folders = sorted({folder_of(f) for f in files})
     test_dirs = sorted({d for f in folders for d in TESTS_OF[f]})
+    scratch.repair(test_dirs)
     print("mutants: building the scratch tree and running the tests unchanged ...", flush=True)
     built, out = scratch.build_for(test_dirs)
     if not built:
@@ -421,6 +434,7 @@ def main():
         finally:
             with open(path, "w", encoding="utf-8", errors="surrogateescape") as f:
                 f.write(original)
+            scratch.repair(TESTS_OF[folder_of(m.file)])
         results.append((m, outcome))
         by_file[m.file][outcome] += 1
         by_folder[folder_of(m.file)][outcome] += 1

@@ -496,6 +496,32 @@ private slots:
         QCOMPARE(Column(back, "Value"), QStringList({"0", "0"}));
     }
 
+    // A value of a dBASE source the item table cannot hold stops the run at
+    // its record and names the field it was going to.
+    void aDbfValueTooLargeNamesItsRecordAndField() {
+        store::Table source;
+        source.SetDirectory(m_dir->path().toStdString());
+        source.SetTableName("WIDE.DBF");
+        source.Create({store::FieldDef::String("Item", 30), {"Cost", 'N', 20, 2}});
+        source.Open();
+        for (const auto& [item, cost] : {std::pair{"Lamp", 12.5}, std::pair{"Safe", 1e15}}) {
+            source.Append();
+            source.SetText("Item", item);
+            source.SetNumber(source.NeedField("Cost"), cost);
+            source.Post();
+        }
+        source.Close();
+        const auto ex = exchange::ExamineDbfSource(Path("WIDE.DBF").toStdString());
+        QVERIFY2(ex.accepted, ex.message.c_str());
+        store::Table back;
+        const RunResult r = ImportInto(back, true, Path("WIDE.DBF"), exchange::MapByName(ex.names));
+        QCOMPARE(int(r.outcome), int(Outcome::Failed));
+        QCOMPARE(QString::fromStdString(r.message),
+                 QString("The import stopped at record 2, field 2 (Cost): The number 1000000000000000 is too large for "
+                         "field Cost.  1 record was imported before it."));
+        QCOMPARE(Column(back, "Item"), QStringList{"Lamp"});
+    }
+
     void withoutSkipFirstTheTitlesAreARecord() {
         AddItems(m_items, {kSampleItems[0]});
         const std::vector<int> fields = {1, 9, 10, 15, 14};
