@@ -388,6 +388,8 @@ private slots:
         QTest::newRow("leap day") << "WarDate" << "2/29/2000" << "2/29/2000";
         QTest::newRow("two-digit year") << "PurchDate" << "3/7/96" << "3/7/1996";
         QTest::newRow("date with a letter") << "PurchDate" << "Mar/7/1996" << "";
+        QTest::newRow("date ending in the last letter") << "PurchDate" << "3/7/1996z" << "";
+        QTest::newRow("date ending in the last capital") << "PurchDate" << "3/7/1996Z" << "";
         QTest::newRow("date without the separator") << "PurchDate" << "3-7-1996" << "";
         QTest::newRow("date title") << "WarDate" << "Warranty Date" << "";
     }
