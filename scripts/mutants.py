@@ -33,6 +33,7 @@ import os
 import random
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import time
@@ -229,12 +230,17 @@ def sync_tree(scratch):
 
 
 def run(cmd, cwd, timeout=None, env=None, merge=True):
+    # A session of its own, so that a timeout ends the tests ctest started
+    # too: a test left running could hold a lock the next mutant waits for.
+    p = subprocess.Popen(cmd, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT if merge else subprocess.DEVNULL,
+                         env=env, start_new_session=True)
     try:
-        p = subprocess.run(cmd, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT if merge else subprocess.DEVNULL,
-                           timeout=timeout, env=env)
-        return p.returncode, p.stdout.decode(errors="replace")
-    except subprocess.TimeoutExpired as e:
-        return None, (e.stdout or b"").decode(errors="replace")
+        out, _ = p.communicate(timeout=timeout)
+        return p.returncode, out.decode(errors="replace")
+    except subprocess.TimeoutExpired:
+        os.killpg(p.pid, signal.SIGKILL)
+        out, _ = p.communicate()
+        return None, (out or b"").decode(errors="replace")
 
 
 class Scratch:

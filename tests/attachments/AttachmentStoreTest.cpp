@@ -85,6 +85,12 @@ void AttachmentStoreTest::manifestReadsBackWhatWasWritten() {
     QVERIFY2(back.problems.empty(), back.problems.empty() ? "" : back.problems.front().c_str());
     QVERIFY(!back.damaged);
     QVERIFY(back.manifest == m);
+    // Lines ended the Windows way read the same.
+    std::string crlf;
+    for (const char c : WriteManifest(m)) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    const ManifestReading fromWindows = ReadManifest(crlf);
+    QVERIFY(!fromWindows.damaged);
+    QVERIFY(fromWindows.manifest == m);
     // An empty manifest is a whole one.
     QVERIFY(ReadManifest(WriteManifest({})).problems.empty());
 }
@@ -338,6 +344,16 @@ void AttachmentStoreTest::tableRewrittenByAnotherProgramRelinksByFingerprint() {
                                            "items could not be matched to their records again: \"Chair\", \"Chair\".  "
                                            "They are no longer shown with any item; their files stay in the "
                                            "attachments folder."));
+    // Twenty names at most, then how many more.
+    LinkReport many;
+    for (int i = 1; i <= 21; ++i) many.lost.push_back(i == 21 ? std::string() : "n" + std::to_string(i));
+    std::string shown;
+    for (int i = 1; i <= 20; ++i) shown += std::string(i > 1 ? ", " : "") + "\"n" + std::to_string(i) + "\"";
+    QCOMPARE(many.Message(), "The item table was changed by another program, and the attachments of these items could "
+                             "not be matched to their records again: " + shown + " and 1 more.  They are no longer "
+                             "shown with any item; their files stay in the attachments folder.");
+    many.lost.resize(20);
+    QVERIFY(many.Message().find(shown + ".  They") != std::string::npos);
     // Told once; the twins' files stay in the folder.
     AttachmentStore again;
     QVERIFY(again.Attach(t).Empty());
@@ -730,6 +746,7 @@ void AttachmentStoreTest::storedNamesAndExtensions() {
     QCOMPARE(StoredExtension("IMG 1.JPG"), std::string("jpg"));
     QCOMPARE(StoredExtension("/home/a.b/scan"), std::string());
     QCOMPARE(StoredExtension(".hidden"), std::string());
+    QCOMPARE(StoredExtension("/home/user/.hidden"), std::string());
     QCOMPARE(StoredExtension("x.abcdefghij"), std::string("abcdefghij"));
     QCOMPARE(StoredExtension("x.abcdefghijk"), std::string());
     QCOMPARE(StoredExtension("x.tar-gz"), std::string());
