@@ -637,6 +637,30 @@ private slots:
         else QVERIFY(!QFileInfo::exists(Saved(name)));
     }
 
+    // A settings file may open with comments; one byte over the limit is
+    // refused, one that exactly reaches it restored.
+    void settingsAreRestoredUpToTheirLimit() {
+        const QString config = m_root->filePath("config");
+        QVERIFY(QDir().mkpath(config));
+        WriteAll(config + "/KELDOR.INI", "[Misc]\r\nInsurance Company=Live\r\n");
+        const QByteArray head = "; saved by hand\r\n[Misc]\r\nInsurance Company=Saved\r\n;";
+        for (const qint64 size : {qint64(head.size() + 2), qint64(4) << 20, (qint64(4) << 20) + 1}) {
+            const QByteArray text = head + QByteArray(size - head.size() - 2, 'x') + "\r\n";
+            WriteAll(Saved("KELDOR.INI"), text);
+            const CopyResult r =
+                Restore({CopyKind::Settings, Saved("KELDOR.INI").toStdString(), m_data.toStdString(), {},
+                         config.toStdString()},
+                        {CopyKind::Settings}, {});
+            if (size > (qint64(4) << 20)) {
+                QCOMPARE(r.status, CopyStatus::SourceInvalid);
+                QVERIFY(ReadAll(config + "/KELDOR.INI") != text);
+            } else {
+                QCOMPARE(r.status, CopyStatus::Completed);
+                QCOMPARE(ReadAll(config + "/KELDOR.INI"), text);
+            }
+        }
+    }
+
     void names_data() {
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("dataFile");

@@ -380,6 +380,7 @@ private slots:
         QTest::newRow("hexadecimal quantity") << "Quantity" << "$1F" << "31";
         QTest::newRow("lower-case hexadecimal quantity") << "Quantity" << "$ff" << "255";
         QTest::newRow("quantity that fills its field") << "Quantity" << "9999" << "9999";
+        QTest::newRow("quantity with zeros") << "Quantity" << "100" << "100";
         QTest::newRow("quantity without digits") << "Quantity" << "many" << "0";
         QTest::newRow("empty float") << "Cost" << "" << "0";
         QTest::newRow("float with exponent") << "Cost" << "1.5e3" << "1500";
