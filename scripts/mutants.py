@@ -256,6 +256,9 @@ class Scratch:
         sync_tree(self.tree)
         if not os.path.exists(os.path.join(self.build, "build.ninja")):
             self.configure()
+        else:
+            # Tests added since the last run: the build files learn of them.
+            run(["ninja", "-C", self.build, "build.ninja"], self.tree)
 
     def configure(self):
         code, out = run(["cmake", "-S", self.tree, "-B", self.build, "-G", "Ninja",

@@ -394,6 +394,33 @@ private slots:
         }
     }
 
+    // A pack writes the kept records in blocks of 4096: every block, and
+    // the last one that is not full, lands once and in order.
+    void packOfMoreRecordsThanOneWriteHolds() {
+        Table t;
+        CreateItemTable(t, m_dir->path());
+        t.BeginBulkAppend();
+        for (int i = 0; i < 9000; ++i) AppendItem(t, "item " + std::to_string(i));
+        t.EndBulkAppend();
+        for (uint32_t r = 0; r < 9000; r += 3) {
+            t.GoTo(r);
+            t.Delete();
+        }
+        t.Close();
+        t.SetExclusive(true);
+        t.Open();
+        t.Pack();
+        QCOMPARE(t.PhysicalCount(), 6000u);
+        t.Close();
+        const QJsonArray rows = ReadWithDbfread(m_dir->filePath("MASTER.DBF"))["records"].toArray();
+        QCOMPARE(rows.size(), 6000);
+        int at = 0;
+        for (int i = 0; i < 9000; ++i) {
+            if (i % 3 == 0) continue;
+            QCOMPARE(rows[at++].toArray()[0].toString(), QString("item %1").arg(i));
+        }
+    }
+
     void bulkAppendKeepsEveryRecordAndTheIndex() {
         Table t;
         CreateItemTable(t, m_dir->path());
@@ -554,6 +581,28 @@ private slots:
                 e.Key(v, key);
                 QCOMPARE(key, e.Evaluate(v).text);
             }
+        }
+    }
+
+    // STR at the edges of its width: at least one character, asterisks
+    // when the number does not fit, as dBASE writes them.
+    void strAtTheEdgesOfItsWidth() {
+        Table t;
+        CreateItemTable(t, m_dir->path());
+        AppendItem(t, "x");
+        const RecordView v = t.ViewOf(0);
+        const std::pair<const char*, const char*> cases[] = {
+            {"STR(5,0)", "5"},       {"STR(12,1)", "*"},        {"STR(123,3)", "123"}, {"STR(1234,3)", "***"},
+            {"STR(1.5,5,1)", "  1.5"}, {"STR(0-2,3)", " -2"},    {"STR(7)", "         7"},
+        };
+        for (const auto& [source, text] : cases) {
+            std::string got;
+            try {
+                got = Expression(source, t.Layout()).Evaluate(v).text;
+            } catch (const EngineError& e) {
+                got = e.what();
+            }
+            QCOMPARE(QString::fromStdString(got) + " " + source, QString(text) + " " + source);
         }
     }
 

@@ -4,9 +4,11 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "CodePage.h"
 #include "DbfFile.h"
 #include "StoreTestSupport.h"
 
@@ -125,6 +127,64 @@ private slots:
         t.First();
         QCOMPARE(t.GetDate(2), std::optional<Date>(Date{1970, 1, 1}));
         QCOMPARE(t.GetText(3), std::string("T"));
+    }
+
+    // Binary fields of a table another program wrote take the values set
+    // as that program's readers see them, every byte of each; the header
+    // carries the day of the last append.
+    void binaryFieldsAndTheHeaderDateAsOtherReadersSeeThem() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("VFP.DBF");
+        RunPython("write_vfp.py", {path});
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            f.seek(1);
+            f.write(QByteArray("\x63\x01\x01", 3));  // 1999-01-01
+        }
+        Table t;
+        t.SetDirectory(dir.path().toStdString());
+        t.SetTableName("VFP.DBF");
+        t.Open();
+        t.Append();
+        t.SetText("NAME", "second");
+        t.SetNumber(t.NeedField("PRICE"), -123456789.0123);
+        t.SetNumber(t.NeedField("RATE"), 1.0 / 3.0);
+        t.SetNumber(t.NeedField("QTY"), -2147483647.0);
+        t.Post();
+        t.Close();
+        const QJsonArray rows = ReadWithDbfread(path)["records"].toArray();
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0].toArray()[1].toString(), QString("1.5"));
+        QCOMPARE(rows[1].toArray()[1].toString(), QString("-123456789.0123"));
+        QCOMPARE(rows[1].toArray()[2].toString(), QString("0.3333333333333333"));
+        QCOMPARE(rows[1].toArray()[3].toString(), QString("-2147483647"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray head = f.read(4);
+        const QDate today = QDate::currentDate();
+        QCOMPARE(int(uint8_t(head[1])), today.year() - 1900);
+        QCOMPARE(int(uint8_t(head[2])), today.month());
+        QCOMPARE(int(uint8_t(head[3])), today.day());
+    }
+
+    // The code page a language-driver byte names, against the independent
+    // reader's table wherever both know the byte; the bytes this program
+    // writes name the code page they were written for.
+    void languageDriversAgreeWithAnIndependentReader() {
+        const QJsonObject theirs = QJsonDocument::fromJson(RunPython("dbf_codepages.py", {})).object();
+        QVERIFY(theirs.size() > 50);
+        int compared = 0;
+        for (int b = 1; b < 256; ++b) {
+            const int ours = CodePage::FromLanguageDriver(uint8_t(b));
+            const QString their = theirs.value(QString::number(b)).toString();
+            if (ours == 0 || !their.startsWith("cp")) continue;
+            QCOMPARE(QString("cp%1").arg(ours) + QString(" for %1").arg(b), their + QString(" for %1").arg(b));
+            ++compared;
+        }
+        QCOMPARE(compared, 46);
+        for (const int cp : {437, 850, 852, 866, 1250, 1251, 1252})
+            QCOMPARE(CodePage::FromLanguageDriver(CodePage::LanguageDriverFor(cp)), cp);
     }
 
     void cyrillicTextIsDecodedByItsCodePage() {
