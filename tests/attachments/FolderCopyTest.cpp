@@ -104,22 +104,20 @@ void FolderCopyTest::stoppedOrEmptyCopiesLeaveTheTargetAsItWas() {
     QVERIFY(QDir(h.dir.path()).mkdir("old.files"));
     WriteFile(target + "/manifest.txt", "old");
     const QStringList before = Entries(h.dir.path());
-    {
-        AttachmentFolderCopy copy;
-        std::string reason;
-        QVERIFY(!copy.StageFolder(h.folder.toStdString(), target.toStdString(), [](uint64_t) { return false; }, &reason));
-        QVERIFY(copy.Cancelled());
-        QVERIFY(!copy.Refused());
-    }
+    AttachmentFolderCopy copy;
+    std::string reason;
+    QVERIFY(!copy.StageFolder(h.folder.toStdString(), target.toStdString(), [](uint64_t) { return false; }, &reason));
+    QVERIFY(copy.Cancelled());
+    QVERIFY(!copy.Refused());
     QCOMPARE(Entries(h.dir.path()), before);
     QCOMPARE(Entries(target), QStringList{"manifest.txt"});
 
-    // A source with no folder: the target folder goes with the commit.
-    AttachmentFolderCopy none;
-    std::string reason;
-    QVERIFY(none.StageFolder(h.dir.filePath("missing.files").toStdString(), target.toStdString(), {}, &reason));
-    QCOMPARE(none.Files(), 0);
-    QVERIFY2(none.Commit(&reason), reason.c_str());
+    // The same copy, from a source with no folder: the target folder goes
+    // with the commit.
+    QVERIFY(copy.StageFolder(h.dir.filePath("missing.files").toStdString(), target.toStdString(), {}, &reason));
+    QVERIFY(!copy.Cancelled());
+    QCOMPARE(copy.Files(), 0);
+    QVERIFY2(copy.Commit(&reason), reason.c_str());
     QVERIFY(!QFileInfo::exists(target));
 }
 
