@@ -13,32 +13,8 @@ namespace {
 constexpr size_t kBlock = 1 << 20;
 
 using files::FileDescriptor;
-
-// A temporary file removed unless kept.
-class TemporaryFile {
-public:
-    explicit TemporaryFile(std::string path) : m_path(std::move(path)) {}
-    ~TemporaryFile() {
-        if (!m_path.empty()) ::unlink(m_path.c_str());
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    const std::string& Path() const { return m_path; }
-    void Keep() { m_path.clear(); }
-
-private:
-    std::string m_path;
-};
-
-void WriteAll(int fd, const char* data, size_t size, const std::string& path) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) throw AttachmentError(SystemMessage("Cannot write to", path, n < 0 ? errno : ENOSPC));
-        data += n;
-        size -= size_t(n);
-    }
-}
+using files::TemporaryFile;
+using files::WriteAll;
 
 }  // namespace
 

@@ -21,36 +21,10 @@ constexpr size_t kBlock = 1 << 20;
 
 std::atomic<unsigned> g_temporaryCount{0};
 
-// A temporary file removed unless kept.
-class TemporaryFile {
-public:
-    explicit TemporaryFile(std::string path) : m_path(std::move(path)) {}
-    ~TemporaryFile() {
-        if (!m_path.empty()) ::unlink(m_path.c_str());
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    const std::string& Path() const { return m_path; }
-    void Keep() { m_path.clear(); }
-
-private:
-    std::string m_path;
-};
-
 std::string Upper(std::string text) {
     for (char& c : text)
         if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
     return text;
-}
-
-void WriteAll(int fd, const char* data, size_t size, const std::string& path) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) throw FileError(SystemMessage("Cannot write to", path, n < 0 ? errno : ENOSPC));
-        data += n;
-        size -= size_t(n);
-    }
 }
 
 void FinishWriting(FileDescriptor& fd, const std::string& path) {
@@ -75,6 +49,16 @@ pid_t TemporaryPid(const std::string& name) {
 }
 
 }  // namespace
+
+void WriteAll(int fd, const char* data, size_t size, const std::string& path) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) throw FileError(SystemMessage("Cannot write to", path, n < 0 ? errno : ENOSPC));
+        data += n;
+        size -= size_t(n);
+    }
+}
 
 std::string SystemMessage(const std::string& what, const std::string& path, int error) {
     return what + " \"" + path + "\": " + std::strerror(error) + ".";

@@ -49,6 +49,26 @@ private:
     int m_fd;
 };
 
+// A temporary file removed when it goes, unless kept.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(std::string path) : m_path(std::move(path)) {}
+    ~TemporaryFile() {
+        if (!m_path.empty()) ::unlink(m_path.c_str());
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    const std::string& Path() const { return m_path; }
+    void Keep() { m_path.clear(); }
+
+private:
+    std::string m_path;
+};
+
+// Writes all the bytes at the descriptor's position; path names the file
+// in the message. Throws FileError (a write of nothing: a full disk).
+void WriteAll(int fd, const char* data, size_t size, const std::string& path);
+
 // "what "path": the system's reason."
 std::string SystemMessage(const std::string& what, const std::string& path, int error);
 
