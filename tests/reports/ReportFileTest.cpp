@@ -193,6 +193,20 @@ private slots:
         QTest::addColumn<QStringList>("lines");
         QTest::newRow("1 short narrow") << 0 << QByteArray("Short Narrow Report") << 90 << true << true << true
                                         << QStringList{"Item=32|Location=17|Cost=14|RepCost=14|Quantity=13"};
+        QTest::newRow("2 short wide") << 1 << QByteArray("Short Wide Report") << 120 << true << true << true
+                                      << QStringList{"Item=26|Brand=12|Model=12|Serial=12|Location=17|Cost=14|"
+                                                     "RepCost=14|Quantity=13"};
+        const QString itemLocationCategory =
+            R"("Item:"=5|_=1|Item=40|"Location:"=11|_=1|Location=30|"Category:"=11|_=1|Category=20)";
+        const QString brandModelCost = R"("Brand:"=6|_=1|Brand=20|"Model:"=8|_=1|Model=15|"Serial:"=9|_=1|Serial=14|)"
+                                       R"("Cost:"=7|_=1|Cost=12|"Rep Cost:"=11|_=1|RepCost=12)";
+        QTest::newRow("3 medium") << 2 << QByteArray("Medium Report") << 120 << false << false << true
+                                  << QStringList{itemLocationCategory, brandModelCost};
+        QTest::newRow("4 medium large")
+            << 3 << QByteArray("Medium Large Report") << 120 << false << false << true
+            << QStringList{itemLocationCategory, brandModelCost, R"("Desc:"=5|_=1|Descriptio=110)", "_=150"};
+        QTest::newRow("7 location and owner") << 6 << QByteArray("Location & Owner Report") << 90 << true << true
+                                              << true << QStringList{"Item=33|Location=30|Owner=27"};
         QTest::newRow("5 full") << 4 << QByteArray("Full Report") << 120 << false << false << true
                                 << QStringList{
                                        R"("Item:"=5|_=1|Item=40|"Location:"=11|_=1|Location=30|"Category:"=11|_=1|Category=20)",
