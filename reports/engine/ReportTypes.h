@@ -159,9 +159,4 @@ constexpr uint8_t Picture = 93;    // x1, y1, x2, y2, picture
 constexpr uint8_t LongText = 94;
 }  // namespace op
 
-// Positions in the recorded report are counted from its first byte; the
-// report header is always there.
-constexpr int kReportHeaderSize = 1 + 4 * 3 + 4 * 6 + 1 + 4 * 4;  // without the port text
-constexpr int kPageHeaderSize = 1 + 4 * 3 + 1;
-
 }  // namespace reports::engine

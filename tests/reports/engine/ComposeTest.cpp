@@ -21,6 +21,8 @@ private slots:
     void remainingLinesAtTheBandEdge();
     void bandEdgesPullTheCurrentLineIn();
     void columnsAfterThePreviousStop();
+    void bordersAndTextLinesAreDrawnWhereAsked_data();
+    void bordersAndTextLinesAreDrawnWhereAsked();
     void textIsMeasuredTheSameOnScreenAndPrinter_data();
     void textIsMeasuredTheSameOnScreenAndPrinter();
     void statusLineCodes_data();
@@ -111,6 +113,79 @@ void ComposeTest::bandEdgesPullTheCurrentLineIn() {
     r.BodyBottom(1.5);
     QCOMPARE(r.YPos(), 1.5);
     QCOMPARE(r.RemainingLines(), 0);
+}
+
+namespace {
+
+// One line of text in a column from 1 to 3 inches, composed straight onto a
+// page at 100 dots per inch.
+QImage OneCell(int borders, bool underline, bool strikeout) {
+    ImageReport r;
+    r.dpi = 100;
+    r.OnPrintPage = [=](PageEngine& e, int) {
+        e.BodyTop(1);
+        e.BodyBottom(5);
+        e.GoToBodyStart();
+        e.SelectFont(QStringLiteral("Arial"), 24);
+        e.SetFontStyle(false, false, underline, strikeout);
+        e.ClearColumns();
+        e.AddColumn(1, borders, 0, 2, 2.0, 1.0);
+        e.WriteLine(QStringLiteral("\tHEMH"));
+        return false;
+    };
+    if (!r.RunJob() || r.pages.empty()) return {};
+    return r.pages.front();
+}
+
+// The smallest rectangle holding every pixel that differs between a and b
+// (or that is not white, when b is null).
+QRect Differences(const QImage& a, const QImage& b = {}) {
+    QRect box;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (b.isNull() ? a.pixel(x, y) != qRgb(255, 255, 255) : a.pixel(x, y) != b.pixel(x, y))
+                box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+}  // namespace
+
+void ComposeTest::bordersAndTextLinesAreDrawnWhereAsked_data() {
+    QTest::addColumn<int>("borders");
+    QTest::addColumn<bool>("underline");
+    QTest::addColumn<bool>("strikeout");
+    QTest::addColumn<QRect>("border");  // where a border is drawn: the cell is 1 to 3 inches by 40 dots
+    QTest::newRow("left border") << int(BorderLeft) << false << false << QRect(100, 100, 1, 40);
+    QTest::newRow("right border") << int(BorderRight) << false << false << QRect(300, 100, 1, 40);
+    QTest::newRow("top border") << int(BorderTop) << false << false << QRect(100, 100, 201, 1);
+    QTest::newRow("bottom border") << int(BorderBottom) << false << false << QRect(100, 139, 201, 1);
+    QTest::newRow("underline") << 0 << true << false << QRect();
+    QTest::newRow("strikeout") << 0 << false << true << QRect();
+}
+
+void ComposeTest::bordersAndTextLinesAreDrawnWhereAsked() {
+    QFETCH(int, borders);
+    QFETCH(bool, underline);
+    QFETCH(bool, strikeout);
+    const QImage plain = OneCell(0, false, false);
+    QVERIFY(!plain.isNull());
+    const QRect text = Differences(plain);
+    const QImage drawn = OneCell(borders, underline, strikeout);
+    const QRect added = Differences(drawn, plain);
+    QFETCH(QRect, border);
+    if (borders) {
+        QCOMPARE(added, border);
+        return;
+    }
+    // A line across the whole text, at most three dots thick: under its
+    // baseline, or through its middle.
+    QVERIFY2(added.left() <= text.left() && added.right() >= text.right(), qPrintable(QString("text %1-%2, line %3-%4")
+        .arg(text.left()).arg(text.right()).arg(added.left()).arg(added.right())));
+    QVERIFY(added.height() >= 1 && added.height() <= 3);
+    if (underline)
+        QVERIFY(added.top() > text.bottom());
+    else
+        QVERIFY(added.top() > text.top() + text.height() / 4 && added.bottom() < text.bottom() - text.height() / 4);
 }
 
 void ComposeTest::columnsAfterThePreviousStop() {

@@ -198,6 +198,20 @@ void OutputTest::pageImageAndBorder() {
     QCOMPARE(box.border, 10);
     preview.EndPreview();
     QVERIFY(box.released);
+    // The page image carries the screen's resolution; a resolution that is
+    // not a positive number is not taken.
+    QVERIFY(preview.StartPreview());
+    for (const auto& [x, y] : {std::pair{0.0, 96.0}, {96.0, -1.0}, {qQNaN(), 96.0}, {96.0, qInf()}})
+        preview.SetScreenResolution(x, y);
+    QImage page = preview.RenderPage(1, 100);
+    QCOMPARE(page.size(), QSize(816, 1056));
+    QCOMPARE(page.dotsPerMeterX(), 3780);
+    QCOMPARE(page.dotsPerMeterY(), 3780);
+    preview.SetScreenResolution(144, 72);
+    page = preview.RenderPage(1, 100);
+    QCOMPARE(page.size(), QSize(1224, 792));
+    QCOMPARE(page.dotsPerMeterX(), 5669);
+    QCOMPARE(page.dotsPerMeterY(), 2835);
 }
 
 void OutputTest::monochromeHasNoColour() {
@@ -224,12 +238,13 @@ void OutputTest::printPagesRangeAndCopies_data() {
     QTest::addColumn<int>("copies");
     QTest::addColumn<int>("pages");
     QTest::addColumn<int>("firstPrinted");
-    QTest::newRow("0, 0, 0: every page") << 0 << 0 << 0 << 5 << 1;
-    QTest::newRow("3, 99, 1: pages 3 to 5") << 3 << 99 << 1 << 3 << 3;
-    QTest::newRow("one page") << 2 << 2 << 0 << 1 << 2;
-    QTest::newRow("last equal to the count") << 4 << 5 << 0 << 2 << 4;
-    QTest::newRow("last below 1") << 4 << -1 << 0 << 2 << 4;
-    QTest::newRow("two copies") << 1 << 2 << 2 << 4 << 1;
+    QTest::addColumn<int>("copyCount");  // what the printer is asked for
+    QTest::newRow("0, 0, 0: every page") << 0 << 0 << 0 << 5 << 1 << 1;
+    QTest::newRow("3, 99, 1: pages 3 to 5") << 3 << 99 << 1 << 3 << 3 << 1;
+    QTest::newRow("one page") << 2 << 2 << 0 << 1 << 2 << 1;
+    QTest::newRow("last equal to the count") << 4 << 5 << 0 << 2 << 4 << 1;
+    QTest::newRow("last below 1") << 4 << -1 << 0 << 2 << 4 << 1;
+    QTest::newRow("two copies") << 1 << 2 << 2 << 4 << 1 << 2;
 }
 
 void OutputTest::printPagesRangeAndCopies() {
@@ -238,6 +253,7 @@ void OutputTest::printPagesRangeAndCopies() {
     QFETCH(int, copies);
     QFETCH(int, pages);
     QFETCH(int, firstPrinted);
+    QFETCH(int, copyCount);
     QByteArray s = Record(5);
     QBuffer buffer(&s);
     const QString file = m_dir.filePath(QString("range-%1-%2-%3.pdf").arg(first).arg(last).arg(copies));
@@ -247,6 +263,7 @@ void OutputTest::printPagesRangeAndCopies() {
     filePrinter.SetPrinter(&printer);
     filePrinter.SetStream(&buffer);
     QVERIFY(filePrinter.PrintPages(first, last, copies));
+    QCOMPARE(printer.copyCount(), copyCount);
     QCOMPARE(PdfPageCount(file), pages);
     QVERIFY(PdfText(file, 1).contains(QString("Page %1").arg(firstPrinted)));
     QVERIFY(PdfText(file, pages).contains(QString("Item 12 of page")));
@@ -318,6 +335,7 @@ void OutputTest::directPrintingOutputsOnlyTheRange() {
     const QString file = m_dir.filePath("direct.pdf");
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFileName(file);
+    printer.setPageSize(QPageSize(QPageSize::Letter));
     PrinterPageEngine direct;
     direct.SetPrinter(&printer);
     direct.SetFirstPage(2);
@@ -327,6 +345,14 @@ void OutputTest::directPrintingOutputsOnlyTheRange() {
     QCOMPARE(PdfPageCount(file), 2);
     QVERIFY(PdfText(file, 1).contains("Item 1 of page 2"));
     QVERIFY(!PdfText(file).contains("of page 4"));
+    QVERIFY(Poppler("pdfinfo", {file}).contains("612 x 792 pts"));
+    // The report's orientation turns the printer's paper.
+    direct.SetOrientation(Orientation::poLandScape);
+    QVERIFY(direct.RunJob());
+    QVERIFY(Poppler("pdfinfo", {file}).contains("792 x 612 pts"));
+    direct.SetOrientation(Orientation::poPortrait);
+    QVERIFY(direct.RunJob());
+    QVERIFY(Poppler("pdfinfo", {file}).contains("612 x 792 pts"));
     // A range beyond the report prints no blank sheet.
     QFile::remove(file);
     direct.SetFirstPage(9);

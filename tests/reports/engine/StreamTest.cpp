@@ -44,18 +44,6 @@ std::vector<int> BodyCodes(const std::vector<Op>& ops, qsizetype header) {
     return out;
 }
 
-void CheckRefused(const QByteArray& stream, const char* why) {
-    ReportStreamReader reader;
-    try {
-        reader.Open(stream);
-    } catch (const ReportError& e) {
-        QVERIFY2(!QString(e.what()).isEmpty(), why);
-        QVERIFY(!reader.IsOpen());
-        return;
-    }
-    QFAIL(qPrintable(QString("accepted: %1").arg(why)));
-}
-
 // Pictures and a text longer than a length byte holds.
 void ComposePicturesAndLongText(PageEngine& r) {
     r.OnPrintPage = [](PageEngine& e, int page) {
@@ -93,6 +81,7 @@ private slots:
     void everyTruncationIsRefused();
     void damagedStreamsAreRefused_data();
     void damagedStreamsAreRefused();
+    void enumerationsAreReadUpToTheirLastValue();
     void randomDamageNeverCrashes();
 };
 
@@ -272,63 +261,140 @@ void StreamTest::everyTruncationIsRefused() {
 
 void StreamTest::damagedStreamsAreRefused_data() {
     QTest::addColumn<QString>("damage");
-    for (const char* d : {"not a report", "negative page count", "more pages than recorded", "huge page count",
-                          "link into its own page", "link past the end", "last page links back",
-                          "previous link wrong", "picture length beyond the end", "negative text length",
-                          "position not a number", "position infinite", "unknown operation", "font height zero",
-                          "negative pen width", "paper width zero", "header inside a page", "bad flag"})
-        QTest::newRow(d) << QString(d);
+    QTest::addColumn<QString>("what");  // the message says what is damaged and where
+    const std::pair<const char*, const char*> rows[] = {
+        {"not a report", "it does not start with a report header"},
+        {"negative page count", "a negative page count"},
+        {"more pages than recorded", "the page chain points outside the report at page 3"},
+        {"huge page count", "the page chain points outside the report at page 3"},
+        {"link into its own page", "the page chain points outside the report at page 1"},
+        {"link past the end", "the page chain points outside the report at page 2"},
+        {"last page links back", "the page chain points outside the report at page 3"},
+        {"previous link wrong", "the page chain is broken at page 3"},
+        {"picture length beyond the end", "it ends in the middle of an operation"},
+        {"negative text length", "a text length is negative"},
+        {"position not a number", "a position out of range"},
+        {"position infinite", "a position out of range"},
+        {"unknown operation", "unknown operation 200"},
+        {"font height zero", "a font height out of range"},
+        {"negative pen width", "a pen width out of range"},
+        {"paper width zero", "the paper width out of range"},
+        {"header inside a page", "a header inside a page"},
+        {"bad flag", "a flag out of range"},
+        // Each enumeration one past its last value (which the next test
+        // shows is read).
+        {"text alignment", "a text alignment out of range"},
+        {"brush style", "a brush style out of range"},
+        {"brush picture kind", "a picture kind out of range"},
+        {"font pitch", "a font pitch out of range"},
+        {"pen mode", "a pen mode out of range"},
+        {"pen style", "a pen style out of range"},
+        {"border mask", "a border mask out of range"},
+        {"picture kind", "a picture kind out of range"},
+    };
+    for (const auto& [damage, what] : rows) QTest::newRow(damage) << QString(damage) << QString(what);
 }
+
+namespace {
+
+// Where each one-byte enumeration of the recorded report lies after its
+// operation code, its last value, and which sample holds it (0 the ruled
+// columns, 1 the pictures and long text).
+struct EnumSite {
+    const char* name;
+    uint8_t code;
+    int offset;
+    uint8_t last;
+    int sample;
+};
+constexpr EnumSite kEnumSites[] = {
+    {"text alignment", 94, 1, 2, 1},   {"brush style", 42, 1, 7, 0}, {"brush picture kind", 43, 1, 4, 1},
+    {"font pitch", 53, 1, 2, 0},       {"pen mode", 72, 1, 1, 0},    {"pen style", 73, 1, 6, 0},
+    {"border mask", 92, 21, 15, 0},    {"picture kind", 93, 17, 4, 1},
+};
+
+qsizetype FirstOp(const std::vector<Op>& list, uint8_t code) {
+    for (const Op& op : list)
+        if (op.code == code) return op.pos;
+    return -1;
+}
+
+QByteArray Sample(int which) {
+    ReportRecorder filer;
+    if (which == 1)
+        ComposePicturesAndLongText(filer);
+    else
+        ComposeSample(filer, 3);
+    if (!filer.RunJob()) return {};
+    return qobject_cast<QBuffer*>(filer.Stream())->buffer();
+}
+
+}  // namespace
 
 void StreamTest::damagedStreamsAreRefused() {
     QFETCH(QString, damage);
-    ReportRecorder filer;
-    ComposeSample(filer, 3);
-    QVERIFY(filer.RunJob());
-    QByteArray s = qobject_cast<QBuffer*>(filer.Stream())->buffer();
-    ReportRecorder pictures;
-    ComposePicturesAndLongText(pictures);
-    QVERIFY(pictures.RunJob());
-    QByteArray p = qobject_cast<QBuffer*>(pictures.Stream())->buffer();
+    QFETCH(QString, what);
+    QByteArray s = Sample(0);
+    const QByteArray p = Sample(1);
+    QVERIFY(!s.isEmpty() && !p.isEmpty());
 
     const std::vector<Op> ops = WalkOps(s);
     const std::vector<qsizetype> pages = PageHeaders(ops);
-    auto first = [](const std::vector<Op>& list, uint8_t code) {
-        for (const Op& op : list)
-            if (op.code == code) return op.pos;
-        return qsizetype(-1);
-    };
+    auto first = [](const std::vector<Op>& list, uint8_t code) { return FirstOp(list, code); };
     auto setFloat = [](QByteArray& b, qsizetype pos, float v) {
         uint32_t bits;
         std::memcpy(&bits, &v, 4);
         SetI32At(b, pos, int32_t(bits));
     };
     const qsizetype text = first(ops, 24);
-    if (damage == "not a report") s[0] = char(80);
-    if (damage == "negative page count") SetI32At(s, 1, -1);
-    if (damage == "more pages than recorded") SetI32At(s, 1, 4);
-    if (damage == "huge page count") SetI32At(s, 1, 0x7FFFFFFF);
-    if (damage == "link into its own page") SetI32At(s, pages[0] + 5, int32_t(pages[0] + 20));
-    if (damage == "link past the end") SetI32At(s, pages[1] + 5, int32_t(s.size() + 10));
-    if (damage == "last page links back") SetI32At(s, pages[2] + 5, int32_t(pages[0]));
-    if (damage == "previous link wrong") SetI32At(s, pages[2] + 1, int32_t(pages[0]));
+    qsizetype at = -1;  // where the reader finds the fault
+    if (damage == "not a report") s[at = 0] = char(80);
+    if (damage == "negative page count") SetI32At(s, at = 1, -1);
+    if (damage == "more pages than recorded" || damage == "huge page count") {
+        SetI32At(s, 1, damage == "huge page count" ? 0x7FFFFFFF : 4);
+        at = pages[2] + 5;  // the last page's link to a next one
+    }
+    if (damage == "link into its own page") SetI32At(s, at = pages[0] + 5, int32_t(pages[0] + 20));
+    if (damage == "link past the end") SetI32At(s, at = pages[1] + 5, int32_t(s.size() + 10));
+    if (damage == "last page links back") SetI32At(s, at = pages[2] + 5, int32_t(pages[0]));
+    if (damage == "previous link wrong") {
+        SetI32At(s, pages[2] + 1, int32_t(pages[0]));
+        at = pages[2];
+    }
     if (damage == "picture length beyond the end") {
         s = p;
-        SetI32At(s, first(WalkOps(s), 93) + 18, 0x7FFFFFF0);
+        const qsizetype picture = first(WalkOps(s), 93);
+        SetI32At(s, picture + 18, 0x7FFFFFF0);
+        at = picture + 22;
     }
     if (damage == "negative text length") {
         s = p;
-        SetI32At(s, first(WalkOps(s), 94) + 6, -5);
+        SetI32At(s, at = first(WalkOps(s), 94) + 6, -5);
     }
-    if (damage == "position not a number") setFloat(s, text + 1, std::nanf(""));
-    if (damage == "position infinite") setFloat(s, text + 1, INFINITY);
-    if (damage == "unknown operation") s[text] = char(200);
-    if (damage == "font height zero") setFloat(s, first(ops, 54) + 1, 0.0f);
-    if (damage == "negative pen width") setFloat(s, first(ops, 74) + 1, -1.0f);
-    if (damage == "paper width zero") setFloat(s, 13, 0.0f);
-    if (damage == "header inside a page") s[text] = char(81);
-    if (damage == "bad flag") s[first(ops, 55) + 1] = char(7);
-    CheckRefused(s, qPrintable(damage));
+    if (damage == "position not a number") setFloat(s, at = text + 1, std::nanf(""));
+    if (damage == "position infinite") setFloat(s, at = text + 1, INFINITY);
+    if (damage == "unknown operation") s[at = text] = char(200);
+    if (damage == "font height zero") setFloat(s, at = first(ops, 54) + 1, 0.0f);
+    if (damage == "negative pen width") setFloat(s, at = first(ops, 74) + 1, -1.0f);
+    if (damage == "paper width zero") setFloat(s, at = 13, 0.0f);
+    if (damage == "header inside a page") s[at = text] = char(81);
+    if (damage == "bad flag") s[at = first(ops, 55) + 1] = char(7);
+    for (const EnumSite& site : kEnumSites)
+        if (damage == site.name) {
+            if (site.sample == 1) s = p;
+            at = first(WalkOps(s), site.code) + site.offset;
+            QVERIFY(at > 0);
+            s[at] = char(site.last + 1);
+        }
+    QVERIFY(at >= 0);
+    const QString message = QString("The recorded report is damaged: %1 (at byte %2).").arg(what).arg(at);
+    try {
+        ReportStreamReader reader;
+        reader.Open(s);
+        QFAIL("accepted");
+    } catch (const ReportError& e) {
+        QCOMPARE(QString(e.what()), message);
+    }
 
     // The preview says so once and shows nothing.
     MessageRecorder messages;
@@ -338,7 +404,28 @@ void StreamTest::damagedStreamsAreRefused() {
     QVERIFY(!preview.StartPreview());
     QVERIFY(!preview.Previewing());
     QCOMPARE(messages.titles, QStringList{"Error"});
-    QVERIFY(messages.texts.at(0).startsWith("The recorded report"));
+    QCOMPARE(messages.texts, QStringList{message});
+}
+
+void StreamTest::enumerationsAreReadUpToTheirLastValue() {
+    for (const EnumSite& site : kEnumSites) {
+        QByteArray s = Sample(site.sample);
+        const qsizetype at = FirstOp(WalkOps(s), site.code) + site.offset;
+        QVERIFY(at > 0);
+        s[at] = char(site.last);
+        ReportStreamReader reader;
+        try {
+            reader.Open(s);
+        } catch (const ReportError& e) {
+            QFAIL(qPrintable(QString("%1 %2 refused: %3").arg(site.name).arg(site.last).arg(e.what())));
+        }
+        QImage image(85, 110, QImage::Format_RGB32);
+        QPainter painter(&image);
+        for (int page = 0; page < reader.PageCount(); ++page) {
+            PageRenderer renderer(painter, 10, 10, 1.0);
+            reader.ReplayPage(page, renderer);
+        }
+    }
 }
 
 // Bytes changed at random either give a clear refusal or a report whose
