@@ -476,6 +476,87 @@ private slots:
         QCOMPARE(Run({"check"}).code, 0);
     }
 
+    // What a command is not told comes from the settings the window keeps,
+    // each set here away from its default; an option given wins.
+    void optionsLeftOutFollowTheSettings() {
+        common::Settings& settings = common::AppSettings();
+        settings.exportFirstRow = false;
+        settings.exportFileType = 2;
+        settings.importSkipFirst = false;
+        settings.sortFields = {2, 4, 0, 0};  // Brand, then Serial
+        settings.Field(1).title = "Thing";
+        settings.Field(2).title = "Serial";  // a stored name still means its own field
+        for (int p = 1; p <= store::kItemFieldCount; ++p) settings.Field(p).exported = p == 1 || p == 4;
+        settings.Field(4).exportOrder = 1;
+        settings.Field(1).exportOrder = 2;
+        QVERIFY(common::SaveAppSettings());
+
+        Result r = Run({"export", "-"});
+        QVERIFY2(r.code == 0 && r.err.isEmpty(), r.err.constData());
+        QList<QByteArray> lines = r.out.split('\n');
+        QCOMPARE(lines.size(), 41);
+        QCOMPARE(lines[0], "\"SN-1007\",\"Sofa, corner 1\"\r");  // Kestrilon first, no titles
+        QCOMPARE(lines[1], "\"SN-1014\",\"Road \"\"Bike\"\" 2\"\r");
+        QCOMPARE(lines[39], "\"SN-1273\",\"Café table 39\"\r");
+        r = Run({"export", "--titles", "--fields", "thing, SERIAL ,Purchase Date", "-"});
+        QVERIFY2(r.code == 0 && r.err.isEmpty(), r.err.constData());
+        QVERIFY2(r.out.startsWith("\"Thing\",\"Serial Number\",\"Purchase Date\"\r\n\"Sofa, corner 1\",\"SN-1007\","),
+                 r.out.left(120).constData());
+
+        // A dBASE table unless the name or --format says otherwise.
+        r = Cli({"export", "items.dat"});
+        QCOMPARE(r.code, int(cli::kExitUsage));
+        QCOMPARE(r.err, "halvenor export: a dBASE table needs a name ending in .DBF, not \"items.dat\"; see halvenor "
+                        "export --help\n");
+        QVERIFY(!QFileInfo::exists("items.dat"));
+        QCOMPARE(Cli({"export", "--format", "csv", Home("items.dat")}).code, 0);
+        QCOMPARE(ReadAll(Home("items.dat")).left(12), "\"SN-1007\",\"S");
+        QCOMPARE(Cli({"export", Home("items.csv")}).code, 0);
+        QCOMPARE(ReadAll(Home("items.csv")), ReadAll(Home("items.dat")));
+
+        // The first line of a text is an item too, unless --skip-first.
+        WriteAll(Home("new.csv"), "\"Lamp\",\"Orvane\"\r\n\"Kettle\",\"Brisk\"\r\n");
+        r = Cli({"import", Home("new.csv")});
+        QVERIFY2(r.code == 0, r.err.constData());
+        QStringList rows = Records(m_table);
+        QCOMPARE(rows.size(), 42);
+        QVERIFY2(rows[40].startsWith("Lamp|Orvane|") && rows[41].startsWith("Kettle|Brisk|"), qPrintable(rows[40]));
+        // Named by the titles of the settings, in any order.
+        WriteAll(Home("titled.csv"), "\"Brand\",\"THING\"\r\n\"Brisk\",\"Kettle\"\r\n");
+        r = Cli({"import", "--skip-first", Home("titled.csv")});
+        QVERIFY2(r.code == 0, r.err.constData());
+        rows = Records(m_table);
+        QCOMPARE(rows.size(), 43);
+        QVERIFY2(rows[42].startsWith("Kettle|Brisk|"), qPrintable(rows[42]));
+    }
+
+    // Commands read the current database of the settings, or MASTER.DBF
+    // when that file is gone; a database restore leaves the restored copy
+    // current, saying so once.
+    void theCurrentDatabaseIsTheOneTheSettingsName() {
+        const QString other = m_data + "/OTHER.DBF";
+        FillTable(other, 3);
+        common::AppSettings().lastDatabase = other;
+        QVERIFY(common::SaveAppSettings());
+        QCOMPARE(Run({"export", "-"}).out.count("\r\n"), 4);
+        common::AppSettings().lastDatabase = m_data + "/GONE.DBF";
+        QVERIFY(common::SaveAppSettings());
+        QCOMPARE(Run({"export", "-"}).out.count("\r\n"), 41);
+
+        Result r = Cli({"backup", "--to", Home("saved"), "--database", "--table", other});
+        QVERIFY2(r.code == 0 && r.err.isEmpty(), r.err.constData());
+        QVERIFY(QFile::remove(other));
+        r = Cli({"restore", "--from", Home("saved"), "--table", "OTHER.DBF"});
+        QVERIFY2(r.code == 0, r.err.constData());
+        QCOMPARE(r.err, "halvenor restore: \"" + other.toUtf8() + "\" is now the current database.\n");
+        common::Settings saved;
+        saved.Load(m_config + "/KELDOR.INI");
+        QCOMPARE(saved.lastDatabase, other);
+        QCOMPARE(Run({"export", "-"}).out.count("\r\n"), 4);
+        r = Cli({"restore", "--from", Home("saved"), "--table", "OTHER.DBF"});
+        QVERIFY2(r.code == 0 && r.err.isEmpty(), r.err.constData());
+    }
+
     // On a new machine neither the config folder nor the one above it is
     // there yet: the settings come back all the same.
     void settingsRestoredOnANewMachine() {
@@ -491,15 +572,19 @@ private slots:
     void checkFindsWhatIsWrongAndChangesNothing_data() {
         QTest::addColumn<QString>("damage");
         QTest::addColumn<QString>("found");
-        QTest::newRow("good table") << "" << "";
-        QTest::newRow("last record cut short") << "truncate" << "shorter than its 40 records need";
-        QTest::newRow("stale index") << "stale" << "earlier state of the table";
-        QTest::newRow("unreadable amount") << "value" << "Record 7: Field Cost holds \"12,00\"";
-        QTest::newRow("odd deletion flag") << "flag" << "Record 40 has the deletion flag 0x23";
+        QTest::addColumn<int>("problems");  // none when the table cannot be read at all
+        QTest::newRow("good table") << "" << "" << 0;
+        QTest::newRow("deleted records") << "delete" << "" << 0;
+        QTest::newRow("last record cut short") << "truncate" << "shorter than its 40 records need" << 0;
+        QTest::newRow("stale index") << "stale" << "earlier state of the table" << 1;
+        // Rewriting the file also leaves the index behind it.
+        QTest::newRow("unreadable amount") << "value" << "Record 7: Field Cost holds \"12,00\"" << 2;
+        QTest::newRow("odd deletion flag") << "flag" << "Record 40 has the deletion flag 0x23" << 2;
     }
     void checkFindsWhatIsWrongAndChangesNothing() {
         QFETCH(QString, damage);
         QFETCH(QString, found);
+        QFETCH(int, problems);
         // The index as the window leaves it: the sort tag built.
         {
             store::Table t;
@@ -535,21 +620,41 @@ private slots:
             data.replace(header + 6 * length + fieldOffset("Cost"), 20, QByteArray(15, ' ') + "12,00");
         } else if (damage == "flag") {
             data[header + 39 * length] = '#';
+        } else if (damage == "delete") {
+            store::Table t;
+            store::PointAt(t, m_table.toStdString());
+            find::OpenInSortOrder(t, find::BuildSortString(common::AppSettings().sortFields));
+            for (const uint32_t rec : {4u, 39u}) {
+                t.GoTo(rec);
+                t.Delete();
+            }
+            t.Close();
+            data = ReadAll(m_table);
         }
-        if (!damage.isEmpty()) WriteAll(m_table, data);
+        if (!damage.isEmpty() && damage != "delete") WriteAll(m_table, data);
         const QByteArray indexBefore = ReadAll(index);
         const Result r = Run({"check"});
         QCOMPARE(ReadAll(m_table), data);
         QCOMPARE(ReadAll(index), indexBefore);
         if (found.isEmpty()) {
             QVERIFY2(r.code == 0 && r.err.isEmpty(), r.err.constData());
-            QVERIFY2(r.out.contains("records: 40 (0 deleted, 40 items)") && r.out.contains("up to date") &&
-                         r.out.contains("NewIndex") && r.out.contains("no problems found"),
-                     r.out.constData());
+            const QByteArray deleted = damage == "delete" ? "2 deleted, 38" : "0 deleted, 40";
+            QCOMPARE(r.out, m_table.toUtf8() + "\n  records: 40 (" + deleted + " items)\n  index:   up to date (" +
+                                index.toUtf8() + "; tags NewIndex)\n  no problems found\n");
             return;
         }
         QCOMPARE(r.code, 1);
         QVERIFY2(r.err.count('\n') == 1 && r.err.contains(found.toUtf8()), r.err.constData());
+        if (problems == 0) {
+            QVERIFY2(r.out.isEmpty(), r.out.constData());
+            return;
+        }
+        const QByteArray start = "halvenor check: " + QByteArray::number(problems) +
+                                 (problems == 1 ? " problem" : " problems") + " found in \"" + m_table.toUtf8() + "\": ";
+        QVERIFY2(r.err.startsWith(start), r.err.constData());
+        QCOMPARE(r.out.count("\n  problem: "), problems);
+        QVERIFY2(r.out.startsWith(m_table.toUtf8() + "\n  records: ") && !r.out.contains("no problems found"),
+                 r.out.constData());
     }
 
     // Wrong arguments and refusals: one line, a non-zero exit, no crash and
