@@ -14,6 +14,9 @@ namespace {
 // Beyond this many cached texts every cache starts afresh.
 constexpr qsizetype kCacheLimit = 20000;
 
+// The largest size whose vertical metrics are asked of Qt directly.
+constexpr double kLargestMeasuredPoints = 720;
+
 const QPaintDevice* LayoutDevice() {
     static const QImage device = [] {
         QImage image(1, 1, QImage::Format_RGB32);
@@ -70,13 +73,20 @@ TextShaper::Face& TextShaper::FaceOf(const FontState& font) {
         FontState plain = font;
         plain.underline = plain.strikeout = false;
         // On the layout device a point is kResolution / 72 pixels.
-        face->font = MakeFont(plain, double(font.height) * 72.0);
-        const QFontMetricsF metrics(face->font, const_cast<QPaintDevice*>(LayoutDevice()));
-        face->metrics.ascent = metrics.ascent();
-        face->metrics.height = metrics.height();
-        face->metrics.underline = metrics.underlinePos();
-        face->metrics.strikeOut = -metrics.strikeOutPos();
-        face->metrics.lineWidth = metrics.lineWidth();
+        const double points = double(font.height) * 72.0;
+        face->font = MakeFont(plain, points);
+        // Qt's font metrics overflow somewhere past 1,000 points at this
+        // resolution (the height turns negative); unhinted metrics grow with
+        // the size, so a larger face takes those of a smaller one, scaled.
+        const double measured = std::min(points, kLargestMeasuredPoints);
+        const double k = points / measured;
+        const QFontMetricsF metrics(measured < points ? MakeFont(plain, measured) : face->font,
+                                    const_cast<QPaintDevice*>(LayoutDevice()));
+        face->metrics.ascent = metrics.ascent() * k;
+        face->metrics.height = metrics.height() * k;
+        face->metrics.underline = metrics.underlinePos() * k;
+        face->metrics.strikeOut = -metrics.strikeOutPos() * k;
+        face->metrics.lineWidth = metrics.lineWidth() * k;
         face->raw = QRawFont::fromFont(face->font);
         face->raw.setPixelSize(double(font.height) * kResolution);
     }

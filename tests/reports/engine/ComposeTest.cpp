@@ -2,6 +2,8 @@
 // status line, and a job's events, page range, cancel and failures.
 
 #include <QTest>
+#include <cmath>
+#include <functional>
 #include <stdexcept>
 
 #include "EngineTestSupport.h"
@@ -20,9 +22,11 @@ private slots:
     void remainingLinesAtTheBandEdge_data();
     void remainingLinesAtTheBandEdge();
     void bandEdgesPullTheCurrentLineIn();
+    void fontSizesAreKeptInRange();
     void columnsAfterThePreviousStop();
     void bordersAndTextLinesAreDrawnWhereAsked_data();
     void bordersAndTextLinesAreDrawnWhereAsked();
+    void shadesLinesAndScaleAreDrawnWhereAsked();
     void textIsMeasuredTheSameOnScreenAndPrinter_data();
     void textIsMeasuredTheSameOnScreenAndPrinter();
     void statusLineCodes_data();
@@ -148,6 +152,23 @@ QRect Differences(const QImage& a, const QImage& b = {}) {
     return box;
 }
 
+// A page at 100 dots per inch with what draw puts on it, below a body
+// top of 1 inch.
+QImage Page(const std::function<void(PageEngine&)>& draw) {
+    ImageReport r;
+    r.dpi = 100;
+    r.OnPrintPage = [=](PageEngine& e, int) {
+        e.BodyTop(1);
+        e.BodyBottom(5);
+        e.GoToBodyStart();
+        e.SelectFont(QStringLiteral("Arial"), 24);
+        draw(e);
+        return false;
+    };
+    if (!r.RunJob() || r.pages.empty()) return {};
+    return r.pages.front();
+}
+
 }  // namespace
 
 void ComposeTest::bordersAndTextLinesAreDrawnWhereAsked_data() {
@@ -159,6 +180,7 @@ void ComposeTest::bordersAndTextLinesAreDrawnWhereAsked_data() {
     QTest::newRow("right border") << int(BorderRight) << false << false << QRect(300, 100, 1, 40);
     QTest::newRow("top border") << int(BorderTop) << false << false << QRect(100, 100, 201, 1);
     QTest::newRow("bottom border") << int(BorderBottom) << false << false << QRect(100, 139, 201, 1);
+    QTest::newRow("left and right") << int(BorderLeft | BorderRight) << false << false << QRect(100, 100, 201, 40);
     QTest::newRow("underline") << 0 << true << false << QRect();
     QTest::newRow("strikeout") << 0 << false << true << QRect();
 }
@@ -186,6 +208,83 @@ void ComposeTest::bordersAndTextLinesAreDrawnWhereAsked() {
         QVERIFY(added.top() > text.bottom());
     else
         QVERIFY(added.top() > text.top() + text.height() / 4 && added.bottom() < text.bottom() - text.height() / 4);
+}
+
+void ComposeTest::shadesLinesAndScaleAreDrawnWhereAsked() {
+    // A shaded column fills its cell, 1 to 3 inches by one line, with the
+    // grey of its shade; without a shade of its own it takes the tab shade.
+    auto shaded = [](int shade, int tabShade) {
+        return Page([=](PageEngine& e) {
+            e.SetTabShade(tabShade);
+            e.ClearColumns();
+            e.AddColumn(1, 0, shade, 2, 2.0, 1.0);
+            e.WriteLine(QStringLiteral("\t"));
+        });
+    };
+    const QImage black = shaded(100, 0);
+    QCOMPARE(Differences(black), QRect(100, 100, 200, 40));
+    QCOMPARE(black.pixel(200, 120), qRgb(0, 0, 0));
+    QCOMPARE(shaded(50, 0).pixel(200, 120), qRgb(128, 128, 128));
+    QCOMPARE(shaded(0, 25).pixel(200, 120), qRgb(192, 192, 192));
+    QCOMPARE(shaded(0, 0).pixel(200, 120), qRgb(255, 255, 255));
+    // A column without width draws neither fill nor borders.
+    QCOMPARE(Differences(Page([](PageEngine& e) {
+                 e.ClearColumns();
+                 e.AddColumn(1, BorderLeft | BorderRight | BorderTop, 100, 2, 0.0, 1.0);
+                 e.WriteLine(QStringLiteral("\t"));
+             })),
+             QRect());
+
+    const QImage line = Page([](PageEngine& e) { e.Line(1, 2, 3, 2); });
+    QCOMPARE(Differences(line), QRect(100, 200, 200, 1));
+
+    // Scales stretch positions across and down, from 1 to 1000 %; a scale
+    // outside that is ignored.
+    auto scaled = [](double x, double y) {
+        return Differences(Page([=](PageEngine& e) {
+            e.SetScaleX(x);
+            e.SetScaleY(y);
+            e.Line(1, 2, 3, 2);
+        }));
+    };
+    QCOMPARE(scaled(200, 100), QRect(200, 200, 400, 1));
+    QCOMPARE(scaled(100, 150), QRect(100, 300, 200, 1));
+    QCOMPARE(scaled(1, 1), QRect(1, 2, 2, 1));
+    QCOMPARE(scaled(1000, 10), QRect(1000, 20, 2000, 1).intersected(QRect(0, 0, 850, 1100)));
+    QCOMPARE(scaled(0.5, 1001), QRect(100, 200, 200, 1));
+}
+
+// Font sizes are kept between half a point and 1440 points (20 inches),
+// when chosen and when a text is measured at a size; the text height grows
+// with the size all the way.
+void ComposeTest::fontSizesAreKeptInRange() {
+    ReportRecorder r;
+    r.SelectFont(QStringLiteral("Arial"), 72);
+    const double inch = r.FontHeight();
+    QVERIFY2(inch > 1.05 && inch < 1.2, qPrintable(QString::number(inch)));
+    for (double points : {1000.0, 1200.0, 1440.0}) {
+        r.SelectFont(QStringLiteral("Arial"), points);
+        QVERIFY2(std::abs(r.FontHeight() / (points / 72) - inch) < 0.001,
+                 qPrintable(QString("%1 points: %2 inches").arg(points).arg(r.FontHeight())));
+    }
+    const double largest = r.FontHeight();
+    const double widest = r.MeasureTextAt(QStringLiteral("HEMH"), 1440);
+    r.SelectFont(QStringLiteral("Arial"), 5000);
+    QCOMPARE(r.FontHeight(), largest);
+    QCOMPARE(r.MeasureTextAt(QStringLiteral("HEMH"), 1441), widest);
+    r.SelectFont(QStringLiteral("Arial"), 0.1);
+    const double smallest = r.FontHeight();
+    QVERIFY2(smallest > 0.5 / 72 && smallest < 0.6 / 72, qPrintable(QString::number(smallest)));
+    r.SelectFont(QStringLiteral("Arial"), 0);  // ignored
+    QCOMPARE(r.FontHeight(), smallest);
+
+    // A letter of 1100 points stands below the body top, not above it.
+    const QRect letter = Differences(Page([](PageEngine& e) {
+        e.SelectFont(QStringLiteral("Arial"), 1100);
+        e.WriteLine(QStringLiteral("H"));
+    }));
+    QVERIFY2(letter.top() > 100 && letter.bottom() < 100 + 1100 * 100 / 72,
+             qPrintable(QString("%1 to %2").arg(letter.top()).arg(letter.bottom())));
 }
 
 void ComposeTest::columnsAfterThePreviousStop() {

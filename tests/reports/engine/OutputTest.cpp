@@ -309,6 +309,20 @@ void OutputTest::pdfThatCannotBeWrittenLeavesNothing() {
     QVERIFY(f.open(QIODevice::ReadOnly));
     const QByteArray before = f.readAll();
     f.close();
+    // Stopped before its second page: the earlier file stays, nothing is said.
+    int asked = 0;
+    filePrinter.OnReplayProgress = [&](int done, int count) {
+        ++asked;
+        return count == 2 && done < 1;
+    };
+    QVERIFY(!filePrinter.WritePdf(file));
+    QCOMPARE(asked, 2);
+    QVERIFY(filePrinter.Aborted());
+    QCOMPARE(m_messages->texts.size(), 1);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), before);
+    f.close();
+    filePrinter.OnReplayProgress = nullptr;
     s.truncate(s.size() - 1);
     QVERIFY(!filePrinter.WritePdf(file));
     QVERIFY(f.open(QIODevice::ReadOnly));

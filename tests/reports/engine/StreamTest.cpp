@@ -271,6 +271,7 @@ void StreamTest::damagedStreamsAreRefused_data() {
         {"link past the end", "the page chain points outside the report at page 2"},
         {"last page links back", "the page chain points outside the report at page 3"},
         {"previous link wrong", "the page chain is broken at page 3"},
+        {"page number zero", "a page number below 1"},
         {"picture length beyond the end", "it ends in the middle of an operation"},
         {"negative text length", "a text length is negative"},
         {"position not a number", "a position out of range"},
@@ -361,6 +362,7 @@ void StreamTest::damagedStreamsAreRefused() {
         SetI32At(s, pages[2] + 1, int32_t(pages[0]));
         at = pages[2];
     }
+    if (damage == "page number zero") SetI32At(s, at = pages[1] + 9, 0);
     if (damage == "picture length beyond the end") {
         s = p;
         const qsizetype picture = first(WalkOps(s), 93);
