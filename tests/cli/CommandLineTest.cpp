@@ -131,6 +131,10 @@ private slots:
             QVERIFY(!c.examples.empty());
             for (const QString& text : {overview, help})
                 for (const QString& line : text.split('\n')) QVERIFY2(line.size() <= 80, qPrintable(line));
+            // Its summary in a column of its own, from the thirteenth character.
+            const QString lead = ("  " + QString::fromLatin1(c.name.data(), qsizetype(c.name.size()))).leftJustified(12) +
+                                 QString::fromStdString(std::string(c.summary)).section(' ', 0, 0) + ' ';
+            QVERIFY2(overview.contains('\n' + lead), qPrintable(lead));
         }
         QVERIFY(QString::fromStdString(cli::VersionText()).startsWith("halvenor (Halvenor Inventory) "));
     }

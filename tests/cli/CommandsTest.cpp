@@ -16,6 +16,7 @@
 #include <grp.h>
 #include "AttachmentStore.h"
 #include "Cli.h"
+#include "Console.h"
 #include "DateFormats.h"
 #include "ItemSchema.h"
 #include "ItemTable.h"
@@ -528,6 +529,67 @@ private slots:
         rows = Records(m_table);
         QCOMPARE(rows.size(), 43);
         QVERIFY2(rows[42].startsWith("Kettle|Brisk|"), qPrintable(rows[42]));
+    }
+
+    // Progress on a terminal: one line redrawn at most ten times a second,
+    // but always at the end, and wiped when done.
+    void progressIsOneLineRedrawnInPlace() {
+        std::ostringstream out, err;
+        cli::Console console{out, err, true, 1};
+        {
+            cli::ProgressLine line(console, "export");
+            QVERIFY(line.Show(5, 10, "items"));
+            QVERIFY(line.Show(6, 10, "items"));  // mostly too soon to be drawn
+            QVERIFY(line.Show(10, 10, "items"));
+            const std::string drawn = err.str();
+            QVERIFY2(drawn.rfind("\rexport: 5 of 10 items (50%)\x1b[K", 0) == 0, drawn.c_str());
+            const std::string last = "\rexport: 10 of 10 items (100%)\x1b[K";
+            QVERIFY2(drawn.size() > last.size() && drawn.substr(drawn.size() - last.size()) == last, drawn.c_str());
+        }
+        QCOMPARE(err.str().substr(err.str().size() - 4), std::string("\r\x1b[K"));
+        err.str({});
+        {
+            cli::ProgressLine line(console, "check");
+            QVERIFY(line.Show(7, 0, "records"));
+        }
+        QCOMPARE(err.str(), std::string("\rcheck: 7 records\x1b[K\r\x1b[K"));
+        QVERIFY(out.str().empty());
+    }
+
+    // Another program's index file beside the table is told once and never
+    // touched: the command sorts in memory and check notes it.
+    void anotherProgramsIndexIsToldAndKept() {
+        QByteArray foreign(1024, '\0');
+        foreign[0] = 2;
+        foreign.replace(4, 6, "MASTER");
+        foreign[25] = 48;
+        foreign[26] = 32;
+        const QString index = m_data + "/MASTER.MDX";
+        WriteAll(index, foreign);
+        Result r = Run({"export", "--fields", "Item", "-"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.err, "halvenor export: The index file \"" + index.toUtf8() +
+                            "\" belongs to another program and is left as it is.  The sort order of this table is "
+                            "kept in memory only.\n");
+        QCOMPARE(r.out.count("\r\n"), 41);
+        r = Run({"check"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, m_table.toUtf8() + "\n  records: 40 (0 deleted, 40 items)\n  index:   another program's (" +
+                            index.toUtf8() + ")\n  note:    The index file \"MASTER.MDX\" belongs to another program "
+                                             "and was not examined.\n  no problems found\n");
+        QCOMPARE(ReadAll(index), foreign);
+    }
+
+    // A source column that names a field already taken stays out, and the
+    // import says which.
+    void aFieldNamedTwiceIsImportedOnce() {
+        WriteAll(Home("twice.csv"), "\"Item\",\"Brand\",\"item\"\r\n\"Lamp\",\"Orvane\",\"Kettle\"\r\n");
+        const Result r = Cli({"import", Home("twice.csv")});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.err, "halvenor import: not imported, no item field of that name: \"item\".\n");
+        const QStringList rows = Records(m_table);
+        QCOMPARE(rows.size(), 41);
+        QVERIFY2(rows[40].startsWith("Lamp|Orvane||"), qPrintable(rows[40]));
     }
 
     // Commands read the current database of the settings, or MASTER.DBF
