@@ -139,6 +139,22 @@ private slots:
         QVERIFY(QString::fromStdString(cli::VersionText()).startsWith("halvenor (Halvenor Inventory) "));
     }
 
+    // A command's help: the usage wrapped under itself, each option's help
+    // in a column from the 25th character.
+    void commandHelpKeepsItsColumns() {
+        const cli::CommandSpec* command = cli::FindCommand("export");
+        QVERIFY(command);
+        const std::string help = cli::CommandHelp(*command);
+        QVERIFY2(help.rfind("Usage: halvenor export [--table PATH] [--format csv|dbf] [--fields LIST]\n"
+                            "               [--titles] [--no-titles] [--attachments] OUT\n\n",
+                            0) == 0,
+                 help.c_str());
+        QVERIFY2(help.find("\n  --table PATH          The item table (.DBF) to work on. Default: the database\n"
+                           "                        the window last had open") != std::string::npos,
+                 help.c_str());
+        QVERIFY2(help.find("\n  --titles              ") != std::string::npos, help.c_str());
+    }
+
     // The manual page is written by hand: it must not fall behind the table.
     void manualPageNamesEveryCommandAndOption() {
         QFile page(QStringLiteral(HALVENOR_SOURCE_DIR "/dist/halvenor.1"));

@@ -487,6 +487,7 @@ private slots:
         settings.sortFields = {2, 4, 0, 0};  // Brand, then Serial
         settings.Field(1).title = "Thing";
         settings.Field(2).title = "Serial";  // a stored name still means its own field
+        settings.Field(22).title = "Insurer Ref";
         for (int p = 1; p <= store::kItemFieldCount; ++p) settings.Field(p).exported = p == 1 || p == 4;
         settings.Field(4).exportOrder = 1;
         settings.Field(1).exportOrder = 2;
@@ -499,9 +500,9 @@ private slots:
         QCOMPARE(lines[0], "\"SN-1007\",\"Sofa, corner 1\"\r");  // Kestrilon first, no titles
         QCOMPARE(lines[1], "\"SN-1014\",\"Road \"\"Bike\"\" 2\"\r");
         QCOMPARE(lines[39], "\"SN-1273\",\"Café table 39\"\r");
-        r = Run({"export", "--titles", "--fields", "thing, SERIAL ,Purchase Date", "-"});
+        r = Run({"export", "--titles", "--fields", "thing, SERIAL ,Purchase Date,insurer ref", "-"});
         QVERIFY2(r.code == 0 && r.err.isEmpty(), r.err.constData());
-        QVERIFY2(r.out.startsWith("\"Thing\",\"Serial Number\",\"Purchase Date\"\r\n\"Sofa, corner 1\",\"SN-1007\","),
+        QVERIFY2(r.out.startsWith("\"Thing\",\"Serial Number\",\"Purchase Date\",\"Insurer Ref\"\r\n\"Sofa, corner 1\",\"SN-1007\","),
                  r.out.left(120).constData());
 
         // A dBASE table unless the name or --format says otherwise.
