@@ -121,37 +121,6 @@ void ComposeTest::bandEdgesPullTheCurrentLineIn() {
 
 namespace {
 
-// One line of text in a column from 1 to 3 inches, composed straight onto a
-// page at 100 dots per inch.
-QImage OneCell(int borders, bool underline, bool strikeout) {
-    ImageReport r;
-    r.dpi = 100;
-    r.OnPrintPage = [=](PageEngine& e, int) {
-        e.BodyTop(1);
-        e.BodyBottom(5);
-        e.GoToBodyStart();
-        e.SelectFont(QStringLiteral("Arial"), 24);
-        e.SetFontStyle(false, false, underline, strikeout);
-        e.ClearColumns();
-        e.AddColumn(1, borders, 0, 2, 2.0, 1.0);
-        e.WriteLine(QStringLiteral("\tHEMH"));
-        return false;
-    };
-    if (!r.RunJob() || r.pages.empty()) return {};
-    return r.pages.front();
-}
-
-// The smallest rectangle holding every pixel that differs between a and b
-// (or that is not white, when b is null).
-QRect Differences(const QImage& a, const QImage& b = {}) {
-    QRect box;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            if (b.isNull() ? a.pixel(x, y) != qRgb(255, 255, 255) : a.pixel(x, y) != b.pixel(x, y))
-                box |= QRect(x, y, 1, 1);
-    return box;
-}
-
 // A page at 100 dots per inch with what draw puts on it, below a body
 // top of 1 inch.
 QImage Page(const std::function<void(PageEngine&)>& draw) {
@@ -167,6 +136,28 @@ QImage Page(const std::function<void(PageEngine&)>& draw) {
     };
     if (!r.RunJob() || r.pages.empty()) return {};
     return r.pages.front();
+}
+
+// One line of text in a column from 1 to 3 inches, composed straight onto a
+// page at 100 dots per inch.
+QImage OneCell(int borders, bool underline, bool strikeout) {
+    return Page([=](PageEngine& e) {
+        e.SetFontStyle(false, false, underline, strikeout);
+        e.ClearColumns();
+        e.AddColumn(1, borders, 0, 2, 2.0, 1.0);
+        e.WriteLine(QStringLiteral("\tHEMH"));
+    });
+}
+
+// The smallest rectangle holding every pixel that differs between a and b
+// (or that is not white, when b is null).
+QRect Differences(const QImage& a, const QImage& b = {}) {
+    QRect box;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            if (b.isNull() ? a.pixel(x, y) != qRgb(255, 255, 255) : a.pixel(x, y) != b.pixel(x, y))
+                box |= QRect(x, y, 1, 1);
+    return box;
 }
 
 }  // namespace
