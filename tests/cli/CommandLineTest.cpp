@@ -80,7 +80,9 @@ private slots:
         QTest::addColumn<QString>("args");
         QTest::addColumn<QString>("message");
         QTest::newRow("unknown command") << "expotr out.csv" << "no command named \"expotr\"";
+        QTest::newRow("unknown command alone") << "frobnicate" << "no command named \"frobnicate\"";
         QTest::newRow("a file that is no table") << "notes.txt" << "\"notes.txt\" is neither a command nor a table";
+        QTest::newRow("a path that is no table") << "old/inventory" << "\"old/inventory\" is neither a command nor a table";
         QTest::newRow("unknown program option") << "--bogus" << "unknown option \"--bogus\"";
         QTest::newRow("unknown command option") << "export --bogus x.csv" << "export: unknown option \"--bogus\"";
         QTest::newRow("short option") << "export -x x.csv" << "export: unknown option \"-x\"";
