@@ -10,6 +10,7 @@ packages=(
   python3 python3-dbfread python3-dbf shapelib
   xvfb xauth xdotool imagemagick poppler-utils
   desktop-file-utils appstream groff-base  # the install test validates what cmake --install puts in place
+  bsdutils  # script: a command-line test runs the program on a terminal
   clang libclang-rt-14-dev  # the fuzz targets: libFuzzer and clang's sanitizer runtimes
   gdal-bin  # ogr2ogr: the measure bench/bench_exchange holds export and import to, and the maker of a test's dBASE source
 )

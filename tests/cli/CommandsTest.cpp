@@ -557,6 +557,19 @@ private slots:
         QVERIFY(out.str().empty());
     }
 
+    // On a terminal a command draws its progress and says what it did; with
+    // standard error elsewhere it is silent.
+    void progressShowsOnlyOnATerminal() {
+        const QString out = Home("out.csv");
+        const Result r = Run({"-qec", Program() + " export --fields Item " + out, "/dev/null"}, "script");
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.out.contains("\rexport: ") && r.out.contains("\r\x1b[K") &&
+                     r.out.endsWith("halvenor export: 40 items written to \"" + out.toUtf8() + "\".\r\n"),
+                 r.out.constData());
+        const Result quiet = Run({"export", "--fields", "Item", out});
+        QVERIFY2(quiet.code == 0 && quiet.err.isEmpty() && quiet.out.isEmpty(), quiet.err.constData());
+    }
+
     // Another program's index file beside the table is told once and never
     // touched: the command sorts in memory and check notes it.
     void anotherProgramsIndexIsToldAndKept() {
