@@ -16,6 +16,7 @@
 #include "AppPaths.h"
 #include "DefaultReports.h"
 #include "ReportCommands.h"
+#include "ReportDialogSupport.h"
 #include "ReportFile.h"
 #include "ReportFileSetup.h"
 #include "ReportLayoutRows.h"
@@ -271,6 +272,8 @@ private slots:
         CurrentReport().groupLevel1 = false;
         CurrentReport().groupLevel2 = true;
         ReportDefinitionDialog d(ReportMode::New, -1, &m_list);
+        QCOMPARE(d.ReportName->maxLength(), 30);
+        for (QLineEdit* title : {d.Title1, d.Title2, d.Title3}) QCOMPARE(title->maxLength(), 80);
         QVERIFY(!d.GroupLevel2->isEnabled());
         QVERIFY(!d.GroupLevel2->isChecked());  // unchecked when level 1 is off at opening
         d.GroupLevel1->setChecked(true);
@@ -351,6 +354,20 @@ private slots:
         QCOMPARE(body.color, 0x563412u);
         QCOMPARE(d.BodyFontSummary->text(), QString("Liberation Serif 14pt"));
         QCOMPARE(CurrentReport().Font(FontSlot::Footnote), NewReportDefinition().Font(FontSlot::Footnote));
+
+        // Sizes are whole points, never below 1; a font given in pixels keeps
+        // the size the slot had.
+        ReportFont f = body;
+        for (const auto& [points, stored] : {std::pair{1.0, 1}, {0.4, 1}, {12.5, 13}, {200.0, 200}}) {
+            QFont font("Liberation Serif");
+            font.setPointSizeF(points);
+            StoreFontChoice(common::FontChoice{font, QColor()}, f);
+            QCOMPARE(f.size, stored);
+        }
+        QFont pixels("Liberation Serif");
+        pixels.setPixelSize(30);
+        StoreFontChoice(common::FontChoice{pixels, QColor()}, f);
+        QCOMPARE(f.size, 200);
     }
 
     // ------------------------------------------------------------ layout and parts

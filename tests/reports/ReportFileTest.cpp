@@ -491,6 +491,8 @@ private slots:
         PutText(b, kBodyAt + 2 * kItem, "");  // item 3: no name, a sound number
         b[kBodyAt + 2 * kItem + 31] = 11;
         b[kBodyAt + 3 * kItem + 34] = char(41);  // label length beyond 40
+        PutText(b, kBodyAt + 4 * kItem, "");  // item 5: no name, the first field's number
+        b[kBodyAt + 4 * kItem + 31] = 1;
         const DecodedDefinition r = Decode(b);
         const ReportDefinition& d = r.definition;
         // Cut to 30 characters, of which the zero bytes after the name go.
@@ -505,6 +507,8 @@ private slots:
         QVERIFY(d.Body(1)[1].IsFiller());
         QCOMPARE(d.Body(1)[2].text, std::string("Cost"));
         QCOMPARE(d.Body(1)[2].number, 11);
+        QCOMPARE(d.Body(1)[4].text, std::string("Item"));
+        QCOMPARE(d.Body(1)[4].number, 1);
         QVERIFY(r.problems.size() >= 9);
         // The corrected record is sound from then on.
         QVERIFY(Decode(Record(d)).problems.empty());

@@ -258,6 +258,21 @@ private slots:
         HALVENOR_VERIFY_UI(ui);
     }
 
+    // The status window stands centred on the main window it belongs to,
+    // through whichever dialog opened it.
+    void statusWindowIsCentredOnTheMainWindow() {
+        QWidget owner;
+        owner.setGeometry(120, 80, 900, 700);
+        owner.show();
+        QDialog between(&owner);
+        ReportStatusWindow form(OutputMode::TextFile, DefaultReportDefinitions()[0], Table(), ReportSettings(), &between);
+        form.SetTextFile(Path("centred.txt"));
+        form.show();
+        QCOMPARE(form.pos(), owner.frameGeometry().center() - QPoint(form.width() / 2, form.height() / 2));
+        QVERIFY(form.height() > 20);
+        form.hide();
+    }
+
     void cancelledViewOpensNoPreview() {
         Show();
         ScriptedUiServices ui;
