@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QtTest>
 
 #include "DateFormats.h"
@@ -237,7 +238,7 @@ private slots:
         m_ui->ExpectModal("Search and Replace", [&](QDialog& d) {
             SearchAndReplaceDialog& dialog = Dialog(d);
             Fill(dialog, 12, "kitchen", "Aardvark", true);
-            dialog.StartReplacing();
+            dialog.StartButton->click();
             QVERIFY(!dialog.isVisible());
             QCOMPARE(Counters(dialog), (QStringList{"5", "3", "3"}));
         });

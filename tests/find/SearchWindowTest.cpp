@@ -39,8 +39,10 @@ void ChooseOption(ScriptedUiServices& ui, SearchWindow& search, int position, in
         options.OptionsList->setCurrentRow(line);
         options.ChooseOperator();
     });
-    search.RememberPressedCell(position, 1);
-    search.ChooseOperatorOfReleasedCell(position, 1);
+    // Pressed and released with the mouse, as a user does.
+    search.SearchGrid->scrollToItem(search.SearchGrid->item(position, 1));
+    const QPoint cell = search.SearchGrid->visualItemRect(search.SearchGrid->item(position, 1)).center();
+    QTest::mouseClick(search.SearchGrid->viewport(), Qt::LeftButton, {}, cell);
 }
 
 void SetCell(SearchWindow& search, int position, const QString& text) { search.SearchGrid->item(position, 2)->setText(text); }
