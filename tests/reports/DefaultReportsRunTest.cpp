@@ -56,6 +56,8 @@ private slots:
         const ReportResult written = WritePdfReport(def, m_table, settings, pdf);
         QVERIFY2(written.completed, qPrintable(written.error));
         QCOMPARE(enginetest::PdfPageCount(pdf), pages);
+        const QString info = enginetest::Poppler("pdfinfo", {pdf});
+        QVERIFY2(info.contains(def.landscape ? "792 x 612 pts" : "612 x 792 pts"), qPrintable(info));
 
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);

@@ -269,6 +269,8 @@ private slots:
     }
 
     void controlsFollowTheirRules() {
+        CurrentReport().groupLevel1 = true;
+        QVERIFY(ReportDefinitionDialog(ReportMode::New, -1, &m_list).GroupLevel1->isChecked());
         CurrentReport().groupLevel1 = false;
         CurrentReport().groupLevel2 = true;
         ReportDefinitionDialog d(ReportMode::New, -1, &m_list);
@@ -283,6 +285,9 @@ private slots:
         d.StoreLineCount();
         QCOMPARE(CurrentReport().lines, 2);
         for (QCheckBox* box : {d.ColumnHeaders, d.HorizontalLines, d.VerticalLines}) QVERIFY(!box->isEnabled());
+        d.NumberOfLines->setText("0");  // totals only
+        d.StoreLineCount();
+        QCOMPARE(CurrentReport().lines, 0);
         d.NumberOfLines->setText(" 1");
         d.StoreLineCount();
         QCOMPARE(d.NumberOfLines->text(), QString("1"));

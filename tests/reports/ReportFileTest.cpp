@@ -15,6 +15,7 @@
 #include <random>
 
 #include "DefaultReports.h"
+#include "RecordBytes.h"
 #include "ReportDefinition.h"
 #include "ReportFile.h"
 #include "ReportFileSetup.h"
@@ -567,6 +568,14 @@ private slots:
         const ReportDefinition d = ConvertOldRecord(
             {reinterpret_cast<const uint8_t*>(garbage.constData()), size_t(garbage.size())});
         QVERIFY(d.lines >= 0 && d.lines <= 12);
+    }
+
+    // Text the file's code page cannot hold: each character the page lacks
+    // becomes one "?", whatever its length in UTF-8, and the rest stays.
+    void charactersTheFileLacksBecomeOneMarkEach() {
+        QCOMPARE(reports::detail::ToFileText("x\u0101y\u20ac\u4e2d\U0001F600z"), std::string("x?y\x80??z"));
+        QCOMPARE(reports::detail::ToFileText("caf\u00e9 \u0101"), std::string("caf\xe9 ?"));
+        QCOMPARE(reports::detail::FromFileText("caf\xe9 \x80"), std::string("caf\u00e9 \u20ac"));
     }
 
     // ------------------------------------------------------------ line widths

@@ -572,6 +572,16 @@ private slots:
         QCOMPARE(s.policyNumber, QStringLiteral("P-778"));
         QCOMPARE(s.yourName, QStringLiteral("Pat Halvorsen"));
         QVERIFY(s.printInsuranceCompany && s.printPolicyNumber && s.printStatement);
+        // Opened again, the window shows what was kept.
+        ui.ExpectModal("Insurance Information", [](QDialog& d) {
+            auto& ins = static_cast<InsuranceDialog&>(d);
+            QVERIFY(ins.PrintCompany->isChecked() && ins.PrintPolicy->isChecked() && ins.PrintStatement->isChecked());
+            QCOMPARE(ins.YourName->text(), QStringLiteral("Pat Halvorsen"));
+            QCOMPARE(ins.PolicyNumber->text(), QStringLiteral("P-778"));
+            ins.reject();
+        });
+        m_window->EditInsuranceInformation();
+        HALVENOR_VERIFY_UI(ui);
         // The report takes them.
         const ReportSettings settings = AppReportSettings();
         QCOMPARE(settings.insurance.company, QString(40, 'C'));

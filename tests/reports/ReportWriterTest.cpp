@@ -233,6 +233,7 @@ private slots:
     // Printed pages: titles, column headers by the user's titles, a heading,
     // every item once, values in the currency style.
     void recordedPagesHoldTheReport() {
+        AddItems(m_table, {{"Tools", "Pallet of bricks", "Yard", "0", "0", "1234", "0"}});
         QBuffer recorded;
         const ReportResult result = RecordReport(ShortNarrow(), m_table, HouseholdSettings(), recorded);
         QVERIFY(result.completed);
@@ -245,6 +246,7 @@ private slots:
         for (const Item& item : Household()) QCOMPARE(all.count(QString::fromUtf8(item.item)), 1);
         QVERIFY(all.contains("1,099.00"));
         QVERIFY(all.contains("2.68"));
+        QVERIFY(all.contains("1,234"));  // a quantity, grouped and without decimals
         QVERIFY(all.contains("GRAND TOTALS"));
         QVERIFY(all.contains("7,821.51"));
     }
