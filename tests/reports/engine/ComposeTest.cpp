@@ -269,6 +269,15 @@ void ComposeTest::fontSizesAreKeptInRange() {
     r.SelectFont(QStringLiteral("Arial"), 0);  // ignored
     QCOMPARE(r.FontHeight(), smallest);
 
+    // Two sizes on one line: each text is drawn in its own; drawn in the
+    // first, capitals of 72 points would stand as short as those of 24.
+    const QRect mixed = Differences(Page([](PageEngine& e) {
+        e.WriteText(QStringLiteral("HH"));
+        e.SelectFont(QStringLiteral("Arial"), 72);
+        e.WriteText(QStringLiteral("HH"));
+    }));
+    QVERIFY2(mixed.height() > 60 && mixed.height() < 100, qPrintable(QString::number(mixed.height())));
+
     // A letter of 1100 points stands below the body top, not above it.
     const QRect letter = Differences(Page([](PageEngine& e) {
         e.SelectFont(QStringLiteral("Arial"), 1100);

@@ -218,6 +218,13 @@ void StreamTest::streamModes() {
     ReportStreamReader reader;
     reader.Open(file);
     QCOMPARE(reader.PageCount(), 2);
+    // An open file already read to its end is read from its start.
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    file.readAll();
+    reader.Open(file);
+    QCOMPARE(reader.PageCount(), 2);
+    QVERIFY(file.isOpen());
+    file.close();
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"report.rec"});
     // A stream of the caller's, emptied first.
     QBuffer user;
@@ -269,6 +276,8 @@ void StreamTest::damagedStreamsAreRefused_data() {
         {"huge page count", "the page chain points outside the report at page 3"},
         {"link into its own page", "the page chain points outside the report at page 1"},
         {"link past the end", "the page chain points outside the report at page 2"},
+        {"link to the very end", "the page chain points outside the report at page 2"},
+        {"pages never recorded", "page 1 of 3 is missing"},
         {"last page links back", "the page chain points outside the report at page 3"},
         {"previous link wrong", "the page chain is broken at page 3"},
         {"page number zero", "a page number below 1"},
@@ -357,6 +366,8 @@ void StreamTest::damagedStreamsAreRefused() {
     }
     if (damage == "link into its own page") SetI32At(s, at = pages[0] + 5, int32_t(pages[0] + 20));
     if (damage == "link past the end") SetI32At(s, at = pages[1] + 5, int32_t(s.size() + 10));
+    if (damage == "link to the very end") SetI32At(s, at = pages[1] + 5, int32_t(s.size()));
+    if (damage == "pages never recorded") s.truncate(at = pages[0]);
     if (damage == "last page links back") SetI32At(s, at = pages[2] + 5, int32_t(pages[0]));
     if (damage == "previous link wrong") {
         SetI32At(s, pages[2] + 1, int32_t(pages[0]));
