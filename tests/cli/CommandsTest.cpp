@@ -505,6 +505,12 @@ private slots:
         QVERIFY2(r.out.startsWith("\"Thing\",\"Serial Number\",\"Purchase Date\",\"Insurer Ref\"\r\n\"Sofa, corner 1\",\"SN-1007\","),
                  r.out.left(120).constData());
 
+        // Dates in the format of the settings.
+        settings.dateFormat = 11;  // dd-mm-yyyy
+        QVERIFY(common::SaveAppSettings());
+        r = Run({"export", "--fields", "Serial,PurchDate", "-"});
+        QVERIFY2(r.out.contains("\"SN-1091\",\"14-2-2003\"\r\n"), r.out.constData());
+
         // A dBASE table unless the name or --format says otherwise.
         r = Cli({"export", "items.dat"});
         QCOMPARE(r.code, int(cli::kExitUsage));
@@ -604,6 +610,18 @@ private slots:
         const QStringList rows = Records(m_table);
         QCOMPARE(rows.size(), 41);
         QVERIFY2(rows[40].startsWith("Lamp|Orvane||"), qPrintable(rows[40]));
+    }
+
+    // On a first start an import makes the default table, as the window
+    // would, and fills it.
+    void importOnAFirstStartMakesTheTable() {
+        QVERIFY(QFile::remove(m_table));
+        WriteAll(Home("first.csv"), "\"Lamp\",\"Orvane\"\r\n");
+        const Result r = Cli({"import", "--no-skip-first", Home("first.csv")});
+        QVERIFY2(r.code == 0 && r.err.isEmpty(), r.err.constData());
+        const QStringList rows = Records(m_table);
+        QCOMPARE(rows.size(), 1);
+        QVERIFY2(rows[0].startsWith("Lamp|Orvane|"), qPrintable(rows[0]));
     }
 
     // Commands read the current database of the settings, or MASTER.DBF
@@ -757,6 +775,12 @@ private slots:
         QTest::newRow("no output chosen") << QStringList{"report", "Full Report"} << 2 << "either --pdf OUT or --text OUT";
         QTest::newRow("output folder missing") << QStringList{"export", "no/such/folder/out.csv"} << 1 << "out.csv";
         QTest::newRow("restore from nothing") << QStringList{"restore", "--from", "."} << 1 << "holds no backup";
+        QTest::newRow("restore from a missing folder") << QStringList{"restore", "--from", "nowhere"} << 1
+                                                       << "nowhere\" does not exist.";
+        QTest::newRow("check of a missing table") << QStringList{"check", "--table", "NONE.DBF"} << 1
+                                                  << "The table \"";
+        QTest::newRow("backup given a file name") << QStringList{"backup", "--to", "saved", "extra"} << 2
+                                                  << "backup takes no file names";
         QTest::newRow("restore of lists never backed up")
             << QStringList{"restore", "--from", "held", "--settings", "--lists"} << 1 << "holds no copy of the pick lists";
         // Lists never saved: a backup asked to hold them used to succeed
