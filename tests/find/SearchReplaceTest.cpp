@@ -379,6 +379,7 @@ private slots:
         m_main->DoSearchAndReplace();
         HALVENOR_VERIFY_UI(*m_ui);
         QVERIFY(m_ui->Messages().last().endsWith("Search and replace was stopped with 0 records changed."));
+        QCOMPARE(int(t.CurrentState()), int(store::Table::State::Browse));  // the refused edit is cancelled
         QCOMPARE(Physical(t, "Item"), (QStringList{"b", "a"}));
         QVERIFY(OpenShared(t));
         QCOMPARE(t.ActiveIndex(), std::string(find::kSortTagName));
