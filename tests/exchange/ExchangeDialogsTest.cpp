@@ -18,6 +18,7 @@
 #include "Settings.h"
 #include "ImportFormatDialog.h"
 #include "MainWindow.h"
+#include "ExportChoices.h"
 #include "ExportDialog.h"
 #include "AttachmentStore.h"
 #include "ItemTable.h"
@@ -123,6 +124,35 @@ private slots:
         dialog.FirstRowCheck->setChecked(true);
         dialog.StoreFirstRowChoice();
         QCOMPARE(AppSettings().exportFirstRow, true);
+    }
+
+    // The export list's rows: a field's own place first; the others, and a
+    // place out of range or already taken, fill the free rows in field order.
+    void exportRowsFollowTheirPlaces() {
+        common::Settings s;
+        for (int p = 1; p <= store::kItemFieldCount; ++p) s.Field(p).exportOrder = 0;
+        auto positions = [&s] {
+            QList<int> out;
+            for (const exchange::ExportRow& r : exchange::ExportRows(s)) out << r.position;
+            return out;
+        };
+        QList<int> inOrder;
+        for (int p = 1; p <= store::kItemFieldCount; ++p) inOrder << p;
+        QCOMPARE(positions(), inOrder);
+        s.Field(1).exportOrder = 22;
+        s.Field(5).exportOrder = 1;
+        s.Field(22).exportOrder = 1;  // taken by Location
+        s.Field(7).exportOrder = 23;
+        s.Field(8).exportOrder = -4;
+        s.Field(3).exported = false;
+        QList<int> expected{5, 2, 3, 4, 6, 7, 8};
+        for (int p = 9; p <= 22; ++p) expected << p;
+        expected << 1;
+        QCOMPARE(positions(), expected);
+        QCOMPARE(exchange::ExportRows(s)[2].exported, false);
+        expected.removeAll(3);
+        const std::vector<int> exported = exchange::ExportedPositions(exchange::ExportRows(s));
+        QCOMPARE(QList<int>(exported.begin(), exported.end()), expected);
     }
 
     void exportOrderPositionsThatCollideStillShowEveryField() {

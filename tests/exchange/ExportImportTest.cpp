@@ -5,6 +5,7 @@
 // files too large to hold in memory.
 
 #include <QDir>
+#include <QtEndian>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <sys/resource.h>
@@ -65,6 +66,36 @@ long PeakKilobytes() {
     return usage.ru_maxrss;
 }
 #endif
+
+// A dBASE III table of text fields as another program may write it:
+// values given whole, padding included.
+QByteArray TextFieldsDbf(const std::vector<std::pair<QByteArray, int>>& fields, const std::vector<QList<QByteArray>>& rows) {
+    int recordLength = 1;
+    for (const auto& f : fields) recordLength += f.second;
+    const int headerLength = 32 + 32 * int(fields.size()) + 1;
+    QByteArray b(32, '\0');
+    b[0] = 0x03;
+    b[1] = char(125);
+    b[2] = 1;
+    b[3] = 1;
+    qToLittleEndian<quint32>(quint32(rows.size()), b.data() + 4);
+    qToLittleEndian<quint16>(quint16(headerLength), b.data() + 8);
+    qToLittleEndian<quint16>(quint16(recordLength), b.data() + 10);
+    for (const auto& [name, length] : fields) {
+        QByteArray d(32, '\0');
+        d.replace(0, name.size(), name);
+        d[11] = 'C';
+        d[16] = char(length);
+        b += d;
+    }
+    b += '\r';
+    for (const QList<QByteArray>& row : rows) {
+        b += ' ';
+        for (const QByteArray& value : row) b += value;
+    }
+    b += char(0x1A);
+    return b;
+}
 
 const std::vector<Item> kSampleItems = {
     {{"Item", "Camera \"Pro\""}, {"Brand", "Optix"}, {"Quantity", "2"}, {"PurchDate", "3/7/1996"},
@@ -220,6 +251,20 @@ private slots:
         QCOMPARE(t["fields"].toArray()[0].toArray()[2].toInt(), 40);
         QCOMPARE(t["fields"].toArray()[2].toArray()[3].toInt(), 4);
         QCOMPARE(Strings(t["records"].toArray()[0].toArray()), QStringList({"Café chair", "12", "19.99", "19960307"}));
+
+        // In the new table's own code page, with only the first field kept
+        // otherwise (a date as text): still converted, not copied as it lies.
+        std::vector<store::FieldDef> dateAsText = store::ItemTableFieldDefs();
+        dateAsText[9] = {"PurchDate", 'C', 10, 0};
+        store::DbfFile::Create(Path("TEXTDATE.DBF").toStdString(), dateAsText, 1252);
+        store::Table table;
+        store::PointAt(table, Path("TEXTDATE.DBF").toStdString());
+        table.Open();
+        AddItems(table, {{{"Item", "Café chair"}, {"PurchDate", "3/7/1996"}}});
+        const exchange::ExportRequest dateFirst{Path("dated.DBF").toStdString(), {10, 1}, {}};
+        QCOMPARE(int(exchange::ExportDbf(table, dateFirst, {}).outcome), int(Outcome::Completed));
+        QCOMPARE(Strings(DbfRead(Path("dated.DBF"))["records"].toArray()[0].toArray()),
+                 QStringList({"19960307", "Café chair"}));
     }
 
     void dbfExportReplacesATableAndItsStaleIndex() {
@@ -497,6 +542,29 @@ private slots:
         QCOMPARE(Column(back, "Cost"), QStringList({"0", "12.5"}));
         QCOMPARE(Column(back, "Quantity"), QStringList({"0", "2"}));
         QCOMPARE(Column(back, "Value"), QStringList({"0", "0"}));
+    }
+
+    // Text fields another program padded with zero bytes, or wider than the
+    // item table's with blanks beyond what it holds: the values arrive as
+    // they read.
+    void paddingOfOtherProgramsIsNotImported() {
+        const QByteArray item38(38, 'x');
+        WriteAll(Path("PADDED.DBF"),
+                 TextFieldsDbf({{"ITEM", 60}, {"BRAND", 9}},
+                               {{QByteArray("Lamp") + QByteArray(56, '\0'), QByteArray("Orvane") + QByteArray(3, '\0')},
+                                {item38 + QByteArray(22, ' '), QByteArray("Brisk") + QByteArray(4, ' ')}}));
+        const auto ex = exchange::ExamineDbfSource(Path("PADDED.DBF").toStdString());
+        QVERIFY2(ex.accepted, ex.message.c_str());
+        store::Table back;
+        const RunResult r = ImportInto(back, true, Path("PADDED.DBF"), exchange::MapByName(ex.names));
+        QVERIFY2(r.outcome == Outcome::Completed, r.message.c_str());
+        QCOMPARE(Column(back, "Item"), QStringList({"Lamp", QString(item38)}));
+        QCOMPARE(Column(back, "Brand"), QStringList({"Orvane", "Brisk"}));
+        for (uint32_t recno : back.DeliveredRecords())
+            for (const char* name : {"Item", "Brand"}) {
+                const std::string_view raw = back.ViewOf(recno).Raw(back.NeedField(name));
+                QVERIFY2(raw.find('\0') == std::string_view::npos, name);
+            }
     }
 
     // A value of a dBASE source the item table cannot hold stops the run at
