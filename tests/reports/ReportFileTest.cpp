@@ -281,6 +281,7 @@ private slots:
         const Bytes b = Record(d);
         QCOMPARE(Text(b, 0), QByteArray("K\xFC" "che & Keller"));
         QCOMPARE(Text(b, 33 + 4 * 61), QByteArray("Liberation Serif"));
+        QCOMPARE(b.mid(33 + 4 * 61 + 51, 6), QByteArray("\x0e\x00\x01\x01\x01\x01", 6));  // 14 points, B I U S
         QCOMPARE(b.mid(33 + 4 * 61 + 57, 4), QByteArray("\x56\x34\x12\x00", 4));
         QCOMPARE(Real(b, 1861), 1.25);
         QCOMPARE(Text(b, 1960).size(), 80);
@@ -484,6 +485,7 @@ private slots:
         b[33] = char(51);               // font name beyond 50
         PutI16(b, 33 + 61 + 51, 0);     // column header font of 0 points
         PutI16(b, 33 + 2 * 61 + 51, 30000);
+        PutI16(b, 33 + 3 * 61 + 51, 200);  // the largest size kept
         PutI16(b, 343, 99);             // more body lines than there are
         PutI16(b, 31, 0);               // no width
         std::memset(b.data() + 1853, 0xFF, 8);  // bottom margin not a number
@@ -502,6 +504,7 @@ private slots:
         QCOMPARE(int(d.Font(FontSlot::Title).name.size()), 50);
         QCOMPARE(d.Font(FontSlot::ColumnHeader).size, 10);
         QCOMPARE(d.Font(FontSlot::Body).size, 10);
+        QCOMPARE(d.fonts[3].size, 200);
         QCOMPARE(d.lines, 12);
         QCOMPARE(d.width, 90);
         QCOMPARE(d.bottomMargin, 0.5);

@@ -516,6 +516,7 @@ private slots:
         QTest::addColumn<QString>("message");  // empty: accepted
         QTest::newRow("one page") << " 4 " << "4" << "";
         QTest::newRow("whole report") << "1" << "5" << "";
+        QTest::newRow("the last page alone") << "5" << "5" << "";
         QTest::newRow("start 0") << "0" << "5" << "Invalid Starting Page specified. Please correct.";
         QTest::newRow("start beyond") << "6" << "6" << "Invalid Starting Page specified. Please correct.";
         QTest::newRow("start not a number") << "a" << "5" << "Invalid Starting Page specified. Please correct.";
