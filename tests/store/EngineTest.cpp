@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <numeric>
 #include <random>
 #include <set>
 #include <cstdio>
@@ -81,14 +82,15 @@ private slots:
         const QJsonObject r = ReadWithDbfread(m_dir->filePath("MASTER.DBF"));
         const QJsonArray fields = r["fields"].toArray();
         QCOMPARE(fields.size(), 22);
+        // The layout other programs and older files rely on, byte for byte.
+        const int lengths[22] = {40, 20, 20, 20, 30, 110, 40, 60, 11, 8, 20, 20, 20, 3, 8, 30, 30, 20, 40, 40, 40, 40};
         for (int i = 0; i < 22; ++i) {
             const SchemaField& s = SchemaAt(i + 1);
             const QJsonArray f = fields[i].toArray();
             QCOMPARE(f[0].toString(), QString::fromLatin1(s.name.data(), int(s.name.size())));
             QCOMPARE(f[1].toString(), QString(QChar(s.kind)));
-            if (s.typeCode == 1) QCOMPARE(f[2].toInt(), s.width);
-            if (s.typeCode == 2) QCOMPARE(f[2].toInt(), 11);
-            if (s.typeCode == 3) QCOMPARE(f[3].toInt(), 4);
+            QCOMPARE(f[2].toInt(), lengths[i]);
+            QCOMPARE(f[3].toInt(), s.typeCode == 3 ? 4 : 0);
         }
         QCOMPARE(r["encoding"].toString(), QString("cp1252"));
         const QJsonArray rec = r["records"].toArray()[0].toArray();
@@ -192,6 +194,39 @@ private slots:
         t.Open();
         QCOMPARE(t.GetText("Item"), std::string("Lamp"));
         QCOMPARE(t.GetText(field.toStdString()), field == "Item" ? std::string("Lamp") : std::string());
+    }
+
+    // Dates typed in each order: every month's last day, leap days of
+    // century years, two-digit years in their window.
+    void datesAreReadInTheFormatsOrder_data() {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("read");  // yyyymmdd; empty: refused
+        const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+        for (int m = 1; m <= 12; ++m) {
+            QTest::addRow("last day of month %d", m)
+                << "m/d/yyyy" << QString("%1/%2/2021").arg(m).arg(days[m - 1])
+                << QString("2021%1%2").arg(m, 2, 10, QChar('0')).arg(days[m - 1]);
+            QTest::addRow("a day past month %d", m) << "m/d/yyyy" << QString("%1/%2/2021").arg(m).arg(days[m - 1] + 1) << "";
+        }
+        QTest::newRow("leap day of 2000") << "m/d/yyyy" << "2/29/2000" << "20000229";
+        QTest::newRow("no leap day in 1900") << "m/d/yyyy" << "2/29/1900" << "";
+        QTest::newRow("day first") << "d/m/yyyy" << "14/2/2003" << "20030214";
+        QTest::newRow("day first, no month 14") << "d/m/yyyy" << "2/14/2003" << "";
+        QTest::newRow("blanks and dots") << "d.m.yyyy" << " 1 . 12 . 1999 " << "19991201";
+        QTest::newRow("two digits, this century") << "m/d/yy" << "1/2/05" << "20050102";
+        QTest::newRow("two digits, the last century") << "m/d/yy" << "1/2/99" << "19990102";
+        QTest::newRow("four parts") << "m/d/yyyy" << "1/2/3/2004" << "";
+    }
+    void datesAreReadInTheFormatsOrder() {
+        QFETCH(QString, pattern);
+        QFETCH(QString, text);
+        QFETCH(QString, read);
+        const DateFormat format = DateFormat::FromPattern(pattern.toStdString(), pattern.at(1).toLatin1());
+        const std::optional<Date> d = format.Parse(text.toStdString());
+        QCOMPARE(d ? QString("%1%2%3").arg(d->year).arg(d->month, 2, 10, QChar('0')).arg(d->day, 2, 10, QChar('0'))
+                   : QString(),
+                 read);
     }
 
     void valuesAtTheEdgesOfTheirField_data() {
@@ -349,6 +384,32 @@ private slots:
         QCOMPARE(t.RecordCount(), 3u);
         t.SetFiltered(false);
         QCOMPARE(t.RecordCount(), 5u);
+    }
+
+    // Records with equal keys stay in the order they were added, in a tag
+    // built afresh as in one kept up to date.
+    void equalKeysKeepTheirRecordOrder() {
+        Table t;
+        CreateItemTable(t, m_dir->path());
+        for (int i = 0; i < 300; ++i) AppendItem(t, "Item " + std::to_string(i), i % 2 ? "Same" : "Other");
+        t.AddIndex("ByCategory", "UPPER(TRIM(Category))");  // keys of two lengths
+        t.SetActiveIndex("ByCategory");
+        std::vector<uint32_t> expected;
+        for (uint32_t r = 0; r < 300; r += 2) expected.push_back(r);
+        for (uint32_t r = 1; r < 300; r += 2) expected.push_back(r);
+        QVERIFY(t.DeliveredRecords() == expected);
+        AppendItem(t, "Item 300", "Other");
+        expected.insert(expected.begin() + 150, 300);
+        QVERIFY(t.DeliveredRecords() == expected);
+        // Keys of text that varies in length, all equal.
+        Table same;
+        CreateItemTable(same, m_dir->path(), "SAME");
+        for (int i = 0; i < 300; ++i) AppendItem(same, "Lamp", "Light");
+        same.AddIndex("NewIndex", kSortExpr);
+        same.SetActiveIndex("NewIndex");
+        std::vector<uint32_t> physical(300);
+        std::iota(physical.begin(), physical.end(), 0u);
+        QVERIFY(same.DeliveredRecords() == physical);
     }
 
     void indexOrderStaysRightThroughMixedChanges() {
