@@ -505,6 +505,10 @@ private slots:
         QVERIFY2(r.out.startsWith("\"Thing\",\"Serial Number\",\"Purchase Date\",\"Insurer Ref\"\r\n\"Sofa, corner 1\",\"SN-1007\","),
                  r.out.left(120).constData());
 
+        // A field's own title still names it when the settings give another.
+        r = Run({"export", "--titles", "--fields", "User Defined 4", "-"});
+        QVERIFY2(r.code == 0 && r.out.startsWith("\"Insurer Ref\"\r\n"), r.err.constData());
+
         // Dates in the format of the settings.
         settings.dateFormat = 11;  // dd-mm-yyyy
         QVERIFY(common::SaveAppSettings());
@@ -603,7 +607,7 @@ private slots:
     // A source column that names a field already taken stays out, and the
     // import says which.
     void aFieldNamedTwiceIsImportedOnce() {
-        WriteAll(Home("twice.csv"), "\"Item\",\"Brand\",\"item\"\r\n\"Lamp\",\"Orvane\",\"Kettle\"\r\n");
+        WriteAll(Home("twice.csv"), "\"Item \",\" Brand\",\"item\"\r\n\"Lamp\",\"Orvane\",\"Kettle\"\r\n");
         const Result r = Cli({"import", Home("twice.csv")});
         QCOMPARE(r.code, 0);
         QCOMPARE(r.err, "halvenor import: not imported, no item field of that name: \"item\".\n");
@@ -795,6 +799,10 @@ private slots:
                                         << "No report is named \"Nope\"";
         QTest::newRow("unknown source field in --map")
             << QStringList{"import", "--map", "Thing=Item", "in.csv"} << 2 << "the source has no field \"Thing\"";
+        QTest::newRow("source field named but for its first letter")
+            << QStringList{"import", "--map", "Xtem=Item", "in.csv"} << 2 << "the source has no field \"Xtem\"";
+        QTest::newRow("table without the extension") << QStringList{"export", "--table", "in.csv", "out.csv"} << 1
+                                                     << "is not a dBASE table: its name does not end in .DBF.";
         QTest::newRow("unknown item field in --map")
             << QStringList{"import", "--map", "Item=Colour", "in.csv"} << 2 << "no item field is named \"Colour\"";
     }
