@@ -67,7 +67,8 @@ struct MessageRecorder {
 };
 
 // A report of the given number of pages: a bold title in the header band,
-// ruled and shaded columns in the body (one stop of width 0), coloured and
+// ruled and shaded columns in the body (one stop of width 0, one filled
+// black, a colour a replay once took for none), coloured and
 // styled text, a line and a rectangle, and a footer across the page.
 inline void ComposeSample(PageEngine& r, int pages) {
     r.OnPrintHeader = [](PageEngine& r) {
@@ -88,7 +89,7 @@ inline void ComposeSample(PageEngine& r, int pages) {
         r.AddColumn(1, 15, 0, 2, 2.0, -32768);
         r.AddColumn(2, 3, 20, 2, 1.25, -32768);
         r.AddColumn(1, 15, 50, 2, 0, -32768);
-        r.AddColumn(0, 12, 0, 2, 1.5, -32768);
+        r.AddColumn(0, 12, 100, 2, 1.5, -32768);  // filled black
         for (int line = 1; line <= 12; ++line) {
             if (line == 5) r.SetFontColour(QColor(200, 0, 0));
             if (line == 8) {
