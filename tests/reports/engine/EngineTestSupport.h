@@ -68,7 +68,7 @@ struct MessageRecorder {
 
 // A report of the given number of pages: a bold title in the header band,
 // ruled and shaded columns in the body (one stop of width 0, one filled
-// black, a colour a replay once took for none), coloured and
+// black, whose colour value 0 must not read as no fill), coloured and
 // styled text, a line and a rectangle, and a footer across the page.
 inline void ComposeSample(PageEngine& r, int pages) {
     r.OnPrintHeader = [](PageEngine& r) {
