@@ -2,6 +2,7 @@
 // the record filter, index tags kept in step, stale and foreign index files,
 // and two processes sharing one table.
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QTemporaryDir>
@@ -384,6 +385,19 @@ private slots:
         QCOMPARE(t.RecordCount(), 3u);
         t.SetFiltered(false);
         QCOMPARE(t.RecordCount(), 5u);
+    }
+
+    // A table made again over one whose name differs only in letter case
+    // replaces it, under its name, instead of standing beside it.
+    void aTableMadeAgainKeepsTheNameItHad() {
+        Table first;
+        CreateItemTable(first, m_dir->path(), "master.dbf");
+        AppendItem(first, "Lamp");
+        first.Close();
+        Table again;
+        CreateItemTable(again, m_dir->path(), "MASTER");
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{"master.dbf"});
+        QCOMPARE(again.RecordCount(), 0u);
     }
 
     // Records with equal keys stay in the order they were added, in a tag
