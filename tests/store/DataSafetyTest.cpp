@@ -304,6 +304,45 @@ private slots:
         QCOMPARE(items.GetDate(items.NeedField("WarDate")), std::optional<Date>(Date{2075, 6, 15}));
     }
 
+    // A 1.X file, field names in lower case as another tool may have saved
+    // them: the day, month name and year become one date, a room a location.
+    void firstGenerationFileIsConverted() {
+        SetCurrentDateFormat(DateFormat());
+        std::vector<FieldDef> fields{FieldDef::String("Rec", 5)};
+        for (const char* name : {"item", "brand", "model", "serial", "room", "descriptio", "boughtfrom", "idmarks",
+                                 "quantity", "purchday", "purchmonth", "purchyear", "cost", "category"})
+            fields.push_back(FieldDef::String(name, 20));
+        const QString old = m_dir->filePath("HLOG.DBF");
+        {
+            Table t;
+            PointAt(t, old.toStdString());
+            t.Create(fields);
+            t.Open();
+            for (const auto& [item, day, month, year] :
+                 std::vector<std::array<const char*, 4>>{{"Mantel clock", "29", "Feb", "1996"}, {"Lamp", "2", "12", "2003"}}) {
+                t.Append();
+                t.SetText("item", item);
+                t.SetText("room", "Den");
+                t.SetText("purchday", day);
+                t.SetText("purchmonth", month);
+                t.SetText("purchyear", year);
+                t.Post();
+            }
+        }
+        Table items, check;
+        CreateItemTable(items, m_dir->path(), "ITEMS");
+        QVERIFY(CheckDBaseFormatV1(check, old.toStdString()));
+        QVERIFY(!CheckDBaseFormatV2(check, old.toStdString()));
+        ConvertV1(check, items, old.toStdString());
+        items.First();
+        QCOMPARE(items.GetText("Item"), std::string("Mantel clock"));
+        QCOMPARE(items.GetText("Location"), std::string("Den"));
+        QCOMPARE(items.GetDate(items.NeedField("PurchDate")), std::optional<Date>(Date{1996, 2, 29}));
+        items.Next();
+        QCOMPARE(items.GetDate(items.NeedField("PurchDate")), std::optional<Date>(Date{2003, 12, 2}));
+        QCOMPARE(VersionOneDateText("31", "Sep", "1999"), std::string("9/31/1999"));
+    }
+
     void packKeepsARecordAnotherCopyPostedOnACoarseClock() {
         // Where the file system keeps whole seconds, every write within a
         // second leaves the time as it was: each copy finds the time it
