@@ -37,6 +37,7 @@ public:
             if (pattern.match(m_lines[i]).hasMatch()) return i;
         return -1;
     }
+    const QString& Line(qsizetype i) const { return m_lines[i]; }
     QString Text() const { return m_lines.join('\n'); }
 
 private:
@@ -134,6 +135,7 @@ private slots:
         const qsizetype journalAt =
             t.Match(QRegularExpression("^rename .*/\\.halvenor-journal-[0-9-]+\\.new -> .*/\\.halvenor-journal-[0-9-]+$"));
         QVERIFY2(journalAt >= 0, qPrintable(t.Text()));
+        CheckReplaced(t, t.Line(journalAt).section(" -> ", 1), true);
         for (const char* name : {"MASTER.DBF", "KELDOR.INI", "KELDOR.URP", "BRAND.LST", "OWNER.LST"}) {
             CheckReplaced(t, saved + "/" + name, true);
             QVERIFY(t.RenameOnto(saved + "/" + name).second > journalAt);
