@@ -5,6 +5,7 @@
 // a message box followed by the hint at PDF.
 
 #include <QAction>
+#include <QLabel>
 #include <QListWidget>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -43,6 +44,7 @@ private slots:
         main.EnableEndSearch();
         main.RefreshGrid();
         main.DisplayCount();
+        QCOMPARE(main.CountLabel()->text(), QStringLiteral("3"));
 
         int pages = 0;
         ui.ExpectModal("Reports", [&](QDialog& d) {
@@ -52,6 +54,7 @@ private slots:
             reports.PrintEntireDatabase->setChecked(true);
             reports.ViewReport();
             QVERIFY(main.SearchOn());
+            QCOMPARE(main.CountLabel()->text(), QStringLiteral("3"));  // the search's count shown again
             reports.PrintReport();
             reports.CloseWindow();
         });
