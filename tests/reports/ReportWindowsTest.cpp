@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <QToolBar>
 #include <QtTest>
 
 #include "../find/FakeMainContext.h"
@@ -369,6 +370,11 @@ private slots:
             QCOMPARE(p.geometry().size(), QSize(700, 500));
             QCOMPARE(p.PageLabel->text(), QStringLiteral("Page 1 of %1").arg(count));
             QCOMPARE(p.ZoomEdit->text(), QStringLiteral("100.0"));
+            // The tool bar names its two boxes.
+            QStringList captions;
+            for (const QLabel* label : p.ToolBar->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
+                captions << label->text();
+            QCOMPARE(captions, (QStringList{"Zoom %", "Page #", QStringLiteral("Page 1 of %1").arg(count)}));
             p.Action("&Next Page")->trigger();
             QCOMPARE(p.PageEdit->text(), QStringLiteral("2"));
             p.Action("&Last Page")->trigger();
