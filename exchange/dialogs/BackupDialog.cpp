@@ -28,6 +28,9 @@ BackupDialog::BackupDialog(common::MainContext& context, MainWindowSteps steps, 
     FolderEdit->setReadOnly(true);
     // The folder the program was started from, as the drive's current folder was.
     FolderEdit->setText(common::AppPaths::StartDirectory());
+    // Room for a long folder; grown with the window size factor as the
+    // dialog is shown, like every other size of its design.
+    FolderEdit->setMinimumWidth(kFolderWidth);
     ChooseFolderButton = new QPushButton("Choose &Folder...", this);
     auto* where = new QHBoxLayout;
     where->addWidget(FolderEdit, 1);
@@ -39,12 +42,6 @@ BackupDialog::BackupDialog(common::MainContext& context, MainWindowSteps steps, 
 }
 
 BackupDialog::~BackupDialog() = default;
-
-void BackupDialog::PrepareToShow() {
-    // Room for a long folder at any factor, before the dialog takes its size and place.
-    FolderEdit->setMinimumWidth(int(kFolderWidth * common::WindowSizeFactor() + 0.5));
-    CopyDialog::PrepareToShow();
-}
 
 void BackupDialog::ApplyGroupColors() {
     CopyDialog::ApplyGroupColors();

@@ -18,7 +18,6 @@ public:
     BackupDialog(common::MainContext& context, MainWindowSteps steps, QWidget* parent = nullptr);
     ~BackupDialog() override;
 
-    void PrepareToShow() override;
     void ChooseFolder();
     void StartBackup();
 

@@ -55,101 +55,17 @@
 #include "TipOfDayDialog.h"
 #include "ReportDefinitionDialog.h"
 #include "ViewerConfigDialog.h"
+#include "WindowCases.h"
 #include "WindowFit.h"
 #include "WindowLayout.h"
 
 using shell::MainWindow;
+using window_cases::DialogCase;
+using window_cases::Dialogs;
 
 namespace {
 
 const double kFactors[] = {1.0, 1.25, 1.6, 2.0};
-
-// A dialog as a command opens it: made fresh (owned here) or one of the
-// windows that live for the whole run.
-struct DialogCase {
-    bool movesUp;
-    std::function<QDialog*(MainWindow&, std::unique_ptr<QDialog>& owner)> open;
-    // What a user typically has in it once it is shown.
-    std::function<void(QDialog&)> fill;
-};
-
-using Owner = std::unique_ptr<QDialog>;
-
-QDialog* Own(Owner& owner, QDialog* dialog) {
-    owner.reset(dialog);
-    return dialog;
-}
-
-// Every dialog that a command of the main window opens (the item editor and
-// the search window live for the whole run).
-std::map<QString, DialogCase> Dialogs() {
-    std::map<QString, DialogCase> cases;
-    cases["item editor"] = {true,
-                            [](MainWindow& w, Owner&) -> QDialog* {
-                                w.EditorMode() = 2;
-                                return w.Editor();
-                            },
-                            [](QDialog& d) {
-                                auto& edit = static_cast<items::ItemEditor&>(d);
-                                edit.WarDate->setText("25/12/2024");
-                                edit.PurchDate->setText("28/02/1999");
-                                edit.Cost->setText("123456789.99");
-                                edit.Quantity->setText("1000");
-                                edit.CalcTotals();
-                            }};
-    cases["search window"] = {true, [](MainWindow& w, Owner&) -> QDialog* { return w.SearchWindow(); }, {}};
-    cases["pick list maintenance"] = {
-        false,
-        [](MainWindow& w, Owner& o) { return Own(o, new items::PickListDialog(*w.Editor(), w, common::PickList::Bought, &w)); },
-        {}};
-    cases["search options"] = {
-        false,
-        [](MainWindow& w, Owner& o) {
-            return Own(o, new find::SearchOperatorList("Replacement Cost", {" = ", " > ", " < ", " > X < "}, 3, &w));
-        },
-        {}};
-    cases["locate"] = {
-        false,
-        [](MainWindow& w, Owner& o) { return Own(o, new find::LocateDialog(*w.Locate(), w.Locate()->FieldList(), &w)); },
-        {}};
-    cases["sort order"] = {false, [](MainWindow& w, Owner& o) { return Own(o, new find::SortOrderDialog(w, &w)); }, {}};
-    cases["search and replace"] = {
-        false, [](MainWindow& w, Owner& o) { return Own(o, new find::SearchAndReplaceDialog(w, &w)); }, {}};
-    cases["viewer configuration"] = {
-        true, [](MainWindow& w, Owner& o) { return Own(o, new appearance::ViewerConfigDialog(w, &w)); }, {}};
-    cases["colour configuration"] = {
-        true, [](MainWindow& w, Owner& o) { return Own(o, new appearance::ColorConfigDialog(6, &w)); }, {}};
-    cases["tip of the day"] = {false, [](MainWindow& w, Owner& o) { return Own(o, new appearance::TipOfDayDialog(&w)); }, {}};
-    cases["import format"] = {false,
-                              [](MainWindow& w, Owner& o) { return Own(o, new exchange::ImportFormatDialog(w, &w)); }, {}};
-    cases["export"] = {true, [](MainWindow& w, Owner& o) { return Own(o, new exchange::ExportDialog(w, &w)); }, {}};
-    cases["import"] = {true, [](MainWindow& w, Owner& o) {
-                           return Own(o, new exchange::ImportDialog(w, exchange::SourceKind::Text, "items.txt",
-                                                                 {"Description", "Maker"}, &w));
-                       }, {}};
-    cases["reports"] = {false, [](MainWindow& w, Owner&) -> QDialog* { return w.ReportsWindow(); }, {}};
-    cases["insurance information"] = {false, [](MainWindow& w, Owner& o) { return Own(o, new reports::InsuranceDialog(&w)); },
-                                      {}};
-    cases["page printing"] = {false, [](MainWindow& w, Owner& o) { return Own(o, new reports::PageRangeDialog(125, &w)); }, {}};
-    cases["report definition"] = {false, [](MainWindow& w, Owner& o) {
-                                      static QListWidget reports;
-                                      return Own(o, new reports::ReportDefinitionDialog(reports::ReportMode::New, 0, &reports, &w));
-                                  }, {}};
-    cases["report fonts"] = {false, [](MainWindow& w, Owner& o) {
-                                 return Own(o, new reports::ReportFontsDialog(reports::CurrentReport(), &w));
-                             }, {}};
-    cases["report layout"] = {false, [](MainWindow& w, Owner& o) {
-                                  return Own(o, new reports::ReportLayoutDialog(reports::CurrentReport(), true, &w));
-                              }, {}};
-    cases["report part"] = {false, [](MainWindow& w, Owner& o) {
-                                return Own(o, new reports::ReportPartDialog(reports::CurrentReport().Body(1), 1, 1, 90, &w));
-                            }, {}};
-    cases["help"] = {false, [](MainWindow& w, Owner&) -> QDialog* {
-                         w.Help()->ShowKeyword("Input Window");
-                         return w.Help();
-                     }, {}};
-    return cases;
-}
 
 // Hides a window however the test ends, so that the next test shows it
 // afresh.
@@ -411,6 +327,7 @@ private slots:
         auto check = [&](const QString& where) {
             QApplication::processEvents();
             for (const QString& line : window_fit::Clipped(*d)) cut << where + ": " + line;
+            for (const QString& line : window_fit::Overlapping(*d)) cut << where + ": " + line;
         };
         if (auto* tips = qobject_cast<appearance::TipOfDayDialog*>(d)) {
             for (int i = 0; i < appearance::TipOfDayDialog::kTipCount; ++i) {

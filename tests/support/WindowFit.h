@@ -5,6 +5,13 @@
 // really has.
 
 #include <QAbstractItemView>
+#include <QAbstractScrollArea>
+#include <QAbstractSpinBox>
+#include <QGroupBox>
+#include <QProgressBar>
+#include <QTabWidget>
+#include <utility>
+#include <vector>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -76,6 +83,52 @@ inline QStringList CutCells(QAbstractItemView* view) {
             if (!cut.isEmpty()) out << cut;
         }
     }
+    return out;
+}
+
+// The controls a user reads or works: what a window lays out side by side.
+// Their own parts (the edit line of a combo box, the cells of a view) and
+// what stands in a view are left out.
+inline bool IsControl(const QWidget* w) {
+    return qobject_cast<const QLabel*>(w) || qobject_cast<const QAbstractButton*>(w) ||
+           qobject_cast<const QLineEdit*>(w) || qobject_cast<const QComboBox*>(w) ||
+           qobject_cast<const QAbstractSpinBox*>(w) || qobject_cast<const QAbstractScrollArea*>(w) ||
+           qobject_cast<const QGroupBox*>(w) || qobject_cast<const QProgressBar*>(w) ||
+           qobject_cast<const QTabWidget*>(w);
+}
+
+// Every two visible controls of the window that cover one another: a
+// control put in a taken cell, or left out of its layout, lies on another.
+// A control and what it holds (a group box and its boxes) are not a pair.
+inline QStringList Overlapping(QWidget& window) {
+    std::vector<std::pair<QWidget*, QRect>> controls;
+    for (QWidget* w : window.findChildren<QWidget*>()) {
+        if (!w->isVisible() || w->window() != &window || !IsControl(w)) continue;
+        bool part = false;
+        for (QWidget* p = w->parentWidget(); p && p != &window; p = p->parentWidget())
+            if (IsControl(p) && !qobject_cast<QGroupBox*>(p) && !qobject_cast<QTabWidget*>(p)) part = true;
+        if (part) continue;
+        controls.emplace_back(w, QRect(w->mapTo(&window, QPoint(0, 0)), w->size()));
+    }
+    QStringList out;
+    for (size_t i = 0; i < controls.size(); ++i)
+        for (size_t j = i + 1; j < controls.size(); ++j) {
+            QWidget* a = controls[i].first;
+            QWidget* b = controls[j].first;
+            if (a->isAncestorOf(b) || b->isAncestorOf(a)) continue;
+            const QRect both = controls[i].second & controls[j].second;
+            if (both.isEmpty()) continue;
+            auto name = [](QWidget* w) {
+                if (auto* l = qobject_cast<QLabel*>(w)) return Describe(w, l->text());
+                if (auto* b = qobject_cast<QAbstractButton*>(w)) return Describe(w, b->text());
+                if (auto* g = qobject_cast<QGroupBox*>(w)) return Describe(w, g->title());
+                return Describe(w, w->objectName());
+            };
+            out << QStringLiteral("%1 and %2 overlap by %3 x %4")
+                       .arg(name(a), name(b))
+                       .arg(both.width())
+                       .arg(both.height());
+        }
     return out;
 }
 
