@@ -18,6 +18,7 @@
 #include "Settings.h"
 #include "ImportFormatDialog.h"
 #include "MainWindow.h"
+#include "WindowCases.h"
 #include "ExportChoices.h"
 #include "ExportDialog.h"
 #include "AttachmentStore.h"
@@ -94,6 +95,15 @@ private slots:
     }
 
     void cleanupTestCase() { m_main.reset(); }
+
+    // Every window of export, import, backup and restore as a user sees it at the smallest and the
+    // largest size: no text cut off, no control lying on another.
+    void windowsShowEveryControlWhole() {
+        for (double factor : {1.0, 2.0}) {
+            const QStringList faults = window_cases::FolderFaults(*m_main, "exchange", factor);
+            QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+        }
+    }
 
     // ---------------------------------------------------------------- export
 

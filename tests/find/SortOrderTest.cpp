@@ -10,6 +10,7 @@
 #include "ScriptedUiServices.h"
 #include "SortExpression.h"
 #include "SortReplaceFixture.h"
+#include "WindowCases.h"
 #include "SortOrderDialog.h"
 
 using namespace sortreplace;
@@ -56,6 +57,15 @@ private slots:
     void cleanup() {
         m_main.reset();
         m_ui.reset();
+    }
+
+    // Every window of searching, locating, sorting and replacing as a user sees it at the smallest and the
+    // largest size: no text cut off, no control lying on another.
+    void windowsShowEveryControlWhole() {
+        for (double factor : {1.0, 2.0}) {
+            const QStringList faults = window_cases::FolderFaults(*m_main, "find", factor);
+            QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+        }
     }
 
     void listsHoldNoneAndTheTitles() {

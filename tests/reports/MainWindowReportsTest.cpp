@@ -16,6 +16,7 @@
 #include "ScriptedUiServices.h"
 #include "Settings.h"
 #include "MainWindow.h"
+#include "WindowCases.h"
 #include "ReportViewer.h"
 #include "ReportsWindow.h"
 #include "ReportStatusWindow.h"
@@ -33,6 +34,17 @@ private slots:
         qputenv("XDG_DATA_HOME", m_home.filePath("data").toUtf8());
         qputenv("XDG_CONFIG_HOME", m_home.filePath("config").toUtf8());
         reports::engine::SetPrintersAvailableOverride(false);
+    }
+
+    // Every window of the reports as a user sees it at the smallest and the
+    // largest size: no text cut off, no control lying on another.
+    void windowsShowEveryControlWhole() {
+        shell::MainWindow main(QSize(1600, 1200));
+        QVERIFY(main.Created());
+        for (double factor : {1.0, 2.0}) {
+            const QStringList faults = window_cases::FolderFaults(main, "reports", factor);
+            QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+        }
     }
 
     void reportsCommandRunsAndPreviews() {

@@ -324,23 +324,13 @@ private slots:
         QVERIFY2(window_fit::IsCentred(*d, c.movesUp), qPrintable(window_fit::Where(*d, c.movesUp)));
 
         QStringList cut;
-        auto check = [&](const QString& where) {
-            QApplication::processEvents();
-            for (const QString& line : window_fit::Clipped(*d)) cut << where + ": " + line;
-            for (const QString& line : window_fit::Overlapping(*d)) cut << where + ": " + line;
-        };
         if (auto* tips = qobject_cast<appearance::TipOfDayDialog*>(d)) {
             for (int i = 0; i < appearance::TipOfDayDialog::kTipCount; ++i) {
-                check(QString("tip %1").arg(tips->TipNumber()));
+                cut << window_cases::ShownFaults(*d, QString("tip %1").arg(tips->TipNumber()));
                 tips->ShowNextTip();
             }
-        } else if (auto* tabs = d->findChild<QTabWidget*>()) {
-            for (int page = 0; page < tabs->count(); ++page) {
-                tabs->setCurrentIndex(page);
-                check(tabs->tabText(page));
-            }
         } else {
-            check("window");
+            cut << window_cases::ShownFaults(*d, "window");
         }
         QVERIFY2(cut.isEmpty(), qPrintable(cut.join('\n')));
     }

@@ -3,7 +3,9 @@
 // it, for the tests of what a user sees of them: each folder's tests check
 // its own, the shell's tests all of them at every screen size.
 
+#include <QApplication>
 #include <QDialog>
+#include <QTabWidget>
 #include <QListWidget>
 #include <QString>
 #include <functional>
@@ -34,7 +36,10 @@
 #include "SearchWindow.h"
 #include "SortOrderDialog.h"
 #include "TipOfDayDialog.h"
+#include "ScriptedUiServices.h"
 #include "ViewerConfigDialog.h"
+#include "WindowFit.h"
+#include "WindowLayout.h"
 
 namespace window_cases {
 
@@ -140,5 +145,45 @@ inline std::map<QString, DialogCase> Dialogs() {
     return cases;
 }
 
+
+// What a user would see wrong in the dialog as it stands: text cut off, and
+// controls that cover one another, on every page of its tabs.
+inline QStringList ShownFaults(QDialog& d, const QString& name) {
+    QStringList out;
+    auto check = [&](const QString& where) {
+        QApplication::processEvents();
+        for (const QString& line : window_fit::Clipped(d)) out << where + ": " + line;
+        for (const QString& line : window_fit::Overlapping(d)) out << where + ": " + line;
+    };
+    if (auto* tabs = d.findChild<QTabWidget*>()) {
+        for (int page = 0; page < tabs->count(); ++page) {
+            tabs->setCurrentIndex(page);
+            check(name + ", " + tabs->tabText(page));
+        }
+    } else {
+        check(name);
+    }
+    return out;
+}
+
+// The faults of every dialog of one folder, each shown as its command shows
+// it at the window size factor.
+inline QStringList FolderFaults(MainWindow& main, const QString& folder, double factor) {
+    common::ScriptedUiServices ui;
+    ui.AllowBeeps(true);
+    common::SetWindowSizeFactor(factor);
+    QStringList out;
+    for (const auto& [name, c] : Dialogs()) {
+        if (c.folder != folder) continue;
+        Owner owner;
+        QDialog* d = c.open(main, owner);
+        d->show();
+        if (c.fill) c.fill(*d);
+        out << ShownFaults(*d, QStringLiteral("%1 at %2").arg(name).arg(factor));
+        d->hide();
+    }
+    common::SetWindowSizeFactor(1.0);
+    return out;
+}
 
 }  // namespace window_cases
