@@ -16,7 +16,9 @@
 #include "ExchangeTestSupport.h"
 #include "ScriptedUiServices.h"
 #include "Settings.h"
+#include "BackupDialog.h"
 #include "ImportFormatDialog.h"
+#include "RestoreDialog.h"
 #include "MainWindow.h"
 #include "WindowCases.h"
 #include "ExportChoices.h"
@@ -103,6 +105,31 @@ private slots:
             const QStringList faults = window_cases::FolderFaults(*m_main, "exchange", factor);
             QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
         }
+    }
+
+    // The headings of export, backup and restore take the title colours of
+    // the configuration windows' scheme; the folder to back up to is chosen,
+    // never typed.
+    void headingsTakeTheSchemesTitleColours() {
+        common::ColorGroup& g = AppSettings().scheme.Group(common::WindowGroup::Configure);
+        g[common::ColorSlot::MajorTitle] = QColor(0x80, 0x00, 0x20);
+        g[common::ColorSlot::MinorTitle] = QColor(0x00, 0x60, 0x30);
+        auto colour = [](QLabel* l) { return l->palette().color(QPalette::WindowText).name(); };
+
+        ExportDialog exporting(*m_main);
+        exporting.show();
+        for (QLabel* l : {exporting.FieldLabel, exporting.OrderingLabel, exporting.NotesTitle, exporting.WhatLabel,
+                          exporting.HowLabel, exporting.ProgressLabel})
+            QCOMPARE(colour(l), QString("#006030"));
+
+        exchange::BackupDialog backup(*m_main, {});
+        backup.show();
+        QCOMPARE(colour(backup.WhatLabel), QString("#800020"));
+        QCOMPARE(colour(backup.WhereLabel), QString("#800020"));
+        QVERIFY(backup.FolderEdit->isReadOnly());
+        exchange::RestoreDialog restore(*m_main, {});
+        restore.show();
+        QCOMPARE(colour(restore.WhatLabel), QString("#800020"));
     }
 
     // ---------------------------------------------------------------- export
@@ -380,6 +407,10 @@ private slots:
             "a unique format of each field being surrounded by double quotes and separated by a comma.  The "
             "selected file had an unexpected end of a line most likely due to an unmatched quote.");
         dialog.ChooseSourceFile();
+        // Enter chooses the file.
+        dialog.show();
+        m_ui->ExpectOpenFile("Import Data", std::nullopt);
+        QTest::keyClick(&dialog, Qt::Key_Return);
         dialog.Cancel();
         QCOMPARE(AppSettings().importFileType, 1);
     }

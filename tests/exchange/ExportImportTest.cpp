@@ -8,6 +8,7 @@
 #include <QtEndian>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -292,7 +293,24 @@ private slots:
     void aStoppedExportLeavesNothingBehind() {
         QFETCH(bool, dbf);
         std::vector<Item> many(5000, Item{{"Item", "thing"}, {"Cost", "1.5"}});
+        many.back() = Item{{"Item", "last"}, {"Cost", "2"}};
         AddItems(m_items, many);
+
+        // Written in blocks: every record arrives, the last one too.
+        QCOMPARE(int(Export(dbf, dbf ? "all.DBF" : "all.txt", {1, 11}).outcome), int(Outcome::Completed));
+        if (dbf) {
+            store::DbfFile all;
+            all.Open(Path("all.DBF").toStdString(), store::DbfFile::Access::ReadOnly);
+            QCOMPARE(all.RecordCount(), 5000u);
+            QCOMPARE(std::string(all.Record(4999) + 1, 5), std::string("last "));
+            QCOMPARE(std::string(all.Record(4998) + 1, 6), std::string("thing "));
+        } else {
+            const QList<QByteArray> lines = ReadAll(Path("all.txt")).split('\n');
+            QCOMPARE(lines.size(), 5002);  // the titles, 5000 records, nothing after the last line end
+            QCOMPARE(lines[5000], QByteArray("\"last\",\"2\"\r"));
+        }
+        QVERIFY(QFile::remove(Path(dbf ? "all.DBF" : "all.txt")));
+
         const QString name = dbf ? "keep.DBF" : "keep.txt";
         if (dbf) {
             store::Table keep;
@@ -323,6 +341,19 @@ private slots:
         const RunResult nowhere = Export(dbf, dbf ? "missing/x.DBF" : "missing/x.txt", {1});
         QCOMPARE(int(nowhere.outcome), int(Outcome::Failed));
         QVERIFY2(nowhere.message.find("cannot be created") != std::string::npos, nowhere.message.c_str());
+    }
+
+    // Standard output that cannot take the text: the reason, not a loop.
+    void anExportThatCannotBeWrittenSaysWhy() {
+        AddItems(m_items, kSampleItems);
+        const int fd = ::open("/dev/full", O_WRONLY);
+        QVERIFY(fd >= 0);
+        exchange::ExportRequest request;
+        request.positions = {1};
+        const RunResult r = exchange::ExportTextTo(fd, m_items, request, {});
+        ::close(fd);
+        QCOMPARE(int(r.outcome), int(Outcome::Failed));
+        QCOMPARE(r.message, std::string("The export could not be written: No space left on device."));
     }
 
     // An export, backup or restore killed while it wrote left its hidden
