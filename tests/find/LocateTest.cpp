@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QFocusEvent>
 #include <QtTest>
 
 #include "FakeMainContext.h"
@@ -126,6 +127,15 @@ void LocateTest::dialogStartsFromTheComponentSettings() {
         QVERIFY(dlg.PartialAnywhereRadio->isChecked());
         QVERIFY(dlg.CaseSensitiveCheck->isChecked());
         QVERIFY(dlg.FirstButton->isDefault());
+        // The field list taking the focus takes First's Enter away; leaving
+        // it gives it back.
+        QFocusEvent in(QEvent::FocusIn), out(QEvent::FocusOut);
+        QApplication::sendEvent(dlg.FieldNameComboBox, &in);
+        QVERIFY(!dlg.FirstButton->isDefault());
+        QVERIFY(!dlg.NextButton->isDefault());
+        QApplication::sendEvent(dlg.FieldNameComboBox, &out);
+        QVERIFY(dlg.FirstButton->isDefault());
+        QVERIFY(!dlg.NextButton->isDefault());
         // Choosing another field empties the value.
         dlg.FieldNameComboBox->setCurrentText("Cost");
         QCOMPARE(dlg.SearchValue->text(), QString());

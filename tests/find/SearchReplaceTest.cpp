@@ -17,6 +17,7 @@
 #include "SortExpression.h"
 #include "SortReplaceFixture.h"
 #include "SearchAndReplaceDialog.h"
+#include "WindowFit.h"
 
 using namespace sortreplace;
 using common::Answer;
@@ -219,10 +220,43 @@ private slots:
             dialog.FieldCombo->setCurrentIndex(11);
             QVERIFY(dialog.SearchEdit->inputMask().isEmpty());
             QCOMPARE(dialog.SearchEdit->maxLength(), int(store::SchemaAt(12).width));
+            QTest::keyClicks(dialog.SearchEdit, "  Attic 2 ");
+            QCOMPARE(dialog.SearchText(), QString("  Attic 2 "));
             dialog.Cancel();
         });
         m_main->DoSearchAndReplace();
         HALVENOR_VERIFY_UI(*m_ui);
+    }
+
+    // What the dialog looks like: captions in the scheme's title colour, the
+    // boxes in its edit colours, each counter centred under its caption in
+    // three equal columns.
+    void dialogShowsTheSchemeAndCentresItsCounters() {
+        common::ColorGroup& g = common::AppSettings().scheme.Group(common::WindowGroup::Configure);
+        g[common::ColorSlot::MajorTitle] = QColor(0x80, 0x00, 0x20);
+        g[common::ColorSlot::EditBackground] = QColor(0xff, 0xf0, 0xc0);
+        SearchAndReplaceDialog dialog(*m_main, m_main.get());
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        for (QLabel* l : {dialog.FieldLabel, dialog.SearchLabel, dialog.ReplaceLabel, dialog.ProcessedLabel,
+                          dialog.FoundLabel, dialog.ChangedLabel, dialog.ProcessedCount, dialog.FoundCount,
+                          dialog.ChangedCount})
+            QCOMPARE(l->palette().color(QPalette::WindowText).name(), QString("#800020"));
+        for (QLineEdit* e : {dialog.SearchEdit, dialog.ReplaceEdit})
+            QCOMPARE(e->palette().color(QPalette::Base).name(), QString("#fff0c0"));
+
+        std::vector<int> centres;
+        for (auto [caption, count] : {std::pair{dialog.ProcessedLabel, dialog.ProcessedCount},
+                                      std::pair{dialog.FoundLabel, dialog.FoundCount},
+                                      std::pair{dialog.ChangedLabel, dialog.ChangedCount}}) {
+            const QRect above = window_fit::InkIn(*caption), below = window_fit::InkIn(*count);
+            QVERIFY2(!above.isNull() && !below.isNull(), qPrintable(caption->text()));
+            QVERIFY2(std::abs(above.center().x() - below.center().x()) <= 2,
+                     qPrintable(QString("%1 at %2, its count at %3").arg(caption->text()).arg(above.center().x()).arg(below.center().x())));
+            centres.push_back(above.center().x());
+        }
+        QVERIFY2(std::abs((centres[1] - centres[0]) - (centres[2] - centres[1])) <= 2,
+                 qPrintable(QString("columns centred at %1, %2, %3").arg(centres[0]).arg(centres[1]).arg(centres[2])));
     }
 
     void confirmedRunWalksPhysicalOrderOnce() {

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QHeaderView>
 #include <QtTest>
 
 #include "FakeMainContext.h"
@@ -136,8 +137,11 @@ void SearchWindowTest::gridRowsTitlesAndOptionCells() {
             QVERIFY2(cell->text().isEmpty(), qPrintable(QString::number(p)));
         }
         QVERIFY(!(grid->item(p, 0)->flags() & Qt::ItemIsEditable));
+        QCOMPARE(grid->item(p, 0)->background().color(), search.palette().color(QPalette::Button));
         QVERIFY(grid->item(p, 2)->flags() & Qt::ItemIsEditable);
     }
+    // The titles stand where the texts of their columns start.
+    QCOMPARE(int(grid->horizontalHeader()->defaultAlignment()), int(Qt::AlignLeft | Qt::AlignVCenter));
     // The titles come from the settings.
     common::AppSettings().Field(2).title = "Maker";
     Show(search);

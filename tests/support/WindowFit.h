@@ -10,12 +10,15 @@
 #include <QGroupBox>
 #include <QProgressBar>
 #include <QTabWidget>
+#include <cstdlib>
+#include <map>
 #include <utility>
 #include <vector>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetrics>
+#include <QImage>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -194,6 +197,28 @@ inline QStringList Clipped(QWidget& window) {
         }
     }
     return out;
+}
+
+// Where the widget's text or drawing stands, in the coordinates of its
+// window: the box round every pixel that differs from its most common
+// colour (its background). Empty when nothing is drawn.
+inline QRect InkIn(QWidget& w) {
+    const QImage image = w.grab().toImage();
+    std::map<QRgb, int> counts;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) ++counts[image.pixel(x, y)];
+    QRgb background = 0;
+    int most = -1;
+    for (const auto& [rgb, n] : counts)
+        if (n > most) most = n, background = rgb;
+    QRect ink;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (std::abs(qGray(image.pixel(x, y)) - qGray(background)) > 60) ink |= QRect(x, y, 1, 1);
+    if (ink.isNull()) return ink;
+    const qreal ratio = image.devicePixelRatio();
+    const QRect scaled(int(ink.x() / ratio), int(ink.y() / ratio), int(ink.width() / ratio), int(ink.height() / ratio));
+    return scaled.translated(w.mapTo(w.window(), QPoint(0, 0)));
 }
 
 // Where the window should be: centred on its screen for the size it really
