@@ -131,7 +131,11 @@ inline std::map<QString, DialogCase> Dialogs() {
                          w.Help()->ShowKeyword("Input Window");
                          return w.Help();
                      }, {}};
-    cases["backup"] = {false, [](MainWindow& w, Owner& o) { return Own(o, new exchange::BackupDialog(w, {}, &w)); }, {}};
+    cases["backup"] = {false, [](MainWindow& w, Owner& o) { return Own(o, new exchange::BackupDialog(w, {}, &w)); },
+                       [](QDialog& d) {
+                           // A folder of a usual length: a longer one scrolls in its box.
+                           static_cast<exchange::BackupDialog&>(d).FolderEdit->setText("/home/pat/Backups");
+                       }};
     cases["restore"] = {false, [](MainWindow& w, Owner& o) { return Own(o, new exchange::RestoreDialog(w, {}, &w)); }, {}};
     const std::map<QString, QString> folders = {
         {"item editor", "items"}, {"pick list maintenance", "items"}, {"search window", "find"},
