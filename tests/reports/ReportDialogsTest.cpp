@@ -22,6 +22,7 @@
 #include "ReportLayoutRows.h"
 #include "ReportStartup.h"
 #include "ScriptedUiServices.h"
+#include "WindowFit.h"
 #include "Settings.h"
 #include "ReportLayoutDialog.h"
 #include "ReportFontsDialog.h"
@@ -292,6 +293,14 @@ private slots:
         d.StoreLineCount();
         QCOMPARE(d.NumberOfLines->text(), QString("1"));
         for (QCheckBox* box : {d.ColumnHeaders, d.HorizontalLines, d.VerticalLines}) QVERIFY(box->isEnabled());
+        // Each box is named by the caption beside it.
+        d.show();
+        for (auto [box, caption] : {std::pair{d.TitleFontSummary, "Title Lines"}, std::pair{d.HeaderFontSummary, "Column Headers"},
+                                    std::pair{d.BodyFontSummary, "Report Body"}, std::pair{d.FootnoteFontSummary, "Footnotes"},
+                                    std::pair{d.TopMargin, "Top"}, std::pair{d.BottomMargin, "Bottom"},
+                                    std::pair{d.LeftMargin, "Left"}, std::pair{d.RightMargin, "Right"},
+                                    std::pair{d.NumberOfLines, "Number of Lines"}})
+            QCOMPARE(window_fit::CaptionBeside(*box), QString(caption));
         ScriptedUiServices ui;
         ui.ExpectHelp("User Defined Reports");
         d.ShowHelp();

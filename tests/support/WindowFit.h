@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QProgressBar>
 #include <QTabWidget>
+#include <climits>
 #include <cstdlib>
 #include <map>
 #include <utility>
@@ -197,6 +198,24 @@ inline QStringList Clipped(QWidget& window) {
         }
     }
     return out;
+}
+
+// The caption a user reads for a box: the nearest visible label to its
+// left on the same line of the window. Empty when there is none.
+inline QString CaptionBeside(QWidget& control) {
+    QWidget* window = control.window();
+    const QRect box(control.mapTo(window, QPoint(0, 0)), control.size());
+    QString caption;
+    int nearest = INT_MAX;
+    for (QLabel* label : window->findChildren<QLabel*>()) {
+        if (!label->isVisible()) continue;
+        const QRect r(label->mapTo(window, QPoint(0, 0)), label->size());
+        const int gap = box.left() - r.right();
+        if (gap <= 0 || r.center().y() < box.top() || r.center().y() > box.bottom() || gap >= nearest) continue;
+        nearest = gap;
+        caption = label->text();
+    }
+    return caption;
 }
 
 // Where the widget's text or drawing stands, in the coordinates of its
