@@ -402,6 +402,30 @@ private slots:
         QCOMPARE(layout.TotalsRows->ItemText(0, 3), QString("Cost"));
         QCOMPARE(layout.TotalsRows->ItemText(0, 1), QString("Cost:"));
         QCOMPARE(layout.TotalsRows->ItemText(0, 2), QString("Filler"));
+        // As drawn: a label in red against the right of its box, a filler in
+        // green in the middle of its own, a field in black from the left.
+        const QImage drawn = layout.TotalsRows->grab().toImage();
+        auto inkOf = [&](int item, auto isInk) {
+            const QRect r = layout.TotalsRows->ItemRect(0, item).adjusted(2, 2, -2, -2);
+            QRect ink;
+            for (int y = r.top(); y <= r.bottom(); ++y)
+                for (int x = r.left(); x <= r.right(); ++x)
+                    if (isInk(QColor(drawn.pixel(x, y)))) ink |= QRect(x, y, 1, 1);
+            return std::pair{r, ink};
+        };
+        const auto [labelBox, red] = inkOf(1, [](QColor c) { return c.red() > 150 && c.green() < 90 && c.blue() < 90; });
+        int widestFiller = 2;
+        for (int i = 1; i <= reports::kItemsPerLine; ++i)
+            if (layout.TotalsRows->ItemText(0, i) == "Filler" &&
+                layout.TotalsRows->ItemRect(0, i).width() > layout.TotalsRows->ItemRect(0, widestFiller).width())
+                widestFiller = i;
+        const auto [fillerBox, green] = inkOf(widestFiller, [](QColor c) { return c.green() > 60 && c.green() > c.red() + 40 && c.green() > c.blue() + 40; });
+        const auto [fieldBox, black] = inkOf(3, [](QColor c) { return qGray(c.rgb()) < 90; });
+        QVERIFY(!red.isNull() && !green.isNull() && !black.isNull());
+        QVERIFY2(labelBox.right() - red.right() <= 4, qPrintable(QString("%1 of %2").arg(red.right()).arg(labelBox.right())));
+        QVERIFY2(std::abs(green.center().x() - fillerBox.center().x()) <= 2,
+                 qPrintable(QString("%1 of %2").arg(green.center().x()).arg(fillerBox.center().x())));
+        QVERIFY2(black.left() - fieldBox.left() <= 4, qPrintable(QString("%1 of %2").arg(black.left()).arg(fieldBox.left())));
 
         ScriptedUiServices ui;
         ui.ExpectModal("Select Report Part", [](QDialog& d) {
