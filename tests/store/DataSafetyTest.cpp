@@ -414,6 +414,40 @@ private slots:
         else QCOMPARE(ProbeIndexFile(mdx.toStdString()), IndexFileKind::Ours);
     }
 
+    // The locks other copies of the program wait on are single bytes far
+    // past any record: writes at 0x7FFFFFF0, the index at 0x7FFFFFF1. Each
+    // is taken and freed alone: freeing the write lock must not free the
+    // index lock that lies after it.
+    void locksAreTheBytesOtherCopiesWaitOn() {
+        const QString path = MakeTable(m_dir->path(), "T", {"a"});
+        const QByteArray name = path.toLocal8Bit();
+        auto held = [&](off_t at) {
+            const int fd = ::open(name.constData(), O_RDWR);
+            struct flock fl {};
+            fl.l_type = F_WRLCK;
+            fl.l_whence = SEEK_SET;
+            fl.l_start = at;
+            fl.l_len = 1;
+            const bool ok = ::fcntl(fd, F_OFD_GETLK, &fl) == 0;
+            ::close(fd);
+            return ok && fl.l_type != F_UNLCK;
+        };
+        DbfFile f;
+        f.Open(path.toStdString(), DbfFile::Access::Shared);
+        f.LockIndex();
+        QVERIFY(held(0x7FFFFFF1));
+        QVERIFY(!held(0x7FFFFFF0));
+        QVERIFY(!held(0x7FFFFFF2));
+        // A write takes and frees its own lock; the index lock stays.
+        const std::string record(size_t(f.Layout().RecordLength()), ' ');
+        bool foreign = false;
+        QCOMPARE(f.AppendRecord(record.data(), &foreign), 1u);
+        QVERIFY(held(0x7FFFFFF1));
+        QVERIFY(!held(0x7FFFFFF0));
+        f.UnlockIndex();
+        QVERIFY(!held(0x7FFFFFF1));
+    }
+
     void twoCopiesKeepEachOthersTags() {
         const QString path = MakeTable(m_dir->path(), "T", {"b", "a"});
         auto names = [&] {

@@ -152,6 +152,12 @@ private slots:
         t.SetNumber(t.NeedField("RATE"), 1.0 / 3.0);
         t.SetNumber(t.NeedField("QTY"), -2147483647.0);
         t.Post();
+        // A date-time is blank while its day is zero, however its time reads.
+        const int seen = t.NeedField("SEEN");
+        QVERIFY(t.IsBlank(seen));
+        t.First();
+        QVERIFY(!t.IsBlank(seen));
+        QVERIFY(!t.IsBlank(t.NeedField("QTY")));  // a binary number is never blank
         t.Close();
         const QJsonArray rows = ReadWithDbfread(path)["records"].toArray();
         QCOMPARE(rows.size(), 2);
@@ -159,6 +165,8 @@ private slots:
         QCOMPARE(rows[1].toArray()[1].toString(), QString("-123456789.0123"));
         QCOMPARE(rows[1].toArray()[2].toString(), QString("0.3333333333333333"));
         QCOMPARE(rows[1].toArray()[3].toString(), QString("-2147483647"));
+        QCOMPARE(rows[0].toArray()[4].toString(), QString("20240229"));
+        QCOMPARE(rows[1].toArray()[4].toString(), QString());  // no date-time, not a day zero
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QByteArray head = f.read(4);
