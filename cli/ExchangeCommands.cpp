@@ -141,8 +141,8 @@ std::vector<int> DefaultMap(Session& s, const std::vector<std::string>& names, b
 int RunExport(Session& s) {
     const std::string target = s.Args().operands.at(0);
     const bool toStandardOutput = target == "-";
-    auto endsWith = [&](const char* extension) {
-        return target.size() > 4 && SameText(target.substr(target.size() - 4), extension);
+    auto endsWith = [name = std::string(FileNameOf(target))](const char* extension) {
+        return name.size() > 4 && SameText(name.substr(name.size() - 4), extension);
     };
     bool dbf = s.Settings().exportFileType == 2;  // the export window's last choice
     if (const auto format = s.Args().Value("format")) dbf = *format == "dbf";

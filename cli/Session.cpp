@@ -34,8 +34,14 @@ std::string Quote(const std::string& path) { return "\"" + path + "\""; }
 
 std::string Absolute(const std::string& path) { return path.empty() ? path : store::ExpandPath(path); }
 
+std::string_view FileNameOf(std::string_view path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
 bool HasDbfExtension(std::string_view path) {
-    return path.size() > 4 && Folded(path.substr(path.size() - 4)) == ".dbf";
+    const std::string_view name = FileNameOf(path);
+    return name.size() > 4 && Folded(name.substr(name.size() - 4)) == ".dbf";
 }
 
 Session::Session(const Invocation& invocation, Console& console) : m_args(invocation), m_console(console) {

@@ -79,6 +79,10 @@ private:
 std::string Quote(const std::string& path);
 // Path made absolute against the current folder.
 std::string Absolute(const std::string& path);
+// The last part of a path: what the file itself is called.
+std::string_view FileNameOf(std::string_view path);
+// Whether the file's own name ends in .dbf after something: ".dbf" alone is
+// a hidden file's name, not a table's.
 bool HasDbfExtension(std::string_view path);
 
 // The commands; each returns the exit code or throws CommandError.
