@@ -123,7 +123,8 @@ private slots:
     }
 
     // The help is made from the command table: every command and option
-    // shows up, and lines fit a terminal.
+    // shows up, and lines fit a terminal of 80 columns without touching
+    // its last one.
     void helpCoversEveryCommandAndOption() {
         const QString overview = QString::fromStdString(cli::HelpText());
         for (const cli::CommandSpec& c : cli::Commands()) {
@@ -132,7 +133,7 @@ private slots:
             for (const cli::OptionSpec& o : c.options) QVERIFY(help.contains("--" + QString::fromStdString(std::string(o.name))));
             QVERIFY(!c.examples.empty());
             for (const QString& text : {overview, help})
-                for (const QString& line : text.split('\n')) QVERIFY2(line.size() <= 80, qPrintable(line));
+                for (const QString& line : text.split('\n')) QVERIFY2(line.size() <= 79, qPrintable(line));
             // Its summary in a column of its own, from the thirteenth character.
             const QString lead = ("  " + QString::fromLatin1(c.name.data(), qsizetype(c.name.size()))).leftJustified(12) +
                                  QString::fromStdString(std::string(c.summary)).section(' ', 0, 0) + ' ';
@@ -155,6 +156,15 @@ private slots:
                            "                        the window last had open") != std::string::npos,
                  help.c_str());
         QVERIFY2(help.find("\n  --titles              ") != std::string::npos, help.c_str());
+
+        // An option that fills its column to two blanks before the help
+        // keeps its help beside it; one character more puts it below.
+        const cli::CommandSpec wide{"wide", "", 0, 0, "", "Wide options.",
+                                    {{"abcdefghijklmnopqr", "", "Fits."}, {"abcdefghijklmnopqrs", "", "Below."}}, {"x"}};
+        const std::string widths = cli::CommandHelp(wide);
+        QVERIFY2(widths.find("\n  --abcdefghijklmnopqr  Fits.\n") != std::string::npos, widths.c_str());
+        QVERIFY2(widths.find("\n  --abcdefghijklmnopqrs\n                        Below.\n") != std::string::npos,
+                 widths.c_str());
     }
 
     // The manual page is written by hand: it must not fall behind the table.
