@@ -423,6 +423,14 @@ private slots:
     // Left to choose, lists never saved are passed over with a word, and the
     // rest is backed up.
     void backupOfEverythingSaysWhatThereIsNoneOf() {
+        // Asked for by name, definitions never written fail the backup with
+        // where they would be, and no folder is made.
+        const Result none = Run({"backup", "--to", "nothing", "--reports"});
+        QCOMPARE(none.code, 1);
+        QCOMPARE(none.err, "halvenor backup: report definitions: \"" + m_data.toUtf8() +
+                               "\" holds none; none has been saved yet, so there are none to back up.\n");
+        QVERIFY(!QFileInfo::exists(Home("nothing")));
+
         QVERIFY(Run({"report", "--list"}).code == 0);  // the definition file, as at a first start
         const Result r = Run({"backup", "--to", "saved"});
         QVERIFY2(r.code == 0 && r.err == "halvenor backup: settings: none has been saved yet; none backed up.\n"
