@@ -172,6 +172,42 @@ private slots:
         QVERIFY(Headings(lines.join('\n')).isEmpty());
     }
 
+    // The end block (the totals, the statement) takes a page of its own
+    // only when the last page has no room for it: a one-page report holds
+    // as many items fewer as the block has lines, whichever parts it has.
+    void endBlockMovesOnlyWhenItDoesNotFit() {
+        std::vector<Item> many;
+        std::vector<std::string> names;
+        for (int i = 0; i < 40; ++i) names.push_back("Thing " + std::to_string(100 + i));
+        for (const std::string& n : names) many.push_back({"Misc", n.c_str(), "Attic", "1", "2", "1", "3"});
+        CreateTable(m_table, m_dir.path(), QStringLiteral("MANY"));
+        AddItems(m_table, many);
+        const int item = m_table.NeedField("Item");
+        ReportSettings settings = HouseholdSettings();
+        settings.sortFields = {0, 0, 0, 0};
+        auto mostOnOnePage = [&](bool totals, bool statement) {
+            ReportDefinition def = ShortNarrow();
+            def.useTotals = totals;
+            settings.insurance.printStatement = statement;
+            int most = 0;
+            for (int n = 1; n <= 40; ++n) {
+                m_table.SetFilter([item, n](const store::RecordView& r) { return std::stoi(r.Text(item).substr(6)) < 100 + n; });
+                m_table.SetFiltered(true);
+                ReportResult result;
+                const QString text = TextOf(def, settings, &result);
+                if (result.pages > 1) break;
+                if (text.count(QStringLiteral("Thing 1")) != n) return -n;  // an item lost
+                most = n;
+            }
+            return most;
+        };
+        const int bare = mostOnOnePage(false, false);
+        QVERIFY2(bare > 5 && bare < 40, qPrintable(QString::number(bare)));
+        QCOMPARE(mostOnOnePage(true, false), bare - 5);
+        QCOMPARE(mostOnOnePage(false, true), bare - 5);
+        QCOMPARE(mostOnOnePage(true, true), bare - 10);
+    }
+
     // Two sort levels: a heading for every category and location pair,
     // group totals between them, none before the first.
     void groupsByTwoSortFields() {
