@@ -5,6 +5,9 @@
 // complete under its name or not there at all. Runs under the sanitizers.
 
 #include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
+#include <cstdio>
 #include <QtTest>
 
 #include "EngineServices.h"
@@ -136,6 +139,40 @@ private slots:
         QCOMPARE(styles.Currency(1234.5), QStringLiteral("1 235"));
         styles.builtInCurrency = true;
         QCOMPARE(styles.Currency(1234.5), QStringLiteral("1,234.50"));
+    }
+
+    // The regional style is the system's. The system locale is fixed when a
+    // program starts, so this test runs again under each locale and the
+    // second run prints what it found.
+    void regionalNumbersFollowTheSystemLocale_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("expected");  // decimal point | thousands | currency decimals
+        QTest::newRow("German") << "de_DE.UTF-8" << ",|.|2";
+        QTest::newRow("Japanese, money without decimals") << "ja_JP.UTF-8" << ".|,|0";
+        QTest::newRow("English") << "en_GB.UTF-8" << ".|,|2";
+    }
+    void regionalNumbersFollowTheSystemLocale() {
+        QFETCH(QString, locale);
+        QFETCH(QString, expected);
+        const RegionalNumbers found = SystemRegionalNumbers();
+        const QString line = found.decimal + '|' + found.thousand + '|' + QString::number(found.currencyDigits);
+        if (qEnvironmentVariableIsSet("HALVENOR_REGIONAL_PROBE")) {
+            std::printf("regional %s\n", qPrintable(line));
+            return;
+        }
+        QProcess probe;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("LC_ALL", locale);
+        env.insert("HALVENOR_REGIONAL_PROBE", "1");
+        probe.setProcessEnvironment(env);
+        probe.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("regionalNumbersFollowTheSystemLocale:") + QTest::currentDataTag()});
+        QVERIFY(probe.waitForFinished(30000));
+        const QString out = QString::fromUtf8(probe.readAllStandardOutput());
+        const QRegularExpression printed(QStringLiteral("regional (.*)\n"));
+        const QRegularExpressionMatch m = printed.match(out);
+        QVERIFY2(m.hasMatch(), qPrintable(out));
+        QCOMPARE(m.captured(1), expected);
     }
 
     // The Statistics/Summary Report has no body lines: only headings, the
