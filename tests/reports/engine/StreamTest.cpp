@@ -44,7 +44,7 @@ std::vector<int> BodyCodes(const std::vector<Op>& ops, qsizetype header) {
     return out;
 }
 
-// Pictures and a text longer than a length byte holds.
+// Pictures, and a text and a font name longer than a length byte holds.
 void ComposePicturesAndLongText(PageEngine& r) {
     r.OnPrintPage = [](PageEngine& e, int page) {
         e.GoToBodyStart();
@@ -62,6 +62,9 @@ void ComposePicturesAndLongText(PageEngine& r) {
         e.WriteLine(QStringLiteral("Шкаф дубовый — Ελληνικά"));
         e.SetTextBackground(true, QColor(255, 255, 0));
         e.WriteLine("on yellow");
+        // A font name longer than its length byte holds: cut to 255 bytes.
+        e.SelectFont(QString(300, u'F'), 6);
+        e.WriteLine("in a font nobody has");
         return page < 2;
     };
 }
@@ -259,8 +262,9 @@ void StreamTest::everyTruncationIsRefused() {
         bool refused = false;
         try {
             reader.Open(cut);
-        } catch (const ReportError&) {
+        } catch (const ReportError& e) {
             refused = true;
+            if (n == 0) QCOMPARE(QString(e.what()), QString("The recorded report is empty."));
         }
         if (!refused) QFAIL(qPrintable(QString("a stream cut at %1 of %2 bytes was accepted").arg(n).arg(s.size())));
     }
