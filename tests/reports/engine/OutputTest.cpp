@@ -268,6 +268,11 @@ void OutputTest::printPagesRangeAndCopies() {
     QVERIFY(PdfText(file, 1).contains(QString("Page %1").arg(firstPrinted)));
     QVERIFY(PdfText(file, pages).contains(QString("Item 12 of page")));
     QVERIFY(m_messages->texts.isEmpty());
+    if (copies > 1) {
+        // One copy asked for after more is one copy.
+        QVERIFY(filePrinter.PrintPages(first, last, 1));
+        QCOMPARE(printer.copyCount(), 1);
+    }
 }
 
 void OutputTest::pdfKeepsTheTextAsText() {
