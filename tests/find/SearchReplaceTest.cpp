@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyleOptionComboBox>
 #include <QtTest>
 
 #include "DateFormats.h"
@@ -191,6 +192,10 @@ private slots:
             QCOMPARE(dialog.FieldCombo->count(), 22);
             QCOMPARE(dialog.FieldCombo->itemText(4), common::AppSettings().Field(5).title);
             QCOMPARE(dialog.FieldCombo->maxVisibleItems(), 15);
+            // A list of fifteen under the box, not a menu of all over it.
+            QStyleOptionComboBox option;
+            option.initFrom(dialog.FieldCombo);
+            QVERIFY(!dialog.FieldCombo->style()->styleHint(QStyle::SH_ComboBox_Popup, &option, dialog.FieldCombo));
             QVERIFY(!dialog.ConfirmCheck->isChecked());
 
             // Item: as many characters as the field holds, longer typing is cut.

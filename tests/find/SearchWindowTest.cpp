@@ -227,6 +227,9 @@ void SearchWindowTest::operatorChoiceIsKeptForTheRun() {
     search.RememberPressedCell(11, 1);
     search.ChooseOperatorOfReleasedCell(11, 1);
     QCOMPARE(search.OperatorChoice(11), 4);
+    // Back to the first line, "equal".
+    ChooseOption(ui, search, 11, 0);
+    QCOMPARE(search.OperatorChoice(11), 1);
     HALVENOR_VERIFY_UI(ui);
 }
 

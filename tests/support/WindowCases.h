@@ -54,6 +54,8 @@ struct DialogCase {
     std::function<void(QDialog&)> fill;
     // The part of the program it belongs to: items, find, exchange ...
     QString folder;
+    // One window for the whole run, shown again by every use of its command.
+    bool lives = false;
 };
 
 using Owner = std::unique_ptr<QDialog>;
@@ -145,7 +147,10 @@ inline std::map<QString, DialogCase> Dialogs() {
         {"restore", "exchange"}, {"reports", "reports"}, {"insurance information", "reports"},
         {"page printing", "reports"}, {"report definition", "reports"}, {"report fonts", "reports"},
         {"report layout", "reports"}, {"report part", "reports"}, {"help", "common"}};
-    for (auto& [name, c] : cases) c.folder = folders.at(name);
+    for (auto& [name, c] : cases) {
+        c.folder = folders.at(name);
+        c.lives = name == "item editor" || name == "search window" || name == "reports" || name == "help";
+    }
     return cases;
 }
 
@@ -183,7 +188,28 @@ inline QStringList FolderFaults(MainWindow& main, const QString& folder, double 
         QDialog* d = c.open(main, owner);
         d->show();
         if (c.fill) c.fill(*d);
-        out << ShownFaults(*d, QStringLiteral("%1 at %2").arg(name).arg(factor));
+        const QString where = QStringLiteral("%1 at %2").arg(name).arg(factor);
+        out << ShownFaults(*d, where);
+        // Shown again, a window that lives for the run scales from its
+        // design, not from its last showing.
+        if (!c.lives) {
+            d->hide();
+            continue;
+        }
+        const QSize first = d->size();
+        const int points = d->font().pointSize();
+        d->hide();
+        d->show();
+        QApplication::processEvents();
+        if (d->size() != first || d->font().pointSize() != points)
+            out << QStringLiteral("%1: %2 x %3 in %4 points, shown again %5 x %6 in %7 points")
+                       .arg(where)
+                       .arg(first.width())
+                       .arg(first.height())
+                       .arg(points)
+                       .arg(d->width())
+                       .arg(d->height())
+                       .arg(d->font().pointSize());
         d->hide();
     }
     common::SetWindowSizeFactor(1.0);

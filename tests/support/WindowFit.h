@@ -115,6 +115,10 @@ inline QStringList Overlapping(QWidget& window) {
         controls.emplace_back(w, QRect(w->mapTo(&window, QPoint(0, 0)), w->size()));
     }
     QStringList out;
+    // Inside a group box, below its title and within its frame.
+    for (const auto& [w, at] : controls)
+        if (auto* box = qobject_cast<QGroupBox*>(w->parentWidget()); box && !box->contentsRect().contains(w->geometry()))
+            out << Describe(w, w->objectName()) + QStringLiteral(" lies on the title or frame of the group box \"%1\"").arg(box->title());
     for (size_t i = 0; i < controls.size(); ++i)
         for (size_t j = i + 1; j < controls.size(); ++j) {
             QWidget* a = controls[i].first;
