@@ -264,6 +264,7 @@ private slots:
         QCOMPARE(ReadAll(Path("lamp.txt")), QByteArray("\"Item\",\"Brand\",\"Price\"\r\n\"Lamp\",\"Lux\",\"12.5\"\r\n"));
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(dialog.ProgressBar->value(), 0);
+        QVERIFY(!QApplication::overrideCursor());
         QCOMPARE(m_ui->Calls()[0].text, kTextFilter);
     }
 
@@ -353,6 +354,7 @@ private slots:
         QVERIFY(m_ui->Messages().last().contains("cannot be replaced"));
         QVERIFY(dialog.StartButton->isEnabled());
         QVERIFY(!dialog.CancelButton->isEnabled());
+        QVERIFY(!QApplication::overrideCursor());  // the wait cursor went with the run
     }
 
     void exportCommandShowsTheDialog() {

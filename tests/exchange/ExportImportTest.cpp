@@ -296,8 +296,17 @@ private slots:
         many.back() = Item{{"Item", "last"}, {"Cost", "2"}};
         AddItems(m_items, many);
 
-        // Written in blocks: every record arrives, the last one too.
-        QCOMPARE(int(Export(dbf, dbf ? "all.DBF" : "all.txt", {1, 11}).outcome), int(Outcome::Completed));
+        // Written in blocks: every record arrives, the last one too, and
+        // progress is told at the start, after each block and at the end.
+        QList<uint64_t> told;
+        QCOMPARE(int(Export(dbf, dbf ? "all.DBF" : "all.txt", {1, 11}, true,
+                            [&](const exchange::Progress& p) {
+                                told << p.done;
+                                return p.total == 5000;
+                            })
+                         .outcome),
+                 int(Outcome::Completed));
+        QCOMPARE(told, (QList<uint64_t>{0, 2048, 4096, 5000}));
         if (dbf) {
             store::DbfFile all;
             all.Open(Path("all.DBF").toStdString(), store::DbfFile::Access::ReadOnly);
@@ -465,6 +474,8 @@ private slots:
         QTest::newRow("leap day") << "WarDate" << "2/29/2000" << "2/29/2000";
         QTest::newRow("two-digit year") << "PurchDate" << "3/7/96" << "3/7/1996";
         QTest::newRow("date with a letter") << "PurchDate" << "Mar/7/1996" << "";
+        QTest::newRow("date ending in the first letter") << "PurchDate" << "3/7/1996a" << "";
+        QTest::newRow("date ending in the first capital") << "PurchDate" << "3/7/1996A" << "";
         QTest::newRow("date ending in the last letter") << "PurchDate" << "3/7/1996z" << "";
         QTest::newRow("date ending in the last capital") << "PurchDate" << "3/7/1996Z" << "";
         QTest::newRow("date without the separator") << "PurchDate" << "3-7-1996" << "";
@@ -730,6 +741,20 @@ private slots:
         QCOMPARE(int(r.outcome), int(Outcome::Failed));
         QVERIFY2(r.message.find("read-only") != std::string::npos, r.message.c_str());
         QCOMPARE(readOnly.RecordCount(), 0u);
+    }
+
+    // A field number past the last item field is refused before anything
+    // is read, as is one below 0.
+    void importRefusesFieldsThatAreNone() {
+        WriteAll(Path("a.txt"), "\"x\",\"y\"\r\n");
+        store::Table target;
+        for (int wrong : {store::kItemFieldCount + 1, -1}) {
+            const RunResult r = ImportInto(target, false, Path("a.txt"), {1, wrong}, false);
+            QCOMPARE(int(r.outcome), int(Outcome::Failed));
+            QCOMPARE(r.message, "Field number " + std::to_string(wrong) + " is not an item field.");
+            QCOMPARE(target.RecordCount(), 0u);
+            target.Close();
+        }
     }
 
     // ----------------------------------------------- other programs' tables
