@@ -191,6 +191,7 @@ private slots:
         QTest::newRow("dBASE") << QStringList{"export", "items.dbf"} << QStringList{"import", "items.dbf"};
         // A hidden file's name, not a table's: text both ways.
         QTest::newRow("a name that is only an extension") << QStringList{"export", ".dbf"} << QStringList{"import", ".dbf"};
+        QTest::newRow("a name ending in dbf without the dot") << QStringList{"export", "items-dbf"} << QStringList{"import", "items-dbf"};
         QTest::newRow("fields by title, mapped back by number")
             << QStringList{"export", "--fields", "Serial Number,Item", "--no-titles", "part.csv"}
             << QStringList{"import", "--no-skip-first", "--map", "2=Item,1=Serial", "part.csv"};
