@@ -821,6 +821,28 @@ private slots:
         }
     }
 
+    // A number of a source table goes to a number field as its value and to
+    // a text field as the text of its value.
+    void sourceNumbersAsValuesOrAsTheirCharacters() {
+        const QString source = Path("PRICES.DBF");
+        {
+            store::Table t;
+            t.SetDirectory(m_dir->path().toStdString());
+            t.SetTableName("PRICES.DBF");
+            t.Create({store::FieldDef{"PRICE", 'N', 8, 2}, store::FieldDef{"AMOUNT", 'N', 8, 2}});
+            t.Open();
+            t.Append();
+            t.SetNumber(t.NeedField("PRICE"), 12.5);
+            t.SetNumber(t.NeedField("AMOUNT"), 7.25);
+            t.Post();
+        }
+        store::Table back;
+        const RunResult r = ImportInto(back, true, source, {1, 11});
+        QVERIFY2(r.outcome == Outcome::Completed, r.message.c_str());
+        QCOMPARE(Column(back, "Item"), QStringList{"12.5"});
+        QCOMPARE(Column(back, "Cost"), QStringList{"7.25"});
+    }
+
     // --------------------------------------------------------- large files
 
     void aMillionLinesStreamThrough() {
