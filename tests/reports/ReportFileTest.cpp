@@ -271,7 +271,7 @@ private slots:
         ReportDefinition d = NewReportDefinition();
         d.name = "Küche & Keller";  // a character beyond ASCII, in Windows-1252 on disk
         d.width = 150;
-        d.Font(FontSlot::Footnote) = {"Liberation Serif", 14, true, true, true, true, 0x00123456};
+        d.Font(FontSlot::Footnote) = {"Liberation Serif", 14, true, true, true, true, 0x80123456};  // a fourth byte kept as found
         d.landscape = true;
         d.lines = 12;
         d.leftMargin = 1.25;
@@ -282,7 +282,7 @@ private slots:
         QCOMPARE(Text(b, 0), QByteArray("K\xFC" "che & Keller"));
         QCOMPARE(Text(b, 33 + 4 * 61), QByteArray("Liberation Serif"));
         QCOMPARE(b.mid(33 + 4 * 61 + 51, 6), QByteArray("\x0e\x00\x01\x01\x01\x01", 6));  // 14 points, B I U S
-        QCOMPARE(b.mid(33 + 4 * 61 + 57, 4), QByteArray("\x56\x34\x12\x00", 4));
+        QCOMPARE(b.mid(33 + 4 * 61 + 57, 4), QByteArray("\x56\x34\x12\x80", 4));
         QCOMPARE(Real(b, 1861), 1.25);
         QCOMPARE(Text(b, 1960).size(), 80);
         QCOMPARE(Text(b, kBodyAt + 11 * kLine + 19 * kItem), QByteArray("Value"));

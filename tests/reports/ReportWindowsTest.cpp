@@ -29,6 +29,7 @@
 #include "ReportStartup.h"
 #include "ReportTestSupport.h"
 #include "ScriptedUiServices.h"
+#include "WindowFit.h"
 #include "Settings.h"
 #include "InsuranceDialog.h"
 #include "ReportViewer.h"
@@ -489,6 +490,12 @@ private slots:
         ReportViewer preview("Short Narrow Report", &recorded, &printer);
         ScriptedUiServices ui;
         preview.StartPreview();
+        // As a user sees it: the tool bar's boxes and captions whole, none on another.
+        preview.show();
+        QApplication::processEvents();
+        const QStringList faults = window_fit::Clipped(preview) + window_fit::Overlapping(preview);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+        preview.hide();
         preview.ShowNextPage();
         ui.ExpectModal("Page Printing", [](QDialog& d) {
             auto& range = static_cast<PageRangeDialog&>(d);

@@ -152,7 +152,7 @@ inline QStringList Clipped(QWidget& window) {
         if (!w->isVisible() || w->window() != &window) continue;
         bool insideView = false;
         for (QWidget* p = w->parentWidget(); p && p != &window; p = p->parentWidget())
-            if (qobject_cast<QAbstractItemView*>(p)) insideView = true;
+            if (qobject_cast<QAbstractScrollArea*>(p)) insideView = true;  // a view or what scrolls in it
         if (insideView && !qobject_cast<QLineEdit*>(w)) continue;
         // Inside what holds it.
         if (QWidget* parent = w->parentWidget(); parent && !insideView && !parent->rect().contains(w->geometry()))
