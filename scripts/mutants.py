@@ -31,6 +31,7 @@ import filecmp
 import json
 import os
 import random
+import resource
 import re
 import shutil
 import signal
@@ -229,11 +230,22 @@ def sync_tree(scratch):
                 os.unlink(os.path.join(scratch, rel))
 
 
-def run(cmd, cwd, timeout=None, env=None, merge=True):
+# The most a test of a mutant may write to one file. A mutant that loops
+# while it writes would otherwise fill the disk before its time is up (one
+# filled 80 GB); past the limit the test is stopped and the mutant counts as
+# killed.
+FILE_SIZE_LIMIT = 2 << 30
+
+
+def limit_file_size():
+    resource.setrlimit(resource.RLIMIT_FSIZE, (FILE_SIZE_LIMIT, FILE_SIZE_LIMIT))
+
+
+def run(cmd, cwd, timeout=None, env=None, merge=True, limited=False):
     # A session of its own, so that a timeout ends the tests ctest started
     # too: a test left running could hold a lock the next mutant waits for.
     p = subprocess.Popen(cmd, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT if merge else subprocess.DEVNULL,
-                         env=env, start_new_session=True)
+                         env=env, start_new_session=True, preexec_fn=limit_file_size if limited else None)
     try:
         out, _ = p.communicate(timeout=timeout)
         return p.returncode, out.decode(errors="replace")
@@ -249,7 +261,10 @@ class Scratch:
         self.tree = os.path.join(self.path, "main")
         self.build = os.path.join(self.tree, "build-mutants")
         self.test_timeout = test_timeout
-        self.env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+        # Temporary files of the tests in a folder of the run's own, emptied
+        # before each mutant's tests: a test stopped midway leaves its files.
+        self.tmp = os.path.join(self.path, "tmp")
+        self.env = dict(os.environ, QT_QPA_PLATFORM="offscreen", TMPDIR=self.tmp)
         self._targets = {}
 
     def prepare(self):
@@ -313,10 +328,12 @@ class Scratch:
 
     def test(self, test_dirs):
         """True when every test passes, False when one fails, None on a timeout."""
+        shutil.rmtree(self.tmp, ignore_errors=True)
+        os.makedirs(self.tmp)
         for d in test_dirs:
             code, out = run(["ctest", "--stop-on-failure", "-j%d" % (os.cpu_count() or 2), "--timeout",
                              str(self.test_timeout), "-LE", "fuzz"], os.path.join(self.build, d),
-                            timeout=self.test_timeout * 2, env=self.env)
+                            timeout=self.test_timeout * 2, env=self.env, limited=True)
             if code is None:
                 return None, out
             if code != 0:
