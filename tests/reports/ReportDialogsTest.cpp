@@ -456,7 +456,7 @@ private slots:
             part.StorePart();
         });
         second.EditItem(1, 1);
-        second.StoreLayout();
+        second.OkButton->click();
         HALVENOR_VERIFY_UI(again);
         QCOMPARE(Widths(def.Body(1)), (QList<int>{20, 17, 14, 14, 13, 12}));
 

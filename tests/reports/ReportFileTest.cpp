@@ -525,9 +525,12 @@ private slots:
     void controlCharactersLeaveADamagedName() {
         Bytes b = Record(DefaultReportDefinitions()[4]);
         PutText(b, 0, QByteArray("Full\0Rep\x07ort\x7F\x81", 14));
-        WriteFile(FilePath(), b + Record(DefaultReportDefinitions()[0]));
+        // A no-break space is a character, not a control.
+        Bytes second = Record(DefaultReportDefinitions()[0]);
+        PutText(second, 0, QByteArray("Short\xA0Narrow"));
+        WriteFile(FilePath(), b + second);
         const ReportFile file(FilePath().toStdString());
-        QCOMPARE(file.Names(), (std::vector<std::string>{"FullReport", "Short Narrow Report"}));
+        QCOMPARE(file.Names(), (std::vector<std::string>{"FullReport", "Short\u00A0Narrow"}));
         const DecodedDefinition read = file.Read(0);
         QCOMPARE(read.definition.name, std::string("FullReport"));
         QCOMPARE(read.problems, std::vector<std::string>{"The report name held control characters, which were removed."});

@@ -136,6 +136,27 @@ private slots:
         for (const auto& item : reporttest::Household())
             QVERIFY2(text.contains(QString(item.item).left(14)), item.item);
         QVERIFY(text.contains("Wall mount"));
+        // The caption stands under its photo, not on it: the top of its words
+        // below the last row of the blue picture on the page drawn at 72 dpi,
+        // where a pixel is a point.
+        const QRegularExpression wall("<page[^>]*>(?:(?!</page>)[\\s\\S])*?<word xMin=\"[0-9.]+\" yMin=\"([0-9.]+)\"[^>]*>Wall</word>");
+        const QString boxes = Run("pdftotext", {"-bbox", withPhotos, "-"});
+        const QRegularExpressionMatch at = wall.match(boxes);
+        QVERIFY(at.hasMatch());
+        const int page = int(boxes.left(at.capturedStart()).count("<page "));
+        const QString png = m_dir.filePath("caption");
+        Run("pdftoppm", {"-f", QString::number(page), "-l", QString::number(page), "-r", "72", "-png", "-singlefile", withPhotos, png});
+        const QImage drawn(png + ".png");
+        QVERIFY(!drawn.isNull());
+        int blueBottom = -1;
+        for (int y = 0; y < drawn.height(); ++y)
+            for (int x = 0; x < drawn.width(); ++x) {
+                const QColor c = drawn.pixelColor(x, y);
+                if (c.blue() > 150 && c.red() < 80 && c.green() < 80) blueBottom = y;
+            }
+        QVERIFY(blueBottom > 0);
+        QVERIFY2(at.captured(1).toDouble() >= blueBottom,
+                 qPrintable(QString("caption at %1, picture down to %2").arg(at.captured(1)).arg(blueBottom)));
 
         // The same report without the option prints no image, and the text
         // file never carries photos.

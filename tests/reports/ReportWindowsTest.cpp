@@ -190,6 +190,11 @@ private slots:
         common::AppSettings().lastReport = 40;  // a file that lost entries
         m_window->PrepareToShow();
         QCOMPARE(m_window->ReportList->currentRow(), 7);
+        // Down to one entry: that one.
+        for (int k = 7; k >= 1; --k) ReportFile(AppReportFilePath()).Delete(k);
+        m_window->PrepareToShow();
+        QCOMPARE(m_window->ReportList->count(), 1);
+        QCOMPARE(m_window->ReportList->currentRow(), 0);
     }
 
     void sortOrderPanel() {
@@ -383,7 +388,7 @@ private slots:
             p.ShowNextPage();
             QCOMPARE(p.MyFilePreview.CurrentPage(), count);
             p.PageEdit->setText(" 3 ");
-            p.GoToTypedPage();
+            QTest::keyClick(p.PageEdit, Qt::Key_Return);
             QCOMPARE(p.PageLabel->text(), QStringLiteral("Page 3 of %1").arg(count));
             p.PageEdit->setText("x");
             p.GoToTypedPage();
@@ -395,7 +400,7 @@ private slots:
                 {"5", "10.0"}, {"300", "200.0"}, {"abc", "200.0"}, {"87.25", "87.3"}, {"", "87.3"}};
             for (auto [text, shown] : typed) {
                 p.ZoomEdit->setText(text);
-                p.ApplyTypedZoom();
+                QTest::keyClick(p.ZoomEdit, Qt::Key_Return);  // typed and finished, as a user does
                 QCOMPARE(p.ZoomEdit->text(), QString(shown));
             }
             const std::pair<const char*, const char*> items[] = {
