@@ -37,6 +37,7 @@ import shutil
 import signal
 import subprocess
 import sys
+import tempfile
 import time
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
@@ -263,7 +264,9 @@ class Scratch:
         self.test_timeout = test_timeout
         # Temporary files of the tests in a folder of the run's own, emptied
         # before each mutant's tests: a test stopped midway leaves its files.
-        self.tmp = os.path.join(self.path, "tmp")
+        # It lies in the system's temporary folder, open to all like it, since
+        # some tests drop to another user.
+        self.tmp = os.path.join(tempfile.gettempdir(), "halvenor-mutants-%s-tmp" % os.path.basename(self.path))
         self.env = dict(os.environ, QT_QPA_PLATFORM="offscreen", TMPDIR=self.tmp)
         self._targets = {}
 
@@ -330,6 +333,7 @@ class Scratch:
         """True when every test passes, False when one fails, None on a timeout."""
         shutil.rmtree(self.tmp, ignore_errors=True)
         os.makedirs(self.tmp)
+        os.chmod(self.tmp, 0o1777)
         for d in test_dirs:
             code, out = run(["ctest", "--stop-on-failure", "-j%d" % (os.cpu_count() or 2), "--timeout",
                              str(self.test_timeout), "-LE", "fuzz"], os.path.join(self.build, d),
