@@ -341,6 +341,28 @@ private slots:
         items.Next();
         QCOMPARE(items.GetDate(items.NeedField("PurchDate")), std::optional<Date>(Date{2003, 12, 2}));
         QCOMPARE(VersionOneDateText("31", "Sep", "1999"), std::string("9/31/1999"));
+
+        // A date that is none stops the conversion, which names its record.
+        {
+            Table t;
+            PointAt(t, old.toStdString());
+            t.Open();
+            t.Append();
+            t.SetText("item", "Vase");
+            t.SetText("purchday", "31");
+            t.SetText("purchmonth", "Sep");
+            t.SetText("purchyear", "1999");
+            t.Post();
+        }
+        Table again, checkAgain;
+        CreateItemTable(again, m_dir->path(), "AGAIN");
+        try {
+            ConvertV1(checkAgain, again, old.toStdString());
+            QFAIL("a date that is none was converted");
+        } catch (const EngineError& e) {
+            QCOMPARE(std::string(e.what()),
+                     std::string("Record 3 of HLOG.DBF could not be converted: \"9/31/1999\" is not a valid date."));
+        }
     }
 
     void packKeepsARecordAnotherCopyPostedOnACoarseClock() {

@@ -134,6 +134,8 @@ private slots:
         Table t;
         CreateItemTable(t, m_dir->path());
         t.Append();
+        // Over a value the field held before: an empty value leaves none of it.
+        t.SetText(field.toStdString(), field.endsWith("Date") ? "12/31/1999" : "9");
         t.SetText(field.toStdString(), input.toStdString());
         t.Post();
         t.Close();
@@ -354,6 +356,9 @@ private slots:
         t.Next();
         QCOMPARE(t.GetText("Item"), std::string("C"));
         QVERIFY(!t.Eof());
+        t.Prior();
+        QCOMPARE(t.GetText("Item"), std::string("B"));  // one back, not two
+        t.Next();
         t.Next();
         QVERIFY(t.Eof());
         QCOMPARE(t.GetText("Item"), std::string("C"));
