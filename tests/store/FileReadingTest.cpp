@@ -150,7 +150,13 @@ private slots:
         t.SetText("NAME", "second");
         t.SetNumber(t.NeedField("PRICE"), -123456789.0123);
         t.SetNumber(t.NeedField("RATE"), 1.0 / 3.0);
-        t.SetNumber(t.NeedField("QTY"), -2147483647.0);
+        t.SetText("QTY", " -2147483647 ");  // typed into a binary number: its value
+        try {
+            t.SetText("QTY", "many");
+            QFAIL("a word was taken for a number");
+        } catch (const EngineError& e) {
+            QCOMPARE(std::string(e.what()), std::string("\"many\" is not a valid number for field QTY."));
+        }
         t.Post();
         // A date-time is blank while its day is zero, however its time reads.
         const int seen = t.NeedField("SEEN");
