@@ -179,6 +179,25 @@ private slots:
         QVERIFY(!QFile::exists(m_dir->filePath("NEW.DBF")));
     }
 
+    // A text field holds up to 254 bytes, as other readers allow; one more
+    // is refused before a file is made.
+    void textFieldsOfAtMost254Bytes() {
+        Table wide;
+        PointAt(wide, m_dir->filePath("WIDE.DBF").toStdString());
+        wide.Create({FieldDef::String("NOTES", 254)});
+        wide.Open();
+        QCOMPARE(wide.Field(0).length, 254);
+        Table wider;
+        PointAt(wider, m_dir->filePath("WIDER.DBF").toStdString());
+        try {
+            wider.Create({FieldDef::String("NOTES", 255)});
+            QFAIL("a text field of 255 bytes was made");
+        } catch (const EngineError& e) {
+            QVERIFY2(QString(e.what()).endsWith("has a size of 255; at most 254 is allowed."), e.what());
+        }
+        QVERIFY(!QFile::exists(m_dir->filePath("WIDER.DBF")));
+    }
+
     // Read-only folder, full disk, read-only file: the index cannot be
     // written, so the header keeps saying what is true and the table opens
     // read-only with its order in memory.
