@@ -355,6 +355,7 @@ private slots:
         QVERIFY(dialog.StartButton->isEnabled());
         QVERIFY(!dialog.CancelButton->isEnabled());
         QVERIFY(!QApplication::overrideCursor());  // the wait cursor went with the run
+        QCOMPARE(dialog.ProgressBar->value(), 0);
     }
 
     void exportCommandShowsTheDialog() {

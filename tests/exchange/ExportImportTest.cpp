@@ -16,6 +16,7 @@
 #include "DateFormat.h"
 #include "ExchangeTestSupport.h"
 #include "ExportEngine.h"
+#include "FileSizeLimit.h"
 #include "ImportEngine.h"
 #include "IndexFile.h"
 #include "DbfFile.h"
@@ -741,6 +742,24 @@ private slots:
         QCOMPARE(int(r.outcome), int(Outcome::Failed));
         QVERIFY2(r.message.find("read-only") != std::string::npos, r.message.c_str());
         QCOMPARE(readOnly.RecordCount(), 0u);
+    }
+
+    // A disk that fills while the records are written stops the import at
+    // its line, and blames no field: the value went in, the write failed.
+    void aFullDiskStopsTheImportWithoutBlamingAField() {
+        QByteArray text;
+        for (int i = 0; i < 6000; ++i) text += "\"item " + QByteArray::number(i) + "\",\"" + QByteArray(30, 'x') + "\"\r\n";
+        WriteAll(Path("many.txt"), text);
+        store::Table target;
+        RunResult r;
+        {
+            const testsupport::FileSizeLimit limit(256 * 1024);
+            r = ImportInto(target, false, Path("many.txt"), {1, 6}, false);
+        }
+        QCOMPARE(int(r.outcome), int(Outcome::Failed));
+        QVERIFY2(r.message.rfind("The import stopped at line ", 0) == 0, r.message.c_str());
+        QVERIFY2(r.message.find(", field ") == std::string::npos, r.message.c_str());
+        QVERIFY2(r.message.find("File too large") != std::string::npos, r.message.c_str());
     }
 
     // A field number past the last item field is refused before anything
