@@ -250,6 +250,13 @@ private slots:
         for (QLineEdit* e : {dialog.SearchEdit, dialog.ReplaceEdit})
             QCOMPARE(e->palette().color(QPalette::Base).name(), QString("#fff0c0"));
 
+        // The two boxes one under the other, as wide as each other.
+        QCOMPARE(dialog.ReplaceEdit->x(), dialog.SearchEdit->x());
+        QCOMPARE(dialog.ReplaceEdit->width(), dialog.SearchEdit->width());
+        // Three columns of one width.
+        QVERIFY2(std::abs(dialog.ProcessedLabel->width() - dialog.FoundLabel->width()) <= 1 &&
+                     std::abs(dialog.FoundLabel->width() - dialog.ChangedLabel->width()) <= 1,
+                 qPrintable(QString("%1, %2, %3").arg(dialog.ProcessedLabel->width()).arg(dialog.FoundLabel->width()).arg(dialog.ChangedLabel->width())));
         std::vector<int> centres;
         for (auto [caption, count] : {std::pair{dialog.ProcessedLabel, dialog.ProcessedCount},
                                       std::pair{dialog.FoundLabel, dialog.FoundCount},

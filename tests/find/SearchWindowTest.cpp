@@ -292,6 +292,10 @@ void SearchWindowTest::altKeysNeverTypeIntoACell() {
     // Typing itself still works afterwards.
     QTest::keyClicks(editor, "s");
     QCOMPARE(search.SearchGrid->item(1, 2)->text().trimmed(), QString("tvs"));
+    // Tab goes on through the grid's cells rather than out of the grid.
+    QTest::keyClick(editor, Qt::Key_Tab);
+    QCOMPARE(search.SearchGrid->currentRow(), 2);
+    QCOMPARE(search.SearchGrid->currentColumn(), 0);
 }
 
 void SearchWindowTest::typingARangeThroughTheCellEditor() {

@@ -8,6 +8,7 @@
 #include <QTabWidget>
 #include <QListWidget>
 #include <QString>
+#include <cmath>
 #include <functional>
 #include <map>
 #include <memory>
@@ -190,6 +191,10 @@ inline QStringList FolderFaults(MainWindow& main, const QString& folder, double 
         if (c.fill) c.fill(*d);
         const QString where = QStringLiteral("%1 at %2").arg(name).arg(factor);
         out << ShownFaults(*d, where);
+        // Its text grows with the factor.
+        const double wanted = QApplication::font().pointSizeF() * factor;
+        if (std::abs(d->font().pointSizeF() - wanted) > 1)
+            out << QStringLiteral("%1: text of %2 points, %3 wanted").arg(where).arg(d->font().pointSizeF()).arg(wanted);
         // Shown again, a window that lives for the run scales from its
         // design, not from its last showing.
         if (!c.lives) {
