@@ -11,7 +11,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QGroupBox>
 #include <QtTest>
+#include <map>
 
 #include "AppPaths.h"
 #include "DefaultReports.h"
@@ -301,6 +303,17 @@ private slots:
                                     std::pair{d.LeftMargin, "Left"}, std::pair{d.RightMargin, "Right"},
                                     std::pair{d.NumberOfLines, "Number of Lines"}})
             QCOMPARE(window_fit::CaptionBeside(*box), QString(caption));
+        // The boxes in two columns, Miscellaneous across both.
+        std::map<QString, QRect> boxes;
+        for (QGroupBox* g : d.findChildren<QGroupBox*>()) boxes[g->title()] = g->geometry();
+        for (const char* left : {"Report Titles", "Report Content"})
+            QCOMPARE(boxes.at(left).left(), boxes.at("Report Name").left());
+        for (const char* right : {"Report Fonts", "Margins (in inches)"})
+            QCOMPARE(boxes.at(right).left(), boxes.at("Report Width").left());
+        QVERIFY(boxes.at("Report Width").left() > boxes.at("Report Name").right());
+        QCOMPARE(boxes.at("Miscellaneous").left(), boxes.at("Report Name").left());
+        QCOMPARE(boxes.at("Miscellaneous").right(), boxes.at("Report Width").right());
+        QVERIFY(boxes.at("Report Content").top() > boxes.at("Miscellaneous").bottom());
         ScriptedUiServices ui;
         ui.ExpectHelp("User Defined Reports");
         d.ShowHelp();
