@@ -309,7 +309,12 @@ private slots:
         QCOMPARE(after.left(2 * kRecordSize), before.left(2 * kRecordSize));
         QCOMPARE(after.mid(3 * kRecordSize), before.mid(3 * kRecordSize));
         QCOMPARE(file.Names()[2], std::string("Changed"));
-        QVERIFY_THROWS_EXCEPTION(ReportFileError, file.Write(8, d));
+        try {
+            file.Write(8, d);
+            QFAIL("a ninth definition was written in place");
+        } catch (const ReportFileError& e) {
+            QCOMPARE(std::string(e.what()), "Report definition 9 is not in \"" + FilePath().toStdString() + "\".");
+        }
 
         d.name = "Added";
         QCOMPARE(file.Append(d), 8);

@@ -149,8 +149,10 @@ inline QStringList TextPages(const QString& text) {
 
 // Every text each recorded page draws, in the order drawn, read from the
 // recorded report by the format's own rules; with points, also the size in
-// points each text is drawn at.
-inline QList<QStringList> RecordedTexts(const QByteArray& s, QList<QList<double>>* points = nullptr) {
+// points each text is drawn at; with borders, the sides of every bordered
+// cell.
+inline QList<QStringList> RecordedTexts(const QByteArray& s, QList<QList<double>>* points = nullptr,
+                                        QList<int>* borders = nullptr) {
     QList<QStringList> pages;
     auto u8 = [&](qsizetype at) { return uint8_t(s[at]); };
     auto i32 = [&](qsizetype at) { return qFromLittleEndian<qint32>(s.constData() + at); };
@@ -193,7 +195,10 @@ inline QList<QStringList> RecordedTexts(const QByteArray& s, QList<QList<double>
         case 81: p = a + 53 + 1 + u8(a + 53); break;
         case 82: p = a; break;
         case 90: case 91: p = a + 16; break;
-        case 92: p = a + 21; break;
+        case 92:
+            if (borders) *borders << u8(a + 20);  // the sides of a bordered cell
+            p = a + 21;
+            break;
         case 93: p = a + 21 + i32(a + 17); break;
         default: return pages;
         }

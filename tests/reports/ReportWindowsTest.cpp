@@ -381,6 +381,12 @@ private slots:
             for (const QLabel* label : p.ToolBar->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
                 captions << label->text();
             QCOMPARE(captions, (QStringList{"Zoom %", "Page #", QStringLiteral("Page 1 of %1").arg(count)}));
+            // And its buttons, in their order.
+            QStringList buttons;
+            for (QAction* a : p.ToolBar->actions())
+                if (!a->isSeparator() && !a->text().isEmpty()) buttons << a->toolTip();
+            QCOMPARE(buttons, (QStringList{"Zoom In", "Zoom Out", "Prev Page", "Next Page", "Done", "Print Page",
+                                           "Zoom Page Width", "Zoom Whole Page"}));
             p.Action("&Next Page")->trigger();
             QCOMPARE(p.PageEdit->text(), QStringLiteral("2"));
             p.Action("&Last Page")->trigger();

@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <cstdio>
+#include <map>
 #include <QtTest>
 
 #include "EngineServices.h"
@@ -207,6 +208,38 @@ private slots:
         QCOMPARE(lines[grand - 2], lines[grand + 1]);
         QVERIFY2(lines[grand + 1].startsWith(QLatin1String("     Cost: 7,821.51")), qPrintable(lines[grand + 1]));
         QVERIFY(Headings(lines.join('\n')).isEmpty());
+    }
+
+    // A one-line report draws the grid lines the definition asks for round
+    // each of its 80 cells (16 items in 5 columns): every side (15), the
+    // left and right (3), the top and bottom (12), or none; the three column
+    // headers are boxed and the four rules under them and the totals are
+    // lines below (8) whatever the choice.
+    void gridLinesAsTheDefinitionAsks_data() {
+        QTest::addColumn<bool>("vertical");
+        QTest::addColumn<bool>("horizontal");
+        QTest::addColumn<QString>("cells");  // sides x how many cells
+        QTest::newRow("both") << true << true << "8x4 15x83";
+        QTest::newRow("vertical") << true << false << "3x80 8x4 15x3";
+        QTest::newRow("horizontal") << false << true << "8x4 12x80 15x3";
+        QTest::newRow("none") << false << false << "8x4 15x3";
+    }
+    void gridLinesAsTheDefinitionAsks() {
+        QFETCH(bool, vertical);
+        QFETCH(bool, horizontal);
+        QFETCH(QString, cells);
+        ReportDefinition def = ShortNarrow();
+        def.verticalLines = vertical;
+        def.horizontalLines = horizontal;
+        QBuffer recorded;
+        QVERIFY(RecordReport(def, m_table, HouseholdSettings(), recorded).completed);
+        QList<int> borders;
+        RecordedTexts(recorded.buffer(), nullptr, &borders);
+        std::map<int, int> counts;
+        for (int b : borders) ++counts[b];
+        QStringList found;
+        for (const auto& [sides, n] : counts) found << QString("%1x%2").arg(sides).arg(n);
+        QCOMPARE(found.join(' '), cells);
     }
 
     // The end block (the totals, the statement) takes a page of its own
@@ -474,6 +507,15 @@ private slots:
         QCOMPARE(result.pages, 10062);
         QCOMPARE(int(text.count(QLatin1Char('\f'))), 10062);
         QVERIFY(text.contains("Page 10062     "));
+    }
+
+    // A PDF file that cannot be made says which, and nothing is left.
+    void pdfInAFolderThatIsNoneFails() {
+        const QString path = Path("missing/report.pdf");
+        const ReportResult result = WritePdfReport(ShortNarrow(), m_table, HouseholdSettings(), path);
+        QVERIFY(!result.completed && !result.cancelled);
+        QCOMPARE(result.error, QStringLiteral("The PDF file %1 could not be written: No such file or directory").arg(path));
+        QVERIFY(!QFileInfo::exists(Path("missing")));
     }
 
     // A PDF file cancelled while its pages are written is not kept.
