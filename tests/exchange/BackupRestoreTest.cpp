@@ -157,11 +157,19 @@ private slots:
 
     void eachKindThereAndBack() {
         const QStringList names = {"MASTER.DBF", "KELDOR.URP"};
-        // Back up.
+        // Back up; the last progress report tells all of it done.
         for (CopyKind kind : {CopyKind::Database, CopyKind::Lists, CopyKind::Reports}) {
-            const CopyResult r = BackUp(kind);
+            Progress last;
+            int reports = 0;
+            const CopyResult r = BackUp(kind, {}, [&](const Progress& p) {
+                last = p;
+                ++reports;
+                return true;
+            });
             QCOMPARE(r.status, CopyStatus::Completed);
             QCOMPARE(Q(r.message), QString("Backup completed successfully."));
+            QVERIFY(reports > 0 && last.total > 0);
+            QCOMPARE(last.done, last.total);
         }
         QStringList expected = names;
         for (const char* name : kListFileNames) expected << name;
