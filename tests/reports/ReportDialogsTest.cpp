@@ -187,7 +187,10 @@ private slots:
         ui.ExpectBeep().ExpectAsk("Warning", question, Answer::No);
         ModifyAt(7);
         QCOMPARE(File().Count(), 8);
-        ui.ExpectModal("Report Definition", Drive([](ReportDefinitionDialog& d) { d.DeleteReport(); }));
+        ui.ExpectModal("Report Definition", Drive([](ReportDefinitionDialog& d) {
+            d.DeleteReport();
+            QCOMPARE(d.result(), int(QDialog::Accepted));  // closed: the report it showed is gone
+        }));
         ui.ExpectBeep().ExpectAsk("Warning", question, Answer::Yes);
         ModifyAt(7);
         HALVENOR_VERIFY_UI(ui);

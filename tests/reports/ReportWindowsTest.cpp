@@ -18,6 +18,7 @@
 #include <QRadioButton>
 #include <QTimer>
 #include <QToolBar>
+#include <QScrollArea>
 #include <QtTest>
 
 #include "../find/FakeMainContext.h"
@@ -53,6 +54,7 @@ void RunAndClose(QDialog& d) {
     QCOMPARE(form.StatusLabel->text(), QStringLiteral("\nReport Completed!"));
     QCOMPARE(form.Button->text(), QStringLiteral("OK"));
     form.CancelOrClose();
+    QCOMPARE(form.result(), int(QDialog::Accepted));
 }
 
 // The darkest pixel of a check box's or option button's label as the
@@ -506,6 +508,10 @@ private slots:
         QApplication::processEvents();
         const QStringList faults = window_fit::Clipped(preview) + window_fit::Overlapping(preview);
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+        // The page itself is drawn in its area.
+        auto* area = preview.findChild<QScrollArea*>();
+        QVERIFY(area);
+        QVERIFY(!window_fit::InkIn(*area->viewport()).isNull());
         preview.hide();
         preview.ShowNextPage();
         ui.ExpectModal("Page Printing", [](QDialog& d) {
