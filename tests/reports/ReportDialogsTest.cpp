@@ -488,6 +488,9 @@ private slots:
             QVERIFY(part.FieldRadio->isChecked());
             QCOMPARE(part.FieldList->currentRow(), 4);  // Location
             QVERIFY(!part.LabelEdit->isEnabled());
+            part.show();
+            QCOMPARE(window_fit::CaptionBeside(*part.WidthEdit), QString("Width"));
+            QCOMPARE(window_fit::CaptionBeside(*part.LabelEdit), QString("Label Name"));
             part.WidthEdit->setText("10");
             part.StorePart();
         }
