@@ -816,6 +816,14 @@ private slots:
                                                      << "is not a dBASE table: its name does not end in .DBF.";
         QTest::newRow("unknown item field in --map")
             << QStringList{"import", "--map", "Item=Colour", "in.csv"} << 2 << "no item field is named \"Colour\"";
+        QTest::newRow("source field mapped twice")
+            << QStringList{"import", "--map", "Colour=Brand,Colour=Model", "in.csv"} << 2
+            << "--map: the source field \"Colour\" is mapped twice";
+        QTest::newRow("item field given two sources")
+            << QStringList{"import", "--map", "Item=Brand,Colour=Brand", "in.csv"} << 2
+            << "--map: the item field \"Brand\" receives two source fields";
+        QTest::newRow("pair without its field")
+            << QStringList{"import", "--map", "Item", "in.csv"} << 2 << "--map: \"Item\" is not SOURCE=FIELD";
     }
     void badArgumentsGiveOneClearLine() {
         QFETCH(QStringList, args);
