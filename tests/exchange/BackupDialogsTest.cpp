@@ -176,6 +176,17 @@ private slots:
         });
         m_main->DoBackup();
         QCOMPARE(ReadAll(Saved("BRAND.LST")), QByteArray("Acme\r\nZeta\r\n"));
+
+        // Lists the editor could not write are not backed up from the old files.
+        exchange::MainWindowSteps failing;
+        failing.savePickLists = [] { return false; };
+        BackupDialog refused(*m_main, failing);
+        refused.FolderEdit->setText(m_home.filePath("elsewhere"));
+        QVERIFY(QDir().mkpath(m_home.filePath("elsewhere")));
+        refused.ListsOption->setChecked(true);
+        m_ui->ExpectMessage("Error", "An error occurred during backup.  Backup not completed.");
+        refused.StartBackup();
+        QVERIFY(QDir(m_home.filePath("elsewhere")).isEmpty());
     }
 
     void restoreOpensTheCopyWithItsSortTagBuiltAfresh() {
