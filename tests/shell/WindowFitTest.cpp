@@ -74,38 +74,16 @@ struct HideAtEnd {
     ~HideAtEnd() { window->hide(); }
 };
 
-// The most common colour of the image's area: the background.
-QRgb Background(const QImage& image, const QRect& area) {
-    std::map<QRgb, int> counts;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x) ++counts[image.pixel(x, y)];
-    QRgb background = 0;
-    int most = -1;
-    for (const auto& [rgb, n] : counts)
-        if (n > most) most = n, background = rgb;
-    return background;
-}
-
 // Pixels that stand out from the most common colour of the image: the ink
 // of text and glyphs on their background.
 int Ink(const QImage& image, const QRect& area = {}) {
     const QRect r = area.isNull() ? image.rect() : area;
-    const int light = qGray(Background(image, r));
+    const int light = qGray(window_fit::Background(image, r));
     int ink = 0;
     for (int y = r.top(); y <= r.bottom(); ++y)
         for (int x = r.left(); x <= r.right(); ++x)
             if (std::abs(qGray(image.pixel(x, y)) - light) > 60) ++ink;
     return ink;
-}
-
-// The rectangle the ink of the image's area takes.
-QRect InkBounds(const QImage& image, const QRect& area) {
-    const int light = qGray(Background(image, area));
-    QRect bounds;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
-            if (std::abs(qGray(image.pixel(x, y)) - light) > 40) bounds |= QRect(x, y, 1, 1);
-    return bounds;
 }
 
 // The indicator of a check box or option button as its own style places
@@ -122,7 +100,7 @@ Indicator IndicatorOf(QAbstractButton& button) {
     const QRect placed = button.style()->subElementRect(
         check ? QStyle::SE_CheckBoxIndicator : QStyle::SE_RadioButtonIndicator, &option, &button);
     const QImage image = button.grab().toImage();
-    return {placed.size(), InkBounds(image, placed.adjusted(-1, -1, 1, 1) & image.rect()).size()};
+    return {placed.size(), window_fit::InkBounds(image, placed.adjusted(-1, -1, 1, 1) & image.rect()).size()};
 }
 
 }  // namespace

@@ -222,22 +222,34 @@ inline QString CaptionBeside(QWidget& control) {
     return caption;
 }
 
-// Where the widget's text or drawing stands, in the coordinates of its
-// window: the box round every pixel that differs from its most common
-// colour (its background). Empty when nothing is drawn.
-inline QRect InkIn(QWidget& w) {
-    const QImage image = w.grab().toImage();
+// The most common colour of the image's area: the background.
+inline QRgb Background(const QImage& image, const QRect& area) {
     std::map<QRgb, int> counts;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) ++counts[image.pixel(x, y)];
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) ++counts[image.pixel(x, y)];
     QRgb background = 0;
     int most = -1;
     for (const auto& [rgb, n] : counts)
         if (n > most) most = n, background = rgb;
-    QRect ink;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (std::abs(qGray(image.pixel(x, y)) - qGray(background)) > 60) ink |= QRect(x, y, 1, 1);
+    return background;
+}
+
+// The rectangle the ink of the image's area takes: the pixels whose grey
+// differs from the background's by more than the threshold.
+inline QRect InkBounds(const QImage& image, const QRect& area, int threshold = 40) {
+    const int light = qGray(Background(image, area));
+    QRect bounds;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (std::abs(qGray(image.pixel(x, y)) - light) > threshold) bounds |= QRect(x, y, 1, 1);
+    return bounds;
+}
+
+// Where the widget's text or drawing stands, in the coordinates of its
+// window. Empty when nothing is drawn.
+inline QRect InkIn(QWidget& w) {
+    const QImage image = w.grab().toImage();
+    const QRect ink = InkBounds(image, image.rect(), 60);
     if (ink.isNull()) return ink;
     const qreal ratio = image.devicePixelRatio();
     const QRect scaled(int(ink.x() / ratio), int(ink.y() / ratio), int(ink.width() / ratio), int(ink.height() / ratio));
