@@ -83,7 +83,7 @@ void ReportStatusWindow::StartReport() {
         ProgressBar->setValue(int(std::min<size_t>(progress.itemsDone, size_t(count))));
         // Lets the window repaint and the Cancel button be pressed.
         QCoreApplication::processEvents();
-        return !m_cancelRequested;
+        return true;  // a Cancel pressed meanwhile stops the job itself
     });
     const bool noPrinter = m_mode == OutputMode::Print && NoPrinterFor(m_printer);
     ShowAsCancel(true);
@@ -103,7 +103,6 @@ void ReportStatusWindow::StartReport() {
 
 void ReportStatusWindow::CancelOrClose() {
     if (m_job.Running()) {
-        m_cancelRequested = true;
         m_job.Cancel();
         return;
     }
@@ -113,7 +112,6 @@ void ReportStatusWindow::CancelOrClose() {
 void ReportStatusWindow::reject() {
     // Closing while the report runs cancels it; the window closes with OK.
     if (m_job.Running()) {
-        m_cancelRequested = true;
         m_job.Cancel();
         return;
     }
@@ -122,7 +120,6 @@ void ReportStatusWindow::reject() {
 
 void ReportStatusWindow::closeEvent(QCloseEvent* event) {
     if (m_job.Running()) {
-        m_cancelRequested = true;
         m_job.Cancel();
         event->ignore();
         return;

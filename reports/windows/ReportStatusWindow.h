@@ -66,7 +66,6 @@ private:
     ReportJob m_job;
     QPrinter* m_printer = nullptr;
     ReportResult m_result;
-    bool m_cancelRequested = false;
 };
 
 }  // namespace reports

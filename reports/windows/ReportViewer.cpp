@@ -38,7 +38,6 @@ PreviewArea::PreviewArea(QWidget* parent) : QScrollArea(parent), m_page(new QLab
     setWidget(m_page);
     setWidgetResizable(false);
     setBackgroundRole(QPalette::Dark);
-    setAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
 
 engine::PreviewScrollBox::Geometry PreviewArea::ScrollBoxGeometry() const {

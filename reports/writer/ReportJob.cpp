@@ -74,7 +74,7 @@ ReportResult ReportJob::Run() {
     ReportWriter writer(m_def, m_table, m_settings, m_mode, m_textFile);
     writer.Attach(e);
     writer.SetProgress([this](const ReportProgress& progress) {
-        if (m_cancelRequested) return false;
+        // Cancel, called from within the progress report, stops the engine.
         return !m_progress || m_progress(progress);
     });
     if (m_cancelRequested) e.CancelJob();

@@ -59,6 +59,14 @@ private slots:
         m_ui.reset();
     }
 
+    // Every control where it stood when the windows were last looked at.
+    void windowsKeepTheirLayout() {
+        bool notComparable = false;
+        const QString differences = window_cases::CompareLayouts(*m_main, "find", &notComparable);
+        if (notComparable) QSKIP(qPrintable(differences));
+        QVERIFY2(differences.isEmpty(), qPrintable(differences));
+    }
+
     // Every window of searching, locating, sorting and replacing as a user sees it at the smallest and the
     // largest size: no text cut off, no control lying on another.
     void windowsShowEveryControlWhole() {

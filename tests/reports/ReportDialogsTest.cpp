@@ -197,6 +197,19 @@ private slots:
         QCOMPARE(File().Count(), 7);
         QCOMPARE(m_list.count(), 7);
         QCOMPARE(m_list.currentRow(), 6);
+
+        // Another copy of the program deleted a report meanwhile: the one
+        // shown is no longer in the file, which is told and left alone.
+        ui.ExpectModal("Report Definition", Drive([](ReportDefinitionDialog& d) {
+            File().Delete(0);
+            d.DeleteReport();
+            QVERIFY(d.isVisible());
+        }));
+        ui.ExpectBeep().ExpectAsk("Warning", question, Answer::Yes);
+        ui.ExpectBeep().ExpectMessage("Error", QString("Report definition 7 is not in \"%1\".").arg(QString::fromStdString(AppReportFilePath())));
+        ModifyAt(6);
+        HALVENOR_VERIFY_UI(ui);
+        QCOMPARE(File().Count(), 6);
     }
 
     void modifyWithoutASelectionOrFile() {
@@ -279,9 +292,12 @@ private slots:
         QVERIFY(ReportDefinitionDialog(ReportMode::New, -1, &m_list).GroupLevel1->isChecked());
         CurrentReport().groupLevel1 = false;
         CurrentReport().groupLevel2 = true;
+        CurrentReport().titles = {"First", "Second", "Third"};
         ReportDefinitionDialog d(ReportMode::New, -1, &m_list);
         QCOMPARE(d.ReportName->maxLength(), 30);
         for (QLineEdit* title : {d.Title1, d.Title2, d.Title3}) QCOMPARE(title->maxLength(), 80);
+        QCOMPARE(QStringList({d.Title1->text(), d.Title2->text(), d.Title3->text()}),
+                 QStringList({"First", "Second", "Third"}));
         QVERIFY(!d.GroupLevel2->isEnabled());
         QVERIFY(!d.GroupLevel2->isChecked());  // unchecked when level 1 is off at opening
         d.GroupLevel1->setChecked(true);

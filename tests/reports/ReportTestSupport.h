@@ -147,40 +147,49 @@ inline QStringList TextPages(const QString& text) {
     return pages;
 }
 
-// Every text each recorded page draws, in the order drawn, read from the
-// recorded report by the format's own rules; with points, also the size in
-// points each text is drawn at; with borders, the sides of every bordered
-// cell.
-inline QList<QStringList> RecordedTexts(const QByteArray& s, QList<QList<double>>* points = nullptr,
-                                        QList<int>* borders = nullptr) {
-    QList<QStringList> pages;
+// What each recorded page draws, read from the recorded report by the
+// format's own rules: its texts in the order drawn, the size in points each
+// is drawn at and where (x, y as recorded: the point its alignment names),
+// and every bordered cell with its sides.
+struct Recorded {
+    QList<QStringList> texts;
+    QList<QList<double>> points;
+    QList<QList<QPointF>> places;
+    QList<int> borders;
+    QList<QRectF> cells;
+};
+
+inline Recorded ReadRecorded(const QByteArray& s) {
+    Recorded r;
     auto u8 = [&](qsizetype at) { return uint8_t(s[at]); };
     auto i32 = [&](qsizetype at) { return qFromLittleEndian<qint32>(s.constData() + at); };
+    auto f32 = [&](qsizetype at) {
+        float value;
+        std::memcpy(&value, s.constData() + at, 4);
+        return double(qFromLittleEndian(value));
+    };
     double height = 0;  // of the font, in inches
+    auto text = [&](const QByteArray& bytes, double y, double x) {
+        if (r.texts.isEmpty()) return;
+        r.texts.last() << QString::fromUtf8(bytes);
+        r.points.last() << height * 72;
+        r.places.last() << QPointF(x, y);
+    };
     qsizetype p = 0;
     while (p < s.size()) {
         const uint8_t code = u8(p);
         const qsizetype a = p + 1;
         switch (code) {
         case 23: case 24: case 25:
-            if (!pages.isEmpty()) {
-                pages.last() << QString::fromUtf8(s.mid(a + 5, u8(a + 4)));
-                if (points) points->last() << height * 72;
-            }
+            text(s.mid(a + 5, u8(a + 4)), f32(a), f32(a + 5 + u8(a + 4)));
             p = a + 4 + 1 + u8(a + 4) + 4;
             break;
-        case 54: {
-            float inches;
-            std::memcpy(&inches, s.constData() + a, 4);
-            height = qFromLittleEndian(inches);
+        case 54:
+            height = f32(a);
             p = a + 4;
             break;
-        }
         case 94:
-            if (!pages.isEmpty()) {
-                pages.last() << QString::fromUtf8(s.mid(a + 9, i32(a + 5)));
-                if (points) points->last() << height * 72;
-            }
+            text(s.mid(a + 9, i32(a + 5)), f32(a + 1), f32(a + 9 + i32(a + 5)));
             p = a + 9 + i32(a + 5) + 4;
             break;
         case 26: case 42: case 53: case 55: case 56: case 57: case 58: case 72: case 73: p = a + 1; break;
@@ -188,22 +197,35 @@ inline QList<QStringList> RecordedTexts(const QByteArray& s, QList<QList<double>
         case 43: p = a + 5 + i32(a + 1); break;
         case 51: p = a + 1 + u8(a); break;
         case 80:
-            pages << QStringList();
-            if (points) *points << QList<double>();
+            r.texts << QStringList();
+            r.points << QList<double>();
+            r.places << QList<QPointF>();
             p = a + 13;
             break;
         case 81: p = a + 53 + 1 + u8(a + 53); break;
         case 82: p = a; break;
         case 90: case 91: p = a + 16; break;
         case 92:
-            if (borders) *borders << u8(a + 20);  // the sides of a bordered cell
+            r.borders << u8(a + 20);  // the sides of a bordered cell
+            r.cells << QRectF(QPointF(f32(a), f32(a + 4)), QPointF(f32(a + 8), f32(a + 12)));
             p = a + 21;
             break;
         case 93: p = a + 21 + i32(a + 17); break;
-        default: return pages;
+        default: return r;
         }
     }
-    return pages;
+    return r;
+}
+
+// Every text each recorded page draws, in the order drawn; with points,
+// also the size in points each text is drawn at; with borders, the sides of
+// every bordered cell.
+inline QList<QStringList> RecordedTexts(const QByteArray& s, QList<QList<double>>* points = nullptr,
+                                        QList<int>* borders = nullptr) {
+    Recorded r = ReadRecorded(s);
+    if (points) *points = r.points;
+    if (borders) *borders = r.borders;
+    return r.texts;
 }
 
 inline QStringList AllTexts(const QList<QStringList>& pages) {

@@ -315,11 +315,31 @@ private slots:
         form.StartReport();
         QVERIFY(!QFile::exists(path));
 
+        HALVENOR_VERIFY_UI(ui);
+    }
+
+    // The Cancel button, Escape and the window's close box all cancel a
+    // running report and leave the window open on "Report Canceled!".
+    void statusWindowCancels_data() {
+        QTest::addColumn<int>("way");
+        QTest::newRow("Cancel button") << 0;
+        QTest::newRow("Escape") << 1;
+        QTest::newRow("close box") << 2;
+    }
+    void statusWindowCancels() {
+        QFETCH(int, way);
+        const QString path = Path("cancelled.txt");
+        ScriptedUiServices ui;
         ReportStatusWindow cancelled(OutputMode::TextFile, DefaultReportDefinitions()[0], Table(), ReportSettings());
         cancelled.SetTextFile(path);
-        QTimer::singleShot(0, &cancelled, [&cancelled] { cancelled.reject(); });  // closing cancels
+        QTimer::singleShot(0, &cancelled, [&cancelled, way] {
+            if (way == 0) cancelled.CancelOrClose();
+            else if (way == 1) cancelled.reject();
+            else cancelled.close();
+        });
         cancelled.StartReport();
         QVERIFY(cancelled.Aborted());
+        QCOMPARE(cancelled.StatusLabel->text(), QStringLiteral("\nReport Canceled!"));
         QVERIFY(!QFile::exists(path));
         HALVENOR_VERIFY_UI(ui);
     }
@@ -439,6 +459,9 @@ private slots:
             QCOMPARE(p.MyFilePreview.CurrentPage(), 1);
             p.move(44, 33);
             p.Action("E&xit")->trigger();
+            // Closed, it lets go of the page's image.
+            QVERIFY(p.PreviewBox->Page()->pixmap().isNull());
+            QCOMPARE(p.PreviewBox->Page()->size(), QSize(0, 0));
         }));
         m_window->ViewReport();
         HALVENOR_VERIFY_UI(ui);

@@ -288,7 +288,8 @@ private slots:
         def.bottomMargin = 0.5;
         def.groupLevel2 = true;
         ReportSettings settings = HouseholdSettings();
-        settings.sortFields = {0, 12, 0, 5};  // levels without a field are passed over
+        // Levels without a field, or with one no table has, are passed over.
+        settings.sortFields = {-1, 12, store::kItemFieldCount + 1, 5};
         const QString text = TextOf(def, settings);
         const QStringList expected = {"Electronics, Bedroom", "Electronics, Den", "Electronics, Living Room",
                                       "Electronics, Office", "Electronics, Upstairs Workroom", "Furniture, Den",
@@ -331,9 +332,16 @@ private slots:
         }
         def.pageNumbers = true;
         QVERIFY(RecordReport(def, m_table, HouseholdSettings(), recorded).completed);
-        const QList<QStringList> numbered = RecordedTexts(recorded.buffer());
-        for (qsizetype i = 0; i < numbered.size(); ++i)
-            QCOMPARE(numbered[i][numbered[i].size() - 3], QStringLiteral("Page %1").arg(i + 1));
+        const Recorded numbered = ReadRecorded(recorded.buffer());
+        for (qsizetype i = 0; i < numbered.texts.size(); ++i) {
+            QCOMPARE(numbered.texts[i][numbered.texts[i].size() - 3], QStringLiteral("Page %1").arg(i + 1));
+            // On one line of a letter page with half-inch margins: the page
+            // number at the left margin, the insurer in the middle, the date
+            // at the right margin.
+            const QList<QPointF> at = numbered.places[i].mid(numbered.places[i].size() - 3);
+            const double y = at[0].y();
+            QCOMPARE(at, QList<QPointF>({QPointF(0.5, y), QPointF(4.25, y), QPointF(8.0, y)}));
+        }
     }
 
     // Printed pages: titles, column headers by the user's titles, a heading,
@@ -355,6 +363,16 @@ private slots:
         QVERIFY(all.contains("1,234"));  // a quantity, grouped and without decimals
         QVERIFY(all.contains("GRAND TOTALS"));
         QVERIFY(all.contains("7,821.51"));
+        const Recorded r = ReadRecorded(recorded.buffer());
+        // Each value two hundredths of an inch inside its bordered cell.
+        const qsizetype first = r.texts[0].indexOf("Television");
+        QCOMPARE(r.texts[0].mid(first, 5), QStringList({"Television", "Living Room", "899.99", "1,099.00", "1"}));
+        QList<double> starts, lefts;
+        for (const QPointF& at : r.places[0].mid(first, 5)) starts << std::round((at.x() - 0.02) * 1e4);
+        for (const QRectF& cell : r.cells)
+            if (qFuzzyCompare(cell.top(), r.places[0][first].y())) lefts << std::round(cell.left() * 1e4);
+        QCOMPARE(starts, lefts.mid(0, 5));
+        QCOMPARE(starts.first(), 5000.0);
     }
 
     // The text file breaks its pages where the printed report does: the

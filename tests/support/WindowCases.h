@@ -3,8 +3,20 @@
 // it, for the tests of what a user sees of them: each folder's tests check
 // its own, the shell's tests all of them at every screen size.
 
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
 #include <QApplication>
+#include <QBuffer>
+#include <QComboBox>
 #include <QDialog>
+#include <QFile>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTextEdit>
 #include <QTabWidget>
 #include <QListWidget>
 #include <QString>
@@ -30,6 +42,9 @@
 #include "ReportFontsDialog.h"
 #include "ReportLayoutDialog.h"
 #include "ReportPartDialog.h"
+#include "ReportStatusWindow.h"
+#include "ReportViewer.h"
+#include "ReportJob.h"
 #include "ReportsWindow.h"
 #include "RestoreDialog.h"
 #include "SearchAndReplaceDialog.h"
@@ -156,6 +171,34 @@ inline std::map<QString, DialogCase> Dialogs() {
 }
 
 
+// The windows that other windows open, placed by their own rules rather
+// than centred on the screen: the report's status window and its preview.
+inline std::map<QString, DialogCase> OpenedByWindows() {
+    std::map<QString, DialogCase> cases;
+    static QBuffer recorded;
+    cases["report status"] = {false, [](MainWindow& w, Owner& o) -> QDialog* {
+                                  recorded.close();
+                                  recorded.setData(QByteArray());
+                                  auto* form = new reports::ReportStatusWindow(reports::OutputMode::View, reports::CurrentReport(),
+                                                                               w.ItemTable(), reports::AppReportSettings(), &w);
+                                  form->SetStream(&recorded);
+                                  form->StartReport();
+                                  return Own(o, form);
+                              }, {}, "reports"};
+    cases["report preview"] = {false, [](MainWindow& w, Owner& o) -> QDialog* {
+                                   recorded.close();
+                                   recorded.setData(QByteArray());
+                                   reports::RecordReport(reports::CurrentReport(), w.ItemTable(), reports::AppReportSettings(),
+                                                         recorded);
+                                   auto* preview = new reports::ReportViewer(QStringLiteral("Full Report"), &recorded, nullptr, &w);
+                                   preview->StartPreview();
+                                   return Own(o, preview);
+                               },
+                               // The whole page, smaller than the window: it stands at the top left.
+                               [](QDialog& d) { static_cast<reports::ReportViewer&>(d).ZoomToWholePage(); }, "reports"};
+    return cases;
+}
+
 // What a user would see wrong in the dialog as it stands: text cut off, and
 // controls that cover one another, on every page of its tabs.
 inline QStringList ShownFaults(QDialog& d, const QString& name) {
@@ -183,7 +226,9 @@ inline QStringList FolderFaults(MainWindow& main, const QString& folder, double 
     ui.AllowBeeps(true);
     common::SetWindowSizeFactor(factor);
     QStringList out;
-    for (const auto& [name, c] : Dialogs()) {
+    std::map<QString, DialogCase> cases = Dialogs();
+    cases.merge(OpenedByWindows());
+    for (const auto& [name, c] : cases) {
         if (c.folder != folder) continue;
         Owner owner;
         QDialog* d = c.open(main, owner);
@@ -219,6 +264,143 @@ inline QStringList FolderFaults(MainWindow& main, const QString& folder, double 
     }
     common::SetWindowSizeFactor(1.0);
     return out;
+}
+
+}  // namespace window_cases
+
+namespace window_cases {
+
+// Where each control of a dialog stands, one line each, as the user sees
+// it: kind, text, place and size, and its alignment and font where those
+// are its own. Compared with a stored copy, it shows any control that moved,
+// grew, shrank or changed its text since the copy was looked at and taken.
+inline QString LayoutOf(QDialog& d) {
+    QString out = QStringLiteral("%1 x %2\n").arg(d.width()).arg(d.height());
+    std::function<void(QWidget*, int)> walk = [&](QWidget* w, int depth) {
+        for (QObject* child : w->children()) {
+            auto* c = qobject_cast<QWidget*>(child);
+            if (!c || !c->isVisibleTo(&d) || c->isWindow()) continue;
+            // The inner parts of Qt's own controls follow from their size.
+            const bool own = c->objectName().startsWith(QLatin1String("qt_"));
+            if (!own) {
+                QString text = c->objectName();
+                if (auto* label = qobject_cast<QLabel*>(c)) text = label->text();
+                else if (auto* button = qobject_cast<QAbstractButton*>(c)) text = button->text();
+                else if (auto* group = qobject_cast<QGroupBox*>(c)) text = group->title();
+                else if (auto* edit = qobject_cast<QLineEdit*>(c)) text = edit->displayText();
+                else if (auto* combo = qobject_cast<QComboBox*>(c)) text = combo->currentText();
+                const QPoint at = c->mapTo(&d, QPoint(0, 0));
+                QString line = QStringLiteral("%1%2 \"%3\" %4,%5 %6x%7")
+                                   .arg(QString(depth * 2, QLatin1Char(' ')), QString::fromLatin1(c->metaObject()->className()),
+                                        text.replace(QLatin1Char('\n'), QLatin1String("\\n")))
+                                   .arg(at.x()).arg(at.y()).arg(c->width()).arg(c->height());
+                if (auto* label = qobject_cast<QLabel*>(c)) line += QStringLiteral(" align %1").arg(int(label->alignment()));
+                if (auto* edit = qobject_cast<QLineEdit*>(c)) line += QStringLiteral(" align %1").arg(int(edit->alignment()));
+                if (c->font() != c->parentWidget()->font())
+                    line += QStringLiteral(" font %1 %2%3").arg(c->font().family()).arg(c->font().pointSizeF())
+                                .arg(c->font().bold() ? QStringLiteral(" bold") : QString());
+                out += line + QLatin1Char('\n');
+            }
+            const bool whole = qobject_cast<QComboBox*>(c) || qobject_cast<QAbstractSpinBox*>(c) ||
+                               qobject_cast<QAbstractItemView*>(c) || qobject_cast<QTextEdit*>(c);
+            if (!whole) walk(c, own ? depth : depth + 1);
+        }
+    };
+    if (auto* tabs = d.findChild<QTabWidget*>()) {
+        for (int page = 0; page < tabs->count(); ++page) {
+            tabs->setCurrentIndex(page);
+            QApplication::processEvents();
+            out += QStringLiteral("-- %1\n").arg(tabs->tabText(page));
+            walk(&d, 0);
+        }
+        tabs->setCurrentIndex(0);
+    } else {
+        walk(&d, 0);
+    }
+    return out;
+}
+
+// The layouts of every dialog of one folder at the smallest and largest
+// window size factor, headed by the font they were measured in: another
+// machine's fonts give other sizes, and there the copy says nothing.
+inline QString FolderLayouts(MainWindow& main, const QString& folder) {
+    common::ScriptedUiServices ui;
+    ui.AllowBeeps(true);
+    // The fonts the windows are drawn in, as this machine resolves them.
+    QString out = QStringLiteral("%1 dpi").arg(main.logicalDpiY());
+    for (const QFont& font : {QApplication::font(), QFont(QStringLiteral("Arial"), 9)})
+        out += QStringLiteral(", %1 %2 pt %3 px").arg(QFontInfo(font).family()).arg(font.pointSizeF())
+                   .arg(QFontMetrics(font).horizontalAdvance(QStringLiteral("Halvenor Inventory 0123456789")));
+    out += QLatin1Char('\n');
+    for (double factor : {1.0, 2.0}) {
+        common::SetWindowSizeFactor(factor);
+        std::map<QString, DialogCase> cases = Dialogs();
+        cases.merge(OpenedByWindows());
+        for (const auto& [name, c] : cases) {
+            if (c.folder != folder) continue;
+            Owner owner;
+            QDialog* d = c.open(main, owner);
+            d->show();
+            if (c.fill) c.fill(*d);
+            QApplication::processEvents();
+            out += QStringLiteral("== %1 at %2: ").arg(name).arg(factor) + LayoutOf(*d);
+            d->hide();
+        }
+    }
+    common::SetWindowSizeFactor(1.0);
+    return out;
+}
+
+// Compares a folder's layouts with the copy stored beside its tests
+// (tests/FOLDER/data/window-layouts.txt); HALVENOR_UPDATE_LAYOUTS=1 stores
+// them instead, once the windows were looked at. Returns the first lines
+// that differ, or why the copy cannot say anything here (empty when alike).
+inline QString CompareLayouts(MainWindow& main, const QString& folder, bool* notComparable) {
+    const QString path = QStringLiteral(HALVENOR_SOURCE_DIR "/tests/%1/data/window-layouts.txt").arg(folder);
+    const QString now = FolderLayouts(main, folder);
+    *notComparable = false;
+    if (qEnvironmentVariableIntValue("HALVENOR_UPDATE_LAYOUTS") == 1) {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return QStringLiteral("cannot write ") + path;
+        file.write(now.toUtf8());
+        return {};
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return QStringLiteral("no stored layouts in ") + path;
+    const QStringList stored = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    const QStringList shown = now.split(QLatin1Char('\n'));
+    if (stored.first() != shown.first()) {
+        *notComparable = true;
+        return QStringLiteral("the layouts were stored with \"%1\", this machine has \"%2\"").arg(stored.first(), shown.first());
+    }
+    // Each dialog's lines by its heading, so that one that moved shows once.
+    auto sections = [](const QStringList& lines) {
+        std::map<QString, QStringList> out;
+        QString heading;
+        for (const QString& line : lines.mid(1)) {
+            if (line.startsWith(QLatin1String("== "))) heading = line.section(QLatin1Char(':'), 0, 0).mid(3);
+            out[heading] << line;
+        }
+        return out;
+    };
+    const auto before = sections(stored), after = sections(shown);
+    QStringList differences;
+    for (const auto& [name, lines] : after) {
+        const auto it = before.find(name);
+        if (it == before.end()) {
+            differences << name + QStringLiteral(": not stored");
+            continue;
+        }
+        for (qsizetype i = 0; i < std::max(lines.size(), it->second.size()); ++i)
+            if (lines.value(i) != it->second.value(i)) {
+                differences << QStringLiteral("%1, line %2:\n  stored [%3]\n   shown [%4]")
+                                   .arg(name).arg(i + 1).arg(it->second.value(i), lines.value(i));
+                break;
+            }
+    }
+    for (const auto& [name, lines] : before)
+        if (!after.count(name)) differences << name + QStringLiteral(": stored, no longer shown");
+    return differences.join(QLatin1Char('\n'));
 }
 
 }  // namespace window_cases
