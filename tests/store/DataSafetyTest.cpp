@@ -19,6 +19,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <random>
+#include <set>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -29,6 +30,7 @@
 #include "IndexFile.h"
 #include "ItemTable.h"
 #include "LegacyConversion.h"
+#include "MappingGuard.h"
 #include "StoreTestSupport.h"
 
 using namespace store;
@@ -668,6 +670,23 @@ private slots:
         } catch (const EngineError& e) {
             QVERIFY2(QString(e.what()).contains("cut short"), e.what());
         }
+    }
+
+    // 256 open tables are watched at once, each in a slot of its own that
+    // is free again once it closes; one more goes unwatched, not unopened.
+    void openTablesAreWatchedUpTo256() {
+        static const char mapped[300] = {};
+        std::vector<int> taken;
+        for (const char& byte : mapped) {
+            const int slot = store::GuardMapping(&byte, 1);
+            if (slot < 0) break;
+            taken.push_back(slot);
+        }
+        for (int slot : taken) store::ReleaseGuard(slot);
+        QCOMPARE(std::set<int>(taken.begin(), taken.end()).size(), size_t(256));
+        const int again = store::GuardMapping(mapped, 1);
+        QCOMPARE(again, taken.front());
+        store::ReleaseGuard(again);
     }
 
     void fifoInPlaceOfATableOrIndexIsRefused() {

@@ -135,6 +135,8 @@ void StreamTest::stateIsWrittenOnlyWhenItChanges() {
         e.SelectFont("Courier New", 10);  // new name, colour back to black, same height
         e.SetFontStyle(true, false, false, false);
         e.WriteLine("e");
+        e.SetFontPitch(FontPitch::Fixed);
+        e.WriteLine("f");
         e.SetPen(Qt::green);
         e.Line(1, 1, 2, 2);
         e.Line(1, 2, 2, 3);
@@ -145,7 +147,7 @@ void StreamTest::stateIsWrittenOnlyWhenItChanges() {
     const QByteArray s = qobject_cast<QBuffer*>(r.Stream())->buffer();
     const std::vector<Op> ops = WalkOps(s);
     QCOMPARE(BodyCodes(ops, PageHeaders(ops).at(0)),
-             (std::vector<int>{24, 24, 52, 24, 24, 51, 52, 55, 24, 71, 90, 90}));
+             (std::vector<int>{24, 24, 52, 24, 24, 51, 52, 55, 24, 53, 24, 71, 90, 90}));
 }
 
 void StreamTest::replayedPagesMatchComposedPages_data() {
