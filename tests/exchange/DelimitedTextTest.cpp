@@ -138,6 +138,7 @@ private slots:
         QTest::newRow("an open value ends at its line end")
             << QByteArray("\"abc\r\n\"d\"\r\n") << 1 << QStringList{"abc (off)", "d"};
         QTest::newRow("a byte-order mark is skipped") << QByteArray("\xEF\xBB\xBF\"a\"") << 1 << QStringList{"a"};
+        QTest::newRow("a file that is only a byte-order mark is empty") << QByteArray("\xEF\xBB\xBF") << 1 << QStringList{};
         QTest::newRow("a closing quote followed by a letter")
             << QByteArray("\"ok\"\r\n\"a\"x,\"b\"\r\n") << 2 << QStringList{"ok", "stray quote@2:1"};
         QTest::newRow("values beyond the field count") << QByteArray("\"a\",\"b\"\r\n\"a\",\"b\",\"c\"\r\n") << 2

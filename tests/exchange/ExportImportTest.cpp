@@ -496,6 +496,25 @@ private slots:
         QCOMPARE(Column(back, field.toUtf8().constData()), QStringList{stored});
     }
 
+    // A number that fills an integer reads whole; the digit that would
+    // overflow it ends the number like a stray character.
+    void leadingIntegersAtTheirLimits_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("value");
+        QTest::newRow("largest") << "2147483647" << INT_MAX;
+        QTest::newRow("smallest") << "-2147483648" << INT_MIN;
+        QTest::newRow("one past the largest") << "2147483648" << 214748364;
+        QTest::newRow("one below the smallest") << "-2147483649" << 214748364;
+        QTest::newRow("hexadecimal wraps to negative") << "$FFFFFFFF" << -1;
+        QTest::newRow("nine hexadecimal digits") << "$100000000" << 0x10000000;
+        QTest::newRow("blanks and a plus sign") << "  +7" << 7;
+    }
+    void leadingIntegersAtTheirLimits() {
+        QFETCH(QString, text);
+        QFETCH(int, value);
+        QCOMPARE(exchange::ReadLeadingInteger(text.toStdString()), value);
+    }
+
     void linesFillTheLeadingFields() {
         // A short line, more source fields than item fields, a source
         // field left unused, a trailing line end and an empty middle line.
