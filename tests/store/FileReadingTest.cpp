@@ -157,6 +157,8 @@ private slots:
         } catch (const EngineError& e) {
             QCOMPARE(std::string(e.what()), std::string("\"many\" is not a valid number for field QTY."));
         }
+        t.SetText("SEEN", "2/29/2024");
+        t.SetText("SEEN", " ");  // emptied again: no day, no time
         t.Post();
         // A date-time is blank while its day is zero, however its time reads.
         const int seen = t.NeedField("SEEN");

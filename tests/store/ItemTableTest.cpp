@@ -39,6 +39,19 @@ class ItemTableTest : public QObject {
 private slots:
     void init() { m_dir = std::make_unique<QTemporaryDir>(); }
 
+    // A field is found by its name in any letter case; a name that is not
+    // the schema's finds none.
+    void fieldsAreFoundByNameInAnyCase() {
+        for (const store::SchemaField& f : store::ItemSchema()) {
+            const QString name = QString::fromLatin1(f.name.data(), qsizetype(f.name.size()));
+            QCOMPARE(store::SchemaPosition(name.toLower().toStdString()), f.position);
+            QCOMPARE(store::SchemaPosition(name.toUpper().toStdString()), f.position);
+        }
+        QCOMPARE(store::SchemaPosition("Costs"), 0);
+        QCOMPARE(store::SchemaPosition("Cos"), 0);
+        QCOMPARE(store::SchemaPosition(""), 0);
+    }
+
     void checkAcceptsOnlyTheItemSchema_data() {
         QTest::addColumn<int>("variant");
         QTest::addColumn<bool>("accepted");
@@ -116,6 +129,13 @@ private slots:
             QVERIFY(!MakeNewDB(create, check, path, &message));
             QCOMPARE(message, "The table \"" + path +
                                   "\" is currently in use by another program.  New table creation will be aborted.");
+            // Created over it without asking first: refused all the same.
+            try {
+                WriteTable(QString::fromStdString(path), ItemTableFieldDefs());
+                QFAIL("a table another program holds was replaced");
+            } catch (const EngineError& e) {
+                QCOMPARE(std::string(e.what()), "The table \"" + path + "\" is in use and cannot be replaced.");
+            }
             items.Open();
             QCOMPARE(items.RecordCount(), 1u);
             items.Close();
