@@ -182,6 +182,23 @@ private slots:
         QVERIFY(!QFile::exists(m_dir->filePath("NEW.DBF")));
     }
 
+    // A logical value as other programs write it: T, t, Y or y is true,
+    // F, f, N or n false, and anything else (a blank, "?") no value.
+    void logicalValuesOtherProgramsWrote() {
+        const QString path = m_dir->filePath("FLAGS.DBF");
+        QByteArray bytes = TwoFieldTable('L', 1, true);
+        const int at = 32 + 64 + 1 + 1 + 10;
+        QStringList read;
+        for (char c : QByteArray("TtYyFfNn? x")) {
+            bytes[at] = c;
+            WriteAll(path, bytes);
+            Table t;
+            OpenAt(t, path);
+            read << QString::fromStdString(t.GetText("ODD"));
+        }
+        QCOMPARE(read.join(','), QStringLiteral("T,T,T,T,F,F,F,F,,,"));
+    }
+
     // A text field holds up to 254 bytes, as other readers allow; one more
     // is refused before a file is made.
     void textFieldsOfAtMost254Bytes() {

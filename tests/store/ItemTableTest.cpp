@@ -83,6 +83,25 @@ private slots:
         QVERIFY(!check.IsOpen());
     }
 
+    // A table made where one stood goes without the old one's index; an
+    // index file another program wrote there is not ours to remove.
+    void newTableLeavesNoOldIndexOfOurs() {
+        const QString path = m_dir->filePath("MASTER.DBF"), index = m_dir->filePath("MASTER.MDX");
+        Table t;
+        CreateItemTable(t, m_dir->path());
+        t.AddIndex("NewIndex", "Upper(Left(Category,20))");
+        t.Close();
+        QVERIFY(QFile::exists(index));
+        WriteTable(path, ItemTableFieldDefs());
+        QVERIFY(!QFile::exists(index));
+        QFile foreign(index);
+        QVERIFY(foreign.open(QIODevice::WriteOnly));
+        foreign.write(QByteArray(512, '\x02'));
+        foreign.close();
+        WriteTable(path, ItemTableFieldDefs());
+        QCOMPARE(QFileInfo(index).size(), 512);
+    }
+
     void lostIndexFileIsForgottenByTheHeader() {
         const QString path = m_dir->filePath("MASTER.DBF");
         Table t, check;
