@@ -141,13 +141,15 @@ void StreamTest::stateIsWrittenOnlyWhenItChanges() {
         e.Line(1, 1, 2, 2);
         e.Line(1, 2, 2, 3);
         e.SetFontColour(Qt::magenta);  // nothing drawn with it
+        e.SetBrush(Qt::yellow);        // the colour alone: no picture written again
+        e.Rectangle(1, 3, 2, 4);
         return false;
     };
     QVERIFY(r.RunJob());
     const QByteArray s = qobject_cast<QBuffer*>(r.Stream())->buffer();
     const std::vector<Op> ops = WalkOps(s);
     QCOMPARE(BodyCodes(ops, PageHeaders(ops).at(0)),
-             (std::vector<int>{24, 24, 52, 24, 24, 51, 52, 55, 24, 53, 24, 71, 90, 90}));
+             (std::vector<int>{24, 24, 52, 24, 24, 51, 52, 55, 24, 53, 24, 71, 90, 90, 41, 52, 91}));
 }
 
 void StreamTest::replayedPagesMatchComposedPages_data() {
