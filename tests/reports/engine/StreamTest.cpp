@@ -84,7 +84,7 @@ private slots:
     void everyTruncationIsRefused();
     void damagedStreamsAreRefused_data();
     void damagedStreamsAreRefused();
-    void enumerationsAreReadUpToTheirLastValue();
+    void valuesAreReadUpToTheirLimits();
     void randomDamageNeverCrashes();
 };
 
@@ -293,6 +293,7 @@ void StreamTest::damagedStreamsAreRefused_data() {
         {"negative text length", "a text length is negative"},
         {"position not a number", "a position out of range"},
         {"position infinite", "a position out of range"},
+        {"position just past the page's limit", "a position out of range"},
         {"unknown operation", "unknown operation 200"},
         {"font height zero", "a font height out of range"},
         {"negative pen width", "a pen width out of range"},
@@ -394,6 +395,7 @@ void StreamTest::damagedStreamsAreRefused() {
     }
     if (damage == "position not a number") setFloat(s, at = text + 1, std::nanf(""));
     if (damage == "position infinite") setFloat(s, at = text + 1, INFINITY);
+    if (damage == "position just past the page's limit") setFloat(s, at = text + 1, std::nextafter(10000.0f, INFINITY));
     if (damage == "unknown operation") s[at = text] = char(200);
     if (damage == "font height zero") setFloat(s, at = first(ops, 54) + 1, 0.0f);
     if (damage == "negative pen width") setFloat(s, at = first(ops, 74) + 1, -1.0f);
@@ -428,7 +430,22 @@ void StreamTest::damagedStreamsAreRefused() {
     QCOMPARE(messages.texts, QStringList{message});
 }
 
-void StreamTest::enumerationsAreReadUpToTheirLastValue() {
+void StreamTest::valuesAreReadUpToTheirLimits() {
+    // And positions up to 10000 inches either way.
+    for (float limit : {10000.0f, -10000.0f}) {
+        QByteArray s = Sample(0);
+        const qsizetype at = FirstOp(WalkOps(s), 24) + 1;
+        float v = limit;
+        uint32_t bits;
+        std::memcpy(&bits, &v, 4);
+        SetI32At(s, at, int32_t(bits));
+        ReportStreamReader reader;
+        try {
+            reader.Open(s);
+        } catch (const ReportError& e) {
+            QFAIL(qPrintable(QString("a position of %1 refused: %2").arg(limit).arg(e.what())));
+        }
+    }
     for (const EnumSite& site : kEnumSites) {
         QByteArray s = Sample(site.sample);
         const qsizetype at = FirstOp(WalkOps(s), site.code) + site.offset;
