@@ -135,7 +135,7 @@ void StreamTest::stateIsWrittenOnlyWhenItChanges() {
         e.SelectFont("Courier New", 10);  // new name, colour back to black, same height
         e.SetFontStyle(true, false, false, false);
         e.WriteLine("e");
-        e.SetFontPitch(FontPitch::Fixed);
+        e.SetFontPitch(FontPitch::Variable);
         e.WriteLine("f");
         e.SetPen(Qt::green);
         e.Line(1, 1, 2, 2);
@@ -150,6 +150,9 @@ void StreamTest::stateIsWrittenOnlyWhenItChanges() {
     const std::vector<Op> ops = WalkOps(s);
     QCOMPARE(BodyCodes(ops, PageHeaders(ops).at(0)),
              (std::vector<int>{24, 24, 52, 24, 24, 51, 52, 55, 24, 53, 24, 71, 90, 90, 41, 52, 91}));
+    ReportStreamReader back;  // and reads back as written
+    back.Open(s);
+    QCOMPARE(back.PageCount(), 1);
 }
 
 void StreamTest::replayedPagesMatchComposedPages_data() {
@@ -431,6 +434,30 @@ void StreamTest::damagedStreamsAreRefused() {
 }
 
 void StreamTest::valuesAreReadUpToTheirLimits() {
+    // Fonts from half a point to 1440 points (20 inches), a size past
+    // either end drawn at that end.
+    ReportRecorder r;
+    r.OnPrintPage = [](PageEngine& e, int) {
+        for (double points : {0.5, 0.1, 1440.0, 5000.0}) {
+            e.SelectFont("Arial", points);
+            e.WriteLine("x");
+        }
+        return false;
+    };
+    QVERIFY(r.RunJob());
+    const QByteArray recorded = qobject_cast<QBuffer*>(r.Stream())->buffer();
+    QList<float> heights;
+    for (const Op& op : WalkOps(recorded))
+        if (op.code == 54) {
+            float inches;
+            std::memcpy(&inches, recorded.constData() + op.pos + 1, 4);
+            heights << inches * 72;
+        }
+    QCOMPARE(heights.mid(heights.size() - 2), QList<float>({0.5f, 1440.0f}));  // the same size twice is written once
+    ReportStreamReader fonts;
+    fonts.Open(recorded);
+    QCOMPARE(fonts.PageCount(), 1);
+
     // And positions up to 10000 inches either way.
     for (float limit : {10000.0f, -10000.0f}) {
         QByteArray s = Sample(0);
