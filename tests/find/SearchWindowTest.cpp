@@ -62,6 +62,8 @@ private slots:
     void columnWidthsFollowTheWindowSizeFactor();
     void templates_data();
     void templates();
+    void cellTextsKeepTheirLiterals_data();
+    void cellTextsKeepTheirLiterals();
     void operatorChoiceIsKeptForTheRun();
     void optionsDialogNeedsPressAndReleaseInOneCell();
     void pickListEntryBecomesTheCriterion();
@@ -188,6 +190,28 @@ void SearchWindowTest::templates() {
     if (line >= 0) ChooseOption(ui, search, position, line);
     QCOMPARE(search.CellTemplate(position), expected);
     HALVENOR_VERIFY_UI(ui);
+}
+
+// A criterion is read with its operator, AND and the date's separators,
+// whatever the template says of its literals; a semicolon after a
+// backslash is a literal, not the end of the mask.
+void SearchWindowTest::cellTextsKeepTheirLiterals_data() {
+    QTest::addColumn<QString>("templateText");
+    QTest::addColumn<QString>("display");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("date, literals kept") << "= 99/99/0000;1" << "= 12/31/1999" << "= 12/31/1999";
+    QTest::newRow("date, literals dropped") << "\\< 99/99/0000;0;_" << "< 12/31/1999" << "< 12/31/1999";
+    QTest::newRow("range without a semicolon") << "\\> ccccccccc \\A\\ND \\< cccccccc"
+                                               << "> 10        AND < 20      " << "> 10        AND < 20      ";
+    QTest::newRow("escaped semicolon") << "99\\;99;0;_" << "12;34" << "12;34";
+    QTest::newRow("escaped semicolon, odd place") << "9\\;99;0;_" << "1;34" << "1;34";
+}
+
+void SearchWindowTest::cellTextsKeepTheirLiterals() {
+    QFETCH(QString, templateText);
+    QFETCH(QString, display);
+    QFETCH(QString, text);
+    QCOMPARE(SearchCellDelegate::CellText(templateText, display), text);
 }
 
 void SearchWindowTest::operatorChoiceIsKeptForTheRun() {

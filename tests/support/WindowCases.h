@@ -14,6 +14,8 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QHeaderView>
+#include <QTableView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTextEdit>
@@ -296,6 +298,15 @@ inline QString LayoutOf(QDialog& d) {
                                    .arg(at.x()).arg(at.y()).arg(c->width()).arg(c->height());
                 if (auto* label = qobject_cast<QLabel*>(c)) line += QStringLiteral(" align %1").arg(int(label->alignment()));
                 if (auto* edit = qobject_cast<QLineEdit*>(c)) line += QStringLiteral(" align %1").arg(int(edit->alignment()));
+                if (auto* table = qobject_cast<QTableView*>(c)) {
+                    // The grid: its titles' height, and its columns' and rows' sizes.
+                    QStringList columns, rows;
+                    for (int i = 0; i < std::min(table->model()->columnCount(), 30); ++i) columns << QString::number(table->columnWidth(i));
+                    for (int i = 0; i < std::min(table->model()->rowCount(), 30); ++i) rows << QString::number(table->rowHeight(i));
+                    line += QStringLiteral(" titles %1 columns %2 rows %3")
+                                .arg(table->horizontalHeader()->isVisible() ? table->horizontalHeader()->height() : 0)
+                                .arg(columns.join(QLatin1Char('/')), rows.join(QLatin1Char('/')));
+                }
                 if (c->font() != c->parentWidget()->font())
                     line += QStringLiteral(" font %1 %2%3").arg(c->font().family()).arg(c->font().pointSizeF())
                                 .arg(c->font().bold() ? QStringLiteral(" bold") : QString());
