@@ -747,19 +747,34 @@ private slots:
         QCOMPARE(Column(back, "Item").last(), QString("item %1").arg(r.records - 1));
     }
 
+    // From either kind of source: refused before anything is read, none
+    // said to be imported.
+    void importNeedsAWritableTable_data() {
+        QTest::addColumn<bool>("dbf");
+        QTest::newRow("text") << false;
+        QTest::newRow("dBASE") << true;
+    }
     void importNeedsAWritableTable() {
+        QFETCH(bool, dbf);
         WriteAll(Path("a.txt"), "\"Item\"\r\n\"x\"\r\n");
+        store::Table source;
+        CreateItemTable(source, m_dir->path(), "SOURCE");
+        source.Append();
+        source.SetText("Item", "x");
+        source.Post();
+        source.Close();
         store::Table readOnly;
         CreateItemTable(readOnly, m_dir->path(), "RO");
         readOnly.Close();
         readOnly.SetReadOnly(true);
         readOnly.Open();
         exchange::ImportRequest request;
-        request.path = Path("a.txt").toStdString();
+        request.path = Path(dbf ? "SOURCE.DBF" : "a.txt").toStdString();
         request.map = {1};
-        const RunResult r = exchange::ImportText(readOnly, request, {});
+        const RunResult r = dbf ? exchange::ImportDbf(readOnly, request, {}) : exchange::ImportText(readOnly, request, {});
         QCOMPARE(int(r.outcome), int(Outcome::Failed));
         QVERIFY2(r.message.find("read-only") != std::string::npos, r.message.c_str());
+        QCOMPARE(r.records, uint64_t(0));
         QCOMPARE(readOnly.RecordCount(), 0u);
     }
 

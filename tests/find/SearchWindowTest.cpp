@@ -66,6 +66,7 @@ private slots:
     void cellTextsKeepTheirLiterals();
     void operatorChoiceIsKeptForTheRun();
     void optionsDialogNeedsPressAndReleaseInOneCell();
+    void pickListEntryBecomesTheCriterion_data();
     void pickListEntryBecomesTheCriterion();
     void typingARangeThroughTheCellEditor();
     void altKeysNeverTypeIntoACell();
@@ -271,28 +272,47 @@ void SearchWindowTest::optionsDialogNeedsPressAndReleaseInOneCell() {
     HALVENOR_VERIFY_UI(ui);
 }
 
+// Every field with a pick list offers its own list.
+void SearchWindowTest::pickListEntryBecomesTheCriterion_data() {
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<int>("list");
+    QTest::newRow("Brand") << 2 << "Brand" << int(common::PickList::Brand);
+    QTest::newRow("Location") << 5 << "Location" << int(common::PickList::Location);
+    QTest::newRow("Bought") << 7 << "Purchased From" << int(common::PickList::Bought);
+    QTest::newRow("Category") << 12 << "Category" << int(common::PickList::Category);
+    QTest::newRow("Owner") << 17 << "Owner" << int(common::PickList::Owner);
+}
+
 void SearchWindowTest::pickListEntryBecomesTheCriterion() {
-    m_context->GridPickList(common::PickList::Brand) = {"Bose", "Sony"};
+    QFETCH(int, position);
+    QFETCH(QString, title);
+    QFETCH(int, list);
+    for (auto l : {common::PickList::Brand, common::PickList::Location, common::PickList::Bought,
+                   common::PickList::Category, common::PickList::Owner})
+        m_context->GridPickList(l) = {"Other", "Others"};
+    m_context->GridPickList(common::PickList(list)) = {"Bose", "Sony"};
     ScriptedUiServices ui;
     SearchWindow search(*m_context);
     Show(search);
-    ui.ExpectModal("Search Options", [](QDialog& d) {
+    ui.ExpectModal("Search Options", [title](QDialog& d) {
         auto& options = static_cast<SearchOperatorList&>(d);
-        QCOMPARE(options.FieldNameLabel->text(), QString("Brand"));
+        QCOMPARE(options.FieldNameLabel->text(), title);
         QCOMPARE(options.OptionsList->count(), 2);
         QCOMPARE(options.SelectedRow(), -1);
         options.OptionsList->setCurrentRow(1);
         options.ChooseOperator();
     });
-    search.RememberPressedCell(2, 1);
-    search.ChooseOperatorOfReleasedCell(2, 1);
-    QCOMPARE(search.SearchGrid->item(2, 2)->text(), QString("Sony"));
-    QCOMPARE(search.SearchGrid->currentRow(), 2);
+    search.RememberPressedCell(position, 1);
+    search.ChooseOperatorOfReleasedCell(position, 1);
+    QCOMPARE(search.SearchGrid->item(position, 2)->text(), QString("Sony"));
+    QCOMPARE(search.SearchGrid->currentRow(), position);
+    QCOMPARE(search.SearchGrid->currentColumn(), 2);
     // "&Ok" with nothing selected leaves the cell alone.
     ui.ExpectModal("Search Options", [](QDialog& d) { static_cast<SearchOperatorList&>(d).ChooseOperator(); });
-    search.RememberPressedCell(2, 1);
-    search.ChooseOperatorOfReleasedCell(2, 1);
-    QCOMPARE(search.SearchGrid->item(2, 2)->text(), QString("Sony"));
+    search.RememberPressedCell(position, 1);
+    search.ChooseOperatorOfReleasedCell(position, 1);
+    QCOMPARE(search.SearchGrid->item(position, 2)->text(), QString("Sony"));
     HALVENOR_VERIFY_UI(ui);
 }
 
