@@ -245,6 +245,8 @@ private slots:
         const QString modern = File(QString("\"café\",\"€ 5\"\r\n").toUtf8());
         QVERIFY(exchange::FileIsUtf8(modern.toStdString()));
         QCOMPARE(ReadRecords(modern, 2, DelimitedReader::Encoding::Utf8), QStringList{"café|€ 5"});
+        // So is a file whose very first byte is one.
+        QVERIFY(!exchange::FileIsUtf8(File("\xE9\"x\"\r\n").toStdString()));
         // One stray byte far down makes the whole file Windows-1252.
         QByteArray mixed = QString("\"é\"\r\n").toUtf8().repeated(300000) + "\"\xE9\"\r\n";
         QVERIFY(!exchange::FileIsUtf8(File(mixed).toStdString()));

@@ -113,7 +113,13 @@ void SearchWindowTest::cleanup() {
 
 void SearchWindowTest::Show(SearchWindow& search) {
     ScriptedUiServices ui;
-    ui.ExpectModal("Search", [](QDialog&) {});
+    // Shown, the grid has the focus on the first field's criterion.
+    ui.ExpectModal("Search", [](QDialog& d) {
+        auto& shown = static_cast<SearchWindow&>(d);
+        QWidget* focus = shown.focusWidget();
+        QVERIFY(focus == shown.SearchGrid || shown.SearchGrid->isAncestorOf(focus));  // the grid or its cell editor
+        QCOMPARE(QPoint(shown.SearchGrid->currentColumn(), shown.SearchGrid->currentRow()), QPoint(2, 1));
+    });
     common::Ui().ShowModal(search);
     HALVENOR_VERIFY_UI(ui);
 }
