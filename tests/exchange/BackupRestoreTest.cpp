@@ -669,6 +669,20 @@ private slots:
         }
     }
 
+    // On a new machine neither the settings folder nor the one above it
+    // exists yet: a restore makes both.
+    void settingsAreRestoredWhereNoFolderIsYet() {
+        const QString config = m_root->filePath("new/.config/halvenor");
+        QVERIFY(!QFileInfo::exists(m_root->filePath("new")));
+        const QByteArray text = "[Misc]\r\nInsurance Company=Saved\r\n";
+        WriteAll(Saved("KELDOR.INI"), text);
+        const CopyResult r = Restore({CopyKind::Settings, Saved("KELDOR.INI").toStdString(), m_data.toStdString(), {},
+                                      config.toStdString()},
+                                     {CopyKind::Settings}, {});
+        QCOMPARE(r.status, CopyStatus::Completed);
+        QCOMPARE(ReadAll(config + "/KELDOR.INI"), text);
+    }
+
     void names_data() {
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("dataFile");
