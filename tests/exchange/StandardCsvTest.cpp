@@ -1,0 +1,182 @@
+// The reader of the comma-separated values other programs write: files
+// python's csv module wrote (minimal quoting, semicolons with a byte-order
+// mark, tabs with LF, Windows-1252), the rules of the format one by one, the
+// separator and encoding guessed, and damaged files refused with their line.
+// Runs under the sanitizers.
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "FileBytes.h"
+#include "StandardCsv.h"
+
+using exchange::CsvDialect;
+using exchange::CsvEncoding;
+using exchange::CsvReader;
+
+namespace {
+
+const QString kFixtures = QStringLiteral(HALVENOR_SOURCE_DIR "/tests/exchange/data/csv/");
+
+// Every record as its values joined by "|", or "error: ..." where reading
+// stopped.
+QStringList Records(const QString& path, const CsvDialect& dialect) {
+    CsvReader reader;
+    std::string error;
+    if (!reader.Open(path.toStdString(), dialect, &error)) return {"error: " + QString::fromStdString(error)};
+    QStringList out;
+    std::vector<std::string> values;
+    for (;;) {
+        const CsvReader::Status status = reader.Next(values);
+        if (status == CsvReader::Status::EndOfFile) break;
+        if (status == CsvReader::Status::Failed) {
+            out << "error: " + QString::fromStdString(reader.Error());
+            break;
+        }
+        QStringList joined;
+        for (const std::string& v : values) joined << QString::fromStdString(v);
+        out << joined.join('|');
+    }
+    return out;
+}
+
+}  // namespace
+
+class StandardCsvTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString File(const QByteArray& content) {
+        const QString path = m_dir.filePath("file.csv");
+        testsupport::WriteAll(path, content);
+        return path;
+    }
+
+private slots:
+    // Each value in its own column, whatever the program quoted: numbers
+    // without quotes, a separator and a doubled quote inside quotes, a line
+    // break inside quotes kept as written, an empty last value.
+    void filesOtherProgramsWrote_data() {
+        QTest::addColumn<QString>("fixture");
+        QTest::addColumn<char>("separator");
+        QTest::addColumn<bool>("utf8");
+        QTest::addColumn<QString>("price");  // the Lamp's
+        QTest::newRow("python, minimal quoting") << "python-minimal.csv" << ',' << true << "12.5";
+        QTest::newRow("python, semicolons and a byte-order mark") << "python-semicolon-bom.csv" << ';' << true << "12,5";
+        QTest::newRow("python, tabs and LF") << "python-tab-lf.csv" << '\t' << true << "12.5";
+        QTest::newRow("python, Windows-1252") << "python-cp1252.csv" << ',' << false << "12.5";
+    }
+    void filesOtherProgramsWrote() {
+        QFETCH(QString, fixture);
+        QFETCH(char, separator);
+        QFETCH(bool, utf8);
+        QFETCH(QString, price);
+        const QString path = kFixtures + fixture;
+        std::string error;
+        const auto dialect = exchange::GuessCsvDialect(path.toStdString(), &error);
+        QVERIFY2(dialect, error.c_str());
+        QCOMPARE(dialect->separator, separator);
+        QCOMPARE(dialect->encoding, utf8 ? CsvEncoding::Utf8 : CsvEncoding::Windows1252);
+        QStringList expected = {"Name|Manufacturer|Purchase Price|Purchase Date|Notes",
+                                "Lamp|Acme, Inc.|" + price + "|2024-03-31|the \"blue\" one",
+                                "Sofa||899|31.03.2024|two\r\nlines",
+                                QString("Café table|Möbel|0") + (price.contains(',') ? "," : ".") + "01||"};
+        if (!utf8) expected << "Clock|€uro|5||";
+        QCOMPARE(Records(path, *dialect), expected);
+    }
+
+    // The rules, one at a time.
+    void readsByTheRules_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QStringList>("records");
+        QTest::newRow("quoted and plain values") << QByteArray("\"a\",b,\"c\"\r\n") << QStringList{"a|b|c"};
+        QTest::newRow("a doubled quote inside quotes") << QByteArray("\"say \"\"hi\"\"\",x\n") << QStringList{"say \"hi\"|x"};
+        QTest::newRow("empty values, quoted and not") << QByteArray(",\"\",\n") << QStringList{"||"};
+        QTest::newRow("LF, CR LF and lone CR end lines") << QByteArray("a\nb\r\nc\rd") << QStringList{"a", "b", "c", "d"};
+        QTest::newRow("the last line without a line end") << QByteArray("a,b") << QStringList{"a|b"};
+        QTest::newRow("empty lines hold no record") << QByteArray("\r\n\na\r\n\r\n\r\nb\n\n") << QStringList{"a", "b"};
+        QTest::newRow("a lone CR inside quotes stays") << QByteArray("\"x\ry\",z") << QStringList{"x\ry|z"};
+        QTest::newRow("an LF inside quotes stays") << QByteArray("\"x\ny\"") << QStringList{"x\ny"};
+        QTest::newRow("a quote inside a plain value is kept") << QByteArray("5\" wide,b") << QStringList{"5\" wide|b"};
+        QTest::newRow("text after the closing quote is kept") << QByteArray("\"a\"b,c") << QStringList{"ab|c"};
+        QTest::newRow("blanks are the value's own") << QByteArray(" a , \"b\" ") << QStringList{" a | \"b\" "};
+        QTest::newRow("a byte-order mark is skipped") << QByteArray("\xEF\xBB\xBF" "a,b") << QStringList{"a|b"};
+        QTest::newRow("nothing at all") << QByteArray() << QStringList{};
+        QTest::newRow("1024 values") << QByteArray(1023, ',') << QStringList{QString(1023, '|')};
+        QTest::newRow("a value of 1 MB") << "\"" + QByteArray(1 << 20, 'v') + "\"" << QStringList{QString(1 << 20, 'v')};
+    }
+    void readsByTheRules() {
+        QFETCH(QByteArray, content);
+        QFETCH(QStringList, records);
+        QCOMPARE(Records(File(content), {',', CsvEncoding::Utf8}), records);
+    }
+
+    // A damaged file is read up to the fault, which names its line.
+    void refusesWithTheLine_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QStringList>("records");
+        QTest::newRow("a quote never closed") << QByteArray("a\r\n\"two\r\nlines\",x\r\nb,\"c") << QStringList{
+            "a", "two\r\nlines|x", "error: The quoted value 2 of line 4 is not closed before the end of the file."};
+        QTest::newRow("1025 values") << QByteArray("a\n") + QByteArray(1024, ',')
+                                     << QStringList{"a", "error: Line 2 holds more than 1024 values."};
+        QTest::newRow("a value past 1 MB") << "x," + QByteArray((1 << 20) + 1, 'v')
+                                           << QStringList{"error: Value 2 of line 1 is longer than 1 MB."};
+        QTest::newRow("Windows-1252 read as UTF-8") << QByteArray("ok\ncaf\xE9,x")
+            << QStringList{"ok", "error: Value 1 of line 2 is not UTF-8 text; read the file as Windows-1252."};
+    }
+    void refusesWithTheLine() {
+        QFETCH(QByteArray, content);
+        QFETCH(QStringList, records);
+        QCOMPARE(Records(File(content), {',', CsvEncoding::Utf8}), records);
+    }
+
+    void onlyARegularFileIsRead() {
+        std::string error;
+        QVERIFY(!exchange::GuessCsvDialect(m_dir.path().toStdString(), &error));
+        QCOMPARE(QString::fromStdString(error),
+                 QString("The file \"%1\" is not a regular file and cannot be read.").arg(m_dir.path()));
+        QCOMPARE(Records(m_dir.path(), {}),
+                 QStringList{QString("error: The file \"%1\" is not a regular file and cannot be read.").arg(m_dir.path())});
+        QCOMPARE(Records(m_dir.filePath("none.csv"), {}),
+                 QStringList{QString("error: The file \"%1\" cannot be read: No such file or directory.")
+                                 .arg(m_dir.filePath("none.csv"))});
+    }
+
+    // The separator the lines agree on, counted outside quotes.
+    void guessesTheSeparator_data() {
+        QTest::addColumn<QByteArray>("sample");
+        QTest::addColumn<char>("separator");
+        QTest::newRow("decimal commas between semicolons") << QByteArray("Name;Price\nLamp;12,50\nSofa;1.299,00\n") << ';';
+        QTest::newRow("commas inside quotes do not count")
+            << QByteArray("\"a,b,c\";x\n\"d,e\";y\n") << ';';
+        QTest::newRow("tabs") << QByteArray("a\tb\tc\n1\t2\t3\n") << '\t';
+        QTest::newRow("one column") << QByteArray("Lamp\nSofa\n") << ',';
+        QTest::newRow("the most agreeing lines win")
+            << QByteArray("a,b;c\nd,e\nf,g\nh;i;j\n") << ',';
+        QTest::newRow("agreeing alike, the most per line win") << QByteArray("a;b;c,d\ne;f;g,h\n") << ';';
+        QTest::newRow("a single line without its end") << QByteArray("a\tb") << '\t';
+        QTest::newRow("empty") << QByteArray() << ',';
+    }
+    void guessesTheSeparator() {
+        QFETCH(QByteArray, sample);
+        QFETCH(char, separator);
+        QCOMPARE(exchange::GuessCsvSeparator(std::string_view(sample.constData(), size_t(sample.size()))), separator);
+    }
+
+    // A record's line is where it begins, past line breaks inside quotes.
+    void recordsKnowTheirLines() {
+        CsvReader reader;
+        std::string error;
+        QVERIFY(reader.Open(File("a\n\n\"b\nc\nd\",e\nf").toStdString(), {}, &error));
+        std::vector<std::string> values;
+        QList<uint64_t> lines;
+        while (reader.Next(values) == CsvReader::Status::Record) lines << reader.RecordLine();
+        QCOMPARE(lines, (QList<uint64_t>{1, 3, 6}));
+        QCOMPARE(reader.BytesRead(), reader.Size());
+    }
+};
+
+QTEST_GUILESS_MAIN(StandardCsvTest)
+#include "StandardCsvTest.moc"
