@@ -332,7 +332,13 @@ private slots:
         ScriptedUiServices ui;
         ReportStatusWindow cancelled(OutputMode::TextFile, DefaultReportDefinitions()[0], Table(), ReportSettings());
         cancelled.SetTextFile(path);
-        QTimer::singleShot(0, &cancelled, [&cancelled, way] {
+        // As on a desktop with icons.
+        const QStringList paths = QIcon::themeSearchPaths();
+        QIcon::setThemeSearchPaths(paths + QStringList{"/usr/share/icons"});
+        QIcon::setThemeName("Adwaita");
+        QString whileRunning;
+        QTimer::singleShot(0, &cancelled, [&cancelled, way, &whileRunning] {
+            whileRunning = cancelled.Button->text() + " " + cancelled.Button->icon().name();
             if (way == 0) cancelled.CancelOrClose();
             else if (way == 1) cancelled.reject();
             else cancelled.close();
@@ -340,6 +346,10 @@ private slots:
         cancelled.StartReport();
         QVERIFY(cancelled.Aborted());
         QCOMPARE(cancelled.StatusLabel->text(), QStringLiteral("\nReport Canceled!"));
+        QCOMPARE(whileRunning, QStringLiteral("Cancel process-stop"));
+        QCOMPARE(cancelled.Button->text() + " " + cancelled.Button->icon().name(), QStringLiteral("OK emblem-default"));
+        QIcon::setThemeName(QString());
+        QIcon::setThemeSearchPaths(paths);
         QVERIFY(!QFile::exists(path));
         HALVENOR_VERIFY_UI(ui);
     }
