@@ -177,6 +177,24 @@ private slots:
         if (answer != Answer::Cancel) QCOMPARE(m_list.currentItem()->text(), QString("Renamed"));
     }
 
+    // Saving a report another copy of the program deleted meanwhile: told,
+    // the dialog stays open and the file keeps what the other copy left.
+    void savingAReportDeletedMeanwhileIsTold() {
+        ScriptedUiServices ui;
+        ui.ExpectModal("Report Definition", Drive([](ReportDefinitionDialog& d) {
+            File().Delete(7);
+            File().Delete(6);
+            d.Title1->setText("Changed");
+            d.SaveReport();
+            QVERIFY(d.isVisible());
+        }));
+        ui.ExpectBeep().ExpectMessage("Error", QString("Report definition 7 is not in \"%1\".")
+                                                   .arg(QString::fromStdString(AppReportFilePath())));
+        ModifyAt(6);
+        HALVENOR_VERIFY_UI(ui);
+        QCOMPARE(File().Count(), 6);
+    }
+
     void deleteAsksFirst() {
         const QString question = "Are you sure you want to delete this report?";
         ScriptedUiServices ui;

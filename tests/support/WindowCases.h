@@ -18,6 +18,7 @@
 #include <QTableView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTextEdit>
 #include <QTabWidget>
 #include <QListWidget>
@@ -298,6 +299,8 @@ inline QString LayoutOf(QDialog& d) {
                                    .arg(at.x()).arg(at.y()).arg(c->width()).arg(c->height());
                 if (auto* label = qobject_cast<QLabel*>(c)) line += QStringLiteral(" align %1").arg(int(label->alignment()));
                 if (auto* edit = qobject_cast<QLineEdit*>(c)) line += QStringLiteral(" align %1").arg(int(edit->alignment()));
+                // The button Enter presses, drawn with its own frame.
+                if (auto* button = qobject_cast<QPushButton*>(c); button && button->isDefault()) line += QStringLiteral(" default");
                 if (auto* table = qobject_cast<QTableView*>(c)) {
                     // The grid: its titles' height, and its columns' and rows' sizes.
                     QStringList columns, rows;
