@@ -456,6 +456,15 @@ private slots:
         CopyResult r = RestoreFrom(CopyKind::Database, Saved("MASTER.DBF"));
         QCOMPARE(r.status, CopyStatus::SourceInvalid);
         QCOMPARE(Q(r.message), QString(store::kNotItemTableMessage));
+        // All 22 fields, but the first under another name.
+        std::vector<store::FieldDef> renamed = store::ItemTableFieldDefs();
+        renamed[0].name = "THING";
+        QVERIFY(QFile::remove(Saved("MASTER.DBF")));
+        other.Create(renamed);
+        other.Close();
+        r = RestoreFrom(CopyKind::Database, Saved("MASTER.DBF"));
+        QCOMPARE(r.status, CopyStatus::SourceInvalid);
+        QCOMPARE(Q(r.message), QString(store::kNotItemTableMessage));
         MakeTable(m_backup, "MASTER", Things(3, "x"));
         WriteAll(Saved("MASTER.DBF"), ReadAll(Saved("MASTER.DBF")).chopped(100));
         r = RestoreFrom(CopyKind::Database, Saved("MASTER.DBF"));
