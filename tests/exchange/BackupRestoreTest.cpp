@@ -678,6 +678,36 @@ private slots:
         }
     }
 
+    // Only a text of sections and keys is taken for a settings file:
+    // restoring anything else would put every setting back to its default.
+    void settingsRestoreTakesOnlyASettingsFile_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("a section after a comment and blanks") << QByteArray("; mine\r\n\t [Misc]\r\nA=1\r\n") << true;
+        QTest::newRow("text without a section") << QByteArray("hello\r\nA=1\r\n") << false;
+        QTest::newRow("a section after a zero byte") << QByteArray("x\0\n[Misc]\n", 11) << false;
+        QTest::newRow("a bracket inside a line") << QByteArray("key=[Misc]\n") << false;
+    }
+    void settingsRestoreTakesOnlyASettingsFile() {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, taken);
+        const QString config = m_root->filePath("config");
+        QVERIFY(QDir().mkpath(config));
+        WriteAll(config + "/KELDOR.INI", "[Misc]\r\nInsurance Company=Live\r\n");
+        WriteAll(Saved("KELDOR.INI"), content);
+        const CopyResult r = Restore({CopyKind::Settings, Saved("KELDOR.INI").toStdString(), m_data.toStdString(), {},
+                                      config.toStdString()},
+                                     {CopyKind::Settings}, {});
+        if (taken) {
+            QCOMPARE(r.status, CopyStatus::Completed);
+            QCOMPARE(ReadAll(config + "/KELDOR.INI"), content);
+        } else {
+            QCOMPARE(r.status, CopyStatus::SourceInvalid);
+            QCOMPARE(Q(r.message), QString("The file \"%1\" is not a settings file.  Restore not completed.").arg(Saved("KELDOR.INI")));
+            QCOMPARE(ReadAll(config + "/KELDOR.INI"), QByteArray("[Misc]\r\nInsurance Company=Live\r\n"));
+        }
+    }
+
     // On a new machine neither the settings folder nor the one above it
     // exists yet: a restore makes both.
     void settingsAreRestoredWhereNoFolderIsYet() {
