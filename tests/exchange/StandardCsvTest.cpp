@@ -1,14 +1,16 @@
 // The reader of the comma-separated values other programs write: files
 // python's csv module wrote (minimal quoting, semicolons with a byte-order
 // mark, tabs with LF, Windows-1252), the rules of the format one by one, the
-// separator and encoding guessed, and damaged files refused with their line.
-// Runs under the sanitizers.
+// separator and encoding guessed, damaged files refused with their line, and
+// the columns matched to item fields by their headers. Runs under the
+// sanitizers.
 
 #include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "FileBytes.h"
+#include "HeaderMapping.h"
 #include "StandardCsv.h"
 
 using exchange::CsvDialect;
@@ -163,6 +165,37 @@ private slots:
         QFETCH(QByteArray, sample);
         QFETCH(char, separator);
         QCOMPARE(exchange::GuessCsvSeparator(std::string_view(sample.constData(), size_t(sample.size()))), separator);
+    }
+
+    // Headers matched by a field's name or title, the user's titles, or
+    // what other programs call the field; letter case and blanks aside.
+    void columnsMatchedByTheirHeaders_data() {
+        QTest::addColumn<QStringList>("headers");
+        QTest::addColumn<QStringList>("titles");
+        QTest::addColumn<QList<int>>("fields");
+        QTest::newRow("what other programs export")
+            << QStringList{"Name", "Manufacturer", "Model Number", "Serial Number", "Purchase Price", "Purchase Date",
+                           "Purchased From", "Notes", "Warranty Expires", "Quantity", "Room"}
+            << QStringList{} << QList<int>{1, 2, 3, 4, 11, 10, 7, 6, 15, 9, 5};
+        QTest::newRow("field names and titles in any case")
+            << QStringList{"descriptio", "REPLACEMENT COST", "  war date", "UserDef4", "Warranty Notes", "value"}
+            << QStringList{} << QList<int>{6, 13, 15, 22, 16, 18};
+        QTest::newRow("the user's titles first")
+            << QStringList{"Maker", "Room", "Brand"} << QStringList{"Item", "Maker"} << QList<int>{2, 5, 0};
+        QTest::newRow("a field goes to its first column")
+            << QStringList{"Cost", "Price", "Purchase Price", "Item"} << QStringList{} << QList<int>{11, 0, 0, 1};
+        QTest::newRow("headers that name nothing")
+            << QStringList{"", "Colour", "Item2", "Notes 2"} << QStringList{} << QList<int>{0, 0, 0, 0};
+    }
+    void columnsMatchedByTheirHeaders() {
+        QFETCH(QStringList, headers);
+        QFETCH(QStringList, titles);
+        QFETCH(QList<int>, fields);
+        std::vector<std::string> h, t;
+        for (const QString& s : headers) h.push_back(s.toStdString());
+        for (const QString& s : titles) t.push_back(s.toStdString());
+        const std::vector<int> map = exchange::MapByHeader(h, t);
+        QCOMPARE(QList<int>(map.begin(), map.end()), fields);
     }
 
     // A record's line is where it begins, past line breaks inside quotes.
