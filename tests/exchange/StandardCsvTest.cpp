@@ -181,7 +181,7 @@ private slots:
             << QStringList{"descriptio", "REPLACEMENT COST", "  war date", "UserDef4", "Warranty Notes", "value"}
             << QStringList{} << QList<int>{6, 13, 15, 22, 16, 18};
         QTest::newRow("the user's titles first")
-            << QStringList{"Maker", "Room", "Brand"} << QStringList{"Item", "Maker"} << QList<int>{2, 5, 0};
+            << QStringList{"Maker", "Room", "Brand", "SIZE"} << QStringList{"Item", "Maker", "Size"} << QList<int>{2, 5, 0, 3};
         QTest::newRow("a field goes to its first column")
             << QStringList{"Cost", "Price", "Purchase Price", "Item"} << QStringList{} << QList<int>{11, 0, 0, 1};
         QTest::newRow("headers that name nothing")
