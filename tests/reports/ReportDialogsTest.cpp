@@ -128,6 +128,9 @@ private slots:
             QVERIFY(d.DeleteButton->isEnabled());
             QVERIFY(!d.PrintPhotos->isChecked());
             d.PrintPhotos->setChecked(true);
+            d.Title1->setText(" Household ");
+            d.Title2->setText("Spring");
+            d.Title3->setText(QString(90, 't'));
             d.EditLayout();
             d.SaveReport();
         }));
@@ -142,6 +145,11 @@ private slots:
         HALVENOR_VERIFY_UI(ui);
         QCOMPARE(Widths(File().Read(8).definition.Body(1)), QList<int>{90});
         QVERIFY(File().Read(8).definition.printPhotos);
+        // Each title as typed, trimmed and cut to 80 characters.
+        const auto titles = File().Read(8).definition.titles;
+        QCOMPARE(QStringList({QString::fromStdString(titles[0]), QString::fromStdString(titles[1]),
+                              QString::fromStdString(titles[2])}),
+                 QStringList({"Household", "Spring", QString(80, 't')}));
         QCOMPARE(File().Count(), 9);
     }
 
@@ -404,7 +412,8 @@ private slots:
             f.ChooseSlotFont(2);
             QCOMPARE(f.Summaries[2]->text(), QString("Liberation Serif 14pt"));
             f.ChooseSlotFont(3);  // cancelled: nothing changes
-            f.CloseWindow();
+            f.OkButton->click();
+            QCOMPARE(f.result(), int(QDialog::Accepted));
         });
         ui.ExpectChooseFont(common::FontChoice{chosen, QColor(0x12, 0x34, 0x56)});
         ui.ExpectChooseFont(std::nullopt);
