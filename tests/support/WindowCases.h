@@ -224,11 +224,10 @@ inline QStringList ShownFaults(QDialog& d, const QString& name) {
 
 // The faults of every dialog of one folder, each shown as its command shows
 // it at the window size factor.
-inline QStringList FolderFaults(MainWindow& main, const QString& folder, double factor) {
-    common::ScriptedUiServices ui;
-    ui.AllowBeeps(true);
-    common::SetWindowSizeFactor(factor);
-    QStringList out;
+// Each dialog of one folder (those other windows open as well) opened as
+// its command opens it, shown and filled, handed to f, then hidden.
+inline void ForEachShown(MainWindow& main, const QString& folder,
+                         const std::function<void(const QString&, const DialogCase&, QDialog&)>& f) {
     std::map<QString, DialogCase> cases = Dialogs();
     cases.merge(OpenedByWindows());
     for (const auto& [name, c] : cases) {
@@ -237,6 +236,18 @@ inline QStringList FolderFaults(MainWindow& main, const QString& folder, double 
         QDialog* d = c.open(main, owner);
         d->show();
         if (c.fill) c.fill(*d);
+        f(name, c, *d);
+        d->hide();
+    }
+}
+
+inline QStringList FolderFaults(MainWindow& main, const QString& folder, double factor) {
+    common::ScriptedUiServices ui;
+    ui.AllowBeeps(true);
+    common::SetWindowSizeFactor(factor);
+    QStringList out;
+    ForEachShown(main, folder, [&](const QString& name, const DialogCase& c, QDialog& dialog) {
+        QDialog* d = &dialog;
         const QString where = QStringLiteral("%1 at %2").arg(name).arg(factor);
         out << ShownFaults(*d, where);
         // Its text grows with the factor.
@@ -245,10 +256,7 @@ inline QStringList FolderFaults(MainWindow& main, const QString& folder, double 
             out << QStringLiteral("%1: text of %2 points, %3 wanted").arg(where).arg(d->font().pointSizeF()).arg(wanted);
         // Shown again, a window that lives for the run scales from its
         // design, not from its last showing.
-        if (!c.lives) {
-            d->hide();
-            continue;
-        }
+        if (!c.lives) return;
         const QSize first = d->size();
         const int points = d->font().pointSize();
         d->hide();
@@ -263,8 +271,7 @@ inline QStringList FolderFaults(MainWindow& main, const QString& folder, double 
                        .arg(d->width())
                        .arg(d->height())
                        .arg(d->font().pointSize());
-        d->hide();
-    }
+    });
     common::SetWindowSizeFactor(1.0);
     return out;
 }
@@ -348,18 +355,10 @@ inline QString FolderLayouts(MainWindow& main, const QString& folder) {
     out += QLatin1Char('\n');
     for (double factor : {1.0, 2.0}) {
         common::SetWindowSizeFactor(factor);
-        std::map<QString, DialogCase> cases = Dialogs();
-        cases.merge(OpenedByWindows());
-        for (const auto& [name, c] : cases) {
-            if (c.folder != folder) continue;
-            Owner owner;
-            QDialog* d = c.open(main, owner);
-            d->show();
-            if (c.fill) c.fill(*d);
+        ForEachShown(main, folder, [&](const QString& name, const DialogCase&, QDialog& d) {
             QApplication::processEvents();
-            out += QStringLiteral("== %1 at %2: ").arg(name).arg(factor) + LayoutOf(*d);
-            d->hide();
-        }
+            out += QStringLiteral("== %1 at %2: ").arg(name).arg(factor) + LayoutOf(d);
+        });
     }
     common::SetWindowSizeFactor(1.0);
     return out;
