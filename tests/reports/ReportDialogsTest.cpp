@@ -609,6 +609,19 @@ private slots:
         part.StorePart();
         HALVENOR_VERIFY_UI(ui);
         QVERIFY(line[0].IsFiller());
+        // The width box takes three digits, as typed.
+        part.WidthEdit->clear();
+        QTest::keyClicks(part.WidthEdit, "12345");
+        QCOMPARE(part.WidthEdit->text(), QString("123"));
+
+        // A title names its line.
+        ReportDefinitionDialog d(ReportMode::New, -1, &m_list);
+        d.ReportName->setText("Checks");
+        d.Title2->setText(QString::fromUtf8("\xE2\x9C\x93 done"));
+        ui.ExpectBeep().ExpectMessage(
+            "Error", "Title line 2 holds a character that cannot be stored in a report definition.  Please correct.");
+        d.SaveReport();
+        HALVENOR_VERIFY_UI(ui);
     }
 
     // ------------------------------------------------------------ start-up

@@ -278,6 +278,29 @@ private slots:
         QCOMPARE(mostOnOnePage(true, true), bare - 10);
     }
 
+    // All twelve body lines are written, the last with its label.
+    void everyBodyLineIsWritten() {
+        ReportDefinition def = ShortNarrow();
+        def.bottomMargin = 0.5;
+        def.lines = kMaxBodyLines;
+        for (int line = 1; line <= kMaxBodyLines; ++line) {
+            ReportLine& items = def.Body(line);
+            items = ReportLine{};
+            items[0].text = std::string(kLabel);
+            items[0].label = "Line " + std::to_string(line) + ":";
+            items[0].width = 10;
+            items[1].text = "Item";
+            items[1].number = 1;
+            items[1].width = 40;
+        }
+        ReportSettings settings = HouseholdSettings();
+        settings.sortFields = {0, 0, 0, 0};
+        settings.insurance.printStatement = false;
+        const QString text = TextOf(def, settings);
+        for (int line = 1; line <= kMaxBodyLines; ++line)
+            QCOMPARE(text.count(QString("Line %1:").arg(line)), int(Household().size()));
+    }
+
     // Two sort levels: a heading for every category and location pair,
     // group totals between them, none before the first.
     void groupsByTwoSortFields() {
