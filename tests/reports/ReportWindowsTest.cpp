@@ -557,6 +557,9 @@ private slots:
         preview.Action("Print Ran&ge")->trigger();
         QCOMPARE(preview.MyFilePreview.CurrentPage(), 1);  // started afresh
         QCOMPARE(enginetest::PdfPageCount(Path("range.pdf")), 2);
+        // And the whole report, every page.
+        preview.Action("Print &Report")->trigger();
+        QCOMPARE(enginetest::PdfPageCount(Path("range.pdf")), result.pages);
 
         ui.ExpectSaveFile("Save Report as PDF", Path("saved.pdf"));
         preview.Action("Save as &PDF...")->trigger();
