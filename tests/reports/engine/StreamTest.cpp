@@ -141,7 +141,7 @@ void StreamTest::stateIsWrittenOnlyWhenItChanges() {
         e.Line(1, 1, 2, 2);
         e.Line(1, 2, 2, 3);
         e.SetFontColour(Qt::magenta);  // nothing drawn with it
-        e.SetBrush(Qt::yellow);        // the colour alone: no picture written again
+        e.SetBrush(Qt::yellow, BrushStyle::DiagCross);  // colour and style: no picture written again
         e.Rectangle(1, 3, 2, 4);
         return false;
     };
@@ -149,10 +149,22 @@ void StreamTest::stateIsWrittenOnlyWhenItChanges() {
     const QByteArray s = qobject_cast<QBuffer*>(r.Stream())->buffer();
     const std::vector<Op> ops = WalkOps(s);
     QCOMPARE(BodyCodes(ops, PageHeaders(ops).at(0)),
-             (std::vector<int>{24, 24, 52, 24, 24, 51, 52, 55, 24, 53, 24, 71, 90, 90, 41, 52, 91}));
+             (std::vector<int>{24, 24, 52, 24, 24, 51, 52, 55, 24, 53, 24, 71, 90, 90, 41, 42, 52, 91}));
     ReportStreamReader back;  // and reads back as written
     back.Open(s);
     QCOMPARE(back.PageCount(), 1);
+    QImage image(85, 110, QImage::Format_RGB32);
+    QPainter painter(&image);
+    PageRenderer renderer(painter, 10, 10, 1.0);
+    back.ReplayPage(0, renderer);
+    for (int page : {-1, 1}) {
+        try {
+            back.ReplayPage(page, renderer);
+            QFAIL("a page that is not there was replayed");
+        } catch (const ReportError& e) {
+            QCOMPARE(QString(e.what()), QStringLiteral("There is no such page in the recorded report."));
+        }
+    }
 }
 
 void StreamTest::replayedPagesMatchComposedPages_data() {
@@ -161,6 +173,7 @@ void StreamTest::replayedPagesMatchComposedPages_data() {
     QTest::newRow("columns, shading, fonts, colours") << 0 << 1;
     QTest::newRow("landscape, from page 2") << 1 << 2;
     QTest::newRow("pictures, long text, opaque text") << 2 << 1;
+    QTest::newRow("a rectangle over a text") << 3 << 1;
 }
 
 void StreamTest::replayedPagesMatchComposedPages() {
@@ -170,10 +183,21 @@ void StreamTest::replayedPagesMatchComposedPages() {
     auto setUp = [&](PageEngine& r) {
         r.SetFirstPage(first);
         if (kind == 1) r.SetOrientation(Orientation::poLandScape);
-        if (kind == 2)
+        if (kind == 2) {
             ComposePicturesAndLongText(r);
-        else
+        } else if (kind == 3) {
+            // What is drawn later lies on top: the rectangle hides the text.
+            r.OnPrintPage = [](PageEngine& e, int) {
+                e.GoToBodyStart();
+                e.WriteLine(QStringLiteral("Covered"));
+                e.SetPen(QColor(0, 160, 0));
+                e.SetBrush(QColor(0, 160, 0));
+                e.Rectangle(0.5, 0.5, 8, 10.5);
+                return false;
+            };
+        } else {
             ComposeSample(r, 3);
+        }
     };
     ImageReport direct;
     setUp(direct);
@@ -199,7 +223,9 @@ void StreamTest::replayedPagesMatchComposedPages() {
     QSet<QRgb> colours;
     for (int y = 0; y < page.height(); y += 1)
         for (int x = 0; x < page.width(); x += 1) colours.insert(page.pixel(x, y) & 0xFFFFFF);
-    if (kind == 2) {
+    if (kind == 3) {
+        QCOMPARE(colours, QSet<QRgb>({0xFFFFFF, qRgb(0, 160, 0) & 0xFFFFFF}));
+    } else if (kind == 2) {
         QVERIFY(colours.contains(qRgb(30, 90, 200) & 0xFFFFFF));   // the bitmap
         QVERIFY(colours.contains(qRgb(250, 230, 120) & 0xFFFFFF)); // the picture brush
         QVERIFY(colours.contains(qRgb(255, 255, 0) & 0xFFFFFF));   // the opaque background
