@@ -202,7 +202,7 @@ private slots:
     void recordsKnowTheirLines() {
         CsvReader reader;
         std::string error;
-        QVERIFY(reader.Open(File("a\n\n\"b\nc\nd\",e\nf").toStdString(), {}, &error));
+        QVERIFY(reader.Open(File("a\r\n\r\n\"b\nc\nd\",e\nf").toStdString(), {}, &error));
         std::vector<std::string> values;
         QList<uint64_t> lines;
         while (reader.Next(values) == CsvReader::Status::Record) lines << reader.RecordLine();
