@@ -142,6 +142,8 @@ void OutputTest::fitZoom_data() {
     QTest::newRow("window of 640 by 480: the page scrolls") << 640 << 480 << (596.0 - 17) / 816 * 100
                                                           << (480.0 - 4 - 40) / 1056 * 100;
     QTest::newRow("tall window: no scroll bar") << 900 << 1300 << 856.0 / 816 * 100 << 856.0 / 816 * 100;
+    // The page and its borders (1108 + 40 px) just fit the 1156 px inside.
+    QTest::newRow("just tall enough: no scroll bar") << 900 << 1160 << 856.0 / 816 * 100 << 856.0 / 816 * 100;
     QTest::newRow("huge window: 200 at most") << 4000 << 6000 << 200.0 << 200.0;
 }
 
