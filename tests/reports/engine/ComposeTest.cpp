@@ -217,6 +217,7 @@ void ComposeTest::shadesLinesAndScaleAreDrawnWhereAsked() {
     QCOMPARE(black.pixel(200, 120), qRgb(0, 0, 0));
     QCOMPARE(shaded(50, 0).pixel(200, 120), qRgb(128, 128, 128));
     QCOMPARE(shaded(0, 25).pixel(200, 120), qRgb(192, 192, 192));
+    QCOMPARE(shaded(1, 50).pixel(200, 120), qRgb(253, 253, 253));  // the faintest shade of its own
     QCOMPARE(shaded(0, 0).pixel(200, 120), qRgb(255, 255, 255));
     // A column without width draws neither fill nor borders.
     QCOMPARE(Differences(Page([](PageEngine& e) {
