@@ -117,6 +117,8 @@ void SearchCoreTest::saveFields_data() {
         O::NoCriteria, 0, "");
     row("impossible date is invalid", {{"PurchDate", "= 13/45/2023"}}, {}, O::Invalid, 10, "");
     row("half typed date is invalid", {{"PurchDate", "= 12/  /    "}}, {}, O::Invalid, 10, "");
+    row("a date of blanks alone adds nothing", {{"PurchDate", "=           "}}, {}, O::NoCriteria, 0, "");
+    row("a date template with one separator is invalid", {{"PurchDate", "=   /       "}}, {}, O::Invalid, 10, "");
     row("date range", {{"WarDate", "> 1/1/2020 AND < 12/31/2021"}}, {{"WarDate", 4}}, O::Saved, 0,
         "15:2:20200101 15:3:20211231;");
     row("date range with an untouched end is invalid", {{"WarDate", "> 01/01/2020 AND <   /  /    "}},

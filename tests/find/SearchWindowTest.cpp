@@ -420,7 +420,7 @@ void SearchWindowTest::findMoreGivesTenLevelsThatOrTogether() {
     for (int level = 1; level <= 9; ++level) {
         QVERIFY(search.MoreButton->isEnabled());
         SetCell(search, 1, items[level - 1]);
-        search.AddLevel();
+        search.MoreButton->click();
         QCOMPARE(search.Criteria().Level(), level + 1);
         QCOMPARE(search.SearchGrid->item(0, 2)->text(), " SEARCH CRITERIA    (Level " + QString::number(level + 1) + ")");
         QCOMPARE(search.SearchGrid->item(1, 2)->text(), QString());
