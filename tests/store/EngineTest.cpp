@@ -686,23 +686,54 @@ private slots:
         }
     }
 
+    // Day numbers and dates agree with Qt's calendar from 1600 to 2400:
+    // every leap day, every century year, both ways.
+    void dayNumbersAgreeWithAnIndependentCalendar() {
+        const QDate epoch(1970, 1, 1);
+        for (QDate d(1600, 1, 1); d <= QDate(2400, 12, 31); d = d.addDays(1)) {
+            const long days = long(epoch.daysTo(d));
+            const Date mine = Date::FromDayNumber(days);
+            if (mine.year != d.year() || mine.month != d.month() || mine.day != d.day() ||
+                (Date{d.year(), d.month(), d.day()}.DayNumber() != days))
+                QFAIL(qPrintable(d.toString(Qt::ISODate)));
+        }
+    }
+
+    // A folder of slashes is the root, not the current folder.
+    void theRootFolderStaysTheRoot() {
+        Table t;
+        for (const char* folder : {"/", "//", "/data/"}) {
+            t.SetDirectory(folder);
+            t.SetTableName("MASTER");
+            QCOMPARE(t.DataFilePath(), std::string(folder) == "/data/" ? std::string("/data/MASTER.DBF") : std::string("/MASTER.DBF"));
+        }
+    }
+
     void badExpressionsAreClearErrors_data() {
         QTest::addColumn<QString>("expression");
-        QTest::newRow("unknown field") << "Upper(Colour)";
-        QTest::newRow("unknown function") << "Shout(Item)";
-        QTest::newRow("unclosed") << "Upper(Item";
-        QTest::newRow("text plus number") << "Item+Cost";
-        QTest::newRow("empty") << "";
+        QTest::addColumn<QString>("why");
+        QTest::newRow("unknown field") << "Upper(Colour)" << "the table has no field Colour.";
+        QTest::newRow("unknown function") << "Shout(Item)" << "unknown function Shout.";
+        QTest::newRow("unclosed") << "Upper(Item" << "a \")\" is missing after the arguments of Upper.";
+        QTest::newRow("text plus number") << "Item+Cost" << "Operator + cannot join text and a number.";
+        QTest::newRow("empty") << "" << "the expression is empty.";
+        QTest::newRow("a stray character after it") << "Item)" << "unexpected \")\".";
+        QTest::newRow("an argument of the wrong kind") << "Left(Cost, 2)"
+                                                       << "Function LEFT expects text as argument 1, not a number.";
+        QTest::newRow("the second argument of the wrong kind")
+            << "Left(Item, Item)" << "Function LEFT expects a number as argument 2, not text.";
+        QTest::newRow("a quote never closed") << "Item+'abc" << "a text literal is not closed.";
     }
     void badExpressionsAreClearErrors() {
         QFETCH(QString, expression);
+        QFETCH(QString, why);
         Table t;
         CreateItemTable(t, m_dir->path());
         try {
             t.AddIndex("K", expression.toStdString());
             QFAIL("accepted");
         } catch (const EngineError& e) {
-            QVERIFY2(QString(e.what()).contains("expression"), e.what());
+            QCOMPARE(QString(e.what()), QString("Invalid index expression \"%1\": %2").arg(expression, why));
         }
         QVERIFY(t.IndexNames().empty());
     }
