@@ -18,7 +18,8 @@ namespace {
 constexpr size_t kBlock = 256 * 1024;
 constexpr size_t kSampleBytes = 64 * 1024;
 constexpr int kSampleLines = 20;
-constexpr char kSeparators[] = {',', ';', '\t'};
+constexpr std::array<char, 3> kSeparators = {',', ';', '\t'};
+using SeparatorCounts = std::array<int, kSeparators.size()>;
 
 std::string Why(const std::string& path) {
     return "The file \"" + path + "\" cannot be read: " + std::strerror(errno) + ".";
@@ -36,8 +37,8 @@ const char* SeparatorName(char separator) {
 
 char GuessCsvSeparator(std::string_view sample) {
     // Separators outside quotes on each of the first lines.
-    std::vector<std::array<int, 3>> lines;
-    std::array<int, 3> counts{};
+    std::vector<SeparatorCounts> lines;
+    SeparatorCounts counts{};
     bool quoted = false, any = false;
     for (size_t i = 0; i < sample.size() && int(lines.size()) < kSampleLines; ++i) {
         const char c = sample[i];
@@ -51,24 +52,24 @@ char GuessCsvSeparator(std::string_view sample) {
             continue;
         }
         any = true;
-        for (int s = 0; s < 3; ++s)
-            if (c == kSeparators[s]) ++counts[size_t(s)];
+        for (size_t s = 0; s < kSeparators.size(); ++s)
+            if (c == kSeparators[s]) ++counts[s];
     }
     if (any && int(lines.size()) < kSampleLines) lines.push_back(counts);
     if (lines.empty()) return ',';
     int best = -1, bestAgreeing = 0;
-    for (int s = 0; s < 3; ++s) {
-        const int first = lines.front()[size_t(s)];
+    for (size_t s = 0; s < kSeparators.size(); ++s) {
+        const int first = lines.front()[s];
         if (first == 0) continue;
         const int agreeing = int(std::count_if(lines.begin(), lines.end(),
-                                               [&](const std::array<int, 3>& l) { return l[size_t(s)] == first; }));
+                                               [&](const SeparatorCounts& l) { return l[s] == first; }));
         if (best < 0 || agreeing > bestAgreeing ||
             (agreeing == bestAgreeing && first > lines.front()[size_t(best)])) {
-            best = s;
+            best = int(s);
             bestAgreeing = agreeing;
         }
     }
-    return best < 0 ? ',' : kSeparators[best];
+    return best < 0 ? ',' : kSeparators[size_t(best)];
 }
 
 std::optional<CsvDialect> GuessCsvDialect(const std::string& path, std::string* error) {
