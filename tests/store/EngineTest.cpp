@@ -600,6 +600,7 @@ private slots:
         QTest::newRow("date alone, empty first") << "DTOS(PurchDate)" << QStringList{"b", "c", "a"};
         QTest::newRow("lower-case function names") << "upper(left(brand,3))" << QStringList{"a", "c", "b"};
         QTest::newRow("numeric expression") << "Cost" << QStringList{"b", "c", "a"};
+        QTest::newRow("days between two dates") << "STR(PurchDate - PurchDate + Quantity, 5)" << QStringList{"c", "a", "b"};
     }
     void keyExpressions() {
         QFETCH(QString, expression);
