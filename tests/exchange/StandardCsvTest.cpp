@@ -107,6 +107,8 @@ private slots:
         QTest::newRow("text after the closing quote is kept") << QByteArray("\"a\"b,c") << QStringList{"ab|c"};
         QTest::newRow("blanks are the value's own") << QByteArray(" a , \"b\" ") << QStringList{" a | \"b\" "};
         QTest::newRow("a byte-order mark is skipped") << QByteArray("\xEF\xBB\xBF" "a,b") << QStringList{"a|b"};
+        QTest::newRow("a zero byte is a character like any") << QByteArray("a\0b,c\nd", 7)
+                                                             << QStringList{QString("a") + QChar(0) + "b|c", "d"};
         QTest::newRow("nothing at all") << QByteArray() << QStringList{};
         QTest::newRow("1024 values") << QByteArray(1023, ',') << QStringList{QString(1023, '|')};
         QTest::newRow("a value of 1 MB") << "\"" + QByteArray(1 << 20, 'v') + "\"" << QStringList{QString(1 << 20, 'v')};
@@ -185,8 +187,8 @@ private slots:
                            "Purchased From", "Notes", "Warranty Expires", "Quantity", "Room"}
             << QStringList{} << QList<int>{1, 2, 3, 4, 11, 10, 7, 6, 15, 9, 5};
         QTest::newRow("field names and titles in any case")
-            << QStringList{"descriptio", "REPLACEMENT COST", "  war date", "UserDef4", "Warranty Notes", "value"}
-            << QStringList{} << QList<int>{6, 13, 15, 22, 16, 18};
+            << QStringList{"descriptio", "REPLACEMENT COST", "  war date", "UserDef4", "Warranty\r\nNotes", "value", "Model\tNumber"}
+            << QStringList{} << QList<int>{6, 13, 15, 22, 16, 18, 3};
         QTest::newRow("the user's titles first")
             << QStringList{"Maker", "Room", "Brand", "SIZE"} << QStringList{"Item", "Maker", "Size"} << QList<int>{2, 5, 0, 3};
         QTest::newRow("a field goes to its first column")
