@@ -110,6 +110,7 @@ private slots:
         QTest::newRow("a zero byte is a character like any") << QByteArray("a\0b,c\nd", 7)
                                                              << QStringList{QString("a") + QChar(0) + "b|c", "d"};
         QTest::newRow("nothing at all") << QByteArray() << QStringList{};
+        QTest::newRow("a byte-order mark alone") << QByteArray("\xEF\xBB\xBF") << QStringList{};
         QTest::newRow("1024 values") << QByteArray(1023, ',') << QStringList{QString(1023, '|')};
         QTest::newRow("a value of 1 MB") << "\"" + QByteArray(1 << 20, 'v') + "\"" << QStringList{QString(1 << 20, 'v')};
     }
