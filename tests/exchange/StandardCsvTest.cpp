@@ -1,9 +1,9 @@
 // The reader of the comma-separated values other programs write: files
 // python's csv module wrote (minimal quoting, semicolons with a byte-order
 // mark, tabs with LF, Windows-1252), the rules of the format one by one, the
-// separator and encoding guessed, damaged files refused with their line, and
-// the columns matched to item fields by their headers. Runs under the
-// sanitizers.
+// separator and encoding guessed, damaged files refused with their line,
+// the columns matched to item fields by their headers, and the values read
+// in the forms spreadsheets give them. Runs under the sanitizers.
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -11,6 +11,7 @@
 
 #include "FileBytes.h"
 #include "HeaderMapping.h"
+#include "SheetValues.h"
 #include "StandardCsv.h"
 
 using exchange::CsvDialect;
@@ -206,6 +207,81 @@ private slots:
         for (const QString& s : titles) t.push_back(s.toStdString());
         const std::vector<int> map = exchange::MapByHeader(h, t);
         QCOMPARE(QList<int>(map.begin(), map.end()), fields);
+    }
+
+    // Dates in the current format, ISO, with points, or as serial numbers
+    // (checked against Qt's calendar, the 1900 leap day that never was
+    // refused); impossible days and other text refused.
+    void datesInTheFormsSpreadsheetsWrite_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QDate>("date");  // invalid: refused
+        QTest::newRow("current format") << " 3/31/2024 " << QDate(2024, 3, 31);
+        QTest::newRow("ISO") << "2024-03-31" << QDate(2024, 3, 31);
+        QTest::newRow("ISO leap day") << "2000-02-29" << QDate(2000, 2, 29);
+        QTest::newRow("ISO, not a leap year") << "1900-02-29" << QDate();
+        QTest::newRow("with points") << "31.03.2024" << QDate(2024, 3, 31);
+        QTest::newRow("with points, two-digit year") << "31.03.24" << QDate();
+        QTest::newRow("serial 1") << "1" << QDate(1900, 1, 1);
+        QTest::newRow("serial 59") << "59" << QDate(1900, 2, 28);
+        QTest::newRow("serial 60, a day that never was") << "60" << QDate();
+        QTest::newRow("serial 61") << "61" << QDate(1900, 3, 1);
+        QTest::newRow("serial of today's kind") << "45382" << QDate(1899, 12, 30).addDays(45382);
+        QTest::newRow("last serial") << "2958465" << QDate(9999, 12, 31);
+        QTest::newRow("past the last serial") << "2958466" << QDate();
+        QTest::newRow("serial 0") << "0" << QDate();
+        QTest::newRow("words") << "last spring" << QDate();
+        QTest::newRow("empty") << "  " << QDate();
+    }
+    void datesInTheFormsSpreadsheetsWrite() {
+        QFETCH(QString, text);
+        QFETCH(QDate, date);
+        const auto read = exchange::ReadSheetDate(text.toStdString(), store::DateFormat::FromPattern("m/d/yyyy", '/'));
+        QCOMPARE(read.has_value(), date.isValid());
+        if (read) QCOMPARE(QDate(read->year, read->month, read->day), date);
+    }
+
+    // Amounts with their signs, separators and either decimal mark.
+    void amountsInTheFormsSpreadsheetsWrite_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("comma");
+        QTest::addColumn<QString>("value");  // empty: refused
+        QTest::newRow("plain") << "12.5" << false << "12.5";
+        QTest::newRow("thousands and a dollar") << " $1,234.56 " << false << "1234.56";
+        QTest::newRow("euro after, decimal comma") << "1.234,56 \u20AC" << true << "1234.56";
+        QTest::newRow("code before") << "EUR 99,90" << true << "99.9";
+        QTest::newRow("code after") << "15 USD" << false << "15";
+        QTest::newRow("minus before the sign") << "-$5.25" << false << "-5.25";
+        QTest::newRow("parentheses") << "(1,000.00)" << false << "-1000";
+        QTest::newRow("blanks between thousands") << "1 234 567,8" << true << "1234567.8";
+        QTest::newRow("two decimal marks") << "1.2.3" << false << "";
+        QTest::newRow("a word") << "twelve" << false << "";
+        QTest::newRow("a sign alone") << "$" << false << "";
+        QTest::newRow("a mark before any digit is no thousands separator") << ",5" << false << "";
+    }
+    void amountsInTheFormsSpreadsheetsWrite() {
+        QFETCH(QString, text);
+        QFETCH(bool, comma);
+        QFETCH(QString, value);
+        const auto read = exchange::ReadAmount(text.toStdString(), comma ? exchange::DecimalMark::Comma
+                                                                         : exchange::DecimalMark::Point);
+        QCOMPARE(read ? QString::number(*read, 'g', 15) : QString(), value);
+    }
+
+    void decimalMarkGuessedFromTheColumn() {
+        using exchange::DecimalMark;
+        QCOMPARE(exchange::GuessDecimalMark({"12,50", "1.299,00", "3"}), DecimalMark::Comma);
+        QCOMPARE(exchange::GuessDecimalMark({"12.50", "1,299.00", "1,234"}), DecimalMark::Point);
+        QCOMPARE(exchange::GuessDecimalMark({"1,234", "5"}), DecimalMark::Point);  // nothing tells: a point
+        QCOMPARE(exchange::GuessDecimalMark({"0,5", "1.000", "2,25"}), DecimalMark::Comma);
+    }
+
+    void warrantyWords() {
+        QStringList read;
+        for (const char* t : {"Yes", " y ", "TRUE", "1", "no", "N", "false", "0", "maybe", ""}) {
+            const auto v = exchange::ReadYesNo(t);
+            read << (v ? (*v ? "yes" : "no") : "-");
+        }
+        QCOMPARE(read.join(','), QStringLiteral("yes,yes,yes,yes,no,no,no,no,-,-"));
     }
 
     // A record's line is where it begins, past line breaks inside quotes.
