@@ -33,7 +33,7 @@ std::optional<std::array<std::string_view, 3>> Parts(std::string_view t, char se
     const size_t a = t.find(sep);
     if (a == std::string_view::npos) return std::nullopt;
     const size_t b = t.find(sep, a + 1);
-    if (b == std::string_view::npos || t.find(sep, b + 1) != std::string_view::npos) return std::nullopt;
+    if (b == std::string_view::npos) return std::nullopt;  // a fourth part fails the digits below
     std::array<std::string_view, 3> p = {t.substr(0, a), t.substr(a + 1, b - a - 1), t.substr(b + 1)};
     for (std::string_view s : p)
         if (!AllDigits(s) || s.size() > 4) return std::nullopt;

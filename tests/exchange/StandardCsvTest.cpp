@@ -164,6 +164,7 @@ private slots:
         QTest::newRow("decimal commas between semicolons") << QByteArray("Name;Price\nLamp;12,50\nSofa;1.299,00\n") << ';';
         QTest::newRow("commas inside quotes do not count")
             << QByteArray("\"a,b,c\";x\n\"d,e\";y\n") << ';';
+        QTest::newRow("semicolons inside quotes do not count") << QByteArray("\"x;y;z\",a\n\"p;q;r\",b\n") << ',';
         QTest::newRow("tabs") << QByteArray("a\tb\tc\n1\t2\t3\n") << '\t';
         QTest::newRow("one column") << QByteArray("Lamp\nSofa\n") << ',';
         QTest::newRow("the most agreeing lines win")
@@ -219,6 +220,8 @@ private slots:
         QTest::newRow("ISO") << "2024-03-31" << QDate(2024, 3, 31);
         QTest::newRow("ISO leap day") << "2000-02-29" << QDate(2000, 2, 29);
         QTest::newRow("ISO, not a leap year") << "1900-02-29" << QDate();
+        QTest::newRow("ISO of four parts") << "2024-03-31-1" << QDate();
+        QTest::newRow("ISO with a part of five digits") << "2024-00003-31" << QDate();
         QTest::newRow("with points") << "31.03.2024" << QDate(2024, 3, 31);
         QTest::newRow("with points, two-digit year") << "31.03.24" << QDate();
         QTest::newRow("serial 1") << "1" << QDate(1900, 1, 1);
