@@ -27,14 +27,6 @@ std::string Why(const std::string& path) {
 
 }  // namespace
 
-const char* SeparatorName(char separator) {
-    switch (separator) {
-    case ';': return "semicolon";
-    case '\t': return "tab";
-    default: return "comma";
-    }
-}
-
 char GuessCsvSeparator(std::string_view sample) {
     // Separators outside quotes on each of the first lines.
     std::vector<SeparatorCounts> lines;
@@ -166,8 +158,13 @@ CsvReader::Status CsvReader::Fail(const std::string& why) {
     return Status::Failed;
 }
 
+// Where the value after the given number of them stands, for a message;
+// made only when one is needed, never for every value read.
+std::string CsvReader::ValuePlace(size_t before) const {
+    return "Value " + std::to_string(before + 1) + " of line " + std::to_string(m_recordLine);
+}
+
 bool CsvReader::EndValue(std::vector<std::string>& values, std::string& value) {
-    const std::string where = "Value " + std::to_string(values.size() + 1) + " of line " + std::to_string(m_recordLine);
     if (values.size() >= kMaxCsvValues) {
         m_error = "Line " + std::to_string(m_recordLine) + " holds more than " + std::to_string(kMaxCsvValues) + " values.";
         return false;
@@ -179,7 +176,7 @@ bool CsvReader::EndValue(std::vector<std::string>& values, std::string& value) {
         Utf8Check check;
         check.Feed(value.data(), value.size());
         if (!check.Valid()) {
-            m_error = where + " is not UTF-8 text; read the file as Windows-1252.";
+            m_error = ValuePlace(values.size()) + " is not UTF-8 text; read the file as Windows-1252.";
             return false;
         }
         values.push_back(std::move(value));
@@ -237,8 +234,7 @@ CsvReader::Status CsvReader::Next(std::vector<std::string>& values) {
             state = State::Plain;
         }
         if (value.size() > kMaxCsvValueBytes)
-            return Fail("Value " + std::to_string(values.size() + 1) + " of line " + std::to_string(m_recordLine) +
-                        " is longer than 1 MB.");
+            return Fail(ValuePlace(values.size()) + " is longer than 1 MB.");
     }
 }
 

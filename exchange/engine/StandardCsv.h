@@ -41,9 +41,6 @@ char GuessCsvSeparator(std::string_view sample);
 // with *error set, when the file cannot be read.
 std::optional<CsvDialect> GuessCsvDialect(const std::string& path, std::string* error);
 
-// The name a user reads for a separator: "comma", "semicolon", "tab".
-const char* SeparatorName(char separator);
-
 class CsvReader {
 public:
     enum class Status { Record, EndOfFile, Failed };
@@ -73,6 +70,7 @@ private:
     bool Fill();
     Status Fail(const std::string& why);
     bool EndValue(std::vector<std::string>& values, std::string& value);
+    std::string ValuePlace(size_t before) const;
 
     int m_fd = -1;
     CsvDialect m_dialect;
