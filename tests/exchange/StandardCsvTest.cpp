@@ -189,6 +189,12 @@ private slots:
             << QStringList{"Name", "Manufacturer", "Model Number", "Serial Number", "Purchase Price", "Purchase Date",
                            "Purchased From", "Notes", "Warranty Expires", "Quantity", "Room"}
             << QStringList{} << QList<int>{1, 2, 3, 4, 11, 10, 7, 6, 15, 9, 5};
+        QTest::newRow("the other names other programs use")
+            << QStringList{"Item Name", "Make", "Model No", "Serial No", "Purchased At", "Qty", "Date Purchased", "Price",
+                           "Replacement Value", "Warranty Expiration", "Current Value"}
+            << QStringList{} << QList<int>{1, 2, 3, 4, 7, 9, 10, 11, 13, 15, 18};
+        QTest::newRow("and their other words") << QStringList{"Store", "Estimated Value"} << QStringList{} << QList<int>{7, 18};
+        QTest::newRow("and one more") << QStringList{"Vendor"} << QStringList{} << QList<int>{7};
         QTest::newRow("field names and titles in any case")
             << QStringList{"descriptio", "REPLACEMENT COST", "  war date", "UserDef4", "Warranty\r\nNotes", "value", "Model\tNumber"}
             << QStringList{} << QList<int>{6, 13, 15, 22, 16, 18, 3};
