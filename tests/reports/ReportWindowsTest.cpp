@@ -560,6 +560,12 @@ private slots:
         // And the whole report, every page.
         preview.Action("Print &Report")->trigger();
         QCOMPARE(enginetest::PdfPageCount(Path("range.pdf")), result.pages);
+        // And the page shown, alone.
+        QAction* printPage = preview.Action("&Print Page");
+        QVERIFY(printPage);
+        QCOMPARE(printPage->shortcut(), QKeySequence("Ctrl+P"));
+        printPage->trigger();
+        QCOMPARE(enginetest::PdfPageCount(Path("range.pdf")), 1);
 
         ui.ExpectSaveFile("Save Report as PDF", Path("saved.pdf"));
         preview.Action("Save as &PDF...")->trigger();
