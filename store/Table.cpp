@@ -143,6 +143,7 @@ void Table::OnForeignChange(uint32_t) {
 void Table::Close() {
     if (!IsOpen()) return;
     Cancel();
+    if (m_bulkWhole) DiscardBulkAppend();  // a run not ended is not written
     try {
         FlushPending();
     } catch (const EngineError&) {

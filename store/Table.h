@@ -145,9 +145,15 @@ public:
     // collected records first; EndBulkAppend and Close always do. A write
     // that fails (a full disk) leaves the file as it was before that batch
     // and throws, saying how many records of the run were written.
-    void BeginBulkAppend();
+    //
+    // whole: the run is one change. The collected records are written only
+    // by EndBulkAppend, all in one write, so that a failure leaves the table
+    // as it was before the run; until then no read sees them and nothing
+    // else writes them. DiscardBulkAppend, or a Close, drops them.
+    void BeginBulkAppend(bool whole = false);
     // Returns how many records the run wrote.
     uint32_t EndBulkAppend();
+    void DiscardBulkAppend();
     uint32_t BulkWritten() const { return m_bulkWritten; }
 
     // Modification.
@@ -293,6 +299,7 @@ private:
     // ones instead of in m_buffer: posting it copies nothing.
     bool m_inPending = false;
     uint32_t m_bulkAccepted = 0;
+    bool m_bulkWhole = false;  // the collected records wait for EndBulkAppend
     uint32_t m_bulkWritten = 0;
 };
 

@@ -187,7 +187,7 @@ void Table::Post() {
         // A batch small enough to stay in the processor's cache until the
         // kernel copies it costs less than one large one.
         const uint32_t batch = std::max<uint32_t>(1, uint32_t(kBatchBytes / size_t(m_file.Layout().RecordLength())));
-        if (m_pendingCount >= batch) {
+        if (m_pendingCount >= batch && !m_bulkWhole) {
             WritePending();
             // The tags take the new records in long runs: each merge reads
             // the keys of the whole order once. A merge holds the run's keys
@@ -247,22 +247,33 @@ void Table::Post() {
     m_bof = m_eof = false;
 }
 
-void Table::BeginBulkAppend() {
+void Table::BeginBulkAppend(bool whole) {
     NeedWritable();
     if (m_state != State::Browse) Post();
     m_bulk = true;
+    m_bulkWhole = whole;
     m_bulkAccepted = 0;
     m_bulkWritten = 0;
 }
 
 uint32_t Table::EndBulkAppend() {
     m_bulk = false;
+    m_bulkWhole = false;
     if (IsOpen()) TakeEditOutOfPending();  // a record being filled is posted on its own
     if (IsOpen()) FlushPending();
     return m_bulkWritten;
 }
 
+void Table::DiscardBulkAppend() {
+    Cancel();
+    m_pending.clear();
+    m_pendingCount = 0;
+    m_bulk = false;
+    m_bulkWhole = false;
+}
+
 void Table::FlushPending() {
+    if (m_bulkWhole) return;  // written by EndBulkAppend alone
     try {
         WritePending();
     } catch (...) {

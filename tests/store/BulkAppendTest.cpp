@@ -5,6 +5,7 @@
 // the collected ones and must survive whatever writes them.
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QTemporaryDir>
@@ -187,6 +188,114 @@ private slots:
         QCOMPARE(records[10].toArray()[1].toString(), QString("Sony"));
         QCOMPARE(records[11].toArray()[0].toString(), QString("after"));
         QCOMPARE(records[12].toArray()[0].toString(), QString("last"));
+    }
+
+    // A run that is one change: nothing reaches the file or a reader before
+    // its end, and a run dropped, closed unfinished or cut short by a full
+    // disk leaves the file byte for byte as it was.
+    void wholeRunIsWrittenAtItsEndOrNotAtAll_data() {
+        QTest::addColumn<QString>("end");
+        QTest::newRow("ended") << "end";
+        QTest::newRow("discarded") << "discard";
+        QTest::newRow("closed unfinished") << "close";
+    }
+    void wholeRunIsWrittenAtItsEndOrNotAtAll() {
+        QFETCH(QString, end);
+        const QString path = m_dir->filePath("MASTER.DBF");
+        Table t;
+        CreateItemTable(t, m_dir->path());
+        t.AddIndex("NewIndex", kSortExpr);
+        t.SetActiveIndex("NewIndex");
+        KeyMaker keys{"mixed"};
+        Fill(t, keys, 50, false);
+        t.Close();
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
+
+        t.Open();
+        t.BeginBulkAppend(true);
+        Fill(t, keys, 3000, true);  // many batches' worth
+        QCOMPARE(t.RecordCount(), 50u);
+        QCOMPARE(WalkOrder(t).size(), size_t(50));
+        Table other;
+        PointAt(other, path.toStdString());
+        other.Open();
+        QCOMPARE(other.RecordCount(), 50u);
+        other.Close();
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+        file.close();
+        t.Append();
+        t.SetText("Item", "being filled");
+
+        if (end == "end") {
+            QCOMPARE(t.EndBulkAppend(), 3000u);
+            t.Post();
+            QCOMPARE(t.RecordCount(), 3051u);
+            QCOMPARE(WalkOrder(t), ReferenceOrder(t));
+            t.Close();
+            QCOMPARE(ReadWithDbfread(path)["records"].toArray().size(), 3051);
+            return;
+        }
+        if (end == "discard") {
+            t.DiscardBulkAppend();
+            QCOMPARE(t.CurrentState(), Table::State::Browse);
+            // The handle works on as before, one record at a time.
+            AppendItem(t, "after", "Misc");
+            QCOMPARE(t.RecordCount(), 51u);
+            t.Close();
+            QCOMPARE(ReadWithDbfread(path)["records"].toArray().size(), 51);
+            return;
+        }
+        t.Close();
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+    }
+
+    void fullDiskInAWholeRunWritesNone() {
+        const QString path = m_dir->filePath("MASTER.DBF");
+        qint64 before = 0;
+        int recordLength = 0;
+        {
+            Table t;
+            CreateItemTable(t, m_dir->path());
+            t.AddIndex("NewIndex", kSortExpr);
+            KeyMaker keys{"mixed"};
+            Fill(t, keys, 300, false);
+            recordLength = t.Layout().RecordLength();
+            t.Close();
+            before = QFileInfo(path).size();
+        }
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        file.close();
+        const std::string report = RunInChild(
+            [&] {
+                Table t;
+                PointAt(t, path.toStdString());
+                t.SetActiveIndex("NewIndex");
+                t.Open();
+                KeyMaker keys{"outside"};
+                std::string error = "no error";
+                try {
+                    t.BeginBulkAppend(true);
+                    Fill(t, keys, 10000, true);
+                    t.EndBulkAppend();
+                } catch (const EngineError& e) {
+                    error = e.what();
+                }
+                const bool ordered = WalkOrder(t) == ReferenceOrder(t) && t.RecordCount() == 300;
+                t.Close();
+                return error + (ordered ? " [as before]" : " [changed]");
+            },
+            ChildOptions{false, rlim_t(before + 5000 * recordLength)});
+        QVERIFY2(report.find("Only 0 of the 10000 new records were written") != std::string::npos, report.c_str());
+        QVERIFY2(report.find("[as before]") != std::string::npos, report.c_str());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), bytes);
     }
 
 private:
