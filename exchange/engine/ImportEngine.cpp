@@ -62,18 +62,6 @@ bool HasLetter(std::string_view text) {
     return std::any_of(text.begin(), text.end(), [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); });
 }
 
-// "mm/dd/yyyy" and the like, with the format's own separator.
-std::string FormatName(const store::DateFormat& format) {
-    const std::string y = format.FourDigitYear() ? "yyyy" : "yy";
-    const char sep = format.Separator();
-    switch (format.DateOrder()) {
-    case store::DateFormat::Order::DayMonthYear: return "dd" + std::string(1, sep) + "mm" + sep + y;
-    case store::DateFormat::Order::YearMonthDay: return y + sep + "mm" + sep + "dd";
-    case store::DateFormat::Order::MonthDayYear: break;
-    }
-    return "mm" + std::string(1, sep) + "dd" + sep + y;
-}
-
 std::string Upper(std::string s) {
     for (char& c : s)
         if (c >= 'a' && c <= 'z') c = char(c - 32);
@@ -159,7 +147,7 @@ public:
             const auto date = format.Parse(value);
             if (!date)
                 throw ValueError{"\"" + std::string(value) + "\" is not a valid date in the format " +
-                                 FormatName(format) + "."};
+                                 DateFormatName(format) + "."};
             m_items.SetDate(t.field, date);
             return;
         }
@@ -330,6 +318,17 @@ std::optional<std::string> BeginBulk(store::Table& items) {
 }
 
 }  // namespace
+
+std::string DateFormatName(const store::DateFormat& format) {
+    const std::string y = format.FourDigitYear() ? "yyyy" : "yy";
+    const char sep = format.Separator();
+    switch (format.DateOrder()) {
+    case store::DateFormat::Order::DayMonthYear: return "dd" + std::string(1, sep) + "mm" + sep + y;
+    case store::DateFormat::Order::YearMonthDay: return y + sep + "mm" + sep + "dd";
+    case store::DateFormat::Order::MonthDayYear: break;
+    }
+    return "mm" + std::string(1, sep) + "dd" + sep + y;
+}
 
 int ReadLeadingInteger(std::string_view text) {
     size_t i = 0;

@@ -62,6 +62,9 @@ std::vector<int> MapByName(const std::vector<std::string>& names);
 // sign; no leading digits give 0.
 int ReadLeadingInteger(std::string_view text);
 
+// "mm/dd/yyyy" and the like, with the format's own separator.
+std::string DateFormatName(const store::DateFormat& format);
+
 // The first part of every refusal of a text source.
 extern const char* const kNotDelimitedMessage;
 

@@ -1,0 +1,251 @@
+#include "SheetImport.h"
+
+#include <cmath>
+#include <optional>
+
+#include "DateFormat.h"
+#include "EngineError.h"
+#include "ImportEngine.h"
+
+namespace exchange {
+
+namespace {
+
+constexpr uint64_t kProgressRows = 2048;
+constexpr uint64_t kProgressBytes = 1024 * 1024;
+const char* const kAsBefore = "  The table is as it was before the import.";
+
+bool Blank(std::string_view v) { return v.find_first_not_of(" \t") == std::string_view::npos; }
+
+bool AllBlank(const std::vector<std::string>& values) {
+    for (const std::string& v : values)
+        if (!Blank(v)) return false;
+    return true;
+}
+
+std::string Quoted(std::string_view v) { return "\"" + std::string(v) + "\""; }
+
+std::string Title(const SheetImportRequest& request, int position) {
+    const std::string& own = request.titles[size_t(position - 1)];
+    return own.empty() ? std::string(store::SchemaAt(position).defaultTitle) : own;
+}
+
+// Converts one row's values into the new item record the table holds.
+class RowConverter {
+public:
+    RowConverter(store::Table& items, const SheetImportRequest& request) : m_items(items), m_request(request) {
+        m_warranty = store::SchemaPosition("Warranty");
+        for (int p = 1; p <= store::kItemFieldCount; ++p) m_fields[size_t(p - 1)] = items.FieldIndex(store::SchemaAt(p).name);
+    }
+
+    // Why the map cannot be used, or empty.
+    std::string MapProblem() const {
+        const auto& map = m_request.map;
+        if (map.empty() || map.size() > kMaxCsvValues)
+            return "An import needs 1 to " + std::to_string(kMaxCsvValues) + " source columns.";
+        std::array<bool, store::kItemFieldCount + 1> taken{};
+        bool any = false;
+        for (int p : map) {
+            if (p == 0) continue;
+            if (p < 0 || p > store::kItemFieldCount) return "Field number " + std::to_string(p) + " is not an item field.";
+            if (m_fields[size_t(p - 1)] < 0) return "The item table has no field " + std::string(store::SchemaAt(p).name) + ".";
+            if (taken[size_t(p)]) return "Two columns go to the item field " + Title(m_request, p) + ".";
+            taken[size_t(p)] = true;
+            any = true;
+        }
+        if (!any) return "No column goes to an item field.";
+        return {};
+    }
+
+    // Fills a new record; the problems found are added to out.
+    void Convert(const std::vector<std::string>& values, uint64_t row, std::vector<SheetProblem>& out) {
+        // A row shorter than the others holds empty values at its end.
+        static const std::string kNone;
+        for (size_t i = 0; i < m_request.map.size(); ++i) {
+            const int position = m_request.map[i];
+            if (position == 0) continue;
+            std::string reason;
+            try {
+                reason = Store(position, i < values.size() ? values[i] : kNone);
+            } catch (const store::EngineError& e) {
+                reason = e.what();
+            }
+            if (!reason.empty()) out.push_back({row, int(i) + 1, position, std::move(reason)});
+        }
+    }
+
+private:
+    // Empty when stored, else why not. Empty amounts and quantities are
+    // stored as 0, as the other imports store them; empty dates and texts
+    // stay blank.
+    std::string Store(int position, const std::string& value) {
+        const int field = m_fields[size_t(position - 1)];
+        if (position == m_warranty) {
+            if (Blank(value)) return {};
+            const auto yes = ReadYesNo(value);
+            if (!yes) return Quoted(value) + " is not Yes or No.";
+            m_items.SetText(field, *yes ? "Yes" : "No");
+            return {};
+        }
+        switch (store::SchemaAt(position).typeCode) {
+        case 2:
+        case 3: {
+            if (Blank(value)) {
+                m_items.SetNumber(field, 0);
+                return {};
+            }
+            const auto amount = ReadAmount(value, m_request.decimalMark);
+            const bool whole = store::SchemaAt(position).typeCode == 2;
+            if (!amount) return Quoted(value) + (whole ? " is not a whole number." : " is not an amount.");
+            if (whole && std::floor(*amount) != *amount) return Quoted(value) + " is not a whole number.";
+            m_items.SetNumber(field, *amount);
+            return {};
+        }
+        case 4: {
+            if (Blank(value)) return {};
+            const store::DateFormat& format = store::CurrentDateFormat();
+            const auto date = ReadSheetDate(value, format);
+            if (!date)
+                return Quoted(value) + " is not a date in the form " + DateFormatName(format) +
+                       ", yyyy-mm-dd or dd.mm.yyyy, nor a spreadsheet's day number.";
+            m_items.SetDate(field, date);
+            return {};
+        }
+        default:
+            m_items.SetText(field, value);
+            return {};
+        }
+    }
+
+    store::Table& m_items;
+    const SheetImportRequest& m_request;
+    std::array<int, store::kItemFieldCount> m_fields{};
+    int m_warranty = 0;
+};
+
+SheetImportResult Ended(SheetImportResult result, Outcome outcome, std::string message) {
+    result.run = {outcome, 0, std::move(message)};
+    return result;
+}
+
+}  // namespace
+
+SheetSample SampleSheet(const SheetSource& source, size_t rows) {
+    SheetSample sample;
+    CsvReader reader;
+    if (!reader.Open(source.path, source.dialect, &sample.message)) return sample;
+    std::vector<std::string> values;
+    while (sample.rows.size() < rows) {
+        const CsvReader::Status status = reader.Next(values);
+        if (status == CsvReader::Status::Failed) {
+            sample.message = reader.Error();
+            sample.rows.clear();
+            return sample;
+        }
+        if (status == CsvReader::Status::EndOfFile) {
+            sample.complete = true;
+            break;
+        }
+        sample.rows.push_back(values);
+    }
+    sample.ok = true;
+    return sample;
+}
+
+DecimalMark GuessSheetDecimalMark(const SheetSample& sample, const std::vector<int>& map, bool headerRow) {
+    std::vector<std::string> amounts;
+    for (size_t r = headerRow ? 1 : 0; r < sample.rows.size(); ++r) {
+        const auto& row = sample.rows[r];
+        for (size_t c = 0; c < row.size() && c < map.size(); ++c) {
+            const int p = map[c];
+            if (p > 0 && p <= store::kItemFieldCount && store::SchemaAt(p).typeCode == 3) amounts.push_back(row[c]);
+        }
+    }
+    return GuessDecimalMark(amounts);
+}
+
+std::string DescribeProblem(const SheetProblem& problem, const SheetImportRequest& request) {
+    std::string where = "Row " + std::to_string(problem.row);
+    if (problem.column > 0) where += ", column " + std::to_string(problem.column);
+    if (problem.position > 0) where += " (" + Title(request, problem.position) + ")";
+    return where + ": " + problem.reason;
+}
+
+SheetImportResult ImportSheet(store::Table& items, const SheetImportRequest& request, const ProgressFn& progress) {
+    SheetImportResult result;
+    RowConverter converter(items, request);
+    if (std::string why = converter.MapProblem(); !why.empty()) return Ended(result, Outcome::Failed, why);
+    CsvReader reader;
+    std::string error;
+    if (!reader.Open(request.source.path, request.source.dialect, &error))
+        return Ended(result, Outcome::Failed, error);
+    try {
+        if (request.checkOnly) {
+            if (items.CurrentState() != store::Table::State::Browse) items.Post();
+        } else {
+            items.BeginBulkAppend(true);
+        }
+    } catch (const store::EngineError& e) {
+        return Ended(result, Outcome::Failed, e.what());
+    }
+    // Whatever ends the run early drops what it collected.
+    auto abandon = [&](Outcome outcome, const std::string& message) {
+        if (request.checkOnly) items.Cancel();
+        else items.DiscardBulkAppend();
+        return Ended(result, outcome, message + (request.checkOnly ? "" : kAsBefore));
+    };
+    std::vector<std::string> values;
+    std::vector<SheetProblem> problems;
+    uint64_t row = 0, posted = 0, reportedRows = 0, reportedBytes = 0;
+    for (;;) {
+        const CsvReader::Status status = reader.Next(values);
+        if (status == CsvReader::Status::EndOfFile) break;
+        if (status == CsvReader::Status::Failed)
+            return abandon(Outcome::Failed, "The import stopped: " + reader.Error());
+        ++row;
+        if ((row == 1 && request.headerRow) || AllBlank(values)) continue;
+        ++result.rows;
+        problems.clear();
+        try {
+            items.Append();
+            converter.Convert(values, row, problems);
+            if (!problems.empty() || request.checkOnly) {
+                items.Cancel();
+            } else {
+                items.Post();
+                ++posted;
+            }
+        } catch (const store::EngineError& e) {
+            return abandon(Outcome::Failed, "The import stopped at row " + std::to_string(row) + ": " + e.what());
+        }
+        if (!problems.empty()) {
+            ++result.rowsLeftOut;
+            result.problemCount += problems.size();
+            for (SheetProblem& p : problems)
+                if (result.problems.size() < kListedSheetProblems) result.problems.push_back(std::move(p));
+        }
+        if (result.rows - reportedRows >= kProgressRows || reader.BytesRead() - reportedBytes >= kProgressBytes) {
+            reportedRows = result.rows;
+            reportedBytes = reader.BytesRead();
+            if (progress && !progress({posted, reader.BytesRead(), reader.Size()}))
+                return abandon(Outcome::Cancelled, request.checkOnly ? "The check was cancelled." : "The import was cancelled.");
+        }
+    }
+    if (!request.checkOnly) {
+        try {
+            items.EndBulkAppend();
+        } catch (const store::EngineError& e) {
+            items.DiscardBulkAppend();
+            return Ended(result, Outcome::Failed, std::string("The import failed: ") + e.what() + kAsBefore);
+        }
+    }
+    std::string notice;
+    if (result.rowsLeftOut > 0)
+        notice = std::to_string(result.rowsLeftOut) + " of " + std::to_string(result.rows) + " rows " +
+                 (request.checkOnly ? "cannot be imported" : result.rowsLeftOut == 1 ? "was left out" : "were left out") +
+                 " for the problems listed.";
+    result.run = {Outcome::Completed, posted, {}, notice};
+    return result;
+}
+
+}  // namespace exchange
