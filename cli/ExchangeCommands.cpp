@@ -3,15 +3,19 @@
 
 #include <sys/stat.h>
 
+#include <array>
+
 #include "AttachmentFolderCopy.h"
 #include "AttachmentStore.h"
 #include "ExportChoices.h"
 #include "ExportEngine.h"
+#include "HeaderMapping.h"
 #include "ImportEngine.h"
 #include "ItemSchema.h"
 #include "ItemTable.h"
 #include "Session.h"
 #include "Settings.h"
+#include "SheetImport.h"
 #include "Table.h"
 
 namespace cli {
@@ -201,11 +205,114 @@ int RunExport(Session& s) {
     return code;
 }
 
+namespace {
+
+// The item table an import goes into; a first start makes the default
+// table as the window would.
+void OpenImportTarget(Session& s, store::Table& items) {
+    const std::string path = s.TablePath();
+    struct stat st {};
+    if (!s.TableGiven() && ::stat(path.c_str(), &st) != 0) {
+        store::Table create, check;
+        std::string message;
+        try {
+            if (!store::MakeNewDB(create, check, path, &message)) throw CommandError(message);
+        } catch (const store::EngineError& e) {
+            throw CommandError(e.what());
+        }
+    }
+    s.OpenItemTable(items, path, false, true);
+}
+
+std::array<std::string, store::kItemFieldCount> SettingsTitles(Session& s) {
+    std::array<std::string, store::kItemFieldCount> titles;
+    for (int p = 1; p <= store::kItemFieldCount; ++p) titles[size_t(p - 1)] = s.Settings().Field(p).title.toStdString();
+    return titles;
+}
+
+// A CSV file as spreadsheets write it: every row converted first, the
+// problems named by row and column, the rest written together.
+int ImportCsv(Session& s, const std::string& source) {
+    std::string error;
+    const auto guessed = exchange::GuessCsvDialect(source, &error);
+    if (!guessed) throw CommandError(Quote(source) + ": " + error);
+    exchange::SheetImportRequest request;
+    request.source = {source, *guessed};
+    if (const auto separator = s.Args().Value("separator"))
+        request.source.dialect.separator = *separator == "comma" ? ',' : *separator == "semicolon" ? ';' : '\t';
+    if (const auto encoding = s.Args().Value("encoding"))
+        request.source.dialect.encoding =
+            *encoding == "utf-8" ? exchange::CsvEncoding::Utf8 : exchange::CsvEncoding::Windows1252;
+    request.headerRow = Choice(s, "skip-first", "no-skip-first", true);
+    request.titles = SettingsTitles(s);
+    request.checkOnly = s.Args().Flag("check");
+    const exchange::SheetSample sample = exchange::SampleSheet(request.source, 200);
+    if (!sample.ok) throw CommandError(Quote(source) + ": " + sample.message);
+    if (sample.rows.empty()) throw CommandError(Quote(source) + " holds no rows.");
+    std::vector<std::string> names = sample.rows.front();
+    if (!request.headerRow)
+        for (size_t i = 0; i < names.size(); ++i) names[i] = std::to_string(i + 1);
+    std::string unused;
+    if (s.Args().Flag("map")) {
+        request.map = MapFromOption(s, names);
+    } else if (!request.headerRow) {
+        request.map = DefaultMap(s, names, false, source, unused);
+    } else {
+        request.map = exchange::MapByHeader(names, std::vector<std::string>(request.titles.begin(), request.titles.end()));
+        bool any = false;
+        for (size_t i = 0; i < names.size(); ++i) {
+            any = any || request.map[i] != 0;
+            if (request.map[i] == 0) unused += (unused.empty() ? "" : ", ") + Quote(names[i]);
+        }
+        if (!any)
+            throw CommandError("No column of " + Quote(source) +
+                               " has the name or title of an item field; say which goes where with --map.");
+    }
+    if (const auto mark = s.Args().Value("decimal"))
+        request.decimalMark = *mark == "comma" ? exchange::DecimalMark::Comma : exchange::DecimalMark::Point;
+    else
+        request.decimalMark = exchange::GuessSheetDecimalMark(sample, request.map, request.headerRow);
+
+    store::Table items;
+    OpenImportTarget(s, items);
+    ProgressLine line(s.Io(), request.checkOnly ? "check" : "import");
+    const exchange::ProgressFn progress = [&](const exchange::Progress& p) { return line.Show(p.done, p.total, "bytes"); };
+    const exchange::SheetImportResult result = exchange::ImportSheet(items, request, progress);
+    line.Clear();
+    // A check's problems are its result; an import's are notes beside it.
+    for (const exchange::SheetProblem& p : result.problems) {
+        const std::string text = exchange::DescribeProblem(p, request);
+        if (request.checkOnly) s.Io().out << text << "\n";
+        else s.Note(text);
+    }
+    if (result.problemCount > result.problems.size()) {
+        const std::string more = "... and " + std::to_string(result.problemCount - result.problems.size()) + " more problems.";
+        if (request.checkOnly) s.Io().out << more << "\n";
+        else s.Note(more);
+    }
+    const int code = ExitFor(result.run);
+    if (!unused.empty()) s.Note("not imported, no item field of that name: " + unused + ".");
+    if (request.checkOnly)
+        s.Done(std::to_string(result.rows - result.rowsLeftOut) + " of " + std::to_string(result.rows) +
+               " rows can be imported into " + Quote(items.DataFilePath()) + "; nothing was written.");
+    else
+        s.Done(std::to_string(result.run.records) + " items imported into " + Quote(items.DataFilePath()) + ".");
+    if (!result.run.notice.empty()) throw CommandError(result.run.notice);
+    return code;
+}
+
+}  // namespace
+
 int RunImport(Session& s) {
     const std::string source = Absolute(s.Args().operands.at(0));
-    const bool dbf = HasDbfExtension(source);
+    const std::string format = s.Args().Value("format").value_or(HasDbfExtension(source) ? "dbf" : "quoted");
+    const bool dbf = format == "dbf";
+    if (format != "csv")
+        for (const char* option : {"separator", "encoding", "decimal", "check"})
+            if (s.Args().Flag(option)) s.Usage(std::string("--") + option + " is for --format csv");
     struct stat st {};
     if (::stat(source.c_str(), &st) != 0) throw CommandError("The file " + Quote(source) + " does not exist.");
+    if (format == "csv") return ImportCsv(s, source);
     if (dbf && (s.Args().Flag("skip-first") || s.Args().Flag("no-skip-first")))
         s.Usage("--skip-first and --no-skip-first are for text files");
     const bool skipFirst = Choice(s, "skip-first", "no-skip-first", s.Settings().importSkipFirst);
@@ -221,22 +328,10 @@ int RunImport(Session& s) {
     std::string unused;
     request.map =
         s.Args().Flag("map") ? MapFromOption(s, ex.names) : DefaultMap(s, ex.names, dbf || skipFirst, source, unused);
-    for (int p = 1; p <= store::kItemFieldCount; ++p)
-        request.titles[size_t(p - 1)] = s.Settings().Field(p).title.toStdString();
+    request.titles = SettingsTitles(s);
 
-    // A first start makes the default table as the window would.
-    const std::string path = s.TablePath();
-    if (!s.TableGiven() && ::stat(path.c_str(), &st) != 0) {
-        store::Table create, check;
-        std::string message;
-        try {
-            if (!store::MakeNewDB(create, check, path, &message)) throw CommandError(message);
-        } catch (const store::EngineError& e) {
-            throw CommandError(e.what());
-        }
-    }
     store::Table items;
-    s.OpenItemTable(items, path, false, true);
+    OpenImportTarget(s, items);
     ProgressLine line(s.Io(), "import");
     const exchange::ProgressFn progress = [&](const exchange::Progress& p) {
         return line.Show(p.done, p.total, dbf ? "records" : "bytes");

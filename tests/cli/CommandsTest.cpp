@@ -337,6 +337,77 @@ private slots:
         QCOMPARE(Records(m_table).size(), 42);
     }
 
+    // A spreadsheet's CSV: every row converted first, each problem named
+    // on stderr with its row and column, its row left out and exit 1; a
+    // check lists the same on stdout and writes nothing.
+    void importOfCsvNamesEveryProblemAndLeavesItsRowOut() {
+        WriteAll(Home("sheet.csv"), "Name;Purchase Price;Purchase Date;Warranty\r\n"
+                                    "Lamp;\"1.234,50 \xe2\x82\xac\";31.03.2024;ja\r\n"
+                                    "Desk;abc;2024-02-30;TRUE\r\n"
+                                    "Chair;0,5;45382;no\r\n");
+        const QStringList before = Records(m_table);
+        Result r = Cli({"import", "--format", "csv", "--check", Home("sheet.csv")});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.out, QByteArray("Row 2, column 4 (Warranty): \"ja\" is not Yes or No.\n"
+                                   "Row 3, column 2 (Cost): \"abc\" is not an amount.\n"
+                                   "Row 3, column 3 (Purchase Date): \"2024-02-30\" is not a date in the form "
+                                   "mm/dd/yy, yyyy-mm-dd or dd.mm.yyyy, nor a spreadsheet's day number.\n"));
+        QCOMPARE(r.err, QByteArray("halvenor import: 2 of 3 rows cannot be imported for the problems listed.\n"));
+        QCOMPARE(Records(m_table), before);
+
+        r = Cli({"import", "--format", "csv", Home("sheet.csv")});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.out, QByteArray());
+        QVERIFY2(r.err.startsWith("halvenor import: Row 2, column 4 (Warranty): \"ja\" is not Yes or No.\n"),
+                 r.err.constData());
+        QVERIFY2(r.err.endsWith("\nhalvenor import: 2 of 3 rows were left out for the problems listed.\n"),
+                 r.err.constData());
+        const QStringList after = Records(m_table);
+        QCOMPARE(after.mid(0, before.size()), before);
+        QCOMPARE(after.size(), before.size() + 1);
+        const QStringList chair = after.last().split('|');
+        QCOMPARE(chair[0], QString("Chair"));
+        QCOMPARE(chair[10], QString("0.5"));       // the decimal comma guessed
+        QCOMPARE(chair[9], QString("3/31/24"));   // a spreadsheet's day number
+        QCOMPARE(chair[13], QString("No"));
+
+        // A check without problems says nothing on stdout and exits 0.
+        WriteAll(Home("good.csv"), "Item,Cost\nVase,3\n");
+        r = Cli({"import", "--format", "csv", "--check", Home("good.csv")});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, QByteArray());
+        QCOMPARE(Records(m_table).size(), before.size() + 1);
+    }
+
+    // What the options say wins over what the file suggests.
+    void importOfCsvTakesTheOptionsOverItsGuesses_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("cost");
+        QTest::newRow("guessed") << QStringList{} << "Café" << "1.5";
+        QTest::newRow("decimal point") << QStringList{"--decimal", "point"} << "Café" << "15";
+        QTest::newRow("Windows-1252") << QStringList{"--encoding", "windows-1252"} << "CafÃ©" << "1.5";
+        QTest::newRow("no header row") << QStringList{"--no-skip-first", "--map", "1=Item,2=Cost"} << "Café" << "1.5";
+    }
+    void importOfCsvTakesTheOptionsOverItsGuesses() {
+        QFETCH(QStringList, options);
+        QFETCH(QString, item);
+        QFETCH(QString, cost);
+        WriteAll(Home("semi.csv"), "Item;Cost\nCafé;1,5\n");
+        const qsizetype before = Records(m_table).size();
+        const Result r = Cli(QStringList{"import", "--format", "csv"} + options + QStringList{Home("semi.csv")});
+        QVERIFY2(r.code == (options.contains("--no-skip-first") ? 1 : 0), r.err.constData());
+        const QStringList rows = Records(m_table).mid(before);
+        const QStringList last = rows.last().split('|');
+        QCOMPARE(last[0], item);
+        QCOMPARE(last[10], cost);
+        // Without a header row the titles are a row too; "Cost" is no amount.
+        QCOMPARE(rows.size(), 1);
+        if (options.contains("--no-skip-first"))
+            QCOMPARE(r.err, QByteArray("halvenor import: Row 1, column 2 (Cost): \"Cost\" is not an amount.\n"
+                                       "halvenor import: 1 of 2 rows was left out for the problems listed.\n"));
+    }
+
     // A report whose definition prints photos prints them from the command
     // line too: one image for the one item that has a photo.
     void reportPrintsThePhotosItsDefinitionAsksFor() {
@@ -774,6 +845,12 @@ private slots:
         QTest::addColumn<QString>("says");
         QTest::newRow("unknown command") << QStringList{"exprot", "out.csv"} << 2 << "no command named \"exprot\"";
         QTest::newRow("missing import file") << QStringList{"import", "missing.csv"} << 1 << "does not exist";
+        QTest::newRow("check of quoted text") << QStringList{"import", "--check", "in.csv"} << 2
+                                              << "--check is for --format csv";
+        QTest::newRow("separator of a dBASE table") << QStringList{"import", "--separator", "tab", "OTHER.DBF"} << 2
+                                                    << "--separator is for --format csv";
+        QTest::newRow("unknown separator") << QStringList{"import", "--format", "csv", "--separator", "pipe", "in.csv"}
+                                           << 2 << "pipe";
         QTest::newRow("missing table") << QStringList{"export", "--table", "NONE.DBF", "out.csv"} << 1
                                        << "does not exist";
         QTest::newRow("not an item table") << QStringList{"export", "--table", "OTHER.DBF", "out.csv"} << 1
