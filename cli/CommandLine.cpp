@@ -47,17 +47,17 @@ std::vector<CommandSpec> MakeCommands() {
          1,
          "add the records of a delimited text file, a CSV file or a dBASE table",
          "Adds one item per record of IN to the table. --format says how IN is read: dbf (the default for a name "
-         "ending in .dbf), quoted (the export's delimited text, the default otherwise) or csv (values as "
-         "spreadsheets write them). Each source field goes to the item field of the same name or title; --map says "
+         "ending in .dbf), xlsx (a workbook's sheet, the default for a name ending in .xlsx), quoted (the export's "
+         "delimited text, the default otherwise) or csv (values as spreadsheets write them). Each source field goes to the item field of the same name or title; --map says "
          "otherwise. Quoted text and dBASE: a value that cannot be stored stops the import with the line and field; "
          "the items added before it stay. Lines off the quoted format (a value without quotes, a line break inside "
          "quotes, another number of values than the first line) are imported all the same and named at the end, "
-         "with exit status 1. CSV: every row is read and converted first (dates in the current format, as "
+         "with exit status 1. CSV and workbooks: every row is read and converted first (dates in the current format, as "
          "2024-03-31, 31.03.2024 or a spreadsheet's day number; amounts with currency signs and thousands "
          "separators; Yes/No, true/false or 1/0 for the warranty); each value that does not convert is named with "
          "its row and column and its row left out, with exit status 1; the other rows go in together or not at all.",
          {kTableOption,
-          {"format", "FORMAT", "quoted, csv or dbf.", {"quoted", "csv", "dbf"}},
+          {"format", "FORMAT", "quoted, csv, xlsx or dbf.", {"quoted", "csv", "xlsx", "dbf"}},
           {"skip-first", "", "The first line holds titles: do not import it (CSV: the default)."},
           {"no-skip-first", "", "Import the first line too; the fields go to the item fields in order."},
           {"map", "LIST",
@@ -71,12 +71,14 @@ std::vector<CommandSpec> MakeCommands() {
            "CSV: the file's encoding. Default: UTF-8 when the file is UTF-8 throughout, else Windows-1252.",
            {"utf-8", "windows-1252"}},
           {"decimal", "MARK",
-           "CSV: the amounts' decimal mark. Default: the one the amounts of the first rows use.",
+           "CSV and workbooks: the decimal mark of amounts written as text. Default: the one the amounts of the "
+           "first rows use.",
            {"point", "comma"}},
-          {"check", "", "CSV: read and convert every row, name every problem, write nothing; exit status 1 if "
-                        "there is a problem."}},
+          {"sheet", "NAME", "Workbooks: the sheet to import, by name. Default: the first."},
+          {"check", "", "CSV and workbooks: read and convert every row, name every problem, write nothing; exit "
+                        "status 1 if there is a problem."}},
          {"halvenor import items.csv", "halvenor import --map Thing=Item,Room=Location --skip-first list.csv",
-          "halvenor import --format csv --check spreadsheet.csv",
+          "halvenor import --format csv --check spreadsheet.csv", "halvenor import --sheet Kitchen inventory.xlsx",
           "halvenor import --table ~/inventory/HOME.DBF old.dbf"}});
     commands.push_back({"report",
                         "NAME",

@@ -230,14 +230,21 @@ std::array<std::string, store::kItemFieldCount> SettingsTitles(Session& s) {
     return titles;
 }
 
-// A CSV file as spreadsheets write it: every row converted first, the
-// problems named by row and column, the rest written together.
-int ImportCsv(Session& s, const std::string& source) {
-    std::string error;
-    const auto guessed = exchange::GuessCsvDialect(source, &error);
-    if (!guessed) throw CommandError(Quote(source) + ": " + error);
+// A workbook's sheet, or a CSV file as spreadsheets write it: every row
+// converted first, the problems named by row and column, the rest written
+// together.
+int ImportSheet(Session& s, const std::string& source, bool workbook) {
     exchange::SheetImportRequest request;
-    request.source = {source, *guessed};
+    request.source.path = source;
+    if (workbook) {
+        request.source.format = exchange::SheetFormat::Xlsx;
+        request.source.sheet = s.Args().Value("sheet").value_or("");
+    } else {
+        std::string error;
+        const auto guessed = exchange::GuessCsvDialect(source, &error);
+        if (!guessed) throw CommandError(Quote(source) + ": " + error);
+        request.source.dialect = *guessed;
+    }
     if (const auto separator = s.Args().Value("separator"))
         request.source.dialect.separator = *separator == "comma" ? ',' : *separator == "semicolon" ? ';' : '\t';
     if (const auto encoding = s.Args().Value("encoding"))
@@ -247,9 +254,9 @@ int ImportCsv(Session& s, const std::string& source) {
     request.titles = SettingsTitles(s);
     request.checkOnly = s.Args().Flag("check");
     const exchange::SheetSample sample = exchange::SampleSheet(request.source, 200);
-    if (!sample.ok) throw CommandError(Quote(source) + ": " + sample.message);
+    if (!sample.ok) throw CommandError(sample.message);
     if (sample.rows.empty()) throw CommandError(Quote(source) + " holds no rows.");
-    std::vector<std::string> names = sample.rows.front();
+    std::vector<std::string> names = exchange::RowTexts(sample, 0);
     if (!request.headerRow)
         for (size_t i = 0; i < names.size(); ++i) names[i] = std::to_string(i + 1);
     std::string unused;
@@ -305,14 +312,22 @@ int ImportCsv(Session& s, const std::string& source) {
 
 int RunImport(Session& s) {
     const std::string source = Absolute(s.Args().operands.at(0));
-    const std::string format = s.Args().Value("format").value_or(HasDbfExtension(source) ? "dbf" : "quoted");
+    const std::string name(FileNameOf(source));
+    const bool xlsxName = name.size() > 5 && SameText(name.substr(name.size() - 5), ".xlsx");
+    const std::string format =
+        s.Args().Value("format").value_or(HasDbfExtension(source) ? "dbf" : xlsxName ? "xlsx" : "quoted");
     const bool dbf = format == "dbf";
+    const bool sheet = format == "csv" || format == "xlsx";
+    if (!sheet)
+        for (const char* option : {"decimal", "check"})
+            if (s.Args().Flag(option)) s.Usage(std::string("--") + option + " is for --format csv or xlsx");
     if (format != "csv")
-        for (const char* option : {"separator", "encoding", "decimal", "check"})
+        for (const char* option : {"separator", "encoding"})
             if (s.Args().Flag(option)) s.Usage(std::string("--") + option + " is for --format csv");
+    if (format != "xlsx" && s.Args().Flag("sheet")) s.Usage("--sheet is for --format xlsx");
     struct stat st {};
     if (::stat(source.c_str(), &st) != 0) throw CommandError("The file " + Quote(source) + " does not exist.");
-    if (format == "csv") return ImportCsv(s, source);
+    if (sheet) return ImportSheet(s, source, format == "xlsx");
     if (dbf && (s.Args().Flag("skip-first") || s.Args().Flag("no-skip-first")))
         s.Usage("--skip-first and --no-skip-first are for text files");
     const bool skipFirst = Choice(s, "skip-first", "no-skip-first", s.Settings().importSkipFirst);

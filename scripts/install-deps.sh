@@ -8,10 +8,12 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   fonts-liberation adwaita-icon-theme
   python3 python3-dbfread python3-dbf shapelib
+  python3-openpyxl  # an independent writer and reader of the workbooks the tests use
   xvfb xauth xdotool imagemagick poppler-utils
   desktop-file-utils appstream groff-base  # the install test validates what cmake --install puts in place
   bsdutils  # script: a command-line test runs the program on a terminal
   clang libclang-rt-14-dev  # the fuzz targets: libFuzzer and clang's sanitizer runtimes
+  libquazip1-qt6-dev libxlsxwriter-dev  # workbooks: .xlsx read through the zip library, written in constant memory
   gdal-bin  # ogr2ogr: the measure bench/bench_exchange holds export and import to, and the maker of a test's dBASE source
 )
 

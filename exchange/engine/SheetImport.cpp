@@ -17,9 +17,9 @@ const char* const kAsBefore = "  The table is as it was before the import.";
 
 bool Blank(std::string_view v) { return v.find_first_not_of(" \t") == std::string_view::npos; }
 
-bool AllBlank(const std::vector<std::string>& values) {
-    for (const std::string& v : values)
-        if (!Blank(v)) return false;
+bool AllBlank(const std::vector<SheetCell>& cells) {
+    for (const SheetCell& c : cells)
+        if (!Blank(c.text)) return false;
     return true;
 }
 
@@ -58,9 +58,9 @@ public:
     }
 
     // Fills a new record; the problems found are added to out.
-    void Convert(const std::vector<std::string>& values, uint64_t row, std::vector<SheetProblem>& out) {
+    void Convert(const std::vector<SheetCell>& values, uint64_t row, std::vector<SheetProblem>& out) {
         // A row shorter than the others holds empty values at its end.
-        static const std::string kNone;
+        static const SheetCell kNone;
         for (size_t i = 0; i < m_request.map.size(); ++i) {
             const int position = m_request.map[i];
             if (position == 0) continue;
@@ -78,8 +78,9 @@ private:
     // Empty when stored, else why not. Empty amounts and quantities are
     // stored as 0, as the other imports store them; empty dates and texts
     // stay blank.
-    std::string Store(int position, const std::string& value) {
+    std::string Store(int position, const SheetCell& cell) {
         const int field = m_fields[size_t(position - 1)];
+        const std::string& value = cell.text;
         if (position == m_warranty) {
             if (Blank(value)) return {};
             const auto yes = ReadYesNo(value);
@@ -94,7 +95,9 @@ private:
                 m_items.SetNumber(field, 0);
                 return {};
             }
-            const auto amount = ReadAmount(value, m_request.decimalMark);
+            // A workbook's number is one already; a text is read by the mark.
+            const bool typed = cell.kind == CellKind::Number || cell.kind == CellKind::Date;
+            const auto amount = typed ? std::optional<double>(cell.number) : ReadAmount(value, m_request.decimalMark);
             const bool whole = store::SchemaAt(position).typeCode == 2;
             if (!amount) return Quoted(value) + (whole ? " is not a whole number." : " is not an amount.");
             if (whole && std::floor(*amount) != *amount) return Quoted(value) + " is not a whole number.";
@@ -104,7 +107,12 @@ private:
         case 4: {
             if (Blank(value)) return {};
             const store::DateFormat& format = store::CurrentDateFormat();
-            const auto date = ReadSheetDate(value, format);
+            // A number in a date column is a spreadsheet's day number, its
+            // time of day aside.
+            const std::string text = cell.kind == CellKind::Number && cell.number >= 1 && cell.number < 1e7
+                                         ? std::to_string(long(std::floor(cell.number)))
+                                         : value;
+            const auto date = ReadSheetDate(text, format);
             if (!date)
                 return Quoted(value) + " is not a date in the form " + DateFormatName(format) +
                        ", yyyy-mm-dd or dd.mm.yyyy, nor a spreadsheet's day number.";
@@ -112,6 +120,13 @@ private:
             return {};
         }
         default:
+            // A date goes into text as the program shows dates.
+            if (cell.kind == CellKind::Date) {
+                if (const auto date = ReadSheetDate(value, store::CurrentDateFormat())) {
+                    m_items.SetText(field, store::CurrentDateFormat().Format(*date));
+                    return {};
+                }
+            }
             m_items.SetText(field, value);
             return {};
         }
@@ -132,24 +147,31 @@ SheetImportResult Ended(SheetImportResult result, Outcome outcome, std::string m
 
 SheetSample SampleSheet(const SheetSource& source, size_t rows) {
     SheetSample sample;
-    CsvReader reader;
-    if (!reader.Open(source.path, source.dialect, &sample.message)) return sample;
-    std::vector<std::string> values;
+    const std::unique_ptr<SheetRows> reader = OpenSheetRows(source, &sample.message);
+    if (!reader) return sample;
+    std::vector<SheetCell> cells;
     while (sample.rows.size() < rows) {
-        const CsvReader::Status status = reader.Next(values);
-        if (status == CsvReader::Status::Failed) {
-            sample.message = reader.Error();
+        const SheetRows::Status status = reader->Next(cells);
+        if (status == SheetRows::Status::Failed) {
+            sample.message = reader->Error();
             sample.rows.clear();
             return sample;
         }
-        if (status == CsvReader::Status::EndOfFile) {
+        if (status == SheetRows::Status::End) {
             sample.complete = true;
             break;
         }
-        sample.rows.push_back(values);
+        sample.rows.push_back(cells);
     }
     sample.ok = true;
     return sample;
+}
+
+std::vector<std::string> RowTexts(const SheetSample& sample, size_t row) {
+    std::vector<std::string> texts;
+    if (row < sample.rows.size())
+        for (const SheetCell& c : sample.rows[row]) texts.push_back(c.text);
+    return texts;
 }
 
 DecimalMark GuessSheetDecimalMark(const SheetSample& sample, const std::vector<int>& map, bool headerRow) {
@@ -158,7 +180,8 @@ DecimalMark GuessSheetDecimalMark(const SheetSample& sample, const std::vector<i
         const auto& row = sample.rows[r];
         for (size_t c = 0; c < row.size() && c < map.size(); ++c) {
             const int p = map[c];
-            if (p > 0 && p <= store::kItemFieldCount && store::SchemaAt(p).typeCode == 3) amounts.push_back(row[c]);
+            if (p > 0 && p <= store::kItemFieldCount && store::SchemaAt(p).typeCode == 3 && row[c].kind == CellKind::Text)
+                amounts.push_back(row[c].text);
         }
     }
     return GuessDecimalMark(amounts);
@@ -175,10 +198,9 @@ SheetImportResult ImportSheet(store::Table& items, const SheetImportRequest& req
     SheetImportResult result;
     RowConverter converter(items, request);
     if (std::string why = converter.MapProblem(); !why.empty()) return Ended(result, Outcome::Failed, why);
-    CsvReader reader;
     std::string error;
-    if (!reader.Open(request.source.path, request.source.dialect, &error))
-        return Ended(result, Outcome::Failed, error);
+    const std::unique_ptr<SheetRows> reader = OpenSheetRows(request.source, &error);
+    if (!reader) return Ended(result, Outcome::Failed, error);
     try {
         if (request.checkOnly) {
             if (items.CurrentState() != store::Table::State::Browse) items.Post();
@@ -194,16 +216,19 @@ SheetImportResult ImportSheet(store::Table& items, const SheetImportRequest& req
         else items.DiscardBulkAppend();
         return Ended(result, outcome, message + (request.checkOnly ? "" : kAsBefore));
     };
-    std::vector<std::string> values;
+    std::vector<SheetCell> values;
     std::vector<SheetProblem> problems;
-    uint64_t row = 0, posted = 0, reportedRows = 0, reportedBytes = 0;
+    uint64_t posted = 0, reportedRows = 0, reportedBytes = 0;
+    bool first = true;
     for (;;) {
-        const CsvReader::Status status = reader.Next(values);
-        if (status == CsvReader::Status::EndOfFile) break;
-        if (status == CsvReader::Status::Failed)
-            return abandon(Outcome::Failed, "The import stopped: " + reader.Error());
-        ++row;
-        if ((row == 1 && request.headerRow) || AllBlank(values)) continue;
+        const SheetRows::Status status = reader->Next(values);
+        if (status == SheetRows::Status::End) break;
+        if (status == SheetRows::Status::Failed)
+            return abandon(Outcome::Failed, "The import stopped: " + reader->Error());
+        const uint64_t row = reader->RowNumber();
+        const bool header = first && request.headerRow;
+        first = false;
+        if (header || AllBlank(values)) continue;
         ++result.rows;
         problems.clear();
         try {
@@ -224,10 +249,10 @@ SheetImportResult ImportSheet(store::Table& items, const SheetImportRequest& req
             for (SheetProblem& p : problems)
                 if (result.problems.size() < kListedSheetProblems) result.problems.push_back(std::move(p));
         }
-        if (result.rows - reportedRows >= kProgressRows || reader.BytesRead() - reportedBytes >= kProgressBytes) {
+        if (result.rows - reportedRows >= kProgressRows || reader->Done() - reportedBytes >= kProgressBytes) {
             reportedRows = result.rows;
-            reportedBytes = reader.BytesRead();
-            if (progress && !progress({posted, reader.BytesRead(), reader.Size()}))
+            reportedBytes = reader->Done();
+            if (progress && !progress({posted, reader->Done(), reader->Total()}))
                 return abandon(Outcome::Cancelled, request.checkOnly ? "The check was cancelled." : "The import was cancelled.");
         }
     }

@@ -1,6 +1,6 @@
 #pragma once
-// Import from a spreadsheet's values: a CSV file as spreadsheets and other
-// inventory programs write it. Unlike the quoted format's import, every row
+// Import from a spreadsheet: a workbook's sheet, or a CSV file as
+// spreadsheets and other inventory programs write it. Unlike the quoted format's import, every row
 // is read and converted before anything is written: dates in several forms,
 // amounts with currency signs and either decimal mark, Yes/No words for the
 // warranty. A value that does not convert is a problem listed with its row,
@@ -15,26 +15,23 @@
 
 #include "ExchangeRun.h"
 #include "ItemSchema.h"
+#include "SheetRows.h"
 #include "SheetValues.h"
-#include "StandardCsv.h"
 #include "Table.h"
 
 namespace exchange {
-
-struct SheetSource {
-    std::string path;
-    CsvDialect dialect;
-};
 
 // The first rows of a source, for lining its columns up with the item
 // fields before the import.
 struct SheetSample {
     bool ok = false;
     std::string message;                        // why the source cannot be read
-    std::vector<std::vector<std::string>> rows;  // the first rows, the header row among them
+    std::vector<std::vector<SheetCell>> rows;  // the first rows, the header row among them
     bool complete = false;                       // rows holds the whole source
 };
 SheetSample SampleSheet(const SheetSource& source, size_t rows);
+// The texts of a sample's row (its headers, for the first).
+std::vector<std::string> RowTexts(const SheetSample& sample, size_t row);
 
 // The decimal mark the amounts of the mapped amount columns most likely use.
 DecimalMark GuessSheetDecimalMark(const SheetSample& sample, const std::vector<int>& map, bool headerRow);

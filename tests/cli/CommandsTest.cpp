@@ -846,7 +846,7 @@ private slots:
         QTest::newRow("unknown command") << QStringList{"exprot", "out.csv"} << 2 << "no command named \"exprot\"";
         QTest::newRow("missing import file") << QStringList{"import", "missing.csv"} << 1 << "does not exist";
         QTest::newRow("check of quoted text") << QStringList{"import", "--check", "in.csv"} << 2
-                                              << "--check is for --format csv";
+                                              << "--check is for --format csv or xlsx";
         QTest::newRow("separator of a dBASE table") << QStringList{"import", "--separator", "tab", "OTHER.DBF"} << 2
                                                     << "--separator is for --format csv";
         QTest::newRow("unknown separator") << QStringList{"import", "--format", "csv", "--separator", "pipe", "in.csv"}

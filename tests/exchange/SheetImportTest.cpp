@@ -30,7 +30,7 @@ SheetImportRequest RequestFor(const QString& path) {
     request.source.path = path.toStdString();
     request.source.dialect = GuessCsvDialect(request.source.path, &error).value_or(CsvDialect{});
     const SheetSample sample = SampleSheet(request.source, 50);
-    request.map = MapByHeader(sample.rows.empty() ? std::vector<std::string>{} : sample.rows.front());
+    request.map = MapByHeader(RowTexts(sample, 0));
     request.decimalMark = GuessSheetDecimalMark(sample, request.map, true);
     return request;
 }

@@ -1,0 +1,452 @@
+#include "Workbook.h"
+
+#include <QIODevice>
+#include <QXmlStreamReader>
+#include <charconv>
+#include <cmath>
+#include <sys/stat.h>
+
+#include "DateFormat.h"
+#include "quazip.h"
+#include "quazipfile.h"
+#include "quazipfileinfo.h"
+
+namespace exchange {
+
+namespace {
+
+constexpr uint64_t kFreeInflation = uint64_t(16) << 20;  // any part may unpack this far
+
+std::string Str(const QString& s) { return s.toStdString(); }
+std::string Str(QStringView s) { return s.toString().toStdString(); }
+
+// A part of the archive as it inflates, cut off at a limit: a part that
+// claims to be small and is not costs no more than one that says so.
+class LimitedPart : public QIODevice {
+public:
+    LimitedPart(QIODevice& inner, uint64_t limit) : m_inner(inner), m_limit(limit) { open(QIODevice::ReadOnly); }
+    bool LimitHit() const { return m_hit; }
+    uint64_t Count() const { return m_count; }
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char* data, qint64 max) override {
+        if (m_hit) return -1;
+        const qint64 n = m_inner.read(data, max);
+        if (n <= 0) return n;
+        m_count += uint64_t(n);
+        if (m_count > m_limit) {
+            m_hit = true;
+            return -1;
+        }
+        return n;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QIODevice& m_inner;
+    uint64_t m_limit;
+    uint64_t m_count = 0;
+    bool m_hit = false;
+};
+
+bool IsDateStyle(int id, const QString& code) {
+    if ((id >= 14 && id <= 22) || (id >= 27 && id <= 36) || (id >= 45 && id <= 47) || (id >= 50 && id <= 58)) return true;
+    if (code.isEmpty()) return false;
+    // Letters of a date or time outside quoted text and [...] sections
+    // (colours, conditions, elapsed time); "General" has none of them.
+    bool quoted = false, bracket = false;
+    for (int i = 0; i < code.size(); ++i) {
+        const QChar c = code[i];
+        if (c == '\\') {
+            ++i;
+            continue;
+        }
+        if (c == '"') quoted = !quoted;
+        else if (!quoted && c == '[') bracket = true;
+        else if (!quoted && c == ']') bracket = false;
+        else if (!quoted && !bracket && QString("dmyhsDMYHS").contains(c)) return true;
+    }
+    return false;
+}
+
+// "B12" -> 2; 0 when there are no letters.
+int ColumnOf(QStringView ref) {
+    int column = 0;
+    for (QChar c : ref) {
+        const char16_t u = c.unicode();
+        if (u >= 'A' && u <= 'Z') column = column * 26 + (u - 'A' + 1);
+        else if (u >= 'a' && u <= 'z') column = column * 26 + (u - 'a' + 1);
+        else break;
+        if (column > 1 << 20) return 1 << 20;
+    }
+    return column;
+}
+
+std::string ColumnName(int column) {
+    std::string name;
+    for (; column > 0; column = (column - 1) / 26) name.insert(name.begin(), char('A' + (column - 1) % 26));
+    return name;
+}
+
+std::string NumberText(double v) {
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+std::string DateText(const store::Date& d) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", d.year, d.month, d.day);
+    return buf;
+}
+
+// The text of an element's <t> children, rich runs joined, phonetic
+// readings left out; the reader ends on the element's end.
+QString RunsText(QXmlStreamReader& xml) {
+    QString text;
+    const QString end = xml.name().toString();
+    while (xml.readNext() != QXmlStreamReader::Invalid) {
+        if (xml.isStartElement()) {
+            if (xml.name() == u"t") text += xml.readElementText(QXmlStreamReader::IncludeChildElements);
+            else if (xml.name() == u"rPh") xml.skipCurrentElement();
+        } else if (xml.isEndElement() && xml.name() == end) {
+            break;
+        }
+    }
+    return text;
+}
+
+QString AttributeNamed(const QXmlStreamAttributes& attributes, QStringView name) {
+    for (const QXmlStreamAttribute& a : attributes)
+        if (a.name() == name) return a.value().toString();
+    return {};
+}
+
+}  // namespace
+
+struct WorkbookReader::State {
+    std::string path;
+    std::unique_ptr<QuaZip> zip;
+    std::unique_ptr<QuaZipFile> file;
+    std::unique_ptr<LimitedPart> part;
+    QString partName;
+    uint64_t partSize = 0;
+    QXmlStreamReader xml;
+    std::string error;
+
+    struct SheetEntry {
+        std::string name;
+        QString target;
+    };
+    std::vector<SheetEntry> sheets;
+    bool date1904 = false;
+    std::vector<bool> dateStyles;
+    std::vector<uint32_t> textEnds;  // shared texts, one after the other in texts
+    std::string texts;
+    uint64_t row = 0;
+    bool inSheetData = false;
+
+    bool OpenWorkbook(const std::string& file);
+
+    bool Fail(const std::string& why) {
+        error = why;
+        return false;
+    }
+
+    std::string Where() const { return "the workbook part \"" + Str(partName) + "\" of \"" + path + "\""; }
+
+    // Opens a part for streaming into xml. optional: a missing part is no error.
+    bool OpenPart(const QString& name, bool optional = false) {
+        ClosePart();
+        partName = name;
+        if (!zip->setCurrentFile(name, QuaZip::csInsensitive)) {
+            if (optional) return false;
+            return Fail("\"" + path + "\" is not a workbook: it has no part \"" + Str(name) + "\".");
+        }
+        QuaZipFileInfo64 info;
+        if (!zip->getCurrentFileInfo(&info)) return Fail("Cannot read " + Where() + ".");
+        const uint64_t limit = std::min<uint64_t>(kMaxWorkbookPartBytes, std::max<uint64_t>(kFreeInflation, kMaxInflation * info.compressedSize));
+        if (info.uncompressedSize > limit) return Fail(Unpacks(info.uncompressedSize));
+        file = std::make_unique<QuaZipFile>(zip.get());
+        if (!file->open(QIODevice::ReadOnly)) return Fail("Cannot unpack " + Where() + ".");
+        part = std::make_unique<LimitedPart>(*file, limit);
+        partSize = info.uncompressedSize;
+        xml.setDevice(part.get());
+        return true;
+    }
+
+    std::string Unpacks(uint64_t size) const {
+        return "The file \"" + path + "\" is refused: its part \"" + Str(partName) + "\" unpacks to " +
+               std::to_string(size) + " bytes or more, beyond what a workbook needs (at most " +
+               std::to_string(kMaxWorkbookPartBytes >> 20) + " MB, and " + std::to_string(kMaxInflation) +
+               " times its packed size).";
+    }
+
+    void ClosePart() {
+        xml.setDevice(nullptr);
+        part.reset();
+        file.reset();
+    }
+
+    // After a part was read: whether it was read whole and well.
+    bool PartRead() {
+        if (part && part->LimitHit()) return Fail(Unpacks(part->Count()));
+        if (xml.hasError())
+            return Fail("The file \"" + path + "\" is damaged: " + Where().substr(4) + " is not well-formed XML (line " +
+                        std::to_string(xml.lineNumber()) + ": " + Str(xml.errorString()) + ").");
+        return true;
+    }
+
+    // Where the workbook part is, from the package's relationships.
+    QString WorkbookPart() {
+        QString target = "xl/workbook.xml";
+        if (!OpenPart("_rels/.rels", true)) return error.empty() ? target : QString();
+        while (!xml.atEnd() && xml.readNext() != QXmlStreamReader::Invalid)
+            if (xml.isStartElement() && xml.name() == u"Relationship" &&
+                AttributeNamed(xml.attributes(), u"Type").endsWith("/officeDocument"))
+                target = AttributeNamed(xml.attributes(), u"Target");
+        if (!PartRead()) return {};
+        if (target.startsWith('/')) target.remove(0, 1);
+        return target;
+    }
+
+    bool ReadWorkbook() {
+        const QString workbook = WorkbookPart();
+        if (workbook.isEmpty()) return false;
+        const QString folder = workbook.contains('/') ? workbook.left(workbook.lastIndexOf('/') + 1) : QString();
+        std::vector<std::pair<std::string, QString>> ids;  // sheet name, relationship id
+        if (!OpenPart(workbook)) return false;
+        while (!xml.atEnd() && xml.readNext() != QXmlStreamReader::Invalid) {
+            if (!xml.isStartElement()) continue;
+            if (xml.name() == u"workbookPr") {
+                const QString v = AttributeNamed(xml.attributes(), u"date1904");
+                date1904 = v == "1" || v == "true";
+            } else if (xml.name() == u"sheet") {
+                ids.push_back({Str(AttributeNamed(xml.attributes(), u"name")), AttributeNamed(xml.attributes(), u"id")});
+            }
+        }
+        if (!PartRead()) return false;
+        const QString rels = folder + "_rels/" + workbook.mid(folder.size()) + ".rels";
+        std::vector<std::pair<QString, QString>> targets;
+        if (!OpenPart(rels)) return false;
+        while (!xml.atEnd() && xml.readNext() != QXmlStreamReader::Invalid)
+            if (xml.isStartElement() && xml.name() == u"Relationship")
+                targets.push_back({AttributeNamed(xml.attributes(), u"Id"), AttributeNamed(xml.attributes(), u"Target")});
+        if (!PartRead()) return false;
+        for (const auto& [name, id] : ids) {
+            for (const auto& [rid, target] : targets) {
+                if (rid != id) continue;
+                sheets.push_back({name, target.startsWith('/') ? target.mid(1) : folder + target});
+                break;
+            }
+        }
+        if (sheets.empty()) return Fail("The workbook \"" + path + "\" has no sheet.");
+        ReadStyles(folder);
+        return error.empty();
+    }
+
+    void ReadStyles(const QString& folder) {
+        if (!OpenPart(folder + "styles.xml", true)) return;
+        std::vector<std::pair<int, QString>> formats;
+        bool inCellXfs = false;
+        while (!xml.atEnd() && xml.readNext() != QXmlStreamReader::Invalid) {
+            if (xml.isStartElement() && xml.name() == u"numFmt") {
+                formats.push_back({AttributeNamed(xml.attributes(), u"numFmtId").toInt(),
+                                   AttributeNamed(xml.attributes(), u"formatCode")});
+            } else if (xml.isStartElement() && xml.name() == u"cellXfs") {
+                inCellXfs = true;
+            } else if (xml.isEndElement() && xml.name() == u"cellXfs") {
+                inCellXfs = false;
+            } else if (inCellXfs && xml.isStartElement() && xml.name() == u"xf") {
+                const int id = AttributeNamed(xml.attributes(), u"numFmtId").toInt();
+                QString code;
+                for (const auto& [fid, fcode] : formats)
+                    if (fid == id) code = fcode;
+                if (dateStyles.size() < kMaxSharedTexts) dateStyles.push_back(IsDateStyle(id, code));
+            }
+        }
+        PartRead();
+    }
+
+    bool ReadSharedTexts(const QString& folder) {
+        if (!OpenPart(folder + "sharedStrings.xml", true)) return error.empty();
+        while (!xml.atEnd() && xml.readNext() != QXmlStreamReader::Invalid) {
+            if (!xml.isStartElement() || xml.name() != u"si") continue;
+            const std::string text = Str(RunsText(xml));
+            if (textEnds.size() >= kMaxSharedTexts || texts.size() + text.size() > kMaxSharedTextBytes)
+                return Fail("The file \"" + path + "\" is refused: its table of shared texts holds more than " +
+                            std::to_string(kMaxSharedTexts) + " texts or " + std::to_string(kMaxSharedTextBytes >> 20) +
+                            " MB.");
+            texts += text;
+            textEnds.push_back(uint32_t(texts.size()));
+        }
+        return PartRead();
+    }
+
+    // A cell whose reader stands on its start element.
+    bool ReadCell(int& column, std::vector<SheetCell>& cells) {
+        const QXmlStreamAttributes attributes = xml.attributes();
+        const QString ref = AttributeNamed(attributes, u"r");
+        const QString type = AttributeNamed(attributes, u"t");
+        const int style = AttributeNamed(attributes, u"s").toInt();
+        const int named = ColumnOf(ref);
+        column = named > 0 ? named : column + 1;
+        QString value;
+        bool hasValue = false;
+        while (xml.readNext() != QXmlStreamReader::Invalid) {
+            if (xml.isStartElement() && xml.name() == u"v") {
+                value = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+                hasValue = true;
+            } else if (xml.isStartElement() && xml.name() == u"is") {
+                value = RunsText(xml);
+                hasValue = true;
+            } else if (xml.isStartElement()) {
+                xml.skipCurrentElement();  // a formula, an extension
+            } else if (xml.isEndElement() && xml.name() == u"c") {
+                break;
+            }
+        }
+        if (xml.hasError() || !hasValue) return !xml.hasError();
+        const std::string where = "cell " + ColumnName(column) + std::to_string(row);
+        if (column > int(kMaxCsvValues))
+            return Fail("Row " + std::to_string(row) + " of the sheet has a value in column " + ColumnName(column) +
+                        ", past the " + std::to_string(kMaxCsvValues) + " columns a row may hold.");
+        SheetCell cell;
+        if (type == "s") {
+            bool ok = false;
+            const qulonglong index = value.trimmed().toULongLong(&ok);
+            if (!ok || index >= textEnds.size())
+                return Fail("The " + where + " names shared text " + Str(value.trimmed()) +
+                            ", which the workbook does not have.");
+            const uint32_t from = index == 0 ? 0 : textEnds[size_t(index - 1)];
+            cell.text = texts.substr(from, textEnds[size_t(index)] - from);
+        } else if (type == "b") {
+            cell.kind = CellKind::Boolean;
+            cell.text = value.trimmed() == "1" || value.trimmed() == "true" ? "TRUE" : "FALSE";
+        } else if (type == "d") {
+            cell.kind = CellKind::Date;
+            cell.text = Str(value.trimmed().left(10));
+        } else if (type.isEmpty() || type == "n") {
+            bool ok = false;
+            const double number = value.trimmed().toDouble(&ok);
+            if (!ok || !std::isfinite(number))
+                return Fail("The " + where + " holds \"" + Str(value) + "\", which is not a number.");
+            cell.kind = CellKind::Number;
+            cell.number = number;
+            cell.text = NumberText(number);
+            if (size_t(style) < dateStyles.size() && dateStyles[size_t(style)]) DateCell(cell);
+        } else {
+            cell.text = Str(value);  // a formula's text, an error such as #N/A
+        }
+        if (cell.text.size() > kMaxCsvValueBytes)
+            return Fail("The " + where + " holds more than " + std::to_string(kMaxCsvValueBytes >> 20) + " MB of text.");
+        if (cells.size() < size_t(column)) cells.resize(size_t(column));
+        cells[size_t(column - 1)] = std::move(cell);
+        return true;
+    }
+
+    // A number with a date style: its whole days as a date, when it is one.
+    void DateCell(SheetCell& cell) const {
+        const long days = long(std::floor(cell.number));
+        if (days < 1 || days > 2958465) return;  // no day, or past 9999-12-31
+        store::Date d;
+        if (date1904) d = store::Date::FromDayNumber(store::Date{1904, 1, 1}.DayNumber() + days);
+        else if (days == 60) return;  // 29 February 1900, which never was
+        else d = store::Date::FromDayNumber(store::Date{1899, 12, 30}.DayNumber() + (days < 60 ? days + 1 : days));
+        cell.kind = CellKind::Date;
+        cell.text = DateText(d);
+    }
+};
+
+WorkbookReader::WorkbookReader() : m(std::make_unique<State>()) {}
+WorkbookReader::~WorkbookReader() { m->ClosePart(); }
+
+bool WorkbookReader::State::OpenWorkbook(const std::string& file) {
+    path = file;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return Fail("The file \"" + path + "\" does not exist.");
+    if (!S_ISREG(st.st_mode)) return Fail("The file \"" + path + "\" is not a regular file.");
+    zip = std::make_unique<QuaZip>(QString::fromStdString(path));
+    if (!zip->open(QuaZip::mdUnzip))
+        return Fail("The file \"" + path + "\" is not a workbook (.xlsx): it is not a zip archive.");
+    return ReadWorkbook();
+}
+
+bool WorkbookReader::Open(const std::string& path, const std::string& sheet, std::string* error) {
+    m = std::make_unique<State>();
+    auto fail = [&](const std::string& why) {
+        *error = why;
+        m->ClosePart();
+        return false;
+    };
+    if (!m->OpenWorkbook(path)) return fail(m->error);
+    const State::SheetEntry* chosen = &m->sheets.front();
+    if (!sheet.empty()) {
+        chosen = nullptr;
+        for (const auto& s : m->sheets)
+            if (QString::fromStdString(s.name).compare(QString::fromStdString(sheet), Qt::CaseInsensitive) == 0) chosen = &s;
+        if (!chosen) {
+            std::string names;
+            for (const auto& s : m->sheets) names += (names.empty() ? "\"" : ", \"") + s.name + "\"";
+            return fail("The workbook \"" + path + "\" has no sheet \"" + sheet + "\"; its sheets are " + names + ".");
+        }
+    }
+    const QString folder = chosen->target.contains('/') ? chosen->target.left(chosen->target.indexOf('/') + 1) : QString();
+    if (!m->ReadSharedTexts(folder)) return fail(m->error);
+    if (!m->OpenPart(chosen->target)) return fail(m->error);
+    return true;
+}
+
+WorkbookReader::Status WorkbookReader::Next(std::vector<SheetCell>& cells) {
+    cells.clear();
+    if (!m->part) return Status::End;
+    while (m->xml.readNext() != QXmlStreamReader::Invalid) {
+        if (m->xml.isEndDocument()) break;
+        if (!m->xml.isStartElement()) {
+            if (m->xml.isEndElement() && m->xml.name() == u"sheetData") m->inSheetData = false;
+            continue;
+        }
+        if (m->xml.name() == u"sheetData") {
+            m->inSheetData = true;
+            continue;
+        }
+        if (!m->inSheetData || m->xml.name() != u"row") continue;
+        bool ok = false;
+        const uint64_t number = AttributeNamed(m->xml.attributes(), u"r").toULongLong(&ok);
+        m->row = ok && number > m->row ? number : m->row + 1;
+        int column = 0;
+        while (m->xml.readNext() != QXmlStreamReader::Invalid) {
+            if (m->xml.isStartElement() && m->xml.name() == u"c") {
+                if (!m->ReadCell(column, cells)) break;
+            } else if (m->xml.isStartElement()) {
+                m->xml.skipCurrentElement();
+            } else if (m->xml.isEndElement() && m->xml.name() == u"row") {
+                return Status::Row;
+            }
+        }
+        if (!m->error.empty()) return Status::Failed;
+        break;
+    }
+    if (!m->PartRead()) return Status::Failed;
+    m->ClosePart();
+    return Status::End;
+}
+
+uint64_t WorkbookReader::RowNumber() const { return m->row; }
+const std::string& WorkbookReader::Error() const { return m->error; }
+uint64_t WorkbookReader::Done() const { return m->part ? m->part->Count() : m->partSize; }
+uint64_t WorkbookReader::Total() const { return m->partSize; }
+
+std::vector<std::string> WorkbookSheets(const std::string& path, std::string* error) {
+    WorkbookReader::State state;
+    std::vector<std::string> names;
+    if (state.OpenWorkbook(path))
+        for (const auto& s : state.sheets) names.push_back(s.name);
+    else
+        *error = state.error;
+    state.ClosePart();
+    return names;
+}
+
+}  // namespace exchange
