@@ -1,6 +1,5 @@
 #include "Workbook.h"
 
-#include <QIODevice>
 #include <QXmlStreamReader>
 #include <charconv>
 #include <cmath>
@@ -19,36 +18,6 @@ constexpr uint64_t kFreeInflation = uint64_t(16) << 20;  // any part may unpack 
 
 std::string Str(const QString& s) { return s.toStdString(); }
 std::string Str(QStringView s) { return s.toString().toStdString(); }
-
-// A part of the archive as it inflates, cut off at a limit: a part that
-// claims to be small and is not costs no more than one that says so.
-class LimitedPart : public QIODevice {
-public:
-    LimitedPart(QIODevice& inner, uint64_t limit) : m_inner(inner), m_limit(limit) { open(QIODevice::ReadOnly); }
-    bool LimitHit() const { return m_hit; }
-    uint64_t Count() const { return m_count; }
-    bool isSequential() const override { return true; }
-
-protected:
-    qint64 readData(char* data, qint64 max) override {
-        if (m_hit) return -1;
-        const qint64 n = m_inner.read(data, max);
-        if (n <= 0) return n;
-        m_count += uint64_t(n);
-        if (m_count > m_limit) {
-            m_hit = true;
-            return -1;
-        }
-        return n;
-    }
-    qint64 writeData(const char*, qint64) override { return -1; }
-
-private:
-    QIODevice& m_inner;
-    uint64_t m_limit;
-    uint64_t m_count = 0;
-    bool m_hit = false;
-};
 
 bool IsDateStyle(int id, const QString& code) {
     if ((id >= 14 && id <= 22) || (id >= 27 && id <= 36) || (id >= 45 && id <= 47) || (id >= 50 && id <= 58)) return true;
@@ -129,7 +98,6 @@ struct WorkbookReader::State {
     std::string path;
     std::unique_ptr<QuaZip> zip;
     std::unique_ptr<QuaZipFile> file;
-    std::unique_ptr<LimitedPart> part;
     QString partName;
     uint64_t partSize = 0;
     QXmlStreamReader xml;
@@ -154,7 +122,7 @@ struct WorkbookReader::State {
         return false;
     }
 
-    std::string Where() const { return "the workbook part \"" + Str(partName) + "\" of \"" + path + "\""; }
+    std::string Where() const { return "the part \"" + Str(partName) + "\" of \"" + path + "\""; }
 
     // Opens a part for streaming into xml. optional: a missing part is no error.
     bool OpenPart(const QString& name, bool optional = false) {
@@ -168,11 +136,12 @@ struct WorkbookReader::State {
         if (!zip->getCurrentFileInfo(&info)) return Fail("Cannot read " + Where() + ".");
         const uint64_t limit = std::min<uint64_t>(kMaxWorkbookPartBytes, std::max<uint64_t>(kFreeInflation, kMaxInflation * info.compressedSize));
         if (info.uncompressedSize > limit) return Fail(Unpacks(info.uncompressedSize));
+        // The zip library inflates no more than the size the archive
+        // gives, so that size is what the part can cost.
         file = std::make_unique<QuaZipFile>(zip.get());
         if (!file->open(QIODevice::ReadOnly)) return Fail("Cannot unpack " + Where() + ".");
-        part = std::make_unique<LimitedPart>(*file, limit);
         partSize = info.uncompressedSize;
-        xml.setDevice(part.get());
+        xml.setDevice(file.get());
         return true;
     }
 
@@ -185,16 +154,15 @@ struct WorkbookReader::State {
 
     void ClosePart() {
         xml.setDevice(nullptr);
-        part.reset();
         file.reset();
     }
 
     // After a part was read: whether it was read whole and well.
     bool PartRead() {
-        if (part && part->LimitHit()) return Fail(Unpacks(part->Count()));
         if (xml.hasError())
-            return Fail("The file \"" + path + "\" is damaged: " + Where().substr(4) + " is not well-formed XML (line " +
-                        std::to_string(xml.lineNumber()) + ": " + Str(xml.errorString()) + ").");
+            return Fail("The file \"" + path + "\" is damaged: its part \"" + Str(partName) +
+                        "\" is not well-formed XML (line " + std::to_string(xml.lineNumber()) + ": " +
+                        Str(xml.errorString()) + ").");
         return true;
     }
 
@@ -271,13 +239,17 @@ struct WorkbookReader::State {
 
     bool ReadSharedTexts(const QString& folder) {
         if (!OpenPart(folder + "sharedStrings.xml", true)) return error.empty();
+        const std::string tooMany = "The file \"" + path + "\" is refused: its table of shared texts holds more than " +
+                                    std::to_string(kMaxSharedTexts) + " texts or " +
+                                    std::to_string(kMaxSharedTextBytes >> 20) + " MB.";
         while (!xml.atEnd() && xml.readNext() != QXmlStreamReader::Invalid) {
+            if (xml.isStartElement() && xml.name() == u"sst" &&
+                AttributeNamed(xml.attributes(), u"uniqueCount").toULongLong() > kMaxSharedTexts)
+                return Fail(tooMany);  // said at once instead of found out
             if (!xml.isStartElement() || xml.name() != u"si") continue;
             const std::string text = Str(RunsText(xml));
             if (textEnds.size() >= kMaxSharedTexts || texts.size() + text.size() > kMaxSharedTextBytes)
-                return Fail("The file \"" + path + "\" is refused: its table of shared texts holds more than " +
-                            std::to_string(kMaxSharedTexts) + " texts or " + std::to_string(kMaxSharedTextBytes >> 20) +
-                            " MB.");
+                return Fail(tooMany);
             texts += text;
             textEnds.push_back(uint32_t(texts.size()));
         }
@@ -349,7 +321,7 @@ struct WorkbookReader::State {
     // A number with a date style: its whole days as a date, when it is one.
     void DateCell(SheetCell& cell) const {
         const long days = long(std::floor(cell.number));
-        if (days < 1 || days > 2958465) return;  // no day, or past 9999-12-31
+        if (days < (date1904 ? 0 : 1) || days > 2958465) return;  // no day, or past 9999-12-31
         store::Date d;
         if (date1904) d = store::Date::FromDayNumber(store::Date{1904, 1, 1}.DayNumber() + days);
         else if (days == 60) return;  // 29 February 1900, which never was
@@ -400,7 +372,7 @@ bool WorkbookReader::Open(const std::string& path, const std::string& sheet, std
 
 WorkbookReader::Status WorkbookReader::Next(std::vector<SheetCell>& cells) {
     cells.clear();
-    if (!m->part) return Status::End;
+    if (!m->file) return Status::End;
     while (m->xml.readNext() != QXmlStreamReader::Invalid) {
         if (m->xml.isEndDocument()) break;
         if (!m->xml.isStartElement()) {
@@ -435,7 +407,7 @@ WorkbookReader::Status WorkbookReader::Next(std::vector<SheetCell>& cells) {
 
 uint64_t WorkbookReader::RowNumber() const { return m->row; }
 const std::string& WorkbookReader::Error() const { return m->error; }
-uint64_t WorkbookReader::Done() const { return m->part ? m->part->Count() : m->partSize; }
+uint64_t WorkbookReader::Done() const { return m->file ? uint64_t(m->file->pos()) : m->partSize; }
 uint64_t WorkbookReader::Total() const { return m->partSize; }
 
 std::vector<std::string> WorkbookSheets(const std::string& path, std::string* error) {

@@ -6,8 +6,9 @@
 //
 // A workbook is read as it streams out of the archive: the shared texts are
 // kept, the sheet is not. What a damaged or hostile file could cost is
-// bounded: a part that inflates to more than kMaxWorkbookPartBytes (or more
-// than kMaxInflation times its packed size, past the first megabytes), more
+// bounded: a part that says it inflates to more than kMaxWorkbookPartBytes
+// (or more than kMaxInflation times its packed size, past the first
+// megabytes; the zip library inflates no more than a part says), more
 // shared texts than kMaxSharedTexts or than kMaxSharedTextBytes in all, a
 // row past kMaxCsvValues columns and malformed XML are each refused with
 // what was wrong and where.
@@ -22,9 +23,9 @@
 namespace exchange {
 
 inline constexpr uint64_t kMaxWorkbookPartBytes = uint64_t(1) << 30;
-inline constexpr uint64_t kMaxInflation = 1000;
-inline constexpr size_t kMaxSharedTexts = size_t(1) << 22;
-inline constexpr size_t kMaxSharedTextBytes = size_t(256) << 20;
+inline constexpr uint64_t kMaxInflation = 200;
+inline constexpr size_t kMaxSharedTexts = size_t(1) << 24;
+inline constexpr size_t kMaxSharedTextBytes = size_t(512) << 20;
 
 // The names of a workbook's sheets in their order; empty, with *error set,
 // when the file is no workbook this reader can read.

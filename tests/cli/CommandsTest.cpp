@@ -379,6 +379,29 @@ private slots:
         QCOMPARE(Records(m_table).size(), before.size() + 1);
     }
 
+    // A name ending in .xlsx is read as a workbook: the first sheet, or
+    // the one --sheet names.
+    void importOfAWorkbookReadsTheSheetNamed() {
+        const QString book = QStringLiteral(HALVENOR_SOURCE_DIR "/tests/exchange/data/xlsx/calc-like.xlsx");
+        const QStringList before = Records(m_table);
+        Result r = Cli({"import", "--sheet", "Garage", book});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, "halvenor import: The workbook \"" + book.toUtf8() +
+                            "\" has no sheet \"Garage\"; its sheets are \"Things\", \"Kitchen\".\n");
+        r = Cli({"import", "--sheet", "kitchen", book});
+        QVERIFY2(r.code == 0, r.err.constData());
+        const QStringList after = Records(m_table);
+        QCOMPARE(after.size(), before.size() + 1);
+        QCOMPARE(after.last().split('|')[0], QString("Kitchen thing"));
+        // The first sheet: a formula's text is no quantity, and its
+        // 29 February 1900 no date.
+        r = Cli({"import", "--check", book});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.out, QByteArray("Row 5, column 5 (Quantity): \"formula text\" is not a whole number.\n"
+                                   "Row 7, column 3 (Purchase Date): \"60\" is not a date in the form mm/dd/yy, "
+                                   "yyyy-mm-dd or dd.mm.yyyy, nor a spreadsheet's day number.\n"));
+    }
+
     // What the options say wins over what the file suggests.
     void importOfCsvTakesTheOptionsOverItsGuesses_data() {
         QTest::addColumn<QStringList>("options");

@@ -1,0 +1,155 @@
+// Workbooks read as spreadsheet programs lay them out: shared texts with
+// rich runs, date styles built in and of the file's own, truth values,
+// formulas' texts, cells without references, rows left out, day numbers
+// from 1900 and from 1904; a workbook openpyxl wrote imported with its
+// types; and damaged or hostile files (not a zip, malformed XML, a shared
+// text that is not there, a row too wide, a zip bomb honest or lying about
+// its size, a shared-text table too large) refused with what was wrong.
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "ExchangeTestSupport.h"
+#include "HeaderMapping.h"
+#include "SheetImport.h"
+#include "Workbook.h"
+
+using namespace exchange;
+using namespace exchangetest;
+
+namespace {
+
+const QString kFixtures = QStringLiteral(HALVENOR_SOURCE_DIR "/tests/exchange/data/xlsx/");
+
+QString KindName(CellKind kind) {
+    switch (kind) {
+    case CellKind::Text: return "T";
+    case CellKind::Number: return "N";
+    case CellKind::Date: return "D";
+    case CellKind::Boolean: return "B";
+    }
+    return "?";
+}
+
+// "row: value(kind)|..." for every row, or "error: ..." where reading stopped.
+QStringList Rows(const QString& file, const std::string& sheet = {}) {
+    WorkbookReader reader;
+    std::string error;
+    if (!reader.Open((kFixtures + file).toStdString(), sheet, &error)) return {"error: " + QString::fromStdString(error)};
+    QStringList out;
+    std::vector<SheetCell> cells;
+    for (;;) {
+        const SheetRows::Status status = reader.Next(cells);
+        if (status == SheetRows::Status::End) break;
+        if (status == SheetRows::Status::Failed) {
+            out << "error: " + QString::fromStdString(reader.Error());
+            break;
+        }
+        QStringList values;
+        for (const SheetCell& c : cells)
+            values << (c.text.empty() && c.kind == CellKind::Text ? QString()
+                                                                  : QString::fromStdString(c.text) + "(" + KindName(c.kind) + ")");
+        out << QString::number(reader.RowNumber()) + ": " + values.join('|');
+    }
+    return out;
+}
+
+}  // namespace
+
+class WorkbookTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void sheetsAreReadAsTheirCellsHoldThem() {
+        QCOMPARE(Rows("calc-like.xlsx"),
+                 (QStringList{
+                     "1: Name(T)|Purchase Price(T)|Purchase Date(T)|Warranty(T)|Qty(T)|Notes(T)",
+                     "2: Lamp(T)|1234.5(N)|2024-02-29(D)|TRUE(B)|2(N)|two\nlines(T)",
+                     "5: Rich text(T)|0.01(N)|2000-02-29(D)|FALSE(B)|formula text(T)|#N/A(T)",
+                     "6: Inline(T)||2000-02-29(D)|no(T)",
+                     "7: Café(T)||60(N)",  // the 29 February 1900 that never was
+                 }));
+        QCOMPARE(Rows("calc-like.xlsx", "KITCHEN"), (QStringList{"1: Name(T)", "2: Kitchen thing(T)"}));
+        QCOMPARE(Rows("date1904.xlsx"), (QStringList{"1: Purchase Date(T)", "2: 1904-01-01(D)", "3: 2024-02-29(D)"}));
+        std::string error = "untouched";
+        QCOMPARE(WorkbookSheets((kFixtures + "calc-like.xlsx").toStdString(), &error),
+                 (std::vector<std::string>{"Things", "Kitchen"}));
+        QCOMPARE(error, std::string("untouched"));
+    }
+
+    void damagedAndHostileWorkbooksAreRefused_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("sheet");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("not a zip") << "not-a-zip.xlsx" << ""
+                                   << "error: The file \"P\" is not a workbook (.xlsx): it is not a zip archive.";
+        QTest::newRow("malformed XML") << "malformed.xlsx" << ""
+                                       << "1: Name(T)\nerror: The file \"P\" is damaged: its part "
+                                          "\"xl/worksheets/sheet1.xml\" is not well-formed XML (line 2: Opening and "
+                                          "ending tag mismatch.).";
+        QTest::newRow("shared text not there") << "bad-shared-index.xlsx" << ""
+                                               << "1: Name(T)\nerror: The cell A2 names shared text 7, which the "
+                                                  "workbook does not have.";
+        QTest::newRow("row too wide") << "too-wide.xlsx" << ""
+                                      << "1: Name(T)" + QString(1023, '|') + "Last(T)\nerror: Row 2 of the sheet "
+                                         "has a value in column AMK, past the 1024 columns a row may hold.";
+        QTest::newRow("no sheet") << "no-sheet.xlsx" << "" << "error: The workbook \"P\" has no sheet.";
+        QTest::newRow("sheet not there") << "calc-like.xlsx" << "Garage"
+                                         << "error: The workbook \"P\" has no sheet \"Garage\"; its sheets are "
+                                            "\"Things\", \"Kitchen\".";
+        QTest::newRow("shared texts past the limit")
+            << "many-texts.xlsx" << ""
+            << "error: The file \"P\" is refused: its table of shared texts holds more than 16777216 texts or 512 MB.";
+        QTest::newRow("zip bomb") << "bomb.xlsx" << ""
+                                  << "error: The file \"P\" is refused: its part \"xl/worksheets/sheet1.xml\" unpacks "
+                                     "to 20971670 bytes or more, beyond what a workbook needs (at most 1024 MB, and "
+                                     "200 times its packed size).";
+        QTest::newRow("a folder") << "." << "" << "error: The file \"P\" is not a regular file.";
+    }
+    void damagedAndHostileWorkbooksAreRefused() {
+        QFETCH(QString, file);
+        QFETCH(QString, sheet);
+        QFETCH(QString, says);
+        const QString path = kFixtures + file;
+        QCOMPARE(Rows(file, sheet.toStdString()).join('\n').replace(path, "P"), says);
+    }
+
+    // A bomb that says it is small is read no further than it says.
+    void aZipBombLyingAboutItsSizeIsReadOnlyAsFarAsItSays() {
+        QCOMPARE(Rows("liar.xlsx").join('\n').replace(kFixtures + "liar.xlsx", "P"),
+                 QString("error: The file \"P\" is damaged: its part \"xl/worksheets/sheet1.xml\" is not well-formed "
+                         "XML (line 1: Premature end of document.)."));
+    }
+
+    // openpyxl's workbook: numbers, dates and truth values land as they
+    // are, whatever decimal mark the texts would have had.
+    void aWorkbookImportsWithItsTypes() {
+        QTemporaryDir dir;
+        store::Table items;
+        CreateItemTable(items, dir.path());
+        SheetImportRequest request;
+        request.source = {(kFixtures + "openpyxl.xlsx").toStdString(), SheetFormat::Xlsx};
+        const SheetSample sample = SampleSheet(request.source, 10);
+        QVERIFY(sample.ok && sample.complete);
+        request.map = MapByHeader(RowTexts(sample, 0));
+        QCOMPARE(request.map, (std::vector<int>{1, 2, 11, 10, 14, 9, 6}));
+        request.decimalMark = DecimalMark::Comma;
+        const SheetImportResult result = ImportSheet(items, request, {});
+        QCOMPARE(result.problemCount, 0u);
+        QCOMPARE(result.run.records, 3u);
+        items.Close();
+        QStringList stored;
+        for (const auto& r : DbfRead(dir.filePath("MASTER.DBF"))["records"].toArray()) {
+            const QJsonArray v = r.toArray();
+            stored << QStringList{v[0].toString(), v[1].toString(), v[10].toString(), v[9].toString(),
+                                  v[13].toString(), v[8].toString(), v[5].toString()}
+                          .join('|');
+        }
+        QCOMPARE(stored, (QStringList{"Lamp|Acme, Inc.|12.5|20240331|Yes|2|the \"blue\" one",
+                                      "Sofa||899.0|20000229|No|1|two\nlines", "Café table|Möbel|0.01|||0|"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(WorkbookTest)
+#include "WorkbookTest.moc"
