@@ -20,25 +20,26 @@ std::vector<CommandSpec> MakeCommands() {
          "OUT",
          1,
          1,
-         "write the items to a delimited text file or a new dBASE table",
+         "write the items to a delimited text file, a workbook or a new dBASE table",
          "Writes every item of the table, in the current sort order, to OUT: delimited text (the export window's "
-         "format, UTF-8) or a new dBASE table. OUT is replaced only when it is complete; \"-\" writes the text to "
+         "format, UTF-8), a workbook (.xlsx: a bold first row of titles, amounts and dates as such) or a new dBASE "
+         "table. OUT is replaced only when it is complete; \"-\" writes the text to "
          "standard output. Fields, their order and the title line default to the export window's last choices. "
          "A line of the text holds one item, so a line break inside a stored value goes out as blanks, one for each "
          "of its characters (a CR LF break as two blanks); a dBASE table keeps it.",
          {kTableOption,
           {"format", "FORMAT",
-           "csv or dbf. Default: dbf for an OUT ending in .dbf, csv for .csv or .txt, else the export window's last "
-           "choice.",
-           {"csv", "dbf"}},
+           "csv, xlsx or dbf. Default: dbf for an OUT ending in .dbf, xlsx for .xlsx, csv for .csv or .txt, else "
+           "the export window's last choice.",
+           {"csv", "xlsx", "dbf"}},
           {"fields", "LIST",
            "Comma-separated fields in the order written, by field name or title (Item,Brand,\"Purchase Date\")."},
-          {"titles", "", "Write a first line of field titles (text only)."},
+          {"titles", "", "Write a first line of field titles (text only; a workbook always has one)."},
           {"no-titles", "", "Write no title line."},
           {"attachments", "",
            "Also copy the exported items' photos and documents into a folder beside OUT (OUT's name up to its "
            "extension, then .files)."}},
-         {"halvenor export items.csv", "halvenor export --attachments insured.dbf", "halvenor export --fields Item,Location,Value - | sort",
+         {"halvenor export items.csv", "halvenor export items.xlsx", "halvenor export --attachments insured.dbf", "halvenor export --fields Item,Location,Value - | sort",
           "halvenor export --format dbf --table ~/old/HOME.DBF copy.dbf"}});
     commands.push_back(
         {"import",

@@ -148,11 +148,15 @@ int RunExport(Session& s) {
     auto endsWith = [name = std::string(FileNameOf(target))](const char* extension) {
         return name.size() > 4 && SameText(name.substr(name.size() - 4), extension);
     };
-    bool dbf = s.Settings().exportFileType == 2;  // the export window's last choice
-    if (const auto format = s.Args().Value("format")) dbf = *format == "dbf";
-    else if (endsWith(".dbf")) dbf = true;
-    else if (toStandardOutput || endsWith(".csv") || endsWith(".txt")) dbf = false;
-    if (dbf && toStandardOutput) s.Usage("a dBASE table cannot go to standard output");
+    std::string format = s.Settings().exportFileType == 2 ? "dbf" : "csv";  // the export window's last choice
+    if (const auto given = s.Args().Value("format")) format = *given;
+    else if (endsWith(".dbf")) format = "dbf";
+    else if (endsWith("xlsx") && target.size() > 5 && target[target.size() - 5] == '.') format = "xlsx";
+    else if (toStandardOutput || endsWith(".csv") || endsWith(".txt")) format = "csv";
+    const bool dbf = format == "dbf";
+    const bool xlsx = format == "xlsx";
+    if ((dbf || xlsx) && toStandardOutput)
+        s.Usage(std::string(dbf ? "a dBASE table" : "a workbook") + " cannot go to standard output");
     if (dbf && !HasDbfExtension(target)) s.Usage("a dBASE table needs a name ending in .DBF, not " + Quote(target));
     const std::vector<int> positions = ChosenFields(s);
     if (positions.empty()) throw CommandError("No fields selected for export.");
@@ -165,10 +169,11 @@ int RunExport(Session& s) {
     exchange::ExportRequest request;
     request.path = toStandardOutput ? std::string() : Absolute(target);
     request.positions = positions;
-    if (!dbf && titles) request.titles = exchange::ExportTitles(s.Settings(), items, positions);
+    if (xlsx || (!dbf && titles)) request.titles = exchange::ExportTitles(s.Settings(), items, positions);
     ProgressLine line(s.Io(), "export");
     const exchange::ProgressFn progress = [&](const exchange::Progress& p) { return line.Show(p.done, p.total, "items"); };
     const exchange::RunResult result = dbf                ? exchange::ExportDbf(items, request, progress)
+                                       : xlsx             ? exchange::ExportXlsx(items, request, progress)
                                        : toStandardOutput ? exchange::ExportTextTo(s.Io().outFd, items, request, progress)
                                                           : exchange::ExportText(items, request, progress);
     line.Clear();

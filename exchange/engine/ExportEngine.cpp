@@ -6,9 +6,11 @@
 #include <optional>
 #include <sys/file.h>
 #include <unistd.h>
+#include <xlsxwriter.h>
 
 #include "DelimitedText.h"
 #include "FieldText.h"
+#include "ImportEngine.h"
 #include "DbfFile.h"
 #include "IndexFile.h"
 #include "ItemSchema.h"
@@ -287,6 +289,137 @@ RunResult ExportDbf(store::Table& items, const ExportRequest& request, const Pro
     if (!completed) return Cancelled();
     if (!file.Commit(&error)) return Failed(error);
     DropStaleIndex(request.path);
+    KeepGoing(progress, done, total);
+    return {Outcome::Completed, done, {}};
+}
+
+namespace {
+
+// A workbook in the making; freed unwritten unless closed.
+class WorkbookWriter {
+public:
+    explicit WorkbookWriter(const std::string& path) {
+        lxw_workbook_options options{};
+        options.constant_memory = LXW_TRUE;  // rows go to a temporary file as they are written
+        m_book = workbook_new_opt(path.c_str(), &options);
+    }
+    ~WorkbookWriter() {
+        if (m_book) lxw_workbook_free(m_book);
+    }
+    WorkbookWriter(const WorkbookWriter&) = delete;
+    WorkbookWriter& operator=(const WorkbookWriter&) = delete;
+
+    lxw_workbook* Book() const { return m_book; }
+    // Writes the file; an empty text when it was written.
+    std::string Close() {
+        const lxw_error error = workbook_close(m_book);
+        m_book = nullptr;  // closed or not, the library has freed it
+        if (error == LXW_NO_ERROR) return {};
+        return std::string("The workbook could not be written: ") + lxw_strerror(error) + ".";
+    }
+
+private:
+    lxw_workbook* m_book = nullptr;
+};
+
+// Columns about as wide as their widest value can be, within reason.
+double ColumnWidth(int position, const std::string& title) {
+    const store::SchemaField& f = store::SchemaAt(position);
+    size_t chars = f.typeCode == 1 ? size_t(f.width) : f.typeCode == 4 ? 10 : f.typeCode == 2 ? 6 : 14;
+    chars = std::max(chars, title.size());
+    return double(std::min<size_t>(chars, 60)) + 2;
+}
+
+std::string WriteFailure(lxw_error error, uint64_t row) {
+    return "The export stopped at item " + std::to_string(row) + ": " + lxw_strerror(error) + ".";
+}
+
+}  // namespace
+
+RunResult ExportXlsx(store::Table& items, const ExportRequest& request, const ProgressFn& progress) {
+    std::vector<int> fields;
+    if (auto refusal = ResolveFields(items, request.positions, fields)) return Failed(*refusal);
+    if (auto refusal = RefuseTarget(items, request.path, false)) return Failed(*refusal);
+    const std::vector<uint32_t> records = items.DeliveredRecords();
+    const uint64_t total = records.size();
+    if (total + 1 > uint64_t(LXW_ROW_MAX))
+        return Failed("A sheet holds at most " + std::to_string(LXW_ROW_MAX - 1) + " items besides its titles; there are " +
+                      std::to_string(total) + ".");
+    if (!KeepGoing(progress, 0, total)) return Cancelled();
+
+    files::ReplacingFile file;
+    std::string error;
+    if (!file.Reserve(request.path, ".xlsx", &error)) return Failed(error);
+    WorkbookWriter writer(file.TempPath());
+    lxw_workbook* book = writer.Book();
+    if (!book) return Failed("The workbook \"" + file.TempPath() + "\" could not be made.");
+    lxw_worksheet* sheet = workbook_add_worksheet(book, "Items");
+    lxw_format* header = workbook_add_format(book);
+    format_set_bold(header);
+    lxw_format* money = workbook_add_format(book);
+    format_set_num_format(money, "#,##0.00");
+    lxw_format* whole = workbook_add_format(book);
+    format_set_num_format(whole, "0");
+    lxw_format* day = workbook_add_format(book);
+    const store::DateFormat dates = ExportDateFormat();
+    format_set_num_format(day, DateFormatName(dates).c_str());
+    lxw_format* wrapped = workbook_add_format(book);
+    format_set_text_wrap(wrapped);
+
+    for (size_t i = 0; i < fields.size(); ++i) {
+        const int p = request.positions[i];
+        const std::string title = i < request.titles.size() && !request.titles[i].empty()
+                                      ? request.titles[i]
+                                      : std::string(store::SchemaAt(p).defaultTitle);
+        worksheet_set_column(sheet, lxw_col_t(i), lxw_col_t(i), ColumnWidth(p, title), nullptr);
+        if (const lxw_error e = worksheet_write_string(sheet, 0, lxw_col_t(i), title.c_str(), header); e != LXW_NO_ERROR)
+            return Failed(WriteFailure(e, 0));
+    }
+    worksheet_freeze_panes(sheet, 1, 0);
+
+    std::string scratch;
+    // A malformed number or date goes on as the stored characters, as the
+    // text export writes it: nothing is lost and the sheet shows what the
+    // table holds.
+    auto writeText = [&](lxw_row_t row, lxw_col_t col, const store::RecordView& view, int field) {
+        const std::string text(FieldText(view, field, dates, scratch));
+        if (text.empty()) return LXW_NO_ERROR;
+        const bool lines = text.find('\n') != std::string::npos;
+        return worksheet_write_string(sheet, row, col, text.c_str(), lines ? wrapped : nullptr);
+    };
+    auto writeCell = [&](lxw_row_t row, lxw_col_t col, const store::RecordView& view, int field, int position) {
+        if (view.IsBlank(field)) return LXW_NO_ERROR;
+        try {
+            switch (store::SchemaAt(position).typeCode) {
+            case 2: return worksheet_write_number(sheet, row, col, view.Number(field), whole);
+            case 3: return worksheet_write_number(sheet, row, col, view.Number(field), money);
+            case 4: {
+                const std::optional<store::Date> d = view.DateValue(field);
+                if (!d) break;
+                lxw_datetime when{d->year, uint8_t(d->month), uint8_t(d->day), 0, 0, 0};
+                return worksheet_write_datetime(sheet, row, col, &when, day);
+            }
+            default: break;
+            }
+        } catch (const store::EngineError&) {
+        }
+        return writeText(row, col, view, field);
+    };
+    uint64_t done = 0;
+    try {
+        for (uint32_t recno : records) {
+            const store::RecordView view = items.ViewOf(recno);
+            const lxw_row_t row = lxw_row_t(done + 1);
+            for (size_t i = 0; i < fields.size(); ++i)
+                if (const lxw_error e = writeCell(row, lxw_col_t(i), view, fields[i], request.positions[i]); e != LXW_NO_ERROR)
+                    return Failed(WriteFailure(e, done + 1));
+            if (++done % kProgressEvery == 0 && !KeepGoing(progress, done, total)) return Cancelled();
+        }
+    } catch (const store::EngineError& e) {
+        return Failed("The export stopped at item " + std::to_string(done + 1) + ": " + e.what());
+    }
+    if (std::string why = writer.Close(); !why.empty()) return Failed(why);
+    if (!file.Finish(&error) || !file.Commit(&error)) return Failed(error);
     KeepGoing(progress, done, total);
     return {Outcome::Completed, done, {}};
 }

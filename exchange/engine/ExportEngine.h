@@ -31,6 +31,10 @@ struct ExportRequest {
 // itself or that another program holds) come back as Failed.
 RunResult ExportText(store::Table& items, const ExportRequest& request, const ProgressFn& progress);
 RunResult ExportDbf(store::Table& items, const ExportRequest& request, const ProgressFn& progress);
+// A workbook (.xlsx) of one sheet: a bold, frozen first row of titles (the
+// request's, else the fields' own), amounts as numbers with two decimals,
+// Quantity as whole numbers, dates as dates, texts with their line breaks.
+RunResult ExportXlsx(store::Table& items, const ExportRequest& request, const ProgressFn& progress);
 // Delimited text written as it goes to a descriptor the caller owns (a
 // pipe, standard output) instead of a file: request.path is not used, and
 // what was written before a failure or a cancel stays written.

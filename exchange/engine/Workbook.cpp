@@ -5,10 +5,10 @@
 #include <cmath>
 #include <sys/stat.h>
 
+#include <QIODevice>
+#include <unzip.h>
+
 #include "DateFormat.h"
-#include "quazip.h"
-#include "quazipfile.h"
-#include "quazipfileinfo.h"
 
 namespace exchange {
 
@@ -18,6 +18,46 @@ constexpr uint64_t kFreeInflation = uint64_t(16) << 20;  // any part may unpack 
 
 std::string Str(const QString& s) { return s.toStdString(); }
 std::string Str(QStringView s) { return s.toString().toStdString(); }
+
+// The archive's current part as it inflates. The zip library inflates no
+// more than the size the archive gives for the part.
+class ZipPart : public QIODevice {
+public:
+    explicit ZipPart(unzFile zip) : m_zip(zip) { open(QIODevice::ReadOnly); }
+    ~ZipPart() override {
+        if (!m_closed) unzCloseCurrentFile(m_zip);
+    }
+    bool isSequential() const override { return true; }
+    bool atEnd() const override { return m_end && QIODevice::atEnd(); }
+    uint64_t Count() const { return m_count; }
+    bool Broken() const { return m_broken; }
+    // Ends the part; false when its check sum says it is damaged.
+    bool Close() {
+        m_closed = true;
+        return unzCloseCurrentFile(m_zip) == UNZ_OK;
+    }
+
+protected:
+    qint64 readData(char* data, qint64 max) override {
+        if (m_end || m_broken) return m_broken ? -1 : 0;
+        const int n = unzReadCurrentFile(m_zip, data, unsigned(std::min<qint64>(max, qint64(1) << 20)));
+        if (n < 0) {
+            m_broken = true;
+            return -1;
+        }
+        if (n == 0) m_end = true;
+        m_count += uint64_t(n);
+        return n;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    unzFile m_zip;
+    uint64_t m_count = 0;
+    bool m_end = false;
+    bool m_broken = false;
+    bool m_closed = false;
+};
 
 bool IsDateStyle(int id, const QString& code) {
     if ((id >= 14 && id <= 22) || (id >= 27 && id <= 36) || (id >= 45 && id <= 47) || (id >= 50 && id <= 58)) return true;
@@ -96,12 +136,17 @@ QString AttributeNamed(const QXmlStreamAttributes& attributes, QStringView name)
 
 struct WorkbookReader::State {
     std::string path;
-    std::unique_ptr<QuaZip> zip;
-    std::unique_ptr<QuaZipFile> file;
+    unzFile zip = nullptr;
+    std::unique_ptr<ZipPart> file;
     QString partName;
     uint64_t partSize = 0;
     QXmlStreamReader xml;
     std::string error;
+
+    ~State() {
+        ClosePart();
+        if (zip) unzClose(zip);
+    }
 
     struct SheetEntry {
         std::string name;
@@ -128,19 +173,19 @@ struct WorkbookReader::State {
     bool OpenPart(const QString& name, bool optional = false) {
         ClosePart();
         partName = name;
-        if (!zip->setCurrentFile(name, QuaZip::csInsensitive)) {
+        if (unzLocateFile(zip, name.toUtf8().constData(), 2) != UNZ_OK) {  // 2: letter case ignored
             if (optional) return false;
             return Fail("\"" + path + "\" is not a workbook: it has no part \"" + Str(name) + "\".");
         }
-        QuaZipFileInfo64 info;
-        if (!zip->getCurrentFileInfo(&info)) return Fail("Cannot read " + Where() + ".");
-        const uint64_t limit = std::min<uint64_t>(kMaxWorkbookPartBytes, std::max<uint64_t>(kFreeInflation, kMaxInflation * info.compressedSize));
-        if (info.uncompressedSize > limit) return Fail(Unpacks(info.uncompressedSize));
-        // The zip library inflates no more than the size the archive
-        // gives, so that size is what the part can cost.
-        file = std::make_unique<QuaZipFile>(zip.get());
-        if (!file->open(QIODevice::ReadOnly)) return Fail("Cannot unpack " + Where() + ".");
-        partSize = info.uncompressedSize;
+        unz_file_info64 info{};
+        if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
+            return Fail("Cannot read " + Where() + ".");
+        const uint64_t limit =
+            std::min<uint64_t>(kMaxWorkbookPartBytes, std::max<uint64_t>(kFreeInflation, kMaxInflation * info.compressed_size));
+        if (info.uncompressed_size > limit) return Fail(Unpacks(info.uncompressed_size));
+        if (unzOpenCurrentFile(zip) != UNZ_OK) return Fail("Cannot unpack " + Where() + ".");
+        file = std::make_unique<ZipPart>(zip);
+        partSize = info.uncompressed_size;
         xml.setDevice(file.get());
         return true;
     }
@@ -159,6 +204,9 @@ struct WorkbookReader::State {
 
     // After a part was read: whether it was read whole and well.
     bool PartRead() {
+        if (file && (file->Broken() || (!xml.hasError() && file->atEnd() && !file->Close())))
+            return Fail("The file \"" + path + "\" is damaged: its part \"" + Str(partName) +
+                        "\" does not unpack to what the archive says it holds.");
         if (xml.hasError())
             return Fail("The file \"" + path + "\" is damaged: its part \"" + Str(partName) +
                         "\" is not well-formed XML (line " + std::to_string(xml.lineNumber()) + ": " +
@@ -332,15 +380,15 @@ struct WorkbookReader::State {
 };
 
 WorkbookReader::WorkbookReader() : m(std::make_unique<State>()) {}
-WorkbookReader::~WorkbookReader() { m->ClosePart(); }
+WorkbookReader::~WorkbookReader() = default;
 
 bool WorkbookReader::State::OpenWorkbook(const std::string& file) {
     path = file;
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return Fail("The file \"" + path + "\" does not exist.");
     if (!S_ISREG(st.st_mode)) return Fail("The file \"" + path + "\" is not a regular file.");
-    zip = std::make_unique<QuaZip>(QString::fromStdString(path));
-    if (!zip->open(QuaZip::mdUnzip))
+    zip = unzOpen64(path.c_str());
+    if (!zip)
         return Fail("The file \"" + path + "\" is not a workbook (.xlsx): it is not a zip archive.");
     return ReadWorkbook();
 }
@@ -407,7 +455,7 @@ WorkbookReader::Status WorkbookReader::Next(std::vector<SheetCell>& cells) {
 
 uint64_t WorkbookReader::RowNumber() const { return m->row; }
 const std::string& WorkbookReader::Error() const { return m->error; }
-uint64_t WorkbookReader::Done() const { return m->file ? uint64_t(m->file->pos()) : m->partSize; }
+uint64_t WorkbookReader::Done() const { return m->file ? m->file->Count() : m->partSize; }
 uint64_t WorkbookReader::Total() const { return m->partSize; }
 
 std::vector<std::string> WorkbookSheets(const std::string& path, std::string* error) {
@@ -417,7 +465,6 @@ std::vector<std::string> WorkbookSheets(const std::string& path, std::string* er
         for (const auto& s : state.sheets) names.push_back(s.name);
     else
         *error = state.error;
-    state.ClosePart();
     return names;
 }
 
