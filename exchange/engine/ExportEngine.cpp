@@ -17,6 +17,7 @@
 #include "ItemTable.h"
 #include "FileSystem.h"
 #include "ReplacingFile.h"
+#include "Workbook.h"
 
 namespace exchange {
 namespace {
@@ -330,6 +331,23 @@ double ColumnWidth(int position, const std::string& title) {
     return double(std::min<size_t>(chars, 60)) + 2;
 }
 
+// Why the workbook written at path does not hold rows whole rows, or empty.
+std::string CheckWorkbook(const std::string& path, uint64_t rows) {
+    WorkbookReader reader;
+    std::string error;
+    if (!reader.Open(path, {}, &error)) return error;
+    std::vector<SheetCell> cells;
+    uint64_t count = 0;
+    for (;;) {
+        const SheetRows::Status status = reader.Next(cells);
+        if (status == SheetRows::Status::Failed) return reader.Error();
+        if (status == SheetRows::Status::End) break;
+        ++count;
+    }
+    if (count != rows) return "it holds " + std::to_string(count) + " rows of " + std::to_string(rows) + ".";
+    return {};
+}
+
 std::string WriteFailure(lxw_error error, uint64_t row) {
     return "The export stopped at item " + std::to_string(row) + ": " + lxw_strerror(error) + ".";
 }
@@ -419,6 +437,10 @@ RunResult ExportXlsx(store::Table& items, const ExportRequest& request, const Pr
         return Failed("The export stopped at item " + std::to_string(done + 1) + ": " + e.what());
     }
     if (std::string why = writer.Close(); !why.empty()) return Failed(why);
+    // The library does not notice a failed write of its temporary files (a
+    // full disk): what it wrote is read back before it replaces anything.
+    if (std::string why = CheckWorkbook(file.TempPath(), done + 1); !why.empty())
+        return Failed("The workbook came out damaged, perhaps for a full disk, and was not saved: " + why);
     if (!file.Finish(&error) || !file.Commit(&error)) return Failed(error);
     KeepGoing(progress, done, total);
     return {Outcome::Completed, done, {}};

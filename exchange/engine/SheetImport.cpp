@@ -23,7 +23,24 @@ bool AllBlank(const std::vector<SheetCell>& cells) {
     return true;
 }
 
-std::string Quoted(std::string_view v) { return "\"" + std::string(v) + "\""; }
+// A value as a problem names it: on one line, and no longer than a line.
+std::string Quoted(std::string_view v) {
+    constexpr size_t kShown = 60;
+    std::string out = "\"";
+    size_t chars = 0;
+    for (size_t i = 0; i < v.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(v[i]);
+        if ((c & 0xC0) != 0x80 && ++chars > kShown) {
+            out += "...";
+            break;
+        }
+        if (c == '\r') out += "\\r";
+        else if (c == '\n') out += "\\n";
+        else if (c == '\t') out += "\\t";
+        else out += char(c);
+    }
+    return out + "\"";
+}
 
 std::string Title(const SheetImportRequest& request, int position) {
     const std::string& own = request.titles[size_t(position - 1)];
@@ -75,9 +92,7 @@ public:
     }
 
 private:
-    // Empty when stored, else why not. Empty amounts and quantities are
-    // stored as 0, as the other imports store them; empty dates and texts
-    // stay blank.
+    // Empty when stored, else why not. Empty dates and texts stay blank.
     std::string Store(int position, const SheetCell& cell) {
         const int field = m_fields[size_t(position - 1)];
         const std::string& value = cell.text;
@@ -92,7 +107,9 @@ private:
         case 2:
         case 3: {
             if (Blank(value)) {
-                m_items.SetNumber(field, 0);
+                // A text file's empty value is 0, as the quoted import
+                // stores it; a workbook's empty cell stays empty.
+                if (m_request.source.format == SheetFormat::Csv) m_items.SetNumber(field, 0);
                 return {};
             }
             // A workbook's number is one already; a text is read by the mark.

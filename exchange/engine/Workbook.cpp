@@ -110,6 +110,28 @@ std::string DateText(const store::Date& d) {
     return buf;
 }
 
+// Characters a workbook's XML cannot hold are written "_xHHHH_" (a line
+// break's CR as "_x000D_"); "_x005F_" keeps an underscore that would start
+// one.
+QString Unescaped(const QString& text) {
+    if (!text.contains(u"_x")) return text;
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == '_' && i + 6 < text.size() && text[i + 1] == 'x' && text[i + 6] == '_') {
+            bool ok = false;
+            const ushort unit = text.mid(i + 2, 4).toUShort(&ok, 16);
+            if (ok) {
+                out += QChar(unit);
+                i += 6;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
+
 // The text of an element's <t> children, rich runs joined, phonetic
 // readings left out; the reader ends on the element's end.
 QString RunsText(QXmlStreamReader& xml) {
@@ -123,7 +145,7 @@ QString RunsText(QXmlStreamReader& xml) {
             break;
         }
     }
-    return text;
+    return Unescaped(text);
 }
 
 QString AttributeNamed(const QXmlStreamAttributes& attributes, QStringView name) {
@@ -357,7 +379,7 @@ struct WorkbookReader::State {
             cell.text = NumberText(number);
             if (size_t(style) < dateStyles.size() && dateStyles[size_t(style)]) DateCell(cell);
         } else {
-            cell.text = Str(value);  // a formula's text, an error such as #N/A
+            cell.text = Str(type == "str" ? Unescaped(value) : value);  // a formula's text, an error such as #N/A
         }
         if (cell.text.size() > kMaxCsvValueBytes)
             return Fail("The " + where + " holds more than " + std::to_string(kMaxCsvValueBytes >> 20) + " MB of text.");

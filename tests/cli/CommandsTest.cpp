@@ -393,13 +393,15 @@ private slots:
         const QStringList after = Records(m_table);
         QCOMPARE(after.size(), before.size() + 1);
         QCOMPARE(after.last().split('|')[0], QString("Kitchen thing"));
-        // The first sheet: a formula's text is no quantity, and its
-        // 29 February 1900 no date.
+        // The first sheet: a formula's text is no quantity, its 29 February
+        // 1900 no date; a line break in a value is named on one line.
         r = Cli({"import", "--check", book});
         QCOMPARE(r.code, 1);
         QCOMPARE(r.out, QByteArray("Row 5, column 5 (Quantity): \"formula text\" is not a whole number.\n"
+                                   "Row 7, column 2 (Cost): \"a\\rb\" is not an amount.\n"
                                    "Row 7, column 3 (Purchase Date): \"60\" is not a date in the form mm/dd/yy, "
-                                   "yyyy-mm-dd or dd.mm.yyyy, nor a spreadsheet's day number.\n"));
+                                   "yyyy-mm-dd or dd.mm.yyyy, nor a spreadsheet's day number.\n"
+                                   "Row 7, column 4 (Warranty): \"_x0041_\" is not Yes or No.\n"));
     }
 
     // What the options say wins over what the file suggests.

@@ -107,7 +107,7 @@ private slots:
                  "Maybe,1,1,,maybe,,\r\n"
                  "Too long,1,1,,,,\"" + QByteArray(21, 'x') + "\"\r\n"
                  "Cyrillic,1,1,,,\xd0\x96uk,\r\n"
-                 "Two faults,x,y,,,,\r\n"
+                 "Two faults,x,\"y\r\n" + QByteArray(70, 'y') + "\",,,,\r\n"
                  "Serial and words,0,(12.00),45351,TRUE,,\r\n"
                  "Short row\r\n");
         SheetImportRequest request = RequestFor(csv);
@@ -129,7 +129,7 @@ private slots:
                      "Row 10, column 6 (Location): The character \"Ж\" in field Location cannot be stored in this "
                      "table (code page 1252).",
                      "Row 11, column 2 (Quantity): \"x\" is not a whole number.",
-                     "Row 11, column 3 (Price Paid): \"y\" is not an amount.",
+                     "Row 11, column 3 (Price Paid): \"y\\r\\n" + QString(57, 'y') + "...\" is not an amount.",
                  }));
         QCOMPARE(result.rows, 11u);
         QCOMPARE(result.rowsLeftOut, 8u);

@@ -57,10 +57,11 @@ def s(ref, index, style=0):
 # A spreadsheet program's layout: shared texts (one of rich runs with a
 # phonetic reading), a built-in and a custom date style, a number style
 # that only looks like one, a formula's text, a truth value, an error, a
-# cell without its reference, a row left out, a styled empty cell far out.
+# cell without its reference, a row left out, a styled empty cell far out,
+# a character written as its code and an underscore kept from being read so.
 TEXTS = ['Name', 'Purchase Price', 'Purchase Date', 'Warranty', 'Qty', 'Notes', 'Lamp',
          '<si><r><t>Rich </t></r><r><rPr><b/></rPr><t>text</t></r><rPh sb="0" eb="1"><t>ignored</t></rPh></si>',
-         'two&#10;lines', 'Caf&#233;', 'Kitchen thing']
+         'two&#10;lines', 'Caf&#233;', 'Kitchen thing', 'a_x000D_b', '_x005F_x0041_']
 ROWS = ('<row r="1">' + ''.join(s(f'{c}1', i) for i, c in enumerate('ABCDEF')) + '</row>'
         '<row r="2">' + s('A2', 6) + '<c r="B2" s="4"><v>1234.5</v></c><c r="C2" s="1"><v>45351</v></c>'
         '<c r="D2" t="b"><v>1</v></c><c r="E2"><f>1+1</f><v>2</v></c>' + s('F2', 8) + '</row>'
@@ -69,7 +70,7 @@ ROWS = ('<row r="1">' + ''.join(s(f'{c}1', i) for i, c in enumerate('ABCDEF')) +
         '<c r="XFD5" s="1"/></row>'
         '<row r="6"><c r="A6" t="inlineStr"><is><t>Inline</t></is></c><c r="C6" t="d"><v>2000-02-29T00:00:00</v></c>'
         '<c r="D6" t="inlineStr"><is><t>no</t></is></c></row>'
-        '<row r="7">' + s('A7', 9) + '<c r="C7" s="1"><v>60</v></c></row>')
+        '<row r="7">' + s('A7', 9) + s('B7', 11) + '<c r="C7" s="1"><v>60</v></c>' + s('D7', 12) + '</row>')
 workbook('calc-like.xlsx', [('Things', ROWS), ('Kitchen', '<row r="1">' + s('A1', 0) + '</row><row r="2">' +
                                                s('A2', 10) + '</row>')], sst(TEXTS))
 
