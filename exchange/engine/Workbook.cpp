@@ -39,7 +39,8 @@ public:
 
 protected:
     qint64 readData(char* data, qint64 max) override {
-        if (m_end || m_broken) return m_broken ? -1 : 0;
+        if (m_broken) return -1;
+        if (m_end || max <= 0) return 0;
         const int n = unzReadCurrentFile(m_zip, data, unsigned(std::min<qint64>(max, qint64(1) << 20)));
         if (n < 0) {
             m_broken = true;

@@ -189,6 +189,9 @@ private slots:
         QTest::newRow("text without titles")
             << QStringList{"export", "--no-titles", "items.txt"} << QStringList{"import", "--no-skip-first", "items.txt"};
         QTest::newRow("dBASE") << QStringList{"export", "items.dbf"} << QStringList{"import", "items.dbf"};
+        QTest::newRow("workbook") << QStringList{"export", "items.xlsx"} << QStringList{"import", "items.xlsx"};
+        QTest::newRow("text read as CSV") << QStringList{"export", "items.csv"}
+                                          << QStringList{"import", "--format", "csv", "items.csv"};
         // A hidden file's name, not a table's: text both ways.
         QTest::newRow("a name that is only an extension") << QStringList{"export", ".dbf"} << QStringList{"import", ".dbf"};
         QTest::newRow("a name ending in dbf without the dot") << QStringList{"export", "items-dbf"} << QStringList{"import", "items-dbf"};
