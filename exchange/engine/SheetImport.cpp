@@ -172,6 +172,7 @@ SheetSample SampleSheet(const SheetSource& source, size_t rows) {
         if (status == SheetRows::Status::Failed) {
             sample.message = reader->Error();
             sample.rows.clear();
+            sample.rowNumbers.clear();
             return sample;
         }
         if (status == SheetRows::Status::End) {
@@ -179,6 +180,7 @@ SheetSample SampleSheet(const SheetSource& source, size_t rows) {
             break;
         }
         sample.rows.push_back(cells);
+        sample.rowNumbers.push_back(reader->RowNumber());
     }
     sample.ok = true;
     return sample;
@@ -202,6 +204,30 @@ DecimalMark GuessSheetDecimalMark(const SheetSample& sample, const std::vector<i
         }
     }
     return GuessDecimalMark(amounts);
+}
+
+std::vector<PreviewRow> PreviewSheet(store::Table& items, const SheetImportRequest& request, const SheetSample& sample,
+                                     size_t rows) {
+    std::vector<PreviewRow> preview;
+    RowConverter converter(items, request);
+    if (!converter.MapProblem().empty()) return preview;
+    for (size_t r = request.headerRow ? 1 : 0; r < sample.rows.size() && preview.size() < rows; ++r) {
+        if (AllBlank(sample.rows[r])) continue;
+        PreviewRow row;
+        row.row = sample.rowNumbers[r];
+        try {
+            items.Append();
+            converter.Convert(sample.rows[r], row.row, row.problems);
+            for (int p : request.map)
+                if (p > 0) row.texts[size_t(p - 1)] = items.GetText(items.FieldIndex(store::SchemaAt(p).name));
+            items.Cancel();
+        } catch (const store::EngineError& e) {
+            if (items.CurrentState() == store::Table::State::Insert) items.Cancel();
+            row.problems.push_back({row.row, 0, 0, e.what()});
+        }
+        preview.push_back(std::move(row));
+    }
+    return preview;
 }
 
 std::string DescribeProblem(const SheetProblem& problem, const SheetImportRequest& request) {

@@ -27,6 +27,7 @@ struct SheetSample {
     bool ok = false;
     std::string message;                        // why the source cannot be read
     std::vector<std::vector<SheetCell>> rows;  // the first rows, the header row among them
+    std::vector<uint64_t> rowNumbers;            // each one's number in the source
     bool complete = false;                       // rows holds the whole source
 };
 SheetSample SampleSheet(const SheetSource& source, size_t rows);
@@ -66,6 +67,19 @@ struct SheetImportResult {
     uint64_t problemCount = 0;
     std::vector<SheetProblem> problems;  // the first kListedSheetProblems
 };
+
+// A row of the sample as the import would store it: the text of each item
+// field as the table shows it (index = position - 1), and its problems.
+struct PreviewRow {
+    uint64_t row = 0;  // of the source, from 1
+    std::array<std::string, store::kItemFieldCount> texts;
+    std::vector<SheetProblem> problems;
+};
+// The first rows of the sample (after a header row, blank rows passed
+// over). Nothing is written. Precondition: the item table is open for
+// writing.
+std::vector<PreviewRow> PreviewSheet(store::Table& items, const SheetImportRequest& request, const SheetSample& sample,
+                                     size_t rows);
 
 // Precondition: the item table is open for writing.
 SheetImportResult ImportSheet(store::Table& items, const SheetImportRequest& request, const ProgressFn& progress);

@@ -143,6 +143,25 @@ private slots:
         QCOMPARE(Column(items, "Warranty"), (QStringList{"Yes", "Yes", ""}));
         QCOMPARE(Column(items, "Location"), (QStringList{"Attic", "", ""}));
 
+        // The preview shows the first rows as they will be stored.
+        const std::vector<PreviewRow> preview = PreviewSheet(items, request, SampleSheet(request.source, 5), 3);
+        QCOMPARE(preview.size(), size_t(3));  // row 3 is blank
+        QCOMPARE(preview[0].row, 2u);
+        QCOMPARE(preview[0].texts[0], std::string("Good"));
+        QCOMPARE(preview[0].texts[8], std::string("2"));
+        QCOMPARE(preview[0].texts[9], std::string("2/29/24"));
+        QCOMPARE(preview[0].texts[10], std::string("1234.5"));
+        QCOMPARE(preview[0].texts[13], std::string("Yes"));
+        QCOMPARE(preview[0].texts[3], std::string());  // not mapped
+        QCOMPARE(preview[0].problems.size(), size_t(0));
+        QCOMPARE(preview[1].row, 4u);
+        QCOMPARE(preview[1].texts[0], std::string("Bad date"));
+        QCOMPARE(preview[1].problems.size(), size_t(1));
+        QCOMPARE(preview[1].problems[0].column, 4);
+        QCOMPARE(preview[2].row, 5u);
+        QCOMPARE(items.RecordCount(), 3u);
+        QCOMPARE(items.CurrentState(), store::Table::State::Browse);
+
         // A check finds the same and writes nothing.
         items.Close();
         const QByteArray before = ReadAll(m_table);
