@@ -26,6 +26,7 @@ const QString kExportFields = QStringLiteral("Export Fields");
 const QString kExportOrder = QStringLiteral("Export Order");
 const QString kExport = QStringLiteral("Export");
 const QString kImport = QStringLiteral("Import");
+const QString kOwn = QStringLiteral("Halvenor");  // keys other readers of the file do not know
 const QString kSortOrder = QStringLiteral("Sort Order");
 const QString kGridTitle = QStringLiteral("Grid Title");
 const QString kGridOptions = QStringLiteral("Grid Options");
@@ -109,6 +110,7 @@ void Settings::ReadFrom(const IniFile& ini) {
     exportFileType = Number(ini, kExport, QStringLiteral("File Type"), defaults.exportFileType);
     importSkipFirst = ini.ReadBool(kImport, QStringLiteral("Skip First"), defaults.importSkipFirst);
     importFileType = Number(ini, kImport, QStringLiteral("File Type"), defaults.importFileType);
+    importSpreadsheet = ini.ReadBool(kOwn, QStringLiteral("Import Spreadsheet"), defaults.importSpreadsheet);
 
     for (int i = 0; i < kSortLevelCount; ++i)
         sortFields[size_t(i)] = Number(ini, kSortOrder, kSortKeys[size_t(i)], defaults.sortFields[size_t(i)]);
@@ -166,6 +168,7 @@ void Settings::WriteTo(IniFile& ini) const {
     ini.WriteInteger(kExport, QStringLiteral("File Type"), exportFileType);
     ini.WriteBool(kImport, QStringLiteral("Skip First"), importSkipFirst);
     ini.WriteInteger(kImport, QStringLiteral("File Type"), importFileType);
+    ini.WriteBool(kOwn, QStringLiteral("Import Spreadsheet"), importSpreadsheet);
 
     for (int i = 0; i < kSortLevelCount; ++i) ini.WriteInteger(kSortOrder, kSortKeys[size_t(i)], sortFields[size_t(i)]);
 

@@ -74,6 +74,8 @@ public:
     int exportFileType = 1;
     bool importSkipFirst = true;
     int importFileType = 1;
+    // [Halvenor], ours alone: the last import was of a spreadsheet.
+    bool importSpreadsheet = false;
 
     // [Sort Order]: field positions, 0 for none.
     std::array<int, kSortLevelCount> sortFields = {12, 0, 0, 0};

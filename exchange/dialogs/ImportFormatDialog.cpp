@@ -11,6 +11,7 @@
 #include "MainContext.h"
 #include "Settings.h"
 #include "ImportDialog.h"
+#include "SheetImportDialog.h"
 #include "UiServices.h"
 #include "WindowLayout.h"
 
@@ -28,9 +29,11 @@ ImportFormatDialog::ImportFormatDialog(common::MainContext& context, QWidget* pa
     panel->setFrameShadow(QFrame::Sunken);
     TextOption = new QRadioButton("Ascii Delimited File", panel);
     DbfOption = new QRadioButton("DBase File (DBF)", panel);
+    SheetOption = new QRadioButton("Spreadsheet (CSV or XLSX)", panel);
     auto* options = new QVBoxLayout(panel);
     options->addWidget(TextOption);
     options->addWidget(DbfOption);
+    options->addWidget(SheetOption);
     SelectFileButton = new QPushButton("Select &File", this);
     CancelButton = new QPushButton("&Cancel", this);
     SelectFileButton->setDefault(true);
@@ -42,7 +45,10 @@ ImportFormatDialog::ImportFormatDialog(common::MainContext& context, QWidget* pa
     root->addLayout(buttons);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    (AppSettings().importFileType == 2 ? DbfOption : TextOption)->setChecked(true);
+    (AppSettings().importSpreadsheet     ? SheetOption
+     : AppSettings().importFileType == 2 ? DbfOption
+                                         : TextOption)
+        ->setChecked(true);
     connect(SelectFileButton, &QPushButton::clicked, this, [this] { ChooseSourceFile(); });
     connect(CancelButton, &QPushButton::clicked, this, [this] { Cancel(); });
 }
@@ -62,6 +68,10 @@ void ImportFormatDialog::PrepareToShow() {
 }
 
 void ImportFormatDialog::ChooseSourceFile() {
+    if (SheetOption->isChecked()) {
+        ChooseSpreadsheet();
+        return;
+    }
     const bool text = TextOption->isChecked();
     common::FileRequest request;
     request.title = "Import Data";
@@ -85,10 +95,30 @@ void ImportFormatDialog::ChooseSourceFile() {
     accept();
 }
 
+void ImportFormatDialog::ChooseSpreadsheet() {
+    common::FileRequest request;
+    request.title = "Import Data";
+    request.filter = "Spreadsheets (*.CSV;*.XLSX)|*.CSV;*.XLSX|Text (*.TXT)|*.TXT";
+    request.defaultExtension = "CSV";
+    request.mustExist = true;
+    const auto path = Ui().OpenFile(request);
+    if (!path) return;
+    SheetImportDialog import(m_context, *path, this);
+    if (!import.Readable()) {
+        Ui().Message("Error", import.Problem(), common::MessageIcon::Error);
+        return;
+    }
+    Ui().ShowModal(import);
+    accept();
+}
+
 void ImportFormatDialog::Cancel() { reject(); }
 
 void ImportFormatDialog::done(int result) {
-    AppSettings().importFileType = DbfOption->isChecked() ? 2 : 1;
+    // The file type other programs read stays 1 or 2; the spreadsheet
+    // choice is kept beside it.
+    AppSettings().importSpreadsheet = SheetOption->isChecked();
+    if (!SheetOption->isChecked()) AppSettings().importFileType = DbfOption->isChecked() ? 2 : 1;
     QDialog::done(result);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The first step of an import: the user says whether the source is a
-// delimited text file or a dBASE table and picks it. The source is examined
+// delimited text file, a dBASE table or a spreadsheet and picks it. The source is examined
 // at once; a file that cannot be imported is refused with the reason and
 // the user may pick another, otherwise the import dialog takes over. When
 // it closes, this dialog closes with it.
@@ -24,11 +24,13 @@ public:
 
     void PrepareToShow();
     void ChooseSourceFile();
+    void ChooseSpreadsheet();
     void Cancel();
     void done(int result) override;
 
     QRadioButton* TextOption = nullptr;
     QRadioButton* DbfOption = nullptr;
+    QRadioButton* SheetOption = nullptr;
     QPushButton* SelectFileButton = nullptr;
     QPushButton* CancelButton = nullptr;
 

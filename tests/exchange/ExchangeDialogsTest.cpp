@@ -26,6 +26,9 @@
 #include "AttachmentStore.h"
 #include "ItemTable.h"
 #include "ImportDialog.h"
+#include "SheetImportDialog.h"
+#include <QComboBox>
+#include <QListWidget>
 
 using common::AppSettings;
 using common::Answer;
@@ -33,6 +36,7 @@ using common::ScriptedUiServices;
 using exchange::ImportFormatDialog;
 using exchange::ExportDialog;
 using exchange::ImportDialog;
+using exchange::SheetImportDialog;
 using namespace exchangetest;
 
 namespace {
@@ -537,6 +541,91 @@ private slots:
                                   "be in the wrong fields: line 2.");
         dialog.StartImport();
         QCOMPARE(Column(Items(), "Item"), QStringList({"Lamp", "Desk"}));
+    }
+
+    // ---------------------------------------------------------- spreadsheets
+
+    // The third kind of source: its own file types, a file that is no
+    // spreadsheet refused with the reason, the choice kept beside the file
+    // type other programs read.
+    void formatDialogOffersSpreadsheets() {
+        WriteAll(Path("book.xlsx"), "Name,Cost\n");
+        AppSettings().importFileType = 2;
+        ImportFormatDialog dialog(*m_main);
+        dialog.SheetOption->setChecked(true);
+        m_ui->ExpectOpenFile("Import Data", Path("book.xlsx"));
+        m_ui->ExpectMessage("Error", "The file \"" + Path("book.xlsx") + "\" is not a workbook (.xlsx): it is not a zip archive.");
+        dialog.ChooseSourceFile();
+        QCOMPARE(m_ui->Calls()[0].text, QString("Spreadsheets (*.CSV;*.XLSX)|*.CSV;*.XLSX|Text (*.TXT)|*.TXT"));
+        dialog.Cancel();
+        QCOMPARE(AppSettings().importFileType, 2);
+        QVERIFY(AppSettings().importSpreadsheet);
+        ImportFormatDialog again(*m_main);
+        QVERIFY(again.SheetOption->isChecked());
+        again.DbfOption->setChecked(true);
+        again.Cancel();
+        QVERIFY(!AppSettings().importSpreadsheet);
+        QCOMPARE(AppSettings().importFileType, 2);
+    }
+
+    // Columns matched by their headers, a match changed by the user, the
+    // preview as it will be stored; the problems listed and the question
+    // asked before anything is written; No writes nothing, Yes the rows that
+    // convert.
+    void spreadsheetImportChecksBeforeItWrites() {
+        WriteAll(Path("sheet.csv"), "Name;Purchase Price;Purchase Date;Colour\r\n"
+                                    "Lamp;\"1.234,50\";31.03.2024;blue\r\n"
+                                    "Desk;abc;2024-02-30;red\r\n");
+        const uint32_t before = Items().RecordCount();
+        SheetImportDialog dialog(*m_main, Path("sheet.csv"));
+        QVERIFY(dialog.Readable());
+        QCOMPARE(dialog.SeparatorChoice->currentText(), QString("Semicolon"));
+        QCOMPARE(dialog.DecimalChoice->currentIndex(), 1);  // a comma, as the amounts say
+        QCOMPARE(dialog.ColumnGrid->rowCount(), 4);
+        QCOMPARE(dialog.FieldChoice(0)->currentText(), QString("Item"));
+        QCOMPARE(dialog.FieldChoice(1)->currentText(), QString("Cost"));
+        QCOMPARE(dialog.FieldChoice(3)->currentText(), QString("(not imported)"));
+        QCOMPARE(dialog.ColumnGrid->item(1, 2)->text(), QString("1.234,50"));
+        // Colour into User Defined 1.
+        dialog.FieldChoice(3)->setCurrentIndex(dialog.FieldChoice(3)->findData(19));
+        QCOMPARE(dialog.PreviewGrid->columnCount(), 4);
+        QCOMPARE(dialog.PreviewGrid->horizontalHeaderItem(3)->text(), AppSettings().Field(19).title);
+        QCOMPARE(dialog.PreviewGrid->item(0, 1)->text(), QString("1234.5"));
+        QCOMPARE(dialog.PreviewGrid->item(0, 3)->text(), QString("blue"));
+        QCOMPARE(dialog.PreviewGrid->item(1, 1)->text(), QString("?"));
+        QCOMPARE(dialog.ProblemList->count(), 2);
+
+        m_ui->ExpectAsk("Import", "1 of 2 rows cannot be imported for the problems listed.  Import the other 1 row?",
+                        Answer::No);
+        dialog.StartImport();
+        QCOMPARE(Items().RecordCount(), before);
+        QCOMPARE(dialog.ProblemList->item(0)->text(),
+                 QString("Row 3, column 2 (Cost): \"abc\" is not an amount."));
+        QCOMPARE(dialog.SummaryLabel->text(), QString("2 rows read; 1 row with problems."));
+
+        m_ui->ExpectAsk("Import", std::nullopt, Answer::Yes);
+        m_ui->ExpectMessage("Ok", "Import Complete.  1 item was imported.  1 of 2 rows was left out for the "
+                                  "problems listed.");
+        dialog.StartImport();
+        QCOMPARE(Items().RecordCount(), before + 1);
+        QCOMPARE(Column(Items(), "UserDef1").count("blue"), 1);
+        QVERIFY(!dialog.isVisible() && dialog.result() == QDialog::Accepted);
+    }
+
+    // Another separator reads the file again: one column no field takes.
+    void spreadsheetImportReadsAgainWithAnotherSeparator() {
+        WriteAll(Path("semi.csv"), "Name;Cost\nLamp;1\n");
+        SheetImportDialog dialog(*m_main, Path("semi.csv"));
+        QVERIFY(dialog.StartButton->isEnabled());
+        dialog.SeparatorChoice->setCurrentIndex(0);
+        QCOMPARE(dialog.ColumnGrid->rowCount(), 1);
+        QCOMPARE(dialog.ColumnGrid->item(0, 0)->text(), QString("Name;Cost"));
+        QVERIFY(!dialog.StartButton->isEnabled());
+        QCOMPARE(dialog.SummaryLabel->text(), QString("No column goes to an item field: choose one under GOES TO."));
+        dialog.HeaderCheck->setChecked(false);  // the columns go to the fields in order
+        QCOMPARE(dialog.ColumnGrid->item(0, 0)->text(), QString("Column 1"));
+        QCOMPARE(dialog.FieldChoice(0)->currentText(), QString("Item"));
+        QVERIFY(dialog.StartButton->isEnabled());
     }
 
     void cancelStopsARunningImport() {

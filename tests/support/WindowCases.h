@@ -33,6 +33,7 @@
 #include "ExportDialog.h"
 #include "HelpWindow.h"
 #include "ImportDialog.h"
+#include "SheetImportDialog.h"
 #include "ImportFormatDialog.h"
 #include "InsuranceDialog.h"
 #include "ItemEditor.h"
@@ -131,6 +132,10 @@ inline std::map<QString, DialogCase> Dialogs() {
                            return Own(o, new exchange::ImportDialog(w, exchange::SourceKind::Text, "items.txt",
                                                                  {"Description", "Maker"}, &w));
                        }, {}};
+    cases["spreadsheet import"] = {true, [](MainWindow& w, Owner& o) {
+                                       return Own(o, new exchange::SheetImportDialog(
+                                                         w, HALVENOR_SOURCE_DIR "/tests/exchange/data/csv/python-minimal.csv", &w));
+                                   }, {}};
     cases["reports"] = {false, [](MainWindow& w, Owner&) -> QDialog* { return w.ReportsWindow(); }, {}};
     cases["insurance information"] = {false, [](MainWindow& w, Owner& o) { return Own(o, new reports::InsuranceDialog(&w)); },
                                       {}};
@@ -163,6 +168,7 @@ inline std::map<QString, DialogCase> Dialogs() {
         {"search options", "find"}, {"locate", "find"}, {"sort order", "find"}, {"search and replace", "find"},
         {"viewer configuration", "appearance"}, {"colour configuration", "appearance"}, {"tip of the day", "appearance"},
         {"import format", "exchange"}, {"export", "exchange"}, {"import", "exchange"}, {"backup", "exchange"},
+        {"spreadsheet import", "exchange"},
         {"restore", "exchange"}, {"reports", "reports"}, {"insurance information", "reports"},
         {"page printing", "reports"}, {"report definition", "reports"}, {"report fonts", "reports"},
         {"report layout", "reports"}, {"report part", "reports"}, {"help", "common"}};
