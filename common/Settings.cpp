@@ -111,6 +111,7 @@ void Settings::ReadFrom(const IniFile& ini) {
     importSkipFirst = ini.ReadBool(kImport, QStringLiteral("Skip First"), defaults.importSkipFirst);
     importFileType = Number(ini, kImport, QStringLiteral("File Type"), defaults.importFileType);
     importSpreadsheet = ini.ReadBool(kOwn, QStringLiteral("Import Spreadsheet"), defaults.importSpreadsheet);
+    exportWorkbook = ini.ReadBool(kOwn, QStringLiteral("Export Workbook"), defaults.exportWorkbook);
 
     for (int i = 0; i < kSortLevelCount; ++i)
         sortFields[size_t(i)] = Number(ini, kSortOrder, kSortKeys[size_t(i)], defaults.sortFields[size_t(i)]);
@@ -169,6 +170,7 @@ void Settings::WriteTo(IniFile& ini) const {
     ini.WriteBool(kImport, QStringLiteral("Skip First"), importSkipFirst);
     ini.WriteInteger(kImport, QStringLiteral("File Type"), importFileType);
     ini.WriteBool(kOwn, QStringLiteral("Import Spreadsheet"), importSpreadsheet);
+    ini.WriteBool(kOwn, QStringLiteral("Export Workbook"), exportWorkbook);
 
     for (int i = 0; i < kSortLevelCount; ++i) ini.WriteInteger(kSortOrder, kSortKeys[size_t(i)], sortFields[size_t(i)]);
 

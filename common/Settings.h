@@ -74,8 +74,10 @@ public:
     int exportFileType = 1;
     bool importSkipFirst = true;
     int importFileType = 1;
-    // [Halvenor], ours alone: the last import was of a spreadsheet.
+    // [Halvenor], ours alone: the last import was of a spreadsheet, the
+    // last export to a workbook.
     bool importSpreadsheet = false;
+    bool exportWorkbook = false;
 
     // [Sort Order]: field positions, 0 for none.
     std::array<int, kSortLevelCount> sortFields = {12, 0, 0, 0};

@@ -36,6 +36,7 @@ constexpr int kListMargin = 20;
 
 const char* const kTextFilter = "Ascii Delimited Text (*.TXT)|*.TXT";
 const char* const kDbfFilter = "DBase (*.DBF)|*.DBF";
+const char* const kWorkbookFilter = "Workbook (*.XLSX)|*.XLSX";
 
 }  // namespace
 
@@ -70,10 +71,12 @@ ExportDialog::ExportDialog(common::MainContext& context, QWidget* parent)
     auto* howBox = new QGroupBox(this);
     TextOption = new QRadioButton("Ascii Delimited Text File", howBox);
     DbfOption = new QRadioButton("DBase File (DBF)", howBox);
+    WorkbookOption = new QRadioButton("Workbook (XLSX)", howBox);
     FirstRowCheck = new QCheckBox("&First Record Contains Field Names", howBox);
     auto* howLayout = new QVBoxLayout(howBox);
     howLayout->addWidget(TextOption);
     howLayout->addWidget(DbfOption);
+    howLayout->addWidget(WorkbookOption);
     howLayout->addWidget(FirstRowCheck);
 
     StartButton = new QPushButton("&Start Export", this);
@@ -140,6 +143,7 @@ ExportDialog::ExportDialog(common::MainContext& context, QWidget* parent)
     connect(DefaultsButton, &QPushButton::clicked, this, [this] { RestoreDefaultOrder(); });
     connect(TextOption, &QRadioButton::clicked, this, [this] { ChooseTextFile(); });
     connect(DbfOption, &QRadioButton::clicked, this, [this] { ChooseDbfFile(); });
+    connect(WorkbookOption, &QRadioButton::clicked, this, [this] { ChooseWorkbookFile(); });
     connect(FirstRowCheck, &QCheckBox::clicked, this, [this] { StoreFirstRowChoice(); });
     connect(StartButton, &QPushButton::clicked, this, [this] { StartExport(); });
     connect(CancelButton, &QPushButton::clicked, this, [this] { Cancel(); });
@@ -153,7 +157,7 @@ ExportDialog::ExportDialog(common::MainContext& context, QWidget* parent)
     const bool searching = m_context.SearchOn();
     SearchOption->setEnabled(searching);
     (searching ? SearchOption : EntireOption)->setChecked(true);
-    ShowFileKind(s.exportFileType != 2);
+    ShowFileKind(s.exportWorkbook ? FileKind::Workbook : s.exportFileType == 2 ? FileKind::Dbase : FileKind::Text);
     FirstRowCheck->setChecked(s.exportFirstRow);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
@@ -202,10 +206,16 @@ void ExportDialog::SetRow(int row, int position, bool exported) {
     FieldList->setItem(row, 1, FixedCell(exported ? "Yes" : "No"));
 }
 
-void ExportDialog::ShowFileKind(bool text) {
-    (text ? TextOption : DbfOption)->setChecked(true);
+void ExportDialog::ShowFileKind(FileKind kind) {
+    const bool text = kind == FileKind::Text;
+    (text ? TextOption : kind == FileKind::Dbase ? DbfOption : WorkbookOption)->setChecked(true);
+    // A workbook always has its row of titles.
     FirstRowCheck->setVisible(text);
     FirstRowCheck->setEnabled(text);
+}
+
+ExportDialog::FileKind ExportDialog::ChosenKind() const {
+    return TextOption->isChecked() ? FileKind::Text : DbfOption->isChecked() ? FileKind::Dbase : FileKind::Workbook;
 }
 
 // ---------------------------------------------------------------- handlers
@@ -227,9 +237,11 @@ void ExportDialog::RestoreDefaultOrder() {
     for (int p = 1; p <= kFields; ++p) SetRow(p - 1, p, true);
 }
 
-void ExportDialog::ChooseTextFile() { ShowFileKind(true); }
+void ExportDialog::ChooseTextFile() { ShowFileKind(FileKind::Text); }
 
-void ExportDialog::ChooseDbfFile() { ShowFileKind(false); }
+void ExportDialog::ChooseDbfFile() { ShowFileKind(FileKind::Dbase); }
+
+void ExportDialog::ChooseWorkbookFile() { ShowFileKind(FileKind::Workbook); }
 
 void ExportDialog::StoreFirstRowChoice() { AppSettings().exportFirstRow = FirstRowCheck->isChecked(); }
 
@@ -258,27 +270,31 @@ void ExportDialog::StartExport() {
         Ui().Message("Error", "No fields selected for export.", common::MessageIcon::Error);
         return;
     }
-    const bool text = TextOption->isChecked();
+    const FileKind kind = ChosenKind();
+    const bool text = kind == FileKind::Text;
     common::FileRequest request;
     request.title = "Export Data";
-    request.filter = text ? kTextFilter : kDbfFilter;
-    request.defaultExtension = text ? "TXT" : "DBF";
+    request.filter = text ? kTextFilter : kind == FileKind::Dbase ? kDbfFilter : kWorkbookFilter;
+    request.defaultExtension = text ? "TXT" : kind == FileKind::Dbase ? "DBF" : "XLSX";
     request.askOverwrite = true;
     const auto path = Ui().SaveFile(request);
     if (!path) return;
-    if (!text && !path->right(4).toUpper().endsWith(".DBF")) {
+    // A table or workbook under another name would open in no program.
+    const QString extension = kind == FileKind::Dbase ? ".DBF" : ".XLSX";
+    if (!text && !path->toUpper().endsWith(extension)) {
         Ui().Message("Error", "Invalid file type selected.", common::MessageIcon::Error);
         return;
     }
-    RunExport(text, *path, fields);
+    RunExport(kind, *path, fields);
 }
 
-void ExportDialog::RunExport(bool text, const QString& path, const std::vector<int>& fields) {
+void ExportDialog::RunExport(FileKind kind, const QString& path, const std::vector<int>& fields) {
     store::Table& table = m_context.ItemTable();
     ExportRequest request;
     request.path = path.toStdString();
     request.positions = fields;
-    if (text && AppSettings().exportFirstRow) request.titles = ExportTitles(AppSettings(), table, fields);
+    if ((kind == FileKind::Text && AppSettings().exportFirstRow) || kind == FileKind::Workbook)
+        request.titles = ExportTitles(AppSettings(), table, fields);
     const bool searchEnded = EntireOption->isChecked() && m_context.SearchOn();
     if (searchEnded) m_context.DisableEndSearch();
     // The exported items' photos and documents may go along, into a folder
@@ -303,7 +319,12 @@ void ExportDialog::RunExport(bool text, const QString& path, const std::vector<i
     const RunResult result = RunEngine(
         CancelButton, [this](const Progress& p) { ProgressBar->setValue(int(p.done)); },
         [&](const ProgressFn& progress) {
-            return text ? ExportText(table, request, progress) : ExportDbf(table, request, progress);
+            switch (kind) {
+            case FileKind::Text: return ExportText(table, request, progress);
+            case FileKind::Dbase: return ExportDbf(table, request, progress);
+            case FileKind::Workbook: break;
+            }
+            return ExportXlsx(table, request, progress);
         });
     if (searchEnded) {
         m_context.EnableEndSearch();
@@ -349,7 +370,10 @@ void ExportDialog::ShowHelp() { Ui().OpenHelp("Export Window"); }
 
 void ExportDialog::StoreOnClose() {
     StoreList();
-    AppSettings().exportFileType = TextOption->isChecked() ? 1 : 2;
+    // The file type other programs read stays 1 or 2; the workbook choice
+    // is kept beside it.
+    AppSettings().exportWorkbook = WorkbookOption->isChecked();
+    if (!WorkbookOption->isChecked()) AppSettings().exportFileType = TextOption->isChecked() ? 1 : 2;
 }
 
 }  // namespace exchange

@@ -39,6 +39,7 @@ public:
     void RestoreDefaultOrder();
     void ChooseTextFile();
     void ChooseDbfFile();
+    void ChooseWorkbookFile();
     void StoreFirstRowChoice();
     void StartExport();
     void CloseWindow();
@@ -62,6 +63,7 @@ public:
     QLabel* HowLabel = nullptr;
     QRadioButton* TextOption = nullptr;
     QRadioButton* DbfOption = nullptr;
+    QRadioButton* WorkbookOption = nullptr;
     QCheckBox* FirstRowCheck = nullptr;
     QPushButton* StartButton = nullptr;
     QPushButton* ExitButton = nullptr;
@@ -80,8 +82,10 @@ private:
     void FitList();
     void ApplyGroupColors();
     void SetRow(int row, int position, bool exported);
-    void ShowFileKind(bool text);
-    void RunExport(bool text, const QString& path, const std::vector<int>& fields);
+    enum class FileKind { Text, Dbase, Workbook };
+    void ShowFileKind(FileKind kind);
+    FileKind ChosenKind() const;
+    void RunExport(FileKind kind, const QString& path, const std::vector<int>& fields);
 
     common::MainContext& m_context;
 };

@@ -27,6 +27,7 @@
 #include "ItemTable.h"
 #include "ImportDialog.h"
 #include "SheetImportDialog.h"
+#include "Workbook.h"
 #include <QComboBox>
 #include <QListWidget>
 
@@ -173,6 +174,38 @@ private slots:
         dialog.FirstRowCheck->setChecked(true);
         dialog.StoreFirstRowChoice();
         QCOMPARE(AppSettings().exportFirstRow, true);
+    }
+
+    // A workbook: its own file type, a name of another kind refused, the
+    // titles always written, the choice kept beside the file type other
+    // programs read.
+    void exportWritesAWorkbook() {
+        AppSettings().exportFileType = 2;
+        AppSettings().exportFirstRow = false;
+        ExportDialog dialog(*m_main);
+        dialog.WorkbookOption->setChecked(true);
+        dialog.ChooseWorkbookFile();
+        QVERIFY(dialog.FirstRowCheck->isHidden());
+        m_ui->ExpectSaveFile("Export Data", Path("items.txt"));
+        m_ui->ExpectMessage("Error", "Invalid file type selected.");
+        dialog.StartExport();
+        QCOMPARE(m_ui->Calls()[0].text, QString("Workbook (*.XLSX)|*.XLSX"));
+        m_ui->ExpectSaveFile("Export Data", Path("items.xlsx"));
+        m_ui->ExpectMessage("Ok", "Export Complete.");
+        dialog.StartExport();
+        exchange::WorkbookReader reader;
+        std::string error;
+        QVERIFY2(reader.Open(Path("items.xlsx").toStdString(), {}, &error), error.c_str());
+        std::vector<exchange::SheetCell> cells;
+        QCOMPARE(int(reader.Next(cells)), int(exchange::SheetRows::Status::Row));
+        QCOMPARE(QString::fromStdString(cells.at(0).text), AppSettings().Field(dialog.SelectedFields().front()).title);
+        int rows = 0;
+        while (reader.Next(cells) == exchange::SheetRows::Status::Row) ++rows;
+        QCOMPARE(rows, int(Items().RecordCount()));
+        QCOMPARE(AppSettings().exportFileType, 2);
+        QVERIFY(AppSettings().exportWorkbook);
+        ExportDialog again(*m_main);
+        QVERIFY(again.WorkbookOption->isChecked());
     }
 
     // The export list's rows: a field's own place first; the others, and a
