@@ -184,10 +184,13 @@ Invocation Failure(std::string message, const CommandSpec* command) {
     return inv;
 }
 
+// "a, b or c" (joiner " or "), or "a|b|c" (joiner "|").
 std::string ChoiceList(const OptionSpec& o, const char* joiner) {
+    const std::string_view last = joiner;
+    const std::string_view between = last == "|" ? last : std::string_view(", ");
     std::string s;
     for (size_t i = 0; i < o.choices.size(); ++i) {
-        if (i > 0) s += i + 1 == o.choices.size() ? joiner : ", ";
+        if (i > 0) s += i + 1 == o.choices.size() ? last : between;
         s += o.choices[i];
     }
     return s;

@@ -169,8 +169,6 @@ void Settings::WriteTo(IniFile& ini) const {
     ini.WriteInteger(kExport, QStringLiteral("File Type"), exportFileType);
     ini.WriteBool(kImport, QStringLiteral("Skip First"), importSkipFirst);
     ini.WriteInteger(kImport, QStringLiteral("File Type"), importFileType);
-    ini.WriteBool(kOwn, QStringLiteral("Import Spreadsheet"), importSpreadsheet);
-    ini.WriteBool(kOwn, QStringLiteral("Export Workbook"), exportWorkbook);
 
     for (int i = 0; i < kSortLevelCount; ++i) ini.WriteInteger(kSortOrder, kSortKeys[size_t(i)], sortFields[size_t(i)]);
 
@@ -204,6 +202,10 @@ void Settings::WriteTo(IniFile& ini) const {
     ini.WriteInteger(kReports, QStringLiteral("Report Viewing Window Top"), reportViewTop);
     ini.WriteInteger(kReports, QStringLiteral("Report Viewing Window Width"), reportViewWidth);
     ini.WriteInteger(kReports, QStringLiteral("Report Viewing Window Height"), reportViewHeight);
+
+    // Last, so that the sections every reader knows keep their places.
+    ini.WriteBool(kOwn, QStringLiteral("Import Spreadsheet"), importSpreadsheet);
+    ini.WriteBool(kOwn, QStringLiteral("Export Workbook"), exportWorkbook);
 }
 
 Settings& AppSettings() {

@@ -89,7 +89,7 @@ private slots:
         QTest::newRow("operand missing") << "export" << "export needs OUT";
         QTest::newRow("operand too many") << "export a.csv b.csv" << "\"b.csv\" is one too many";
         QTest::newRow("no operands taken") << "check x.dbf" << "check takes no file names";
-        QTest::newRow("value not a choice") << "export --format xls a" << "--format must be csv or dbf, not \"xls\"";
+        QTest::newRow("value not a choice") << "export --format xls a" << "--format must be csv, xlsx or dbf, not \"xls\"";
         QTest::newRow("value missing at the end") << "export a --table" << "--table needs a value (PATH)";
         QTest::newRow("option where a value belongs") << "export --table --format csv a" << "--table needs a value";
         QTest::newRow("empty value") << "export --table= a" << "--table needs a value";
@@ -148,7 +148,7 @@ private slots:
         const cli::CommandSpec* command = cli::FindCommand("export");
         QVERIFY(command);
         const std::string help = cli::CommandHelp(*command);
-        QVERIFY2(help.rfind("Usage: halvenor export [--table PATH] [--format csv|dbf] [--fields LIST]\n"
+        QVERIFY2(help.rfind("Usage: halvenor export [--table PATH] [--format csv|xlsx|dbf] [--fields LIST]\n"
                             "               [--titles] [--no-titles] [--attachments] OUT\n\n",
                             0) == 0,
                  help.c_str());

@@ -130,8 +130,10 @@ private slots:
                                         "Main Window Color", "Edit Window Color", "Search Window Color",
                                         "Report Window Color", "Configure Window Color", "Grid Title",
                                         "Grid Title Font", "Grid Font", "Grid Options", "Edit Font", "Label Font",
-                                        "Button Font", "Reports"}));
-        QCOMPARE(keys.size(), 265);
+                                        "Button Font", "Reports", "Halvenor"}));
+        QCOMPARE(keys.size(), 267);
+        // Our own keys, which other readers of the file pass over, come last.
+        QCOMPARE(keys.mid(265), QStringList({"Halvenor|Import Spreadsheet=No", "Halvenor|Export Workbook=No"}));
         const QString start = AppPaths::StartDirectory();
         QCOMPARE(keys.mid(0, 18),
                  QStringList({"Misc|Button Bar=1", "Misc|Main Window Left=0", "Misc|Main Window Top=0",
