@@ -1,9 +1,10 @@
-// The spreadsheet import: files python's csv module wrote land with every
-// value in its field (read back by dbfread), every value that does not
-// convert is listed with its row, column and reason and its row left out,
-// and the rows go in as one change: a check, a cancel, a file that breaks
-// off and a full disk all leave the table's bytes as they were. The text
-// export read back this way gives what the quoted import gives.
+// The spreadsheet import: files python's csv module and LibreOffice Calc
+// wrote land with every value in its field (read back by dbfread), every
+// value that does not convert is listed with its row, column and reason and
+// its row left out, and the rows go in as one change: a check, a cancel, a
+// file that breaks off and a full disk all leave the bytes of the table and
+// its index as they were. The text export read back this way gives what
+// the quoted import gives.
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -90,6 +91,54 @@ private slots:
                              "Café table|Möbel|0.01||"};
         if (clock) expected << "Clock|€uro|5.0||";
         QCOMPARE(Stored(m_table), expected);
+    }
+
+    // LibreOffice Calc's own files, saved with its defaults: a workbook of
+    // shared texts and date styles, and CSV in Windows-1252 with LF line
+    // ends and quotes only where needed. Both land field by field; an empty
+    // quantity is 0 from text, and stays empty from a workbook.
+    void filesLibreOfficeWroteLandInTheirFields_data() {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("workbook") << "libreoffice.xlsx";
+        QTest::newRow("CSV") << "libreoffice.csv";
+    }
+    void filesLibreOfficeWroteLandInTheirFields() {
+        QFETCH(QString, file);
+        const bool workbook = file.endsWith(".xlsx");
+        const QString path = QStringLiteral(HALVENOR_SOURCE_DIR "/tests/exchange/data/libreoffice/") + file;
+        SheetImportRequest request;
+        if (workbook) {
+            request.source = {path.toStdString(), SheetFormat::Xlsx};
+            const SheetSample sample = SampleSheet(request.source, 10);
+            request.map = MapByHeader(RowTexts(sample, 0));
+        } else {
+            request = RequestFor(path);
+            QCOMPARE(request.source.dialect, (CsvDialect{',', CsvEncoding::Windows1252}));
+        }
+        QCOMPARE(request.map, (std::vector<int>{1, 2, 3, 4, 5, 11, 10, 15, 9, 6}));
+        store::Table items;
+        CreateItemTable(items, m_dir->path());
+        const SheetImportResult result = ImportSheet(items, request, {});
+        QCOMPARE(Problems(result, request), QStringList());
+        QCOMPARE(result.run.records, 3u);
+        if (workbook) {  // the second sheet by its name
+            request.source.sheet = "garage";
+            request.map = {1, 5};
+            QCOMPARE(ImportSheet(items, request, {}).run.records, 1u);
+        }
+        items.Close();
+        QStringList stored;
+        for (const auto& r : DbfRead(m_table)["records"].toArray()) {
+            QStringList v;
+            for (int f : {0, 1, 2, 3, 4, 10, 9, 14, 8, 5}) v << r.toArray()[f].toString();
+            stored << v.join('|');
+        }
+        QStringList expected{"Lamp|Acme, Inc.|L-100|SN 001|Attic|12.5|20240331|20260331|2|the \"blue\" one",
+                             "Sofa||||Living Room|1234.56|20000229||1|two\nlines",
+                             QString("Café table|Möbel|T 9|0042|Kitchen|0.01|19991231|21000101|") +
+                                 (workbook ? "" : "0") + "|"};
+        if (workbook) expected << "Drill||||Garage|||||";
+        QCOMPARE(stored, expected);
     }
 
     // Every kind of value that does not convert, each named exactly; the
@@ -190,12 +239,18 @@ private slots:
     void anImportThatDoesNotEndWritesNothing() {
         QFETCH(QString, how);
         QFETCH(QString, message);
+        QString index;
         {
             store::Table items;
             CreateItemTable(items, m_dir->path());
+            items.AddIndex("BYITEM", "Upper(Item)");
+            items.SetActiveIndex("BYITEM");
             AddItems(items, {{{"Item", "kept"}}});
+            index = QString::fromStdString(items.IndexFilePath());
         }
         const QByteArray before = ReadAll(m_table);
+        const QByteArray indexBefore = ReadAll(index);
+        QVERIFY(!indexBefore.isEmpty());
         const QString csv = m_dir->filePath("many.csv");
         QByteArray text = "Item,Cost\n";
         for (int i = 0; i < 5000; ++i) text += "thing " + QByteArray::number(i) + "," + QByteArray::number(i) + ".25\n";
@@ -206,6 +261,7 @@ private slots:
             store::Table items;
             items.SetDirectory(m_dir->path().toStdString());
             items.SetTableName("MASTER");
+            items.SetActiveIndex("BYITEM");
             items.Open();
             const ProgressFn cancel = [&](const Progress& p) { return how != "cancel" || p.records < 3000; };
             const SheetImportResult r = ImportSheet(items, request, cancel);
@@ -220,6 +276,7 @@ private slots:
         QVERIFY2(QString::fromStdString(outcome).startsWith(expected), outcome.c_str());
         QVERIFY2(QString::fromStdString(outcome).endsWith("  The table is as it was before the import."), outcome.c_str());
         QCOMPARE(ReadAll(m_table), before);
+        QCOMPARE(ReadAll(index), indexBefore);
     }
 
     void mapsThatCannotBeUsedAreRefused_data() {
