@@ -564,6 +564,33 @@ uint32_t DbfFile::AppendRecord(const char* data, bool* foreign) { return AppendR
 
 uint32_t DbfFile::AppendRecords(const char* data, uint32_t count, bool* foreign) {
     const size_t len = size_t(m_layout.RecordLength());
+    return AppendFrom(
+        count, data[0], [&](off_t at) { WriteAll(m_fd, data + 1, len * count - 1, at + 1, m_path); }, foreign);
+}
+
+uint32_t DbfFile::AppendStaged(int staged, uint32_t count, bool* foreign) {
+    const size_t len = size_t(m_layout.RecordLength());
+    char first = ' ';
+    if (count > 0 && ::pread(staged, &first, 1, 0) != 1) throw EngineError(SysError("Cannot read the records staged for", m_path));
+    // Copied a block at a time: the staged records may be far more than
+    // memory should hold at once.
+    auto copy = [&](off_t at) {
+        std::vector<char> block(size_t(1) << 20);
+        const uint64_t total = uint64_t(len) * count;
+        for (uint64_t done = 1; done < total;) {
+            const size_t want = size_t(std::min<uint64_t>(block.size(), total - done));
+            const ssize_t n = ::pread(staged, block.data(), want, off_t(done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) throw EngineError(SysError("Cannot read the records staged for", m_path));
+            WriteAll(m_fd, block.data(), size_t(n), at + off_t(done), m_path);
+            done += uint64_t(n);
+        }
+    };
+    return AppendFrom(count, first, copy, foreign);
+}
+
+uint32_t DbfFile::AppendFrom(uint32_t count, char firstByte, const std::function<void(off_t)>& writeRest, bool* foreign) {
+    const size_t len = size_t(m_layout.RecordLength());
     // The first new record starts where the end mark stands; everything
     // else goes in beyond it, where no reader looks, then the count, then
     // the first byte over the mark. Up to that last byte the file reads as
@@ -585,7 +612,7 @@ uint32_t DbfFile::AppendRecords(const char* data, uint32_t count, bool* foreign)
         }
         try {
             if (original <= at) WriteAll(m_fd, &kEndMark, 1, at, m_path);  // a file without its mark
-            WriteAll(m_fd, data + 1, len * count - 1, at + 1, m_path);
+            writeRest(at);
             WriteAll(m_fd, &kEndMark, 1, at + off_t(len * count), m_path);
             WriteHeaderCount(first + count);
         } catch (...) {
@@ -593,7 +620,7 @@ uint32_t DbfFile::AppendRecords(const char* data, uint32_t count, bool* foreign)
             throw;
         }
         try {
-            WriteAll(m_fd, data, 1, at, m_path);
+            WriteAll(m_fd, &firstByte, 1, at, m_path);
         } catch (...) {
             try {
                 WriteHeaderCount(first);

@@ -108,6 +108,9 @@ public:
     // Appends count records lying one after the other in data; all of them
     // or none reach the file. Returns the number of the first.
     uint32_t AppendRecords(const char* data, uint32_t count, bool* foreign);
+    // The same for count records lying one after the other from the start
+    // of the file staged (a descriptor open for reading).
+    uint32_t AppendStaged(int staged, uint32_t count, bool* foreign);
     // Finishes an append killed between its count and its last byte: the
     // counted record whose first byte still holds the end-of-file mark is
     // whole but for that byte, and the count already took in every record
@@ -130,6 +133,9 @@ public:
     void Pack(Keep keep, const PackSteps* steps = nullptr);
 
 private:
+    // The append both of the above are: writeRest(at) writes every byte of
+    // the new records but the first one's first, which lands at offset at.
+    uint32_t AppendFrom(uint32_t count, char firstByte, const std::function<void(off_t)>& writeRest, bool* foreign);
     void ParseHeader(const std::string& path, const char* data, uint64_t size);
     // Makes the mapping cover size bytes of the file, with room to grow.
     void Map(uint64_t size);

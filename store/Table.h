@@ -249,6 +249,8 @@ private:
     void FlushPending();
     // Writes them only; the tags catch up later (CatchUpTags).
     void WritePending();
+    void StagePending();
+    void DropStaged();
 
     std::string m_directory = ".";
     std::string m_tableName;
@@ -300,6 +302,8 @@ private:
     bool m_inPending = false;
     uint32_t m_bulkAccepted = 0;
     bool m_bulkWhole = false;  // the collected records wait for EndBulkAppend
+    int m_stageFd = -1;        // where they wait once there are many
+    uint32_t m_staged = 0;
     uint32_t m_bulkWritten = 0;
 };
 

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -187,7 +188,9 @@ void Table::Post() {
         // A batch small enough to stay in the processor's cache until the
         // kernel copies it costs less than one large one.
         const uint32_t batch = std::max<uint32_t>(1, uint32_t(kBatchBytes / size_t(m_file.Layout().RecordLength())));
-        if (m_pendingCount >= batch && !m_bulkWhole) {
+        if (m_pendingCount >= batch && m_bulkWhole) {
+            StagePending();
+        } else if (m_pendingCount >= batch) {
             WritePending();
             // The tags take the new records in long runs: each merge reads
             // the keys of the whole order once. A merge holds the run's keys
@@ -268,8 +271,46 @@ void Table::DiscardBulkAppend() {
     Cancel();
     m_pending.clear();
     m_pendingCount = 0;
+    DropStaged();
     m_bulk = false;
     m_bulkWhole = false;
+}
+
+// The collected records of a run that is one change, out of memory into a
+// file of their own beside the table: a nameless one where the file system
+// allows, so that nothing is left behind whatever ends the program.
+void Table::StagePending() {
+    const std::string folder = m_directory.empty() ? std::string(".") : m_directory;
+    if (m_stageFd < 0) {
+        m_stageFd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        if (m_stageFd < 0) {
+            std::string name = folder + "/.halvenor-staged-XXXXXX";
+            m_stageFd = ::mkostemp(name.data(), O_CLOEXEC);
+            if (m_stageFd >= 0) ::unlink(name.c_str());
+        }
+    }
+    const char* data = m_pending.data();
+    size_t bytes = size_t(m_pendingCount) * size_t(m_file.Layout().RecordLength());
+    while (m_stageFd >= 0 && bytes > 0) {
+        const ssize_t n = ::write(m_stageFd, data, bytes);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = ENOSPC;
+            break;
+        }
+        data += n;
+        bytes -= size_t(n);
+    }
+    if (bytes > 0)
+        throw EngineError("Cannot keep the new records beside \"" + DataFilePath() + "\": " + std::strerror(errno) + ".");
+    m_staged += m_pendingCount;
+    DropCollected();
+}
+
+void Table::DropStaged() {
+    if (m_stageFd >= 0) ::close(m_stageFd);
+    m_stageFd = -1;
+    m_staged = 0;
 }
 
 void Table::FlushPending() {
@@ -284,22 +325,32 @@ void Table::FlushPending() {
 }
 
 void Table::WritePending() {
-    if (m_pendingCount == 0) return;
+    if (m_pendingCount == 0 && m_staged == 0) return;
     const uint32_t before = m_file.RecordCount();
-    const uint32_t count = m_pendingCount;
     bool foreign = false;
     uint32_t first = 0;
+    uint32_t count = m_pendingCount;
     try {
-        first = m_file.AppendRecords(m_pending.data(), count, &foreign);
+        if (m_stageFd >= 0) {
+            // A run that was one change: what is left joins the staged
+            // records, and all of them go in with one append.
+            if (m_pendingCount > 0) StagePending();
+            count = m_staged;
+            first = m_file.AppendStaged(m_stageFd, count, &foreign);
+        } else {
+            first = m_file.AppendRecords(m_pending.data(), count, &foreign);
+        }
     } catch (const EngineError& e) {
         // None of these reached the file (it is as it was); the caller
         // learns how many of the run did.
         DropCollected();
+        DropStaged();
         throw EngineError(std::string(e.what()) + "  Only " + std::to_string(m_bulkWritten) + " of the " +
                           std::to_string(m_bulkAccepted) + " new records were written; the others were not saved.");
     }
     m_bulkWritten += count;
     DropCollected();
+    DropStaged();
     if (foreign) {
         OnForeignChange(before);
     } else {

@@ -20,7 +20,7 @@ public:
         ++m_row;
         cells.resize(m_values.size());
         for (size_t i = 0; i < m_values.size(); ++i) {
-            cells[i].text = std::move(m_values[i]);
+            cells[i].text.swap(m_values[i]);  // the strings' buffers go round, never reallocated
             cells[i].kind = CellKind::Text;
             cells[i].number = 0;
         }

@@ -164,29 +164,40 @@ std::string CsvReader::ValuePlace(size_t before) const {
     return "Value " + std::to_string(before + 1) + " of line " + std::to_string(m_recordLine);
 }
 
+// Values go into the caller's strings in place, so that a file read record
+// after record allocates next to nothing.
 bool CsvReader::EndValue(std::vector<std::string>& values, std::string& value) {
-    if (values.size() >= kMaxCsvValues) {
+    if (m_count >= kMaxCsvValues) {
         m_error = "Line " + std::to_string(m_recordLine) + " holds more than " + std::to_string(kMaxCsvValues) + " values.";
         return false;
     }
+    if (m_count == values.size()) values.emplace_back();
+    std::string& out = values[m_count];
     if (m_dialect.encoding == CsvEncoding::Windows1252) {
         static const store::CodePage page(1252);
-        values.push_back(page.Decode(value));
+        out = page.Decode(value);
     } else {
         Utf8Check check;
         check.Feed(value.data(), value.size());
         if (!check.Valid()) {
-            m_error = ValuePlace(values.size()) + " is not UTF-8 text; read the file as Windows-1252.";
+            m_error = ValuePlace(m_count) + " is not UTF-8 text; read the file as Windows-1252.";
             return false;
         }
-        values.push_back(std::move(value));
+        out.swap(value);
     }
+    ++m_count;
     value.clear();
     return true;
 }
 
 CsvReader::Status CsvReader::Next(std::vector<std::string>& values) {
-    values.clear();
+    m_count = 0;
+    const Status status = Read(values);
+    values.resize(status == Status::Record ? m_count : 0);
+    return status;
+}
+
+CsvReader::Status CsvReader::Read(std::vector<std::string>& values) {
     if (m_fd < 0) return Fail("No file is open.");
     if (!m_error.empty()) return Status::Failed;
     // Lines with nothing on them hold no record.
@@ -199,13 +210,32 @@ CsvReader::Status CsvReader::Next(std::vector<std::string>& values) {
     m_recordLine = m_line;
     enum class State { Start, Plain, Quoted, AfterQuote } state = State::Start;
     const char separator = m_dialect.separator;
-    std::string value;
+    std::string& value = m_value;
+    value.clear();
     for (;;) {
+        // Runs of ordinary characters go over whole; the rules below take
+        // the characters that mean something, one at a time.
+        if (state != State::AfterQuote && m_next < m_end) {
+            const char* from = m_buffer.data() + m_next;
+            const char* const end = m_buffer.data() + m_end;
+            const char* p = from;
+            if (state == State::Quoted) {
+                while (p < end && *p != '"' && *p != '\r' && *p != '\n') ++p;
+            } else {
+                while (p < end && *p != separator && *p != '"' && *p != '\r' && *p != '\n') ++p;
+                if (p > from) state = State::Plain;
+            }
+            value.append(from, size_t(p - from));
+            m_next += size_t(p - from);
+            m_consumed += uint64_t(p - from);
+            if (value.size() > kMaxCsvValueBytes) return Fail(ValuePlace(m_count) + " is longer than 1 MB.");
+            if (m_next >= m_end) continue;  // the block ran out: read the next
+        }
         const int c = Take();
         if (c < 0) {
             if (m_readFailed) return Status::Failed;
             if (state == State::Quoted)
-                return Fail("The quoted value " + std::to_string(values.size() + 1) + " of line " +
+                return Fail("The quoted value " + std::to_string(m_count + 1) + " of line " +
                             std::to_string(m_recordLine) + " is not closed before the end of the file.");
             return EndValue(values, value) ? Status::Record : Status::Failed;
         }
@@ -234,7 +264,7 @@ CsvReader::Status CsvReader::Next(std::vector<std::string>& values) {
             state = State::Plain;
         }
         if (value.size() > kMaxCsvValueBytes)
-            return Fail(ValuePlace(values.size()) + " is longer than 1 MB.");
+            return Fail(ValuePlace(m_count) + " is longer than 1 MB.");
     }
 }
 

@@ -69,6 +69,7 @@ private:
     int Take();
     bool Fill();
     Status Fail(const std::string& why);
+    Status Read(std::vector<std::string>& values);
     bool EndValue(std::vector<std::string>& values, std::string& value);
     std::string ValuePlace(size_t before) const;
 
@@ -81,6 +82,8 @@ private:
     uint64_t m_consumed = 0, m_size = 0;
     uint64_t m_line = 1, m_recordLine = 1;
     std::string m_path, m_error;
+    size_t m_count = 0;   // values of the record being read
+    std::string m_value;  // the value being read
 };
 
 }  // namespace exchange

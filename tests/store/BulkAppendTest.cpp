@@ -254,7 +254,21 @@ private slots:
         QCOMPARE(file.readAll(), before);
     }
 
+    // A full disk while the records are collected, or when they go in at
+    // the end: the file stays as it was, and the message says which.
+    void fullDiskInAWholeRunWritesNone_data() {
+        QTest::addColumn<int>("existing");
+        QTest::addColumn<int>("added");
+        QTest::addColumn<int>("room");  // records' worth of bytes the file may grow by
+        QTest::addColumn<QString>("says");
+        QTest::newRow("while collected") << 300 << 10000 << 5000 << "Cannot keep the new records beside \"";
+        QTest::newRow("at the end") << 2000 << 2500 << 1000 << "Only 0 of the 2500 new records were written";
+    }
     void fullDiskInAWholeRunWritesNone() {
+        QFETCH(int, existing);
+        QFETCH(int, added);
+        QFETCH(int, room);
+        QFETCH(QString, says);
         const QString path = m_dir->filePath("MASTER.DBF");
         qint64 before = 0;
         int recordLength = 0;
@@ -263,7 +277,7 @@ private slots:
             CreateItemTable(t, m_dir->path());
             t.AddIndex("NewIndex", kSortExpr);
             KeyMaker keys{"mixed"};
-            Fill(t, keys, 300, false);
+            Fill(t, keys, existing, false);
             recordLength = t.Layout().RecordLength();
             t.Close();
             before = QFileInfo(path).size();
@@ -282,20 +296,23 @@ private slots:
                 std::string error = "no error";
                 try {
                     t.BeginBulkAppend(true);
-                    Fill(t, keys, 10000, true);
+                    Fill(t, keys, added, true);
                     t.EndBulkAppend();
                 } catch (const EngineError& e) {
                     error = e.what();
+                    t.DiscardBulkAppend();
                 }
-                const bool ordered = WalkOrder(t) == ReferenceOrder(t) && t.RecordCount() == 300;
+                const bool ordered = WalkOrder(t) == ReferenceOrder(t) && t.RecordCount() == uint32_t(existing);
                 t.Close();
                 return error + (ordered ? " [as before]" : " [changed]");
             },
-            ChildOptions{false, rlim_t(before + 5000 * recordLength)});
-        QVERIFY2(report.find("Only 0 of the 10000 new records were written") != std::string::npos, report.c_str());
+            ChildOptions{false, rlim_t(before + room * recordLength)});
+        QVERIFY2(report.find(says.toStdString()) != std::string::npos, report.c_str());
         QVERIFY2(report.find("[as before]") != std::string::npos, report.c_str());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), bytes);
+        // Nothing of the run is left in the folder.
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"MASTER.DBF", "MASTER.MDX"}));
     }
 
 private:
