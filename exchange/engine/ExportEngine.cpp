@@ -333,18 +333,10 @@ double ColumnWidth(int position, const std::string& title) {
 
 // Why the workbook written at path does not hold rows whole rows, or empty.
 std::string CheckWorkbook(const std::string& path, uint64_t rows) {
-    WorkbookReader reader;
     std::string error;
-    if (!reader.Open(path, {}, &error)) return error;
-    std::vector<SheetCell> cells;
-    uint64_t count = 0;
-    for (;;) {
-        const SheetRows::Status status = reader.Next(cells);
-        if (status == SheetRows::Status::Failed) return reader.Error();
-        if (status == SheetRows::Status::End) break;
-        ++count;
-    }
-    if (count != rows) return "it holds " + std::to_string(count) + " rows of " + std::to_string(rows) + ".";
+    const std::optional<uint64_t> count = CountSheetRows(path, &error);
+    if (!count) return error;
+    if (*count != rows) return "it holds " + std::to_string(*count) + " rows of " + std::to_string(rows) + ".";
     return {};
 }
 

@@ -1,6 +1,7 @@
 #include "Workbook.h"
 
 #include <QXmlStreamReader>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <sys/stat.h>
@@ -480,6 +481,36 @@ uint64_t WorkbookReader::RowNumber() const { return m->row; }
 const std::string& WorkbookReader::Error() const { return m->error; }
 uint64_t WorkbookReader::Done() const { return m->file ? m->file->Count() : m->partSize; }
 uint64_t WorkbookReader::Total() const { return m->partSize; }
+
+std::optional<uint64_t> CountSheetRows(const std::string& path, std::string* error) {
+    WorkbookReader::State state;
+    if (!state.OpenWorkbook(path) || !state.OpenPart(state.sheets.front().target)) {
+        *error = state.error;
+        return std::nullopt;
+    }
+    state.xml.setDevice(nullptr);
+    std::vector<char> block(size_t(1) << 20);
+    std::string carry;  // the last bytes of the block before, for a tag split between two
+    uint64_t rows = 0;
+    for (;;) {
+        const qint64 n = state.file->read(block.data(), qint64(block.size()));
+        if (n < 0 || state.file->Broken()) {
+            *error = "The file \"" + path + "\" is damaged: its sheet does not unpack.";
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        std::string text = carry + std::string(block.data(), size_t(n));
+        for (size_t at = text.find("<row"); at != std::string::npos; at = text.find("<row", at + 4))
+            if (at + 4 < text.size() && (text[at + 4] == ' ' || text[at + 4] == '>') && at + 4 >= carry.size()) ++rows;
+        carry = text.substr(text.size() - std::min<size_t>(text.size(), 16));
+    }
+    while (!carry.empty() && std::isspace(static_cast<unsigned char>(carry.back()))) carry.pop_back();
+    if (carry.size() < 12 || carry.compare(carry.size() - 12, 12, "</worksheet>") != 0) {
+        *error = "The file \"" + path + "\" is damaged: its sheet ends before its last row.";
+        return std::nullopt;
+    }
+    return rows;
+}
 
 std::vector<std::string> WorkbookSheets(const std::string& path, std::string* error) {
     WorkbookReader::State state;

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,11 @@ inline constexpr size_t kMaxSharedTextBytes = size_t(512) << 20;
 // The names of a workbook's sheets in their order; empty, with *error set,
 // when the file is no workbook this reader can read.
 std::vector<std::string> WorkbookSheets(const std::string& path, std::string* error);
+
+// The rows of a workbook's first sheet, counted as it streams out of the
+// archive instead of read cell by cell; empty, with *error set, when the
+// sheet does not end as a sheet ends (a workbook written short).
+std::optional<uint64_t> CountSheetRows(const std::string& path, std::string* error);
 
 class WorkbookReader : public SheetRows {
 public:

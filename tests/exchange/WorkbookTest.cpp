@@ -103,6 +103,12 @@ private slots:
         QCOMPARE(WorkbookSheets((kFixtures + "calc-like.xlsx").toStdString(), &error),
                  (std::vector<std::string>{"Things", "Kitchen"}));
         QCOMPARE(error, std::string("untouched"));
+        // Counted without reading the cells: the rows there are, or that the
+        // sheet was cut short.
+        QCOMPARE(CountSheetRows((kFixtures + "calc-like.xlsx").toStdString(), &error), std::optional<uint64_t>(5));
+        QCOMPARE(CountSheetRows((kFixtures + "liar.xlsx").toStdString(), &error), std::nullopt);
+        QCOMPARE(QString::fromStdString(error).replace(kFixtures, ""),
+                 QString("The file \"liar.xlsx\" is damaged: its sheet ends before its last row."));
     }
 
     void damagedAndHostileWorkbooksAreRefused_data() {
