@@ -301,6 +301,11 @@ void SheetImportDialog::ShowPreview() {
 
 bool SheetImportDialog::Run(SheetImportRequest request, SheetImportResult& result) {
     ProgressBar->setValue(0);
+    bool declined = false;
+    if (request.confirm) {
+        auto ask = std::move(request.confirm);
+        request.confirm = [&declined, ask](const SheetImportResult& r) { return ask(r) || !(declined = true); };
+    }
     const RunResult run = RunEngine(
         CancelButton,
         [this](const Progress& p) { ProgressBar->setValue(p.total ? int(p.done * 1000 / p.total) : 0); },
@@ -311,7 +316,9 @@ bool SheetImportDialog::Run(SheetImportRequest request, SheetImportResult& resul
     ProgressBar->setValue(run.outcome == Outcome::Completed ? 1000 : 0);
     result.run = run;
     if (run.outcome == Outcome::Failed) Ui().Message("Error", Text(run.message), common::MessageIcon::Error);
-    if (run.outcome == Outcome::Cancelled) Ui().Message("Notice", Text(run.message), common::MessageIcon::Information);
+    // The user who said no to the question needs no word that nothing happened.
+    if (run.outcome == Outcome::Cancelled && !declined)
+        Ui().Message("Notice", Text(run.message), common::MessageIcon::Information);
     return run.outcome == Outcome::Completed;
 }
 
@@ -327,23 +334,25 @@ void SheetImportDialog::ListProblems(const SheetImportResult& result, const Shee
 void SheetImportDialog::StartImport() {
     if (Running() || !StartButton->isEnabled()) return;
     SheetImportRequest request = Request();
-    request.checkOnly = true;
-    SheetImportResult check;
-    if (!Run(request, check)) return;
-    ListProblems(check, request);
-    const uint64_t good = check.rows - check.rowsLeftOut;
-    if (good == 0) {
-        Ui().Message("Error",
-                     check.rows == 0 ? QString("The file holds no rows to import.")
-                                     : "No row can be imported for the problems listed.",
-                     common::MessageIcon::Error);
-        return;
-    }
-    if (check.rowsLeftOut > 0 &&
-        Ui().Ask("Import", QString::fromStdString(check.run.notice) + "  Import the other " + Plural(good, "row", "rows") + "?",
-                 common::Buttons::YesNo, common::Answer::No) != common::Answer::Yes)
-        return;
-    request.checkOnly = false;
+    // Every row is read and converted before anything is written; the
+    // problems are shown then, and the user decides.
+    request.confirm = [this, &request](const SheetImportResult& check) {
+        ListProblems(check, request);
+        const uint64_t good = check.rows - check.rowsLeftOut;
+        if (good == 0) {
+            Ui().Message("Error",
+                         check.rows == 0 ? QString("The file holds no rows to import.")
+                                         : "No row can be imported for the problems listed.",
+                         common::MessageIcon::Error);
+            return false;
+        }
+        if (check.rowsLeftOut == 0) return true;
+        return Ui().Ask("Import",
+                        QString::number(check.rowsLeftOut) + " of " + Plural(check.rows, "row", "rows") +
+                            " cannot be imported for the problems listed.  Import the other " +
+                            Plural(good, "row", "rows") + "?",
+                        common::Buttons::YesNo, common::Answer::No) == common::Answer::Yes;
+    };
     SheetImportResult result;
     if (!Run(request, result)) return;
     QString text = "Import Complete.  " + Plural(result.run.records, "item was", "items were") + " imported.";

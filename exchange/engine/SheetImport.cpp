@@ -299,6 +299,14 @@ SheetImportResult ImportSheet(store::Table& items, const SheetImportRequest& req
                 return abandon(Outcome::Cancelled, request.checkOnly ? "The check was cancelled." : "The import was cancelled.");
         }
     }
+    std::string notice;
+    if (result.rowsLeftOut > 0)
+        notice = std::to_string(result.rowsLeftOut) + " of " + std::to_string(result.rows) + " rows " +
+                 (request.checkOnly ? "cannot be imported" : result.rowsLeftOut == 1 ? "was left out" : "were left out") +
+                 " for the problems listed.";
+    result.run = {Outcome::Completed, 0, {}, notice};
+    if (!request.checkOnly && request.confirm && !request.confirm(result))
+        return abandon(Outcome::Cancelled, "The import was cancelled.");
     if (!request.checkOnly) {
         try {
             items.EndBulkAppend();
@@ -307,12 +315,7 @@ SheetImportResult ImportSheet(store::Table& items, const SheetImportRequest& req
             return Ended(result, Outcome::Failed, std::string("The import failed: ") + e.what() + kAsBefore);
         }
     }
-    std::string notice;
-    if (result.rowsLeftOut > 0)
-        notice = std::to_string(result.rowsLeftOut) + " of " + std::to_string(result.rows) + " rows " +
-                 (request.checkOnly ? "cannot be imported" : result.rowsLeftOut == 1 ? "was left out" : "were left out") +
-                 " for the problems listed.";
-    result.run = {Outcome::Completed, posted, {}, notice};
+    result.run.records = posted;
     return result;
 }
 

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,10 @@ struct SheetImportRequest {
     // names the field by its default title.
     std::array<std::string, store::kItemFieldCount> titles;
     bool checkOnly = false;  // read and convert every row, write nothing
+    // Asked once every row is read and converted, before anything is
+    // written, with the rows and problems found: false leaves the table as
+    // it was. Without it the rows that convert go in.
+    std::function<bool(const struct SheetImportResult&)> confirm;
 };
 
 inline constexpr size_t kListedSheetProblems = 1000;

@@ -221,6 +221,24 @@ private slots:
         QCOMPARE(check.run.records, 0u);
         QCOMPARE(check.run.notice, std::string("8 of 11 rows cannot be imported for the problems listed."));
         QCOMPARE(items.RecordCount(), 3u);
+
+        // The question before anything is written sees what the check saw;
+        // a no leaves the table as it was.
+        request.checkOnly = false;
+        uint64_t asked = 0;
+        QStringList seen;
+        request.confirm = [&](const SheetImportResult& found) {
+            asked = found.rows * 100 + found.rowsLeftOut;
+            seen = Problems(found, request);
+            return false;
+        };
+        const SheetImportResult declined = ImportSheet(items, request, {});
+        QCOMPARE(asked, 1108u);
+        QCOMPARE(seen, Problems(result, request));
+        QCOMPARE(int(declined.run.outcome), int(Outcome::Cancelled));
+        QCOMPARE(declined.run.message, std::string("The import was cancelled.  The table is as it was before the import."));
+        QCOMPARE(declined.problemCount, 9u);
+        QCOMPARE(items.RecordCount(), 3u);
         items.Close();
         QCOMPARE(ReadAll(m_table), before);
     }
