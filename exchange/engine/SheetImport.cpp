@@ -52,7 +52,10 @@ class RowConverter {
 public:
     RowConverter(store::Table& items, const SheetImportRequest& request) : m_items(items), m_request(request) {
         m_warranty = store::SchemaPosition("Warranty");
-        for (int p = 1; p <= store::kItemFieldCount; ++p) m_fields[size_t(p - 1)] = items.FieldIndex(store::SchemaAt(p).name);
+        for (int p = 1; p <= store::kItemFieldCount; ++p) {
+            m_fields[size_t(p - 1)] = items.FieldIndex(store::SchemaAt(p).name);
+            m_kinds[size_t(p - 1)] = store::SchemaAt(p).typeCode;
+        }
     }
 
     // Why the map cannot be used, or empty.
@@ -103,7 +106,8 @@ private:
             m_items.SetText(field, *yes ? "Yes" : "No");
             return {};
         }
-        switch (store::SchemaAt(position).typeCode) {
+        const int kind = m_kinds[size_t(position - 1)];
+        switch (kind) {
         case 2:
         case 3: {
             if (Blank(value)) {
@@ -115,7 +119,7 @@ private:
             // A workbook's number is one already; a text is read by the mark.
             const bool typed = cell.kind == CellKind::Number || cell.kind == CellKind::Date;
             const auto amount = typed ? std::optional<double>(cell.number) : ReadAmount(value, m_request.decimalMark);
-            const bool whole = store::SchemaAt(position).typeCode == 2;
+            const bool whole = kind == 2;
             if (!amount) return Quoted(value) + (whole ? " is not a whole number." : " is not an amount.");
             if (whole && std::floor(*amount) != *amount) return Quoted(value) + " is not a whole number.";
             m_items.SetNumber(field, *amount);
@@ -152,6 +156,7 @@ private:
     store::Table& m_items;
     const SheetImportRequest& m_request;
     std::array<int, store::kItemFieldCount> m_fields{};
+    std::array<int, store::kItemFieldCount> m_kinds{};  // the schema's type code of each position
     int m_warranty = 0;
 };
 

@@ -74,8 +74,29 @@ std::optional<store::Date> ReadSheetDate(std::string_view text, const store::Dat
     return current.Parse(t);
 }
 
+// Most amounts are digits and a decimal mark alone: read at once.
+static std::optional<double> PlainAmount(std::string_view t, char decimal) {
+    if (t.empty() || t.size() > 24) return std::nullopt;
+    char plain[32];
+    size_t n = 0, digits = 0;
+    bool seenDecimal = false;
+    for (size_t i = 0; i < t.size(); ++i) {
+        const char c = t[i];
+        if (c >= '0' && c <= '9') ++digits;
+        else if (c == decimal && !seenDecimal) seenDecimal = true;
+        else if (!(c == '-' && i == 0)) return std::nullopt;
+        plain[n++] = c == decimal ? '.' : c;
+    }
+    if (digits == 0) return std::nullopt;
+    double value = 0;
+    const auto r = std::from_chars(plain, plain + n, value);
+    if (r.ec != std::errc() || r.ptr != plain + n || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
 std::optional<double> ReadAmount(std::string_view text, DecimalMark mark) {
     std::string_view t = Trimmed(text);
+    if (const auto plain = PlainAmount(t, mark == DecimalMark::Comma ? ',' : '.')) return plain;
     bool negative = false;
     if (t.size() >= 2 && t.front() == '(' && t.back() == ')') {
         negative = true;
