@@ -282,6 +282,9 @@ private slots:
         }
         QCOMPARE(stored, (QStringList{"Lamp|Acme, Inc.|12.5|20240331|Yes|2|the \"blue\" one",
                                       "Sofa||899.0|20000229|No|1|two\nlines", "Café table|Möbel|0.01||||"}));
+        // The second sheet: a date with its time of day is that day.
+        QCOMPARE(Rows("openpyxl.xlsx", "Garage"),
+                 (QStringList{"1: Name(T)|Room(T)|Purchase Date(T)", "2: Drill(T)|Garage(T)|2023-07-04(D)"}));
     }
 };
 

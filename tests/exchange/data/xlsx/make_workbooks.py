@@ -86,6 +86,9 @@ ws.append(['Name', 'Manufacturer', 'Purchase Price', 'Purchase Date', 'Warranty'
 ws.append(['Lamp', 'Acme, Inc.', 12.5, datetime.date(2024, 3, 31), True, 2, 'the "blue" one'])
 ws.append(['Sofa', None, 899, datetime.date(2000, 2, 29), False, 1, 'two\nlines'])
 ws.append(['Café table', 'Möbel', 0.01, None, None, None, None])
+garage = wb.create_sheet('Garage')
+garage.append(['Name', 'Room', 'Purchase Date'])
+garage.append(['Drill', 'Garage', datetime.datetime(2023, 7, 4, 15, 30)])
 wb.save('openpyxl.xlsx')
 
 # Damaged and hostile files.
