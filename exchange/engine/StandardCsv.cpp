@@ -230,6 +230,19 @@ CsvReader::Status CsvReader::Read(std::vector<std::string>& values) {
             m_consumed += uint64_t(p - from);
             if (value.size() > kMaxCsvValueBytes) return Fail(ValuePlace(m_count) + " is longer than 1 MB.");
             if (m_next >= m_end) continue;  // the block ran out: read the next
+            // A quoted value closed and followed by the separator, as most
+            // are, ends here; a doubled quote inside goes on.
+            if (state == State::Quoted && p + 1 < end && *p == '"' && (p[1] == separator || p[1] == '"')) {
+                m_next += 2;
+                m_consumed += 2;
+                if (p[1] == '"') {
+                    value += '"';
+                    continue;
+                }
+                if (!EndValue(values, value)) return Status::Failed;
+                state = State::Start;
+                continue;
+            }
         }
         const int c = Take();
         if (c < 0) {
