@@ -183,6 +183,7 @@ struct WorkbookReader::State {
     std::string texts;
     uint64_t row = 0;
     bool inSheetData = false;
+    QString m_value;  // the cell being read
 
     bool OpenWorkbook(const std::string& file);
 
@@ -328,19 +329,23 @@ struct WorkbookReader::State {
         return PartRead();
     }
 
-    // A cell whose reader stands on its start element.
-    bool ReadCell(int& column, std::vector<SheetCell>& cells) {
+    // A cell whose reader stands on its start element, into its place in
+    // cells (whose strings keep their buffers from row to row); width
+    // learns the row's last column with a value.
+    bool ReadCell(int& column, std::vector<SheetCell>& cells, size_t& width) {
         const QXmlStreamAttributes attributes = xml.attributes();
-        const QString ref = AttributeNamed(attributes, u"r");
-        const QString type = AttributeNamed(attributes, u"t");
-        const int style = AttributeNamed(attributes, u"s").toInt();
+        const QStringView ref = attributes.value(QLatin1StringView("r"));
+        const QString type = attributes.value(QLatin1StringView("t")).toString();
+        const int style = attributes.value(QLatin1StringView("s")).toInt();
         const int named = ColumnOf(ref);
         column = named > 0 ? named : column + 1;
-        QString value;
+        QString& value = m_value;
+        value.clear();
         bool hasValue = false;
         while (xml.readNext() != QXmlStreamReader::Invalid) {
             if (xml.isStartElement() && xml.name() == u"v") {
-                value = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+                while (xml.readNext() == QXmlStreamReader::Characters || xml.isEntityReference()) value += xml.text();
+                if (!xml.isEndElement()) xml.skipCurrentElement();
                 hasValue = true;
             } else if (xml.isStartElement() && xml.name() == u"is") {
                 value = RunsText(xml);
@@ -352,41 +357,41 @@ struct WorkbookReader::State {
             }
         }
         if (xml.hasError() || !hasValue) return !xml.hasError();
-        const std::string where = "cell " + ColumnName(column) + std::to_string(row);
+        auto where = [&] { return "cell " + ColumnName(column) + std::to_string(row); };
         if (column > int(kMaxCsvValues))
             return Fail("Row " + std::to_string(row) + " of the sheet has a value in column " + ColumnName(column) +
                         ", past the " + std::to_string(kMaxCsvValues) + " columns a row may hold.");
-        SheetCell cell;
-        if (type == "s") {
+        if (cells.size() < size_t(column)) cells.resize(size_t(column));
+        width = std::max(width, size_t(column));
+        SheetCell& cell = cells[size_t(column - 1)];
+        const QStringView trimmed = QStringView(value).trimmed();
+        if (type == u"s") {
             bool ok = false;
-            const qulonglong index = value.trimmed().toULongLong(&ok);
+            const qulonglong index = trimmed.toULongLong(&ok);
             if (!ok || index >= textEnds.size())
-                return Fail("The " + where + " names shared text " + Str(value.trimmed()) +
-                            ", which the workbook does not have.");
+                return Fail("The " + where() + " names shared text " + Str(trimmed) + ", which the workbook does not have.");
             const uint32_t from = index == 0 ? 0 : textEnds[size_t(index - 1)];
-            cell.text = texts.substr(from, textEnds[size_t(index)] - from);
-        } else if (type == "b") {
+            cell.text.assign(texts, from, textEnds[size_t(index)] - from);
+        } else if (type == u"b") {
             cell.kind = CellKind::Boolean;
-            cell.text = value.trimmed() == "1" || value.trimmed() == "true" ? "TRUE" : "FALSE";
-        } else if (type == "d") {
+            cell.text = trimmed == u"1" || trimmed == u"true" ? "TRUE" : "FALSE";
+        } else if (type == u"d") {
             cell.kind = CellKind::Date;
-            cell.text = Str(value.trimmed().left(10));
-        } else if (type.isEmpty() || type == "n") {
+            cell.text = Str(trimmed.left(10));
+        } else if (type.isEmpty() || type == u"n") {
             bool ok = false;
-            const double number = value.trimmed().toDouble(&ok);
+            const double number = trimmed.toDouble(&ok);
             if (!ok || !std::isfinite(number))
-                return Fail("The " + where + " holds \"" + Str(value) + "\", which is not a number.");
+                return Fail("The " + where() + " holds \"" + Str(value) + "\", which is not a number.");
             cell.kind = CellKind::Number;
             cell.number = number;
             cell.text = NumberText(number);
             if (size_t(style) < dateStyles.size() && dateStyles[size_t(style)]) DateCell(cell);
         } else {
-            cell.text = Str(type == "str" ? Unescaped(value) : value);  // a formula's text, an error such as #N/A
+            cell.text = Str(type == u"str" ? Unescaped(value) : value);  // a formula's text, an error such as #N/A
         }
         if (cell.text.size() > kMaxCsvValueBytes)
-            return Fail("The " + where + " holds more than " + std::to_string(kMaxCsvValueBytes >> 20) + " MB of text.");
-        if (cells.size() < size_t(column)) cells.resize(size_t(column));
-        cells[size_t(column - 1)] = std::move(cell);
+            return Fail("The " + where() + " holds more than " + std::to_string(kMaxCsvValueBytes >> 20) + " MB of text.");
         return true;
     }
 
@@ -443,8 +448,16 @@ bool WorkbookReader::Open(const std::string& path, const std::string& sheet, std
 }
 
 WorkbookReader::Status WorkbookReader::Next(std::vector<SheetCell>& cells) {
-    cells.clear();
-    if (!m->file) return Status::End;
+    for (SheetCell& c : cells) {
+        c.text.clear();
+        c.kind = CellKind::Text;
+        c.number = 0;
+    }
+    size_t width = 0;
+    if (!m->file) {
+        cells.clear();
+        return Status::End;
+    }
     while (m->xml.readNext() != QXmlStreamReader::Invalid) {
         if (m->xml.isEndDocument()) break;
         if (!m->xml.isStartElement()) {
@@ -457,21 +470,23 @@ WorkbookReader::Status WorkbookReader::Next(std::vector<SheetCell>& cells) {
         }
         if (!m->inSheetData || m->xml.name() != u"row") continue;
         bool ok = false;
-        const uint64_t number = AttributeNamed(m->xml.attributes(), u"r").toULongLong(&ok);
+        const uint64_t number = m->xml.attributes().value(QLatin1StringView("r")).toULongLong(&ok);
         m->row = ok && number > m->row ? number : m->row + 1;
         int column = 0;
         while (m->xml.readNext() != QXmlStreamReader::Invalid) {
             if (m->xml.isStartElement() && m->xml.name() == u"c") {
-                if (!m->ReadCell(column, cells)) break;
+                if (!m->ReadCell(column, cells, width)) break;
             } else if (m->xml.isStartElement()) {
                 m->xml.skipCurrentElement();
             } else if (m->xml.isEndElement() && m->xml.name() == u"row") {
+                cells.resize(width);
                 return Status::Row;
             }
         }
         if (!m->error.empty()) return Status::Failed;
         break;
     }
+    cells.clear();
     if (!m->PartRead()) return Status::Failed;
     m->ClosePart();
     return Status::End;
