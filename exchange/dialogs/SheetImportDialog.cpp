@@ -244,7 +244,7 @@ void SheetImportDialog::FillColumns() {
         ColumnGrid->setCellWidget(c, 1, choice);
         const size_t first = header ? 1 : 0;
         const bool any = first < m_sample.rows.size() && size_t(c) < m_sample.rows[first].size();
-        ColumnGrid->setItem(c, 2, FixedCell(any ? Text(m_sample.rows[first][size_t(c)].text).simplified() : QString()));
+        ColumnGrid->setItem(c, 2, FixedCell(any ? Text(m_sample.rows[first].at(size_t(c)).text).simplified() : QString()));
     }
     FitGrids();
     if (header)
@@ -300,7 +300,6 @@ void SheetImportDialog::ShowPreview() {
 }
 
 bool SheetImportDialog::Run(SheetImportRequest request, SheetImportResult& result) {
-    ProgressBar->setValue(0);
     bool declined = false;
     if (request.confirm) {
         auto ask = std::move(request.confirm);

@@ -645,6 +645,18 @@ private slots:
         QVERIFY(!dialog.isVisible() && dialog.result() == QDialog::Accepted);
     }
 
+    // A first row shorter than the titles shows nothing under the columns
+    // it lacks; the progress bar starts empty.
+    void spreadsheetImportShowsAShortFirstRow() {
+        WriteAll(Path("short.csv"), "Name,Cost,Room\nLamp\nDesk,2,Attic\n");
+        SheetImportDialog dialog(*m_main, Path("short.csv"));
+        QCOMPARE(dialog.ColumnGrid->rowCount(), 3);
+        QCOMPARE(dialog.ColumnGrid->item(0, 2)->text(), QString("Lamp"));
+        QCOMPARE(dialog.ColumnGrid->item(1, 2)->text(), QString());
+        QCOMPARE(dialog.ColumnGrid->item(2, 2)->text(), QString());
+        QCOMPARE(dialog.ProgressBar->value(), 0);
+    }
+
     // Another separator reads the file again: one column no field takes.
     void spreadsheetImportReadsAgainWithAnotherSeparator() {
         WriteAll(Path("semi.csv"), "Name;Cost\nLamp;1\n");
