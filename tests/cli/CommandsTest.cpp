@@ -407,6 +407,18 @@ private slots:
                                    "Row 7, column 4 (Warranty): \"_x0041_\" is not Yes or No.\n"));
     }
 
+    // --map names a column in any letter case.
+    void importMapsColumnsInAnyLetterCase() {
+        WriteAll(Home("area.csv"), "Area,Thing\nAttic,Lamp\n");
+        const QStringList before = Records(m_table);
+        const Result r = Cli({"import", "--format", "csv", "--map", "area=Location,THING=Item", Home("area.csv")});
+        QVERIFY2(r.code == 0, r.err.constData());
+        const QStringList last = Records(m_table).last().split('|');
+        QCOMPARE(Records(m_table).size(), before.size() + 1);
+        QCOMPARE(last[0], QString("Lamp"));
+        QCOMPARE(last[4], QString("Attic"));
+    }
+
     // What the options say wins over what the file suggests.
     void importOfCsvTakesTheOptionsOverItsGuesses_data() {
         QTest::addColumn<QStringList>("options");

@@ -204,6 +204,9 @@ private slots:
             << QStringList{"Cost", "Price", "Purchase Price", "Item"} << QStringList{} << QList<int>{11, 0, 0, 1};
         QTest::newRow("headers that name nothing")
             << QStringList{"", "Colour", "Item2", "Notes 2"} << QStringList{} << QList<int>{0, 0, 0, 0};
+        QStringList tooMany;
+        for (int i = 1; i <= 23; ++i) tooMany << "Title " + QString::number(i);
+        QTest::newRow("a title past the last field") << QStringList{"Title 22", "Title 23"} << tooMany << QList<int>{22, 0};
     }
     void columnsMatchedByTheirHeaders() {
         QFETCH(QStringList, headers);

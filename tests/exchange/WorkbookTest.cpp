@@ -241,16 +241,16 @@ private slots:
         auto run = [&] {
             const ProgressFn stop = [&](const Progress& p) { return full || p.done < 4096; };
             const RunResult r = ExportXlsx(items, request, stop);
-            return std::to_string(int(r.outcome)) + "|" + r.message;
+            return std::to_string(int(r.outcome)) + "|" + std::to_string(r.records) + "|" + r.message;
         };
         const std::string outcome = full ? testsupport::RunInChild(run, {false, rlim_t(64 * 1024)}) : run();
         if (full) {
             // The library's temporary file is cut short without its noticing.
             QVERIFY2(QString::fromStdString(outcome).startsWith(
-                         "2|The workbook came out damaged, perhaps for a full disk, and was not saved: The file \""),
+                         "2|0|The workbook came out damaged, perhaps for a full disk, and was not saved: The file \""),
                      outcome.c_str());
         } else {
-            QCOMPARE(outcome, std::string("1|The export was cancelled; no file was written."));
+            QCOMPARE(outcome, std::string("1|0|The export was cancelled; no file was written."));
         }
         items.Close();
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"MASTER.DBF"}));

@@ -57,6 +57,39 @@ class EngineTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // A view built again keeps the current record's place in it: Next goes
+    // to the record after it, and an empty table has no current record.
+    void aRebuiltViewKeepsTheCurrentPlace() {
+        QTemporaryDir dir;
+        Table t;
+        CreateItemTable(t, dir.path());
+        QVERIFY_THROWS_EXCEPTION(EngineError, t.RecNo());
+        try {
+            t.RecNo();
+        } catch (const EngineError& e) {
+            QCOMPARE(std::string(e.what()), std::string("There is no current record."));
+        }
+        for (const char* item : {"A", "B", "C", "D", "E"}) AppendItem(t, item);
+        t.GoTo(2);
+        QCOMPARE(t.GetText("Item"), std::string("C"));
+        t.SetFilter([&t](const RecordView& v) { return v.Text(t.FieldIndex("Item")) != "A"; });
+        t.SetFiltered(true);
+        t.Next();
+        QCOMPARE(t.GetText("Item"), std::string("D"));
+        t.Prior();
+        t.Prior();
+        QCOMPARE(t.GetText("Item"), std::string("B"));
+        t.Prior();
+        QVERIFY(t.Bof());
+        // Deleting the current record of a view about to be built again
+        // moves to the one after it.
+        t.GoTo(2);
+        t.SetFiltered(false);
+        t.Delete();
+        QCOMPARE(t.GetText("Item"), std::string("D"));
+    }
+
+
     void init() {
         SetCurrentDateFormat(DateFormat::FromPattern("m/d/yyyy", '/'));
         m_dir = std::make_unique<QTemporaryDir>();
