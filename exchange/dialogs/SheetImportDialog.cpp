@@ -101,6 +101,7 @@ SheetImportDialog::SheetImportDialog(common::MainContext& context, const QString
     CancelButton->setEnabled(false);
     CancelButton->setToolTip("Stops the import; the table stays as it was.");
     CloseButton = new QPushButton("C&lose", this);
+    HelpButton = new QPushButton("&Help", this);
 
     auto* source = new QGridLayout;
     source->addWidget(new QLabel("File:", this), 0, 0);
@@ -121,6 +122,7 @@ SheetImportDialog::SheetImportDialog(common::MainContext& context, const QString
     buttons->addWidget(StartButton);
     buttons->addWidget(CancelButton);
     buttons->addWidget(CloseButton);
+    buttons->addWidget(HelpButton);
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(8, 8, 8, 8);
     root->addLayout(source);
@@ -152,6 +154,7 @@ SheetImportDialog::SheetImportDialog(common::MainContext& context, const QString
     connect(StartButton, &QPushButton::clicked, this, [this] { StartImport(); });
     connect(CancelButton, &QPushButton::clicked, this, [this] { Cancel(); });
     connect(CloseButton, &QPushButton::clicked, this, [this] { CloseWindow(); });
+    connect(HelpButton, &QPushButton::clicked, this, [this] { ShowHelp(); });
 }
 
 SheetImportDialog::~SheetImportDialog() = default;
@@ -361,5 +364,7 @@ void SheetImportDialog::StartImport() {
 }
 
 void SheetImportDialog::CloseWindow() { reject(); }
+
+void SheetImportDialog::ShowHelp() { Ui().OpenHelp("Spreadsheet Import"); }
 
 }  // namespace exchange

@@ -47,6 +47,7 @@ public:
     void ShowPreview();
     void StartImport();
     void CloseWindow();
+    void ShowHelp();
 
     // The import as the dialog's choices describe it.
     SheetImportRequest Request() const;
@@ -65,6 +66,7 @@ public:
     QPushButton* StartButton = nullptr;
     QPushButton* CancelButton = nullptr;
     QPushButton* CloseButton = nullptr;
+    QPushButton* HelpButton = nullptr;
 
     // The item field chooser of a column's row (0: not imported).
     QComboBox* FieldChoice(int column) const;

@@ -401,6 +401,8 @@ private slots:
         QVERIFY(!dialog.CancelButton->isEnabled());
         QVERIFY(!QApplication::overrideCursor());  // the wait cursor went with the run
         QCOMPARE(dialog.ProgressBar->value(), 0);
+        m_ui->ExpectHelp("Spreadsheet Import");
+        dialog.HelpButton->click();
     }
 
     void exportCommandShowsTheDialog() {
@@ -646,7 +648,7 @@ private slots:
     }
 
     // A first row shorter than the titles shows nothing under the columns
-    // it lacks; the progress bar starts empty.
+    // it lacks; the progress bar starts empty; Help has its own page.
     void spreadsheetImportShowsAShortFirstRow() {
         WriteAll(Path("short.csv"), "Name,Cost,Room\nLamp\nDesk,2,Attic\n");
         SheetImportDialog dialog(*m_main, Path("short.csv"));
@@ -655,6 +657,8 @@ private slots:
         QCOMPARE(dialog.ColumnGrid->item(1, 2)->text(), QString());
         QCOMPARE(dialog.ColumnGrid->item(2, 2)->text(), QString());
         QCOMPARE(dialog.ProgressBar->value(), 0);
+        m_ui->ExpectHelp("Spreadsheet Import");
+        dialog.HelpButton->click();
     }
 
     // Another separator reads the file again: one column no field takes.
