@@ -401,8 +401,6 @@ private slots:
         QVERIFY(!dialog.CancelButton->isEnabled());
         QVERIFY(!QApplication::overrideCursor());  // the wait cursor went with the run
         QCOMPARE(dialog.ProgressBar->value(), 0);
-        m_ui->ExpectHelp("Spreadsheet Import");
-        dialog.HelpButton->click();
     }
 
     void exportCommandShowsTheDialog() {
