@@ -17,7 +17,7 @@ using CommandFn = int (*)(Session&);
 CommandFn CommandFor(std::string_view name) {
     static const std::pair<std::string_view, CommandFn> kCommands[] = {
         {"export", RunExport}, {"import", RunImport}, {"report", RunReport},
-        {"backup", RunBackup}, {"restore", RunRestore}, {"check", RunCheck},
+        {"backup", RunBackup}, {"restore", RunRestore}, {"check", RunCheck}, {"overview", RunOverview},
     };
     for (const auto& [n, fn] : kCommands)
         if (n == name) return fn;

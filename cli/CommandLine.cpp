@@ -142,6 +142,20 @@ std::vector<CommandSpec> MakeCommands() {
                         "state and the attachments; exits with 1 when something is wrong.",
                         {kTableOption},
                         {"halvenor check", "halvenor check --table ~/inventory/HOME.DBF"}});
+    commands.push_back({"overview",
+                        "",
+                        0,
+                        0,
+                        "print what the items are worth, where, and which warranties end soon",
+                        "Prints, over every item of the table: the item count and the items without any amount; "
+                        "total Cost, Replacement Cost and Value, each item counted Quantity times as the reports "
+                        "total them; the Value by Category, by Location and by Owner, largest first (past the "
+                        "eleventh the rest together as \"Other\"); purchases by year from the Purchase Date; the "
+                        "warranties that end within the next DAYS days and those that ended in the last 30.",
+                        {kTableOption,
+                         {"days", "DAYS", "How far ahead a warranty's end is listed. Default: 90."},
+                         {"json", "", "Print the figures as one JSON object instead of text."}},
+                        {"halvenor overview", "halvenor overview --json --days 30"}});
     return commands;
 }
 

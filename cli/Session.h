@@ -92,5 +92,6 @@ int RunReport(Session& session);
 int RunBackup(Session& session);
 int RunRestore(Session& session);
 int RunCheck(Session& session);
+int RunOverview(Session& session);
 
 }  // namespace cli

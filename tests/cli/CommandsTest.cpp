@@ -20,6 +20,7 @@
 #include "DateFormats.h"
 #include "ItemSchema.h"
 #include "ItemTable.h"
+#include "OverviewFigures.h"
 #include "ReportFile.h"
 #include "ReportJob.h"
 #include "ReportStartup.h"
@@ -417,6 +418,61 @@ private slots:
         QCOMPARE(Records(m_table).size(), before.size() + 1);
         QCOMPARE(last[0], QString("Lamp"));
         QCOMPARE(last[4], QString("Attic"));
+    }
+
+    // The overview's JSON, as python reads it, holds the figures the
+    // Overview computes for the same table; --days moves the warranty
+    // window, and a count of days that is none is refused.
+    void overviewJsonHoldsTheFigures() {
+        {
+            store::Table t;
+            store::PointAt(t, m_table.toStdString());
+            t.Open();
+            t.GoTo(3);
+            t.Edit();
+            t.SetDate(t.NeedField("WarDate"), store::Date::FromDayNumber(store::Date::Today().DayNumber() + 10));
+            t.Post();
+        }
+        QProcess python;
+        Result r = Run({"overview", "--json", "--days", "10"});
+        QCOMPARE(r.code, 0);
+        python.start("/usr/bin/python3",
+                     {"-c", "import json, sys; d = json.load(sys.stdin); "
+                            "print(d['items'], d['withoutAmount'], '%.2f' % d['cost'], '%.2f' % d['value'], "
+                            "len(d['byCategory']), '%.2f' % sum(g['amount'] for g in d['byCategory']), "
+                            "d['byCategory'][0]['name'], [w['item'] for w in d['endingSoon']], d['days'])"});
+        python.write(r.out);
+        python.closeWriteChannel();
+        QVERIFY(python.waitForFinished(60000) && python.exitCode() == 0);
+
+        store::Table t;
+        store::PointAt(t, m_table.toStdString());
+        t.SetReadOnly(true);
+        t.Open();
+        overview::Request request;
+        for (uint32_t i = 0; i < t.PhysicalCount(); ++i) request.records.push_back(i);
+        request.today = store::Date::Today();
+        request.days = 10;
+        const auto f = overview::ComputeFigures(t, request);
+        QVERIFY(f);
+        double categories = 0;
+        for (const auto& g : f->byCategory) categories += g.amount;
+        const QString expected = QString("%1 %2 %3 %4 %5 %6 %7 ['%8'] 10\n")
+                                     .arg(f->items)
+                                     .arg(f->withoutAmount)
+                                     .arg(f->cost, 0, 'f', 2)
+                                     .arg(f->value, 0, 'f', 2)
+                                     .arg(f->byCategory.size())
+                                     .arg(categories, 0, 'f', 2)
+                                     .arg(QString::fromStdString(f->byCategory[0].name))
+                                     .arg(QString::fromStdString(f->endingSoon.at(0).item));
+        QCOMPARE(QString::fromUtf8(python.readAllStandardOutput()), expected);
+        QCOMPARE(f->items, 40u);
+
+        r = Run({"overview", "--days", "-1"});
+        QCOMPARE(r.code, 2);
+        QCOMPARE(r.err, QByteArray("halvenor overview: --days must be a number of days from 0 to 99999, not \"-1\"; "
+                                   "see halvenor overview --help\n"));
     }
 
     // What the options say wins over what the file suggests.
