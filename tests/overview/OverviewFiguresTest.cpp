@@ -2,7 +2,8 @@
 // items it wrote: empty amounts, zero and empty quantities, leap days,
 // items with no category, location or owner, more groups than bars; and
 // the warranty windows at their edges (today, N days ahead, N + 1, the last
-// of the 30 days before, an empty date).
+// of the 30 days before, an empty date); dates no calendar has, as another
+// program may leave them, count as none.
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -40,6 +41,8 @@ std::vector<TestItem> Items() {
         {"Box", "Storage", "Garage", "Mara", "", "3", "3", "3", store::Date{2100, 1, 1}, Plus(-30)},
         {"Old", "Storage", "Garage", "Mara", "3", "0", "0", "0", std::nullopt, Plus(-31)},
         {"Cup", "Kitchen", "Kitchen", "Mara", "6", "1.25", "2", "1.5", store::Date{2024, 1, 1}, std::nullopt},
+        // Its dates are made impossible below, as another program may leave them.
+        {"Broken", "Kitchen", "Kitchen", "Mara", "1", "2", "2", "2", std::nullopt, std::nullopt},
     };
     // Thirteen more categories of falling worth: past the twelfth bar the
     // rest is gathered.
@@ -77,6 +80,23 @@ private slots:
             m_table.Post();
         }
         for (uint32_t r = 0; r < m_table.PhysicalCount(); ++r) m_all.push_back(r);
+        // "20230229" and "2024 13 " straight into the file: no such days.
+        const store::RecordLayout layout = m_table.Layout();
+        const uint32_t count = m_table.PhysicalCount();
+        const std::string path = m_table.DataFilePath();
+        m_table.Close();
+        QFile file(QString::fromStdString(path));
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        const qint64 header = file.size() - 1 - qint64(count) * layout.RecordLength();
+        const qint64 broken = header + 7 * qint64(layout.RecordLength());
+        QVERIFY(file.seek(broken + layout.Offset(store::SchemaPosition("PurchDate") - 1)));
+        file.write("20230229");
+        QVERIFY(file.seek(broken + layout.Offset(store::SchemaPosition("WarDate") - 1)));
+        file.write("2024 13 ");
+        file.close();
+        m_table.Open();
+        QCOMPARE(QString::fromStdString(m_table.ViewOf(7).Text(m_table.FieldIndex("Item"))), QString("Broken"));
+        QCOMPARE(std::string(m_table.ViewOf(7).Raw(m_table.FieldIndex("PurchDate"))), std::string("20230229"));
     }
 
     void totalsAndGroupsAreTheSumsOfTheItems() {
