@@ -475,6 +475,47 @@ private slots:
                                    "see halvenor overview --help\n"));
     }
 
+    // The overview as text, every line of it, on a small table of its own.
+    void overviewPrintsEveryFigure() {
+        const QString path = Home("SMALL.DBF");
+        const store::Date soon = store::Date::FromDayNumber(store::Date::Today().DayNumber() + 10);
+        const store::Date ended = store::Date::FromDayNumber(store::Date::Today().DayNumber() - 3);
+        {
+            store::Table t;
+            store::PointAt(t, path.toStdString());
+            t.Create(store::ItemTableFieldDefs());
+            t.Open();
+            t.Append();
+            t.SetText("Item", "Lamp");
+            t.SetText("Brand", "Acme");
+            t.SetText("Location", "Attic");
+            t.SetText("Category", "Lighting");
+            t.SetText("Owner", "Mara");
+            t.SetText("Quantity", "2");
+            t.SetText("Cost", "12.5");
+            t.SetText("Value", "15");
+            t.SetDate(t.NeedField("PurchDate"), store::Date{2024, 2, 29});
+            t.SetDate(t.NeedField("WarDate"), soon);
+            t.Post();
+            t.Append();
+            t.SetText("Item", "Gift");
+            t.SetDate(t.NeedField("WarDate"), ended);
+            t.Post();
+        }
+        const Result r = Cli({"overview", "--table", path, "--days", "10"});
+        QCOMPARE(r.code, 0);
+        auto iso = [](const store::Date& d) { return QString::asprintf("%04d-%02d-%02d", d.year, d.month, d.day); };
+        QCOMPARE(QString::fromUtf8(r.out), "Items: 2 (1 without any amount)\n"
+                                           "Cost: 25.00\nReplacement Cost: 0.00\nValue: 30.00\n"
+                                           "Value by Category:\n  Lighting: 30.00 (1 item)\n  (none): 0.00 (1 item)\n"
+                                           "Value by Location:\n  Attic: 30.00 (1 item)\n  (none): 0.00 (1 item)\n"
+                                           "Value by Owner:\n  Mara: 30.00 (1 item)\n  (none): 0.00 (1 item)\n"
+                                           "Purchases by year:\n  2024: 1 item, 25.00\n  no purchase date: 1\n"
+                                           "Warranties ending within 10 days:\n  " + iso(soon) + "  Lamp, Acme (Attic)\n"
+                                           "Warranties ended in the last 30 days:\n  " + iso(ended) + "  Gift\n");
+        QCOMPARE(r.err, QByteArray());
+    }
+
     // What the options say wins over what the file suggests.
     void importOfCsvTakesTheOptionsOverItsGuesses_data() {
         QTest::addColumn<QStringList>("options");
