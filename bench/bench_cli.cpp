@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "BenchItems.h"
-#include "BenchSizes.h"
+#include "BenchRuns.h"
 #include "ExportEngine.h"
 #include "ItemTable.h"
 #include "SortExpression.h"
@@ -138,21 +138,6 @@ bool RunSize(uint32_t n, const std::string& home) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const auto sizes = bench::SizesFromArguments(argc, argv);
-    if (!sizes) return 2;
     store::SetCurrentDateFormat(store::DateFormat('/', store::DateFormat::Order::MonthDayYear, false));
-    std::string pattern = (fs::temp_directory_path() / "halvenor-cli-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) {
-        std::perror("cannot create a temporary folder");
-        return 1;
-    }
-    bool ok = true;
-    for (uint32_t n : *sizes) {
-        ok = RunSize(n, pattern) && ok;
-        std::error_code ignored;
-        for (const auto& entry : fs::directory_iterator(pattern, ignored)) fs::remove_all(entry.path(), ignored);
-    }
-    std::error_code ignored;
-    fs::remove_all(pattern, ignored);
-    return ok ? 0 : 1;
+    return bench::RunSizes(argc, argv, "halvenor-cli", RunSize);
 }

@@ -28,7 +28,7 @@
 
 #include "BenchItems.h"
 #include "BenchRng.h"
-#include "BenchSizes.h"
+#include "BenchRuns.h"
 #include "DateFormat.h"
 #include "ExportEngine.h"
 #include "HeaderMapping.h"
@@ -46,16 +46,7 @@ using Clock = std::chrono::steady_clock;
 double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
 
 // Resident anonymous memory (heap and stacks, not mapped files) in MB.
-double AnonMegabytes() {
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    while (status >> key) {
-        long kb = 0;
-        if (key == "RssAnon:" && status >> kb) return double(kb) / 1024.0;
-        std::getline(status, key);
-    }
-    return 0;
-}
+using bench::AnonMegabytes;
 
 struct Run {
     std::string operation;

@@ -11,32 +11,15 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
-#include <unistd.h>
 
 #include "BenchItems.h"
-#include "BenchSizes.h"
+#include "BenchRuns.h"
 #include "ItemSchema.h"
 #include "OverviewFigures.h"
 #include "Table.h"
 
 namespace {
-
-namespace fs = std::filesystem;
-
-double AnonMegabytes() {
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    while (status >> key) {
-        long kb = 0;
-        if (key == "RssAnon:" && status >> kb) return double(kb) / 1024.0;
-        std::getline(status, key);
-    }
-    return 0;
-}
 
 bool RunSize(uint32_t n, const std::string& folder) {
     store::Table items;
@@ -50,15 +33,15 @@ bool RunSize(uint32_t n, const std::string& folder) {
     overview::Request request;
     request.records = items.DeliveredRecords();
     request.today = store::Date{2026, 12, 10};
-    const double before = AnonMegabytes();
+    const double before = bench::AnonMegabytes();
     double peak = before;
     const auto start = std::chrono::steady_clock::now();
     const auto figures = overview::ComputeFigures(items, request, [&](uint64_t, uint64_t) {
-        peak = std::max(peak, AnonMegabytes());
+        peak = std::max(peak, bench::AnonMegabytes());
         return true;
     });
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    peak = std::max(peak, AnonMegabytes());
+    peak = std::max(peak, bench::AnonMegabytes());
     std::printf("%8u items   figures %.3f s   %.0f items/s   memory beyond the table's %.1f MB\n", n, seconds,
                 seconds > 0 ? n / seconds : 0.0, peak - before);
     bool ok = figures && figures->items == n && figures->byLocation.size() == bench::kRooms.size() &&
@@ -73,21 +56,4 @@ bool RunSize(uint32_t n, const std::string& folder) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    const auto sizes = bench::SizesFromArguments(argc, argv);
-    if (!sizes) return 2;
-    std::string pattern = (fs::temp_directory_path() / "halvenor-overview-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) {
-        std::perror("cannot create a temporary folder");
-        return 1;
-    }
-    bool ok = true;
-    for (uint32_t n : *sizes) {
-        ok = RunSize(n, pattern) && ok;
-        std::error_code ignored;
-        for (const auto& entry : fs::directory_iterator(pattern, ignored)) fs::remove_all(entry.path(), ignored);
-    }
-    std::error_code ignored;
-    fs::remove_all(pattern, ignored);
-    return ok ? 0 : 1;
-}
+int main(int argc, char** argv) { return bench::RunSizes(argc, argv, "halvenor-overview", RunSize); }
