@@ -53,6 +53,7 @@ TESTS_OF = {
     "reports": ["tests/reports"],
     "attachments": ["tests/attachments"],
     "cli": ["tests/cli"],
+    "overview": ["tests/overview", "tests/cli"],  # the command line prints its figures
     "common": ["tests/common"],
     "shell": ["tests/shell"],
     "items": ["tests/items"],
