@@ -1,12 +1,14 @@
 #include "OverviewFigures.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cmath>
 #include <map>
 #include <unordered_map>
 
 #include "EngineError.h"
 #include "ItemSchema.h"
+#include "ReplacingFile.h"
 
 namespace overview {
 namespace {
@@ -135,6 +137,71 @@ std::optional<Figures> ComputeFigures(store::Table& items, const Request& reques
     std::sort(f.endingSoon.begin(), f.endingSoon.end(), ByDate);
     std::sort(f.endedLately.begin(), f.endedLately.end(), ByDate);
     return f;
+}
+
+namespace {
+
+std::string CsvValue(const std::string& v) {
+    if (v.find_first_of(",\"\r\n") == std::string::npos) return v;
+    std::string out = "\"";
+    for (char c : v) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
+}
+
+std::string Fixed2(double v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.2f", v);
+    return buf;
+}
+
+std::string Iso(const store::Date& d) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", d.year, d.month, d.day);
+    return buf;
+}
+
+void Row(std::string& out, std::initializer_list<std::string> values) {
+    bool first = true;
+    for (const std::string& v : values) {
+        if (!first) out += ',';
+        out += CsvValue(v);
+        first = false;
+    }
+    out += "\r\n";
+}
+
+void Groups(std::string& out, const char* section, const std::vector<Group>& groups) {
+    for (const Group& g : groups)
+        Row(out, {section, g.other ? "Other" : g.name.empty() ? "(none)" : g.name, std::to_string(g.items), Fixed2(g.amount)});
+}
+
+void Warranties(std::string& out, const char* section, const std::vector<Warranty>& list) {
+    for (const Warranty& w : list) Row(out, {section, w.item, "", "", w.brand, w.location, Iso(w.date)});
+}
+
+}  // namespace
+
+std::string FiguresCsv(const Figures& f) {
+    std::string out;
+    Row(out, {"Section", "Name", "Items", "Amount", "Brand", "Location", "Date"});
+    Row(out, {"Totals", "Items", std::to_string(f.items), ""});
+    Row(out, {"Totals", "Without any amount", std::to_string(f.withoutAmount), ""});
+    Row(out, {"Totals", "Cost", "", Fixed2(f.cost)});
+    Row(out, {"Totals", "Replacement Cost", "", Fixed2(f.replacementCost)});
+    Row(out, {"Totals", "Value", "", Fixed2(f.value)});
+    Groups(out, "Category", f.byCategory);
+    Groups(out, "Location", f.byLocation);
+    Groups(out, "Owner", f.byOwner);
+    for (const PurchaseYear& y : f.byYear) Row(out, {"Purchase year", std::to_string(y.year), std::to_string(y.items), Fixed2(y.cost)});
+    if (f.withoutPurchaseDate > 0) Row(out, {"Purchase year", "(no date)", std::to_string(f.withoutPurchaseDate), ""});
+    Warranties(out, "Warranty ending", f.endingSoon);
+    Warranties(out, "Warranty ended", f.endedLately);
+    return out;
+}
+
+bool WriteFiguresCsv(const Figures& figures, const std::string& path, std::string* error) {
+    files::ReplacingFile file;
+    return file.Reserve(path, "", error) && file.Write(FiguresCsv(figures), error) && file.Commit(error);
 }
 
 }  // namespace overview

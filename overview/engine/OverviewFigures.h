@@ -69,4 +69,13 @@ using ProgressFn = std::function<bool(uint64_t done, uint64_t total)>;
 // Empty when stopped. Precondition: the item table is open.
 std::optional<Figures> ComputeFigures(store::Table& items, const Request& request, const ProgressFn& progress = {});
 
+// The figures as comma-separated values (RFC 4180, UTF-8), one figure a
+// row under "Section,Name,Items,Amount,Brand,Location,Date": the totals,
+// the three groupings ("(none)" for items without, "Other" for the rest),
+// the purchase years ("(no date)"), the warranties ending and ended.
+// Amounts with two decimals and a point, dates as yyyy-mm-dd.
+std::string FiguresCsv(const Figures& figures);
+// Written whole or not at all; false with *error set.
+bool WriteFiguresCsv(const Figures& figures, const std::string& path, std::string* error);
+
 }  // namespace overview

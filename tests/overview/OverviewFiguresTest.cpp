@@ -5,6 +5,9 @@
 // of the 30 days before, an empty date); dates no calendar has, as another
 // program may leave them, count as none.
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -50,6 +53,8 @@ std::vector<TestItem> Items() {
         items.push_back({"Thing " + std::to_string(i), "Group " + std::to_string(i), "Shed", "Mara", "1",
                          std::to_string(100 - i), std::to_string(100 - i), std::to_string(100 - i),
                          store::Date{2023, 1 + i % 12, 1}, std::nullopt});
+    // A name that CSV has to quote.
+    items.push_back({"Odd", "Misc", "Room, \"back\"", "", "2", "1.005", "", "", std::nullopt, Plus(5)});
     return items;
 }
 
@@ -185,7 +190,7 @@ private slots:
         QStringList soon, ended;
         for (const auto& w : f->endingSoon) soon << QString::fromStdString(w.item + " " + w.date.ToStorage());
         for (const auto& w : f->endedLately) ended << QString::fromStdString(w.item + " " + w.date.ToStorage());
-        QCOMPARE(soon, (QStringList{"Sofa 20240229", "Lamp 20240529"}));
+        QCOMPARE(soon, (QStringList{"Sofa 20240229", "Odd 20240305", "Lamp 20240529"}));
         QCOMPARE(ended, (QStringList{"Box 20240130", "Spares 20240228"}));
         QCOMPARE(f->endingSoon.back().brand, std::string());
         QCOMPARE(f->endingSoon.back().location, std::string("Attic"));
@@ -209,6 +214,44 @@ private slots:
         QVERIFY(g->byCategory.back().other);
         QCOMPARE(g->byCategory.back().items, 2u);
         QCOMPARE(g->byCategory.back().amount, 89.0 + 88.0);
+    }
+
+    // The figures as CSV, read back by python's csv module.
+    void figuresAsCsvReadByAnotherReader() {
+        const auto f = ComputeFigures(m_table, {{0, 21}, Amount::Cost, kToday, 10});
+        QVERIFY(f);
+        const QString path = m_dir.filePath("figures.csv");
+        std::string error;
+        QVERIFY2(overview::WriteFiguresCsv(*f, path.toStdString(), &error), error.c_str());
+        QProcess python;
+        python.start("/usr/bin/python3", {"-c", "import csv, json, sys\n"
+                                                "with open(sys.argv[1], newline='', encoding='utf-8') as f:\n"
+                                                "    print(json.dumps(list(csv.reader(f))))",
+                                          path});
+        QVERIFY(python.waitForFinished(60000) && python.exitCode() == 0);
+        QStringList rows;
+        for (const auto& r : QJsonDocument::fromJson(python.readAllStandardOutput()).array()) {
+            QStringList cells;
+            for (const auto& c : r.toArray()) cells << c.toString();
+            rows << cells.join('|');
+        }
+        QCOMPARE(rows, (QStringList{
+                           "Section|Name|Items|Amount|Brand|Location|Date",
+                           "Totals|Items|2|",
+                           "Totals|Without any amount|0|",
+                           "Totals|Cost||27.01",
+                           "Totals|Replacement Cost||40.00",
+                           "Totals|Value||30.00",
+                           "Category|Lighting|1|25.00",
+                           "Category|Misc|1|2.01",
+                           "Location|Attic|1|25.00",
+                           "Location|Room, \"back\"|1|2.01",
+                           "Owner|Mara|1|25.00",
+                           "Owner|(none)|1|2.01",
+                           "Purchase year|2024|1|25.00",
+                           "Purchase year|(no date)|1|",
+                           "Warranty ending|Odd||||Room, \"back\"|2024-03-05",
+                       }));
     }
 
     // Only the records given count (a search's), and a stop ends the pass.
