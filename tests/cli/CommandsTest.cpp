@@ -440,7 +440,8 @@ private slots:
                      {"-c", "import json, sys; d = json.load(sys.stdin); "
                             "print(d['items'], d['withoutAmount'], '%.2f' % d['cost'], '%.2f' % d['value'], "
                             "len(d['byCategory']), '%.2f' % sum(g['amount'] for g in d['byCategory']), "
-                            "d['byCategory'][0]['name'], [w['item'] for w in d['endingSoon']], d['days'])"});
+                            "d['byCategory'][0]['name'], [w['item'] for w in d['endingSoon']], d['days'], "
+                            "d['endingSoon'][0]['record'])"});
         python.write(r.out);
         python.closeWriteChannel();
         QVERIFY(python.waitForFinished(60000) && python.exitCode() == 0);
@@ -457,7 +458,8 @@ private slots:
         QVERIFY(f);
         double categories = 0;
         for (const auto& g : f->byCategory) categories += g.amount;
-        const QString expected = QString("%1 %2 %3 %4 %5 %6 %7 ['%8'] 10\n")
+        // Records are numbered from 1, as the grid and the check count them.
+        const QString expected = QString("%1 %2 %3 %4 %5 %6 %7 ['%8'] 10 4\n")
                                      .arg(f->items)
                                      .arg(f->withoutAmount)
                                      .arg(f->cost, 0, 'f', 2)
