@@ -3,7 +3,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <cstdio>
 #include <sys/stat.h>
 
 #include "OverviewFigures.h"
@@ -15,9 +14,7 @@ namespace {
 
 QString Text(const std::string& s) { return QString::fromStdString(s); }
 
-QString IsoDate(const store::Date& d) {
-    return QString::asprintf("%04d-%02d-%02d", d.year, d.month, d.day);
-}
+QString IsoDate(const store::Date& d) { return Text(d.IsoText()); }
 
 QJsonArray GroupsJson(const std::vector<overview::Group>& groups) {
     QJsonArray out;
@@ -40,23 +37,17 @@ QJsonArray WarrantiesJson(const std::vector<overview::Warranty>& list) {
     return out;
 }
 
-std::string Money(double v) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.2f", v);
-    return buf;
-}
-
 void PrintGroups(std::ostream& out, const char* title, const std::vector<overview::Group>& groups) {
     out << title << "\n";
     for (const overview::Group& g : groups)
         out << "  " << (g.other ? std::string("Other") : g.name.empty() ? std::string("(none)") : g.name) << ": "
-            << Money(g.amount) << " (" << g.items << (g.items == 1 ? " item)" : " items)") << "\n";
+            << overview::TwoDecimals(g.amount) << " (" << g.items << (g.items == 1 ? " item)" : " items)") << "\n";
 }
 
 void PrintWarranties(std::ostream& out, const char* title, const std::vector<overview::Warranty>& list) {
     out << title << "\n";
     for (const overview::Warranty& w : list)
-        out << "  " << IsoDate(w.date).toStdString() << "  " << w.item << (w.brand.empty() ? "" : ", " + w.brand)
+        out << "  " << w.date.IsoText() << "  " << w.item << (w.brand.empty() ? "" : ", " + w.brand)
             << (w.location.empty() ? "" : " (" + w.location + ")") << "\n";
 }
 
@@ -107,14 +98,14 @@ int RunOverview(Session& s) {
         return kExitOk;
     }
     out << "Items: " << f.items << " (" << f.withoutAmount << " without any amount)\n";
-    out << "Cost: " << Money(f.cost) << "\nReplacement Cost: " << Money(f.replacementCost)
-        << "\nValue: " << Money(f.value) << "\n";
+    out << "Cost: " << overview::TwoDecimals(f.cost) << "\nReplacement Cost: " << overview::TwoDecimals(f.replacementCost)
+        << "\nValue: " << overview::TwoDecimals(f.value) << "\n";
     PrintGroups(out, "Value by Category:", f.byCategory);
     PrintGroups(out, "Value by Location:", f.byLocation);
     PrintGroups(out, "Value by Owner:", f.byOwner);
     out << "Purchases by year:\n";
     for (const overview::PurchaseYear& y : f.byYear)
-        out << "  " << y.year << ": " << y.items << (y.items == 1 ? " item, " : " items, ") << Money(y.cost) << "\n";
+        out << "  " << y.year << ": " << y.items << (y.items == 1 ? " item, " : " items, ") << overview::TwoDecimals(y.cost) << "\n";
     if (f.withoutPurchaseDate > 0) out << "  no purchase date: " << f.withoutPurchaseDate << "\n";
     PrintWarranties(out, ("Warranties ending within " + std::to_string(days) + " days:").c_str(), f.endingSoon);
     PrintWarranties(out, "Warranties ended in the last 30 days:", f.endedLately);

@@ -64,6 +64,12 @@ Date Date::Today() {
     return Date{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 
+std::string Date::IsoText() const {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", year, month, day);
+    return buf;
+}
+
 std::string Date::ToStorage() const {
     char buf[8];
     ToStorage(buf);

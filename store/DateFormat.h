@@ -24,6 +24,8 @@ struct Date {
     static Date Today();
     // "YYYYMMDD", the dBASE storage and DTOS form.
     std::string ToStorage() const;
+    // "YYYY-MM-DD" (ISO 8601), as spreadsheets and JSON write a day.
+    std::string IsoText() const;
     // The same eight characters written to out, without a string.
     void ToStorage(char* out) const;
     static std::optional<Date> FromStorage(std::string_view eight);

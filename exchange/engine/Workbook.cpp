@@ -106,12 +106,6 @@ std::string NumberText(double v) {
     return std::string(buf, r.ptr);
 }
 
-std::string DateText(const store::Date& d) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", d.year, d.month, d.day);
-    return buf;
-}
-
 // Characters a workbook's XML cannot hold are written "_xHHHH_" (a line
 // break's CR as "_x000D_"); "_x005F_" keeps an underscore that would start
 // one.
@@ -404,7 +398,7 @@ struct WorkbookReader::State {
         else if (days == 60) return;  // 29 February 1900, which never was
         else d = store::Date::FromDayNumber(store::Date{1899, 12, 30}.DayNumber() + (days < 60 ? days + 1 : days));
         cell.kind = CellKind::Date;
-        cell.text = DateText(d);
+        cell.text = d.IsoText();
     }
 };
 

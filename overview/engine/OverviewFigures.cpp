@@ -148,18 +148,6 @@ std::string CsvValue(const std::string& v) {
     return out + "\"";
 }
 
-std::string Fixed2(double v) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.2f", v);
-    return buf;
-}
-
-std::string Iso(const store::Date& d) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", d.year, d.month, d.day);
-    return buf;
-}
-
 void Row(std::string& out, std::initializer_list<std::string> values) {
     bool first = true;
     for (const std::string& v : values) {
@@ -172,27 +160,33 @@ void Row(std::string& out, std::initializer_list<std::string> values) {
 
 void Groups(std::string& out, const char* section, const std::vector<Group>& groups) {
     for (const Group& g : groups)
-        Row(out, {section, g.other ? "Other" : g.name.empty() ? "(none)" : g.name, std::to_string(g.items), Fixed2(g.amount)});
+        Row(out, {section, g.other ? "Other" : g.name.empty() ? "(none)" : g.name, std::to_string(g.items), TwoDecimals(g.amount)});
 }
 
 void Warranties(std::string& out, const char* section, const std::vector<Warranty>& list) {
-    for (const Warranty& w : list) Row(out, {section, w.item, "", "", w.brand, w.location, Iso(w.date)});
+    for (const Warranty& w : list) Row(out, {section, w.item, "", "", w.brand, w.location, w.date.IsoText()});
 }
 
 }  // namespace
+
+std::string TwoDecimals(double v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.2f", v);
+    return buf;
+}
 
 std::string FiguresCsv(const Figures& f) {
     std::string out;
     Row(out, {"Section", "Name", "Items", "Amount", "Brand", "Location", "Date"});
     Row(out, {"Totals", "Items", std::to_string(f.items), ""});
     Row(out, {"Totals", "Without any amount", std::to_string(f.withoutAmount), ""});
-    Row(out, {"Totals", "Cost", "", Fixed2(f.cost)});
-    Row(out, {"Totals", "Replacement Cost", "", Fixed2(f.replacementCost)});
-    Row(out, {"Totals", "Value", "", Fixed2(f.value)});
+    Row(out, {"Totals", "Cost", "", TwoDecimals(f.cost)});
+    Row(out, {"Totals", "Replacement Cost", "", TwoDecimals(f.replacementCost)});
+    Row(out, {"Totals", "Value", "", TwoDecimals(f.value)});
     Groups(out, "Category", f.byCategory);
     Groups(out, "Location", f.byLocation);
     Groups(out, "Owner", f.byOwner);
-    for (const PurchaseYear& y : f.byYear) Row(out, {"Purchase year", std::to_string(y.year), std::to_string(y.items), Fixed2(y.cost)});
+    for (const PurchaseYear& y : f.byYear) Row(out, {"Purchase year", std::to_string(y.year), std::to_string(y.items), TwoDecimals(y.cost)});
     if (f.withoutPurchaseDate > 0) Row(out, {"Purchase year", "(no date)", std::to_string(f.withoutPurchaseDate), ""});
     Warranties(out, "Warranty ending", f.endingSoon);
     Warranties(out, "Warranty ended", f.endedLately);

@@ -75,6 +75,8 @@ std::optional<Figures> ComputeFigures(store::Table& items, const Request& reques
 // the purchase years ("(no date)"), the warranties ending and ended.
 // Amounts with two decimals and a point, dates as yyyy-mm-dd.
 std::string FiguresCsv(const Figures& figures);
+// An amount as the figures are written: two decimals and a point.
+std::string TwoDecimals(double amount);
 // Written whole or not at all; false with *error set.
 bool WriteFiguresCsv(const Figures& figures, const std::string& path, std::string* error);
 
