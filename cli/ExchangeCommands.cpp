@@ -229,12 +229,6 @@ void OpenImportTarget(Session& s, store::Table& items) {
     s.OpenItemTable(items, path, false, true);
 }
 
-std::array<std::string, store::kItemFieldCount> SettingsTitles(Session& s) {
-    std::array<std::string, store::kItemFieldCount> titles;
-    for (int p = 1; p <= store::kItemFieldCount; ++p) titles[size_t(p - 1)] = s.Settings().Field(p).title.toStdString();
-    return titles;
-}
-
 // A workbook's sheet, or a CSV file as spreadsheets write it: every row
 // converted first, the problems named by row and column, the rest written
 // together.
@@ -256,7 +250,7 @@ int ImportSheet(Session& s, const std::string& source, bool workbook) {
         request.source.dialect.encoding =
             *encoding == "utf-8" ? exchange::CsvEncoding::Utf8 : exchange::CsvEncoding::Windows1252;
     request.headerRow = Choice(s, "skip-first", "no-skip-first", true);
-    request.titles = SettingsTitles(s);
+    request.titles = exchange::ImportTitles(s.Settings());
     request.checkOnly = s.Args().Flag("check");
     const exchange::SheetSample sample = exchange::SampleSheet(request.source, 200);
     if (!sample.ok) throw CommandError(sample.message);
@@ -348,7 +342,7 @@ int RunImport(Session& s) {
     std::string unused;
     request.map =
         s.Args().Flag("map") ? MapFromOption(s, ex.names) : DefaultMap(s, ex.names, dbf || skipFirst, source, unused);
-    request.titles = SettingsTitles(s);
+    request.titles = exchange::ImportTitles(s.Settings());
 
     store::Table items;
     OpenImportTarget(s, items);

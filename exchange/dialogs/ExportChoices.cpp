@@ -46,4 +46,10 @@ std::vector<std::string> ExportTitles(const common::Settings& s, const store::Ta
     return titles;
 }
 
+std::array<std::string, store::kItemFieldCount> ImportTitles(const common::Settings& settings) {
+    std::array<std::string, store::kItemFieldCount> titles;
+    for (int p = 1; p <= store::kItemFieldCount; ++p) titles[size_t(p - 1)] = settings.Field(p).title.toStdString();
+    return titles;
+}
+
 }  // namespace exchange

@@ -4,8 +4,11 @@
 // shows and stores them; the command line exports with them when it is
 // given no fields of its own.
 
+#include <array>
 #include <string>
 #include <vector>
+
+#include "ItemSchema.h"
 
 namespace common {
 class Settings;
@@ -32,5 +35,7 @@ std::vector<int> ExportedPositions(const std::vector<ExportRow>& rows);
 // it hides.
 std::vector<std::string> ExportTitles(const common::Settings& settings, const store::Table& items,
                                       const std::vector<int>& positions);
+// The titles an import names fields by in its messages, by position.
+std::array<std::string, store::kItemFieldCount> ImportTitles(const common::Settings& settings);
 
 }  // namespace exchange

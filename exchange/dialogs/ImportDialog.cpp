@@ -10,6 +10,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "ExportChoices.h"
 #include "ImportEngine.h"
 #include "ItemSchema.h"
 #include "MainContext.h"
@@ -195,7 +196,7 @@ void ImportDialog::StartImport() {
     request.path = m_path.toStdString();
     request.map = FieldMap();
     request.skipFirst = SkipFirstCheck->isChecked();
-    for (int p = 1; p <= kItemFields; ++p) request.titles[size_t(p - 1)] = AppSettings().Field(p).title.toStdString();
+    request.titles = ImportTitles(AppSettings());
     DrawCount(0);
     store::Table& table = m_context.ItemTable();
     const RunResult result = RunEngine(

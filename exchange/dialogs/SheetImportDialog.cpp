@@ -14,6 +14,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "ExportChoices.h"
 #include "HeaderMapping.h"
 #include "ItemSchema.h"
 #include "MainContext.h"
@@ -33,12 +34,6 @@ constexpr size_t kPreviewRows = 8;
 const char* const kNotImported = "(not imported)";
 
 QString Text(const std::string& s) { return QString::fromStdString(s); }
-
-std::array<std::string, store::kItemFieldCount> Titles() {
-    std::array<std::string, store::kItemFieldCount> titles;
-    for (int p = 1; p <= store::kItemFieldCount; ++p) titles[size_t(p - 1)] = AppSettings().Field(p).title.toStdString();
-    return titles;
-}
 
 QString Plural(uint64_t n, const char* one, const char* many) {
     return QString::number(n) + " " + (n == 1 ? one : many);
@@ -207,7 +202,7 @@ SheetImportRequest SheetImportDialog::Request() const {
     }
     request.headerRow = HeaderCheck->isChecked();
     request.decimalMark = DecimalChoice->currentIndex() == 1 ? DecimalMark::Comma : DecimalMark::Point;
-    request.titles = Titles();
+    request.titles = ImportTitles(AppSettings());
     request.map = Map();
     return request;
 }
@@ -230,7 +225,7 @@ void SheetImportDialog::FillColumns() {
     headers.resize(columns);
     std::vector<int> map(columns, 0);
     if (header) {
-        const auto titles = Titles();
+        const auto titles = ImportTitles(AppSettings());
         map = MapByHeader(headers, std::vector<std::string>(titles.begin(), titles.end()));
     } else {
         for (size_t c = 0; c < columns && c < size_t(store::kItemFieldCount); ++c) map[c] = int(c) + 1;
