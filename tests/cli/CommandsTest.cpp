@@ -410,9 +410,9 @@ private slots:
 
     // --map names a column in any letter case.
     void importMapsColumnsInAnyLetterCase() {
-        WriteAll(Home("area.csv"), "Area,Thing\nAttic,Lamp\n");
+        WriteAll(Home("area.csv"), "Zone Area,Thing\nAttic,Lamp\n");
         const QStringList before = Records(m_table);
-        const Result r = Cli({"import", "--format", "csv", "--map", "area=Location,THING=Item", Home("area.csv")});
+        const Result r = Cli({"import", "--format", "csv", "--map", "zone area=Location,THING=Item", Home("area.csv")});
         QVERIFY2(r.code == 0, r.err.constData());
         const QStringList last = Records(m_table).last().split('|');
         QCOMPARE(Records(m_table).size(), before.size() + 1);

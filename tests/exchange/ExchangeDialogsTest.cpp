@@ -632,6 +632,7 @@ private slots:
                         Answer::No);
         dialog.StartImport();
         QCOMPARE(Items().RecordCount(), before);
+        QCOMPARE(dialog.ProblemList->count(), 2);
         QCOMPARE(dialog.ProblemList->item(0)->text(),
                  QString("Row 3, column 2 (Cost): \"abc\" is not an amount."));
         QCOMPARE(dialog.SummaryLabel->text(), QString("2 rows read; 1 row with problems."));

@@ -106,6 +106,11 @@ workbook('many-texts.xlsx', [('Sheet1', '<row r="1">' + s('A1', 0) + '</row>')],
          f'<?xml version="1.0" encoding="UTF-8"?><sst {NS} count="99999999" uniqueCount="99999999">'
          '<si><t>Name</t></si></sst>')
 
+# A table of shared texts that says it holds as many as a workbook may.
+workbook('texts-at-the-limit.xlsx', [('Sheet1', '<row r="1">' + s('A1', 0) + '</row>')],
+         f'<?xml version="1.0" encoding="UTF-8"?><sst {NS} count="16777216" uniqueCount="16777216">'
+         '<si><t>Name</t></si></sst>')
+
 # 20 MB of blanks in a sheet: packed about a thousand to one, as no
 # spreadsheet is. The second copy says it is 1000 bytes, and is read no
 # further.
