@@ -119,6 +119,7 @@ const QStringList& TipOfDayDialog::Tips() {
         "More.",
         "User defined reports allow for Column Headers, Vertical and Horizontal lines, Grouping of Data, Totals and "
         "More.",
+        "The Overview (Ctrl+Shift+O) charts what your items are worth by category, location and owner, and lists warranties ending soon.",
     };
     return kTips;
 }

@@ -17,7 +17,7 @@ class TipOfDayDialog : public QDialog {
     Q_OBJECT
 
 public:
-    static constexpr int kTipCount = 23;
+    static constexpr int kTipCount = 24;
 
     explicit TipOfDayDialog(QWidget* parent = nullptr);
 

@@ -46,6 +46,8 @@ public:
     // while it is set.
     virtual bool SearchOn() const = 0;
     virtual void SetSearchTest(RecordTest test) = 0;
+    // The record test of the search in force (empty when none is set).
+    virtual RecordTest SearchTest() const { return {}; }
     // Sets the flag, enables End Search and shows "SEARCH ON" (and back).
     virtual void EnableEndSearch() = 0;
     virtual void DisableEndSearch() = 0;

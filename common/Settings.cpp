@@ -112,6 +112,7 @@ void Settings::ReadFrom(const IniFile& ini) {
     importFileType = Number(ini, kImport, QStringLiteral("File Type"), defaults.importFileType);
     importSpreadsheet = ini.ReadBool(kOwn, QStringLiteral("Import Spreadsheet"), defaults.importSpreadsheet);
     exportWorkbook = ini.ReadBool(kOwn, QStringLiteral("Export Workbook"), defaults.exportWorkbook);
+    warrantyNotice = ini.ReadBool(kOwn, QStringLiteral("Warranty Notice"), defaults.warrantyNotice);
 
     for (int i = 0; i < kSortLevelCount; ++i)
         sortFields[size_t(i)] = Number(ini, kSortOrder, kSortKeys[size_t(i)], defaults.sortFields[size_t(i)]);
@@ -206,6 +207,7 @@ void Settings::WriteTo(IniFile& ini) const {
     // Last, so that the sections every reader knows keep their places.
     ini.WriteBool(kOwn, QStringLiteral("Import Spreadsheet"), importSpreadsheet);
     ini.WriteBool(kOwn, QStringLiteral("Export Workbook"), exportWorkbook);
+    ini.WriteBool(kOwn, QStringLiteral("Warranty Notice"), warrantyNotice);
 }
 
 Settings& AppSettings() {

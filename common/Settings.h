@@ -78,6 +78,8 @@ public:
     // last export to a workbook.
     bool importSpreadsheet = false;
     bool exportWorkbook = false;
+    // Tell at start-up how many warranties end within 30 days.
+    bool warrantyNotice = false;
 
     // [Sort Order]: field positions, 0 for none.
     std::array<int, kSortLevelCount> sortFields = {12, 0, 0, 0};

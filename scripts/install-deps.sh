@@ -13,6 +13,7 @@ packages=(
   desktop-file-utils appstream groff-base  # the install test validates what cmake --install puts in place
   bsdutils  # script: a command-line test runs the program on a terminal
   clang libclang-rt-14-dev  # the fuzz targets: libFuzzer and clang's sanitizer runtimes
+  qt6-charts-dev qt6-svg-dev  # the Overview: its charts, and a chart saved as SVG
   libminizip-dev libxlsxwriter-dev  # workbooks: .xlsx read through minizip (the zip library libxlsxwriter writes with), written in constant memory
   gdal-bin  # ogr2ogr: the measure bench/bench_exchange holds export and import to, and the maker of a test's dBASE source
 )

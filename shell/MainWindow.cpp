@@ -32,6 +32,7 @@
 #include "SearchWindow.h"
 #include "Settings.h"
 #include "SortExpression.h"
+#include "OverviewWindow.h"
 #include "TipOfDay.h"
 #include "UiServices.h"
 #include "WindowLayout.h"
@@ -255,6 +256,11 @@ void MainWindow::ShowTipsOnFirstActivation() {
     if (m_activated) return;
     m_activated = true;
     if (AppSettings().showTips) appearance::ShowTipOfDay(this);
+    if (AppSettings().warrantyNotice && m_itemTable.IsOpen()) {
+        size_t ending = 0;
+        Guard([&] { ending = overview::WarrantiesEndingWithin(m_itemTable, 30); });
+        if (ending > 0) Ui().Message("Warranties", overview::WarrantyNotice(ending, 30), common::MessageIcon::Information);
+    }
 }
 
 void MainWindow::ApplyMainColors() {
@@ -400,6 +406,8 @@ void MainWindow::RefreshGrid() {
     if (m_itemTable.IsOpen()) m_itemTable.Refresh();
     m_model->Reload();
     SyncGridToTable();
+    // An open Overview follows what the grid shows.
+    if (m_overview && m_overview->isVisible()) m_overview->Refresh();
 }
 
 void MainWindow::SyncGridToTable() {

@@ -44,6 +44,10 @@ namespace reports {
 class ReportsWindow;
 }
 
+namespace overview {
+class OverviewWindow;
+}
+
 namespace shell {
 
 class HelpWindow;
@@ -69,6 +73,7 @@ public:
     int& EditorMode() override { return m_editorMode; }
     bool SearchOn() const override { return m_searchFlag; }
     void SetSearchTest(RecordTest test) override;
+    RecordTest SearchTest() const override { return m_searchTest; }
     void EnableEndSearch() override;
     void DisableEndSearch() override;
     void DoEndSearch() override;
@@ -106,6 +111,8 @@ public:
     void DoFindNext();
     void DoReports();
     void DoViewer();
+    // Shows the Overview (made at its first use) and counts its figures.
+    void DoOverview();
     void DoSortOrder();
     void DoBackup();
     void DoRestore();
@@ -149,6 +156,7 @@ public:
     items::ItemEditor* Editor() const { return m_editor.get(); }
     find::SearchWindow* SearchWindow() const { return m_search; }
     reports::ReportsWindow* ReportsWindow() const { return m_reports; }
+    overview::OverviewWindow* Overview() const { return m_overview; }
     find::Locator* Locate() const { return m_locate.get(); }
     HelpWindow* Help() const { return m_help; }
     double Factor() const;
@@ -224,6 +232,7 @@ private:
     std::unique_ptr<items::ItemEditor> m_editor;
     find::SearchWindow* m_search = nullptr;  // created once, shown for every search
     reports::ReportsWindow* m_reports = nullptr;  // created once, shown by Reports
+    overview::OverviewWindow* m_overview = nullptr;  // created at its first use, then kept
     QPrinter m_printer;
     HelpWindow* m_help = nullptr;
 

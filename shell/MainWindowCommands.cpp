@@ -11,6 +11,7 @@
 #include "AppPaths.h"
 #include "BackupDialog.h"
 #include "ExclusiveUse.h"
+#include "OverviewWindow.h"
 #include "ExportDialog.h"
 #include "ImportFormatDialog.h"
 #include "ItemEditor.h"
@@ -220,6 +221,26 @@ void MainWindow::OpenEditor(int mode) {
     if (m_editor) Ui().ShowModal(*m_editor);
     DisplayCount();
     RefreshGrid();
+}
+
+void MainWindow::DoOverview() {
+    if (!m_overview) {
+        m_overview = new overview::OverviewWindow(
+            *this,
+            [this](uint32_t recno) {
+                Guard([this, recno] {
+                    m_itemTable.GoTo(recno);
+                    SyncGridToTable();
+                    DoEdit();
+                });
+            },
+            this);
+        m_overview->setWindowFlag(Qt::Window);
+    }
+    m_overview->show();
+    m_overview->raise();
+    m_overview->activateWindow();
+    m_overview->Refresh();
 }
 
 void MainWindow::DoAdd() { OpenEditor(1); }

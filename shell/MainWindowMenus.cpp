@@ -111,6 +111,7 @@ void MainWindow::BuildMenus() {
     navigate->addSeparator();
     AddCommand(navigate, "&Reports", QKeySequence("Ctrl+R"), [this] { DoReports(); });
     AddCommand(navigate, "&Viewer", QKeySequence("Ctrl+V"), [this] { DoViewer(); });
+    AddCommand(navigate, "&Overview", QKeySequence("Ctrl+Shift+O"), [this] { DoOverview(); });
 
     QMenu* options = bar->addMenu("&Options");
     AddCommand(options, "Sort &Order", QKeySequence("Ctrl+Q"), [this] { DoSortOrder(); });

@@ -26,37 +26,39 @@ private slots:
 
     void tipsAreFixed() {
         const QStringList& tips = TipOfDayDialog::Tips();
-        QCOMPARE(tips.size(), 23);
+        QCOMPARE(tips.size(), 24);
         for (const QString& tip : tips) QVERIFY2(tip.size() <= 130, qPrintable(tip));
         QCOMPARE(tips.first(), QString("You can rename database fields to your liking."));
         QCOMPARE(tips[9], QString("You can maintain multiple databases and Halvenor will display the last five used "
                                   "in the menu for easy retrieval."));
-        QCOMPARE(tips.last(), QString("User defined reports allow for Column Headers, Vertical and Horizontal lines, "
+        QCOMPARE(tips.last(), QString("The Overview (Ctrl+Shift+O) charts what your items are worth by category, "
+                                      "location and owner, and lists warranties ending soon."));
+        QCOMPARE(tips[22], QString("User defined reports allow for Column Headers, Vertical and Horizontal lines, "
                                       "Grouping of Data, Totals and More."));
         QStringList unique = tips;
         QCOMPARE(unique.removeDuplicates(), 0);
     }
 
-    void nextTipComesRoundAfter23_data() {
+    void nextTipComesRoundAfterTheLast_data() {
         QTest::addColumn<int>("start");
         QTest::newRow("first tip") << 1;
         QTest::newRow("a middle tip") << 12;
-        QTest::newRow("last tip") << 23;
+        QTest::newRow("last tip") << 24;
     }
-    void nextTipComesRoundAfter23() {
+    void nextTipComesRoundAfterTheLast() {
         QFETCH(int, start);
         TipOfDayDialog dialog;
         dialog.ShowTip(start);
         const QString text = dialog.TipLabel->text();
         QSet<int> seen;
-        for (int i = 0; i < 23; ++i) {
+        for (int i = 0; i < 24; ++i) {
             seen.insert(dialog.TipNumber());
             QTest::mouseClick(dialog.NextTipButton, Qt::LeftButton);
         }
         QCOMPARE(dialog.TipNumber(), start);
         QCOMPARE(dialog.TipLabel->text(), text);
-        QCOMPARE(seen.size(), 23);
-        dialog.ShowTip(23);
+        QCOMPARE(seen.size(), 24);
+        dialog.ShowTip(24);
         dialog.ShowNextTip();
         QCOMPARE(dialog.TipNumber(), 1);
     }
@@ -77,7 +79,7 @@ private slots:
             auto& dialog = static_cast<TipOfDayDialog&>(d);
             QCOMPARE(dialog.ShowTipsCheck->isChecked(), before);
             QCOMPARE(dialog.HeadingLabel->text(), QString("Did you know?"));
-            QVERIFY(dialog.TipNumber() >= 1 && dialog.TipNumber() <= 23);
+            QVERIFY(dialog.TipNumber() >= 1 && dialog.TipNumber() <= 24);
             QCOMPARE(dialog.TipLabel->text(), TipOfDayDialog::Tips()[dialog.TipNumber() - 1]);
             dialog.ShowTipsCheck->setChecked(ticked);
             QTest::mouseClick(dialog.CloseButton, Qt::LeftButton);

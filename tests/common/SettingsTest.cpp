@@ -131,9 +131,10 @@ private slots:
                                         "Report Window Color", "Configure Window Color", "Grid Title",
                                         "Grid Title Font", "Grid Font", "Grid Options", "Edit Font", "Label Font",
                                         "Button Font", "Reports", "Halvenor"}));
-        QCOMPARE(keys.size(), 267);
+        QCOMPARE(keys.size(), 268);
         // Our own keys, which other readers of the file pass over, come last.
-        QCOMPARE(keys.mid(265), QStringList({"Halvenor|Import Spreadsheet=No", "Halvenor|Export Workbook=No"}));
+        QCOMPARE(keys.mid(265), QStringList({"Halvenor|Import Spreadsheet=No", "Halvenor|Export Workbook=No",
+                                                "Halvenor|Warranty Notice=No"}));
         const QString start = AppPaths::StartDirectory();
         QCOMPARE(keys.mid(0, 18),
                  QStringList({"Misc|Button Bar=1", "Misc|Main Window Left=0", "Misc|Main Window Top=0",

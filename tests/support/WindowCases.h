@@ -37,6 +37,7 @@
 #include "ImportFormatDialog.h"
 #include "InsuranceDialog.h"
 #include "ItemEditor.h"
+#include "OverviewWindow.h"
 #include "LocateDialog.h"
 #include "Locator.h"
 #include "MainWindow.h"
@@ -103,6 +104,13 @@ inline std::map<QString, DialogCase> Dialogs() {
                                 edit.CalcTotals();
                             }};
     cases["search window"] = {true, [](MainWindow& w, Owner&) -> QDialog* { return w.SearchWindow(); }, {}};
+    cases["overview"] = {false,
+                         [](MainWindow& w, Owner&) -> QDialog* {
+                             w.DoOverview();
+                             w.Overview()->hide();  // shown again as the other windows are
+                             return w.Overview();
+                         },
+                         {}};
     cases["pick list maintenance"] = {
         false,
         [](MainWindow& w, Owner& o) { return Own(o, new items::PickListDialog(*w.Editor(), w, common::PickList::Bought, &w)); },
@@ -171,10 +179,12 @@ inline std::map<QString, DialogCase> Dialogs() {
         {"spreadsheet import", "exchange"},
         {"restore", "exchange"}, {"reports", "reports"}, {"insurance information", "reports"},
         {"page printing", "reports"}, {"report definition", "reports"}, {"report fonts", "reports"},
-        {"report layout", "reports"}, {"report part", "reports"}, {"help", "common"}};
+        {"report layout", "reports"}, {"report part", "reports"}, {"help", "common"},
+        {"overview", "overview"}};
     for (auto& [name, c] : cases) {
         c.folder = folders.at(name);
-        c.lives = name == "item editor" || name == "search window" || name == "reports" || name == "help";
+        c.lives = name == "item editor" || name == "search window" || name == "reports" || name == "help" ||
+                  name == "overview";
     }
     return cases;
 }
