@@ -222,7 +222,12 @@ void OverviewWindow::Start() {
     }
     // The worker reads the records through a handle of its own; the
     // numbers of the records to count are taken here, as the grid has them.
-    m_request.records = items.DeliveredRecords();
+    try {
+        m_request.records = items.DeliveredRecords();
+    } catch (const store::EngineError& e) {
+        StatusLabel->setText("The figures cannot be counted: " + Text(e.what()));
+        return;
+    }
     m_request.amount = Amount(AmountBox->currentIndex());
     m_request.days = DaysBox->value();
     m_request.today = store::Date::Today();
@@ -428,7 +433,11 @@ void OverviewWindow::ClickBar(Chart chart, int index) {
         return (!before || before(view)) && group(view);
     });
     m_context.EnableEndSearch();
-    m_context.RefreshGrid();
+    try {
+        m_context.RefreshGrid();
+    } catch (const store::EngineError& e) {
+        Ui().Message("Error", Text(e.what()), common::MessageIcon::Error);
+    }
     m_context.DisplayCount();
 }
 
