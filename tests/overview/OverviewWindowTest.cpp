@@ -253,6 +253,10 @@ private slots:
         o.SaveChart();
         QVERIFY(ui.Messages().last().startsWith("Error|The chart cannot be saved as \"" + missing + "\": "));
         QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden).size(), 4);
+        // The buttons stand in a row: the saves on the left, Help and Close on the right.
+        QVERIFY(o.SaveChartButton->x() < o.SaveFiguresButton->x() && o.SaveFiguresButton->x() < o.HelpButton->x() &&
+                o.HelpButton->x() < o.CloseButton->x());
+        QCOMPARE(o.HelpButton->y(), o.CloseButton->y());
         // The warranty tab has no chart to save.
         o.Tabs->setCurrentIndex(4);
         QVERIFY(!o.SaveChartButton->isEnabled());

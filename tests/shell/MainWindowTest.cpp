@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFrame>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -318,6 +320,38 @@ private slots:
         MainWindow w(kBigScreen);
         w.Action("&Contents")->trigger();
         HALVENOR_VERIFY_UI(ui);
+    }
+
+    // Every command stands in its menu with its key, and no two commands
+    // share a key; the report formats tick the one chosen.
+    void commandsHaveTheirKeysAndNoneClash() {
+        ScriptedUiServices ui;
+        MainWindow w(kBigScreen);
+        std::map<QString, QString> keys;  // shortcut -> caption
+        std::map<QString, QString> byMenu;
+        for (QMenu* menu : w.menuBar()->findChildren<QMenu*>())
+            for (QAction* a : menu->actions()) {
+                if (a->shortcut().isEmpty()) continue;
+                const QString key = a->shortcut().toString();
+                QVERIFY2(!keys.count(key) || keys[key] == a->text(), qPrintable(key + ": " + keys[key] + ", " + a->text()));
+                keys[key] = a->text();
+                byMenu[a->text()] = menu->title() + " " + key;
+            }
+        const std::map<QString, QString> expected = {
+            {"&New Database", "&File Ctrl+W"}, {"&Open Database", "&File Ctrl+O"}, {"&Back Up Data", "&File Ctrl+B"},
+            {"&Restore Data", "&File Ctrl+Y"}, {"&Print", "&File Ctrl+P"}, {"Printer &Setup", "&File Ctrl+U"},
+            {"E&xit", "&File Ctrl+X"}, {"&Add", "&Records Ctrl+A"}, {"&Edit", "&Records Ctrl+E"},
+            {"&Copy", "&Records Ctrl+C"}, {"&Delete", "&Records Ctrl+D"}, {"&Import", "&Records Ctrl+M"},
+            {"E&xport", "&Records Ctrl+T"}, {"&Search (Query)", "Navi&gate Ctrl+S"}, {"&End Search", "Navi&gate Ctrl+I"},
+            {"&Locate", "Navi&gate Ctrl+L"}, {"Locate &Next", "Navi&gate Ctrl+N"}, {"&Reports", "Navi&gate Ctrl+R"},
+            {"&Viewer", "Navi&gate Ctrl+V"}, {"&Overview", "Navi&gate Ctrl+Shift+O"},
+            {"Sort &Order", "&Options Ctrl+Q"}, {"&Search and Replace", "&Tools Ctrl+F"}, {"&Contents", "&Help Ctrl+H"}};
+        for (const auto& [caption, where] : expected) QCOMPARE(byMenu[caption], where);
+
+        w.ChooseNumericFormat(1);
+        QVERIFY(w.Action("&U.S. Format")->isChecked());
+        w.ChooseNumericFormat(2);
+        QVERIFY(!w.Action("&U.S. Format")->isChecked());
     }
 
 private:
