@@ -172,7 +172,8 @@ private slots:
         QCOMPARE(o.Shown()->items, 17u);
         QCOMPARE(Captions(o, Chart::Category).last(), QString("Music: 5,010.00 (3 items)"));
         // Closed, it no longer counts.
-        o.close();
+        QTest::mouseClick(o.CloseButton, Qt::LeftButton);
+        QVERIFY(!o.isVisible());
         Add(w, {{"Drum", "Music", "Hall", "1", "1", "1"}});
         QVERIFY(!o.Busy());
         QVERIFY2(ui.Verify(), qPrintable(ui.Failures().join("\n")));
@@ -212,7 +213,7 @@ private slots:
         QTemporaryDir out;
         const QString png = out.filePath("chart.png"), svg = out.filePath("chart.svg"), pdf = out.filePath("chart.pdf");
         ui.ExpectSaveFile("Save Chart", png).ExpectSaveFile("Save Chart", svg).ExpectSaveFile("Save Chart", pdf);
-        o.SaveChart();
+        QTest::mouseClick(o.SaveChartButton, Qt::LeftButton);
         o.Tabs->setCurrentIndex(int(Chart::Location));
         o.SaveChart();
         o.SaveChart();
@@ -261,6 +262,28 @@ private slots:
         o.Tabs->setCurrentIndex(4);
         QVERIFY(!o.SaveChartButton->isEnabled());
         QVERIFY2(ui.Verify(), qPrintable(ui.Failures().join("\n")));
+    }
+
+    // Past the first stretch of records the count goes on to the end.
+    void aLargeTableIsCountedWhole() {
+        ScriptedUiServices ui;
+        MainWindow w(kBigScreen);
+        store::Table& t = w.ItemTable();
+        t.BeginBulkAppend();
+        for (int i = 0; i < 70000; ++i) {
+            t.Append();
+            t.SetText("Item", "Box");
+            t.SetText("Value", "2");
+            t.SetText("Quantity", "1");
+            t.Post();
+        }
+        t.EndBulkAppend();
+        w.RefreshGrid();
+        w.DoOverview();
+        w.Overview()->WaitForFigures();
+        QVERIFY(w.Overview()->Shown());
+        QCOMPARE(w.Overview()->Shown()->items, 70000u);
+        QCOMPARE(w.Overview()->Shown()->value, 140000.0);
     }
 
     void startUpNoticeCountsWarrantiesWhenAsked() {
