@@ -49,6 +49,9 @@ private slots:
         QTest::newRow("Cyrillic") << "Ж" << "ж";
         QTest::newRow("Cyrillic Io") << "Ё" << "ё";
         QTest::newRow("Greek") << "Ω" << "ω";
+        QTest::newRow("Greek Alpha") << "Α" << "α";
+        QTest::newRow("Cyrillic A") << "А" << "а";
+        QTest::newRow("Cyrillic Ie with grave") << "Ѐ" << "ѐ";
         QTest::newRow("sign stays") << "×" << "×";
         QTest::newRow("long s") << "ſ" << "s";
     }
@@ -124,6 +127,9 @@ private slots:
         QVERIFY(!impossible.Empty());
         QVERIFY(!impossible.Matches(t.ViewOf(399)));
         QCOMPARE(WordFilter(t.Layout(), "Lamp lamp LAMPE").Words(), std::vector<std::string>({"lampe", "lamp"}));
+        // Typed characters of two and three bytes reach the table's bytes.
+        QCOMPARE(WordFilter(t.Layout(), "STRAßE").Words(), std::vector<std::string>({"stra\xDF" "e"}));
+        QCOMPARE(WordFilter(t.Layout(), "5€").Words(), std::vector<std::string>({"5\x80"}));
     }
 
     // Letters the decomposition leaves alone, and another code page.
