@@ -25,6 +25,7 @@
 #include "ItemGridModel.h"
 #include "ItemTable.h"
 #include "LegacyConversion.h"
+#include "FilterBox.h"
 #include "Locator.h"
 #include "PickListFile.h"
 #include "ReportStartup.h"
@@ -406,6 +407,8 @@ void MainWindow::RefreshGrid() {
     if (m_itemTable.IsOpen()) m_itemTable.Refresh();
     m_model->Reload();
     SyncGridToTable();
+    // The filter box's words are looked for again in what changed.
+    if (m_filterBox->Active()) m_filterBox->Refilter();
     // An open Overview follows what the grid shows.
     if (m_overview && m_overview->isVisible()) m_overview->Refresh();
 }
@@ -536,8 +539,16 @@ void MainWindow::DoEndSearch() {
 
 void MainWindow::BuildSortString() { m_sortExpression = find::BuildSortString(AppSettings().sortFields); }
 
+void MainWindow::FocusFilter() {
+    m_filterBox->setFocus(Qt::ShortcutFocusReason);
+    m_filterBox->selectAll();
+}
+
 void MainWindow::DisplayCount() {
-    m_countLabel->setText(m_itemTable.IsOpen() ? QString::number(m_itemTable.RecordCount()) : QString("0"));
+    if (!m_itemTable.IsOpen()) m_countLabel->setText("0");
+    else if (m_filterBox->Active() && m_itemTable.ChosenRecords())
+        m_countLabel->setText(QString("%1 of %2").arg(m_itemTable.RecordCount()).arg(m_filterBox->Among()));
+    else m_countLabel->setText(QString::number(m_itemTable.RecordCount()));
     // Every command ends here: a table that went read-only on the way
     // says so now, once.
     TellTableNotice();

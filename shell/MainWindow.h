@@ -32,6 +32,7 @@ class QHBoxLayout;
 class QVBoxLayout;
 
 namespace find {
+class FilterBox;
 class Locator;
 class SearchWindow;
 }
@@ -147,6 +148,9 @@ public:
     QFrame* SpeedPanel() const { return m_speedPanel; }
     RecordNavigator* Navigator() const { return m_navigator; }
     QTableView* Grid() const { return m_grid; }
+    find::FilterBox* Filter() const { return m_filterBox; }
+    // Puts the keyboard in the filter box, its words selected.
+    void FocusFilter();
     ItemGridModel* GridModel() const { return m_model; }
     const std::vector<QToolButton*>& SpeedButtons() const { return m_speedButtons; }
     const std::vector<QPushButton*>& LetteredButtons() const { return m_letterButtons; }
@@ -256,6 +260,7 @@ private:
     QLabel* m_countLabel = nullptr;
     QLabel* m_count2Label = nullptr;
     QTableView* m_grid = nullptr;
+    find::FilterBox* m_filterBox = nullptr;
     ItemGridModel* m_model = nullptr;
     QPushButton* m_endSearchButton = nullptr;
     QToolButton* m_endSearchSpeed = nullptr;

@@ -25,6 +25,7 @@
 #include "PickListDialog.h"
 #include "QtUiServices.h"
 #include "Settings.h"
+#include "FilterBox.h"
 #include "TipOfDay.h"
 #include "WindowLayout.h"
 
@@ -105,6 +106,8 @@ void MainWindow::BuildMenus() {
     QMenu* navigate = bar->addMenu("Navi&gate");
     AddCommand(navigate, "&Search (Query)", QKeySequence("Ctrl+S"), [this] { DoSearch(); });
     m_endSearchAction = AddCommand(navigate, "&End Search", QKeySequence("Ctrl+I"), [this] { DoEndSearch(); });
+    AddCommand(navigate, "&Filter Items", QKeySequence("Ctrl+K"), [this] { FocusFilter(); })
+        ->setShortcuts({QKeySequence("Ctrl+K"), QKeySequence("/")});
     navigate->addSeparator();
     AddCommand(navigate, "&Locate", QKeySequence("Ctrl+L"), [this] { DoFind(); });
     AddCommand(navigate, "Locate &Next", QKeySequence("Ctrl+N"), [this] { DoFindNext(); });
@@ -342,6 +345,8 @@ void MainWindow::BuildBody() {
     m_headerLayout->addWidget(m_headerBalance);
     viewer->addLayout(m_headerLayout);
 
+    m_filterBox = new find::FilterBox(*this, m_viewerBevel);
+    viewer->addWidget(m_filterBox);
     m_grid = new QTableView(m_viewerBevel);
     m_grid->setObjectName("ViewerGrid");
     m_model = new ItemGridModel(m_itemTable, this);

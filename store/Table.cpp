@@ -141,6 +141,7 @@ void Table::OnForeignChange(uint32_t) {
 }
 
 void Table::Close() {
+    m_recordSet.reset();  // record numbers mean nothing in the next file
     if (!IsOpen()) return;
     Cancel();
     if (m_bulkWhole) DiscardBulkAppend();  // a run not ended is not written
@@ -226,8 +227,14 @@ void Table::SetFiltered(bool on) {
     InvalidateView();
 }
 
+void Table::SetRecordSet(RecordSet set) {
+    m_recordSet = std::move(set);
+    InvalidateView();
+}
+
 bool Table::Delivered(uint32_t recno) const {
     if (recno >= m_deleted.size() || m_deleted[recno]) return false;
+    if (m_recordSet && recno < m_recordSet->size() && !(*m_recordSet)[recno]) return false;
     if (m_filtered && m_filter) return m_filter(RecordView(m_file.Record(recno), m_file.Layout()));
     return true;
 }
@@ -240,8 +247,10 @@ void Table::EnsureView() {
     m_view.reserve(count);
     const RecordLayout& layout = m_file.Layout();
     const bool filtering = m_filtered && bool(m_filter);
+    const std::vector<uint8_t>* chosen = m_recordSet.get();
+    auto left = [&](uint32_t r) { return m_deleted[r] || (chosen && r < chosen->size() && !(*chosen)[r]); };
     auto consider = [&](uint32_t r) {
-        if (m_deleted[r]) return;
+        if (left(r)) return;
         if (filtering && !m_filter(RecordView(m_file.Record(r), layout))) return;
         m_view.push_back(r);
     };
@@ -250,7 +259,7 @@ void Table::EnsureView() {
         // in key order every record would be a jump across the file.
         std::vector<uint8_t> accepted(count, 0);
         for (uint32_t r = 0; r < count; ++r)
-            accepted[r] = !m_deleted[r] && m_filter(RecordView(m_file.Record(r), layout));
+            accepted[r] = !left(r) && m_filter(RecordView(m_file.Record(r), layout));
         for (uint32_t r : m_active->order)
             if (accepted[r]) m_view.push_back(r);
     } else if (m_active) {

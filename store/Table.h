@@ -119,6 +119,13 @@ public:
     void SetFilter(Filter filter);
     void SetFiltered(bool on);
     bool Filtered() const { return m_filtered; }
+    // Records chosen by number beside the filter (the filter box's answer,
+    // worked out elsewhere): a record below the set's size is delivered only
+    // when its entry is set; records added after the set was made are. Null
+    // for none.
+    using RecordSet = std::shared_ptr<const std::vector<uint8_t>>;
+    void SetRecordSet(RecordSet set);
+    const RecordSet& ChosenRecords() const { return m_recordSet; }
 
     // Records the filter delivers, in the active order.
     uint32_t RecordCount();
@@ -280,6 +287,7 @@ private:
     size_t m_widestKey = 0;
 
     Filter m_filter;
+    RecordSet m_recordSet;
     bool m_filtered = false;
     EditObserver m_editObserver;
 
