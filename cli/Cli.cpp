@@ -18,6 +18,7 @@ CommandFn CommandFor(std::string_view name) {
     static const std::pair<std::string_view, CommandFn> kCommands[] = {
         {"export", RunExport}, {"import", RunImport}, {"report", RunReport},
         {"backup", RunBackup}, {"restore", RunRestore}, {"check", RunCheck}, {"overview", RunOverview},
+        {"find", RunFind},
     };
     for (const auto& [n, fn] : kCommands)
         if (n == name) return fn;

@@ -142,6 +142,28 @@ std::vector<CommandSpec> MakeCommands() {
                         "state and the attachments; exits with 1 when something is wrong.",
                         {kTableOption},
                         {"halvenor check", "halvenor check --table ~/inventory/HOME.DBF"}});
+    commands.push_back({"find",
+                        "WORDS...",
+                        1,
+                        64,
+                        "write the items the filter box shows for some words",
+                        "Writes the items in which every one of WORDS occurs in some text field (in any order; letter "
+                        "case and accents do not count, so cafe finds Café), in the current sort order, as export "
+                        "writes them: to standard output as delimited text, or to the file given with --out (text, "
+                        "a workbook or a new dBASE table, replaced only when it is complete). Fields, their order and "
+                        "the title line default to the export window's last choices. Exits with 0 also when no item "
+                        "is found (the text then holds its title line only).",
+                        {kTableOption,
+                         {"out", "FILE", "Where to write the items. Default: standard output (text only)."},
+                         {"format", "FORMAT",
+                          "csv, xlsx or dbf. Default: dbf for a FILE ending in .dbf, xlsx for .xlsx, else csv.",
+                          {"csv", "xlsx", "dbf"}},
+                         {"fields", "LIST",
+                          "Comma-separated fields in the order written, by field name or title (Item,Brand,\"Purchase "
+                          "Date\")."},
+                         {"titles", "", "Write a first line of field titles (text only; a workbook always has one)."},
+                         {"no-titles", "", "Write no title line."}},
+                        {"halvenor find blue lamp", "halvenor find --out attic.dbf attic"}});
     commands.push_back({"overview",
                         "",
                         0,

@@ -9,6 +9,7 @@
 #include "AttachmentStore.h"
 #include "ExportChoices.h"
 #include "ExportEngine.h"
+#include "WordFilter.h"
 #include "HeaderMapping.h"
 #include "ImportEngine.h"
 #include "ItemSchema.h"
@@ -142,8 +143,10 @@ std::vector<int> DefaultMap(Session& s, const std::vector<std::string>& names, b
 
 }  // namespace
 
-int RunExport(Session& s) {
-    const std::string target = s.Args().operands.at(0);
+namespace {
+
+// The export, of every item or of those a filter keeps (the filter box's words).
+int ExportItems(Session& s, const std::string& target, const std::string& words) {
     const bool toStandardOutput = target == "-";
     auto endsWith = [name = std::string(FileNameOf(target))](const char* extension) {
         return name.size() > 4 && SameText(name.substr(name.size() - 4), extension);
@@ -166,6 +169,11 @@ int RunExport(Session& s) {
 
     store::Table items;
     s.OpenItemTable(items, s.TablePath());
+    if (!words.empty()) {
+        auto filter = std::make_shared<find::WordFilter>(items.Layout(), words);
+        items.SetFilter([filter](const store::RecordView& r) { return filter->Matches(r); });
+        items.SetFiltered(true);
+    }
     exchange::ExportRequest request;
     request.path = toStandardOutput ? std::string() : Absolute(target);
     request.positions = positions;
@@ -208,6 +216,17 @@ int RunExport(Session& s) {
     }
     s.Done(std::to_string(result.records) + " items written to " + (toStandardOutput ? "standard output" : Quote(request.path)) + ".");
     return code;
+}
+
+}  // namespace
+
+int RunExport(Session& s) { return ExportItems(s, s.Args().operands.at(0), {}); }
+
+int RunFind(Session& s) {
+    std::string words;
+    for (const std::string& w : s.Args().operands) words += (words.empty() ? "" : " ") + w;
+    if (words.find_first_not_of(" \t") == std::string::npos) s.Usage("WORDS holds no word to look for");
+    return ExportItems(s, s.Args().Value("out").value_or("-"), words);
 }
 
 namespace {

@@ -93,5 +93,6 @@ int RunBackup(Session& session);
 int RunRestore(Session& session);
 int RunCheck(Session& session);
 int RunOverview(Session& session);
+int RunFind(Session& session);
 
 }  // namespace cli

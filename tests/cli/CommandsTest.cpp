@@ -244,6 +244,26 @@ private slots:
         QVERIFY2(lines[1].startsWith("\"Television 0\"") && lines[2].startsWith("\"Laptop 4\""), lines[1].constData());
     }
 
+    // find writes what the filter box shows for its words, as export does.
+    void findWritesTheItemsOfTheWords() {
+        Result r = Run({"find", "--fields", "Item,Location", "--no-titles", "CAFE", "living"});
+        QVERIFY2(r.code == 0, r.err.constData());
+        QStringList lines = QString::fromUtf8(r.out).split("\r\n", Qt::SkipEmptyParts);
+        lines.sort();
+        QStringList expected;
+        for (int i : {3, 9, 15, 21, 27, 33, 39}) expected << QString("\"Café table %1\",\"Living Room\"").arg(i);
+        expected.sort();
+        QCOMPARE(lines, expected);
+        // To a dBASE table, as export writes one.
+        r = Run({"find", "--out", "found.dbf", "café", "LIVING"});
+        QVERIFY2(r.code == 0, r.err.constData());
+        QCOMPARE(Records(Home("found.dbf")).size(), 7);
+        // Nothing found: the title line alone, and no failure.
+        r = Run({"find", "--fields", "Item", "zebra"});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.out, QByteArray("\"Item\"\r\n"));
+    }
+
     // The report as the program writes it with no display, read back by
     // poppler: as many pages as the report writer composes in this process.
     void reportToPdfWithoutDisplay() {
@@ -983,6 +1003,9 @@ private slots:
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("says");
         QTest::newRow("unknown command") << QStringList{"exprot", "out.csv"} << 2 << "no command named \"exprot\"";
+        QTest::newRow("find without words") << QStringList{"find", " "} << 2 << "WORDS holds no word to look for";
+        QTest::newRow("find of a table to standard output") << QStringList{"find", "--format", "dbf", "lamp"} << 2
+                                                           << "a dBASE table cannot go to standard output";
         QTest::newRow("missing import file") << QStringList{"import", "missing.csv"} << 1 << "does not exist";
         QTest::newRow("check of quoted text") << QStringList{"import", "--check", "in.csv"} << 2
                                               << "--check is for --format csv or xlsx";
