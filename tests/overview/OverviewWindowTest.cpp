@@ -82,6 +82,14 @@ std::vector<Item> Household() {
     return items;
 }
 
+// The household's items in the table, and the Overview open with their figures.
+OverviewWindow& OpenOverHousehold(MainWindow& w) {
+    Add(w, Household());
+    w.DoOverview();
+    w.Overview()->WaitForFigures();
+    return *w.Overview();
+}
+
 QStringList Captions(OverviewWindow& o, Chart chart) {
     const auto axes = o.ChartOf(chart)->axes(Qt::Vertical);
     return axes.isEmpty() ? QStringList() : static_cast<QBarCategoryAxis*>(axes.first())->categories();
@@ -116,11 +124,8 @@ private slots:
     void figuresAndChartsFollowTheGridAndBarsNarrowIt() {
         ScriptedUiServices ui;
         MainWindow w(kBigScreen);
-        Add(w, Household());
-        w.DoOverview();
-        OverviewWindow& o = *w.Overview();
+        OverviewWindow& o = OpenOverHousehold(w);
         QVERIFY(o.isVisible());
-        o.WaitForFigures();
         QVERIFY(!o.Busy());
         // Value: 700 + 4 x 40 + 0 (quantity 0) + 5 + (100 + ... + 109).
         QCOMPARE(o.TotalsLabel->text(), QString("16 items (1 without any amount)\n"
@@ -182,10 +187,7 @@ private slots:
     void warrantiesListedByDateAndOpenedInTheEditor() {
         ScriptedUiServices ui;
         MainWindow w(kBigScreen);
-        Add(w, Household());
-        w.DoOverview();
-        OverviewWindow& o = *w.Overview();
-        o.WaitForFigures();
+        OverviewWindow& o = OpenOverHousehold(w);
         QCOMPARE(Rows(o.WarrantyList),
                  QStringList({DateText(-30) + "|Radio||Attic|ended 30 days ago", DateText(-1) + "|Ring|||ended yesterday",
                               DateText(0) + "|Sofa||Living Room|today",
@@ -206,10 +208,7 @@ private slots:
     void chartsAndFiguresSavedOrNothingLeft() {
         ScriptedUiServices ui;
         MainWindow w(kBigScreen);
-        Add(w, Household());
-        w.DoOverview();
-        OverviewWindow& o = *w.Overview();
-        o.WaitForFigures();
+        OverviewWindow& o = OpenOverHousehold(w);
         QTemporaryDir out;
         const QString png = out.filePath("chart.png"), svg = out.filePath("chart.svg"), pdf = out.filePath("chart.pdf");
         ui.ExpectSaveFile("Save Chart", png).ExpectSaveFile("Save Chart", svg).ExpectSaveFile("Save Chart", pdf);
@@ -316,10 +315,7 @@ private slots:
     void commandLineJsonEqualsTheWindow() {
         ScriptedUiServices ui;
         MainWindow w(kBigScreen);
-        Add(w, Household());
-        w.DoOverview();
-        OverviewWindow& o = *w.Overview();
-        o.WaitForFigures();
+        OverviewWindow& o = OpenOverHousehold(w);
         const overview::Figures& f = *o.Shown();
         QString expected = QString("%1 %2 %3 %4\n").arg(f.items).arg(f.withoutAmount).arg(
             QString::fromStdString(overview::TwoDecimals(f.cost)), QString::fromStdString(overview::TwoDecimals(f.value)));
