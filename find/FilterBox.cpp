@@ -87,8 +87,9 @@ void FilterBox::Start() {
         m_done = false;
     }
     const uint64_t generation = m_generation;
-    m_worker = std::thread([this, generation, words, path = items.DataFilePath(),
-                            search = m_context.SearchOn() ? m_context.SearchTest() : common::MainContext::RecordTest()] {
+    // The search's test stays on this thread: it keeps what it worked out
+    // for the layout it last saw, so another thread must not ask it.
+    m_worker = std::thread([this, generation, words, path = items.DataFilePath()] {
         std::vector<uint8_t> found;
         uint64_t among = 0;
         bool done = false;
@@ -101,6 +102,7 @@ void FilterBox::Start() {
             const std::vector<uint32_t>& records = reader.DeliveredRecords();
             found.assign(records.empty() ? 0 : size_t(records.back()) + 1, 0);
             uint32_t sinceCheck = 0;
+            among = records.size();
             done = true;
             for (uint32_t r : records) {
                 if (++sinceCheck == kStopCheck) {
@@ -110,9 +112,7 @@ void FilterBox::Start() {
                         break;
                     }
                 }
-                const store::RecordView view = reader.ViewOf(r);
-                among += !search || search(view);
-                found[r] = filter.Matches(view);
+                found[r] = filter.Matches(reader.ViewOf(r));
             }
         } catch (const store::EngineError&) {
             done = false;  // the words stay unapplied; the grid shows what it showed
@@ -139,7 +139,13 @@ void FilterBox::Deliver(uint64_t generation) {
         found = std::move(m_found);
         m_among = m_foundAmong;
     }
-    m_context.ItemTable().SetRecordSet(std::make_shared<const std::vector<uint8_t>>(std::move(found)));
+    store::Table& items = m_context.ItemTable();
+    if (m_context.SearchOn()) {
+        // The N of "n of N": what the search delivers without the words.
+        items.SetRecordSet(nullptr);
+        m_among = items.RecordCount();
+    }
+    items.SetRecordSet(std::make_shared<const std::vector<uint8_t>>(std::move(found)));
     m_delivering = true;
     m_context.RefreshGrid();
     m_context.DisplayCount();

@@ -33,7 +33,8 @@ public:
     bool Busy() const;
     // Waits for the run in flight and applies its answer (tests, benchmarks).
     void WaitForFilter();
-    // The items the search in force delivers without the words (the N of "n of N").
+    // The items the search in force delivers without the words (the N of
+    // "n of N"; every item when no search is on).
     uint64_t Among() const { return m_among; }
     // Hands the records back unfiltered (the table is being closed or reopened).
     void Drop();
