@@ -518,6 +518,56 @@ bool DbfFile::WriteRecord(uint32_t recno, const char* data) {
     return foreign;
 }
 
+bool DbfFile::WriteRecords(const std::vector<uint32_t>& recnos, const char* expected, const char* data) {
+    const size_t length = size_t(m_layout.RecordLength());
+    if (!Sole()) LockWrites();
+    bool foreign = false;
+    try {
+        if (!Sole()) foreign = SyncLocked();
+        for (size_t i = 0; i < recnos.size(); ++i) {
+            if (recnos[i] >= m_count) throw EngineError("Record " + std::to_string(recnos[i] + 1) + " does not exist.");
+            if (i > 0 && recnos[i] <= recnos[i - 1]) throw EngineError("The records to write are out of order.");
+            if (expected && std::memcmp(Record(recnos[i]), expected + i * length, length) != 0)
+                throw EngineError("Record " + std::to_string(recnos[i] + 1) +
+                                  " was changed by another program in the meantime; nothing was written.");
+        }
+        // What the records hold now, to be put back when a write fails.
+        std::vector<char> before(recnos.size() * length);
+        for (size_t i = 0; i < recnos.size(); ++i) std::memcpy(before.data() + i * length, Record(recnos[i]), length);
+        BumpCounter();
+        // Neighbouring records go in one write. started: the records up to
+        // the end of the run being written.
+        auto writeRuns = [&](const char* from, size_t upTo, size_t* started) {
+            for (size_t i = 0; i < upTo;) {
+                size_t j = i + 1;
+                while (j < upTo && recnos[j] == recnos[j - 1] + 1) ++j;
+                if (started) *started = j;
+                const off_t offset = off_t(m_headerLength + uint64_t(recnos[i]) * length);
+                WriteAll(m_fd, from + i * length, (j - i) * length, offset, m_path);
+                i = j;
+            }
+        };
+        size_t started = 0;
+        try {
+            writeRuns(data, recnos.size(), &started);
+        } catch (...) {
+            try {
+                writeRuns(before.data(), started, nullptr);
+            } catch (...) {
+                // The first failure is the one to tell.
+            }
+            throw;
+        }
+        if (Sole()) m_knownStale = true;
+        else m_known = StatNow();
+    } catch (...) {
+        if (!Sole()) UnlockWrites();
+        throw;
+    }
+    if (!Sole()) UnlockWrites();
+    return foreign;
+}
+
 bool DbfFile::RepairInterruptedAppend(uint32_t recno) {
     if (m_access == Access::ReadOnly || recno >= m_count) return false;
     LockWrites();

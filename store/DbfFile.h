@@ -102,6 +102,14 @@ public:
     // Overwrites record recno. Returns true when another program changed
     // the file since this handle last looked (the caller must resync).
     bool WriteRecord(uint32_t recno, const char* data);
+    // Overwrites the records recnos (ascending, no number twice) with the
+    // records lying one after the other in data, all of them or none: when
+    // expected is given, a record whose bytes differ from its part of it
+    // (another program changed it) stops the change before anything is
+    // written, and a write that fails midway (a full disk, an I/O error)
+    // puts back what the records held before throwing. Returns true when
+    // another program changed the file since this handle last looked.
+    bool WriteRecords(const std::vector<uint32_t>& recnos, const char* expected, const char* data);
     // Appends a record; returns its number. *foreign is set when other
     // programs had changed the file (their appends come before ours).
     uint32_t AppendRecord(const char* data, bool* foreign);

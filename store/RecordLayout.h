@@ -43,6 +43,8 @@ public:
 
     const RecordLayout& Layout() const { return *m_layout; }
     bool IsDeleted() const { return m_record[0] == '*'; }
+    // The record's bytes, the layout's record length of them.
+    const char* Data() const { return m_record; }
     // The field's bytes as stored, in the table's code page.
     std::string_view Raw(int field) const;
     // True when the field holds nothing: all blanks, or a memo without text.

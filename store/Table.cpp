@@ -306,6 +306,10 @@ void Table::Refresh() {
     const uint32_t before = m_file.RecordCount();
     if (m_file.Sync()) OnForeignChange(before);
     InvalidateView();
+    KeepCurrent();
+}
+
+void Table::KeepCurrent() {
     EnsureView();
     if (m_current && (*m_current >= m_deleted.size() || !Delivered(*m_current))) {
         if (m_view.empty()) {

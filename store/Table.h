@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "ChangeLog.h"
 #include "DateFormat.h"
 #include "DbfFile.h"
 #include "EngineError.h"
@@ -114,6 +115,22 @@ public:
     // such files yet.
     using EditObserver = std::function<void(uint32_t recno, const char* before, const char* after)>;
     void SetEditObserver(EditObserver observer) { m_editObserver = std::move(observer); }
+
+    // The log told of every record this handle changes or adds from now on
+    // (null for none); the caller keeps it alive while attached.
+    void SetChangeLog(ChangeLog* log) { m_changeLog = log; }
+
+    // Writes the records recnos (ascending, each once) with the bytes lying
+    // one after the other in records, deletion flags included, as one
+    // change: all of them or none (see DbfFile::WriteRecords). expected,
+    // when given, is what the records must hold now; a record another
+    // program changed since then stops it before anything is written. The
+    // tags follow; the edit observer is told of each record first.
+    void Rewrite(const std::vector<uint32_t>& recnos, const char* expected, const char* records);
+    // The bytes of a field at its place in record (the layout's length)
+    // for the text form of a value, as SetText would write them; a value
+    // the field cannot hold is refused before anything is written.
+    void FormatField(int field, std::string_view text, char* record) const;
 
     // Record filter, asked for every record the table would deliver.
     void SetFilter(Filter filter);
@@ -233,6 +250,9 @@ private:
     size_t TagLowerBound(const Tag& tag, const std::string& key, uint32_t recno) const;
     void OnForeignChange(uint32_t oldCount);
     void InvalidateView() { m_viewValid = false; }
+    // Builds the view; the current record stays when still delivered, else
+    // the one at its position does.
+    void KeepCurrent();
     void EnsureView();
     bool Delivered(uint32_t recno) const;
     size_t PositionOf(uint32_t recno);
@@ -290,6 +310,7 @@ private:
     RecordSet m_recordSet;
     bool m_filtered = false;
     EditObserver m_editObserver;
+    ChangeLog* m_changeLog = nullptr;
 
     std::vector<uint32_t> m_view;
     bool m_viewValid = false;

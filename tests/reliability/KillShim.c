@@ -4,6 +4,8 @@
  * trial can stop the engine at every point where the disk changes.
  *
  *   HALVENOR_KILL_AT=N      die before the Nth counted call (0 or unset: never)
+ *   HALVENOR_FAIL_AT=N      the Nth counted call, when it writes bytes, fails
+ *                           with ENOSPC instead (a disk full at that moment)
  *   HALVENOR_COUNT_FILE=p   at a normal exit, write the number of calls to p
  *   HALVENOR_REPORT_FD=n    calls on this descriptor (the report pipe) are
  *                           not counted, nor those on 0, 1 and 2
@@ -14,6 +16,7 @@
  */
 #define _GNU_SOURCE
 #include <dlfcn.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <stdio.h>
@@ -26,6 +29,7 @@
 #include <unistd.h>
 
 static long g_killAt = -1;
+static long g_failAt = -1;
 static long g_count = 0;
 static int g_reportFd = -1;
 static const char* g_countFile = NULL;
@@ -45,6 +49,8 @@ static void WriteCount(void) {
 __attribute__((constructor)) static void Start(void) {
     const char* at = getenv("HALVENOR_KILL_AT");
     if (at && *at) g_killAt = atol(at);
+    const char* fail = getenv("HALVENOR_FAIL_AT");
+    if (fail && *fail) g_failAt = atol(fail);
     const char* fd = getenv("HALVENOR_REPORT_FD");
     if (fd && *fd) g_reportFd = atoi(fd);
     g_countFile = getenv("HALVENOR_COUNT_FILE");
@@ -80,22 +86,26 @@ static void Trace(const char* name, int fd, const char* path, const char* to) {
     (void)syscall(SYS_write, g_traceFd, line, (size_t)n);
 }
 
-static void Count(int fd) {
-    if (fd >= 0 && (fd <= 2 || fd == g_reportFd)) return;
+// Nonzero when the call is to fail.
+static int Count(int fd) {
+    if (fd >= 0 && (fd <= 2 || fd == g_reportFd)) return 0;
     ++g_count;
     if (g_killAt > 0 && g_count >= g_killAt) {
         (void)syscall(SYS_kill, getpid(), SIGKILL);
         for (;;) pause();
     }
+    return g_count == g_failAt;
 }
+
+#define FAIL_WRITE(fd) if (Count(fd)) { errno = ENOSPC; return -1; }
 
 #define NEXT(name) static __typeof__(name)* real; if (!real) real = (__typeof__(name)*)dlsym(RTLD_NEXT, #name)
 
-ssize_t write(int fd, const void* buf, size_t n) { NEXT(write); Trace("write", fd, NULL, NULL); Count(fd); return real(fd, buf, n); }
-ssize_t pwrite(int fd, const void* buf, size_t n, off_t at) { NEXT(pwrite); Trace("write", fd, NULL, NULL); Count(fd); return real(fd, buf, n, at); }
-ssize_t pwrite64(int fd, const void* buf, size_t n, off_t at) { NEXT(pwrite64); Trace("write", fd, NULL, NULL); Count(fd); return real(fd, buf, n, at); }
-ssize_t writev(int fd, const struct iovec* v, int n) { NEXT(writev); Trace("write", fd, NULL, NULL); Count(fd); return real(fd, v, n); }
-ssize_t pwritev(int fd, const struct iovec* v, int n, off_t at) { NEXT(pwritev); Trace("write", fd, NULL, NULL); Count(fd); return real(fd, v, n, at); }
+ssize_t write(int fd, const void* buf, size_t n) { NEXT(write); Trace("write", fd, NULL, NULL); FAIL_WRITE(fd); return real(fd, buf, n); }
+ssize_t pwrite(int fd, const void* buf, size_t n, off_t at) { NEXT(pwrite); Trace("write", fd, NULL, NULL); FAIL_WRITE(fd); return real(fd, buf, n, at); }
+ssize_t pwrite64(int fd, const void* buf, size_t n, off_t at) { NEXT(pwrite64); Trace("write", fd, NULL, NULL); FAIL_WRITE(fd); return real(fd, buf, n, at); }
+ssize_t writev(int fd, const struct iovec* v, int n) { NEXT(writev); Trace("write", fd, NULL, NULL); FAIL_WRITE(fd); return real(fd, v, n); }
+ssize_t pwritev(int fd, const struct iovec* v, int n, off_t at) { NEXT(pwritev); Trace("write", fd, NULL, NULL); FAIL_WRITE(fd); return real(fd, v, n, at); }
 int ftruncate(int fd, off_t size) { NEXT(ftruncate); Trace("truncate", fd, NULL, NULL); Count(fd); return real(fd, size); }
 int ftruncate64(int fd, off_t size) { NEXT(ftruncate64); Trace("truncate", fd, NULL, NULL); Count(fd); return real(fd, size); }
 int fsync(int fd) { NEXT(fsync); Trace("fsync", fd, NULL, NULL); Count(fd); return real(fd); }

@@ -1,0 +1,51 @@
+#pragma once
+// What one command changed in a table, kept so that the command can be
+// undone: for every record it edited or deleted, the bytes the record held
+// before the command; for the records it added, their numbers. Sealed once
+// the command is over, it also holds the bytes each record had then: an
+// undo finds them unchanged or writes nothing (see Table::Rewrite).
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace store {
+
+class Table;
+
+class ChangeLog {
+public:
+    // The table tells these while the log is attached (Table::SetChangeLog).
+    // An edited record keeps the bytes it had before its first change.
+    void Edited(uint32_t recno, const char* before, size_t length);
+    void Appended(uint32_t first, uint32_t count);
+
+    bool Empty() const { return m_recnos.empty() && m_appendedCount == 0; }
+    // Records the command changed or added.
+    size_t Count() const;
+
+    // Takes the records' present bytes as what an undo expects to find.
+    void Seal(const Table& table);
+    bool Sealed() const { return m_sealed; }
+
+    // For an undo, in ascending record order: the records, the bytes they
+    // must hold (one record after the other) and the bytes to write back.
+    // An added record goes back to deleted.
+    const std::vector<uint32_t>& Records() const { return m_undoRecnos; }
+    const std::vector<char>& Expected() const { return m_expected; }
+    const std::vector<char>& Restore() const { return m_restore; }
+
+private:
+    std::vector<uint32_t> m_recnos;
+    std::vector<char> m_before;
+    std::unordered_map<uint32_t, size_t> m_seen;
+    uint32_t m_appendedFirst = 0;
+    uint32_t m_appendedCount = 0;
+    bool m_sealed = false;
+    std::vector<uint32_t> m_undoRecnos;
+    std::vector<char> m_expected;
+    std::vector<char> m_restore;
+};
+
+}  // namespace store

@@ -1,0 +1,117 @@
+// Many items changed at once on a disk that fills up: a child process sets
+// fields on records in several runs with the shim making its Nth write fail
+// (ENOSPC), for every N until one goes through. Each time the records must
+// hold exactly the bytes they held before, or exactly the new ones.
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cstdio>
+#include <cstring>
+
+#include "BulkEdit.h"
+#include "FileBytes.h"
+#include "ItemSchema.h"
+#include "ItemTable.h"
+#include "Table.h"
+
+namespace {
+
+constexpr int kRecords = 60;
+// Three runs of neighbours and a record on its own, the last among them.
+const std::vector<uint32_t> kChosen{2, 3, 4, 10, 20, 21, 22, 23, 24, 25, kRecords - 1};
+
+int Child(const char* path) {
+    try {
+        store::Table table;
+        store::PointAt(table, path);
+        table.Open();
+        find::SetFields(table, kChosen, {{table.NeedField("Location"), "Attic"}, {table.NeedField("Cost"), "7.50"}});
+        table.Close();
+    } catch (const store::EngineError& e) {
+        std::printf("%s\n", e.what());
+        return 3;
+    }
+    return 0;
+}
+
+// The records' part of the data file.
+QByteArray Records(const QByteArray& file, int recordLength) {
+    const qsizetype bytes = qsizetype(kRecords) * recordLength;
+    return file.mid(file.size() - bytes - 1, bytes);
+}
+
+}  // namespace
+
+class BulkEditFaultTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void everyFailedWriteLeavesTheRecordsAsTheyWere() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("MASTER.DBF");
+        int length = 0;
+        // The new bytes of the two fields, as the engine formats them.
+        std::vector<std::pair<int, std::string>> fields;
+        {
+            store::Table t;
+            store::PointAt(t, path.toStdString());
+            t.Create(store::ItemTableFieldDefs());
+            t.Open();
+            length = t.Layout().RecordLength();
+            for (int i = 0; i < kRecords; ++i) {
+                t.Append();
+                t.SetText("Item", "Item " + std::to_string(i));
+                t.SetText("Location", "Kitchen");
+                t.Post();
+            }
+            std::string rec(size_t(length), ' ');
+            for (const char* name : {"Location", "Cost"}) {
+                const int f = t.NeedField(name);
+                t.FormatField(f, name[0] == 'L' ? "Attic" : "7.50", rec.data());
+                fields.emplace_back(t.Layout().Offset(f), rec.substr(size_t(t.Layout().Offset(f)), t.Layout().Field(f).length));
+            }
+            t.Close();
+        }
+        const QByteArray original = testsupport::ReadAll(path);
+        QByteArray expected = Records(original, length);
+        for (uint32_t r : kChosen) {
+            char* rec = expected.data() + qsizetype(r) * length;
+            for (const auto& [offset, bytes] : fields) std::memcpy(rec + offset, bytes.data(), bytes.size());
+        }
+        int failures = 0;
+        for (int n = 1; n < 40; ++n) {
+            testsupport::WriteAll(path, original);
+            QFile::remove(dir.filePath("MASTER.MDX"));
+            QProcess child;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("LD_PRELOAD", HALVENOR_KILL_SHIM);
+            env.insert("HALVENOR_FAIL_AT", QString::number(n));
+            child.setProcessEnvironment(env);
+            child.start(QCoreApplication::applicationFilePath(), {"--child", path});
+            QVERIFY(child.waitForFinished(30000));
+            const QByteArray now = Records(testsupport::ReadAll(path), length);
+            if (child.exitCode() == 0) {
+                QCOMPARE(now, expected);
+                break;
+            }
+            QCOMPARE(child.exitCode(), 3);
+            const QString said = QString::fromUtf8(child.readAllStandardOutput()).trimmed();
+            QVERIFY2(said.startsWith("Cannot write to"), qPrintable(said));
+            QVERIFY2(said.contains("No space left on device"), qPrintable(said));
+            QCOMPARE(now, Records(original, length));
+            ++failures;
+        }
+        // The counter, then the four runs: each could fail.
+        QCOMPARE(failures, 5);
+    }
+};
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--child") == 0) return Child(argv[2]);
+    QCoreApplication app(argc, argv);
+    BulkEditFaultTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "BulkEditFaultTest.moc"
