@@ -8,68 +8,58 @@
 
 namespace find {
 
-namespace {
-
-void Order(std::vector<uint32_t>& recnos) {
+Selection Select(const store::Table& table, std::vector<uint32_t> recnos) {
     std::sort(recnos.begin(), recnos.end());
     recnos.erase(std::unique(recnos.begin(), recnos.end()), recnos.end());
-}
-
-// The live records among recnos and their present bytes.
-std::vector<char> LiveBytes(const store::Table& table, std::vector<uint32_t>& recnos) {
     const size_t length = size_t(table.Layout().RecordLength());
-    std::vector<uint32_t> live;
-    std::vector<char> bytes;
-    live.reserve(recnos.size());
-    bytes.reserve(recnos.size() * length);
+    Selection s;
+    s.recnos.reserve(recnos.size());
+    s.bytes.reserve(recnos.size() * length);
     for (uint32_t r : recnos) {
         if (r >= table.PhysicalCount()) continue;
         const char* rec = table.ViewOf(r).Data();
         if (rec[0] != ' ') continue;
-        live.push_back(r);
-        bytes.insert(bytes.end(), rec, rec + length);
+        s.recnos.push_back(r);
+        s.bytes.insert(s.bytes.end(), rec, rec + length);
     }
-    recnos = std::move(live);
-    return bytes;
+    return s;
 }
 
-}  // namespace
-
-size_t SetFields(store::Table& table, std::vector<uint32_t> recnos, const std::vector<FieldValue>& values) {
-    Order(recnos);
-    const std::vector<char> before = LiveBytes(table, recnos);
-    std::vector<char> after = before;
+size_t SetFields(store::Table& table, const Selection& selection, const std::vector<FieldValue>& values) {
     const size_t length = size_t(table.Layout().RecordLength());
-    if (recnos.empty()) return 0;
+    const size_t n = selection.Size();
+    if (n == 0) return 0;
     // The first record takes the values (or refuses one); the others get
     // the same bytes of those fields.
-    for (const FieldValue& v : values) table.FormatField(v.field, v.text, after.data());
-    for (const FieldValue& v : values) {
-        const size_t at = size_t(table.Layout().Offset(v.field));
-        const size_t width = size_t(table.Layout().Field(v.field).length);
-        for (size_t i = 1; i < recnos.size(); ++i) std::memcpy(after.data() + i * length + at, after.data() + at, width);
-    }
+    std::vector<char> first(selection.bytes.begin(), selection.bytes.begin() + long(length));
+    for (const FieldValue& v : values) table.FormatField(v.field, v.text, first.data());
     // Records that already hold the values stay as they are.
     std::vector<uint32_t> changed;
-    std::vector<char> expected, bytes;
-    for (size_t i = 0; i < recnos.size(); ++i) {
-        if (std::memcmp(before.data() + i * length, after.data() + i * length, length) == 0) continue;
-        changed.push_back(recnos[i]);
-        expected.insert(expected.end(), before.data() + i * length, before.data() + (i + 1) * length);
-        bytes.insert(bytes.end(), after.data() + i * length, after.data() + (i + 1) * length);
+    std::vector<char> expected, after;
+    for (size_t i = 0; i < n; ++i) {
+        const char* before = selection.bytes.data() + i * length;
+        const size_t at = after.size();
+        after.insert(after.end(), before, before + length);
+        for (const FieldValue& v : values) {
+            const size_t offset = size_t(table.Layout().Offset(v.field));
+            std::memcpy(after.data() + at + offset, first.data() + offset, size_t(table.Layout().Field(v.field).length));
+        }
+        if (std::memcmp(before, after.data() + at, length) == 0) {
+            after.resize(at);
+            continue;
+        }
+        changed.push_back(selection.recnos[i]);
+        expected.insert(expected.end(), before, before + length);
     }
-    table.Rewrite(changed, expected.data(), bytes.data());
+    table.Rewrite(changed, expected.data(), after.data());
     return changed.size();
 }
 
-size_t DeleteRecords(store::Table& table, std::vector<uint32_t> recnos) {
-    Order(recnos);
-    const std::vector<char> before = LiveBytes(table, recnos);
-    std::vector<char> after = before;
+void DeleteRecords(store::Table& table, const Selection& selection) {
     const size_t length = size_t(table.Layout().RecordLength());
-    for (size_t i = 0; i < recnos.size(); ++i) after[i * length] = '*';
-    table.Rewrite(recnos, before.data(), after.data());
-    return recnos.size();
+    std::vector<char> after = selection.bytes;
+    for (size_t i = 0; i < selection.Size(); ++i) after[i * length] = '*';
+    table.Rewrite(selection.recnos, selection.bytes.data(), after.data());
 }
 
 void Undo(store::Table& table, const store::ChangeLog& log) {

@@ -20,12 +20,23 @@ struct FieldValue {
     std::string text;  // the value's text form, as the item editor takes it
 };
 
-// Sets the fields to their values on the records (record numbers, in any
-// order). Returns how many records changed.
-size_t SetFields(store::Table& table, std::vector<uint32_t> recnos, const std::vector<FieldValue>& values);
+// Chosen items as they were when the user chose them: the live records
+// among the numbers given (in any order), ascending, and their bytes. A
+// change finds them so or writes nothing: another program may have changed
+// one since.
+struct Selection {
+    std::vector<uint32_t> recnos;
+    std::vector<char> bytes;
+    size_t Size() const { return recnos.size(); }
+};
+Selection Select(const store::Table& table, std::vector<uint32_t> recnos);
 
-// Marks the records deleted. Returns how many were live.
-size_t DeleteRecords(store::Table& table, std::vector<uint32_t> recnos);
+// Sets the fields to their values on the selected records. Returns how many
+// records changed (those holding the values already are left alone).
+size_t SetFields(store::Table& table, const Selection& selection, const std::vector<FieldValue>& values);
+
+// Marks the selected records deleted.
+void DeleteRecords(store::Table& table, const Selection& selection);
 
 // Puts back what the logged command changed: edited and deleted records
 // get their bytes back, added ones are marked deleted. When another program

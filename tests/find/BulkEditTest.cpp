@@ -87,7 +87,7 @@ private slots:
         m_table.SetChangeLog(&log);
         const std::string last = m_table.Field(m_last).name;
         const std::string fills(size_t(m_table.Layout().Field(m_location).length), 'Z');
-        const size_t changed = find::SetFields(m_table, chosen, {{m_location, fills}, {m_warranty, "Yes"}, {m_last, "the last field"}});
+        const size_t changed = find::SetFields(m_table, find::Select(m_table, chosen), {{m_location, fills}, {m_warranty, "Yes"}, {m_last, "the last field"}});
         m_table.SetChangeLog(nullptr);
         QCOMPARE(changed, size_t(67));  // 1..199 step 3 (4 once, 10 deleted) and the last record
         log.Seal(m_table);
@@ -139,7 +139,7 @@ private slots:
         m_table.SetChangeLog(&log);
         QString refusal;
         try {
-            find::SetFields(m_table, {1, 2, 3}, {{m_location, "Garage"}, {m_table.NeedField(field.toStdString()), value.toStdString()}});
+            find::SetFields(m_table, find::Select(m_table, {1, 2, 3}), {{m_location, "Garage"}, {m_table.NeedField(field.toStdString()), value.toStdString()}});
         } catch (const store::EngineError& e) {
             refusal = QString::fromUtf8(e.what());
         }
@@ -149,30 +149,44 @@ private slots:
         QCOMPARE(testsupport::ReadAll(m_path), before);
     }
 
-    void recordAnotherCopyChangedStopsTheUndo() {
-        store::ChangeLog log;
-        m_table.SetChangeLog(&log);
-        QCOMPARE(find::SetFields(m_table, {5, 6, 7}, {{m_location, "Garage"}}), size_t(3));
-        m_table.SetChangeLog(nullptr);
-        log.Seal(m_table);
-        {
+    void recordAnotherCopyChangedStopsTheChangeAndTheUndo() {
+        auto otherCopySetsCost = [&](uint32_t recno, const char* cost) {
             store::Table other;
             store::PointAt(other, m_path.toStdString());
             other.Open();
-            other.GoTo(7);
+            other.GoTo(recno);
             other.Edit();
-            other.SetText(m_cost, "99");
+            other.SetText(m_cost, cost);
             other.Post();
             other.Close();
-        }
+        };
+        auto refusal = [](const std::function<void()>& f) {
+            try {
+                f();
+            } catch (const store::EngineError& e) {
+                return QString::fromUtf8(e.what());
+            }
+            return QString();
+        };
+        // Chosen, then changed by the other copy before the change is made.
+        const find::Selection chosen = find::Select(m_table, {40, 41});
+        otherCopySetsCost(41, "1");
+        const QByteArray unchanged = Records(m_path, m_table);
+        QCOMPARE(refusal([&] { find::SetFields(m_table, chosen, {{m_location, "Garage"}}); }),
+                 QString("Record 42 was changed by another program in the meantime; nothing was written."));
+        QCOMPARE(refusal([&] { find::DeleteRecords(m_table, chosen); }),
+                 QString("Record 42 was changed by another program in the meantime; nothing was written."));
+        QCOMPARE(Records(m_path, m_table), unchanged);
+
+        store::ChangeLog log;
+        m_table.SetChangeLog(&log);
+        QCOMPARE(find::SetFields(m_table, find::Select(m_table, {5, 6, 7}), {{m_location, "Garage"}}), size_t(3));
+        m_table.SetChangeLog(nullptr);
+        log.Seal(m_table);
+        otherCopySetsCost(7, "99");
         const QByteArray before = Records(m_path, m_table);
-        QString refusal;
-        try {
-            find::Undo(m_table, log);
-        } catch (const store::EngineError& e) {
-            refusal = QString::fromUtf8(e.what());
-        }
-        QCOMPARE(refusal, QString("Record 8 was changed by another program in the meantime; nothing was written."));
+        QCOMPARE(refusal([&] { find::Undo(m_table, log); }),
+                 QString("Record 8 was changed by another program in the meantime; nothing was written."));
         QCOMPARE(Records(m_path, m_table), before);
         QCOMPARE(m_table.ViewOf(5).Text(m_location), std::string("Garage"));
     }
@@ -198,7 +212,9 @@ private slots:
 
         store::ChangeLog deleted;
         m_table.SetChangeLog(&deleted);
-        QCOMPARE(find::DeleteRecords(m_table, {0, uint32_t(kRecords - 1), 0, uint32_t(kRecords + 3)}), size_t(2));
+        const find::Selection chosen = find::Select(m_table, {0, uint32_t(kRecords - 1), 0, uint32_t(kRecords + 3)});
+        QCOMPARE(chosen.recnos, (std::vector<uint32_t>{0, uint32_t(kRecords - 1)}));
+        find::DeleteRecords(m_table, chosen);
         m_table.SetChangeLog(nullptr);
         deleted.Seal(m_table);
         QCOMPARE(m_table.RecordCount(), uint32_t(kRecords - 2));

@@ -26,7 +26,7 @@ int Child(const char* path) {
         store::Table table;
         store::PointAt(table, path);
         table.Open();
-        find::SetFields(table, kChosen, {{table.NeedField("Location"), "Attic"}, {table.NeedField("Cost"), "7.50"}});
+        find::SetFields(table, find::Select(table, kChosen), {{table.NeedField("Location"), "Attic"}, {table.NeedField("Cost"), "7.50"}});
         table.Close();
     } catch (const store::EngineError& e) {
         std::printf("%s\n", e.what());
