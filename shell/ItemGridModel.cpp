@@ -171,11 +171,15 @@ bool ItemGridModel::setData(const QModelIndex& index, const QVariant& value, int
         return false;
     }
     const uint32_t recno = m_rows[size_t(index.row())];
-    try {
+    auto post = [&] {
         m_table.GoTo(recno);
         m_table.Edit();
         m_table.SetText(field, text.toStdString());
         m_table.Post();
+    };
+    try {
+        if (m_postRunner) m_postRunner(post);
+        else post();
     } catch (const store::EngineError& e) {
         m_table.Cancel();
         emit EditRefused(QString::fromUtf8(e.what()));

@@ -8,6 +8,7 @@
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QFont>
+#include <functional>
 #include <vector>
 
 #include "Table.h"
@@ -52,6 +53,11 @@ public:
     // the rest (too long, characters its code page lacks).
     static QString CheckValue(int position, const QString& title, const QString& text);
 
+    // Runs the writing of an edited cell (so that it can be undone); without
+    // one the cell is written directly.
+    using PostRunner = std::function<void(const std::function<void()>& post)>;
+    void SetPostRunner(PostRunner runner) { m_postRunner = std::move(runner); }
+
 signals:
     // A value that was refused; the record is left as it was.
     void EditRefused(const QString& message);
@@ -72,6 +78,7 @@ private:
     Qt::Alignment m_titleAlignment = Qt::AlignCenter;
     bool m_editable = false;
     int m_indicatorRow = -1;
+    PostRunner m_postRunner;
 };
 
 }  // namespace shell

@@ -355,12 +355,12 @@ void MainWindow::SetViewerOptions() {
     if (auto* d = dynamic_cast<GridDelegate*>(m_grid->itemDelegate())) d->SetLines(s.gridColumnLines, s.gridRowLines);
     if (s.gridFieldEditing) {
         m_grid->setSelectionBehavior(QAbstractItemView::SelectItems);
-        m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+        m_grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
         m_grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                                 QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
     } else {
         m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-        m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+        m_grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
         m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     }
     m_model->SetEditable(s.gridFieldEditing);

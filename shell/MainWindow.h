@@ -118,6 +118,15 @@ public:
     void DoBackup();
     void DoRestore();
     void DoSearchAndReplace();
+    // Many items at once: the rows selected in the grid (the current row
+    // when none is).
+    void DoSelectAll();
+    void DoEditSelected();
+    void DoDeleteSelected();
+    std::vector<uint32_t> SelectedRecords() const;
+    // Puts back what the last edit, delete, bulk edit or import changed.
+    void DoUndo();
+    QAction* UndoAction() const { return m_undoAction; }
     void PackDatabase();
     void RebuildIndexes();
     // Gives files of damaged or replaced lists back to their items.
@@ -207,6 +216,12 @@ private:
     // Pack and reindex: asks, takes the table for this program alone (or
     // shows the refusal), does the work and hands the table back shared.
     // confirmed, when given, runs after a Yes and may still end the command.
+    // Runs a command that can be undone: what it changes in the item table
+    // becomes the undo step named what ("Edit", "Import", ...), replacing the
+    // one before; a command that changed nothing leaves that one.
+    void RecordStep(const QString& what, const std::function<void()>& command);
+    // Nothing to undo any more (the table was packed or another opened).
+    void DropUndo();
     void RunWithSoleUse(const QString& question, const QString& refusal, const std::function<void()>& work,
                         const std::function<bool()>& confirmed = {});
 
@@ -228,7 +243,10 @@ private:
     std::optional<uint32_t> m_insertedRecord;
     std::string m_sortExpression;
     std::set<std::string> m_toldNotices;
-    std::optional<uint32_t> m_postedRecord;  // edited in the grid, not yet put in its place
+    std::optional<uint32_t> m_postedRecord;
+    std::unique_ptr<store::ChangeLog> m_undo;
+    QString m_undoWhat;
+    QAction* m_undoAction = nullptr;  // edited in the grid, not yet put in its place
     QSize m_screen;
     int m_screenIndex = 0;  // the checked screen size: 640, 800, 1024, 1280
     std::array<QStringList, common::kPickListCount> m_gridPickLists;

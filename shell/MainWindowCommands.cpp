@@ -7,13 +7,18 @@
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QItemSelectionModel>
+#include <QTableView>
 
 #include "AppPaths.h"
 #include "BackupDialog.h"
+#include "BulkEdit.h"
+#include "EditSelectedDialog.h"
 #include "ExclusiveUse.h"
 #include "OverviewWindow.h"
 #include "ExportDialog.h"
 #include "ImportFormatDialog.h"
+#include "ItemGridModel.h"
 #include "ItemEditor.h"
 #include "ItemTable.h"
 #include "Locator.h"
@@ -93,6 +98,7 @@ bool MainWindow::SwitchTo(const QString& path, bool restored) {
     s.lastDatabase = path;
     SetCaptionFor(path);
     m_toldNotices.clear();  // another table: what concerns it is told anew
+    DropUndo();
     SetViewerOptions();
     if (!restored) DoLastFiles(previous, path);
     return true;
@@ -218,7 +224,7 @@ void MainWindow::SetMenuLastFiles() {
 // grid follow, the grid on the record last written or shown.
 void MainWindow::OpenEditor(int mode) {
     m_editorMode = mode;
-    if (m_editor) Ui().ShowModal(*m_editor);
+    if (m_editor) RecordStep(mode == 2 ? "Edit" : "Add", [this] { Ui().ShowModal(*m_editor); });
     DisplayCount();
     RefreshGrid();
 }
@@ -253,7 +259,7 @@ void MainWindow::DoDelete() {
     try {
         if (answer == common::Answer::Yes) {
             m_insertedRecord.reset();
-            m_itemTable.Delete();
+            RecordStep("Delete", [this] { m_itemTable.Delete(); });
             RefreshGrid();
         }
     } catch (...) {
@@ -268,9 +274,115 @@ void MainWindow::DoDelete() {
 void MainWindow::DoImport() {
     if (m_itemTable.IsOpen()) {
         exchange::ImportFormatDialog dialog(*this, this);
-        Ui().ShowModal(dialog);
+        RecordStep("Import", [&] { Ui().ShowModal(dialog); });
         RefreshGrid();
     }
+    DisplayCount();
+}
+
+// ---------------------------------------------------------------- many items, undo
+
+std::vector<uint32_t> MainWindow::SelectedRecords() const {
+    std::vector<uint32_t> records;
+    if (!m_itemTable.IsOpen()) return records;
+    const int rows = m_model->rowCount();
+    std::vector<uint8_t> taken(size_t(rows), 0);
+    for (const QItemSelectionRange& range : m_grid->selectionModel()->selection())
+        for (int row = range.top(); row <= range.bottom() && row < rows; ++row) taken[size_t(row)] = 1;
+    for (int row = 0; row < rows; ++row)
+        if (taken[size_t(row)]) records.push_back(m_model->RecordOfRow(row));
+    if (records.empty() && m_itemTable.HasCurrent()) records.push_back(m_itemTable.RecNo());
+    return records;
+}
+
+void MainWindow::DoSelectAll() {
+    if (m_model->rowCount() == 0) return;
+    m_grid->selectionModel()->select(
+        QItemSelection(m_model->index(0, 0), m_model->index(m_model->rowCount() - 1, m_model->columnCount() - 1)),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void MainWindow::DoEditSelected() {
+    if (!m_itemTable.IsOpen() || !m_itemTable.Writable()) return;
+    const find::Selection chosen = find::Select(m_itemTable, SelectedRecords());
+    if (chosen.Size() == 0) return;
+    EditSelectedDialog dialog(m_itemTable, chosen.Size(), this);
+    if (Ui().ShowModal(dialog) != QDialog::Accepted) return;
+    try {
+        RecordStep("Edit Selected", [&] { find::SetFields(m_itemTable, chosen, dialog.Values()); });
+    } catch (...) {
+        RefreshGrid();
+        DisplayCount();
+        throw;
+    }
+    RefreshGrid();
+    DisplayCount();
+}
+
+void MainWindow::DoDeleteSelected() {
+    if (!m_itemTable.IsOpen() || !m_itemTable.Writable()) return;
+    const find::Selection chosen = find::Select(m_itemTable, SelectedRecords());
+    if (chosen.Size() == 0) return;
+    const QString question = chosen.Size() == 1 ? QString("Delete the selected item?")
+                                                : QString("Delete the %L1 selected items?").arg(qulonglong(chosen.Size()));
+    if (Ui().Ask("Confirm", question, common::Buttons::YesNo, common::Answer::No) != common::Answer::Yes) return;
+    m_insertedRecord.reset();
+    try {
+        RecordStep("Delete Selected", [&] { find::DeleteRecords(m_itemTable, chosen); });
+    } catch (...) {
+        RefreshGrid();
+        DisplayCount();
+        throw;
+    }
+    m_grid->clearSelection();
+    RefreshGrid();
+    DisplayCount();
+}
+
+void MainWindow::RecordStep(const QString& what, const std::function<void()>& command) {
+    auto log = std::make_unique<store::ChangeLog>();
+    auto keep = [&] {
+        m_itemTable.SetChangeLog(nullptr);
+        if (log->Empty() || !m_itemTable.IsOpen()) return;
+        log->Seal(m_itemTable);
+        m_undo = std::move(log);
+        m_undoWhat = what;
+        m_undoAction->setText("&Undo " + what);
+        m_undoAction->setEnabled(true);
+    };
+    m_itemTable.SetChangeLog(log.get());
+    try {
+        command();
+    } catch (...) {
+        keep();
+        throw;
+    }
+    keep();
+}
+
+void MainWindow::DropUndo() {
+    m_undo.reset();
+    m_undoWhat.clear();
+    if (!m_undoAction) return;
+    m_undoAction->setText("&Undo");
+    m_undoAction->setEnabled(false);
+}
+
+void MainWindow::DoUndo() {
+    if (!m_undo || !m_itemTable.IsOpen()) return;
+    const std::unique_ptr<store::ChangeLog> step = std::move(m_undo);
+    const QString what = m_undoWhat;
+    DropUndo();
+    try {
+        find::Undo(m_itemTable, *step);
+    } catch (const store::EngineError& e) {
+        RefreshGrid();
+        DisplayCount();
+        Ui().Message(kErrorTitle, "Cannot undo " + what + ": " + QString::fromUtf8(e.what()), common::MessageIcon::Error);
+        return;
+    }
+    m_grid->clearSelection();
+    RefreshGrid();
     DisplayCount();
 }
 
@@ -411,7 +523,12 @@ void MainWindow::PackDatabase() {
         "Unable to pack table.  Packing requires exclusive use of the DBase File.  Make sure that the DBase File is "
         "not in use by another program  or that no other users are running the software or that no other copies of "
         "the software are in use.",
-        [&] { attachments::PackTable(m_itemTable, &m_attachments, removeUnreferenced); }, askAboutLooseFiles);
+        [&] {
+            // Record numbers change: nothing can be undone after a pack.
+            DropUndo();
+            attachments::PackTable(m_itemTable, &m_attachments, removeUnreferenced);
+        },
+        askAboutLooseFiles);
 }
 
 void MainWindow::RecoverAttachments() {

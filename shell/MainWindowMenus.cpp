@@ -100,6 +100,12 @@ void MainWindow::BuildMenus() {
     AddCommand(records, "&Copy", QKeySequence("Ctrl+C"), [this] { DoCopy(); });
     AddCommand(records, "&Delete", QKeySequence("Ctrl+D"), [this] { DoDelete(); });
     records->addSeparator();
+    AddCommand(records, "Select Al&l", QKeySequence("Ctrl+Shift+A"), [this] { DoSelectAll(); });
+    AddCommand(records, "Edit &Selected...", QKeySequence("Ctrl+Shift+E"), [this] { DoEditSelected(); });
+    AddCommand(records, "Delete Selec&ted", QKeySequence("Ctrl+Shift+D"), [this] { DoDeleteSelected(); });
+    m_undoAction = AddCommand(records, "&Undo", QKeySequence("Ctrl+Z"), [this] { DoUndo(); });
+    m_undoAction->setEnabled(false);
+    records->addSeparator();
     AddCommand(records, "&Import", QKeySequence("Ctrl+M"), [this] { DoImport(); });
     AddCommand(records, "E&xport", QKeySequence("Ctrl+T"), [this] { DoExport(); });
 
@@ -368,6 +374,7 @@ void MainWindow::BuildBody() {
     // An edited record takes its place in the sort order (or leaves the
     // search) once the user leaves its row, not while typing along it.
     connect(m_model, &ItemGridModel::RecordPosted, this, [this](uint32_t recno) { m_postedRecord = recno; });
+    m_model->SetPostRunner([this](const std::function<void()>& post) { RecordStep("Edit", post); });
     viewer->addWidget(m_grid, 1);
     root->addWidget(m_viewerBevel, 1);
 
