@@ -35,7 +35,10 @@ size_t SetFields(store::Table& table, const Selection& selection, const std::vec
     for (const FieldValue& v : values) table.FormatField(v.field, v.text, first.data());
     // Records that already hold the values stay as they are.
     std::vector<uint32_t> changed;
-    std::vector<char> expected, after;
+    std::vector<size_t> changedAt;  // their places in the selection
+    std::vector<char> after;
+    changed.reserve(n);
+    after.reserve(n * length);
     for (size_t i = 0; i < n; ++i) {
         const char* before = selection.bytes.data() + i * length;
         const size_t at = after.size();
@@ -49,9 +52,15 @@ size_t SetFields(store::Table& table, const Selection& selection, const std::vec
             continue;
         }
         changed.push_back(selection.recnos[i]);
-        expected.insert(expected.end(), before, before + length);
+        changedAt.push_back(i);
     }
-    table.Rewrite(changed, expected.data(), after.data());
+    // What the changed records must hold: the selection's bytes as they
+    // are when every record changes.
+    std::vector<char> expected;
+    if (changed.size() < n)
+        for (size_t i : changedAt)
+            expected.insert(expected.end(), selection.bytes.data() + i * length, selection.bytes.data() + (i + 1) * length);
+    table.Rewrite(changed, changed.size() == n ? selection.bytes.data() : expected.data(), after.data());
     return changed.size();
 }
 

@@ -9,7 +9,9 @@ namespace store {
 
 void ChangeLog::Edited(uint32_t recno, const char* before, size_t length) {
     if (m_appendedCount > 0 && recno >= m_appendedFirst && recno - m_appendedFirst < m_appendedCount) return;
-    if (!m_seen.emplace(recno, m_recnos.size()).second) return;
+    if (recno >= m_seen.size()) m_seen.resize(std::max<size_t>(size_t(recno) + 1, m_seen.size() * 2));
+    if (m_seen[recno]) return;
+    m_seen[recno] = true;
     m_recnos.push_back(recno);
     m_before.insert(m_before.end(), before, before + length);
 }

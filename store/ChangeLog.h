@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace store {
@@ -39,7 +38,7 @@ public:
 private:
     std::vector<uint32_t> m_recnos;
     std::vector<char> m_before;
-    std::unordered_map<uint32_t, size_t> m_seen;
+    std::vector<bool> m_seen;  // by record number
     uint32_t m_appendedFirst = 0;
     uint32_t m_appendedCount = 0;
     bool m_sealed = false;

@@ -531,9 +531,14 @@ bool DbfFile::WriteRecords(const std::vector<uint32_t>& recnos, const char* expe
                 throw EngineError("Record " + std::to_string(recnos[i] + 1) +
                                   " was changed by another program in the meantime; nothing was written.");
         }
-        // What the records hold now, to be put back when a write fails.
-        std::vector<char> before(recnos.size() * length);
-        for (size_t i = 0; i < recnos.size(); ++i) std::memcpy(before.data() + i * length, Record(recnos[i]), length);
+        // What the records hold now, to be put back when a write fails:
+        // what was expected, when it was.
+        std::vector<char> copied;
+        if (!expected) {
+            copied.resize(recnos.size() * length);
+            for (size_t i = 0; i < recnos.size(); ++i) std::memcpy(copied.data() + i * length, Record(recnos[i]), length);
+        }
+        const char* before = expected ? expected : copied.data();
         BumpCounter();
         // Neighbouring records go in one write. started: the records up to
         // the end of the run being written.
@@ -552,7 +557,7 @@ bool DbfFile::WriteRecords(const std::vector<uint32_t>& recnos, const char* expe
             writeRuns(data, recnos.size(), &started);
         } catch (...) {
             try {
-                writeRuns(before.data(), started, nullptr);
+                writeRuns(before, started, nullptr);
             } catch (...) {
                 // The first failure is the one to tell.
             }

@@ -409,16 +409,21 @@ void Table::Rewrite(const std::vector<uint32_t>& recnos, const char* expected, c
     if (recnos.empty()) return;
     const size_t length = size_t(m_file.Layout().RecordLength());
     const uint32_t count = m_file.RecordCount();
-    // What the tags must take out: the records as this handle knows them.
-    std::vector<char> old(recnos.size() * length);
-    for (size_t i = 0; i < recnos.size(); ++i)
-        if (recnos[i] < count) std::memcpy(old.data() + i * length, m_file.Record(recnos[i]), length);
+    // What the tags must take out: the records as this handle knows them,
+    // which are what was expected when it was (or nothing is written).
+    std::vector<char> copied;
+    if (!expected) {
+        copied.resize(recnos.size() * length);
+        for (size_t i = 0; i < recnos.size(); ++i)
+            if (recnos[i] < count) std::memcpy(copied.data() + i * length, m_file.Record(recnos[i]), length);
+    }
+    const char* old = expected ? expected : copied.data();
     if (m_editObserver)
         for (size_t i = 0; i < recnos.size(); ++i)
             if (recnos[i] < count) m_editObserver(recnos[i], m_file.Record(recnos[i]), records + i * length);
     const bool foreign = m_file.WriteRecords(recnos, expected, records);
     if (m_changeLog)
-        for (size_t i = 0; i < recnos.size(); ++i) m_changeLog->Edited(recnos[i], old.data() + i * length, length);
+        for (size_t i = 0; i < recnos.size(); ++i) m_changeLog->Edited(recnos[i], old + i * length, length);
     m_indexDirty = true;
     if (foreign) {
         OnForeignChange(count);
@@ -431,7 +436,7 @@ void Table::Rewrite(const std::vector<uint32_t>& recnos, const char* expected, c
         for (auto& t : m_tags) {
             if (recnos.size() * log * 4 < m_file.RecordCount()) {
                 for (size_t i = 0; i < recnos.size(); ++i) {
-                    TagErase(t, recnos[i], old.data() + i * length);
+                    TagErase(t, recnos[i], old + i * length);
                     TagInsert(t, recnos[i]);
                 }
             } else {

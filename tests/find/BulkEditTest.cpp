@@ -183,6 +183,19 @@ private slots:
         QCOMPARE(find::SetFields(m_table, find::Select(m_table, {5, 6, 7}), {{m_location, "Garage"}}), size_t(3));
         m_table.SetChangeLog(nullptr);
         log.Seal(m_table);
+        // Items holding the value already are left alone: only 4 and 8 change.
+        store::ChangeLog again;
+        m_table.SetChangeLog(&again);
+        QCOMPARE(find::SetFields(m_table, find::Select(m_table, {4, 5, 6, 7, 8}), {{m_location, "Garage"}}), size_t(2));
+        m_table.SetChangeLog(nullptr);
+        again.Seal(m_table);
+        QCOMPARE(again.Records(), (std::vector<uint32_t>{4, 8}));
+        QCOMPARE(m_table.ViewOf(4).Text(m_location), std::string("Garage"));
+        QCOMPARE(m_table.ViewOf(8).Text(m_location), std::string("Garage"));
+        find::Undo(m_table, again);
+        QCOMPARE(m_table.ViewOf(4).Text(m_location), std::string("Kitchen"));
+        QCOMPARE(m_table.ViewOf(8).Text(m_location), std::string("Kitchen"));
+        QCOMPARE(m_table.ViewOf(7).Text(m_location), std::string("Garage"));
         otherCopySetsCost(7, "99");
         const QByteArray before = Records(m_path, m_table);
         QCOMPARE(refusal([&] { find::Undo(m_table, log); }),
