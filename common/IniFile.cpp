@@ -91,6 +91,26 @@ int IniFile::FindKey(int header, const QString& key) const {
 
 bool IniFile::HasSection(const QString& section) const { return FindSection(section) >= 0; }
 
+QStringList IniFile::Keys(const QString& section) const {
+    QStringList keys;
+    const int header = FindSection(section);
+    if (header < 0) return keys;
+    const int end = SectionEnd(header);
+    for (int i = header + 1; i < end; ++i)
+        if (const auto name = KeyName(m_lines[i])) keys << *name;
+    return keys;
+}
+
+void IniFile::RemoveSection(const QString& section) {
+    const int header = FindSection(section);
+    if (header < 0) return;
+    int end = SectionEnd(header);
+    // The blank line that kept it apart from the one before goes too.
+    int start = header;
+    if (start > 0 && TrimBlanks(m_lines[start - 1]).isEmpty()) --start;
+    m_lines.erase(m_lines.begin() + start, m_lines.begin() + end);
+}
+
 std::optional<QString> IniFile::Value(const QString& section, const QString& key) const {
     const int header = FindSection(section);
     if (header < 0) return std::nullopt;

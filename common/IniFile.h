@@ -32,6 +32,10 @@ public:
     void SetValue(const QString& section, const QString& key, const QString& value);
 
     bool HasSection(const QString& section) const;
+    // The keys of a section in file order (empty when it is missing).
+    QStringList Keys(const QString& section) const;
+    // Takes the section out with every line in it.
+    void RemoveSection(const QString& section);
 
     // Reading the way the settings expect: the value (or the default when
     // missing) arrives through a buffer of bufferSize characters including

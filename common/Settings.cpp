@@ -27,6 +27,7 @@ const QString kExportOrder = QStringLiteral("Export Order");
 const QString kExport = QStringLiteral("Export");
 const QString kImport = QStringLiteral("Import");
 const QString kOwn = QStringLiteral("Halvenor");  // keys other readers of the file do not know
+const QString kSavedSearches = QStringLiteral("Halvenor Saved Searches");
 const QString kSortOrder = QStringLiteral("Sort Order");
 const QString kGridTitle = QStringLiteral("Grid Title");
 const QString kGridOptions = QStringLiteral("Grid Options");
@@ -113,6 +114,10 @@ void Settings::ReadFrom(const IniFile& ini) {
     importSpreadsheet = ini.ReadBool(kOwn, QStringLiteral("Import Spreadsheet"), defaults.importSpreadsheet);
     exportWorkbook = ini.ReadBool(kOwn, QStringLiteral("Export Workbook"), defaults.exportWorkbook);
     warrantyNotice = ini.ReadBool(kOwn, QStringLiteral("Warranty Notice"), defaults.warrantyNotice);
+    savedSearches.clear();
+    for (const QString& name : ini.Keys(kSavedSearches))
+        if (const auto text = ini.Value(kSavedSearches, name); text && !text->isEmpty())
+            savedSearches.emplace_back(name.trimmed(), *text);
 
     for (int i = 0; i < kSortLevelCount; ++i)
         sortFields[size_t(i)] = Number(ini, kSortOrder, kSortKeys[size_t(i)], defaults.sortFields[size_t(i)]);
@@ -208,6 +213,9 @@ void Settings::WriteTo(IniFile& ini) const {
     ini.WriteBool(kOwn, QStringLiteral("Import Spreadsheet"), importSpreadsheet);
     ini.WriteBool(kOwn, QStringLiteral("Export Workbook"), exportWorkbook);
     ini.WriteBool(kOwn, QStringLiteral("Warranty Notice"), warrantyNotice);
+    // Written whole: a search deleted or renamed leaves no key behind.
+    ini.RemoveSection(kSavedSearches);
+    for (const auto& [name, text] : savedSearches) ini.SetValue(kSavedSearches, name, text);
 }
 
 Settings& AppSettings() {

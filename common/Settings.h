@@ -9,6 +9,8 @@
 #include <QColor>
 #include <QString>
 #include <array>
+#include <utility>
+#include <vector>
 
 #include "DisplayScheme.h"
 #include "ItemSchema.h"
@@ -80,6 +82,9 @@ public:
     bool exportWorkbook = false;
     // Tell at start-up how many warranties end within 30 days.
     bool warrantyNotice = false;
+    // [Halvenor Saved Searches], ours alone: name and criteria (see
+    // SavedSearch.h), in the order they were saved.
+    std::vector<std::pair<QString, QString>> savedSearches;
 
     // [Sort Order]: field positions, 0 for none.
     std::array<int, kSortLevelCount> sortFields = {12, 0, 0, 0};

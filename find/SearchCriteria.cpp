@@ -154,4 +154,11 @@ SearchCriteria::SaveResult SearchCriteria::SaveFields(const CellTexts& cells, co
     return {};
 }
 
+void SearchCriteria::Assign(std::vector<SearchCriterion> items) {
+    m_items = std::move(items);
+    m_level = 1;
+    for (const SearchCriterion& c : m_items)
+        if (c.levelEnd) ++m_level;
+}
+
 }  // namespace find

@@ -70,6 +70,8 @@ public:
 
     // After a level was saved with "Find More".
     void NextLevel() { ++m_level; }
+    // Takes criteria made elsewhere (a saved search), every level closed.
+    void Assign(std::vector<SearchCriterion> items);
     void Clear();
 
     const std::vector<SearchCriterion>& Items() const { return m_items; }

@@ -10,6 +10,7 @@
 #include "EngineError.h"
 #include "ItemSchema.h"
 #include "MainContext.h"
+#include "SavedSearchDialogs.h"
 #include "SearchCellDelegate.h"
 #include "SearchFilter.h"
 #include "Settings.h"
@@ -61,7 +62,8 @@ SearchWindow::SearchWindow(common::MainContext& context, QWidget* parent) : QDia
     ClearButton = new QPushButton("&Clear Search", this);
     MoreButton = new QPushButton("&Find More", this);
     HelpButton = new QPushButton("&Help", this);
-    for (QPushButton* b : {OkButton, ExitButton, ClearButton, MoreButton, HelpButton}) {
+    SaveAsButton = new QPushButton("Save &As...", this);
+    for (QPushButton* b : {OkButton, ExitButton, ClearButton, MoreButton, SaveAsButton, HelpButton}) {
         b->setAutoDefault(false);
         buttons->addWidget(b);
     }
@@ -97,6 +99,7 @@ SearchWindow::SearchWindow(common::MainContext& context, QWidget* parent) : QDia
     connect(ClearButton, &QPushButton::clicked, this, [this] { ClearCriteria(); });
     connect(MoreButton, &QPushButton::clicked, this, [this] { AddLevel(); });
     connect(HelpButton, &QPushButton::clicked, this, [this] { ShowHelp(); });
+    connect(SaveAsButton, &QPushButton::clicked, this, [this] { SaveAs(); });
     connect(SearchGrid, &QTableWidget::cellPressed, this, [this](int r, int c) { RememberPressedCell(r, c); });
     // Qt reports a click only when the button comes up over the cell it went
     // down on.
@@ -261,6 +264,38 @@ bool SearchWindow::SaveFields() {
 void SearchWindow::ApplySearch() {
     MoreButton->setEnabled(true);
     if (!SaveFields()) return;
+    RunCollected();
+}
+
+void SearchWindow::SaveAs() {
+    MoreButton->setEnabled(true);
+    const SearchCriteria before = m_criteria;
+    if (!SaveFields()) return;
+    const auto name = saved_searches::AskName("Save Search", QString(), this);
+    if (!name || !saved_searches::Keep(*name, m_criteria.Items())) {
+        m_criteria = before;
+        return;
+    }
+    RunCollected();
+}
+
+void SearchWindow::ApplyCriteria(const std::vector<SearchCriterion>& criteria) {
+    m_criteria.Assign(criteria);
+    bool matched = false;
+    try {
+        matched = Doit();
+    } catch (const store::EngineError& e) {
+        m_criteria.Clear();
+        common::Ui().Message(kErrorTitle, QString::fromUtf8(e.what()), common::MessageIcon::Error);
+        return;
+    }
+    m_criteria.Clear();
+    if (!matched)
+        common::Ui().Message("Notice", "No valid matches found.  Search criteria will be cleared.",
+                             common::MessageIcon::Information);
+}
+
+void SearchWindow::RunCollected() {
     bool matched = false;
     try {
         matched = Doit();

@@ -38,6 +38,12 @@ public:
     // Collects the criteria of the current level; shows the messages.
     bool SaveFields();
     void ApplySearch();
+    // Save As: the criteria collected, this level's with them, kept under
+    // a name the user gives, then applied as Ok applies them.
+    void SaveAs();
+    // Applies criteria made elsewhere (a saved search) without showing the
+    // window; when nothing matches the user is told and the search ended.
+    void ApplyCriteria(const std::vector<SearchCriterion>& criteria);
     void AddLevel();
     void ClearCriteria();
     void ClearSearch();
@@ -58,6 +64,7 @@ public:
     QPushButton* ClearButton = nullptr;
     QPushButton* MoreButton = nullptr;
     QPushButton* HelpButton = nullptr;
+    QPushButton* SaveAsButton = nullptr;
     QTableWidget* SearchGrid = nullptr;
 
 protected:
@@ -70,6 +77,8 @@ private:
     void EmptyCriterionCells();
     void ChooseOption(int position);
     void ApplyGridSizes();
+    // Ok's run once the criteria are collected.
+    void RunCollected();
 
     common::MainContext& m_context;
     SearchCriteria m_criteria;

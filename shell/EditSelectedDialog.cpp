@@ -11,6 +11,7 @@
 #include "Settings.h"
 #include "Table.h"
 #include "UiServices.h"
+#include "WindowLayout.h"
 
 namespace shell {
 
@@ -90,6 +91,12 @@ void EditSelectedDialog::Check() {
     }
     m_result = std::move(values);
     accept();
+}
+
+void EditSelectedDialog::showEvent(QShowEvent* event) {
+    common::WindowLayout::PrepareDialog(*this);
+    QDialog::showEvent(event);
+    common::WindowLayout::FinishShowing(*this, false);
 }
 
 }  // namespace shell

@@ -40,6 +40,9 @@ public:
 
     static const char* const kNothingChosenMessage;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     store::Table& m_table;
     QLabel* m_heading = nullptr;

@@ -124,6 +124,11 @@ public:
     void DoEditSelected();
     void DoDeleteSelected();
     std::vector<uint32_t> SelectedRecords() const;
+    // Saved searches: the one of that name applied, and the list of them.
+    void ApplySavedSearch(const QString& name);
+    void ManageSavedSearches();
+    QMenu* SavedSearchMenu() const { return m_savedMenu; }
+    void FillSavedSearchMenu();
     // Puts back what the last edit, delete, bulk edit or import changed.
     void DoUndo();
     QAction* UndoAction() const { return m_undoAction; }
@@ -246,7 +251,8 @@ private:
     std::optional<uint32_t> m_postedRecord;
     std::unique_ptr<store::ChangeLog> m_undo;
     QString m_undoWhat;
-    QAction* m_undoAction = nullptr;  // edited in the grid, not yet put in its place
+    QAction* m_undoAction = nullptr;
+    QMenu* m_savedMenu = nullptr;  // edited in the grid, not yet put in its place
     QSize m_screen;
     int m_screenIndex = 0;  // the checked screen size: 640, 800, 1024, 1280
     std::array<QStringList, common::kPickListCount> m_gridPickLists;

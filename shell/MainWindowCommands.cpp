@@ -26,6 +26,7 @@
 #include "ReportCommands.h"
 #include "ReportsWindow.h"
 #include "RestoreDialog.h"
+#include "SavedSearchDialogs.h"
 #include "SearchAndReplaceDialog.h"
 #include "SearchWindow.h"
 #include "Settings.h"
@@ -393,6 +394,18 @@ void MainWindow::DoExport() {
 }
 void MainWindow::DoSearch() {
     if (m_search) Ui().ShowModal(*m_search);
+    DisplayCount();
+}
+
+void MainWindow::ApplySavedSearch(const QString& name) {
+    if (m_search) find::saved_searches::Apply(*this, *m_search, name);
+    DisplayCount();
+}
+
+void MainWindow::ManageSavedSearches() {
+    if (!m_search) return;
+    find::SavedSearchesDialog dialog(*this, *m_search, this);
+    Ui().ShowModal(dialog);
     DisplayCount();
 }
 

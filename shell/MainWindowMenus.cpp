@@ -114,6 +114,9 @@ void MainWindow::BuildMenus() {
     m_endSearchAction = AddCommand(navigate, "&End Search", QKeySequence("Ctrl+I"), [this] { DoEndSearch(); });
     AddCommand(navigate, "&Filter Items", QKeySequence("Ctrl+K"), [this] { FocusFilter(); })
         ->setShortcuts({QKeySequence("Ctrl+K"), QKeySequence("/")});
+    m_savedMenu = navigate->addMenu("Sa&ved Searches");
+    connect(m_savedMenu, &QMenu::aboutToShow, this, [this] { FillSavedSearchMenu(); });
+    FillSavedSearchMenu();
     navigate->addSeparator();
     AddCommand(navigate, "&Locate", QKeySequence("Ctrl+L"), [this] { DoFind(); });
     AddCommand(navigate, "Locate &Next", QKeySequence("Ctrl+N"), [this] { DoFindNext(); });
@@ -381,6 +384,19 @@ void MainWindow::BuildBody() {
     m_help = new HelpWindow(this);
     if (auto* qtUi = dynamic_cast<common::QtUiServices*>(&Ui()))
         qtUi->SetHelpHandler([this](const QString& keyword) { m_help->ShowKeyword(keyword); });
+}
+
+void MainWindow::FillSavedSearchMenu() {
+    m_savedMenu->clear();
+    for (const auto& [name, text] : AppSettings().savedSearches) {
+        // An "&" in a name is a letter, not a mnemonic.
+        QAction* a = m_savedMenu->addAction(QString(name).replace("&", "&&"));
+        connect(a, &QAction::triggered, this, [this, name = name] { Guard([this, name] { ApplySavedSearch(name); }); });
+    }
+    if (AppSettings().savedSearches.empty()) m_savedMenu->addAction("(none saved yet)")->setEnabled(false);
+    m_savedMenu->addSeparator();
+    QAction* manage = m_savedMenu->addAction("&Manage Saved Searches...");
+    connect(manage, &QAction::triggered, this, [this] { Guard([this] { ManageSavedSearches(); }); });
 }
 
 void MainWindow::EditAList(common::PickList list) {

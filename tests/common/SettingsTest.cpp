@@ -219,6 +219,42 @@ private slots:
         QCOMPARE(again.Field(4).title, QString("Serial No."));
     }
 
+    void savedSearchesSurviveAndTheRestReadsAsBefore() {
+        Settings plain;
+        plain.warrantyNotice = true;
+        plain.insuranceCompany = "Mutual";
+        QVERIFY(plain.Save(m_path));
+        const QString without = IniFile::Load(m_path).ToText();
+
+        Settings s = plain;
+        s.savedSearches = {{"Attic things", "Location:has:ATTIC"},
+                           {"Дорогие", "Cost:gt:1000/Value:gt:1000"},
+                           {"Last", "UserDef4:has:X"}};
+        QVERIFY(s.Save(m_path));
+        Settings back;
+        back.Load(m_path);
+        QVERIFY(back.savedSearches == s.savedSearches);
+        // Without our section the file is the one an older program wrote.
+        IniFile ini = IniFile::Load(m_path);
+        QCOMPARE(ini.Keys("Halvenor Saved Searches"), QStringList({"Attic things", "Дорогие", "Last"}));
+        ini.RemoveSection("Halvenor Saved Searches");
+        QCOMPARE(ini.ToText(), without);
+        QVERIFY(IniFile::Load(m_path).ToText().endsWith("[Halvenor Saved Searches]\nAttic things=Location:has:ATTIC\n"
+                                                        "Дорогие=Cost:gt:1000/Value:gt:1000\nLast=UserDef4:has:X\n"));
+
+        // One deleted and one renamed leave no key behind.
+        back.savedSearches = {{"Last", "UserDef4:has:X"}, {"Attic boxes", "Location:has:ATTIC"}};
+        QVERIFY(back.Save(m_path));
+        const QString text = IniFile::Load(m_path).ToText();
+        QVERIFY(text.endsWith("[Halvenor Saved Searches]\nLast=UserDef4:has:X\nAttic boxes=Location:has:ATTIC\n"));
+        QCOMPARE(text.count("Saved Searches"), 1);
+        QVERIFY(!text.contains("Attic things"));
+        // None left: the section goes.
+        back.savedSearches.clear();
+        QVERIFY(back.Save(m_path));
+        QCOMPARE(IniFile::Load(m_path).ToText(), without);
+    }
+
     void textIsReadAsUtf8OrWindows1252AndWrittenIn1252() {
         Settings s = LoadFromText("[Reports]\nYour Name=Caf\xe9 \x80\n");
         QCOMPARE(s.yourName, QString::fromUtf8("Café €"));

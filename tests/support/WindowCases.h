@@ -30,6 +30,7 @@
 
 #include "BackupDialog.h"
 #include "ColorConfigDialog.h"
+#include "EditSelectedDialog.h"
 #include "ExportDialog.h"
 #include "HelpWindow.h"
 #include "ImportDialog.h"
@@ -52,6 +53,7 @@
 #include "ReportJob.h"
 #include "ReportsWindow.h"
 #include "RestoreDialog.h"
+#include "SavedSearchDialogs.h"
 #include "SearchAndReplaceDialog.h"
 #include "SearchOperatorList.h"
 #include "SearchWindow.h"
@@ -171,6 +173,23 @@ inline std::map<QString, DialogCase> Dialogs() {
                            static_cast<exchange::BackupDialog&>(d).FolderEdit->setText("/home/pat/Backups");
                        }};
     cases["restore"] = {false, [](MainWindow& w, Owner& o) { return Own(o, new exchange::RestoreDialog(w, {}, &w)); }, {}};
+    cases["edit selected"] = {
+        false, [](MainWindow& w, Owner& o) { return Own(o, new shell::EditSelectedDialog(w.ItemTable(), 12345, &w)); },
+        [](QDialog& d) {
+            auto& edit = static_cast<shell::EditSelectedDialog&>(d);
+            edit.Value(5)->setText("Attic");
+            edit.Choice(5)->setChecked(true);
+        }};
+    cases["save search"] = {
+        false, [](MainWindow& w, Owner& o) { return Own(o, new find::SearchNameDialog("Save Search", "Attic things", &w)); },
+        {}};
+    cases["saved searches"] = {false,
+                               [](MainWindow& w, Owner& o) {
+                                   common::AppSettings().savedSearches = {{"Attic things", "Location:has:ATTIC"},
+                                                                          {"Costly", "Cost:gt:1000"}};
+                                   return Own(o, new find::SavedSearchesDialog(w, *w.SearchWindow(), &w));
+                               },
+                               {}};
     const std::map<QString, QString> folders = {
         {"item editor", "items"}, {"pick list maintenance", "items"}, {"search window", "find"},
         {"search options", "find"}, {"locate", "find"}, {"sort order", "find"}, {"search and replace", "find"},
@@ -180,7 +199,7 @@ inline std::map<QString, DialogCase> Dialogs() {
         {"restore", "exchange"}, {"reports", "reports"}, {"insurance information", "reports"},
         {"page printing", "reports"}, {"report definition", "reports"}, {"report fonts", "reports"},
         {"report layout", "reports"}, {"report part", "reports"}, {"help", "common"},
-        {"overview", "overview"}};
+        {"overview", "overview"}, {"edit selected", "find"}, {"save search", "find"}, {"saved searches", "find"}};
     for (auto& [name, c] : cases) {
         c.folder = folders.at(name);
         c.lives = name == "item editor" || name == "search window" || name == "reports" || name == "help" ||
