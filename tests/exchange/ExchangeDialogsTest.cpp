@@ -538,6 +538,12 @@ private slots:
         QCOMPARE(Column(Items(), "Cost"), QStringList({"12.5", "80"}));
         QCOMPARE(Column(Items(), "PurchDate"), QStringList({"3/7/96", ""}));
         QCOMPARE(m_main->CountLabel()->text(), QString("2"));
+        // The import is undone as one step: both items go again.
+        QCOMPARE(m_main->UndoAction()->text(), QString("&Undo Import"));
+        m_main->UndoAction()->trigger();
+        QCOMPARE(Items().RecordCount(), 0u);
+        QCOMPARE(m_main->CountLabel()->text(), QString("0"));
+        QVERIFY(!m_main->UndoAction()->isEnabled());
     }
 
     void aStoppedImportKeepsItsRecordsAndTheDialog() {
