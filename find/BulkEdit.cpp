@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "ChangeLog.h"
+#include "EngineError.h"
 #include "Table.h"
 
 namespace find {
@@ -71,8 +72,42 @@ void DeleteRecords(store::Table& table, const Selection& selection) {
     table.Rewrite(selection.recnos, selection.bytes.data(), after.data());
 }
 
+const char* const kChangedSinceMessage = "Another program has changed the table since; nothing was undone.";
+
 void Undo(store::Table& table, const store::ChangeLog& log) {
+    table.Refresh();
+    if (table.ForeignChanges() != log.ForeignMark()) throw store::EngineError(kChangedSinceMessage);
+    const size_t length = size_t(table.Layout().RecordLength());
+    // The added records go back to deleted, a slice at a time so that an
+    // import of a million does not hold them all twice; a slice that fails
+    // puts back the slices before it and the edited records.
+    constexpr uint32_t kSlice = 65536;
+    auto slice = [&](uint32_t from, uint32_t to, bool undo) {
+        std::vector<uint32_t> recnos;
+        std::vector<char> now, marked;
+        for (uint32_t r = from; r < to; ++r) {
+            const char* rec = table.ViewOf(r).Data();
+            recnos.push_back(r);
+            now.insert(now.end(), rec, rec + length);
+            marked.insert(marked.end(), rec, rec + length);
+            marked[marked.size() - length] = undo ? '*' : ' ';
+        }
+        table.Rewrite(recnos, now.data(), marked.data());
+    };
     table.Rewrite(log.Records(), log.Expected().data(), log.Restore().data());
+    const uint32_t first = log.AppendedFirst(), end = first + log.AppendedCount();
+    uint32_t done = first;
+    try {
+        for (; done < end; done = std::min(end, done + kSlice)) slice(done, std::min(end, done + kSlice), true);
+    } catch (...) {
+        try {
+            for (uint32_t r = first; r < done; r = std::min(done, r + kSlice)) slice(r, std::min(done, r + kSlice), false);
+            table.Rewrite(log.Records(), log.Restore().data(), log.Expected().data());
+        } catch (...) {
+            // The first failure is the one to tell.
+        }
+        throw;
+    }
 }
 
 }  // namespace find

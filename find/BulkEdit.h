@@ -40,7 +40,9 @@ void DeleteRecords(store::Table& table, const Selection& selection);
 
 // Puts back what the logged command changed: edited and deleted records
 // get their bytes back, added ones are marked deleted. When another program
-// changed one of them since, nothing is written and EngineError says so.
+// changed the table since, nothing is written and EngineError says so
+// (kChangedSinceMessage).
 void Undo(store::Table& table, const store::ChangeLog& log);
+extern const char* const kChangedSinceMessage;
 
 }  // namespace find

@@ -42,6 +42,12 @@ using common::Ui;
 const QString kCaption = "Halvenor Inventory 95";
 const QString kErrorTitle = "Error";
 
+// Changes of many items are refused before their dialog on a table that
+// cannot be written.
+void RefuseReadOnly(const store::Table& table) {
+    if (!table.Writable()) throw store::EngineError("The table " + table.TableName() + " is open read-only.");
+}
+
 QString ToQ(const std::string& s) { return QString::fromStdString(s); }
 
 }  // namespace
@@ -304,7 +310,8 @@ void MainWindow::DoSelectAll() {
 }
 
 void MainWindow::DoEditSelected() {
-    if (!m_itemTable.IsOpen() || !m_itemTable.Writable()) return;
+    if (!m_itemTable.IsOpen()) return;
+    RefuseReadOnly(m_itemTable);
     const find::Selection chosen = find::Select(m_itemTable, SelectedRecords());
     if (chosen.Size() == 0) return;
     EditSelectedDialog dialog(m_itemTable, chosen.Size(), this);
@@ -321,7 +328,8 @@ void MainWindow::DoEditSelected() {
 }
 
 void MainWindow::DoDeleteSelected() {
-    if (!m_itemTable.IsOpen() || !m_itemTable.Writable()) return;
+    if (!m_itemTable.IsOpen()) return;
+    RefuseReadOnly(m_itemTable);
     const find::Selection chosen = find::Select(m_itemTable, SelectedRecords());
     if (chosen.Size() == 0) return;
     const QString question = chosen.Size() == 1 ? QString("Delete the selected item?")

@@ -34,27 +34,27 @@ size_t ChangeLog::Count() const { return m_recnos.size() + m_appendedCount; }
 
 void ChangeLog::Seal(const Table& table) {
     const size_t length = size_t(table.Layout().RecordLength());
-    // Every record once, in ascending order; an added record has nothing
-    // to go back to.
-    std::vector<std::pair<uint32_t, const char*>> all;
-    all.reserve(Count());
-    for (size_t i = 0; i < m_recnos.size(); ++i) all.emplace_back(m_recnos[i], m_before.data() + i * length);
-    for (uint32_t r = m_appendedFirst; r < m_appendedFirst + m_appendedCount && r < table.PhysicalCount(); ++r)
-        all.emplace_back(r, nullptr);
-    std::sort(all.begin(), all.end());
+    std::vector<size_t> order(m_recnos.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return m_recnos[a] < m_recnos[b]; });
     m_undoRecnos.clear();
     m_expected.clear();
     m_restore.clear();
-    m_undoRecnos.reserve(all.size());
-    m_expected.reserve(all.size() * length);
-    m_restore.reserve(all.size() * length);
-    for (const auto& [recno, restore] : all) {
-        const char* now = table.ViewOf(recno).Data();
-        m_undoRecnos.push_back(recno);
+    m_undoRecnos.reserve(order.size());
+    m_expected.reserve(order.size() * length);
+    m_restore.reserve(order.size() * length);
+    for (size_t i : order) {
+        const char* now = table.ViewOf(m_recnos[i]).Data();
+        const char* before = m_before.data() + i * length;
+        m_undoRecnos.push_back(m_recnos[i]);
         m_expected.insert(m_expected.end(), now, now + length);
-        m_restore.insert(m_restore.end(), restore ? restore : now, (restore ? restore : now) + length);
-        if (!restore) m_restore[m_restore.size() - length] = '*';
+        m_restore.insert(m_restore.end(), before, before + length);
     }
+    // Added records another program's pack took away are not there to
+    // take back.
+    if (m_appendedFirst >= table.PhysicalCount()) m_appendedCount = 0;
+    else m_appendedCount = std::min(m_appendedCount, table.PhysicalCount() - m_appendedFirst);
+    m_foreignMark = table.ForeignChanges();
     m_sealed = true;
 }
 

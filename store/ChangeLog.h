@@ -1,9 +1,11 @@
 #pragma once
 // What one command changed in a table, kept so that the command can be
 // undone: for every record it edited or deleted, the bytes the record held
-// before the command; for the records it added, their numbers. Sealed once
-// the command is over, it also holds the bytes each record had then: an
-// undo finds them unchanged or writes nothing (see Table::Rewrite).
+// before the command; for the records it added, their numbers (an import's
+// million records cost nothing more). Sealed once the command is over, it
+// also holds the bytes each edited record had then, and how many changes
+// of other programs the table had seen: an undo is refused once another
+// program changed the table.
 
 #include <cstdint>
 #include <string>
@@ -28,12 +30,17 @@ public:
     void Seal(const Table& table);
     bool Sealed() const { return m_sealed; }
 
-    // For an undo, in ascending record order: the records, the bytes they
-    // must hold (one record after the other) and the bytes to write back.
-    // An added record goes back to deleted.
+    // For an undo of the edited records, in ascending record order: the
+    // records, the bytes they must hold (one record after the other) and
+    // the bytes to write back.
     const std::vector<uint32_t>& Records() const { return m_undoRecnos; }
     const std::vector<char>& Expected() const { return m_expected; }
     const std::vector<char>& Restore() const { return m_restore; }
+    // The added records, which an undo marks deleted.
+    uint32_t AppendedFirst() const { return m_appendedFirst; }
+    uint32_t AppendedCount() const { return m_appendedCount; }
+    // Table::ForeignChanges() when sealed.
+    uint64_t ForeignMark() const { return m_foreignMark; }
 
 private:
     std::vector<uint32_t> m_recnos;
@@ -42,6 +49,7 @@ private:
     uint32_t m_appendedFirst = 0;
     uint32_t m_appendedCount = 0;
     bool m_sealed = false;
+    uint64_t m_foreignMark = 0;
     std::vector<uint32_t> m_undoRecnos;
     std::vector<char> m_expected;
     std::vector<char> m_restore;

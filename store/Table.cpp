@@ -136,6 +136,7 @@ void Table::Open() {
 void Table::OnForeignChange(uint32_t) {
     // Another program changed the file: what it changed is unknown, so the
     // tags are rebuilt from the records.
+    ++m_foreignChanges;
     RebuildAll();
     m_indexDirty = true;
 }

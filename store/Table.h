@@ -119,6 +119,9 @@ public:
     // The log told of every record this handle changes or adds from now on
     // (null for none); the caller keeps it alive while attached.
     void SetChangeLog(ChangeLog* log) { m_changeLog = log; }
+    // How many times this handle found the file changed by another program
+    // (kept across closing and opening).
+    uint64_t ForeignChanges() const { return m_foreignChanges; }
 
     // Writes the records recnos (ascending, each once) with the bytes lying
     // one after the other in records, deletion flags included, as one
@@ -311,6 +314,7 @@ private:
     bool m_filtered = false;
     EditObserver m_editObserver;
     ChangeLog* m_changeLog = nullptr;
+    uint64_t m_foreignChanges = 0;
 
     std::vector<uint32_t> m_view;
     bool m_viewValid = false;

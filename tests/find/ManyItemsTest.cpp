@@ -208,8 +208,8 @@ private slots:
         QCOMPARE(Column(w, "Location"), QStringList({"Attic", "Attic", "Attic", "Attic"}));
         OtherCopySets(w, 1, "Owner", "Ann");
         const QByteArray before = Records(w);
-        ui.ExpectMessage("Error", "Cannot undo Edit Selected: Record 2 was changed by another program in the "
-                                  "meantime; nothing was written.");
+        ui.ExpectMessage("Error", "Cannot undo Edit Selected: Another program has changed the table since; nothing "
+                                  "was undone.");
         w.UndoAction()->trigger();
         QCOMPARE(Records(w), before);
         QVERIFY(!w.UndoAction()->isEnabled());

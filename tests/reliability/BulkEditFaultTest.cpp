@@ -1,5 +1,6 @@
 // Many items changed at once on a disk that fills up: a child process sets
-// fields on records in several runs with the shim making its Nth write fail
+// fields on records in several runs, or undoes an import of more records
+// than one write of the undo takes, with the shim making its Nth write fail
 // (ENOSPC), for every N until one goes through. Each time the records must
 // hold exactly the bytes they held before, or exactly the new ones.
 
@@ -10,6 +11,7 @@
 #include <cstring>
 
 #include "BulkEdit.h"
+#include "ChangeLog.h"
 #include "FileBytes.h"
 #include "ItemSchema.h"
 #include "ItemTable.h"
@@ -21,18 +23,34 @@ constexpr int kRecords = 60;
 // Three runs of neighbours and a record on its own, the last among them.
 const std::vector<uint32_t> kChosen{2, 3, 4, 10, 20, 21, 22, 23, 24, 25, kRecords - 1};
 
-int Child(const char* path) {
+constexpr uint32_t kImported = 140000;  // three slices of the undo
+
+int Child(const char* path, bool undoImport) {
     try {
         store::Table table;
         store::PointAt(table, path);
         table.Open();
-        find::SetFields(table, find::Select(table, kChosen), {{table.NeedField("Location"), "Attic"}, {table.NeedField("Cost"), "7.50"}});
+        if (undoImport) {
+            // The log an import of every record but the first would leave.
+            store::ChangeLog log;
+            log.Appended(1, kImported);
+            log.Seal(table);
+            find::Undo(table, log);
+        } else {
+            find::SetFields(table, find::Select(table, kChosen),
+                            {{table.NeedField("Location"), "Attic"}, {table.NeedField("Cost"), "7.50"}});
+        }
         table.Close();
     } catch (const store::EngineError& e) {
         std::printf("%s\n", e.what());
         return 3;
     }
     return 0;
+}
+
+// The header's length, from its bytes 8 and 9.
+qsizetype HeaderLength(const QByteArray& file) {
+    return qsizetype(uint8_t(file.at(8))) | (qsizetype(uint8_t(file.at(9))) << 8);
 }
 
 // The records' part of the data file.
@@ -88,7 +106,7 @@ private slots:
             env.insert("LD_PRELOAD", HALVENOR_KILL_SHIM);
             env.insert("HALVENOR_FAIL_AT", QString::number(n));
             child.setProcessEnvironment(env);
-            child.start(QCoreApplication::applicationFilePath(), {"--child", path});
+            child.start(QCoreApplication::applicationFilePath(), {"--child", path, "edit"});
             QVERIFY(child.waitForFinished(30000));
             const QByteArray now = Records(testsupport::ReadAll(path), length);
             if (child.exitCode() == 0) {
@@ -105,10 +123,60 @@ private slots:
         // The counter, then the four runs: each could fail.
         QCOMPARE(failures, 5);
     }
+
+    void undoOfAnImportIsWholeOrNothing() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("MASTER.DBF");
+        {
+            store::Table t;
+            store::PointAt(t, path.toStdString());
+            t.Create(store::ItemTableFieldDefs());
+            t.Open();
+            t.BeginBulkAppend();
+            for (uint32_t i = 0; i <= kImported; ++i) {
+                t.Append();
+                t.SetText("Item", "Item " + std::to_string(i));
+                t.Post();
+            }
+            t.EndBulkAppend();
+            t.Close();
+        }
+        const QByteArray original = testsupport::ReadAll(path);
+        // The deletion flag of every record, as a string of ' ' and '*'.
+        auto flags = [](const QByteArray& file) {
+            const qsizetype header = HeaderLength(file);
+            const qsizetype recordLength = qsizetype(uint8_t(file.at(10))) | (qsizetype(uint8_t(file.at(11))) << 8);
+            QByteArray out;
+            for (uint32_t r = 0; r <= kImported; ++r) out += file.at(header + qsizetype(r) * recordLength);
+            return out;
+        };
+        int failures = 0;
+        for (int n = 1; n < 20; ++n) {
+            testsupport::WriteAll(path, original);
+            QFile::remove(dir.filePath("MASTER.MDX"));
+            QProcess child;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("LD_PRELOAD", HALVENOR_KILL_SHIM);
+            env.insert("HALVENOR_FAIL_AT", QString::number(n));
+            child.setProcessEnvironment(env);
+            child.start(QCoreApplication::applicationFilePath(), {"--child", path, "undo"});
+            QVERIFY(child.waitForFinished(60000));
+            const QByteArray now = flags(testsupport::ReadAll(path));
+            if (child.exitCode() == 0) {
+                QCOMPARE(now, " " + QByteArray(kImported, '*'));
+                break;
+            }
+            QCOMPARE(child.exitCode(), 3);
+            QCOMPARE(now, QByteArray(kImported + 1, ' '));
+            ++failures;
+        }
+        // Three slices, each its change counter and its write.
+        QCOMPARE(failures, 6);
+    }
 };
 
 int main(int argc, char** argv) {
-    if (argc == 3 && std::strcmp(argv[1], "--child") == 0) return Child(argv[2]);
+    if (argc == 4 && std::strcmp(argv[1], "--child") == 0) return Child(argv[2], std::strcmp(argv[3], "undo") == 0);
     QCoreApplication app(argc, argv);
     BulkEditFaultTest test;
     return QTest::qExec(&test, argc, argv);
