@@ -405,6 +405,8 @@ void MainWindow::SetViewerOptions() {
 
 void MainWindow::RefreshGrid() {
     if (m_itemTable.IsOpen()) m_itemTable.Refresh();
+    // Another program changed the table: the menu stops offering an undo.
+    if (m_undo && m_itemTable.ForeignChanges() != m_undo->ForeignMark()) DropUndo();
     m_model->Reload();
     SyncGridToTable();
     // The filter box's words are looked for again in what changed.

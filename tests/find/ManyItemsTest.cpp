@@ -213,6 +213,18 @@ private slots:
         w.UndoAction()->trigger();
         QCOMPARE(Records(w), before);
         QVERIFY(!w.UndoAction()->isEnabled());
+        // Once the window sees the other program's change, the menu offers
+        // nothing to undo.
+        ui.ExpectModal("Edit Selected Items", [](QDialog& dialog) {
+            Type(static_cast<EditSelectedDialog&>(dialog), kLocation, "Shed");
+            PressOk(dialog);
+        });
+        w.Action("Edit &Selected...")->trigger();
+        QVERIFY(w.UndoAction()->isEnabled());
+        OtherCopySets(w, 0, "Owner", "Bo");
+        w.RefreshGrid();
+        QVERIFY(!w.UndoAction()->isEnabled());
+        QCOMPARE(w.UndoAction()->text(), QString("&Undo"));
         QVERIFY2(ui.Verify(), qPrintable(ui.Failures().join("\n")));
     }
 
