@@ -295,6 +295,13 @@ private slots:
         w.Grid()->setCurrentIndex(model->index(1, 0));
         QTRY_COMPARE(model->index(2, 0).data().toString(), QString("in Books"));
         QCOMPARE(QString::fromStdString(t.GetText("Item")), QString("in Garden"));
+        // The first column is the table's first field; a cell's edit is a step to undo.
+        QCOMPARE(model->PositionOfColumn(0), 1);
+        QVERIFY(model->setData(model->index(0, 0), "Spade", Qt::EditRole));
+        QCOMPARE(QString::fromStdString(t.ViewOf(1).Text(0)), QString("Spade"));
+        QCOMPARE(w.UndoAction()->text(), QString("&Undo Edit"));
+        w.UndoAction()->trigger();
+        QCOMPARE(QString::fromStdString(t.ViewOf(1).Text(0)), QString("in Garden"));
         HALVENOR_VERIFY_UI(ui);
     }
 

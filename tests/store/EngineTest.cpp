@@ -21,6 +21,8 @@
 
 #include "Expression.h"
 #include "IndexFile.h"
+#include "ChangeLog.h"
+#include "FileBytes.h"
 #include "StoreTestSupport.h"
 
 using namespace store;
@@ -57,6 +59,114 @@ class EngineTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Many records written as one change: the tag follows (a few records
+    // moved within it, many by building it again), a record put back to
+    // live is delivered again, and every refusal writes nothing.
+    void recordsRewrittenAsOneChange_data() {
+        QTest::addColumn<int>("changed");
+        QTest::newRow("a few, moved within the tag") << 3;
+        QTest::newRow("many, the tag built again") << 40;
+    }
+    void recordsRewrittenAsOneChange() {
+        QFETCH(int, changed);
+        QTemporaryDir dir;
+        Table t;
+        CreateItemTable(t, dir.path());
+        t.AddIndex("NewIndex", kSortExpr);
+        t.SetActiveIndex("NewIndex");
+        for (int i = 0; i < 200; ++i) AppendItem(t, "Item " + std::to_string(i), i % 2 ? "Books" : "Tools");
+        const int category = t.FieldIndex("Category");
+        const size_t length = size_t(t.Layout().RecordLength());
+        std::vector<uint32_t> recnos;
+        std::vector<char> before, after;
+        for (int i = 0; i < changed; ++i) {
+            const uint32_t r = uint32_t(i * 199 / std::max(1, changed - 1));
+            recnos.push_back(r);
+            const char* rec = t.ViewOf(r).Data();
+            before.insert(before.end(), rec, rec + length);
+            after.insert(after.end(), rec, rec + length);
+            t.FormatField(category, i == 0 ? "" : "Attic", after.data() + size_t(i) * length);
+        }
+        after[0] = '*';  // the first goes, the others move to Attic
+        ChangeLog log;
+        t.SetChangeLog(&log);
+        t.GoTo(0);
+        t.Rewrite(recnos, before.data(), after.data());
+        t.SetChangeLog(nullptr);
+        QCOMPARE(log.Count(), size_t(changed));
+        QVERIFY(!t.HasCurrent() || t.RecNo() != 0);
+        QCOMPARE(WalkOrder(t), ReferenceOrder(t));
+        QCOMPARE(t.RecordCount(), 199u);
+        QCOMPARE(t.ViewOf(199).Text(category), std::string("Attic"));
+        // Back again, from the log: the first is delivered once more.
+        log.Seal(t);
+        QCOMPARE(log.Records(), recnos);
+        t.Rewrite(log.Records(), log.Expected().data(), log.Restore().data());
+        QCOMPARE(t.RecordCount(), 200u);
+        QCOMPARE(WalkOrder(t), ReferenceOrder(t));
+        QCOMPARE(t.ViewOf(0).Text(category), std::string("Tools"));
+        // Closed and opened, the saved tag agrees.
+        t.Close();
+        t.Open();
+        QCOMPARE(WalkOrder(t), ReferenceOrder(t));
+
+        // The refusal's message, "file changed" when the file did.
+        auto refusal = [&](const std::vector<uint32_t>& which, const char* expected) {
+            const QByteArray file = testsupport::ReadAll(QString::fromStdString(t.DataFilePath()));
+            QString said;
+            try {
+                t.Rewrite(which, expected, after.data());
+            } catch (const EngineError& e) {
+                said = QString::fromUtf8(e.what());
+            }
+            return testsupport::ReadAll(QString::fromStdString(t.DataFilePath())) == file ? said : "file changed";
+        };
+        // Expected bytes that are not the record's (the first changed record
+        // stands in for the second).
+        QCOMPARE(refusal({recnos[1]}, before.data()),
+                 QString("Record %1 was changed by another program in the meantime; nothing was written.").arg(recnos[1] + 1));
+        QCOMPARE(refusal({recnos[1], recnos[0]}, nullptr), QString("The records to write are out of order."));
+        QCOMPARE(refusal({recnos[0], recnos[0]}, nullptr), QString("The records to write are out of order."));
+        QCOMPARE(refusal({recnos[0], 200}, nullptr), QString("Record 201 does not exist."));
+        t.GoTo(1);
+        t.Edit();
+        QCOMPARE(refusal({recnos[0]}, nullptr), QString("A record is being edited."));
+        t.Cancel();
+    }
+
+    // What a command changed, for its undo: an edited record keeps the bytes
+    // of before its first change; added runs join; records a pack took away
+    // leave the log.
+    void changeLogKeepsFirstBytesAndJoinsAddedRuns() {
+        QTemporaryDir dir;
+        Table t;
+        CreateItemTable(t, dir.path());
+        for (int i = 0; i < 10; ++i) AppendItem(t, "Item " + std::to_string(i));
+        ChangeLog log;
+        QVERIFY(log.Empty());
+        const std::string first(size_t(t.Layout().RecordLength()), 'a'), second(first.size(), 'b');
+        log.Edited(4, first.data(), first.size());
+        log.Edited(4, second.data(), second.size());
+        log.Edited(2, second.data(), second.size());
+        log.Appended(8, 1);
+        log.Appended(9, 3);  // runs of one command follow each other
+        log.Edited(9, second.data(), second.size());  // added in the command: nothing to put back
+        QVERIFY(!log.Empty());
+        QCOMPARE(log.Count(), size_t(2 + 4));
+        log.Seal(t);
+        QCOMPARE(log.Records(), (std::vector<uint32_t>{2, 4}));
+        QCOMPARE(std::string(log.Restore().data() + first.size(), first.size()), first);
+        QCOMPARE(std::string(log.Expected().data(), first.size()), std::string(t.ViewOf(2).Data(), first.size()));
+        QCOMPARE(log.AppendedFirst(), 8u);
+        QCOMPARE(log.AppendedCount(), 2u);  // records 10 and 11 are not in the table
+        QCOMPARE(log.ForeignMark(), t.ForeignChanges());
+        ChangeLog before;
+        before.Appended(12, 2);
+        before.Appended(10, 1);
+        before.Seal(t);
+        QCOMPARE(before.AppendedCount(), 0u);
+    }
+
     // A view built again keeps the current record's place in it: Next goes
     // to the record after it, and an empty table has no current record.
     void aRebuiltViewKeepsTheCurrentPlace() {
