@@ -13,6 +13,7 @@
 #include "MainWindow.h"
 #include "ScriptedUiServices.h"
 #include "Settings.h"
+#include "TempHome.h"
 
 using shell::MainWindow;
 
@@ -46,11 +47,7 @@ class FilterBoxTest : public QObject {
 
 private slots:
     void init() {
-        m_home = std::make_unique<QTemporaryDir>();
-        qputenv("XDG_DATA_HOME", m_home->filePath("data").toUtf8());
-        qputenv("XDG_CONFIG_HOME", m_home->filePath("config").toUtf8());
-        common::AppSettings() = common::Settings();
-        common::AppSettings().showTips = false;
+        m_home = std::make_unique<testsupport::TempHome>();
     }
 
     void wordsNarrowTheGridWithinTheSearch() {
@@ -123,7 +120,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<testsupport::TempHome> m_home;
 };
 
 QTEST_MAIN(FilterBoxTest)

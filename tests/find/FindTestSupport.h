@@ -6,11 +6,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <initializer_list>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "ItemSchema.h"
+#include "SearchCriteria.h"
 #include "Table.h"
 
 namespace findtest {
@@ -44,6 +46,20 @@ inline std::string DeliveredItems(store::Table& t) {
     const int item = t.FieldIndex("Item");
     for (uint32_t r : t.DeliveredRecords()) out.push_back(t.ViewOf(r).Text(item));
     return Joined(out);
+}
+
+// Cells by field name; every other cell empty.
+inline find::CellTexts Cells(const std::map<std::string, std::string>& byName) {
+    find::CellTexts cells;
+    for (const auto& [name, text] : byName) cells[size_t(store::SchemaPosition(name) - 1)] = text;
+    return cells;
+}
+
+inline find::OperatorChoices Choices(const std::map<std::string, int>& byName = {}) {
+    find::OperatorChoices choices;
+    choices.fill(find::kChoiceEqual);
+    for (const auto& [name, choice] : byName) choices[size_t(store::SchemaPosition(name) - 1)] = choice;
+    return choices;
 }
 
 }  // namespace findtest

@@ -21,6 +21,7 @@
 #include "MainWindow.h"
 #include "ScriptedUiServices.h"
 #include "Settings.h"
+#include "TempHome.h"
 
 using shell::EditSelectedDialog;
 using shell::MainWindow;
@@ -84,15 +85,11 @@ void OtherCopySets(MainWindow& w, uint32_t recno, const char* field, const char*
 class ManyItemsTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<testsupport::TempHome> m_home;
 
 private slots:
     void init() {
-        m_home = std::make_unique<QTemporaryDir>();
-        qputenv("XDG_DATA_HOME", m_home->filePath("data").toUtf8());
-        qputenv("XDG_CONFIG_HOME", m_home->filePath("config").toUtf8());
-        common::AppSettings() = common::Settings();
-        common::AppSettings().showTips = false;
+        m_home = std::make_unique<testsupport::TempHome>();
         for (int p = 1; p <= store::kItemFieldCount; ++p) common::AppSettings().Field(p).order = p;
     }
 

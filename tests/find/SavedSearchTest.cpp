@@ -5,29 +5,19 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "FindTestSupport.h"
 #include "ItemSchema.h"
 #include "SavedSearch.h"
 #include "SearchCriteria.h"
 #include "Table.h"
 
 using namespace find;
+using findtest::Cells;
+using findtest::Choices;
 
 namespace {
 
 const store::DateFormat kMdy('/', store::DateFormat::Order::MonthDayYear, true);
-
-CellTexts Cells(const std::map<std::string, std::string>& byName) {
-    CellTexts cells;
-    for (const auto& [name, text] : byName) cells[size_t(store::SchemaPosition(name) - 1)] = text;
-    return cells;
-}
-
-OperatorChoices Choices(const std::map<std::string, int>& byName = {}) {
-    OperatorChoices choices;
-    choices.fill(kChoiceEqual);
-    for (const auto& [name, choice] : byName) choices[size_t(store::SchemaPosition(name) - 1)] = choice;
-    return choices;
-}
 
 store::RecordLayout ItemLayout() { return store::RecordLayout(store::ItemTableFieldDefs(), 1252); }
 

@@ -23,6 +23,7 @@
 #include "ScriptedUiServices.h"
 #include "SearchWindow.h"
 #include "Settings.h"
+#include "TempHome.h"
 
 using shell::MainWindow;
 
@@ -67,15 +68,11 @@ QAction* MenuAction(MainWindow& w, const QString& text) {
 class SavedSearchWindowTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<testsupport::TempHome> m_home;
 
 private slots:
     void init() {
-        m_home = std::make_unique<QTemporaryDir>();
-        qputenv("XDG_DATA_HOME", m_home->filePath("data").toUtf8());
-        qputenv("XDG_CONFIG_HOME", m_home->filePath("config").toUtf8());
-        common::AppSettings() = common::Settings();
-        common::AppSettings().showTips = false;
+        m_home = std::make_unique<testsupport::TempHome>();
     }
 
     void saveAsKeepsAndAppliesTheSearchWhichTheMenuOffersAfterARestart() {

@@ -11,23 +11,11 @@
 #include "SearchFilter.h"
 
 using namespace find;
+using findtest::Cells;
+using findtest::Choices;
 using findtest::Values;
 
 namespace {
-
-// Cells by field name; every other cell empty.
-CellTexts Cells(const std::map<std::string, std::string>& byName) {
-    CellTexts cells;
-    for (const auto& [name, text] : byName) cells[size_t(store::SchemaPosition(name) - 1)] = text;
-    return cells;
-}
-
-OperatorChoices Choices(const std::map<std::string, int>& byName = {}) {
-    OperatorChoices choices;
-    choices.fill(kChoiceEqual);
-    for (const auto& [name, choice] : byName) choices[size_t(store::SchemaPosition(name) - 1)] = choice;
-    return choices;
-}
 
 // A compact picture of a criteria list: "pos:test:value[;]" per criterion,
 // ";" marking a level end.

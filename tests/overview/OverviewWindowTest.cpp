@@ -27,6 +27,7 @@
 #include "OverviewWindow.h"
 #include "ScriptedUiServices.h"
 #include "Settings.h"
+#include "TempHome.h"
 
 using common::ScriptedUiServices;
 using overview::Chart;
@@ -114,11 +115,7 @@ class OverviewWindowTest : public QObject {
 
 private slots:
     void init() {
-        m_home = std::make_unique<QTemporaryDir>();
-        qputenv("XDG_DATA_HOME", m_home->filePath("data").toUtf8());
-        qputenv("XDG_CONFIG_HOME", m_home->filePath("config").toUtf8());
-        common::AppSettings() = common::Settings();
-        common::AppSettings().showTips = false;
+        m_home = std::make_unique<testsupport::TempHome>();
     }
 
     void figuresAndChartsFollowTheGridAndBarsNarrowIt() {
@@ -348,7 +345,7 @@ for e in f["endingSoon"]: print(e["item"], e["date"])
     }
 
 private:
-    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<testsupport::TempHome> m_home;
 };
 
 QTEST_MAIN(OverviewWindowTest)
