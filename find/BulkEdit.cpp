@@ -94,7 +94,16 @@ void Undo(store::Table& table, const store::ChangeLog& log) {
         }
         table.Rewrite(recnos, now.data(), marked.data());
     };
-    table.Rewrite(log.Records(), log.Expected().data(), log.Restore().data());
+    // The edited records as they are now, which the write finds unchanged
+    // (another program's change in the meantime stops it).
+    std::vector<char> now;
+    now.reserve(log.Records().size() * length);
+    for (uint32_t r : log.Records()) {
+        if (r >= table.PhysicalCount()) throw store::EngineError("Record " + std::to_string(r + 1) + " does not exist.");
+        const char* rec = table.ViewOf(r).Data();
+        now.insert(now.end(), rec, rec + length);
+    }
+    table.Rewrite(log.Records(), now.data(), log.Restore().data());
     const uint32_t first = log.AppendedFirst(), end = first + log.AppendedCount();
     uint32_t done = first;
     try {
@@ -102,7 +111,7 @@ void Undo(store::Table& table, const store::ChangeLog& log) {
     } catch (...) {
         try {
             for (uint32_t r = first; r < done; r = std::min(done, r + kSlice)) slice(r, std::min(done, r + kSlice), false);
-            table.Rewrite(log.Records(), log.Restore().data(), log.Expected().data());
+            table.Rewrite(log.Records(), log.Restore().data(), now.data());
         } catch (...) {
             // The first failure is the one to tell.
         }

@@ -30,7 +30,7 @@ void ChangeLog::Appended(uint32_t first, uint32_t count) {
     m_appendedCount = end - m_appendedFirst;
 }
 
-size_t ChangeLog::Count() const { return m_recnos.size() + m_appendedCount; }
+size_t ChangeLog::Count() const { return (m_sealed ? m_undoRecnos.size() : m_recnos.size()) + m_appendedCount; }
 
 void ChangeLog::Seal(const Table& table) {
     const size_t length = size_t(table.Layout().RecordLength());
@@ -38,18 +38,16 @@ void ChangeLog::Seal(const Table& table) {
     for (size_t i = 0; i < order.size(); ++i) order[i] = i;
     std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return m_recnos[a] < m_recnos[b]; });
     m_undoRecnos.clear();
-    m_expected.clear();
     m_restore.clear();
     m_undoRecnos.reserve(order.size());
-    m_expected.reserve(order.size() * length);
     m_restore.reserve(order.size() * length);
     for (size_t i : order) {
-        const char* now = table.ViewOf(m_recnos[i]).Data();
-        const char* before = m_before.data() + i * length;
         m_undoRecnos.push_back(m_recnos[i]);
-        m_expected.insert(m_expected.end(), now, now + length);
-        m_restore.insert(m_restore.end(), before, before + length);
+        m_restore.insert(m_restore.end(), m_before.data() + i * length, m_before.data() + (i + 1) * length);
     }
+    // The bytes are kept once, in record order.
+    std::vector<char>().swap(m_before);
+    std::vector<bool>().swap(m_seen);
     // Added records another program's pack took away are not there to
     // take back.
     if (m_appendedFirst >= table.PhysicalCount()) m_appendedCount = 0;

@@ -3,9 +3,8 @@
 // undone: for every record it edited or deleted, the bytes the record held
 // before the command; for the records it added, their numbers (an import's
 // million records cost nothing more). Sealed once the command is over, it
-// also holds the bytes each edited record had then, and how many changes
-// of other programs the table had seen: an undo is refused once another
-// program changed the table.
+// also holds how many changes of other programs the table had seen: an
+// undo is refused once another program changed the table.
 
 #include <cstdint>
 #include <string>
@@ -26,15 +25,14 @@ public:
     // Records the command changed or added.
     size_t Count() const;
 
-    // Takes the records' present bytes as what an undo expects to find.
+    // Once the command is over: puts the edited records in record order and
+    // notes the table's count of other programs' changes.
     void Seal(const Table& table);
     bool Sealed() const { return m_sealed; }
 
-    // For an undo of the edited records, in ascending record order: the
-    // records, the bytes they must hold (one record after the other) and
-    // the bytes to write back.
+    // For an undo of the edited records, once sealed, in ascending record
+    // order: the records and the bytes to write back (one after the other).
     const std::vector<uint32_t>& Records() const { return m_undoRecnos; }
-    const std::vector<char>& Expected() const { return m_expected; }
     const std::vector<char>& Restore() const { return m_restore; }
     // The added records, which an undo marks deleted.
     uint32_t AppendedFirst() const { return m_appendedFirst; }
@@ -51,7 +49,6 @@ private:
     bool m_sealed = false;
     uint64_t m_foreignMark = 0;
     std::vector<uint32_t> m_undoRecnos;
-    std::vector<char> m_expected;
     std::vector<char> m_restore;
 };
 
