@@ -53,6 +53,10 @@ private slots:
         SearchCriteria assigned;
         assigned.Assign(back.criteria);
         QCOMPARE(assigned.Level(), 3);
+        // Escapes in either letter case.
+        const DecodedSearch escaped = DecodeSearch("x", "Item:has:A%2cB%2F%41", ItemLayout());
+        QCOMPARE(escaped.problem, std::string());
+        QCOMPARE(escaped.criteria.at(0).text, std::string("A,B/A"));
         // Field names in any letter case.
         const DecodedSearch lower = DecodeSearch("x", "location:has:ATTIC", ItemLayout());
         QCOMPARE(lower.problem, std::string());

@@ -125,8 +125,9 @@ private slots:
             list.DeleteButton->click();  // answered No
             list.DeleteButton->click();
             QCOMPARE(list.List()->count(), 2);
-            list.List()->setCurrentRow(0);
-            list.ApplyButton->click();
+            // A double-click applies the search clicked.
+            emit list.List()->itemDoubleClicked(list.List()->item(0));
+            QVERIFY(!list.isVisible());
         });
         // A name another search has is asked about; No gives the name back.
         ui.ExpectModal("Rename Saved Search", [](QDialog& d) {
@@ -149,13 +150,14 @@ private slots:
             auto& list = static_cast<find::SavedSearchesDialog&>(d);
             list.List()->setCurrentRow(1);
             list.RenameButton->click();
-            list.CloseButton->click();
+            list.ApplyButton->click();
         });
         ui.ExpectModal("Rename Saved Search", [](QDialog& d) { Name(d, "LAMPS"); });
         ui.ExpectAsk("Confirm", "A saved search is already called \"LAMPS\".  Replace it?", common::Answer::Yes);
         w.ManageSavedSearches();
         QVERIFY(common::AppSettings().savedSearches ==
                 (std::vector<std::pair<QString, QString>>{{"LAMPS", "Location:has:ATTIC"}}));
+        QCOMPARE(w.CountLabel()->text(), QString("2"));  // Lamp, Box
         QVERIFY(testsupport::ReadAll(common::AppPaths::SettingsFile())
                     .endsWith("[Halvenor Saved Searches]\nLAMPS=Location:has:ATTIC\n"));
         QVERIFY2(ui.Verify(), qPrintable(ui.Failures().join("\n")));

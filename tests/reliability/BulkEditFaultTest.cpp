@@ -31,9 +31,13 @@ int Child(const char* path, bool undoImport) {
         store::PointAt(table, path);
         table.Open();
         if (undoImport) {
-            // The log an import of every record but the first would leave.
+            // The log an import of every record but the first would leave,
+            // with the first edited too (its Item was "Before").
             store::ChangeLog log;
             log.Appended(1, kImported);
+            std::string before(table.ViewOf(0).Data(), size_t(table.Layout().RecordLength()));
+            table.FormatField(table.NeedField("Item"), "Before", before.data());
+            log.Edited(0, before.data(), before.size());
             log.Seal(table);
             find::Undo(table, log);
         } else {
@@ -162,16 +166,20 @@ private slots:
             QFile::remove(dir.filePath("MASTER.MDX"));
             const auto [code, said] = RunChild(path, "undo", n);
             QVERIFY2(code == 0 || code == 3, qPrintable(said));
-            const QByteArray now = flags(testsupport::ReadAll(path));
+            const QByteArray file = testsupport::ReadAll(path);
+            const QByteArray now = flags(file);
+            const QByteArray firstItem = file.mid(HeaderLength(file) + 1, 6);
             if (code == 0) {
                 QCOMPARE(now, " " + QByteArray(kImported, '*'));
+                QCOMPARE(firstItem, QByteArray("Before"));
                 break;
             }
+            QCOMPARE(firstItem, QByteArray("Item 0"));
             QCOMPARE(now, QByteArray(kImported + 1, ' '));
             ++failures;
         }
-        // Three slices, each its change counter and its write.
-        QCOMPARE(failures, 6);
+        // The edited record, then three slices: each its change counter and its write.
+        QCOMPARE(failures, 8);
     }
 };
 

@@ -145,6 +145,19 @@ private slots:
         QCOMPARE(w.Action("Select Al&l")->shortcut(), QKeySequence("Ctrl+Shift+A"));
         QCOMPARE(w.SelectedRecords(), (std::vector<uint32_t>{0, 1, 2}));
         const QByteArray before = Records(w);
+        // With no row chosen, the current item is the selection.
+        w.Grid()->clearSelection();
+        w.ItemTable().GoTo(1);
+        QCOMPARE(w.SelectedRecords(), (std::vector<uint32_t>{1}));
+        ui.ExpectModal("Edit Selected Items", [](QDialog& dialog) {
+            auto& d = static_cast<EditSelectedDialog&>(dialog);
+            QCOMPARE(d.Heading()->text(), QString("Set these fields on the selected item:"));
+            QCOMPARE(d.Choice(1)->text(), QString("Item"));
+            QCOMPARE(d.Choice(22)->text(), QString("User Defined 4"));
+            d.reject();
+        });
+        w.Action("Edit &Selected...")->trigger();
+        w.DoSelectAll();
         ui.ExpectModal("Edit Selected Items", [](QDialog& dialog) {
             auto& d = static_cast<EditSelectedDialog&>(dialog);
             PressOk(d);
