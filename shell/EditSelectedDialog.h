@@ -1,9 +1,9 @@
 #pragma once
 // Edit Selected: the fields to set on every selected item, each with the
 // one value it takes. A field is chosen by ticking it (typing a value ticks
-// it). OK checks every chosen value by the rules the grid and the engine
-// apply before the dialog closes, so that the change itself cannot refuse
-// a value halfway.
+// it). OK checks every chosen value by the item editor's rules (with its
+// messages) and the engine's before the dialog closes, so that the change
+// itself cannot refuse a value halfway.
 
 #include <QDialog>
 #include <array>

@@ -167,6 +167,9 @@ private slots:
             QVERIFY(d.isVisible());
             QVERIFY(d.Value(kCost)->hasFocus() || !d.isActiveWindow());
             Type(d, kCost, "3");
+            Type(d, 9, "1.5");
+            PressOk(d);
+            Type(d, 9, "2");
             Type(d, kWarranty, "maybe");
             PressOk(d);
             Type(d, kWarranty, "No");
@@ -179,9 +182,10 @@ private slots:
             d.reject();
         });
         ui.ExpectMessage("Error", QString(EditSelectedDialog::kNothingChosenMessage))
-            .ExpectMessage("Error", "\"abc\" is not a valid number for Cost.")
-            .ExpectMessage("Error", "\"maybe\" is not Yes or No for Warranty.")
-            .ExpectMessage("Error", "\"31/31/2024\" is not a valid date for Purchase Date.")
+            .ExpectMessage("Error", "Invalid cost specified.  Please correct.")
+            .ExpectMessage("Error", "Invalid quantity specified.  Please correct.")
+            .ExpectMessage("Error", "Type Yes or No for Warranty.")
+            .ExpectMessage("Error", "Invalid purchase date specified.  Please correct.")
             .ExpectMessage("Error", "The text for field Location is 31 characters long; the field holds at most 30.");
         w.Action("Edit &Selected...")->trigger();
         QCOMPARE(Records(w), before);
