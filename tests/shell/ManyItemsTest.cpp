@@ -242,6 +242,42 @@ private slots:
         QVERIFY2(ui.Verify(), qPrintable(ui.Failures().join("\n")));
     }
 
+    // An item's photo stays with it through Edit Selected of an identifying
+    // field, Delete Selected and their undo, and after the next start.
+    void photosStayWithTheirItems() {
+        common::ScriptedUiServices ui;
+        const QString photo = m_home->FilePath("front.jpg");
+        testsupport::WriteAll(photo, QByteArray("\xFF\xD8\xFF\xE0 not much of a picture", 26));
+        {
+            MainWindow w(QSize(1600, 1200));
+            Add(w, 3);
+            w.Attachments()->Add(1, {{photo.toStdString(), attachments::Kind::Photo, "front"}});
+            w.DoSelectAll();
+            ui.ExpectModal("Edit Selected Items", [](QDialog& dialog) {
+                Type(static_cast<EditSelectedDialog&>(dialog), 1, "Box");
+                PressOk(dialog);
+            });
+            w.Action("Edit &Selected...")->trigger();
+            QCOMPARE(Column(w, "Item"), QStringList({"Box", "Box", "Box"}));
+            QCOMPARE(w.Attachments()->CountOf(1), size_t(1));
+            w.UndoAction()->trigger();
+            QCOMPARE(Column(w, "Item"), QStringList({"Item 0", "Item 1", "Item 2"}));
+            QCOMPARE(w.Attachments()->CountOf(1), size_t(1));
+            w.DoSelectAll();
+            ui.ExpectAsk("Confirm", "Delete the 3 selected items?", common::Answer::Yes);
+            w.Action("Delete Selec&ted")->trigger();
+            w.UndoAction()->trigger();
+            QCOMPARE(w.GridModel()->rowCount(), 3);
+            QCOMPARE(w.Attachments()->CountOf(1), size_t(1));
+            QCOMPARE(w.Attachments()->Of(1).at(0).caption, std::string("front"));
+        }
+        // The next start finds the photo on its item, with nothing to tell.
+        MainWindow again(QSize(1600, 1200));
+        QCOMPARE(again.Attachments()->CountOf(1), size_t(1));
+        QCOMPARE(again.Attachments()->CountOf(0) + again.Attachments()->CountOf(2), size_t(0));
+        QVERIFY2(ui.Verify(), qPrintable(ui.Failures().join("\n")));
+    }
+
     void deletesAndGridEditsAreUndoneUntilAPack() {
         common::ScriptedUiServices ui;
         MainWindow w(QSize(1600, 1200));
