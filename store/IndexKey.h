@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Expression.h"
 
@@ -17,5 +18,12 @@ int CompareKeys(std::string_view a, std::string_view b);
 // The record's key under the expression; a malformed value gives the empty
 // key, which sorts first, instead of breaking the index.
 void KeyOf(const Expression& e, const RecordView& v, std::string& out);
+
+class DbfFile;
+
+// An order of the file's records against the keys: every record once, keys
+// ascending (equal keys by record number). Returns the first disagreement,
+// or "".
+std::string CheckKeyOrder(const DbfFile& file, const Expression& e, const std::vector<uint32_t>& order);
 
 }  // namespace store

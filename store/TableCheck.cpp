@@ -138,31 +138,13 @@ bool CheckRecords(const DbfFile& file, TableCheckReport& report, ProblemList& pr
 // One tag's order against the records: every record once, keys ascending
 // (equal keys by record number). Returns the first disagreement, or "".
 std::string CheckTagOrder(const DbfFile& file, const IndexFileTag& tag) {
-    const uint32_t count = file.RecordCount();
-    if (tag.order.size() != count)
-        return "it orders " + std::to_string(tag.order.size()) + " records, the table has " + std::to_string(count) + ".";
     std::unique_ptr<Expression> expr;
     try {
         expr = std::make_unique<Expression>(tag.expression, file.Layout());
     } catch (const EngineError& e) {
         return std::string("its expression does not fit the table: ") + e.what();
     }
-    std::vector<uint8_t> seen(count, 0);
-    std::string previous, key;
-    for (size_t i = 0; i < tag.order.size(); ++i) {
-        const uint32_t r = tag.order[i];
-        if (r >= count || seen[r]) return "record " + std::to_string(r + 1) + " is listed twice or does not exist.";
-        seen[r] = 1;
-        KeyOf(*expr, RecordView(file.Record(r), file.Layout()), key);
-        if (i > 0) {
-            const int c = CompareKeys(previous, key);
-            if (c > 0 || (c == 0 && tag.order[i - 1] > r))
-                return "record " + std::to_string(r + 1) + " is out of order (after record " +
-                       std::to_string(tag.order[i - 1] + 1) + ").";
-        }
-        previous.swap(key);
-    }
-    return {};
+    return CheckKeyOrder(file, *expr, tag.order);
 }
 
 void CheckIndex(const DbfFile& file, const std::vector<uint8_t>& notDelivered, TableCheckReport& report,
@@ -198,16 +180,24 @@ void CheckIndex(const DbfFile& file, const std::vector<uint8_t>& notDelivered, T
         return;
     }
     for (const IndexFileTag& t : content->tags) report.tags.push_back(t.name);
-    if (!content->ordersValid || !(content->state == file.State())) {
-        report.index = IndexState::Stale;
-        problems.AddOne(shown + " was written for an earlier state of the table and does not describe its records" +
-                        rebuilt + ".");
-        return;
-    }
-    report.index = IndexState::UpToDate;
     std::vector<uint32_t> deleted;
     for (uint32_t r = 0; r < notDelivered.size(); ++r)
         if (notDelivered[r]) deleted.push_back(r);
+    if (!content->ordersValid || !(content->state == file.State())) {
+        // Written for another state of the same records (a copy of the
+        // table has a time of its own): up to date when it still describes
+        // them, as the engine finds at its next open.
+        bool describes = content->ordersValid && content->state.recordCount == file.RecordCount() &&
+                         content->state.size == file.State().size && deleted == content->deleted;
+        for (const IndexFileTag& t : content->tags) describes = describes && CheckTagOrder(file, t).empty();
+        if (!describes) {
+            report.index = IndexState::Stale;
+            problems.AddOne(shown + " was written for an earlier state of the table and does not describe its records" +
+                            rebuilt + ".");
+            return;
+        }
+    }
+    report.index = IndexState::UpToDate;
     if (deleted != content->deleted) {
         report.index = IndexState::Damaged;
         problems.AddOne(shown + " lists other records as deleted than the table marks" + rebuilt + ".");

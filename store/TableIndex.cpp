@@ -134,7 +134,13 @@ void Table::LoadIndex() {
         return;
     }
     const uint32_t count = m_file.RecordCount();
-    bool valid = content->ordersValid && content->state == m_file.State();
+    const FileState now = m_file.State();
+    bool valid = content->ordersValid && content->state == now;
+    // Written for another state of the same records (a copy of the table
+    // has a time of its own): worth checking against the records, which
+    // costs one pass over the keys instead of a sort.
+    const bool worthChecking = !valid && content->ordersValid && content->state.recordCount == now.recordCount &&
+                               content->state.size == now.size;
     for (auto& t : content->tags) {
         m_tagsAtSync.push_back(t.name);
         auto made = TagFrom(t.name, t.expression);
@@ -156,7 +162,17 @@ void Table::LoadIndex() {
         tag.order = std::move(t.order);
         m_tags.push_back(std::move(tag));
     }
-    if (valid) {
+    if (worthChecking) {
+        ScanDeleted(0);
+        std::vector<uint32_t> deleted;
+        for (uint32_t r = 0; r < count; ++r)
+            if (m_deleted[r]) deleted.push_back(r);
+        valid = deleted == content->deleted && m_tags.size() == content->tags.size();
+        for (size_t i = 0; valid && i < m_tags.size(); ++i)
+            valid = CheckKeyOrder(m_file, *m_tags[i].expr, m_tags[i].order).empty();
+        // It describes the records: written again with their state.
+        if (valid) m_indexDirty = true;
+    } else if (valid) {
         m_deleted.assign(count, 0);
         for (uint32_t r : content->deleted) {
             if (r >= count) { valid = false; break; }
