@@ -444,6 +444,7 @@ void RunSize(uint32_t n, const std::string& folder, Results& results, Checks& ch
             const uint32_t count = other.RecordCount();
             results.Add(n, "open a copy with its index", count, Seconds(start, Clock::now()));
             checks.Expect(count == n, "open a copy: " + std::to_string(count) + " records delivered");
+            checks.Expect(!other.SortedAtOpen(), "open a copy: the records were sorted again");
             other.Close();
             std::filesystem::remove_all(copyDir);
         }

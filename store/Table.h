@@ -66,6 +66,9 @@ public:
     // order is kept in memory only: for the user to be told once. Empty
     // when all is well; set anew by every Open.
     const std::string& Notice() const { return m_notice; }
+    // Whether the last Open sorted the records again because the index file
+    // did not describe them (for benchmarks and tests).
+    bool SortedAtOpen() const { return m_sortedAtOpen; }
     // Open, and not read-only (asked for, or fallen back to).
     bool Writable() const { return m_file.IsOpen() && m_file.Mode() != DbfFile::Access::ReadOnly; }
     // Tags that could not be saved are kept by the handle and come back at
@@ -315,6 +318,7 @@ private:
     EditObserver m_editObserver;
     ChangeLog* m_changeLog = nullptr;
     uint64_t m_foreignChanges = 0;
+    bool m_sortedAtOpen = false;
 
     std::vector<uint32_t> m_view;
     bool m_viewValid = false;

@@ -92,6 +92,7 @@ void Table::RestoreTagsKeptInMemory() {
 }
 
 void Table::LoadIndex() {
+    m_sortedAtOpen = false;
     m_tags.clear();
     m_active = nullptr;
     m_foreignIndex = false;
@@ -182,6 +183,7 @@ void Table::LoadIndex() {
     if (!valid) {
         RebuildAll();
         m_indexDirty = true;
+        m_sortedAtOpen = true;
     }
 }
 

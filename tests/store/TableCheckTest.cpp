@@ -199,6 +199,7 @@ private slots:
             store::PointAt(t, copy.toStdString());
             t.SetActiveIndex("ByItem");
             t.Open();
+            QCOMPARE(t.SortedAtOpen(), keysChanged);
             QStringList items;
             for (t.First(); !t.Eof(); t.Next()) items << QString::fromStdString(t.GetText("Item")).left(1);
             QCOMPARE(items.join(""), QString(keysChanged ? "AABDEFGI" : "ABDEFGIJ"));
