@@ -29,7 +29,20 @@ void SortedKeys(const Expression& e, const DbfFile& file, uint32_t from, uint32_
     std::string key;
     bool sameLength = true;
     size_t firstLength = 0, longest = 0;
+    // The key fields' bytes of the records ahead are asked for early: the
+    // processor's own prefetching stops at every page.
+    std::vector<size_t> lines;
+    for (int field : e.Fields()) {
+        const size_t first = size_t(layout.Offset(field)), last = first + size_t(layout.Field(field).length) - 1;
+        for (size_t at = first; at < last; at += 64) lines.push_back(at);
+        lines.push_back(last);
+    }
+    constexpr uint32_t kAhead = 8;
     for (uint32_t i = 0; i < count; ++i) {
+        if (i + kAhead < count) {
+            const char* ahead = file.Record(from + i + kAhead);
+            for (size_t at : lines) __builtin_prefetch(ahead + at);
+        }
         KeyOf(e, RecordView(file.Record(from + i), layout), key);
         if (i == 0) {
             firstLength = key.size();
@@ -192,6 +205,7 @@ void Table::ScanDeleted(uint32_t from) {
     m_deleted.resize(count);
     // Only a blank flag marks a live record; '*' and anything else are not delivered.
     for (uint32_t r = from; r < count; ++r) {
+        if (r + 8 < count) __builtin_prefetch(m_file.Record(r + 8));
         const char flag = m_file.Record(r)[0];
         m_deleted[r] = flag == ' ' ? 0 : 1;
         // An append killed before its last byte: readers going by the end
