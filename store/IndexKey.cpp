@@ -28,6 +28,16 @@ void KeyOf(const Expression& e, const RecordView& v, std::string& out) {
     }
 }
 
+std::vector<size_t> KeyFieldLines(const Expression& e, const RecordLayout& layout) {
+    std::vector<size_t> lines;
+    for (int field : e.Fields()) {
+        const size_t first = size_t(layout.Offset(field)), last = first + size_t(layout.Field(field).length) - 1;
+        for (size_t at = first; at < last; at += 64) lines.push_back(at);
+        lines.push_back(last);
+    }
+    return lines;
+}
+
 std::string CheckKeyOrder(const DbfFile& file, const Expression& e, const std::vector<uint32_t>& order) {
     const uint32_t count = file.RecordCount();
     if (order.size() != count)
@@ -37,12 +47,7 @@ std::string CheckKeyOrder(const DbfFile& file, const Expression& e, const std::v
     // The records come in key order, scattered over the file: the bytes of
     // their key fields are asked for a few records ahead.
     const RecordLayout& layout = file.Layout();
-    std::vector<size_t> lines;
-    for (int field : e.Fields()) {
-        const size_t first = size_t(layout.Offset(field)), last = first + size_t(layout.Field(field).length) - 1;
-        for (size_t at = first; at < last; at += 64) lines.push_back(at);
-        lines.push_back(last);
-    }
+    const std::vector<size_t> lines = KeyFieldLines(e, layout);
     constexpr size_t kAhead = 24;
     for (size_t i = 0; i < order.size(); ++i) {
         const uint32_t r = order[i];

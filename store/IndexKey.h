@@ -21,6 +21,11 @@ void KeyOf(const Expression& e, const RecordView& v, std::string& out);
 
 class DbfFile;
 
+// Offsets within a record of the cache lines holding the expression's key
+// fields: what a pass over records in an order of their own asks for a few
+// records ahead, since the processor's prefetching stops at every page.
+std::vector<size_t> KeyFieldLines(const Expression& e, const RecordLayout& layout);
+
 // An order of the file's records against the keys: every record once, keys
 // ascending (equal keys by record number). Returns the first disagreement,
 // or "".

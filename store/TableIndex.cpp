@@ -31,12 +31,7 @@ void SortedKeys(const Expression& e, const DbfFile& file, uint32_t from, uint32_
     size_t firstLength = 0, longest = 0;
     // The key fields' bytes of the records ahead are asked for early: the
     // processor's own prefetching stops at every page.
-    std::vector<size_t> lines;
-    for (int field : e.Fields()) {
-        const size_t first = size_t(layout.Offset(field)), last = first + size_t(layout.Field(field).length) - 1;
-        for (size_t at = first; at < last; at += 64) lines.push_back(at);
-        lines.push_back(last);
-    }
+    const std::vector<size_t> lines = KeyFieldLines(e, layout);
     constexpr uint32_t kAhead = 8;
     for (uint32_t i = 0; i < count; ++i) {
         if (i + kAhead < count) {
@@ -268,12 +263,7 @@ void Table::MergeIntoTag(Tag& tag, uint32_t from, uint32_t to) {
     // Many: one walk over both orders, every key read once. The old records
     // come in key order, scattered over the file: the bytes of their key
     // fields are asked for a few records ahead.
-    std::vector<size_t> lines;
-    for (int field : tag.expr->Fields()) {
-        const size_t first = size_t(layout.Offset(field)), last = first + size_t(layout.Field(field).length) - 1;
-        for (size_t at = first; at < last; at += 64) lines.push_back(at);
-        lines.push_back(last);
-    }
+    const std::vector<size_t> lines = KeyFieldLines(*tag.expr, layout);
     constexpr size_t kAhead = 24;
     std::vector<uint32_t> merged;
     merged.reserve(n + k);
