@@ -281,35 +281,34 @@ void SearchWindow::SaveAs() {
 
 void SearchWindow::ApplyCriteria(const std::vector<SearchCriterion>& criteria) {
     m_criteria.Assign(criteria);
-    bool matched = false;
-    try {
-        matched = Doit();
-    } catch (const store::EngineError& e) {
-        m_criteria.Clear();
-        common::Ui().Message(kErrorTitle, QString::fromUtf8(e.what()), common::MessageIcon::Error);
-        return;
-    }
+    const std::optional<bool> matched = Run();
     m_criteria.Clear();
-    if (!matched)
-        common::Ui().Message("Notice", "No valid matches found.  Search criteria will be cleared.",
-                             common::MessageIcon::Information);
+    if (matched == false) TellNoMatches();
 }
 
 void SearchWindow::RunCollected() {
-    bool matched = false;
-    try {
-        matched = Doit();
-    } catch (const store::EngineError& e) {
-        common::Ui().Message(kErrorTitle, QString::fromUtf8(e.what()), common::MessageIcon::Error);
-        return;
-    }
-    if (matched) {
+    const std::optional<bool> matched = Run();
+    if (!matched) return;
+    if (*matched) {
         accept();
         return;
     }
+    TellNoMatches();
+    ClearSearch();
+}
+
+std::optional<bool> SearchWindow::Run() {
+    try {
+        return Doit();
+    } catch (const store::EngineError& e) {
+        common::Ui().Message(kErrorTitle, QString::fromUtf8(e.what()), common::MessageIcon::Error);
+        return std::nullopt;
+    }
+}
+
+void SearchWindow::TellNoMatches() {
     common::Ui().Message("Notice", "No valid matches found.  Search criteria will be cleared.",
                          common::MessageIcon::Information);
-    ClearSearch();
 }
 
 void SearchWindow::AddLevel() {

@@ -79,6 +79,10 @@ private:
     void ApplyGridSizes();
     // Ok's run once the criteria are collected.
     void RunCollected();
+    // Applies the collected criteria: whether anything matched, nothing
+    // when the engine refused (the user is told).
+    std::optional<bool> Run();
+    void TellNoMatches();
 
     common::MainContext& m_context;
     SearchCriteria m_criteria;
