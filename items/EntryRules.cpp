@@ -85,4 +85,23 @@ QString EntryRules::Total(int quantity, double amount) {
 
 QString EntryRules::WidestTotal() { return QStringLiteral("-999,999,999,999,999.99 "); }
 
+const char* const EntryRules::kInvalidWarrantyDate = "Invalid warranty date specified.  Please correct.";
+const char* const EntryRules::kInvalidPurchaseDate = "Invalid purchase date specified.  Please correct.";
+const char* const EntryRules::kInvalidCost = "Invalid cost specified.  Please correct.";
+const char* const EntryRules::kInvalidValue = "Invalid value specified.  Please correct.";
+const char* const EntryRules::kInvalidReplacementCost = "Invalid replacement cost specified.  Please correct.";
+const char* const EntryRules::kInvalidQuantity = "Invalid quantity specified.  Please correct.";
+
+const char* EntryRules::Refusal(int position, const QString& trimmed) {
+    switch (position) {
+    case 9: return WholeNumber(trimmed) ? nullptr : kInvalidQuantity;
+    case 10: return IsNoDate(trimmed) || DateOf(trimmed) ? nullptr : kInvalidPurchaseDate;
+    case 15: return IsNoDate(trimmed) || DateOf(trimmed) ? nullptr : kInvalidWarrantyDate;
+    case 11: return Amount(trimmed) ? nullptr : kInvalidCost;
+    case 13: return Amount(trimmed) ? nullptr : kInvalidReplacementCost;
+    case 18: return Amount(trimmed) ? nullptr : kInvalidValue;
+    default: return nullptr;
+    }
+}
+
 }  // namespace items

@@ -40,6 +40,17 @@ public:
     static QString Total(int quantity, double amount);
     // The widest total in the amount format: the room a total label needs.
     static QString WidestTotal();
+
+    // What the item editor says of a value it will not take for the field
+    // at a schema position (1 to 22; the text trimmed); null when it takes
+    // it. Only amounts, Quantity and the two dates have rules of their own.
+    static const char* Refusal(int position, const QString& trimmed);
+    static const char* const kInvalidWarrantyDate;
+    static const char* const kInvalidPurchaseDate;
+    static const char* const kInvalidCost;
+    static const char* const kInvalidValue;
+    static const char* const kInvalidReplacementCost;
+    static const char* const kInvalidQuantity;
 };
 
 }  // namespace items

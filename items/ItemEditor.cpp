@@ -497,8 +497,8 @@ bool ItemEditor::DoUpdate() {
     using common::TextRules;
     // 1. Dates.
     const std::pair<QLineEdit*, const char*> dates[] = {
-        {WarDate, "Invalid warranty date specified.  Please correct."},
-        {PurchDate, "Invalid purchase date specified.  Please correct."}};
+        {WarDate, EntryRules::kInvalidWarrantyDate},
+        {PurchDate, EntryRules::kInvalidPurchaseDate}};
     for (const auto& [box, message] : dates) {
         const QString text = TextRules::TrimSpaces(DateText(*box));
         if (!EntryRules::IsNoDate(text) && !EntryRules::DateOf(text)) {
@@ -508,9 +508,9 @@ bool ItemEditor::DoUpdate() {
     }
     // 2. Money.
     const std::pair<QLineEdit*, const char*> amounts[] = {
-        {Cost, "Invalid cost specified.  Please correct."},
-        {Value, "Invalid value specified.  Please correct."},
-        {RepCost, "Invalid replacement cost specified.  Please correct."}};
+        {Cost, EntryRules::kInvalidCost},
+        {Value, EntryRules::kInvalidValue},
+        {RepCost, EntryRules::kInvalidReplacementCost}};
     for (const auto& [box, message] : amounts) {
         if (!EntryRules::Amount(TextRules::TrimSpaces(box->text()))) {
             Refuse(QString::fromLatin1(message), WorthPage, box);
@@ -519,7 +519,7 @@ bool ItemEditor::DoUpdate() {
     }
     // 3. Quantity.
     if (!EntryRules::WholeNumber(TextRules::TrimSpaces(Quantity->text()))) {
-        Refuse(QStringLiteral("Invalid quantity specified.  Please correct."), WorthPage, Quantity);
+        Refuse(QString::fromLatin1(EntryRules::kInvalidQuantity), WorthPage, Quantity);
         return false;
     }
     // 4. Pick lists, both copies.

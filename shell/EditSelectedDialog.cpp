@@ -18,34 +18,10 @@ namespace shell {
 
 namespace {
 
-constexpr int kQuantityPosition = 9;
 constexpr int kPurchaseDatePosition = 10;
 constexpr int kWarrantyPosition = 14;
 constexpr int kWarrantyDatePosition = 15;
 constexpr int kRowsPerColumn = 11;
-
-// What the item editor says of a value it would not take for the field at
-// a position; null when it would.
-const char* EditorRefusal(int position, const QString& text) {
-    using items::EntryRules;
-    switch (position) {
-    case kQuantityPosition:
-        return EntryRules::WholeNumber(text) ? nullptr : "Invalid quantity specified.  Please correct.";
-    case kPurchaseDatePosition:
-    case kWarrantyDatePosition:
-        if (EntryRules::IsNoDate(text) || EntryRules::DateOf(text)) return nullptr;
-        return position == kPurchaseDatePosition ? "Invalid purchase date specified.  Please correct."
-                                                 : "Invalid warranty date specified.  Please correct.";
-    case 11:
-        return EntryRules::Amount(text) ? nullptr : "Invalid cost specified.  Please correct.";
-    case 13:
-        return EntryRules::Amount(text) ? nullptr : "Invalid replacement cost specified.  Please correct.";
-    case 18:
-        return EntryRules::Amount(text) ? nullptr : "Invalid value specified.  Please correct.";
-    default:
-        return nullptr;
-    }
-}
 
 }  // namespace
 
@@ -98,7 +74,7 @@ void EditSelectedDialog::Check() {
         // The item editor's rules, with its messages.
         QString text = common::TextRules::TrimSpaces(edit->text());
         const QString title = s.Field(p).title;
-        if (const char* why = EditorRefusal(p, text)) return refuse(QString::fromLatin1(why), edit);
+        if (const char* why = items::EntryRules::Refusal(p, text)) return refuse(QString::fromLatin1(why), edit);
         if (p == kWarrantyPosition) {
             if (text.compare("yes", Qt::CaseInsensitive) == 0) text = "Yes";
             else if (text.compare("no", Qt::CaseInsensitive) == 0) text = "No";
