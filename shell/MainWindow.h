@@ -225,6 +225,9 @@ private:
     // becomes the undo step named what ("Edit", "Import", ...), replacing the
     // one before; a command that changed nothing leaves that one.
     void RecordStep(const QString& what, const std::function<void()>& command);
+    // Edit Selected's and Delete Selected's change as one undo step; the
+    // grid and the count follow however it ends.
+    void ChangeItems(const QString& what, const std::function<void()>& change);
     // Nothing to undo any more (the table was packed or another opened).
     void DropUndo();
     void RunWithSoleUse(const QString& question, const QString& refusal, const std::function<void()>& work,

@@ -316,15 +316,7 @@ void MainWindow::DoEditSelected() {
     if (chosen.Size() == 0) return;
     EditSelectedDialog dialog(m_itemTable, chosen.Size(), this);
     if (Ui().ShowModal(dialog) != QDialog::Accepted) return;
-    try {
-        RecordStep("Edit Selected", [&] { find::SetFields(m_itemTable, chosen, dialog.Values()); });
-    } catch (...) {
-        RefreshGrid();
-        DisplayCount();
-        throw;
-    }
-    RefreshGrid();
-    DisplayCount();
+    ChangeItems("Edit Selected", [&] { find::SetFields(m_itemTable, chosen, dialog.Values()); });
 }
 
 void MainWindow::DoDeleteSelected() {
@@ -336,14 +328,18 @@ void MainWindow::DoDeleteSelected() {
                                                 : QString("Delete the %L1 selected items?").arg(qulonglong(chosen.Size()));
     if (Ui().Ask("Confirm", question, common::Buttons::YesNo, common::Answer::No) != common::Answer::Yes) return;
     m_insertedRecord.reset();
+    ChangeItems("Delete Selected", [&] { find::DeleteRecords(m_itemTable, chosen); });
+}
+
+void MainWindow::ChangeItems(const QString& what, const std::function<void()>& change) {
+    // The grid's reload also ends the selection.
     try {
-        RecordStep("Delete Selected", [&] { find::DeleteRecords(m_itemTable, chosen); });
+        RecordStep(what, change);
     } catch (...) {
         RefreshGrid();
         DisplayCount();
         throw;
     }
-    m_grid->clearSelection();
     RefreshGrid();
     DisplayCount();
 }
@@ -390,7 +386,6 @@ void MainWindow::DoUndo() {
         Ui().Message(kErrorTitle, "Cannot undo " + what + ": " + QString::fromUtf8(e.what()), common::MessageIcon::Error);
         return;
     }
-    m_grid->clearSelection();
     RefreshGrid();
     DisplayCount();
 }
