@@ -28,7 +28,6 @@ public:
     // Once the command is over: puts the edited records in record order and
     // notes the table's count of other programs' changes.
     void Seal(const Table& table);
-    bool Sealed() const { return m_sealed; }
 
     // For an undo of the edited records, once sealed, in ascending record
     // order: the records and the bytes to write back (one after the other).
