@@ -50,6 +50,7 @@ private slots:
         QTest::newRow("Cyrillic Io") << "Ё" << "ё";
         QTest::newRow("Greek") << "Ω" << "ω";
         QTest::newRow("Greek Alpha") << "Α" << "α";
+        QTest::newRow("last Greek capital") << "Ϋ" << "ϋ";
         QTest::newRow("Cyrillic A") << "А" << "а";
         QTest::newRow("Cyrillic Ie with grave") << "Ѐ" << "ѐ";
         QTest::newRow("sign stays") << "×" << "×";
