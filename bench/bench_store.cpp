@@ -52,6 +52,10 @@ constexpr uint32_t kBlock = 4096;
 // A 1M table is ~670 MB; packing writes a second copy beside it and the index
 // adds a little more, so ask for about 3 KB of free space per record.
 constexpr uint64_t kBytesNeededPerRecord = 3000;
+// Single appends and deletes timed at each size, and their names.
+constexpr uint32_t kSingleChanges = 2000;
+constexpr const char* kAppendOne = "append one record (sort tag)";
+constexpr const char* kDeleteOne = "delete one record (sort tag)";
 
 double Seconds(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double>(to - from).count();
@@ -273,6 +277,20 @@ public:
                 verdict = atTarget->second.at(op).Rate() >= target->minRate ? " met" : " MISSED";
             std::printf("  %s%s\n", target ? target->text : "", verdict.c_str());
         }
+    }
+
+    // A change's cost per record at the largest size beside the smallest:
+    // what a table that grows adds to it.
+    void PrintGrowth(const char* operation) const {
+        if (m_bySize.size() < 2) return;
+        const auto& [small, smallOps] = *m_bySize.begin();
+        const auto& [large, largeOps] = *m_bySize.rbegin();
+        const auto a = smallOps.find(operation), b = largeOps.find(operation);
+        if (a == smallOps.end() || b == largeOps.end() || a->second.records == 0 || b->second.records == 0) return;
+        const double perSmall = a->second.seconds / double(a->second.records) * 1e6;
+        const double perLarge = b->second.seconds / double(b->second.records) * 1e6;
+        std::printf("%s: %.1f us at %u items, %.1f us at %u: %.2fx (target <= 1.5x)\n", operation, perLarge, large,
+                    perSmall, small, perLarge / perSmall);
     }
 
 private:
@@ -583,6 +601,56 @@ void RunSize(uint32_t n, const std::string& folder, Results& results, Checks& ch
             table.Close();
             table.SetExclusive(false);
         }
+
+        // One record at a time, as a user adds and deletes items in the
+        // window: each change with the sort tag active and the delivered
+        // order brought up to date after it, as the grid asks for it. Its
+        // cost should not grow with the table.
+        phase = "one record at a time";
+        {
+            table.SetActiveIndex(kIndexTag);
+            table.Open();
+            const uint32_t live = table.RecordCount();
+            const uint32_t ops = std::min<uint32_t>(kSingleChanges, live / 2);
+            std::vector<ItemValues> added(ops);
+            for (auto& v : added) generator.Fill(v);
+            auto start = Clock::now();
+            for (const ItemValues& v : added) {
+                table.Append();
+                for (int f = 0; f < store::kItemFieldCount; ++f) table.SetText(f, v.text[size_t(f)]);
+                table.Post();
+                checks.Expect(table.RecordCount() > 0, "append one: the view is empty");
+            }
+            results.Add(n, kAppendOne, ops, Seconds(start, Clock::now()));
+            // Distinct records spread over the file, picked outside the clock.
+            Rng pick(0x44454C + n);
+            std::vector<uint8_t> chosen(table.PhysicalCount(), 0);
+            std::vector<uint32_t> victims;
+            while (victims.size() < ops) {
+                const uint32_t r = uint32_t(pick.Below(int(live)));
+                if (!chosen[r]) victims.push_back(r), chosen[r] = 1;
+            }
+            start = Clock::now();
+            for (uint32_t r : victims) {
+                table.GoTo(r);
+                table.Delete();
+                checks.Expect(table.RecordCount() > 0, "delete one: the view is empty");
+            }
+            results.Add(n, kDeleteOne, ops, Seconds(start, Clock::now()));
+            checks.Expect(table.RecordCount() == live, "one at a time: " + std::to_string(table.RecordCount()) +
+                                                           " records delivered, expected " + std::to_string(live));
+            const int categoryField = table.FieldIndex("Category"), itemField = table.FieldIndex("Item");
+            std::string previous;
+            uint32_t wrong = 0;
+            for (uint32_t recno : table.DeliveredRecords()) {
+                std::string key = ExpectedKey(table.ViewOf(recno), categoryField, itemField);
+                if (key < previous || (recno < chosen.size() && chosen[recno])) ++wrong;
+                previous = std::move(key);
+            }
+            checks.Expect(wrong == 0, "one at a time: " + std::to_string(wrong) +
+                                          " records out of order or delivered although deleted");
+            table.Close();
+        }
     } catch (const store::EngineError& e) {
         checks.Expect(false, "engine error during " + phase + ": " + e.what());
         table.Close();
@@ -625,6 +693,9 @@ int main(int argc, char** argv) {
     fs::remove_all(folder, ignored);
 
     results.PrintSummary();
+    std::printf("\n");
+    results.PrintGrowth(kAppendOne);
+    results.PrintGrowth(kDeleteOne);
     if (checks.Failures() > 0) {
         std::printf("\n%d check(s) failed\n", checks.Failures());
         return 1;
