@@ -249,7 +249,6 @@ void Table::EnsureView() {
     if (m_viewValid) return;
     m_view.clear();
     const uint32_t count = m_file.RecordCount();
-    m_view.reserve(count);
     const RecordLayout& layout = m_file.Layout();
     const bool filtering = m_filtered && bool(m_filter);
     const std::vector<uint8_t>* chosen = m_recordSet.get();
@@ -284,7 +283,21 @@ void Table::EnsureView() {
 }
 
 size_t Table::PositionOf(uint32_t recno) {
-    if (!m_active) return size_t(std::lower_bound(m_view.begin(), m_view.end(), recno) - m_view.begin());
+    if (!m_active) return m_view.LowerBound(recno);
+    const size_t found = m_view.Find(recno);
+    if (found < m_view.size()) return found;
+    // Not delivered: it stands after the nearest record before it in the
+    // active order that is, found without reading a key.
+    constexpr size_t kNeighbours = 64;
+    const size_t inOrder = m_active->order.Find(recno);
+    if (inOrder < m_active->order.size()) {
+        for (size_t i = inOrder, looked = 0; looked < kNeighbours; ++looked) {
+            if (i == 0) return 0;
+            const size_t at = m_view.Find(m_active->order[--i]);
+            if (at < m_view.size()) return at + 1;
+        }
+    }
+    // Far from any delivered record, or not in the order yet: by its key.
     const RecordLayout& layout = m_file.Layout();
     std::string key, other;
     KeyOf(*m_active->expr, RecordView(m_file.Record(recno), layout), key);
@@ -309,7 +322,7 @@ uint32_t Table::RecordCount() {
 const std::vector<uint32_t>& Table::DeliveredRecords() {
     NeedOpen();
     EnsureView();
-    return m_view;
+    return m_view.Flat();
 }
 
 void Table::Refresh() {
@@ -449,8 +462,8 @@ bool Table::MoveInView(uint32_t recno) {
     if (m_pos < m_view.size() && m_view[m_pos] == recno) {
         at = m_pos;
     } else if (!m_active) {
-        const auto it = std::lower_bound(m_view.begin(), m_view.end(), recno);
-        if (it != m_view.end() && *it == recno) at = size_t(it - m_view.begin());
+        const size_t found = m_view.LowerBound(recno);
+        if (found < m_view.size() && m_view[found] == recno) at = found;
     } else {
         return false;
     }
@@ -486,9 +499,9 @@ bool Table::MoveInView(uint32_t recno) {
             return true;
         }
     }
-    m_view.erase(m_view.begin() + long(at));
+    m_view.erase(at);
     const size_t pos = PositionOf(recno);
-    if (wanted) m_view.insert(m_view.begin() + long(pos), recno);
+    if (wanted) m_view.insert(pos, recno);
     m_pos = pos;
     return true;
 }

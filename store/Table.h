@@ -24,6 +24,7 @@
 #include "Expression.h"
 #include "FieldDef.h"
 #include "RecordLayout.h"
+#include "RecordOrder.h"
 
 namespace store {
 
@@ -222,7 +223,7 @@ private:
         std::string name;
         std::string source;
         std::unique_ptr<Expression> expr;
-        std::vector<uint32_t> order;
+        RecordOrder order{true};
     };
 
     void NeedOpen() const;
@@ -252,7 +253,7 @@ private:
     // merged in, in one pass.
     void CatchUpTags();
     void MergeIntoTag(Tag& tag, uint32_t from, uint32_t to);
-    void TagErase(Tag& tag, uint32_t recno, const char* oldRecord);
+    void TagErase(Tag& tag, uint32_t recno);
     size_t TagLowerBound(const Tag& tag, const std::string& key, uint32_t recno) const;
     void OnForeignChange(uint32_t oldCount);
     void InvalidateView() { m_viewValid = false; }
@@ -261,6 +262,7 @@ private:
     void KeepCurrent();
     void EnsureView();
     bool Delivered(uint32_t recno) const;
+    // Where recno stands in the view, or would stand if it were delivered.
     size_t PositionOf(uint32_t recno);
     // Puts an edited record where the view now wants it; false when only
     // building the view again can tell.
@@ -320,7 +322,7 @@ private:
     uint64_t m_foreignChanges = 0;
     bool m_sortedAtOpen = false;
 
-    std::vector<uint32_t> m_view;
+    RecordOrder m_view{true};
     bool m_viewValid = false;
     std::optional<uint32_t> m_current;
     size_t m_pos = 0;

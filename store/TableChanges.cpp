@@ -209,6 +209,7 @@ void Table::Post() {
         }
         return;
     }
+    bool appended = false;
     if (m_state == State::Insert) {
         bool foreign = false;
         TakeEditOutOfPending();
@@ -220,11 +221,12 @@ void Table::Post() {
         } else {
             m_deleted.resize(m_file.RecordCount(), 0);
             CatchUpTags();
+            appended = true;
         }
     } else {
         recno = *m_current;
         std::vector<char> old;
-        if (!m_tags.empty() || m_changeLog) {
+        if (m_changeLog) {
             const char* rec = m_file.Record(recno);
             old.assign(rec, rec + m_file.Layout().RecordLength());
         }
@@ -235,7 +237,7 @@ void Table::Post() {
             OnForeignChange(before);
         } else {
             for (auto& t : m_tags) {
-                TagErase(t, recno, old.data());
+                TagErase(t, recno);
                 TagInsert(t, recno);
             }
             m_deleted[recno] = m_buffer[0] == ' ' ? 0 : 1;
@@ -246,9 +248,15 @@ void Table::Post() {
     m_buffer.clear();
     m_indexDirty = true;
     m_current = recno;
-    // One edited record moves within the view instead of the view being
-    // built again: a run over every record stays linear.
-    if (!edited || !MoveInView(recno)) InvalidateView();
+    // One edited or added record takes its place in the view instead of the
+    // view being built again: a run over every record stays linear, and
+    // one change costs the same however many records there are.
+    if (appended && m_viewValid) {
+        m_pos = PositionOf(recno);
+        if (Delivered(recno)) m_view.insert(m_pos, recno);
+    } else if (!edited || !MoveInView(recno)) {
+        InvalidateView();
+    }
     m_bof = m_eof = false;
 }
 
@@ -389,7 +397,7 @@ void Table::Delete() {
     m_indexDirty = true;
     if (!foreign && m_viewValid && m_pos < m_view.size() && m_view[m_pos] == recno) {
         // Only this record leaves the view; the rest keeps its order.
-        m_view.erase(m_view.begin() + long(m_pos));
+        m_view.erase(m_pos);
     } else {
         InvalidateView();
         EnsureView();
@@ -409,10 +417,10 @@ void Table::Rewrite(const std::vector<uint32_t>& recnos, const char* expected, c
     if (recnos.empty()) return;
     const size_t length = size_t(m_file.Layout().RecordLength());
     const uint32_t count = m_file.RecordCount();
-    // What the tags must take out: the records as this handle knows them,
+    // What the change log keeps: the records as this handle knows them,
     // which are what was expected when it was (or nothing is written).
     std::vector<char> copied;
-    if (!expected) {
+    if (!expected && m_changeLog) {
         copied.resize(recnos.size() * length);
         for (size_t i = 0; i < recnos.size(); ++i)
             if (recnos[i] < count) std::memcpy(copied.data() + i * length, m_file.Record(recnos[i]), length);
@@ -436,7 +444,7 @@ void Table::Rewrite(const std::vector<uint32_t>& recnos, const char* expected, c
         for (auto& t : m_tags) {
             if (recnos.size() * log * 4 < m_file.RecordCount()) {
                 for (size_t i = 0; i < recnos.size(); ++i) {
-                    TagErase(t, recnos[i], old + i * length);
+                    TagErase(t, recnos[i]);
                     TagInsert(t, recnos[i]);
                 }
             } else {

@@ -150,6 +150,7 @@ void Table::LoadIndex() {
     // costs one pass over the keys instead of a sort.
     const bool worthChecking = !valid && content->ordersValid && content->state.recordCount == now.recordCount &&
                                content->state.size == now.size;
+    bool agrees = worthChecking;
     for (auto& t : content->tags) {
         m_tagsAtSync.push_back(t.name);
         auto made = TagFrom(t.name, t.expression);
@@ -168,7 +169,8 @@ void Table::LoadIndex() {
                 else seen[r] = 1;
             }
         }
-        tag.order = std::move(t.order);
+        if (agrees) agrees = CheckKeyOrder(m_file, *tag.expr, t.order).empty();
+        tag.order.Assign(t.order);
         m_tags.push_back(std::move(tag));
     }
     if (worthChecking) {
@@ -176,9 +178,7 @@ void Table::LoadIndex() {
         std::vector<uint32_t> deleted;
         for (uint32_t r = 0; r < count; ++r)
             if (m_deleted[r]) deleted.push_back(r);
-        valid = deleted == content->deleted && m_tags.size() == content->tags.size();
-        for (size_t i = 0; valid && i < m_tags.size(); ++i)
-            valid = CheckKeyOrder(m_file, *m_tags[i].expr, m_tags[i].order).empty();
+        valid = agrees && deleted == content->deleted && m_tags.size() == content->tags.size();
         // It describes the records: written again with their state.
         if (valid) m_indexDirty = true;
     } else if (valid) {
@@ -213,18 +213,19 @@ void Table::ScanDeleted(uint32_t from) {
 
 void Table::BuildTag(Tag& tag) {
     const uint32_t count = m_file.RecordCount();
-    tag.order.clear();
-    SortedKeys(*tag.expr, m_file, 0, count, tag.order, m_widestKey);
+    std::vector<uint32_t> order;
+    SortedKeys(*tag.expr, m_file, 0, count, order, m_widestKey);
+    tag.order.Assign(order);
 }
 
 void Table::MergeIntoTag(Tag& tag, uint32_t from, uint32_t to) {
     std::vector<uint32_t> added;
     SortedKeys(*tag.expr, m_file, from, to, added, m_widestKey);
-    std::vector<uint32_t>& order = tag.order;
+    RecordOrder& order = tag.order;
     const size_t n = order.size(), k = added.size();
     if (k == 0) return;
     if (n == 0) {
-        order = std::move(added);
+        order.Assign(added);
         return;
     }
     // Every record of the order comes before the new ones: of equal keys,
@@ -236,27 +237,19 @@ void Table::MergeIntoTag(Tag& tag, uint32_t from, uint32_t to) {
     while ((size_t(1) << log) <= n) ++log;
     if (k * log < n) {
         // A few new records: each finds its place by halving (its key
-        // against log n others), then one move from the back places all.
-        std::vector<size_t> at(k);
+        // against log n others) and goes in there.
         size_t lo = 0;
         for (size_t j = 0; j < k; ++j) {
             keyOf(added[j], key);
-            size_t hi = n;
+            size_t hi = n + j;
             while (lo < hi) {
                 const size_t mid = lo + (hi - lo) / 2;
                 keyOf(order[mid], other);
                 if (CompareKeys(other, key) <= 0) lo = mid + 1;
                 else hi = mid;
             }
-            at[j] = lo;
-        }
-        order.resize(n + k);
-        size_t end = n;
-        for (size_t j = k; j-- > 0;) {
-            const auto moved = order.begin() + long(at[j]);
-            std::move_backward(moved, order.begin() + long(end), order.begin() + long(end + j + 1));
-            order[at[j] + j] = added[j];
-            end = at[j];
+            order.insert(lo, added[j]);
+            ++lo;
         }
         return;
     }
@@ -265,16 +258,17 @@ void Table::MergeIntoTag(Tag& tag, uint32_t from, uint32_t to) {
     // fields are asked for a few records ahead.
     const std::vector<size_t> lines = KeyFieldLines(*tag.expr, layout);
     constexpr size_t kAhead = 24;
+    const std::vector<uint32_t>& old = order.Flat();
     std::vector<uint32_t> merged;
     merged.reserve(n + k);
     size_t j = 0;
     bool haveKey = false;
     for (size_t i = 0; i < n; ++i) {
         if (i + kAhead < n) {
-            const char* ahead = m_file.Record(order[i + kAhead]);
+            const char* ahead = m_file.Record(old[i + kAhead]);
             for (size_t at : lines) __builtin_prefetch(ahead + at);
         }
-        const uint32_t r = order[i];
+        const uint32_t r = old[i];
         keyOf(r, other);
         while (j < k) {
             if (!haveKey) keyOf(added[j], key);
@@ -286,7 +280,7 @@ void Table::MergeIntoTag(Tag& tag, uint32_t from, uint32_t to) {
         merged.push_back(r);
     }
     merged.insert(merged.end(), added.begin() + long(j), added.end());
-    order = std::move(merged);
+    order.Assign(merged);
 }
 
 void Table::CatchUpTags() {
@@ -357,7 +351,8 @@ void Table::WriteIndexContent(const std::string& path) {
     content.state = m_file.State();
     for (uint32_t r = 0; r < m_deleted.size(); ++r)
         if (m_deleted[r]) content.deleted.push_back(r);
-    for (const auto& t : m_tags) content.tags.push_back({t.name, t.source, t.order});
+    for (const auto& t : m_tags)
+        content.tags.push_back({t.name, t.source, std::vector<uint32_t>(t.order.begin(), t.order.end())});
     content.ordersValid = true;
     WriteIndexFile(path, content);
 }
@@ -543,19 +538,12 @@ void Table::TagInsert(Tag& tag, uint32_t recno) {
     std::string key;
     KeyOf(*tag.expr, RecordView(m_file.Record(recno), m_file.Layout()), key);
     const size_t pos = TagLowerBound(tag, key, recno);
-    tag.order.insert(tag.order.begin() + long(pos), recno);
+    tag.order.insert(pos, recno);
 }
 
-void Table::TagErase(Tag& tag, uint32_t recno, const char* oldRecord) {
-    std::string key;
-    KeyOf(*tag.expr, RecordView(oldRecord, m_file.Layout()), key);
-    size_t pos = TagLowerBound(tag, key, recno);
-    if (pos >= tag.order.size() || tag.order[pos] != recno) {
-        const auto it = std::find(tag.order.begin(), tag.order.end(), recno);
-        if (it == tag.order.end()) return;
-        pos = size_t(it - tag.order.begin());
-    }
-    tag.order.erase(tag.order.begin() + long(pos));
+void Table::TagErase(Tag& tag, uint32_t recno) {
+    const size_t pos = tag.order.Find(recno);
+    if (pos < tag.order.size()) tag.order.erase(pos);
 }
 
 }  // namespace store

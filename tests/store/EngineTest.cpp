@@ -12,6 +12,7 @@
 #include <cmath>
 #include <memory>
 #include <numeric>
+#include <optional>
 #include <random>
 #include <set>
 #include <cstdio>
@@ -639,6 +640,102 @@ private slots:
             }
             if (step % 20 == 0 || step == 399) QCOMPARE(WalkOrder(t), ReferenceOrder(t));
         }
+    }
+
+    void singleChangesKeepTheViewInPlace_data() {
+        QTest::addColumn<QString>("tag");
+        QTest::newRow("sort tag") << "NewIndex";
+        QTest::newRow("file order") << "";
+    }
+
+    // One record at a time in a filtered table of several thousand: each
+    // added, edited or deleted record takes its place in what is delivered,
+    // it is the current record, and
+    // Next goes on from its place, whether the filter takes it or not and
+    // however far before it the nearest delivered record lies.
+    void singleChangesKeepTheViewInPlace() {
+        QFETCH(QString, tag);
+        Table t;
+        CreateItemTable(t, m_dir->path());
+        t.BeginBulkAppend();
+        for (int i = 0; i < 9000; ++i)
+            AppendItem(t, "item " + std::to_string(10000 + (i * 7919) % 9000), i % 9 == 0 ? "Tools" : i < 4500 ? "Attic" : "Kitchen");
+        t.EndBulkAppend();
+        t.AddIndex("NewIndex", kSortExpr);
+        t.SetActiveIndex(tag.toStdString());
+        const int cat = t.FieldIndex("Category");
+        auto takes = [cat](const RecordView& v) { return v.Text(cat) == "Tools" || v.Text(cat).empty(); };
+        t.SetFilter(takes);
+        t.SetFiltered(true);
+        auto expected = [&] {
+            std::vector<uint32_t> all;
+            if (tag.isEmpty()) {
+                for (uint32_t r = 0; r < t.PhysicalCount(); ++r)
+                    if (!t.ViewOf(r).IsDeleted()) all.push_back(r);
+            } else {
+                all = ReferenceOrder(t);
+            }
+            std::vector<uint32_t> out;
+            for (uint32_t r : all)
+                if (takes(t.ViewOf(r))) out.push_back(r);
+            return out;
+        };
+        // Where Next goes from a record: the first delivered one after it.
+        auto after = [&](uint32_t recno) -> std::optional<uint32_t> {
+            std::vector<uint32_t> all = tag.isEmpty() ? std::vector<uint32_t>{} : ReferenceOrder(t);
+            if (tag.isEmpty())
+                for (uint32_t r = 0; r < t.PhysicalCount(); ++r)
+                    if (!t.ViewOf(r).IsDeleted()) all.push_back(r);
+            auto it = std::find(all.begin(), all.end(), recno);
+            if (it == all.end()) return std::nullopt;
+            for (++it; it != all.end(); ++it)
+                if (takes(t.ViewOf(*it))) return *it;
+            return std::nullopt;
+        };
+        QCOMPARE(t.DeliveredRecords(), expected());
+        struct Added {
+            const char* item;
+            const char* category;
+        };
+        // First of all (blank category); first of the tools, far behind the
+        // last delivered record; among the tools; last of all; not taken.
+        const Added added[] = {{"aaa", ""}, {"item 0", "Tools"}, {"item 12345x", "Tools"}, {"zzz", "Tools"},
+                               {"item 12345x", "Attic"}, {"item 5", "Kitchen"}};
+        for (const Added& a : added) {
+            AppendItem(t, a.item, a.category);
+            const uint32_t recno = t.PhysicalCount() - 1;
+            QCOMPARE(t.RecNo(), recno);
+            QCOMPARE(t.DeliveredRecords(), expected());
+            const std::optional<uint32_t> next = after(recno);
+            t.Next();
+            if (next) QCOMPARE(t.RecNo(), *next);
+            else QVERIFY(t.Eof());
+        }
+        // Edited into and out of the filter, and deleted.
+        const std::vector<uint32_t> delivered = t.DeliveredRecords();
+        t.GoTo(delivered[delivered.size() / 2]);
+        t.Edit();
+        t.SetText("Category", "Attic");
+        t.Post();
+        QCOMPARE(t.DeliveredRecords(), expected());
+        t.GoTo(5);  // Attic, not delivered
+        t.Edit();
+        t.SetText("Category", "Tools");
+        t.Post();
+        QCOMPARE(t.DeliveredRecords(), expected());
+        QCOMPARE(t.RecNo(), 5u);
+        for (int i = 0; i < 3; ++i) {
+            const std::vector<uint32_t> before = t.DeliveredRecords();
+            const size_t place = i == 0 ? 0 : i == 1 ? before.size() - 1 : before.size() / 3;
+            t.GoTo(before[place]);
+            t.Delete();
+            QCOMPARE(t.DeliveredRecords(), expected());
+            QCOMPARE(t.RecNo(), before[std::min(place + 1, before.size() - 1) == place ? place - 1 : place + 1]);
+        }
+        // The view built afresh agrees with the one kept in step.
+        t.Close();
+        t.Open();
+        QCOMPARE(t.DeliveredRecords(), expected());
     }
 
     // A pack writes the kept records in blocks of 4096: every block, and
