@@ -298,19 +298,9 @@ size_t Table::PositionOf(uint32_t recno) {
         }
     }
     // Far from any delivered record, or not in the order yet: by its key.
-    const RecordLayout& layout = m_file.Layout();
-    std::string key, other;
-    KeyOf(*m_active->expr, RecordView(m_file.Record(recno), layout), key);
-    size_t lo = 0, hi = m_view.size();
-    while (lo < hi) {
-        const size_t mid = (lo + hi) / 2;
-        const uint32_t r = m_view[mid];
-        KeyOf(*m_active->expr, RecordView(m_file.Record(r), layout), other);
-        const int c = CompareKeys(other, key);
-        if (c < 0 || (c == 0 && r < recno)) lo = mid + 1;
-        else hi = mid;
-    }
-    return lo;
+    std::string key;
+    KeyOf(*m_active->expr, RecordView(m_file.Record(recno), m_file.Layout()), key);
+    return KeyLowerBound(*m_active, m_view, key, recno, 0, m_view.size());
 }
 
 uint32_t Table::RecordCount() {

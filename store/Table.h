@@ -223,6 +223,7 @@ private:
         std::string name;
         std::string source;
         std::unique_ptr<Expression> expr;
+        std::vector<size_t> lines;  // of the key fields, see KeyFieldLines
         RecordOrder order{true};
     };
 
@@ -254,7 +255,10 @@ private:
     void CatchUpTags();
     void MergeIntoTag(Tag& tag, uint32_t from, uint32_t to);
     void TagErase(Tag& tag, uint32_t recno);
-    size_t TagLowerBound(const Tag& tag, const std::string& key, uint32_t recno) const;
+    // The first place in order, from lo up to hi, whose record comes after
+    // key and recno in the tag's order (equal keys by record number).
+    size_t KeyLowerBound(const Tag& tag, const RecordOrder& order, const std::string& key, uint32_t recno, size_t lo,
+                         size_t hi) const;
     void OnForeignChange(uint32_t oldCount);
     void InvalidateView() { m_viewValid = false; }
     // Builds the view; the current record stays when still delivered, else

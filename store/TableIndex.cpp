@@ -81,6 +81,7 @@ std::optional<Table::Tag> Table::TagFrom(const std::string& name, const std::str
     } catch (const EngineError&) {
         return std::nullopt;
     }
+    tag.lines = KeyFieldLines(*tag.expr, m_file.Layout());
     return tag;
 }
 
@@ -241,13 +242,7 @@ void Table::MergeIntoTag(Tag& tag, uint32_t from, uint32_t to) {
         size_t lo = 0;
         for (size_t j = 0; j < k; ++j) {
             keyOf(added[j], key);
-            size_t hi = n + j;
-            while (lo < hi) {
-                const size_t mid = lo + (hi - lo) / 2;
-                keyOf(order[mid], other);
-                if (CompareKeys(other, key) <= 0) lo = mid + 1;
-                else hi = mid;
-            }
+            lo = KeyLowerBound(tag, order, key, added[j], lo, n + j);
             order.insert(lo, added[j]);
             ++lo;
         }
@@ -256,7 +251,7 @@ void Table::MergeIntoTag(Tag& tag, uint32_t from, uint32_t to) {
     // Many: one walk over both orders, every key read once. The old records
     // come in key order, scattered over the file: the bytes of their key
     // fields are asked for a few records ahead.
-    const std::vector<size_t> lines = KeyFieldLines(*tag.expr, layout);
+    const std::vector<size_t>& lines = tag.lines;
     constexpr size_t kAhead = 24;
     const std::vector<uint32_t>& old = order.Flat();
     std::vector<uint32_t> merged;
@@ -519,13 +514,21 @@ void Table::RegenerateIndexes() {
     if (m_current && (*m_current >= m_file.RecordCount() || m_deleted[*m_current])) m_current.reset();
 }
 
-size_t Table::TagLowerBound(const Tag& tag, const std::string& key, uint32_t recno) const {
+size_t Table::KeyLowerBound(const Tag& tag, const RecordOrder& order, const std::string& key, uint32_t recno,
+                            size_t lo, size_t hi) const {
     const RecordLayout& layout = m_file.Layout();
     std::string other;
-    size_t lo = 0, hi = tag.order.size();
+    // Each step reads a record far from the last: the two records the next
+    // step may read are asked for while this one's key is made.
+    auto ask = [&](size_t at) {
+        const char* rec = m_file.Record(order[at]);
+        for (size_t line : tag.lines) __builtin_prefetch(rec + line);
+    };
     while (lo < hi) {
-        const size_t mid = (lo + hi) / 2;
-        const uint32_t r = tag.order[mid];
+        const size_t mid = lo + (hi - lo) / 2;
+        if (mid > lo) ask(lo + (mid - lo) / 2);
+        if (mid + 1 < hi) ask(mid + 1 + (hi - mid - 1) / 2);
+        const uint32_t r = order[mid];
         KeyOf(*tag.expr, RecordView(m_file.Record(r), layout), other);
         const int c = CompareKeys(other, key);
         if (c < 0 || (c == 0 && r < recno)) lo = mid + 1;
@@ -537,7 +540,7 @@ size_t Table::TagLowerBound(const Tag& tag, const std::string& key, uint32_t rec
 void Table::TagInsert(Tag& tag, uint32_t recno) {
     std::string key;
     KeyOf(*tag.expr, RecordView(m_file.Record(recno), m_file.Layout()), key);
-    const size_t pos = TagLowerBound(tag, key, recno);
+    const size_t pos = KeyLowerBound(tag, tag.order, key, recno, 0, tag.order.size());
     tag.order.insert(pos, recno);
 }
 
