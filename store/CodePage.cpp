@@ -63,9 +63,17 @@ CodePage::CodePage(int number) {
 }
 
 std::string CodePage::Decode(std::string_view bytes) const {
-    bool ascii = true;
-    for (char ch : bytes) ascii = ascii && static_cast<unsigned char>(ch) < 0x80;
-    if (ascii) return std::string(bytes);
+    // Most text is plain ASCII: its high bits are looked at eight bytes at
+    // a time.
+    uint64_t high = 0;
+    size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        uint64_t word = 0;
+        std::memcpy(&word, bytes.data() + i, 8);
+        high |= word;
+    }
+    for (; i < bytes.size(); ++i) high |= static_cast<unsigned char>(bytes[i]);
+    if (!(high & 0x8080808080808080ULL)) return std::string(bytes);
     std::string out;
     out.reserve(bytes.size());
     for (char ch : bytes) {

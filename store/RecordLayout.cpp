@@ -207,7 +207,7 @@ std::string RecordView::Text(int field) const {
     case FieldKind::Float: {
         if (IsBlank(field)) return {};
         if (f.type == 'N' || f.type == 'F') {
-            if (auto text = PlainDecimalText(Raw(field))) return *text;
+            if (auto text = PlainDecimalText(Raw(field))) return std::move(*text);
         }
         return f.Kind() == FieldKind::Integer ? IntegerText(Number(field)) : FormatNumber(Number(field));
     }

@@ -214,6 +214,12 @@ private slots:
                 const std::string text = page.Decode(byte);
                 const std::optional<std::string> back = page.Encode(text);
                 QVERIFY2(back && *back == byte, qPrintable(QString("code page %1, byte %2").arg(number).arg(b, 0, 16)));
+                // Anywhere in a longer text: first, last of the first eight,
+                // first of the next eight, and after them.
+                for (size_t at : {size_t(0), size_t(7), size_t(8), size_t(16)}) {
+                    const std::string around(at, 'a'), after(16 - at, 'b');
+                    QCOMPARE(page.Decode(around + byte + after), around + text + after);
+                }
             }
         }
     }
