@@ -22,6 +22,14 @@ public:
     virtual void AppendText(const RecordView& r, std::string& out) const { out += Eval(r).text; }
     // Adds the fields this node reads.
     virtual void Fields(std::vector<int>& out) const { (void)out; }
+    // The value when it is the same for every record, else null.
+    virtual const V* Constant() const { return nullptr; }
+    // AppendText, of which only the first n bytes are kept.
+    virtual void AppendPrefix(const RecordView& r, std::string& out, size_t n) const {
+        const size_t start = out.size();
+        AppendText(r, out);
+        if (out.size() - start > n) out.resize(start + n);
+    }
 };
 
 namespace {
@@ -63,6 +71,7 @@ public:
     explicit Literal(V v) : m_v(std::move(v)) {}
     V Eval(const RecordView&) const override { return m_v; }
     void AppendText(const RecordView&, std::string& out) const override { out += m_v.text; }
+    const V* Constant() const override { return &m_v; }
 private:
     V m_v;
 };
@@ -101,6 +110,9 @@ public:
     }
     void AppendText(const RecordView& r, std::string& out) const override {
         if (m_kind != FieldKind::Memo) out.append(r.Raw(m_index));
+    }
+    void AppendPrefix(const RecordView& r, std::string& out, size_t n) const override {
+        if (m_kind != FieldKind::Memo) out.append(r.Raw(m_index).substr(0, n));
     }
     void Fields(std::vector<int>& out) const override { out.push_back(m_index); }
 private:
@@ -285,7 +297,11 @@ public:
                 if (m_op == Op::Lower && c >= 'A' && c <= 'Z') c = char(c + 32);
             }
             return;
-        case Op::Left:
+        case Op::Left: {
+            const size_t n = size_t(ClampToInt(NumberArgument(r, 1), 0, 65535));
+            m_args[0]->AppendPrefix(r, out, n);
+            return;
+        }
         case Op::Right: {
             m_args[0]->AppendText(r, out);
             const size_t n = size_t(ClampToInt(NumberArgument(r, 1), 0, 65535));
@@ -365,6 +381,8 @@ private:
     }
 
     double NumberArgument(const RecordView& r, size_t i) const {
+        // A length or place written as a number is read once, not per record.
+        if (const V* c = m_args[i]->Constant(); c && c->type == V::Type::Number) return c->number;
         V v = m_args[i]->Eval(r);
         return Checked(v, i, V::Type::Number).number;
     }

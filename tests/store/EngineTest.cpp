@@ -917,7 +917,8 @@ private slots:
             "SUBSTR(Item,5)", "SUBSTR(Item,50,2)", "TRIM(Brand)+Item", "LTRIM(Item)+'|'", "RTRIM(Item)-Brand",
             "Item-Brand-Model", "UPPER(TRIM(Brand)-Item)", "LEFT(Item,0)+RIGHT(Item,100)", "'x'+Item",
             "LEFT(Item,Quantity)+SUBSTR(Brand,Quantity,2)", "STR(Cost,10,2)+DTOS(PurchDate)+Model",
-            "Upper(Left(Category,20))+Upper(Left(Item,20))"};
+            "Upper(Left(Category,20))+Upper(Left(Item,20))", "LEFT(UPPER(Brand)+Item,25)", "LEFT(Item,100)+Brand",
+            "LEFT(Item,0-2)+Model"};
         std::string key;
         for (const char* source : kExpressions) {
             const Expression e(source, t.Layout());
