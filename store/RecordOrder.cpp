@@ -6,9 +6,10 @@
 namespace store {
 
 void RecordOrder::Changed() {
-    if (!m_flatValid) return;
+    // Emptied, its memory kept: whoever still holds it reads nothing
+    // rather than memory given back.
     m_flatValid = false;
-    std::vector<uint32_t>().swap(m_flat);
+    m_flat.clear();
 }
 
 void RecordOrder::clear() {

@@ -44,7 +44,7 @@ public:
     // records when locatable, else by looking at every record.
     size_t Find(uint32_t recno) const;
     // The whole sequence in one piece, made when first asked for after a
-    // change and kept until the next.
+    // change and kept until the next, which empties it.
     const std::vector<uint32_t>& Flat() const;
 
     class Iterator {

@@ -151,7 +151,9 @@ public:
     void SetRecordSet(RecordSet set);
     const RecordSet& ChosenRecords() const { return m_recordSet; }
 
-    // Records the filter delivers, in the active order.
+    // Records the filter delivers, in the active order. The list lives as
+    // long as the handle: a change of the records or of what is delivered
+    // may empty it, and the next call fills it again.
     uint32_t RecordCount();
     const std::vector<uint32_t>& DeliveredRecords();
     // Re-reads the file (changes by other programs) and the filter's answers,

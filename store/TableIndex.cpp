@@ -253,7 +253,7 @@ void Table::MergeIntoTag(Tag& tag, uint32_t from, uint32_t to) {
     // fields are asked for a few records ahead.
     const std::vector<size_t>& lines = tag.lines;
     constexpr size_t kAhead = 24;
-    const std::vector<uint32_t>& old = order.Flat();
+    const std::vector<uint32_t> old(order.begin(), order.end());
     std::vector<uint32_t> merged;
     merged.reserve(n + k);
     size_t j = 0;

@@ -197,6 +197,49 @@ private slots:
             read << QString::fromStdString(t.GetText("ODD"));
         }
         QCOMPARE(read.join(','), QStringLiteral("T,T,T,T,F,F,F,F,,,"));
+
+        // Written from text, each as the one letter other programs read.
+        Table t;
+        OpenAt(t, path);
+        const int odd = t.FieldIndex("ODD");
+        QStringList written;
+        for (const char* text : {"T", "t", "Y", "y", "F", "f", "N", "n", "", " "}) {
+            t.First();
+            t.Edit();
+            t.SetText(odd, text);
+            t.Post();
+            written << QString(QChar(t.ViewOf(0).Raw(odd)[0]));
+        }
+        QCOMPARE(written.join(','), QStringLiteral("T,T,T,T,F,F,F,F, , "));
+        t.First();
+        t.Edit();
+        try {
+            t.SetText(odd, "x");
+            QFAIL("x was taken for a logical value");
+        } catch (const EngineError& e) {
+            QCOMPARE(QString(e.what()), QStringLiteral("\"x\" is not a logical value for field ODD."));
+        }
+    }
+
+    // A timestamp of day number 0 is no date; day 1 is 1 January 4713 BC
+    // in the Julian calendar, and 2,440,588 is 1 January 1970.
+    void timestampsOfOtherPrograms() {
+        const QString path = m_dir->filePath("STAMP.DBF");
+        QByteArray bytes = TwoFieldTable('T', 8, true);
+        const int at = 32 + 64 + 1 + 1 + 10;
+        auto dayOf = [&](int32_t julian) {
+            for (int i = 0; i < 4; ++i) bytes[at + i] = char((julian >> (8 * i)) & 0xFF);
+            WriteAll(path, bytes);
+            Table t;
+            OpenAt(t, path);
+            t.First();
+            const auto d = t.GetDate(t.FieldIndex("ODD"));
+            return d ? QString("%1-%2-%3").arg(d->year).arg(d->month).arg(d->day) : QString("none");
+        };
+        QCOMPARE(dayOf(0), QStringLiteral("none"));
+        QCOMPARE(dayOf(2440588), QStringLiteral("1970-1-1"));
+        QCOMPARE(dayOf(2440588 + 59), QStringLiteral("1970-3-1"));
+        QVERIFY(dayOf(1) != QStringLiteral("none"));
     }
 
     // A text field holds up to 254 bytes, as other readers allow; one more

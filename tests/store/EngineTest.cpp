@@ -190,6 +190,29 @@ private slots:
         before.Appended(10, 1);
         before.Seal(t);
         QCOMPARE(before.AppendedCount(), 0u);
+
+        // Told by the table: one record added alone, then a bulk run of
+        // three, then an edit and a delete.
+        ChangeLog told;
+        t.SetChangeLog(&told);
+        AppendItem(t, "one");
+        t.BeginBulkAppend();
+        for (int i = 0; i < 3; ++i) AppendItem(t, "run " + std::to_string(i));
+        t.EndBulkAppend();
+        const std::string third(t.ViewOf(3).Data(), first.size());
+        t.GoTo(3);
+        t.Edit();
+        t.SetText("Item", "changed");
+        t.Post();
+        t.GoTo(5);
+        t.Delete();
+        t.SetChangeLog(nullptr);
+        told.Seal(t);
+        QCOMPARE(told.AppendedFirst(), 10u);
+        QCOMPARE(told.AppendedCount(), 4u);
+        QCOMPARE(told.Records(), (std::vector<uint32_t>{3, 5}));
+        QCOMPARE(std::string(told.Restore().data(), first.size()), third);
+        QCOMPARE(told.Restore()[first.size()], ' ');  // record 5 was live
     }
 
     // A view built again keeps the current record's place in it: Next goes
