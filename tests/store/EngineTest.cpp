@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <numeric>
 #include <optional>
@@ -581,6 +582,37 @@ private slots:
         QCOMPARE(t.RecordCount(), 3u);
         t.SetFiltered(false);
         QCOMPARE(t.RecordCount(), 5u);
+
+        // A filter whose answers changed is asked again by Refresh.
+        std::string wanted = "o";
+        t.SetFilter([item, &wanted](const RecordView& v) { return v.Text(item).find(wanted) != std::string::npos; });
+        t.SetFiltered(true);
+        QCOMPARE(t.RecordCount(), 3u);
+        wanted = "a";
+        t.Refresh();
+        QCOMPARE(ItemsInOrder(t), (std::vector<std::string>{"Radio", "SONY camera", "Jackson amp"}));
+    }
+
+    // What may only be done in its own state is refused, with the reason.
+    void callsOutOfTheirStateAreRefused() {
+        Table t;
+        CreateItemTable(t, m_dir->path());
+        AppendItem(t, "A");
+        auto refusal = [](const std::function<void()>& call) {
+            try {
+                call();
+            } catch (const EngineError& e) {
+                return std::string(e.what());
+            }
+            return std::string("(done)");
+        };
+        QCOMPARE(refusal([&] { t.Post(); }), std::string("The table is not in edit or insert mode."));
+        QCOMPARE(refusal([&] { t.SetText("Item", "B"); }), std::string("The table is not in edit or insert mode."));
+        QCOMPARE(refusal([&] { t.SetReadOnly(true); }), std::string("Cannot change the access of an open table."));
+        QCOMPARE(refusal([&] { t.SetExclusive(true); }), std::string("Cannot change the sharing of an open table."));
+        QCOMPARE(t.ReadOnly(), false);
+        QCOMPARE(t.Exclusive(), false);
+        QCOMPARE(t.GetText("Item"), std::string("A"));
     }
 
     // A table made again over one whose name differs only in letter case
