@@ -245,6 +245,8 @@ constexpr uint32_t kFilterAhead = 8;
 }
 
 void Table::EnsureView() {
+    // Asked at every step of a walk: nothing to do is found out first.
+    if (m_viewValid && m_pendingCount == 0 && m_staged == 0 && m_tagged >= m_file.RecordCount()) return;
     FlushPending();
     if (m_viewValid) return;
     m_view.clear();
@@ -419,6 +421,12 @@ RecordView Table::ViewOf(uint32_t recno) const {
 }
 
 std::string Table::GetText(int field) const {
+    // The common case, a field of the current record while browsing, goes
+    // straight to its bytes: reports and exports ask for every field of
+    // every record.
+    const RecordLayout& layout = m_file.Layout();
+    if (m_state == State::Browse && m_current && field >= 0 && field < layout.FieldCount() && IsOpen())
+        return RecordView(m_file.Record(*m_current), layout).Text(field);
     Field(field);
     const char* rec = CurrentRecordBytes();
     if (!rec) return {};
