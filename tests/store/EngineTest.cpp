@@ -613,6 +613,19 @@ private slots:
         QCOMPARE(t.ReadOnly(), false);
         QCOMPARE(t.Exclusive(), false);
         QCOMPARE(t.GetText("Item"), std::string("A"));
+        // Fields past either end, while browsing and while editing; the
+        // edited value before it is posted.
+        const int count = t.FieldCount();
+        QCOMPARE(refusal([&] { t.GetText(count); }), "Field number " + std::to_string(count + 1) + " does not exist.");
+        QCOMPARE(refusal([&] { t.GetText(-1); }), std::string("Field number 0 does not exist."));
+        t.Edit();
+        t.SetText("Item", "B");
+        QCOMPARE(t.GetText("Item"), std::string("B"));
+        QCOMPARE(refusal([&] { t.GetText(count); }), "Field number " + std::to_string(count + 1) + " does not exist.");
+        t.Cancel();
+        QCOMPARE(t.GetText("Item"), std::string("A"));
+        t.Close();
+        QCOMPARE(refusal([&] { t.GetText(0); }), std::string("The table MASTER is not open."));
     }
 
     // A table made again over one whose name differs only in letter case
