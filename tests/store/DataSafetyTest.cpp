@@ -697,6 +697,35 @@ private slots:
         QCOMPARE(Join(ItemsInOrder(t)), QString("a,b"));
     }
 
+    // The version an index file names: the earlier one is read for its
+    // tags, one this program does not know yet is not read at all, nor is
+    // version 0.
+    void indexFileVersions() {
+        const std::string path = m_dir->filePath("V.MDX").toStdString();
+        IndexFileContent written;
+        written.ordersValid = true;
+        WriteIndexFile(path, written);
+        const QByteArray bytes = ReadAll(QString::fromStdString(path));
+        // Magic, version, no tags, then the checksum of those 16 bytes.
+        auto withVersion = [&](uint32_t version) {
+            QByteArray b = bytes;
+            for (int i = 0; i < 4; ++i) b[8 + i] = char((version >> (8 * i)) & 0xFF);
+            uint64_t h = 1469598103934665603ULL;
+            for (int i = 0; i < 16; ++i) {
+                h ^= uint8_t(b[i]);
+                h *= 1099511628211ULL;
+            }
+            for (int i = 0; i < 8; ++i) b[16 + i] = char((h >> (8 * i)) & 0xFF);
+            WriteAll(QString::fromStdString(path), b);
+            const auto content = ReadIndexFile(path);
+            return !content ? QString("unread") : content->ordersValid ? QString("orders") : QString("tags only");
+        };
+        QCOMPARE(withVersion(2), QStringLiteral("orders"));
+        QCOMPARE(withVersion(1), QStringLiteral("tags only"));
+        QCOMPARE(withVersion(0), QStringLiteral("unread"));
+        QCOMPARE(withVersion(3), QStringLiteral("unread"));
+    }
+
     void packKeepsPermissionsGroupAndLinks() {
         QVERIFY(QDir(m_dir->path()).mkdir("real"));
         const QString real = MakeTable(m_dir->filePath("real"), "REAL", {"keep", "gone", "also kept"});

@@ -18,6 +18,7 @@
 #include <set>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -130,6 +131,18 @@ private slots:
         QCOMPARE(refusal({recnos[1], recnos[0]}, nullptr), QString("The records to write are out of order."));
         QCOMPARE(refusal({recnos[0], recnos[0]}, nullptr), QString("The records to write are out of order."));
         QCOMPARE(refusal({recnos[0], 200}, nullptr), QString("Record 201 does not exist."));
+        // Each refusal let go of the file: no write lock is left behind for
+        // other copies to wait on.
+        {
+            const int fd = ::open(t.DataFilePath().c_str(), O_RDONLY | O_CLOEXEC);
+            QVERIFY(fd >= 0);
+            struct flock probe {};
+            probe.l_type = F_RDLCK;
+            probe.l_whence = SEEK_SET;
+            QVERIFY(::fcntl(fd, F_OFD_GETLK, &probe) == 0);
+            ::close(fd);
+            QCOMPARE(probe.l_type, short(F_UNLCK));
+        }
         t.GoTo(1);
         t.Edit();
         QCOMPARE(refusal({recnos[0]}, nullptr), QString("A record is being edited."));
@@ -626,6 +639,7 @@ private slots:
         QCOMPARE(t.GetText("Item"), std::string("A"));
         t.Close();
         QCOMPARE(refusal([&] { t.GetText(0); }), std::string("The table MASTER is not open."));
+        QCOMPARE(refusal([&] { t.ViewOf(0); }), std::string("The table MASTER is not open."));
     }
 
     // A table made again over one whose name differs only in letter case
@@ -881,6 +895,44 @@ private slots:
         mdx.close();
         t.Open();
         QCOMPARE(ItemsInOrder(t), (std::vector<std::string>{"Axe", "Pan", "Saw"}));
+        t.Close();
+
+        // Cut short, down to nothing: ours while its first eight bytes are,
+        // else damaged; never a wait for bytes that do not come.
+        const QByteArray whole = testsupport::ReadAll(m_dir->filePath("MASTER.MDX"));
+        const QString cut = m_dir->filePath("CUT.MDX");
+        for (int size : {0, 5, 7, 8, 47}) {
+            testsupport::WriteAll(cut, whole.left(size));
+            QCOMPARE(int(ProbeIndexFile(cut.toStdString())), int(size >= 8 ? IndexFileKind::Ours : IndexFileKind::Damaged));
+        }
+    }
+
+    // Of two records with the same key the one written first comes first,
+    // also when an edit gives a record the key of a neighbour.
+    void equalKeysStayInRecordOrder() {
+        Table t;
+        CreateItemTable(t, m_dir->path());
+        t.AddIndex("NewIndex", kSortExpr);
+        t.SetActiveIndex("NewIndex");
+        for (const char* item : {"Y", "X", "Z", "W"}) AppendItem(t, item);
+        QCOMPARE(WalkOrder(t), (std::vector<uint32_t>{3, 1, 0, 2}));
+        auto rename = [&](uint32_t recno, const char* item) {
+            t.GoTo(recno);
+            t.Edit();
+            t.SetText("Item", item);
+            t.Post();
+            return WalkOrder(t);
+        };
+        // Before the record with its new key and a lower number: after it.
+        QCOMPARE(rename(1, "Y"), (std::vector<uint32_t>{3, 0, 1, 2}));
+        // After records with its new key and higher numbers: before them.
+        QCOMPARE(rename(2, "Y"), (std::vector<uint32_t>{3, 0, 1, 2}));
+        QCOMPARE(rename(3, "Y"), (std::vector<uint32_t>{0, 1, 2, 3}));
+        QCOMPARE(rename(0, "Y"), (std::vector<uint32_t>{0, 1, 2, 3}));
+        // After a record with its new key and a higher number: before all.
+        QCOMPARE(rename(0, "Z"), (std::vector<uint32_t>{1, 2, 3, 0}));
+        QCOMPARE(rename(0, "Y"), (std::vector<uint32_t>{0, 1, 2, 3}));
+        QCOMPARE(WalkOrder(t), ReferenceOrder(t));
     }
 
     void anotherProgramsIndexFileIsNeverWritten() {

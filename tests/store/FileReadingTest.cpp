@@ -150,12 +150,29 @@ private slots:
         t.SetText("NAME", "second");
         t.SetNumber(t.NeedField("PRICE"), -123456789.0123);
         t.SetNumber(t.NeedField("RATE"), 1.0 / 3.0);
-        t.SetText("QTY", " -2147483647 ");  // typed into a binary number: its value
+        t.SetText("QTY", " -2147483648 ");  // typed into a binary number: its value, the least it holds
         try {
             t.SetText("QTY", "many");
             QFAIL("a word was taken for a number");
         } catch (const EngineError& e) {
             QCOMPARE(std::string(e.what()), std::string("\"many\" is not a valid number for field QTY."));
+        }
+        for (const char* tooLarge : {"2147483648", "-2147483649"}) {
+            try {
+                t.SetText("QTY", tooLarge);
+                QFAIL("a number past the field's range was taken");
+            } catch (const EngineError& e) {
+                QCOMPARE(std::string(e.what()),
+                         "The number " + std::string(tooLarge) + " is too large for field QTY.");
+            }
+        }
+        // A character the table's code page lacks is named in the refusal.
+        try {
+            t.SetText("NAME", "snow \xE2\x98\x83");
+            QFAIL("a snowman was stored in a Windows-1252 table");
+        } catch (const EngineError& e) {
+            QCOMPARE(std::string(e.what()), std::string("The character \"\xE2\x98\x83\" in field NAME cannot be stored in "
+                                                        "this table (code page 1252)."));
         }
         t.SetText("SEEN", "2/29/2024");
         t.SetText("SEEN", " ");  // emptied again: no day, no time
@@ -172,7 +189,7 @@ private slots:
         QCOMPARE(rows[0].toArray()[1].toString(), QString("1.5"));
         QCOMPARE(rows[1].toArray()[1].toString(), QString("-123456789.0123"));
         QCOMPARE(rows[1].toArray()[2].toString(), QString("0.3333333333333333"));
-        QCOMPARE(rows[1].toArray()[3].toString(), QString("-2147483647"));
+        QCOMPARE(rows[1].toArray()[3].toString(), QString("-2147483648"));
         QCOMPARE(rows[0].toArray()[4].toString(), QString("20240229"));
         QCOMPARE(rows[1].toArray()[4].toString(), QString());  // no date-time, not a day zero
         QFile f(path);
@@ -280,6 +297,8 @@ private slots:
         QTest::newRow("absurd record count") << 5 << "shorter";
         QTest::newRow("header length too small for its fields") << 6 << "not terminated";
         QTest::newRow("empty file") << 7 << "too short";
+        QTest::newRow("one byte short of a header's start") << 8 << "too short";
+        QTest::newRow("a header's start and nothing more") << 9 << "header length";
     }
     void damagedFilesAreRefused() {
         QFETCH(int, damage);
@@ -296,6 +315,8 @@ private slots:
         case 5: b[7] = char(0x7F); break;
         case 6: Poke16(b, 8, 32 + 32 * 5 + 1); break;
         case 7: b.clear(); break;
+        case 8: b.truncate(31); break;
+        case 9: b.truncate(32); break;
         }
         const QString path = dir.filePath("BROKEN.DBF");
         QFile f(path);

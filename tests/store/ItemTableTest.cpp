@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "ItemTable.h"
+#include "FileBytes.h"
 #include "StoreTestSupport.h"
 #include "TableHolder.h"
 
@@ -75,12 +76,19 @@ private slots:
         }
         const QString path = m_dir->filePath("CHECK.DBF");
         WriteTable(path, fields);
+        // The header announces an index file that is not there: only an
+        // item table loses the announcement; another table is left alone.
+        QByteArray bytes = testsupport::ReadAll(path);
+        bytes[28] = 0x01;
+        testsupport::WriteAll(path, bytes);
         Table check;
         std::string message;
         QCOMPARE(CheckDBaseFormat(check, path.toStdString(), &message), accepted);
         QCOMPARE(message.empty(), accepted);
         if (!accepted) QCOMPARE(message, std::string(kNotItemTableMessage));
         QVERIFY(!check.IsOpen());
+        if (accepted) bytes[28] = 0;
+        QCOMPARE(testsupport::ReadAll(path), bytes);
     }
 
     // A table made where one stood goes without the old one's index; an
