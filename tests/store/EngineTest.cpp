@@ -907,6 +907,24 @@ private slots:
         }
     }
 
+    // A tag added to a closed table is in its index at the next open; the
+    // table stays closed and keeps the active tag it was given.
+    void tagAddedToAClosedTable() {
+        Table t;
+        CreateItemTable(t, m_dir->path());
+        AppendItem(t, "b");
+        AppendItem(t, "a");
+        t.Close();
+        t.SetActiveIndex("ByItem");
+        t.AddIndex("ByItem", "Upper(Item)");
+        QVERIFY(!t.IsOpen());
+        QCOMPARE(t.ActiveIndex(), std::string("ByItem"));
+        t.Open();
+        QCOMPARE(t.IndexNames(), std::vector<std::string>{"ByItem"});
+        QCOMPARE(t.IndexExpression("ByItem"), std::string("Upper(Item)"));
+        QCOMPARE(ItemsInOrder(t), (std::vector<std::string>{"a", "b"}));
+    }
+
     // Of two records with the same key the one written first comes first,
     // also when an edit gives a record the key of a neighbour.
     void equalKeysStayInRecordOrder() {
@@ -1038,7 +1056,7 @@ private slots:
             "Item-Brand-Model", "UPPER(TRIM(Brand)-Item)", "LEFT(Item,0)+RIGHT(Item,100)", "'x'+Item",
             "LEFT(Item,Quantity)+SUBSTR(Brand,Quantity,2)", "STR(Cost,10,2)+DTOS(PurchDate)+Model",
             "Upper(Left(Category,20))+Upper(Left(Item,20))", "LEFT(UPPER(Brand)+Item,25)", "LEFT(Item,100)+Brand",
-            "LEFT(Item,0-2)+Model"};
+            "LEFT(Item,0-2)+Model", "Location-Item"};
         std::string key;
         for (const char* source : kExpressions) {
             const Expression e(source, t.Layout());
