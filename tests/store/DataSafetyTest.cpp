@@ -414,6 +414,7 @@ private slots:
         }
         Table items, check;
         CreateItemTable(items, m_dir->path(), "ITEMS");
+        check.SetActiveIndex("NewIndex");  // left from the handle's last table
         QVERIFY(CheckDBaseFormatV2(check, old.toStdString()));
         ConvertV2(check, items, old.toStdString());
         items.First();

@@ -621,6 +621,10 @@ private slots:
         };
         QCOMPARE(refusal([&] { t.Post(); }), std::string("The table is not in edit or insert mode."));
         QCOMPARE(refusal([&] { t.SetText("Item", "B"); }), std::string("The table is not in edit or insert mode."));
+        QCOMPARE(refusal([&] { t.SetNumber(t.FieldIndex("Cost"), 2); }), std::string("The table is not in edit or insert mode."));
+        QCOMPARE(refusal([&] { t.SetDate(t.FieldIndex("PurchDate"), std::nullopt); }),
+                 std::string("The table is not in edit or insert mode."));
+        QCOMPARE(refusal([&] { t.SetBlank(0); }), std::string("The table is not in edit or insert mode."));
         QCOMPARE(refusal([&] { t.SetReadOnly(true); }), std::string("Cannot change the access of an open table."));
         QCOMPARE(refusal([&] { t.SetExclusive(true); }), std::string("Cannot change the sharing of an open table."));
         QCOMPARE(t.ReadOnly(), false);
@@ -923,6 +927,13 @@ private slots:
         QCOMPARE(t.IndexNames(), std::vector<std::string>{"ByItem"});
         QCOMPARE(t.IndexExpression("ByItem"), std::string("Upper(Item)"));
         QCOMPARE(ItemsInOrder(t), (std::vector<std::string>{"a", "b"}));
+        // Adding and deleting on an open table write the index file at once.
+        t.AddIndex("ByBrand", "Upper(Brand)");
+        t.DeleteIndex("ByItem");
+        const auto written = ReadIndexFile(t.IndexFilePath());
+        QVERIFY(written);
+        QCOMPARE(int(written->tags.size()), 1);
+        QCOMPARE(written->tags[0].name, std::string("ByBrand"));
     }
 
     // Of two records with the same key the one written first comes first,
