@@ -205,6 +205,22 @@ void AttachmentStoreTest::identicalFilesAreStoredOnce() {
     QCOMPARE(ContentsOf(store, 1), std::vector<QByteArray>{"same picture"});
     store.Remove(1, 0);
     QCOMPARE(FolderContents(folder), (QStringList{receipt + ".pdf", "manifest.txt"}));
+
+    // An add that fails midway takes back the files it copied, and only
+    // those: the receipt, stored before, stays for the item that shows it.
+    store.Add(1, {Photo(c)});
+    const QStringList before = FolderContents(folder);
+    const QByteArray list = ReadFile(folder + "/manifest.txt");
+    const size_t shown = store.CountOf(0);
+    try {
+        store.Add(0, {Photo(WriteFile(dir.filePath("again.pdf"), "%PDF-1.4 receipt")),
+                      Photo(WriteFile(dir.filePath("new.jpg"), "a new picture")), Photo(dir.filePath("gone.jpg"))});
+        QFAIL("a file that is not there was added");
+    } catch (const AttachmentError&) {
+    }
+    QCOMPARE(FolderContents(folder), before);
+    QCOMPARE(ReadFile(folder + "/manifest.txt"), list);
+    QCOMPARE(store.CountOf(0), shown);
 }
 
 void AttachmentStoreTest::changesKeepOrderCaptionsAndRemoveUnusedFiles() {
@@ -241,19 +257,22 @@ void AttachmentStoreTest::deletedItemsKeepAttachmentsUntilPack() {
     MakeItemTable(t, dir.path(), {{"Sofa"}, {"Lamp"}});
     AttachmentStore store;
     store.Attach(t);
-    store.Add(1, {Photo(WriteFile(dir.filePath("lamp.jpg"), "lamp"))});
+    store.Add(1, {Photo(WriteFile(dir.filePath("lamp.jpg"), "lamp")), Photo(WriteFile(dir.filePath("room.jpg"), "room"))});
+    store.Add(0, {Photo(dir.filePath("room.jpg"))});
     t.GoTo(1);
     t.Delete();
+    // The pack will take the lamp's file; the room's stays for the sofa.
+    QCOMPARE(store.PreviewPack().filesOfDeleted, size_t(1));
     AttachmentStore reopened;
     reopened.Attach(t);
-    QCOMPARE(ContentsOf(reopened, 1), std::vector<QByteArray>{"lamp"});
+    QCOMPARE(ContentsOf(reopened, 1), (std::vector<QByteArray>{"lamp", "room"}));
     t.Close();
     t.SetExclusive(true);
     t.Open();
     PackTable(t, &reopened);
     QCOMPARE(t.PhysicalCount(), 1u);
-    QVERIFY(reopened.Current().items.empty());
-    QCOMPARE(FolderContents(QString::fromStdString(reopened.Folder())), QStringList{"manifest.txt"});
+    QCOMPARE(ContentsOf(reopened, 0), std::vector<QByteArray>{"room"});
+    QCOMPARE(FolderContents(QString::fromStdString(reopened.Folder())).size(), 2);
 }
 
 void AttachmentStoreTest::packKeepsEveryOtherItemsAttachments() {
@@ -504,6 +523,12 @@ void AttachmentStoreTest::packAfterADamagedListKeepsFilesNoItemNames() {
     const AttachmentStore::PackPreview preview = store.PreviewPack();
     QCOMPARE(preview.filesOfDeleted, size_t(0));
     QCOMPARE(preview.unreferenced, size_t(3 - named));
+    std::vector<std::string> unnamed;
+    for (int r = named; r < 3; ++r)
+        unnamed.push_back(
+            QCryptographicHash::hash("photo " + QByteArray::number(r), QCryptographicHash::Sha256).toHex().toStdString() + ".jpg");
+    std::sort(unnamed.begin(), unnamed.end());
+    QCOMPARE(store.Unreferenced(), unnamed);  // by name, as the folder's listing is not
     // A pack with nothing deleted keeps every photo unless told otherwise.
     t.Close();
     t.SetExclusive(true);
