@@ -138,6 +138,8 @@ void AttachmentStoreTest::damagedManifestIsToldAndNeverTrusted_data() {
         << head + "item\t" + QByteArray(41, '9') + "\t00000000000000ff\tx\n" + end
         << "\"" + QString(40, '9') + "...\" is not a record number." << 0 << 0;
     QTest::newRow("not UTF-8") << head + "item\t3\t00000000000000ff\tK\xe4se\n" + end << "not UTF-8" << 0 << 0;
+    QTest::newRow("the first surrogate") << head + "item\t3\t00000000000000ff\tK\xED\xA0\x80se\n" + end << "not UTF-8" << 0 << 0;
+    QTest::newRow("the last surrogate") << head + "item\t3\t00000000000000ff\tK\xED\xBF\xBFse\n" + end << "not UTF-8" << 0 << 0;
     QTest::newRow("overlong line") << head + "item\t3\t00000000000000ff\t" + QByteArray(70000, 'x') + "\n" + end
                                    << "longer than" << 0 << 0;
     QTest::newRow("too many fields") << head + item + file.chopped(1) + "\textra\n" + end << "needs a stored name" << 1
