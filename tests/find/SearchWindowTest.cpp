@@ -429,8 +429,10 @@ void SearchWindowTest::findMoreGivesTenLevelsThatOrTogether() {
     SetCell(search, 11, "= 3");
     search.ApplySearch();
     QCOMPARE(findtest::DeliveredItems(m_context->ItemTable()), std::string("tv,radio,cup"));
-    // "&Find More" with nothing typed says so and stays on the level.
+    // "&Find More" with nothing typed says so and stays on the level; the
+    // window shown again offers Find More again.
     Show(search);
+    QVERIFY(search.MoreButton->isEnabled());
     ui.ExpectMessage("Error", kNoCriteria);
     search.AddLevel();
     QCOMPARE(search.Criteria().Level(), 1);
