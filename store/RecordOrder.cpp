@@ -22,9 +22,11 @@ void RecordOrder::clear() {
     m_blockNamed.clear();
     m_freeNames.clear();
     m_nameOf.clear();
+    m_mapped = false;
 }
 
-void RecordOrder::Place(uint32_t recno, uint32_t name) {
+void RecordOrder::Place(uint32_t recno, uint32_t name) const {
+    if (!m_mapped) return;
     if (recno >= m_nameOf.size()) m_nameOf.resize(size_t(recno) + 1, kNowhere);
     m_nameOf[recno] = name;
 }
@@ -43,7 +45,8 @@ void RecordOrder::AddBlock(size_t b, std::vector<uint32_t> records, size_t start
     }
     m_names.insert(m_names.begin() + long(b), name);
     for (size_t i = b; i < m_names.size(); ++i) m_blockNamed[m_names[i]] = uint32_t(i);
-    for (uint32_t r : m_blocks[b]) Place(r, name);
+    if (m_mapped)
+        for (uint32_t r : m_blocks[b]) Place(r, name);
 }
 
 void RecordOrder::RemoveBlock(size_t b) {
@@ -97,7 +100,7 @@ void RecordOrder::erase(size_t pos) {
     const size_t b = BlockOf(pos);
     std::vector<uint32_t>& block = m_blocks[b];
     const auto at = block.begin() + long(pos - m_starts[b]);
-    if (m_locatable) m_nameOf[*at] = kNowhere;
+    if (m_mapped) m_nameOf[*at] = kNowhere;
     block.erase(at);
     --m_size;
     for (size_t i = b + 1; i < m_starts.size(); ++i) --m_starts[i];
@@ -128,6 +131,7 @@ size_t RecordOrder::LowerBound(uint32_t recno) const {
 size_t RecordOrder::Find(uint32_t recno) const {
     size_t first = 0, last = m_blocks.size();
     if (m_locatable) {
+        if (!m_mapped) MapRecords();
         if (recno >= m_nameOf.size() || m_nameOf[recno] == kNowhere) return m_size;
         first = m_blockNamed[m_nameOf[recno]];
         last = first + 1;
@@ -137,6 +141,16 @@ size_t RecordOrder::Find(uint32_t recno) const {
         if (it != m_blocks[b].end()) return m_starts[b] + size_t(it - m_blocks[b].begin());
     }
     return m_size;
+}
+
+void RecordOrder::MapRecords() const {
+    uint32_t highest = 0;
+    for (const auto& block : m_blocks)
+        for (uint32_t r : block) highest = std::max(highest, r);
+    m_nameOf.assign(m_blocks.empty() ? 0 : size_t(highest) + 1, kNowhere);
+    m_mapped = true;
+    for (size_t b = 0; b < m_blocks.size(); ++b)
+        for (uint32_t r : m_blocks[b]) m_nameOf[r] = m_names[b];
 }
 
 const std::vector<uint32_t>& RecordOrder::Flat() const {

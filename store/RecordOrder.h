@@ -6,8 +6,10 @@
 // the same at a million records as at ten thousand. Reading by position
 // remembers the block it last read, so that walking the sequence costs no
 // search per step. A sequence made locatable also knows which block holds
-// each record, so that the place of a record is found by looking through
-// one block instead of comparing keys across the file. Each record appears
+// each record, from the first time a record is looked for on (building,
+// opening and filtering pay nothing for it), so that the place of a record
+// is found by looking through one block instead of comparing keys across
+// the file. Each record appears
 // at most once in a locatable sequence. Not for use from two threads at
 // once.
 
@@ -88,7 +90,9 @@ private:
     // names from b on are brought up to date.
     void AddBlock(size_t b, std::vector<uint32_t> records, size_t start);
     void RemoveBlock(size_t b);
-    void Place(uint32_t recno, uint32_t name);
+    void Place(uint32_t recno, uint32_t name) const;
+    // Notes the block of every record: done when a record is first looked for.
+    void MapRecords() const;
 
     bool m_locatable;
     std::vector<std::vector<uint32_t>> m_blocks;  // never an empty one
@@ -102,7 +106,8 @@ private:
     std::vector<uint32_t> m_names;      // by block
     std::vector<uint32_t> m_blockNamed; // by name
     std::vector<uint32_t> m_freeNames;
-    std::vector<uint32_t> m_nameOf;     // by record number; kNowhere when absent
+    mutable std::vector<uint32_t> m_nameOf;  // by record number; kNowhere when absent
+    mutable bool m_mapped = false;           // m_nameOf is made
 };
 
 }  // namespace store
