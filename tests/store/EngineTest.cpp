@@ -1089,6 +1089,7 @@ private slots:
         const std::pair<const char*, const char*> cases[] = {
             {"STR(5,0)", "5"},       {"STR(12,1)", "*"},        {"STR(123,3)", "123"}, {"STR(1234,3)", "***"},
             {"STR(1.5,5,1)", "  1.5"}, {"STR(0-2,3)", " -2"},    {"STR(7)", "         7"},
+            {"STR(PurchDate - WarDate, 3)", "  0"},  // days from or to no date: none
         };
         for (const auto& [source, text] : cases) {
             std::string got;
