@@ -17,8 +17,8 @@ const char* const kAsBefore = "  The table is as it was before the import.";
 
 bool Blank(std::string_view v) { return v.find_first_not_of(" \t") == std::string_view::npos; }
 
-bool AllBlank(const std::vector<SheetCell>& cells) {
-    for (const SheetCell& c : cells)
+bool AllBlank(const std::vector<CellView>& cells) {
+    for (const CellView& c : cells)
         if (!Blank(c.text)) return false;
     return true;
 }
@@ -78,33 +78,33 @@ public:
     }
 
     // Fills a new record; the problems found are added to out.
-    void Convert(const std::vector<SheetCell>& values, uint64_t row, std::vector<SheetProblem>& out) {
+    void Convert(const std::vector<CellView>& values, uint64_t row, std::vector<SheetProblem>& out) {
         // A row shorter than the others holds empty values at its end.
-        static const SheetCell kNone;
+        static const CellView kNone;
         for (size_t i = 0; i < m_request.map.size(); ++i) {
             const int position = m_request.map[i];
             if (position == 0) continue;
-            std::string reason;
             try {
-                reason = Store(position, i < values.size() ? values[i] : kNone);
+                if (Store(position, i < values.size() ? values[i] : kNone)) continue;
             } catch (const store::EngineError& e) {
-                reason = e.what();
+                m_reason = e.what();
             }
-            if (!reason.empty()) out.push_back({row, int(i) + 1, position, std::move(reason)});
+            out.push_back({row, int(i) + 1, position, std::move(m_reason)});
         }
     }
 
 private:
-    // Empty when stored, else why not. Empty dates and texts stay blank.
-    std::string Store(int position, const SheetCell& cell) {
+    // True when stored, else m_reason says why not. Empty dates and texts
+    // stay blank.
+    bool Store(int position, const CellView& cell) {
         const int field = m_fields[size_t(position - 1)];
-        const std::string& value = cell.text;
+        const std::string_view value = cell.text;
         if (position == m_warranty) {
-            if (Blank(value)) return {};
+            if (Blank(value)) return true;
             const auto yes = ReadYesNo(value);
-            if (!yes) return Quoted(value) + " is not Yes or No.";
+            if (!yes) return Problem(Quoted(value) + " is not Yes or No.");
             m_items.SetText(field, *yes ? "Yes" : "No");
-            return {};
+            return true;
         }
         const int kind = m_kinds[size_t(position - 1)];
         switch (kind) {
@@ -114,47 +114,52 @@ private:
                 // A text file's empty value is 0, as the quoted import
                 // stores it; a workbook's empty cell stays empty.
                 if (m_request.source.format == SheetFormat::Csv) m_items.SetNumber(field, 0);
-                return {};
+                return true;
             }
             // A workbook's number is one already; a text is read by the mark.
             const bool typed = cell.kind == CellKind::Number || cell.kind == CellKind::Date;
             const auto amount = typed ? std::optional<double>(cell.number) : ReadAmount(value, m_request.decimalMark);
             const bool whole = kind == 2;
-            if (!amount) return Quoted(value) + (whole ? " is not a whole number." : " is not an amount.");
-            if (whole && std::floor(*amount) != *amount) return Quoted(value) + " is not a whole number.";
+            if (!amount) return Problem(Quoted(value) + (whole ? " is not a whole number." : " is not an amount."));
+            if (whole && std::floor(*amount) != *amount) return Problem(Quoted(value) + " is not a whole number.");
             m_items.SetNumber(field, *amount);
-            return {};
+            return true;
         }
         case 4: {
-            if (Blank(value)) return {};
+            if (Blank(value)) return true;
             const store::DateFormat& format = store::CurrentDateFormat();
             // A number in a date column is a spreadsheet's day number, its
             // time of day aside.
-            const std::string text = cell.kind == CellKind::Number && cell.number >= 1 && cell.number < 1e7
-                                         ? std::to_string(long(std::floor(cell.number)))
-                                         : value;
-            const auto date = ReadSheetDate(text, format);
+            const auto date = cell.kind == CellKind::Number && cell.number >= 1 && cell.number < 1e7
+                                  ? ReadSheetDate(std::to_string(long(std::floor(cell.number))), format)
+                                  : ReadSheetDate(value, format);
             if (!date)
-                return Quoted(value) + " is not a date in the form " + DateFormatName(format) +
-                       ", yyyy-mm-dd or dd.mm.yyyy, nor a spreadsheet's day number.";
+                return Problem(Quoted(value) + " is not a date in the form " + DateFormatName(format) +
+                               ", yyyy-mm-dd or dd.mm.yyyy, nor a spreadsheet's day number.");
             m_items.SetDate(field, date);
-            return {};
+            return true;
         }
         default:
             // A date goes into text as the program shows dates.
             if (cell.kind == CellKind::Date) {
                 if (const auto date = ReadSheetDate(value, store::CurrentDateFormat())) {
                     m_items.SetText(field, store::CurrentDateFormat().Format(*date));
-                    return {};
+                    return true;
                 }
             }
             m_items.SetText(field, value);
-            return {};
+            return true;
         }
+    }
+
+    bool Problem(std::string reason) {
+        m_reason = std::move(reason);
+        return false;
     }
 
     store::Table& m_items;
     const SheetImportRequest& m_request;
+    std::string m_reason;  // why the last value was not stored
     std::array<int, store::kItemFieldCount> m_fields{};
     std::array<int, store::kItemFieldCount> m_kinds{};  // the schema's type code of each position
     int m_warranty = 0;
@@ -216,13 +221,15 @@ std::vector<PreviewRow> PreviewSheet(store::Table& items, const SheetImportReque
     std::vector<PreviewRow> preview;
     RowConverter converter(items, request);
     if (!converter.MapProblem().empty()) return preview;
+    std::vector<CellView> cells;
     for (size_t r = request.headerRow ? 1 : 0; r < sample.rows.size() && preview.size() < rows; ++r) {
-        if (AllBlank(sample.rows[r])) continue;
+        cells.assign(sample.rows[r].begin(), sample.rows[r].end());
+        if (AllBlank(cells)) continue;
         PreviewRow row;
         row.row = sample.rowNumbers[r];
         try {
             items.Append();
-            converter.Convert(sample.rows[r], row.row, row.problems);
+            converter.Convert(cells, row.row, row.problems);
             for (int p : request.map)
                 if (p > 0) row.texts[size_t(p - 1)] = items.GetText(items.FieldIndex(store::SchemaAt(p).name));
             items.Cancel();
@@ -264,12 +271,12 @@ SheetImportResult ImportSheet(store::Table& items, const SheetImportRequest& req
         else items.DiscardBulkAppend();
         return Ended(result, outcome, message + (request.checkOnly ? "" : kAsBefore));
     };
-    std::vector<SheetCell> values;
+    std::vector<CellView> values;
     std::vector<SheetProblem> problems;
     uint64_t posted = 0, reportedRows = 0, reportedBytes = 0;
     bool first = true;
     for (;;) {
-        const SheetRows::Status status = reader->Next(values);
+        const SheetRows::Status status = reader->NextInPlace(values);
         if (status == SheetRows::Status::End) break;
         if (status == SheetRows::Status::Failed)
             return abandon(Outcome::Failed, "The import stopped: " + reader->Error());

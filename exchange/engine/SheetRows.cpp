@@ -4,6 +4,12 @@
 
 namespace exchange {
 
+SheetRows::Status SheetRows::NextInPlace(std::vector<CellView>& cells) {
+    const Status status = Next(m_cells);
+    cells.assign(m_cells.begin(), m_cells.end());
+    return status;
+}
+
 namespace {
 
 // A CSV file's records as rows of text cells, numbered as they come.
@@ -12,19 +18,19 @@ public:
     bool Open(const SheetSource& source, std::string* error) { return m_reader.Open(source.path, source.dialect, error); }
 
     Status Next(std::vector<SheetCell>& cells) override {
-        switch (m_reader.Next(m_values)) {
-        case CsvReader::Status::EndOfFile: return Status::End;
-        case CsvReader::Status::Failed: return Status::Failed;
-        case CsvReader::Status::Record: break;
-        }
-        ++m_row;
+        const Status status = Read();
         cells.resize(m_values.size());
         for (size_t i = 0; i < m_values.size(); ++i) {
-            cells[i].text.swap(m_values[i]);  // the strings' buffers go round, never reallocated
-            cells[i].kind = CellKind::Text;
+            cells[i].text.assign(m_values[i]);
             cells[i].number = 0;
+            cells[i].kind = CellKind::Text;
         }
-        return Status::Row;
+        return status;
+    }
+    Status NextInPlace(std::vector<CellView>& cells) override {
+        const Status status = Read();
+        cells.assign(m_values.begin(), m_values.end());
+        return status;
     }
     uint64_t RowNumber() const override { return m_row; }
     const std::string& Error() const override { return m_reader.Error(); }
@@ -32,8 +38,18 @@ public:
     uint64_t Total() const override { return m_reader.Size(); }
 
 private:
+    Status Read() {
+        switch (m_reader.Next(m_values)) {
+        case CsvReader::Status::EndOfFile: return Status::End;
+        case CsvReader::Status::Failed: return Status::Failed;
+        case CsvReader::Status::Record: break;
+        }
+        ++m_row;
+        return Status::Row;
+    }
+
     CsvReader m_reader;
-    std::vector<std::string> m_values;
+    std::vector<std::string_view> m_values;
     uint64_t m_row = 0;
 };
 

@@ -5,6 +5,7 @@
 #include <bit>
 #include <cerrno>
 #include <cstring>
+#include <span>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,7 +35,7 @@ inline uint64_t Equal(uint64_t word, unsigned char b) {
 // quote, a control character or (outside quotes) the separator. Looked at
 // eight at a time; a control character other than a line break only ends
 // the run early, the rules one character at a time take it.
-size_t RunLength(const char* p, const char* end, char separator, bool quoted) {
+[[gnu::always_inline]] inline size_t RunLength(const char* p, const char* end, char separator, bool quoted) {
     const char* const from = p;
     while (end - p >= 8) {
         uint64_t word;
@@ -51,6 +52,18 @@ size_t RunLength(const char* p, const char* end, char separator, bool quoted) {
     else
         while (p < end && *p != separator && *p != '"' && *p != '\r' && *p != '\n') ++p;
     return size_t(p - from);
+}
+
+[[gnu::always_inline]] inline bool IsAscii(const char* p, size_t size) {
+    size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        if (word & 0x8080808080808080ULL) return false;
+    }
+    for (; i < size; ++i)
+        if (static_cast<unsigned char>(p[i]) & 0x80) return false;
+    return true;
 }
 
 std::string Why(const std::string& path) {
@@ -139,6 +152,7 @@ bool CsvReader::Open(const std::string& path, const CsvDialect& dialect, std::st
     }
     m_size = uint64_t(st.st_size);
     m_buffer.resize(kBlock);
+    m_pieces.resize(kMaxCsvValues);
     if (dialect.encoding == CsvEncoding::Utf8 && Peek() == 0xEF) {
         if (m_end - m_next >= 3 && std::memcmp(m_buffer.data() + m_next, "\xEF\xBB\xBF", 3) == 0)
             for (int i = 0; i < 3; ++i) Take();
@@ -148,27 +162,32 @@ bool CsvReader::Open(const std::string& path, const CsvDialect& dialect, std::st
 
 bool CsvReader::Fill() {
     if (m_eof || m_readFailed) return false;
-    // What is left moves to the front, so that a look three bytes ahead
-    // never falls off the block's end.
-    std::memmove(m_buffer.data(), m_buffer.data() + m_next, m_end - m_next);
-    m_end -= m_next;
-    m_next = 0;
-    while (m_end < m_buffer.size()) {
+    ReadMore();
+    return m_end > m_next;
+}
+
+// What is left of the buffer from m_next on moves to the front (a record
+// that fills the whole buffer makes it grow), and the file is read on.
+bool CsvReader::ReadMore() {
+    if (m_next > 0) {
+        std::memmove(m_buffer.data(), m_buffer.data() + m_next, m_end - m_next);
+        m_end -= m_next;
+        m_next = 0;
+    } else if (m_end == m_buffer.size()) {
+        m_buffer.resize(m_buffer.size() * 2);
+    }
+    for (;;) {
         const ssize_t n = ::read(m_fd, m_buffer.data() + m_end, m_buffer.size() - m_end);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             m_readFailed = true;
             m_error = Why(m_path);
-            return m_end > 0;
+            return false;
         }
-        if (n == 0) {
-            m_eof = true;
-            break;
-        }
+        if (n == 0) m_eof = true;
         m_end += size_t(n);
-        break;
+        return true;
     }
-    return m_end > m_next;
 }
 
 int CsvReader::Peek() {
@@ -196,40 +215,159 @@ std::string CsvReader::ValuePlace(size_t before) const {
     return "Value " + std::to_string(before + 1) + " of line " + std::to_string(m_recordLine);
 }
 
-// Values go into the caller's strings in place, so that a file read record
-// after record allocates next to nothing.
-bool CsvReader::EndValue(std::vector<std::string>& values, std::string& value) {
+// A value ends: [from, to) of the buffer, or of m_made when made. Checked
+// and, for Windows-1252, decoded. False, with the error set, when the
+// record cannot be read.
+bool CsvReader::EndValue(size_t from, size_t to, bool made) {
+    if (m_count < kMaxCsvValues && to - from <= kMaxCsvValueBytes &&
+        IsAscii((made ? m_made.data() : m_buffer.data()) + from, to - from)) [[likely]] {
+        m_pieces[m_count++] = {from, to - from, made};
+        return true;
+    }
+    return EndOddValue(from, to, made);
+}
+
+// A value that is not plain ASCII within the limits.
+bool CsvReader::EndOddValue(size_t from, size_t to, bool made) {
     if (m_count >= kMaxCsvValues) {
         m_error = "Line " + std::to_string(m_recordLine) + " holds more than " + std::to_string(kMaxCsvValues) + " values.";
         return false;
     }
-    if (m_count == values.size()) values.emplace_back();
-    std::string& out = values[m_count];
-    if (m_dialect.encoding == CsvEncoding::Windows1252) {
-        static const store::CodePage page(1252);
-        out = page.Decode(value);
-    } else {
-        Utf8Check check;
-        check.Feed(value.data(), value.size());
-        if (!check.Valid()) {
-            m_error = ValuePlace(m_count) + " is not UTF-8 text; read the file as Windows-1252.";
-            return false;
-        }
-        out.swap(value);
+    if (to - from > kMaxCsvValueBytes) {
+        m_error = ValuePlace(m_count) + " is longer than 1 MB.";
+        return false;
     }
-    ++m_count;
-    value.clear();
+    const char* const bytes = (made ? m_made.data() : m_buffer.data()) + from;
+    if (!IsAscii(bytes, to - from)) {
+        if (m_dialect.encoding == CsvEncoding::Windows1252) {
+            static const store::CodePage page(1252);
+            std::string decoded = page.Decode(std::string_view(bytes, to - from));
+            if (made) m_made.resize(from);
+            from = m_made.size();
+            m_made += decoded;
+            to = m_made.size();
+            made = true;
+        } else {
+            Utf8Check check;
+            check.Feed(bytes, to - from);
+            if (!check.Valid()) {
+                m_error = ValuePlace(m_count) + " is not UTF-8 text; read the file as Windows-1252.";
+                return false;
+            }
+        }
+    }
+    m_pieces[m_count++] = {from, to - from, made};
     return true;
 }
 
-CsvReader::Status CsvReader::Next(std::vector<std::string>& values) {
+// Reads the record that begins at from, if the buffer holds all of it:
+// NeedMore when it runs past the buffer's end before the file's. Nothing
+// is taken from the buffer here; a record read again from its start once
+// more of the file is in gives the same values.
+CsvReader::Scan CsvReader::ScanRecord(size_t from) {
     m_count = 0;
-    const Status status = Read(values);
-    values.resize(status == Status::Record ? m_count : 0);
+    m_made.clear();
+    m_scannedLines = 0;
+    const char* const b = m_buffer.data();
+    const char* const end = b + m_end;
+    const char separator = m_dialect.separator;
+    // More of the file is needed, unless the value read so far is too long already.
+    auto more = [&](size_t sofar) {
+        if (sofar <= kMaxCsvValueBytes) return Scan::NeedMore;
+        m_error = ValuePlace(m_count) + " is longer than 1 MB.";
+        return Scan::Failed;
+    };
+    // Passes over an unquoted value's characters (a quote among them is
+    // kept as it stands) up to the separator, a line end or the buffer's end.
+    auto plain = [&](const char* p) {
+        for (;;) {
+            p += RunLength(p, end, separator, false);
+            if (p == end || *p == separator || *p == '\r' || *p == '\n') return p;
+            ++p;
+        }
+    };
+    const char* p = b + from;
+    for (;;) {
+        if (p < end && *p == '"') {
+            // Line breaks inside quotes are the value's own, kept as written;
+            // a doubled quote is one, so such a value is put together in m_made.
+            const char* start = ++p;
+            bool made = false;
+            size_t madeFrom = 0;
+            auto sofar = [&] { return (made ? m_made.size() - madeFrom : 0) + size_t(p - start); };
+            for (;;) {
+                p += RunLength(p, end, separator, true);
+                if (p == end) {
+                    if (!m_eof) return more(sofar());
+                    m_error = "The quoted value " + std::to_string(m_count + 1) + " of line " +
+                              std::to_string(m_recordLine) + " is not closed before the end of the file.";
+                    return Scan::Failed;
+                }
+                if (*p == '"') {
+                    // (At the buffer's end this closes the value for now;
+                    // what follows, read in, decides.)
+                    if (p + 1 == end || p[1] != '"') break;
+                    if (!made) {
+                        made = true;
+                        madeFrom = m_made.size();
+                    }
+                    m_made.append(start, size_t(p + 1 - start));
+                    p += 2;
+                    start = p;
+                    continue;
+                }
+                if (*p == '\r' || *p == '\n') {
+                    if (*p == '\r' && p + 1 == end && !m_eof) return more(sofar());
+                    p += *p == '\r' && p + 1 < end && p[1] == '\n' ? 2 : 1;
+                    ++m_scannedLines;
+                    continue;
+                }
+                ++p;  // another control character
+            }
+            // Text after the closing quote is kept with the value.
+            const char* const closing = p;
+            const char* const after = p + 1;
+            p = after == end || *after == separator || *after == '\r' || *after == '\n' ? after : plain(after);
+            if (p == end && !m_eof) return more(sofar() - 1);  // the closing quote aside
+            if (made || p > after) {
+                if (!made) madeFrom = m_made.size();
+                m_made.append(start, size_t(closing - start));
+                m_made.append(after, size_t(p - after));
+                if (!EndValue(madeFrom, m_made.size(), true)) return Scan::Failed;
+            } else if (!EndValue(size_t(start - b), size_t(closing - b), false)) {
+                return Scan::Failed;
+            }
+        } else {
+            const char* const start = p;
+            p = plain(p);
+            if (p == end && !m_eof) return more(size_t(p - start));
+            if (!EndValue(size_t(start - b), size_t(p - b), false)) return Scan::Failed;
+        }
+        if (p == end) {
+            m_scanned = m_end;
+            return Scan::Record;
+        }
+        if (*p == separator) {
+            ++p;
+            continue;
+        }
+        if (*p == '\r' && p + 1 == end && !m_eof) return more(0);
+        p += *p == '\r' && p + 1 < end && p[1] == '\n' ? 2 : 1;
+        ++m_scannedLines;
+        m_scanned = size_t(p - b);
+        return Scan::Record;
+    }
+}
+
+CsvReader::Status CsvReader::Next(std::vector<std::string>& values) {
+    const Status status = Next(m_views);
+    values.resize(m_views.size());
+    for (size_t i = 0; i < m_views.size(); ++i) values[i].assign(m_views[i]);
     return status;
 }
 
-CsvReader::Status CsvReader::Read(std::vector<std::string>& values) {
+CsvReader::Status CsvReader::Next(std::vector<std::string_view>& values) {
+    values.clear();
     if (m_fd < 0) return Fail("No file is open.");
     if (!m_error.empty()) return Status::Failed;
     // Lines with nothing on them hold no record.
@@ -240,72 +378,19 @@ CsvReader::Status CsvReader::Read(std::vector<std::string>& values) {
     }
     if (Peek() < 0) return m_readFailed ? Status::Failed : Status::EndOfFile;
     m_recordLine = m_line;
-    enum class State { Start, Plain, Quoted, AfterQuote } state = State::Start;
-    const char separator = m_dialect.separator;
-    std::string& value = m_value;
-    value.clear();
     for (;;) {
-        // Runs of ordinary characters go over whole; the rules below take
-        // the characters that mean something, one at a time.
-        if (state != State::AfterQuote && m_next < m_end) {
-            const char* from = m_buffer.data() + m_next;
-            const char* const end = m_buffer.data() + m_end;
-            const char* const p = from + RunLength(from, end, separator, state == State::Quoted);
-            if (state != State::Quoted && p > from) state = State::Plain;
-            value.append(from, size_t(p - from));
-            m_next += size_t(p - from);
-            m_consumed += uint64_t(p - from);
-            if (value.size() > kMaxCsvValueBytes) return Fail(ValuePlace(m_count) + " is longer than 1 MB.");
-            if (m_next >= m_end) continue;  // the block ran out: read the next
-            // A quoted value closed and followed by the separator, as most
-            // are, ends here; a doubled quote inside goes on.
-            if (state == State::Quoted && p + 1 < end && *p == '"' && (p[1] == separator || p[1] == '"')) {
-                m_next += 2;
-                m_consumed += 2;
-                if (p[1] == '"') {
-                    value += '"';
-                    continue;
-                }
-                if (!EndValue(values, value)) return Status::Failed;
-                state = State::Start;
-                continue;
-            }
-        }
-        const int c = Take();
-        if (c < 0) {
-            if (m_readFailed) return Status::Failed;
-            if (state == State::Quoted)
-                return Fail("The quoted value " + std::to_string(m_count + 1) + " of line " +
-                            std::to_string(m_recordLine) + " is not closed before the end of the file.");
-            return EndValue(values, value) ? Status::Record : Status::Failed;
-        }
-        const bool lineEnd = c == '\r' || c == '\n';
-        const bool crlf = c == '\r' && Peek() == '\n';
-        if (crlf) Take();
-        if (lineEnd) ++m_line;
-        if (state == State::Quoted) {
-            // Line breaks inside quotes are the value's own, kept as written.
-            if (c == '"') state = State::AfterQuote;
-            else if (crlf) value += "\r\n";
-            else value += char(c);
-        } else if (c == separator || lineEnd) {
-            if (!EndValue(values, value)) return Status::Failed;
-            if (lineEnd) return Status::Record;
-            state = State::Start;
-        } else if (c == '"' && state == State::Start) {
-            state = State::Quoted;
-        } else if (c == '"' && state == State::AfterQuote) {
-            value += '"';  // a doubled quote inside quotes
-            state = State::Quoted;
-        } else {
-            // Text after a closing quote, or a quote inside a value that did
-            // not begin with one, is kept as it stands.
-            value += char(c);
-            state = State::Plain;
-        }
-        if (value.size() > kMaxCsvValueBytes)
-            return Fail(ValuePlace(m_count) + " is longer than 1 MB.");
+        const Scan scan = ScanRecord(m_next);
+        if (scan == Scan::Failed) return Status::Failed;
+        if (scan == Scan::Record) break;
+        if (!ReadMore()) return Status::Failed;
     }
+    m_consumed += m_scanned - m_next;
+    m_next = m_scanned;
+    m_line += m_scannedLines;
+    values.reserve(m_count);
+    for (const Piece& piece : std::span(m_pieces.data(), m_count))
+        values.emplace_back((piece.made ? m_made.data() : m_buffer.data()) + piece.at, piece.size);
+    return Status::Record;
 }
 
 }  // namespace exchange

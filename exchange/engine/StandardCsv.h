@@ -7,9 +7,10 @@
 // is decided by the separators alone, so a number without quotes between
 // quoted texts stays in its own column.
 //
-// The reader streams the file through a fixed buffer and keeps one record;
-// a value longer than 1 MB or a line of more than 1024 values is refused
-// with its line, so that a damaged file costs neither memory nor time.
+// The reader streams the file through a buffer that holds one record at
+// least; a value longer than 1 MB or a line of more than 1024 values is
+// refused with its line, so that a damaged file costs neither memory nor
+// time.
 
 #include <cstdint>
 #include <optional>
@@ -57,6 +58,9 @@ public:
     // no record. Failed: the file cannot be read on, Error() says why and
     // where.
     Status Next(std::vector<std::string>& values);
+    // The same, the values left where the reader holds them: valid until
+    // the next call. A value as the file writes it is not copied at all.
+    Status Next(std::vector<std::string_view>& values);
 
     const std::string& Error() const { return m_error; }
     // The line of the file on which the last record began, from 1.
@@ -65,12 +69,22 @@ public:
     uint64_t Size() const { return m_size; }
 
 private:
+    // Where a value of the record being read lies: in the buffer, or in
+    // m_made when it had to be unquoted or decoded.
+    struct Piece {
+        size_t at = 0, size = 0;
+        bool made = false;
+    };
+    enum class Scan { Record, NeedMore, Failed };
+
     int Peek();
     int Take();
     bool Fill();
+    bool ReadMore();
     Status Fail(const std::string& why);
-    Status Read(std::vector<std::string>& values);
-    bool EndValue(std::vector<std::string>& values, std::string& value);
+    Scan ScanRecord(size_t from);
+    bool EndValue(size_t from, size_t to, bool made);
+    bool EndOddValue(size_t from, size_t to, bool made);
     std::string ValuePlace(size_t before) const;
 
     int m_fd = -1;
@@ -82,8 +96,12 @@ private:
     uint64_t m_consumed = 0, m_size = 0;
     uint64_t m_line = 1, m_recordLine = 1;
     std::string m_path, m_error;
-    size_t m_count = 0;   // values of the record being read
-    std::string m_value;  // the value being read
+    std::vector<Piece> m_pieces;   // the record being read, m_count of them
+    size_t m_count = 0;
+    std::string m_made;            // values unquoted or decoded
+    std::vector<std::string_view> m_views;  // for the copying Next
+    size_t m_scanned = 0;          // where the record ended in the buffer
+    uint64_t m_scannedLines = 0;   // the line ends it holds
 };
 
 }  // namespace exchange

@@ -9,6 +9,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
+#include <cstring>
+#include <random>
+
 #include "FileBytes.h"
 #include "HeaderMapping.h"
 #include "SheetValues.h"
@@ -42,6 +46,48 @@ QStringList Records(const QString& path, const CsvDialect& dialect) {
         // must show.
         for (const std::string& v : values) joined << QString::fromStdString("|" + v).mid(1);
         out << joined.join('|');
+    }
+    return out;
+}
+
+// The rules once more, one character at a time over the whole content:
+// each record as its line and values, "line 3: a|b".
+QStringList ByTheRules(const QByteArray& s, char separator) {
+    QStringList out;
+    qsizetype i = 0, line = 1;
+    const qsizetype n = s.size();
+    auto lineEnd = [&] {
+        i += s[i] == '\r' && i + 1 < n && s[i + 1] == '\n' ? 2 : 1;
+        ++line;
+    };
+    while (i < n) {
+        if (s[i] == '\r' || s[i] == '\n') {
+            lineEnd();
+            continue;
+        }
+        const qsizetype first = line;
+        QStringList values;
+        for (;;) {
+            QByteArray value;
+            if (i < n && s[i] == '"') {
+                for (++i; i < n; ++i) {
+                    if (s[i] == '"' && !(i + 1 < n && s[i + 1] == '"')) break;
+                    if (s[i] == '"') ++i;
+                    else if (s[i] == '\n' || (s[i] == '\r' && !(i + 1 < n && s[i + 1] == '\n'))) ++line;
+                    value += s[i];
+                }
+                ++i;
+            }
+            while (i < n && s[i] != separator && s[i] != '\r' && s[i] != '\n') value += s[i++];
+            values << QString::fromUtf8(value);
+            if (i < n && s[i] == separator) {
+                ++i;
+                continue;
+            }
+            if (i < n) lineEnd();
+            break;
+        }
+        out << "line " + QString::number(first) + ": " + values.join('|');
     }
     return out;
 }
@@ -131,6 +177,10 @@ private slots:
                                      << QStringList{"a", "error: Line 2 holds more than 1024 values."};
         QTest::newRow("a value past 1 MB") << "x," + QByteArray((1 << 20) + 1, 'v')
                                            << QStringList{"error: Value 2 of line 1 is longer than 1 MB."};
+        QTest::newRow("a quoted value past 1 MB") << "\"" + QByteArray((1 << 20) + 1, 'v') + "\""
+                                                 << QStringList{"error: Value 1 of line 1 is longer than 1 MB."};
+        QTest::newRow("text after a closing quote past 1 MB") << "a,\"b\"" + QByteArray(1 << 20, 'v') + "\n"
+                                                              << QStringList{"error: Value 2 of line 1 is longer than 1 MB."};
         QTest::newRow("Windows-1252 read as UTF-8") << QByteArray("ok\ncaf\xE9,x")
             << QStringList{"ok", "error: Value 1 of line 2 is not UTF-8 text; read the file as Windows-1252."};
     }
@@ -279,6 +329,25 @@ private slots:
         QCOMPARE(read ? QString::number(*read, 'g', 15) : QString(), value);
     }
 
+    // Plain digits are read without the general conversion; each must give
+    // the very double the general one gives, up to and past 15 digits.
+    void plainAmountsReadToTheLastBit() {
+        std::mt19937_64 rng(7);
+        for (int i = 0; i < 20000; ++i) {
+            const int digits = 1 + int(rng() % 17);
+            std::string text = i % 3 == 0 ? "-" : "";
+            for (int d = 0; d < digits; ++d) text += char('0' + rng() % 10);
+            const int point = int(rng() % size_t(digits + 1));
+            if (point < digits) text.insert(text.size() - size_t(point), 1, '.');
+            const double expected = std::strtod(text.c_str(), nullptr);
+            const auto read = exchange::ReadAmount(text, exchange::DecimalMark::Point);
+            QVERIFY2(read && std::memcmp(&*read, &expected, sizeof expected) == 0, text.c_str());
+            std::replace(text.begin(), text.end(), '.', ',');
+            const auto comma = exchange::ReadAmount(text, exchange::DecimalMark::Comma);
+            QVERIFY2(comma && std::memcmp(&*comma, &expected, sizeof expected) == 0, text.c_str());
+        }
+    }
+
     void decimalMarkGuessedFromTheColumn() {
         using exchange::DecimalMark;
         QCOMPARE(exchange::GuessDecimalMark({"12,50", "1.299,00", "3"}), DecimalMark::Comma);
@@ -294,6 +363,47 @@ private slots:
             read << (v ? (*v ? "yes" : "no") : "-");
         }
         QCOMPARE(read.join(','), QStringLiteral("yes,yes,yes,yes,no,no,no,no,-,-"));
+    }
+
+    // The reader holds whole records in its buffer and reads one again when
+    // it runs past the buffer's end: every character that means something,
+    // standing on either side of that end, read as the rules say (the
+    // buffer's first end lies at 256 KiB; ^ marks the byte put there).
+    void recordsAcrossTheBufferEnd_data() {
+        QTest::addColumn<QByteArray>("record");
+        QTest::newRow("CR LF inside quotes") << QByteArray("\"a\r^\nb\",c");
+        QTest::newRow("a doubled quote") << QByteArray("\"a\"^\"b\",c");
+        QTest::newRow("a closing quote, then the separator") << QByteArray("\"ab\"^,c");
+        QTest::newRow("a closing quote at the line end") << QByteArray("\"ab\"^\r\nc");
+        QTest::newRow("CR LF ending the line") << QByteArray("ab\r^\ncd");
+        QTest::newRow("a lone CR ending the line") << QByteArray("ab\r^cd");
+        QTest::newRow("empty lines") << QByteArray("\r^\n\r\nab");
+        QTest::newRow("text after the closing quote") << QByteArray("\"a\"^x\"y,c");
+        QTest::newRow("a character of two bytes") << QByteArray("caf\xC3^\xA9,x");
+        QTest::newRow("the separator") << QByteArray("a,^,b");
+    }
+    void recordsAcrossTheBufferEnd() {
+        QFETCH(QByteArray, record);
+        const qsizetype mark = record.indexOf('^');
+        record.remove(mark, 1);
+        for (qsizetype shift = -3; shift <= 3; ++shift) {
+            // One line of filler, then the record, so that the marked byte
+            // stands shift bytes from the buffer's end; then a last record.
+            const QByteArray content = QByteArray(256 * 1024 + shift - mark - 1, 'f') + "\n" + record + "\nlast,\"one\"";
+            CsvReader reader;
+            std::string error;
+            QVERIFY(reader.Open(File(content).toStdString(), {}, &error));
+            std::vector<std::string_view> values;
+            QStringList read;
+            while (reader.Next(values) == CsvReader::Status::Record) {
+                QStringList joined;
+                for (std::string_view v : values) joined << QString::fromUtf8(v.data(), qsizetype(v.size()));
+                read << "line " + QString::number(reader.RecordLine()) + ": " + joined.join('|');
+            }
+            QCOMPARE(QString::fromStdString(reader.Error()), QString());
+            QCOMPARE(read, ByTheRules(content, ','));
+            QCOMPARE(reader.BytesRead(), uint64_t(content.size()));
+        }
     }
 
     // A record's line is where it begins, past line breaks inside quotes.
