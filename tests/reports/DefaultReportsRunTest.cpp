@@ -63,13 +63,24 @@ private slots:
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(m_dir.filePath("printed.pdf"));
         printer.setPageSize(QPageSize(QPageSize::Letter));
-        const ReportResult printed = PrintReport(def, m_table, settings, &printer);
+        // Each page's start is reported as it is composed.
+        int lastPage = 0;
+        const ReportResult printed = PrintReport(def, m_table, settings, &printer, [&](const ReportProgress& p) {
+            lastPage = p.page;
+            return true;
+        });
         QVERIFY2(printed.completed, qPrintable(printed.error));
+        QCOMPARE(lastPage, pages);
         QCOMPARE(enginetest::PdfPageCount(m_dir.filePath("printed.pdf")), pages);
 
         const QString txt = m_dir.filePath("report.txt");
-        const ReportResult text = WriteTextReport(def, m_table, settings, txt);
+        lastPage = 0;
+        const ReportResult text = WriteTextReport(def, m_table, settings, txt, [&](const ReportProgress& p) {
+            lastPage = p.page;
+            return true;
+        });
         QVERIFY2(text.completed, qPrintable(text.error));
+        QCOMPARE(lastPage, text.pages);
         const QString content = ReadFile(txt);
         QCOMPARE(int(content.count(QLatin1Char('\f'))), text.pages);
         QVERIFY(content.endsWith(QStringLiteral("\f\n")));

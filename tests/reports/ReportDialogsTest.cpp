@@ -153,6 +153,37 @@ private slots:
         QCOMPARE(File().Count(), 9);
     }
 
+    // Leaving the name's box stores the name; leaving the box of the lines
+    // or of a margin stores the number of lines.
+    void leavingABoxStoresIt() {
+        ScriptedUiServices ui;
+        ui.ExpectModal("Report Definition", Drive([](ReportDefinitionDialog& d) {
+            auto leave = [](QWidget* box) {
+                QFocusEvent out(QEvent::FocusOut);
+                QCoreApplication::sendEvent(box, &out);
+            };
+            int lines = 3;
+            for (QLineEdit* box : {d.NumberOfLines, d.TopMargin, d.BottomMargin, d.LeftMargin, d.RightMargin}) {
+                d.NumberOfLines->setText(QString::number(lines));
+                leave(box);
+                QCOMPARE(CurrentReport().lines, lines);
+                QVERIFY(!d.ColumnHeaders->isEnabled());
+                ++lines;
+            }
+            d.NumberOfLines->setText("1");
+            d.ReportName->setText("  Kept  ");
+            leave(d.ReportName);
+            QCOMPARE(CurrentReport().name, std::string("Kept"));
+            QCOMPARE(CurrentReport().lines, 7);  // not stored by the name's box
+            d.ReportName->setText("Not yet");
+            leave(d.Landscape);
+            QCOMPARE(CurrentReport().name, std::string("Kept"));
+            QCOMPARE(CurrentReport().lines, 7);
+        }));
+        ModifyAt(0);
+        HALVENOR_VERIFY_UI(ui);
+    }
+
     void renamingInModifyMode_data() {
         QTest::addColumn<Answer>("answer");
         QTest::addColumn<QStringList>("names");

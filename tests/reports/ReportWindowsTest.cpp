@@ -660,6 +660,26 @@ private slots:
         QCOMPARE(settings.insurance.company, QString(40, 'C'));
         QVERIFY(settings.insurance.printStatement);
     }
+
+    // The number and currency formats are each their own setting; a
+    // field's own title replaces its default.
+    void reportsTakeTheSettings() {
+        common::Settings& s = common::AppSettings();
+        s.Field(3).title = QStringLiteral("Maker");
+        s.Field(4).title.clear();  // the report's own default stays
+        for (int currency : {1, 2}) {
+            for (int numeric : {1, 2}) {
+                s.currencyFormat = currency;
+                s.numericFormat = numeric;
+                const ReportSettings settings = AppReportSettings();
+                QCOMPARE(settings.numbers.builtInCurrency, currency == 1);
+                QCOMPARE(settings.numbers.builtInNumbers, numeric == 1);
+                QCOMPARE(settings.fieldTitles[2], QStringLiteral("Maker"));
+                QCOMPARE(settings.fieldTitles[3], QStringLiteral("Serial Number"));
+                QCOMPARE(settings.sortFields, s.sortFields);
+            }
+        }
+    }
 };
 
 QTEST_MAIN(ReportWindowsTest)

@@ -104,6 +104,19 @@ private slots:
         QCOMPARE(got.size(), want.size());
     }
 
+    // The status window is told the page being written.
+    void statusTellsThePage() {
+        ReportDefinition def = ShortNarrow();
+        def.bottomMargin += 1.0 / 6;
+        ReportJob job(def, m_table, HouseholdSettings(), OutputMode::TextFile);
+        job.SetTextFile(Path(QStringLiteral("report.txt")));
+        QStringList statuses;
+        job.SetStatus([&](const QString& status) { statuses << status; });
+        QCOMPARE(job.Run().pages, 4);
+        QCOMPARE(statuses, QStringList({"Printing Page 1\r\r", "Printing Page 2\r\r", "Printing Page 3\r\r",
+                                        "Printing Page 4\r\r"}));
+    }
+
     void numberStyles_data() {
         QTest::addColumn<double>("value");
         QTest::addColumn<bool>("money");
