@@ -9,6 +9,7 @@
 #include "EngineTestSupport.h"
 #include "PageRenderer.h"
 #include "ReportStream.h"
+#include "TextShaper.h"
 #include "PrinterPageEngine.h"
 
 using namespace enginetest;
@@ -202,6 +203,16 @@ void ComposeTest::bordersAndTextLinesAreDrawnWhereAsked() {
 }
 
 void ComposeTest::shadesLinesAndScaleAreDrawnWhereAsked() {
+    // What is drawn later lies on top: a filled rectangle over a line of
+    // text hides it.
+    const QImage covered = Page([](PageEngine& e) {
+        e.SetPen(Qt::white);
+        e.SetBrush(Qt::white);
+        e.WriteLine(QStringLiteral("HEMH"));
+        e.Rectangle(0, 0, 8.5, 11);
+    });
+    QVERIFY(!covered.isNull());
+    QCOMPARE(Differences(covered), QRect());
     // A shaded column fills its cell, 1 to 3 inches by one line, with the
     // grey of its shade; without a shade of its own it takes the tab shade.
     auto shaded = [](int shade, int tabShade) {
@@ -269,6 +280,14 @@ void ComposeTest::fontSizesAreKeptInRange() {
     QVERIFY2(smallest > 0.5 / 72 && smallest < 0.6 / 72, qPrintable(QString::number(smallest)));
     r.SelectFont(QStringLiteral("Arial"), 0);  // ignored
     QCOMPARE(r.FontHeight(), smallest);
+
+    // Only a fixed pitch asks for a font of fixed pitch.
+    FontState pitched;
+    for (const auto& [pitch, fixed] : {std::pair{FontPitch::Default, false}, std::pair{FontPitch::Fixed, true},
+                                       std::pair{FontPitch::Variable, false}}) {
+        pitched.pitch = pitch;
+        QCOMPARE(TextShaper::MakeFont(pitched, 10).fixedPitch(), fixed);
+    }
 
     // Two sizes on one line: each text is drawn in its own; drawn in the
     // first, capitals of 72 points would stand as short as those of 24.

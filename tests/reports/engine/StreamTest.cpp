@@ -254,6 +254,14 @@ void StreamTest::streamModes() {
     ReportStreamReader reader;
     reader.Open(file);
     QCOMPARE(reader.PageCount(), 2);
+    // Without a printer: letter paper upright, no unprintable edges, no
+    // paper number, one copy.
+    const ReportHeader& h = reader.Header();
+    QCOMPARE(std::vector<float>({h.paperWidth, h.paperHeight, h.unprintableLeft, h.unprintableTop, h.unprintableRight,
+                                 h.unprintableBottom}),
+             std::vector<float>({8.5f, 11.0f, 0, 0, 0, 0}));
+    QCOMPARE(std::vector<int>({h.landscape, h.copies, h.paperSize, h.paperLength, h.firstPage, h.lastPage}),
+             std::vector<int>({0, 1, 0, 0, 1, 9999}));
     // An open file already read to its end is read from its start.
     QVERIFY(file.open(QIODevice::ReadOnly));
     file.readAll();
