@@ -195,6 +195,8 @@ private slots:
                                           << QStringList{"import", "--format", "csv", "items.csv"};
         // A hidden file's name, not a table's: text both ways.
         QTest::newRow("a name that is only an extension") << QStringList{"export", ".dbf"} << QStringList{"import", ".dbf"};
+        QTest::newRow("a name that is only the workbook's extension")
+            << QStringList{"export", ".xlsx"} << QStringList{"import", ".xlsx"};
         QTest::newRow("a name ending in dbf without the dot") << QStringList{"export", "items-dbf"} << QStringList{"import", "items-dbf"};
         QTest::newRow("fields by title, mapped back by number")
             << QStringList{"export", "--fields", "Serial Number,Item", "--no-titles", "part.csv"}
@@ -426,6 +428,17 @@ private slots:
                                    "Row 7, column 3 (Purchase Date): \"60\" is not a date in the form mm/dd/yy, "
                                    "yyyy-mm-dd or dd.mm.yyyy, nor a spreadsheet's day number.\n"
                                    "Row 7, column 4 (Warranty): \"_x0041_\" is not Yes or No.\n"));
+    }
+
+    // Columns whose header names no item field are named once the import is done.
+    void importNamesTheColumnsLeftOut() {
+        WriteAll(Home("left.csv"), "Item,Colour,Location,Size\nLamp,red,Attic,big\n");
+        const Result r = Cli({"import", "--format", "csv", Home("left.csv")});
+        QCOMPARE(r.code, 0);
+        QCOMPARE(r.err, QByteArray("halvenor import: not imported, no item field of that name: \"Colour\", \"Size\".\n"));
+        const QStringList last = Records(m_table).last().split('|');
+        QCOMPARE(last[0], QString("Lamp"));
+        QCOMPARE(last[4], QString("Attic"));
     }
 
     // --map names a column in any letter case.
