@@ -237,17 +237,23 @@ def sync_tree(scratch):
 # filled 80 GB); past the limit the test is stopped and the mutant counts as
 # killed.
 FILE_SIZE_LIMIT = 2 << 30
+# The most memory a process of a mutant's tests may map. One that allocates
+# without end (a loop that appends) would otherwise take the machine's
+# memory, and the kernel would end whatever process it chose; past the limit
+# its allocation fails and the mutant counts as killed.
+MEMORY_LIMIT = 8 << 30
 
 
-def limit_file_size():
+def limit_file_size_and_memory():
     resource.setrlimit(resource.RLIMIT_FSIZE, (FILE_SIZE_LIMIT, FILE_SIZE_LIMIT))
+    resource.setrlimit(resource.RLIMIT_AS, (MEMORY_LIMIT, MEMORY_LIMIT))
 
 
 def run(cmd, cwd, timeout=None, env=None, merge=True, limited=False):
     # A session of its own, so that a timeout ends the tests ctest started
     # too: a test left running could hold a lock the next mutant waits for.
     p = subprocess.Popen(cmd, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT if merge else subprocess.DEVNULL,
-                         env=env, start_new_session=True, preexec_fn=limit_file_size if limited else None)
+                         env=env, start_new_session=True, preexec_fn=limit_file_size_and_memory if limited else None)
     try:
         out, _ = p.communicate(timeout=timeout)
         return p.returncode, out.decode(errors="replace")
