@@ -484,8 +484,8 @@ void Table::WriteText(int field, std::string_view text, char* dst) const {
         if (length > size_t(f.length))
             throw EngineError("The text for field " + f.name + " is " + std::to_string(length) +
                               " characters long; the field holds at most " + std::to_string(f.length) + ".");
-        if (ascii) std::memcpy(dst, text.data(), length);
-        else page.EncodeInto(text, dst, length);
+        if (!ascii) page.EncodeInto(text, dst, length);
+        else if (length > 0) std::memcpy(dst, text.data(), length);  // an empty view may point nowhere
         std::memset(dst + length, ' ', size_t(f.length) - length);
         return;
     }
