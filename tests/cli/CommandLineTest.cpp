@@ -86,6 +86,8 @@ private slots:
         QTest::newRow("unknown program option") << "--bogus" << "unknown option \"--bogus\"";
         QTest::newRow("unknown command option") << "export --bogus x.csv" << "export: unknown option \"--bogus\"";
         QTest::newRow("short option") << "export -x x.csv" << "export: unknown option \"-x\"";
+        QTest::newRow("a long name after one dash") << "export -xformat csv x.csv"
+                                                     << "export: unknown option \"-xformat\"";
         QTest::newRow("operand missing") << "export" << "export needs OUT";
         QTest::newRow("operand too many") << "export a.csv b.csv" << "\"b.csv\" is one too many";
         QTest::newRow("no operands taken") << "check x.dbf" << "check takes no file names";

@@ -1049,6 +1049,8 @@ private slots:
                                                   << "The table \"";
         QTest::newRow("backup given a file name") << QStringList{"backup", "--to", "saved", "extra"} << 2
                                                   << "backup takes no file names";
+        QTest::newRow("backup to a folder inside a file") << QStringList{"backup", "--to", "in.csv/saved", "--database"} << 1
+                                                         << "in.csv/saved\" cannot be created.";
         QTest::newRow("restore of lists never backed up")
             << QStringList{"restore", "--from", "held", "--settings", "--lists"} << 1 << "holds no copy of the pick lists";
         // Lists never saved: a backup asked to hold them used to succeed
