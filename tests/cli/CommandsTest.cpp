@@ -1029,6 +1029,8 @@ private slots:
                                            << 2 << "pipe";
         QTest::newRow("missing table") << QStringList{"export", "--table", "NONE.DBF", "out.csv"} << 1
                                        << "does not exist";
+        QTest::newRow("missing table of a one-letter name") << QStringList{"export", "--table", "A.DBF", "out.csv"} << 1
+                                                            << "A.DBF\" does not exist";
         QTest::newRow("not an item table") << QStringList{"export", "--table", "OTHER.DBF", "out.csv"} << 1
                                            << "was not created with Halvenor Inventory 95";
         QTest::newRow("report of not an item table")
@@ -1051,6 +1053,9 @@ private slots:
                                                   << "backup takes no file names";
         QTest::newRow("backup to a folder inside a file") << QStringList{"backup", "--to", "in.csv/saved", "--database"} << 1
                                                          << "in.csv/saved\" cannot be created.";
+        QTest::newRow("backup to a folder the system refuses")
+            << QStringList{"backup", "--to", "/proc/halvenor-none/saved", "--database"} << 1
+            << "\"/proc/halvenor-none/saved\" cannot be created.";
         QTest::newRow("restore of lists never backed up")
             << QStringList{"restore", "--from", "held", "--settings", "--lists"} << 1 << "holds no copy of the pick lists";
         // Lists never saved: a backup asked to hold them used to succeed
