@@ -5,6 +5,8 @@
 #include <array>
 #include <cmath>
 
+#include "RecordLayout.h"
+
 namespace exchange {
 
 namespace {
@@ -88,28 +90,7 @@ static std::optional<double> PlainAmount(std::string_view t, char decimal) {
         plain[n++] = c == decimal ? '.' : c;
     }
     if (digits == 0) return std::nullopt;
-    if (digits <= 15) {
-        // The digits as a whole number and a power of ten are both exact
-        // doubles, so one division rounds as the full conversion would.
-        static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                             1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-        int64_t whole = 0;
-        int fraction = -1;
-        for (size_t i = 0; i < n; ++i) {
-            if (plain[i] == '.') {
-                fraction = 0;
-            } else if (plain[i] != '-') {
-                whole = whole * 10 + (plain[i] - '0');
-                if (fraction >= 0) ++fraction;
-            }
-        }
-        const double v = double(whole) / kPowers[fraction < 0 ? 0 : fraction];
-        return plain[0] == '-' ? -v : v;
-    }
-    double value = 0;
-    const auto r = std::from_chars(plain, plain + n, value);
-    if (r.ec != std::errc() || r.ptr != plain + n || !std::isfinite(value)) return std::nullopt;
-    return value;
+    return store::ParseNumber(std::string_view(plain, n));
 }
 
 std::optional<double> ReadAmount(std::string_view text, DecimalMark mark) {
