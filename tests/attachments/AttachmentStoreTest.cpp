@@ -48,6 +48,7 @@ private slots:
     void deletedItemsKeepAttachmentsUntilPack();
     void packKeepsEveryOtherItemsAttachments();
     void tableRewrittenByAnotherProgramRelinksByFingerprint();
+    void aStoreLeftAttachedRelinksOnRefreshAndWritesTheList();
     void editedIdentifyingFieldsKeepTheLink();
     void folderThatCannotBeWrittenRefusesAddAndChangesNothing();
     void secondCopysChangesAreSeen();
@@ -382,6 +383,32 @@ void AttachmentStoreTest::tableRewrittenByAnotherProgramRelinksByFingerprint() {
     for (const QString& name : FolderContents(QString::fromStdString(store.Folder())))
         stored += ValidStoredName(name.toStdString());
     QCOMPARE(stored, 5);
+}
+
+// Another program reorders the table while the window's store stays
+// attached: its next look relinks the attachments and writes the list with
+// the records they stand at now.
+void AttachmentStoreTest::aStoreLeftAttachedRelinksOnRefreshAndWritesTheList() {
+    QTemporaryDir dir;
+    store::Table t;
+    const std::string path = MakeItemTable(t, dir.path(), {{"Sofa", "Acme"}, {"Lamp", "Lumo"}, {"Rug"}});
+    AttachmentStore store;
+    store.Attach(t);
+    const char* names[] = {"sofa", "lamp", "rug"};
+    for (uint32_t r = 0; r < 3; ++r) store.Add(r, {Photo(WriteFile(dir.filePath(QString("%1.jpg").arg(r)), names[r]))});
+    QProcess p;
+    p.start("/usr/bin/python3", {AttachmentScript("reorder_dbf.py"), QString::fromStdString(path), "2,0,1"});
+    QVERIFY(p.waitForFinished(60000));
+    QVERIFY2(p.readAllStandardError().isEmpty(), "the table was not reordered");
+    t.Refresh();
+    QVERIFY(store.Refresh().Empty());
+    QCOMPARE(ContentsOf(store, 0), std::vector<QByteArray>{"rug"});
+    QCOMPARE(ContentsOf(store, 2), std::vector<QByteArray>{"lamp"});
+    const ManifestReading written = ReadManifest(ReadFile(QString::fromStdString(store.Folder()) + "/manifest.txt").toStdString());
+    std::vector<std::pair<uint32_t, std::string>> records;
+    for (const ItemEntry& item : written.manifest.items) records.emplace_back(item.record.value_or(99), item.label);
+    std::sort(records.begin(), records.end());
+    QCOMPARE(records, (std::vector<std::pair<uint32_t, std::string>>{{0, "Rug"}, {1, "Sofa"}, {2, "Lamp"}}));
 }
 
 void AttachmentStoreTest::editedIdentifyingFieldsKeepTheLink() {

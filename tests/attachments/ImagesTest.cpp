@@ -1,5 +1,6 @@
 // Thumbnails of attachments, made off the window's thread.
 
+#include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
@@ -15,6 +16,8 @@ class ImagesTest : public QObject {
 
 private slots:
     void thumbnailsAreMadeOnceAndKept();
+    void aLinkInTheFolderIsNoPhotoOfOurs();
+    void thinImagesKeepALineOfDots();
 };
 
 // A thumbnail is made off the caller's thread, told once, kept in the
@@ -48,6 +51,40 @@ void ImagesTest::thumbnailsAreMadeOnceAndKept() {
     cache.Request("photo");
     cache.WaitForAll();
     QTRY_COMPARE(ready.size(), 2);
+}
+
+// A stored name is a file of the folder, never a link out of it; a file the
+// user picks may be reached through one.
+void ImagesTest::aLinkInTheFolderIsNoPhotoOfOurs() {
+    QTemporaryDir dir, elsewhere;
+    QImage photo(40, 20, QImage::Format_RGB32);
+    photo.fill(Qt::blue);
+    QVERIFY(photo.save(elsewhere.filePath("photo.png"), "PNG"));
+    QVERIFY(QFile::link(elsewhere.filePath("photo.png"), dir.filePath("linked")));
+    ThumbnailCache cache(dir.path(), 64);
+    QStringList ready, unreadable;
+    connect(&cache, &ThumbnailCache::Ready, this, [&](const QString& key, const QImage&) { ready << key; });
+    connect(&cache, &ThumbnailCache::Unreadable, this, [&](const QString& key) { unreadable << key; });
+    cache.Request("linked");
+    cache.RequestFile("picked", dir.filePath("linked"));
+    cache.WaitForAll();
+    QTRY_COMPARE(ready.size() + unreadable.size(), 2);
+    QCOMPARE(ready, QStringList{"picked"});
+    QCOMPARE(unreadable, QStringList{"linked"});
+}
+
+// An image far wider than high, or higher than wide, shrinks to the bound
+// and keeps at least one dot across.
+void ImagesTest::thinImagesKeepALineOfDots() {
+    QTemporaryDir dir;
+    for (const QSize size : {QSize(4000, 1), QSize(1, 4000)}) {
+        QImage thin(size, QImage::Format_RGB32);
+        thin.fill(Qt::green);
+        const QString path = dir.filePath("thin.png");
+        QVERIFY(thin.save(path, "PNG"));
+        const QImage thumb = LoadScaledImage(path, QSize(100, 100), false);
+        QCOMPARE(thumb.size(), size.width() > 1 ? QSize(100, 1) : QSize(1, 100));
+    }
 }
 
 QTEST_MAIN(ImagesTest)
