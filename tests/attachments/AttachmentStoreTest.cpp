@@ -785,6 +785,9 @@ void AttachmentStoreTest::checkTellsEveryKindOfFault() {
     QVERIFY(QFile::remove(folder + "/manifest.txt"));
     QCOMPARE(CheckAttachments(t).problems.front(),
              "The attachments folder \"" + folder.toStdString() + "\" has no list of attachments.");
+    // A list that cannot be read is told with the reason.
+    QVERIFY(QDir(folder).mkdir("manifest.txt"));
+    QCOMPARE(CheckAttachments(t).problems.front(), "\"" + folder.toStdString() + "/manifest.txt\" is not a file.");
 }
 
 void AttachmentStoreTest::storedNamesAndExtensions() {

@@ -67,6 +67,7 @@ private slots:
     void restoreKeepsTheLiveFilesItReplaces();
     void restoreOfABackupLackingAListedFile();
     void itemsAreFoundAgainByFingerprint();
+    void exportTakesTheChosenRecordsInTheirNewPlaces();
 };
 
 void FolderCopyTest::backupTakesListsAndStoredFilesButNoLinks() {
@@ -96,6 +97,30 @@ void FolderCopyTest::backupTakesListsAndStoredFilesButNoLinks() {
     QCOMPARE(ReadFile(copied + "/" + QString::fromStdString(h.StoredOf(0))), QByteArray("Sofa"));
     QCOMPARE(ReadFile(copied + "/manifest.txt"), ReadFile(h.folder + "/manifest.txt"));
     QCOMPARE(Entries(h.dir.filePath("backup")), QStringList{"MASTER.files"});
+}
+
+// An export of some records takes their files and lists them at the
+// records' places in the new table; a file of the folder that became a
+// link is neither copied nor listed.
+void FolderCopyTest::exportTakesTheChosenRecordsInTheirNewPlaces() {
+    Household h({{"Sofa"}, {"Lamp"}, {"Rug"}});
+    const QString lamp = h.folder + "/" + QString::fromStdString(h.StoredOf(1));
+    QVERIFY(QFile::remove(lamp));
+    QVERIFY(QFile::link(h.dir.filePath("p1.jpg"), lamp));
+    const std::string target = h.dir.filePath("EXPORT.files").toStdString();
+    AttachmentFolderCopy copy;
+    std::string reason;
+    QVERIFY2(copy.StageRecords(h.store, {2, 1, 0}, target, {}, &reason), reason.c_str());
+    QVERIFY2(copy.Commit(&reason), reason.c_str());
+    QStringList expected{QString::fromStdString(h.StoredOf(0)), QString::fromStdString(h.StoredOf(2)), "manifest.txt"};
+    expected.sort();
+    QCOMPARE(Entries(QString::fromStdString(target)), expected);
+    const Manifest written = ReadManifest(ReadFile(QString::fromStdString(target) + "/manifest.txt").toStdString()).manifest;
+    std::vector<std::pair<uint32_t, std::string>> listed;
+    for (const ItemEntry& e : written.items)
+        for (const Attachment& a : e.files) listed.emplace_back(e.record.value_or(99), a.stored);
+    std::sort(listed.begin(), listed.end());
+    QCOMPARE(listed, (std::vector<std::pair<uint32_t, std::string>>{{0, h.StoredOf(2)}, {2, h.StoredOf(0)}}));
 }
 
 void FolderCopyTest::stoppedOrEmptyCopiesLeaveTheTargetAsItWas() {
