@@ -68,6 +68,7 @@ private slots:
     void restoreOfABackupLackingAListedFile();
     void itemsAreFoundAgainByFingerprint();
     void exportTakesTheChosenRecordsInTheirNewPlaces();
+    void restoreOfTheDataFileAloneKeepsTheLiveAttachments();
 };
 
 void FolderCopyTest::backupTakesListsAndStoredFilesButNoLinks() {
@@ -190,6 +191,27 @@ void FolderCopyTest::restoreKeepsTheLiveFilesItReplaces() {
     QCOMPARE(again.KeptFolder(), live + "/" + kept + "-2");
     QCOMPARE(Entries(keptFolder), (QStringList{QString::fromStdString(lampFile), "manifest.txt"}));
     QCOMPARE(Entries(h.dir.path()).filter(".tmp").size(), 0);
+}
+
+// A backup of the data file alone has no attachments folder: the live
+// items the restored table still holds keep theirs, listed again.
+void FolderCopyTest::restoreOfTheDataFileAloneKeepsTheLiveAttachments() {
+    Household h({{"Sofa"}, {"Lamp"}});
+    const std::string live = h.folder.toStdString();
+    h.store.Detach();
+    store::DbfFile restored;
+    restored.Open(h.table.DataFilePath(), store::DbfFile::Access::ReadOnly);
+    AttachmentFolderCopy copy;
+    std::string reason;
+    QVERIFY2(copy.StageRestore(h.dir.filePath("none.files").toStdString(), live, restored, {}, &reason), reason.c_str());
+    QVERIFY2(copy.Commit(&reason), reason.c_str());
+    const Manifest listed = ReadManifest(ReadFile(h.folder + "/manifest.txt").toStdString()).manifest;
+    std::vector<std::pair<uint32_t, std::string>> files;
+    for (const ItemEntry& e : listed.items)
+        for (const Attachment& a : e.files) files.emplace_back(e.record.value_or(99), a.stored);
+    std::sort(files.begin(), files.end());
+    QCOMPARE(files, (std::vector<std::pair<uint32_t, std::string>>{{0, h.StoredOf(0)}, {1, h.StoredOf(1)}}));
+    QCOMPARE(ReadFile(h.folder + "/" + QString::fromStdString(h.StoredOf(1))), QByteArray("Lamp"));
 }
 
 void FolderCopyTest::restoreOfABackupLackingAListedFile() {
