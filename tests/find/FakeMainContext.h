@@ -41,7 +41,10 @@ public:
     }
     const std::string& SortExpression() const override { return m_sort; }
     void BuildSortString() override {}
-    void SetViewerOptions() override { RefreshGrid(); }
+    void SetViewerOptions() override {
+        ++viewerOptionsSet;
+        RefreshGrid();
+    }
     void DisplayCount() override {}
     void RefreshGrid() override {
         if (m_table.IsOpen()) m_table.Refresh();
@@ -51,6 +54,7 @@ public:
 
     int refreshes = 0;
     int endSearches = 0;
+    int viewerOptionsSet = 0;  // the grid laid out afresh, not only refreshed
 
 private:
     store::Table m_table, m_check, m_create;

@@ -70,6 +70,7 @@ private slots:
     void pickListEntryBecomesTheCriterion();
     void typingARangeThroughTheCellEditor();
     void altKeysNeverTypeIntoACell();
+    void anEditorShowsTheCriterionItOpensOn();
     void okWithAnEmptyGridChangesNothing();
     void okAppliesTheSearch();
     void noMatchEndsTheSearch();
@@ -348,6 +349,18 @@ void SearchWindowTest::altKeysNeverTypeIntoACell() {
     QCOMPARE(search.SearchGrid->currentColumn(), 0);
 }
 
+// A cell's editor opens on the criterion the cell holds.
+void SearchWindowTest::anEditorShowsTheCriterionItOpensOn() {
+    SearchWindow search(*m_context);
+    search.show();
+    search.SearchGrid->item(3, 2)->setText("Bose");
+    search.SearchGrid->setCurrentCell(3, 2);
+    auto* editor = qobject_cast<QLineEdit*>(search.SearchGrid->indexWidget(search.SearchGrid->model()->index(3, 2)));
+    if (!editor) editor = search.SearchGrid->viewport()->findChild<QLineEdit*>();
+    QVERIFY(editor);
+    QCOMPARE(editor->text().trimmed(), QString("Bose"));
+}
+
 void SearchWindowTest::typingARangeThroughTheCellEditor() {
     ScriptedUiServices ui;
     SearchWindow search(*m_context);
@@ -508,10 +521,13 @@ void SearchWindowTest::newSearchReplacesTheOneInForce() {
     Show(search);
     SetCell(search, 12, "tools");
     search.ApplySearch();
+    QCOMPARE(m_context->viewerOptionsSet, 0);  // a first search only refreshes the grid
     Show(search);
     SetCell(search, 2, "o");
     search.ApplySearch();
     QCOMPARE(findtest::DeliveredItems(m_context->ItemTable()), std::string("tv,radio,saw,drill"));
+    // The table was closed and opened again under the grid: it is laid out afresh.
+    QCOMPARE(m_context->viewerOptionsSet, 1);
     // A new search that finds nothing ends the search altogether.
     Show(search);
     SetCell(search, 2, "nomaker");
