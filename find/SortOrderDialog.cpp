@@ -85,9 +85,9 @@ void SortOrderDialog::PrepareToShow() {
     }
     const common::ColorGroup& group = s.scheme.Group(common::WindowGroup::Configure);
     common::WindowLayout::SetBackground(*this, group[common::ColorSlot::MainBackground]);
-    for (size_t i = 0; i < 4; ++i) {
-        common::WindowLayout::SetBackground(*Label[i], group[common::ColorSlot::MainBackground]);
-        common::WindowLayout::SetTextColor(*Label[i], group[common::ColorSlot::MinorTitle]);
+    for (QLabel* label : Label) {
+        common::WindowLayout::SetBackground(*label, group[common::ColorSlot::MainBackground]);
+        common::WindowLayout::SetTextColor(*label, group[common::ColorSlot::MinorTitle]);
     }
     common::WindowLayout::FinishShowing(*this, false);
 }

@@ -179,6 +179,12 @@ void LocateTest::fieldListUsesDisplayLabels() {
     locate.visibleFieldsOnly = false;
     locate.sortFields = false;
     QCOMPARE(labels().front(), QString("Item"));
+    // Titles that differ only in letter case keep the fields' order.
+    locate.sortFields = true;
+    s.Field(5).title = "Place";
+    s.Field(6).title = "place";
+    const QStringList twins = labels();
+    QCOMPARE(twins.indexOf("place"), twins.indexOf("Place") + 1);
 }
 
 void LocateTest::firstFindsAndCloses() {

@@ -78,7 +78,7 @@ private slots:
 
     void listsHoldNoneAndTheTitles() {
         common::AppSettings().Field(2).title = "Maker";
-        common::AppSettings().sortFields = {12, 2, 0, 22};
+        common::AppSettings().sortFields = {12, 2, 99, 22};  // a field number no field has shows as none
         m_ui->ExpectModal("Sort Order", [](QDialog& d) {
             auto& dialog = static_cast<find::SortOrderDialog&>(d);
             for (QComboBox* combo : dialog.ComboBox) {
@@ -95,7 +95,7 @@ private slots:
         });
         m_main->DoSortOrder();
         HALVENOR_VERIFY_UI(*m_ui);
-        QCOMPARE(common::AppSettings().sortFields, (Positions{12, 2, 0, 22}));
+        QCOMPARE(common::AppSettings().sortFields, (Positions{12, 2, 99, 22}));
         QVERIFY(!QFile::exists(common::AppPaths::SettingsFile()));
     }
 
@@ -163,7 +163,7 @@ private slots:
         store::Table& t = m_main->ItemTable();
         t.SetActiveIndex("");
         t.DeleteIndex(find::kSortTagName);
-        t.AddIndex("OTHER", "Brand");
+        t.AddIndex("XEWINDEX", "Brand");  // another program's, all but its first letter the sort tag's name
         m_ui->ExpectModal("Sort Order", [](QDialog& d) {
             auto& dialog = static_cast<find::SortOrderDialog&>(d);
             Choose(dialog, {1, 0, 0, 0});
