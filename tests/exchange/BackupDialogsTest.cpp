@@ -108,7 +108,7 @@ private slots:
         QCOMPARE(backup.ListsOption->text(), QString("Back Up Lists (*.LST)"));
         QCOMPARE(backup.FolderEdit->text(), common::AppPaths::StartDirectory());
         m_ui->ExpectChooseFolder("Where To Back Up To", Saved(""));
-        backup.ChooseFolder();
+        backup.ChooseFolderButton->click();  // the button asks, as the function does
         QCOMPARE(backup.FolderEdit->text(), Saved(""));
         m_ui->ExpectChooseFolder("Where To Back Up To", std::nullopt);
         backup.ChooseFolder();

@@ -653,6 +653,26 @@ private slots:
                  QString("The import stopped at record 2, field 2 (Cost): The number 1000000000000000 is too large for "
                          "field Cost.  1 record was imported before it."));
         QCOMPARE(Column(back, "Item"), QStringList{"Lamp"});
+        // A text field whose value is no number, going to an amount.
+        back.Close();
+        store::Table text;
+        text.SetDirectory(m_dir->path().toStdString());
+        text.SetTableName("TEXT.DBF");
+        text.Create({store::FieldDef::String("Item", 30), store::FieldDef::String("Cost", 10)});
+        text.Open();
+        for (const auto& [item, cost] : {std::pair{"Lamp", "12.5"}, std::pair{"Safe", "abc"}}) {
+            text.Append();
+            text.SetText("Item", item);
+            text.SetText("Cost", cost);
+            text.Post();
+        }
+        text.Close();
+        store::Table again;
+        const RunResult fromText = ImportInto(again, true, Path("TEXT.DBF"), exchange::MapByName({"Item", "Cost"}));
+        QCOMPARE(int(fromText.outcome), int(Outcome::Failed));
+        QCOMPARE(QString::fromStdString(fromText.message),
+                 QString("The import stopped at record 2, field 2 (Cost): \"abc\" is not a number.  1 record was "
+                         "imported before it."));
     }
 
     void withoutSkipFirstTheTitlesAreARecord() {
