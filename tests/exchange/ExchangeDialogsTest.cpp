@@ -23,6 +23,7 @@
 #include "WindowCases.h"
 #include "ExportChoices.h"
 #include "ExportDialog.h"
+#include "ExchangeFeedback.h"
 #include "AttachmentStore.h"
 #include "ItemTable.h"
 #include "ImportDialog.h"
@@ -544,6 +545,54 @@ private slots:
         QCOMPARE(Items().RecordCount(), 0u);
         QCOMPARE(m_main->CountLabel()->text(), QString("0"));
         QVERIFY(!m_main->UndoAction()->isEnabled());
+    }
+
+    // While a run goes on, its window's other controls are held still, the
+    // first report and the last are drawn, and a click on Cancel waiting in
+    // the event queue reaches the run at its next report.
+    void aRunDrawsItsReportsAndTakesCancel() {
+        QDialog window;
+        auto* other = new QPushButton("Other", &window);
+        auto* cancel = new QPushButton("Cancel", &window);
+        cancel->setEnabled(false);
+        std::vector<uint64_t> drawn;
+        {
+            exchange::RunFeedback feedback(window, cancel, [&](const exchange::Progress& p) { drawn.push_back(p.done); });
+            QObject::connect(cancel, &QPushButton::clicked, &window, [&feedback] { feedback.Cancel(); });
+            QVERIFY(!other->isEnabled());
+            QVERIFY(cancel->isEnabled());
+            const exchange::ProgressFn report = feedback.Callback();
+            QVERIFY(report({0, 1, 10}));
+            QMetaObject::invokeMethod(cancel, &QPushButton::click, Qt::QueuedConnection);
+            QVERIFY(!report({0, 10, 10}));
+            QVERIFY(drawn.size() >= 2);
+            QCOMPARE(drawn.front(), uint64_t(1));
+            QCOMPARE(drawn.back(), uint64_t(10));
+        }
+        QVERIFY(other->isEnabled());
+        QVERIFY(!cancel->isEnabled());
+    }
+
+    // A spreadsheet chosen in Import Format opens its import, which runs
+    // with the columns matched by their headers and closes both windows.
+    void spreadsheetImportRunsTheWholeWay() {
+        WriteAll(Path("sheet.csv"), "Name,Purchase Price\r\nLamp,12.5\r\nDesk,80\r\n");
+        m_ui->ExpectModal("Import Format", [this](QDialog& d) {
+            auto& format = As<ImportFormatDialog>(d);
+            m_ui->ExpectOpenFile("Import Data", Path("sheet.csv"));
+            m_ui->ExpectModal("CSV Import", [this](QDialog& i) {
+                auto& import = As<SheetImportDialog>(i);
+                m_ui->ExpectMessage("Ok", "Import Complete.  2 items were imported.");
+                import.StartImport();
+                QCOMPARE(import.ProgressBar->value(), 1000);
+                QVERIFY(!import.isVisible());
+            });
+            format.ChooseSpreadsheet();
+            QVERIFY(!format.isVisible());
+        });
+        m_main->DoImport();
+        QCOMPARE(Column(Items(), "Item"), QStringList({"Lamp", "Desk"}));
+        QCOMPARE(Column(Items(), "Cost"), QStringList({"12.5", "80"}));
     }
 
     void aStoppedImportKeepsItsRecordsAndTheDialog() {

@@ -100,6 +100,9 @@ private slots:
         QCOMPARE(Rows("calc-like.xlsx", "KITCHEN"), (QStringList{"1: Name(T)", "2: Kitchen thing(T)"}));
         QCOMPARE(Rows("texts-at-the-limit.xlsx"), QStringList{"1: Name(T)"});  // as many as may be
         QCOMPARE(Rows("date1904.xlsx"), (QStringList{"1: Purchase Date(T)", "2: 1904-01-01(D)", "3: 2024-02-29(D)"}));
+        // A date style after a language in brackets, a number style after
+        // a colour; the sheet's part ends with a line break.
+        QCOMPARE(Rows("formats.xlsx"), (QStringList{"1: Purchase Date(T)", "2: 2024-02-29(D)", "3: 12.5(N)"}));
         std::string error = "untouched";
         QCOMPARE(WorkbookSheets((kFixtures + "calc-like.xlsx").toStdString(), &error),
                  (std::vector<std::string>{"Things", "Kitchen"}));
@@ -107,6 +110,7 @@ private slots:
         // Counted without reading the cells: the rows there are, or that the
         // sheet was cut short.
         QCOMPARE(CountSheetRows((kFixtures + "calc-like.xlsx").toStdString(), &error), std::optional<uint64_t>(5));
+        QCOMPARE(CountSheetRows((kFixtures + "formats.xlsx").toStdString(), &error), std::optional<uint64_t>(3));
         QCOMPARE(CountSheetRows((kFixtures + "liar.xlsx").toStdString(), &error), std::nullopt);
         QCOMPARE(QString::fromStdString(error).replace(kFixtures, ""),
                  QString("The file \"liar.xlsx\" is damaged: its sheet ends before its last row."));

@@ -132,3 +132,16 @@ while True:
         struct.pack_into('<I', data, pos + 24, 1000)            # the central directory's
     pos += 4
 open('liar.xlsx', 'wb').write(bytes(data))
+
+# Number formats as spreadsheet programs write them for another language
+# or with a colour: a bracket's letters are no date's, what follows it is;
+# the sheet's part ends with a line break, as some programs write it.
+FORMATS = (f'<?xml version="1.0" encoding="UTF-8"?><styleSheet {NS}><numFmts count="2">'
+           '<numFmt numFmtId="170" formatCode="[$-409]d-mmm-yy;@"/><numFmt numFmtId="171" formatCode="[Red]0.00"/>'
+           '</numFmts><cellXfs count="3"><xf numFmtId="0"/><xf numFmtId="170"/><xf numFmtId="171"/></cellXfs>'
+           '</styleSheet>')
+FORMATS_ROWS = ('<row r="1"><c r="A1" t="inlineStr"><is><t>Purchase Date</t></is></c></row>'
+                '<row r="2"><c r="A2" s="1"><v>45351</v></c></row><row r="3"><c r="A3" s="2"><v>12.5</v></c></row>')
+workbook('formats.xlsx', [('Sheet1', FORMATS_ROWS)], styles=FORMATS,
+         sheet_parts={0: f'<?xml version="1.0" encoding="UTF-8"?><worksheet {NS}><sheetData>{FORMATS_ROWS}'
+                         '</sheetData></worksheet>\r\n'})
