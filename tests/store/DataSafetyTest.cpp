@@ -459,6 +459,9 @@ private slots:
         items.Next();
         QCOMPARE(items.GetDate(items.NeedField("PurchDate")), std::optional<Date>(Date{2003, 12, 2}));
         QCOMPARE(VersionOneDateText("31", "Sep", "1999"), std::string("9/31/1999"));
+        // Each part is taken to four characters, the whole to fourteen.
+        QCOMPARE(VersionOneDateText("12345", "Jan", "199912"), std::string("1/1234/1999"));
+        QCOMPARE(VersionOneDateText("1", "Sept", "1999"), std::string("Sept/1/1999"));
 
         // A date that is none stops the conversion, which names its record.
         {
@@ -481,6 +484,11 @@ private slots:
             QCOMPARE(std::string(e.what()),
                      std::string("Record 3 of HLOG.DBF could not be converted: \"9/31/1999\" is not a valid date."));
         }
+        // The record it stopped at is not left half made.
+        QVERIFY(again.CurrentState() == Table::State::Browse);
+        again.Close();
+        again.Open();
+        QCOMPARE(again.RecordCount(), 2u);
     }
 
     void packKeepsARecordAnotherCopyPostedOnACoarseClock() {
@@ -510,7 +518,14 @@ private slots:
         a.Close();
         a.SetExclusive(true);
         a.Open();
+        // The pack counts as one change in the header, as an edit does.
+        auto counter = [&] {
+            const QByteArray header = ReadAll(path).left(14);
+            return int(uint8_t(header[12])) | int(uint8_t(header[13])) << 8;
+        };
+        const int before = counter();
         a.Pack();
+        QCOMPARE(counter(), before + 1);
         QCOMPARE(Join(ItemsInOrder(a)), QString("one,two, edited,three"));
     }
 

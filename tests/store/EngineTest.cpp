@@ -108,6 +108,14 @@ private slots:
         QCOMPARE(t.RecordCount(), 200u);
         QCOMPARE(WalkOrder(t), ReferenceOrder(t));
         QCOMPARE(t.ViewOf(0).Text(category), std::string("Tools"));
+        // Without the bytes it expects, the log keeps the records as they stood.
+        ChangeLog unexpected;
+        t.SetChangeLog(&unexpected);
+        t.Rewrite(recnos, nullptr, after.data());
+        t.SetChangeLog(nullptr);
+        unexpected.Seal(t);
+        QVERIFY(unexpected.Restore() == before);
+        t.Rewrite(recnos, after.data(), before.data());
         // Closed and opened, the saved tag agrees.
         t.Close();
         t.Open();
@@ -429,6 +437,13 @@ private slots:
         QTest::newRow("two digits, the last century") << "m/d/yy" << "1/2/99" << "19990102";
         QTest::newRow("four parts") << "m/d/yyyy" << "1/2/3/2004" << "";
     }
+    // A pattern's year is written whole from three y's on.
+    void yearDigitsOfAPattern() {
+        QCOMPARE(DateFormat::FromPattern("m/d/yy", '/').Format(Date{2005, 1, 2}), std::string("1/2/05"));
+        QCOMPARE(DateFormat::FromPattern("m/d/yyy", '/').Format(Date{2005, 1, 2}), std::string("1/2/2005"));
+        QCOMPARE(DateFormat::FromPattern("yyyy.mm.dd", '.').Format(Date{2005, 1, 2}), std::string("2005.1.2"));
+    }
+
     void datesAreReadInTheFormatsOrder() {
         QFETCH(QString, pattern);
         QFETCH(QString, text);
@@ -598,6 +613,11 @@ private slots:
         QCOMPARE(t.RecordCount(), 3u);
         t.SetFiltered(false);
         QCOMPARE(t.RecordCount(), 5u);
+        // The filter kept but not in force: a record it would reject is
+        // delivered where it was added.
+        AppendItem(t, "Lamp");
+        QCOMPARE(t.RecordCount(), 6u);
+        QCOMPARE(ItemsInOrder(t).back(), std::string("Lamp"));
 
         // A filter whose answers changed is asked again by Refresh.
         std::string wanted = "o";
@@ -606,7 +626,7 @@ private slots:
         QCOMPARE(t.RecordCount(), 3u);
         wanted = "a";
         t.Refresh();
-        QCOMPARE(ItemsInOrder(t), (std::vector<std::string>{"Radio", "SONY camera", "Jackson amp"}));
+        QCOMPARE(ItemsInOrder(t), (std::vector<std::string>{"Radio", "SONY camera", "Jackson amp", "Lamp"}));
     }
 
     // What may only be done in its own state is refused, with the reason.
@@ -647,6 +667,10 @@ private slots:
         t.Close();
         QCOMPARE(refusal([&] { t.GetText(0); }), std::string("The table MASTER is not open."));
         QCOMPARE(refusal([&] { t.ViewOf(0); }), std::string("The table MASTER is not open."));
+        QCOMPARE(refusal([&] { t.SetText("Item", "C"); }), std::string("The table MASTER is not open."));
+        QCOMPARE(refusal([&] { t.Post(); }), std::string("The table MASTER is not open."));
+        QCOMPARE(refusal([&] { t.SetNumber(0, 1); }), std::string("The table MASTER is not open."));
+        QCOMPARE(refusal([&] { t.SetBlank(0); }), std::string("The table MASTER is not open."));
     }
 
     // A table made again over one whose name differs only in letter case

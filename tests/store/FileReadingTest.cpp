@@ -183,9 +183,16 @@ private slots:
         t.First();
         QVERIFY(!t.IsBlank(seen));
         QVERIFY(!t.IsBlank(t.NeedField("QTY")));  // a binary number is never blank
+        // Not even one whose four bytes read as blanks.
+        t.Append();
+        t.SetText("NAME", "third");
+        t.SetNumber(t.NeedField("QTY"), 0x20202020);
+        t.Post();
+        QVERIFY(!t.IsBlank(t.NeedField("QTY")));
+        QCOMPARE(t.GetText("QTY"), std::string("538976288"));
         t.Close();
         const QJsonArray rows = ReadWithDbfread(path)["records"].toArray();
-        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows.size(), 3);
         QCOMPARE(rows[0].toArray()[1].toString(), QString("1.5"));
         QCOMPARE(rows[1].toArray()[1].toString(), QString("-123456789.0123"));
         QCOMPARE(rows[1].toArray()[2].toString(), QString("0.3333333333333333"));
