@@ -24,6 +24,7 @@
 
 #include "Expression.h"
 #include "IndexFile.h"
+#include "ItemTable.h"
 #include "ChangeLog.h"
 #include "FileBytes.h"
 #include "StoreTestSupport.h"
@@ -155,6 +156,17 @@ private slots:
         t.Edit();
         QCOMPARE(refusal({recnos[0]}, nullptr), QString("A record is being edited."));
         t.Cancel();
+        // A record another copy added meanwhile is delivered after the rewrite.
+        {
+            Table other;
+            PointAt(other, t.DataFilePath());
+            other.Open();
+            AppendItem(other, "Theirs", "Books");
+        }
+        t.Rewrite(recnos, before.data(), after.data());
+        QCOMPARE(t.RecordCount(), 200u);  // one of ours deleted, theirs added
+        QCOMPARE(WalkOrder(t), ReferenceOrder(t));
+        t.Rewrite(recnos, after.data(), before.data());
     }
 
     // A bulk append after another copy appended and deleted: the tag takes
