@@ -203,6 +203,14 @@ void AttachmentStoreTest::identicalFilesAreStoredOnce() {
     QCOMPARE(store.Of(0)[0].kind, Kind::Photo);
     QCOMPARE(store.Of(0)[1].kind, Kind::Document);
     QCOMPARE(store.Of(1)[0].stored, store.Of(0)[0].stored);
+    // A folder picked as a file is refused by name, and nothing is added.
+    try {
+        store.Add(1, {Photo(dir.path())});
+        QFAIL("a folder was added as a photo");
+    } catch (const AttachmentError& e) {
+        QCOMPARE(std::string(e.what()), "\"" + dir.path().toStdString() + "\" is not a file.");
+    }
+    QCOMPARE(store.Of(1).size(), size_t(1));
     // Removing it from one item keeps the file the other one shows.
     store.Remove(0, 0);
     QCOMPARE(ContentsOf(store, 1), std::vector<QByteArray>{"same picture"});
@@ -666,6 +674,22 @@ void AttachmentStoreTest::fingerprintsStayWhatStoredListsHold() {
     QCOMPARE(fields.Of(t.ViewOf(1)), Fingerprint(0x366a3e3b6dc0b050ull));
     QCOMPARE(fields.Of(t.ViewOf(2)), Fingerprint(0x9a0c15c9152e2484ull));
     QCOMPARE(fields.Label(t.ViewOf(1)), std::string("Sofa"));
+    // Another program's table with the item's name in its second field: a
+    // field that identifies nothing changes no fingerprint.
+    store::Table other;
+    other.SetDirectory(dir.path().toStdString());
+    other.SetTableName("OTHER.DBF");
+    other.Create({store::FieldDef::String("Colour", 10), store::FieldDef::String("Item", 40)});
+    other.Open();
+    for (const char* colour : {"red", "blue"}) {
+        other.Append();
+        other.SetText("Colour", colour);
+        other.SetText("Item", "Lamp");
+        other.Post();
+    }
+    const FingerprintFields otherFields(other.Layout());
+    QCOMPARE(otherFields.Of(other.ViewOf(0)), otherFields.Of(other.ViewOf(1)));
+    QCOMPARE(otherFields.Label(other.ViewOf(0)), std::string("Lamp"));
 }
 
 // The size limit is looked at before a byte is read (the pages are never
