@@ -610,6 +610,27 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(EngineError, t.GoTo(0));
     }
 
+    // An edit posted is told to the table's observer with the record as it
+    // was and as it is now; an added record is not an edit.
+    void anEditIsToldToItsObserver() {
+        Table t;
+        CreateItemTable(t, m_dir->path());
+        for (const char* name : {"Lamp", "Sofa"}) AppendItem(t, name);
+        const int item = t.FieldIndex("Item");
+        std::vector<std::string> told;
+        t.SetEditObserver([&](uint32_t recno, const char* before, const char* after) {
+            told.push_back(std::to_string(recno) + ":" + RecordView(before, t.Layout()).Text(item) + ">" +
+                           RecordView(after, t.Layout()).Text(item));
+        });
+        AppendItem(t, "Desk");
+        t.GoTo(1);
+        t.Edit();
+        t.SetText("Item", "Couch");
+        t.Post();
+        t.SetEditObserver(nullptr);
+        QCOMPARE(told, std::vector<std::string>{"1:Sofa>Couch"});
+    }
+
     void filterDecidesWhatIsDelivered() {
         Table t;
         CreateItemTable(t, m_dir->path());
