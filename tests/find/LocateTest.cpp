@@ -80,7 +80,7 @@ void LocateTest::init() {
     findtest::AddItem(t, {{"Item", "tv"}, {"Brand", "Sony"}, {"Cost", "12.5"}, {"Location", "Attic"}});
     findtest::AddItem(t, {{"Item", "saw"}, {"Brand", "Jackson"}, {"Cost", "125"}, {"Location", "Garage"}});
     findtest::AddItem(t, {{"Item", "radio"}, {"Brand", "SONY"}, {"Cost", "40"}, {"Location", "Attic"}});
-    findtest::AddItem(t, {{"Item", "amp"}, {"Brand", "Sonic"}, {"Location", "Garage"}});
+    findtest::AddItem(t, {{"Item", "amp"}, {"Brand", "Sonzo"}, {"Location", "Garage"}});
     t.First();
 }
 
@@ -234,6 +234,7 @@ void LocateTest::matchTypesAndCaseRule_data() {
     QTest::newRow("exact sony ignoring case") << 0 << false << "sony" << "tv,radio";
     QTest::newRow("exact sony with case finds no Sony") << 0 << true << "sony" << "";
     QTest::newRow("beginning with case") << 1 << true << "Son" << "tv,amp";
+    QTest::newRow("the last letter in either case") << 2 << false << "Z" << "amp";
 }
 
 void LocateTest::matchTypesAndCaseRule() {
