@@ -5,6 +5,7 @@
 #include <QtTest>
 #include <map>
 
+#include "FieldNumber.h"
 #include "FindTestSupport.h"
 #include "LocateSearch.h"
 #include "SearchCriteria.h"
@@ -55,6 +56,23 @@ class SearchCoreTest : public QObject {
 
 private slots:
     void initTestCase() { store::SetCurrentDateFormat(kMdy); }
+
+    // A stored number as the search reads it: right-aligned as the engine
+    // writes it, left-aligned or signed as other programs do, blank as 0,
+    // and what is no number as nothing.
+    void storedNumbersAsTheSearchReadsThem() {
+        const store::RecordLayout layout({store::FieldDef{"COST", 'N', 10, 2}, store::FieldDef{"RATE", 'F', 8, 3}}, 1252);
+        auto read = [&](const char* cost, const char* rate) {
+            const std::string record = std::string(" ") + cost + rate;
+            const store::RecordView view(record.data(), layout);
+            auto shown = [](std::optional<double> v) { return v ? QString::number(*v) : QString("none"); };
+            return shown(find::FieldNumber(view, 0)) + "|" + shown(find::FieldNumber(view, 1));
+        };
+        QCOMPARE(read("     12.50", "   1.250"), QString("12.5|1.25"));
+        QCOMPARE(read("12.50     ", "+1.25   "), QString("12.5|1.25"));
+        QCOMPARE(read("          ", "  -0.500"), QString("0|-0.5"));
+        QCOMPARE(read("   12,50  ", "abc     "), QString("none|none"));
+    }
 
     void saveFields_data();
     void saveFields();

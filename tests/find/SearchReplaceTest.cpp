@@ -231,7 +231,8 @@ private slots:
             QCOMPARE(dialog.SearchEdit->maxLength(), int(store::SchemaAt(12).width));
             QTest::keyClicks(dialog.SearchEdit, "  Attic 2 ");
             QCOMPARE(dialog.SearchText(), QString("  Attic 2 "));
-            dialog.Cancel();
+            dialog.CancelButton->click();
+            QVERIFY(!dialog.isVisible());
         });
         m_main->DoSearchAndReplace();
         HALVENOR_VERIFY_UI(*m_ui);
