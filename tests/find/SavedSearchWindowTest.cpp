@@ -151,6 +151,7 @@ private slots:
             list.List()->setCurrentRow(1);
             list.RenameButton->click();
             list.ApplyButton->click();
+            QVERIFY(!list.isVisible());  // applied, and the list closed
         });
         ui.ExpectModal("Rename Saved Search", [](QDialog& d) { Name(d, "LAMPS"); });
         ui.ExpectAsk("Confirm", "A saved search is already called \"LAMPS\".  Replace it?", common::Answer::Yes);
