@@ -387,8 +387,10 @@ void SearchWindowTest::okWithAnEmptyGridChangesNothing() {
     ScriptedUiServices ui;
     SearchWindow search(*m_context);
     Show(search);
+    search.MoreButton->setFocus();
     ui.ExpectMessage("Error", kNoCriteria);
     search.ApplySearch();
+    QVERIFY(search.focusWidget() == search.SearchGrid);  // back to the grid, to be filled in
     QVERIFY(!m_context->SearchOn());
     QCOMPARE(m_context->refreshes, 0);
     QCOMPARE(m_context->ItemTable().RecordCount(), 5u);
