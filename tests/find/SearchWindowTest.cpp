@@ -166,6 +166,10 @@ void SearchWindowTest::columnWidthsFollowTheWindowSizeFactor() {
     QCOMPARE(search.SearchGrid->columnWidth(1), 20);
     QCOMPARE(search.SearchGrid->columnWidth(2), 378);
     QCOMPARE(search.SearchGrid->width(), 620);
+    // Every row as high as the design's, or as the text needs.
+    const int rowHeight = std::max(24, search.SearchGrid->fontMetrics().height() + 6);
+    for (int r = 0; r < search.SearchGrid->rowCount(); ++r)
+        if (!search.SearchGrid->isRowHidden(r)) QCOMPARE(search.SearchGrid->rowHeight(r), rowHeight);
     common::SetWindowSizeFactor(1.6);
     Show(search);
     QCOMPARE(search.SearchGrid->columnWidth(0), 320);
