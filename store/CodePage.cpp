@@ -121,18 +121,6 @@ std::optional<size_t> CodePage::EncodeInto(std::string_view utf8, char* out, siz
     return n;
 }
 
-bool CodePage::IsAscii(std::string_view text) {
-    size_t i = 0;
-    for (; i + 8 <= text.size(); i += 8) {
-        uint64_t word;
-        std::memcpy(&word, text.data() + i, 8);
-        if (word & 0x8080808080808080ULL) return false;
-    }
-    for (; i < text.size(); ++i)
-        if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
-    return true;
-}
-
 std::optional<std::string> CodePage::Encode(std::string_view utf8, std::string* bad) const {
     if (IsAscii(utf8)) return std::string(utf8);
     // Never more bytes than the UTF-8 form has.

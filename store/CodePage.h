@@ -5,6 +5,7 @@
 // hold instead of storing a different one.
 
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,7 +30,19 @@ public:
                                      std::string* bad = nullptr) const;
 
     // Whether text is all ASCII, the same in every code page and in UTF-8.
-    static bool IsAscii(std::string_view text);
+    // Looked at eight bytes at a time; inline, since it is asked of every
+    // value written and read.
+    static bool IsAscii(std::string_view text) {
+        size_t i = 0;
+        for (; i + 8 <= text.size(); i += 8) {
+            uint64_t word;
+            std::memcpy(&word, text.data() + i, 8);
+            if (word & 0x8080808080808080ULL) return false;
+        }
+        for (; i < text.size(); ++i)
+            if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
+        return true;
+    }
 
     // Code page announced by a dBASE language-driver byte (header byte 29);
     // 0 when the byte names none.

@@ -54,18 +54,6 @@ inline uint64_t Equal(uint64_t word, unsigned char b) {
     return size_t(p - from);
 }
 
-[[gnu::always_inline]] inline bool IsAscii(const char* p, size_t size) {
-    size_t i = 0;
-    for (; i + 8 <= size; i += 8) {
-        uint64_t word;
-        std::memcpy(&word, p + i, 8);
-        if (word & 0x8080808080808080ULL) return false;
-    }
-    for (; i < size; ++i)
-        if (static_cast<unsigned char>(p[i]) & 0x80) return false;
-    return true;
-}
-
 std::string Why(const std::string& path) {
     return "The file \"" + path + "\" cannot be read: " + std::strerror(errno) + ".";
 }
@@ -220,7 +208,7 @@ std::string CsvReader::ValuePlace(size_t before) const {
 // record cannot be read.
 bool CsvReader::EndValue(size_t from, size_t to, bool made) {
     if (m_count < kMaxCsvValues && to - from <= kMaxCsvValueBytes &&
-        IsAscii((made ? m_made.data() : m_buffer.data()) + from, to - from)) [[likely]] {
+        store::CodePage::IsAscii({(made ? m_made.data() : m_buffer.data()) + from, to - from})) [[likely]] {
         m_pieces[m_count++] = {from, to - from, made};
         return true;
     }
@@ -238,7 +226,7 @@ bool CsvReader::EndOddValue(size_t from, size_t to, bool made) {
         return false;
     }
     const char* const bytes = (made ? m_made.data() : m_buffer.data()) + from;
-    if (!IsAscii(bytes, to - from)) {
+    if (!store::CodePage::IsAscii({bytes, to - from})) {
         if (m_dialect.encoding == CsvEncoding::Windows1252) {
             static const store::CodePage page(1252);
             std::string decoded = page.Decode(std::string_view(bytes, to - from));
