@@ -263,6 +263,7 @@ private slots:
         }
         for (const char* item : {"A", "B", "C", "D", "E"}) AppendItem(t, item);
         t.GoTo(2);
+        t.Refresh();  // a current record still delivered stays current
         QCOMPARE(t.GetText("Item"), std::string("C"));
         t.SetFilter([&t](const RecordView& v) { return v.Text(t.FieldIndex("Item")) != "A"; });
         t.SetFiltered(true);

@@ -174,6 +174,14 @@ private slots:
             QCOMPARE(std::string(e.what()), std::string("The character \"\xE2\x98\x83\" in field NAME cannot be stored in "
                                                         "this table (code page 1252)."));
         }
+        // Nor is U+0080, though 0x80 is a byte the code page has (for the euro).
+        try {
+            t.SetText("NAME", "\xC2\x80");
+            QFAIL("U+0080 was stored as the euro sign's byte");
+        } catch (const EngineError& e) {
+            QCOMPARE(std::string(e.what()), std::string("The character \"\xC2\x80\" in field NAME cannot be stored in "
+                                                        "this table (code page 1252)."));
+        }
         t.SetText("SEEN", "2/29/2024");
         t.SetText("SEEN", " ");  // emptied again: no day, no time
         t.Post();
