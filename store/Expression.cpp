@@ -30,6 +30,12 @@ public:
         AppendText(r, out);
         if (out.size() - start > n) out.resize(start + n);
     }
+    // The node's text as pieces of the record, when it is nothing else.
+    virtual bool Pieces(const RecordLayout& layout, std::vector<KeyPiece>& out) const {
+        (void)layout;
+        (void)out;
+        return false;
+    }
 };
 
 namespace {
@@ -115,6 +121,11 @@ public:
         if (m_kind != FieldKind::Memo) out.append(r.Raw(m_index).substr(0, n));
     }
     void Fields(std::vector<int>& out) const override { out.push_back(m_index); }
+    bool Pieces(const RecordLayout& layout, std::vector<KeyPiece>& out) const override {
+        if (m_kind != FieldKind::String) return false;
+        out.push_back({uint32_t(layout.Offset(m_index)), uint32_t(layout.Field(m_index).length), KeyPiece::Case::Keep});
+        return true;
+    }
 private:
     int m_index;
     FieldKind m_kind;
@@ -180,6 +191,9 @@ public:
     void Fields(std::vector<int>& out) const override {
         m_a->Fields(out);
         m_b->Fields(out);
+    }
+    bool Pieces(const RecordLayout& layout, std::vector<KeyPiece>& out) const override {
+        return m_op == '+' && m_a->Pieces(layout, out) && m_b->Pieces(layout, out);
     }
 private:
     char m_op;
@@ -343,6 +357,31 @@ public:
     }
     void Fields(std::vector<int>& out) const override {
         for (const auto& a : m_args) a->Fields(out);
+    }
+    bool Pieces(const RecordLayout& layout, std::vector<KeyPiece>& out) const override {
+        const size_t first = out.size();
+        switch (m_op) {
+        case Op::Upper:
+        case Op::Lower:
+            if (!m_args[0]->Pieces(layout, out)) return false;
+            for (size_t i = first; i < out.size(); ++i)
+                out[i].letterCase = m_op == Op::Upper ? KeyPiece::Case::Upper : KeyPiece::Case::Lower;
+            return true;
+        case Op::Left: {
+            const V* c = m_args[1]->Constant();
+            if (!c || c->type != V::Type::Number || !m_args[0]->Pieces(layout, out)) return false;
+            size_t left = size_t(ClampToInt(c->number, 0, 65535));
+            size_t i = first;
+            for (; i < out.size() && left > 0; ++i) {
+                out[i].length = uint32_t(std::min<size_t>(out[i].length, left));
+                left -= out[i].length;
+            }
+            out.resize(i);
+            return true;
+        }
+        default:
+            return false;
+        }
     }
 
     static int MinArgs(const std::string& f) {
@@ -545,6 +584,9 @@ Expression::Expression(std::string_view source, const RecordLayout& layout) : m_
     m_root = Parser(source, layout).Parse();
     try {
         m_textKey = CheckOnBlankRecord(*m_root, layout) == V::Type::String;
+        m_copied = m_textKey && m_root->Pieces(layout, m_pieces);
+        if (!m_copied) m_pieces.clear();
+        for (const KeyPiece& p : m_pieces) m_copiedLength += p.length;
     } catch (const EngineError& e) {
         throw EngineError("Invalid index expression \"" + m_source + "\": " + e.what());
     }
@@ -564,7 +606,62 @@ std::vector<int> Expression::Fields() const {
     return out;
 }
 
+namespace {
+
+// Flips the letter case of the bytes of w that lie in first..last (ASCII
+// letters), eight at a time: no byte's sum carries into the next.
+uint64_t FlipCaseWithin(uint64_t w, unsigned char first, unsigned char last) {
+    constexpr uint64_t kOnes = 0x0101010101010101ULL, kHigh = 0x8080808080808080ULL;
+    const uint64_t low7 = w & ~kHigh;
+    const uint64_t atLeastFirst = low7 + kOnes * (0x80u - first);
+    const uint64_t pastLast = low7 + kOnes * (0x80u - last - 1u);
+    const uint64_t inRange = atLeastFirst & ~pastLast & ~w & kHigh;
+    return w ^ (inRange >> 2);
+}
+
+uint64_t Load8(const char* at) {
+    uint64_t w;
+    std::memcpy(&w, at, 8);
+    return w;
+}
+
+void Store8(char* at, uint64_t w) { std::memcpy(at, &w, 8); }
+
+// Copies length bytes, flipping the case of those in first..last; eight at a
+// time, the last eight overlapping the ones before.
+void CopyFlipped(const char* from, char* out, size_t length, unsigned char first, unsigned char last) {
+    if (length < 8) {
+        for (size_t i = 0; i < length; ++i) {
+            const auto c = static_cast<unsigned char>(from[i]);
+            out[i] = char(c >= first && c <= last ? c ^ 0x20 : c);
+        }
+        return;
+    }
+    size_t i = 0;
+    for (; i + 8 <= length; i += 8) Store8(out + i, FlipCaseWithin(Load8(from + i), first, last));
+    if (i < length) Store8(out + length - 8, FlipCaseWithin(Load8(from + length - 8), first, last));
+}
+
+}  // namespace
+
+void Expression::CopyKey(const char* record, char* out) const {
+    for (const KeyPiece& p : m_pieces) {
+        const char* from = record + p.offset;
+        switch (p.letterCase) {
+        case KeyPiece::Case::Keep: std::memcpy(out, from, p.length); break;
+        case KeyPiece::Case::Upper: CopyFlipped(from, out, p.length, 'a', 'z'); break;
+        case KeyPiece::Case::Lower: CopyFlipped(from, out, p.length, 'A', 'Z'); break;
+        }
+        out += p.length;
+    }
+}
+
 void Expression::Key(const RecordView& record, std::string& out) const {
+    if (m_copied) {
+        out.resize(m_copiedLength);
+        CopyKey(record.Data(), out.data());
+        return;
+    }
     if (m_textKey) {
         out.clear();
         m_root->AppendText(record, out);

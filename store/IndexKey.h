@@ -3,6 +3,7 @@
 // tags the engine keeps and by the check that compares an index file with
 // the data it describes.
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,33 @@ class DbfFile;
 // fields: what a pass over records in an order of their own asks for a few
 // records ahead, since the processor's prefetching stops at every page.
 std::vector<size_t> KeyFieldLines(const Expression& e, const RecordLayout& layout);
+
+// Asks for the cache lines at record + each of lines. A loop of nothing but
+// prefetches is one the compiler may take for having no effect and drop
+// whole, so each address is also handed to an empty statement it must keep.
+inline void AskForLines(const char* record, const std::vector<size_t>& lines) {
+    for (size_t at : lines) {
+        __builtin_prefetch(record + at);
+        asm volatile("" : : "r"(record + at));
+    }
+}
+
+// The keys of records from..to-1 in file order, side by side: what a
+// build sorts and what a check compares in an index's order.
+struct KeyRun {
+    std::unique_ptr<char[]> block;  // keys all width bytes long
+    std::string text;               // keys of differing lengths, at offsets
+    std::vector<uint32_t> offsets;  // one more than the records; empty for a block
+    size_t width = 0;
+    size_t longest = 0;
+    bool SameLength() const { return offsets.empty(); }
+    const char* Base() const { return block ? block.get() : text.data(); }
+    std::string_view At(uint32_t i) const {
+        if (offsets.empty()) return {Base() + size_t(i) * width, width};
+        return {text.data() + offsets[i], offsets[i + 1] - offsets[i]};
+    }
+};
+KeyRun KeysInFileOrder(const Expression& e, const DbfFile& file, uint32_t from, uint32_t to);
 
 // An order of the file's records against the keys: every record once, keys
 // ascending (equal keys by record number). Returns the first disagreement,

@@ -113,14 +113,17 @@ void Table::Open() {
         }
     }
     try {
-        LoadIndex();
+        const bool restamp = LoadIndex();
         m_tagged = m_file.RecordCount();
         RestoreTagsKeptInMemory();
         if (!m_activeName.empty()) {
             m_active = FindTag(m_activeName);
             if (!m_active) throw EngineError("The index tag " + m_activeName + " does not exist for table " + m_tableName + ".");
         }
+        // A copy's index is written with the copy's state at the next save
+        // (Close at the latest): written now, it would hold up the open.
         if (m_indexDirty) SaveIndex();
+        else if (restamp) m_indexDirty = true;
     } catch (...) {
         m_tags.clear();
         m_active = nullptr;

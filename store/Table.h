@@ -236,7 +236,11 @@ private:
     const char* CurrentRecordBytes() const;
     Tag* FindTag(const std::string& name);
     const Tag* FindTag(const std::string& name) const;
-    void LoadIndex();
+    // Reads the index file, or rebuilds what it cannot use. True when the
+    // file describes the records but was written for another state of the
+    // file (a copy of the table): worth writing again with this state, but
+    // not before it is next saved.
+    bool LoadIndex();
     void BuildTag(Tag& tag);
     void RebuildAll();
     void ScanDeleted(uint32_t from);

@@ -23,46 +23,20 @@ namespace {
 void SortedKeys(const Expression& e, const DbfFile& file, uint32_t from, uint32_t to, std::vector<uint32_t>& out,
                 size_t& widest) {
     const uint32_t count = to > from ? to - from : 0;
-    const RecordLayout& layout = file.Layout();
-    std::string keys;
-    std::vector<uint32_t> offsets(size_t(count) + 1, 0);
-    std::string key;
-    bool sameLength = true;
-    size_t firstLength = 0, longest = 0;
-    // The key fields' bytes of the records ahead are asked for early: the
-    // processor's own prefetching stops at every page.
-    const std::vector<size_t> lines = KeyFieldLines(e, layout);
-    constexpr uint32_t kAhead = 8;
-    for (uint32_t i = 0; i < count; ++i) {
-        if (i + kAhead < count) {
-            const char* ahead = file.Record(from + i + kAhead);
-            for (size_t at : lines) __builtin_prefetch(ahead + at);
-        }
-        KeyOf(e, RecordView(file.Record(from + i), layout), key);
-        if (i == 0) {
-            firstLength = key.size();
-            keys.reserve(firstLength * count);
-        } else if (key.size() != firstLength) {
-            sameLength = false;
-        }
-        longest = std::max(longest, key.size());
-        keys += key;
-        offsets[i + 1] = uint32_t(keys.size());
-    }
-    widest = std::max(widest, longest);
+    const KeyRun keys = KeysInFileOrder(e, file, from, to);
+    widest = std::max(widest, keys.longest);
     std::vector<uint32_t> order(count);
     for (uint32_t i = 0; i < count; ++i) order[i] = i;
-    const char* base = keys.data();
-    if (sameLength) {
-        const size_t len = firstLength;
+    const char* base = keys.Base();
+    if (keys.SameLength()) {
+        const size_t len = keys.width;
         std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
             const int c = std::memcmp(base + size_t(a) * len, base + size_t(b) * len, len);
             return c < 0 || (c == 0 && a < b);
         });
     } else {
         std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-            const int c = CompareKeys(std::string_view(base + offsets[a], offsets[a + 1] - offsets[a]),
-                                      std::string_view(base + offsets[b], offsets[b + 1] - offsets[b]));
+            const int c = CompareKeys(keys.At(a), keys.At(b));
             return c < 0 || (c == 0 && a < b);
         });
     }
@@ -100,7 +74,7 @@ void Table::RestoreTagsKeptInMemory() {
     m_memoryTags.clear();
 }
 
-void Table::LoadIndex() {
+bool Table::LoadIndex() {
     m_sortedAtOpen = false;
     m_tags.clear();
     m_active = nullptr;
@@ -117,7 +91,7 @@ void Table::LoadIndex() {
         if (m_file.ProductionIndexFlag() && m_file.Mode() != DbfFile::Access::ReadOnly)
             throw EngineError("The index file \"" + path + "\" that the table announces is missing.");
         ScanDeleted(0);
-        return;
+        return false;
     case IndexFileKind::NotAFile:
         throw EngineError("\"" + path + "\" is not an index file; the table cannot be opened while it is there.");
     case IndexFileKind::Foreign:
@@ -127,12 +101,12 @@ void Table::LoadIndex() {
                        "\" belongs to another program and is left as it is.  The sort order of this table is kept "
                        "in memory only.";
         ScanDeleted(0);
-        return;
+        return false;
     case IndexFileKind::Damaged:
         // What an interrupted write leaves: written anew.
         m_indexDirty = true;
         ScanDeleted(0);
-        return;
+        return false;
     case IndexFileKind::Ours:
         break;
     }
@@ -141,7 +115,7 @@ void Table::LoadIndex() {
         // Our file, but its definitions are unreadable: start without tags.
         m_indexDirty = true;
         ScanDeleted(0);
-        return;
+        return false;
     }
     const uint32_t count = m_file.RecordCount();
     const FileState now = m_file.State();
@@ -152,6 +126,7 @@ void Table::LoadIndex() {
     const bool worthChecking = !valid && content->ordersValid && content->state.recordCount == now.recordCount &&
                                content->state.size == now.size;
     bool agrees = worthChecking;
+    bool restamp = false;
     for (auto& t : content->tags) {
         m_tagsAtSync.push_back(t.name);
         auto made = TagFrom(t.name, t.expression);
@@ -180,8 +155,9 @@ void Table::LoadIndex() {
         for (uint32_t r = 0; r < count; ++r)
             if (m_deleted[r]) deleted.push_back(r);
         valid = agrees && deleted == content->deleted && m_tags.size() == content->tags.size();
-        // It describes the records: written again with their state.
-        if (valid) m_indexDirty = true;
+        // It describes the records: written again with their state when
+        // the index is next saved.
+        restamp = valid;
     } else if (valid) {
         m_deleted.assign(count, 0);
         for (uint32_t r : content->deleted) {
@@ -194,6 +170,7 @@ void Table::LoadIndex() {
         m_indexDirty = true;
         m_sortedAtOpen = true;
     }
+    return restamp;
 }
 
 void Table::ScanDeleted(uint32_t from) {
@@ -260,8 +237,7 @@ void Table::MergeIntoTag(Tag& tag, uint32_t from, uint32_t to) {
     bool haveKey = false;
     for (size_t i = 0; i < n; ++i) {
         if (i + kAhead < n) {
-            const char* ahead = m_file.Record(old[i + kAhead]);
-            for (size_t at : lines) __builtin_prefetch(ahead + at);
+            AskForLines(m_file.Record(old[i + kAhead]), lines);
         }
         const uint32_t r = old[i];
         keyOf(r, other);
@@ -520,10 +496,7 @@ size_t Table::KeyLowerBound(const Tag& tag, const RecordOrder& order, const std:
     std::string other;
     // Each step reads a record far from the last: the two records the next
     // step may read are asked for while this one's key is made.
-    auto ask = [&](size_t at) {
-        const char* rec = m_file.Record(order[at]);
-        for (size_t line : tag.lines) __builtin_prefetch(rec + line);
-    };
+    auto ask = [&](size_t at) { AskForLines(m_file.Record(order[at]), tag.lines); };
     while (lo < hi) {
         const size_t mid = lo + (hi - lo) / 2;
         if (mid > lo) ask(lo + (mid - lo) / 2);

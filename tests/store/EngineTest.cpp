@@ -1107,15 +1107,24 @@ private slots:
         CreateItemTable(t, m_dir->path());
         std::mt19937 rng(9);
         auto text = [&] {
-            static const char* kPieces[] = {"", " ", "  lead", "trail  ", "Mixed Case", "x", "long enough text"};
-            return std::string(kPieces[rng() % 7]) + kPieces[rng() % 7];
+            // The letters' neighbours and letters with the high bit set
+            // (0xC1, 0xDA, 0xE1, 0xFA) keep their case.
+            static const char* kPieces[] = {"",           " ", "  lead",           "trail  ",
+                                            "Mixed Case", "x", "long enough text", "@AZ[`az{ \u00c1\u00da\u00e1\u00fa"};
+            return std::string(kPieces[rng() % 8]) + kPieces[rng() % 8];
+        };
+        // Twenty bytes, not ending inside a two-byte character.
+        auto cut = [](std::string s) {
+            s.resize(std::min<size_t>(s.size(), 20));
+            if (!s.empty() && static_cast<unsigned char>(s.back()) >= 0xC0) s.pop_back();
+            return s;
         };
         t.BeginBulkAppend();
         for (int i = 0; i < 200; ++i) {
             t.Append();
             t.SetText("Item", text());
-            t.SetText("Brand", text().substr(0, 20));
-            t.SetText("Model", text().substr(0, 20));
+            t.SetText("Brand", cut(text()));
+            t.SetText("Model", cut(text()));
             t.SetText("Quantity", std::to_string(int(rng() % 16) - 3));
             if (i % 3) t.SetText("Cost", std::to_string(rng() % 100000) + ".25");
             if (i % 4) t.SetText("PurchDate", "2/" + std::to_string(1 + rng() % 28) + "/1999");
@@ -1128,14 +1137,24 @@ private slots:
             "Item-Brand-Model", "UPPER(TRIM(Brand)-Item)", "LEFT(Item,0)+RIGHT(Item,100)", "'x'+Item",
             "LEFT(Item,Quantity)+SUBSTR(Brand,Quantity,2)", "STR(Cost,10,2)+DTOS(PurchDate)+Model",
             "Upper(Left(Category,20))+Upper(Left(Item,20))", "LEFT(UPPER(Brand)+Item,25)", "LEFT(Item,100)+Brand",
-            "LEFT(Item,0-2)+Model", "Location-Item"};
+            "LEFT(Item,0-2)+Model", "Location-Item", "UPPER(LEFT(Item,3))+LOWER(LEFT(Brand,8))+UPPER(LEFT(Model,9))",
+            "LOWER(UPPER(LEFT(Item,17)))+UPPER(LOWER(Brand))+LEFT(Brand+Model,0)+LOWER(Item)"};
+        // Character fields cut and cased are copied, not evaluated; the
+        // others are not.
+        const std::set<std::string> kCopied = {"Item", "UPPER(Item)", "LOWER(Brand)+Item",
+                                                "Upper(Left(Category,20))+Upper(Left(Item,20))",
+                                                "LEFT(UPPER(Brand)+Item,25)", "LEFT(Item,100)+Brand",
+                                                kExpressions[std::size(kExpressions) - 2],
+                                                kExpressions[std::size(kExpressions) - 1]};
         std::string key;
         for (const char* source : kExpressions) {
             const Expression e(source, t.Layout());
+            QVERIFY2(e.CopiesKey() == kCopied.count(source) > 0, source);
             for (uint32_t r = 0; r < t.PhysicalCount(); ++r) {
                 const RecordView v = t.ViewOf(r);
                 e.Key(v, key);
                 QCOMPARE(key, e.Evaluate(v).text);
+                if (e.CopiesKey()) QCOMPARE(key.size(), e.CopiedKeyLength());
             }
         }
     }

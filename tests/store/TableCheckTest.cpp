@@ -7,9 +7,15 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <algorithm>
+#include <cctype>
+#include <numeric>
 #include <random>
 
+#include "DbfFile.h"
+#include "Expression.h"
 #include "FileBytes.h"
+#include "IndexKey.h"
 #include "IndexFile.h"
 #include "ItemSchema.h"
 #include "ItemTable.h"
@@ -286,6 +292,63 @@ private slots:
             QVERIFY(r.opened || !r.problems.empty());
             QCOMPARE(ReadAll(m_data), bad);
         }
+    }
+
+    // Long enough to be keyed in two halves at once: the tag built is the
+    // one a stable sort gives (equal keys by record number, across the
+    // middle too), and a disagreement is found in either half and between
+    // the two records either side of the middle, the first one named.
+    void longOrdersAreKeyedAndCheckedInHalves() {
+        const std::string path = m_dir->filePath("LONG.DBF").toStdString();
+        constexpr uint32_t kCount = (1u << 17) + 7;
+        std::vector<std::string> keys(kCount);
+        {
+            store::Table t;
+            store::PointAt(t, path);
+            t.Create({store::FieldDef::String("NAME", 6), store::FieldDef::String("CAT", 2)});
+            t.Open();
+            t.BeginBulkAppend();
+            std::mt19937 rng(5);
+            for (uint32_t i = 0; i < kCount; ++i) {
+                const char cat = "aBc"[rng() % 3];
+                t.Append();
+                t.SetText("NAME", std::to_string(rng() % 100000));
+                t.SetText("CAT", std::string(1, cat));
+                t.Post();
+                keys[i] = std::string(1, char(std::toupper(cat))) + " ";
+            }
+            t.EndBulkAppend();
+            t.AddIndex("BYCAT", "UPPER(CAT)");
+            t.AddIndex("BYNAME", "TRIM(NAME)+CAT");
+        }
+        std::vector<uint32_t> expected(kCount);
+        std::iota(expected.begin(), expected.end(), 0u);
+        std::stable_sort(expected.begin(), expected.end(), [&](uint32_t a, uint32_t b) { return keys[a] < keys[b]; });
+        const auto content = store::ReadIndexFile(store::IndexPathFor(path));
+        QVERIFY(content && content->ordersValid && content->tags.size() == 2);
+        QVERIFY(content->tags[0].order == expected);
+
+        store::DbfFile file;
+        file.Open(path, store::DbfFile::Access::ReadOnly);
+        const store::Expression byName("TRIM(NAME)+CAT", file.Layout());
+        QCOMPARE(store::CheckKeyOrder(file, byName, content->tags[1].order), std::string());
+        const store::Expression byCat("UPPER(CAT)", file.Layout());
+        QCOMPARE(store::CheckKeyOrder(file, byCat, expected), std::string());
+        const auto lastOf = [&](char cat) {
+            return uint32_t(std::count_if(keys.begin(), keys.end(), [&](const std::string& k) { return k[0] <= cat; }) - 1);
+        };
+        const uint32_t lastA = lastOf('A'), lastB = lastOf('B'), half = kCount / 2;
+        QVERIFY(lastA + 1 < half && half < lastB);
+        const auto swapped = [&](std::vector<uint32_t> order, std::initializer_list<uint32_t> at) {
+            for (uint32_t i : at) std::swap(order[i], order[i + 1]);
+            return store::CheckKeyOrder(file, byCat, order);
+        };
+        const auto outOfOrder = [&](uint32_t at, uint32_t after) {
+            return "record " + std::to_string(at + 1) + " is out of order (after record " + std::to_string(after + 1) + ").";
+        };
+        QCOMPARE(swapped(expected, {lastA, lastB}), outOfOrder(expected[lastA], expected[lastA + 1]));
+        QCOMPARE(swapped(expected, {lastB}), outOfOrder(expected[lastB], expected[lastB + 1]));
+        QCOMPARE(swapped(expected, {half - 1}), outOfOrder(expected[half - 1], expected[half]));
     }
 };
 
