@@ -24,6 +24,7 @@
 
 #include "Expression.h"
 #include "IndexFile.h"
+#include "IndexKey.h"
 #include "ItemTable.h"
 #include "ChangeLog.h"
 #include "FileBytes.h"
@@ -661,6 +662,9 @@ private slots:
         wanted = "a";
         t.Refresh();
         QCOMPARE(ItemsInOrder(t), (std::vector<std::string>{"Radio", "SONY camera", "Jackson amp", "Lamp"}));
+        // Another filter while filtering is in force is asked at once.
+        t.SetFilter([item](const RecordView& v) { return v.Text(item).find("amp") != std::string::npos; });
+        QCOMPARE(ItemsInOrder(t), (std::vector<std::string>{"Jackson amp", "Lamp"}));
     }
 
     // What may only be done in its own state is refused, with the reason.
@@ -1049,6 +1053,21 @@ private slots:
         t.Close();
         QVERIFY(mdx.open(QIODevice::ReadOnly));
         QCOMPARE(mdx.readAll(), foreign);
+        mdx.close();
+
+        // Put in place of ours while the table is open, it stays when the
+        // last tag goes.
+        Table u;
+        PointAt(u, t.DataFilePath());
+        QVERIFY(QFile::remove(mdx.fileName()));
+        u.Open();
+        u.AddIndex("Mine", "Upper(Item)");
+        QVERIFY(mdx.open(QIODevice::WriteOnly));
+        mdx.write(foreign);
+        mdx.close();
+        u.DeleteIndex("Mine");
+        QVERIFY(mdx.open(QIODevice::ReadOnly));
+        QCOMPARE(mdx.readAll(), foreign);
     }
 
     void announcedIndexThatIsGoneFailsTheOpen() {
@@ -1138,14 +1157,14 @@ private slots:
             "LEFT(Item,Quantity)+SUBSTR(Brand,Quantity,2)", "STR(Cost,10,2)+DTOS(PurchDate)+Model",
             "Upper(Left(Category,20))+Upper(Left(Item,20))", "LEFT(UPPER(Brand)+Item,25)", "LEFT(Item,100)+Brand",
             "LEFT(Item,0-2)+Model", "Location-Item", "UPPER(LEFT(Item,3))+LOWER(LEFT(Brand,8))+UPPER(LEFT(Model,9))",
-            "LOWER(UPPER(LEFT(Item,17)))+UPPER(LOWER(Brand))+LEFT(Brand+Model,0)+LOWER(Item)"};
+            "LOWER(UPPER(LEFT(Item,17)))+UPPER(LOWER(Brand))+LEFT(Brand+Model,0)+LOWER(Item)", "Model+(Item-Brand)"};
         // Character fields cut and cased are copied, not evaluated; the
         // others are not.
         const std::set<std::string> kCopied = {"Item", "UPPER(Item)", "LOWER(Brand)+Item",
                                                 "Upper(Left(Category,20))+Upper(Left(Item,20))",
                                                 "LEFT(UPPER(Brand)+Item,25)", "LEFT(Item,100)+Brand",
-                                                kExpressions[std::size(kExpressions) - 2],
-                                                kExpressions[std::size(kExpressions) - 1]};
+                                                kExpressions[std::size(kExpressions) - 3],
+                                                kExpressions[std::size(kExpressions) - 2]};
         std::string key;
         for (const char* source : kExpressions) {
             const Expression e(source, t.Layout());
@@ -1157,6 +1176,36 @@ private slots:
                 if (e.CopiesKey()) QCOMPARE(key.size(), e.CopiedKeyLength());
             }
         }
+        // Keys of differing lengths compare as if the shorter were padded
+        // with blanks: what follows a blank in the longer one decides.
+        QCOMPARE(CompareKeys("ab c", "ab"), 1);
+        QCOMPARE(CompareKeys("ab", "ab c"), -1);
+        QCOMPARE(CompareKeys("ab \x01", "ab"), -1);
+        QCOMPARE(CompareKeys("ab  ", "ab"), 0);
+    }
+
+    // Date arithmetic reaches the first and the last day of the calendar,
+    // and a step past either is an error, not another date.
+    void dateArithmeticStaysWithinTheCalendar() {
+        Table t;
+        CreateItemTable(t, m_dir->path());
+        for (const char* date : {"12/30/9999", "01/02/0001"}) {
+            t.Append();
+            t.SetText("PurchDate", date);
+            t.Post();
+        }
+        auto dtos = [&](uint32_t record, const char* source) -> std::string {
+            try {
+                return Expression(source, t.Layout()).Evaluate(t.ViewOf(record)).text;
+            } catch (const EngineError& e) {
+                return e.what();
+            }
+        };
+        const std::string outside = "The date arithmetic leaves the years 1 to 9999.";
+        QCOMPARE(dtos(0, "DTOS(PurchDate+1)"), std::string("99991231"));
+        QCOMPARE(dtos(0, "DTOS(PurchDate+2)"), outside);
+        QCOMPARE(dtos(1, "DTOS(PurchDate-1)"), std::string("00010101"));
+        QCOMPARE(dtos(1, "DTOS(PurchDate-2)"), outside);
     }
 
     // STR at the edges of its width: at least one character, asterisks
