@@ -2,12 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <optional>
-#include <system_error>
-#include <thread>
 
 #include "DbfFile.h"
 #include "EngineError.h"
+#include "InTwoHalves.h"
 
 namespace store {
 
@@ -40,37 +38,6 @@ std::vector<size_t> KeyFieldLines(const Expression& e, const RecordLayout& layou
     }
     return lines;
 }
-
-namespace {
-
-// Records at least this many are worth a second thread for the half of
-// them: below it, starting the thread costs more than it saves.
-constexpr uint32_t kWorthAThread = 1u << 17;
-
-// Runs work(0, half) here and work(half, count) on a thread of its own when
-// the machine has a second processor and count is worth it; work must not
-// throw. Both halves read the same mapping; neither writes what the other
-// reads.
-template <typename Work>
-void InTwoHalves(uint32_t count, Work&& work) {
-    if (count >= kWorthAThread && std::thread::hardware_concurrency() > 1) {
-        const uint32_t half = count / 2;
-        std::optional<std::thread> other;
-        try {
-            other.emplace(work, half, count);
-        } catch (const std::system_error&) {
-            // No thread to be had: all of it here.
-        }
-        if (other) {
-            work(0, half);
-            other->join();
-            return;
-        }
-    }
-    work(0, count);
-}
-
-}  // namespace
 
 KeyRun KeysInFileOrder(const Expression& e, const DbfFile& file, uint32_t from, uint32_t to) {
     const uint32_t count = to > from ? to - from : 0;

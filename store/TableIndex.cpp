@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "FileSystem.h"
+#include "InTwoHalves.h"
 #include "IndexFile.h"
 #include "IndexKey.h"
 #include "TableNames.h"
@@ -176,16 +177,28 @@ bool Table::LoadIndex() {
 void Table::ScanDeleted(uint32_t from) {
     const uint32_t count = m_file.RecordCount();
     m_deleted.resize(count);
-    // Only a blank flag marks a live record; '*' and anything else are not delivered.
+    if (from >= count) return;
+    // Only a blank flag marks a live record; '*' and anything else are not
+    // delivered. The flags are read in two halves at once; an end mark
+    // (kEndFlag) is looked at afterwards, here alone.
+    constexpr uint8_t kEndFlag = 2;
+    bool marks[2] = {false, false};
+    InTwoHalves(count - from, [&](uint32_t first, uint32_t last) {
+        for (uint32_t r = from + first; r < from + last; ++r) {
+            if (r + 8 < from + last) __builtin_prefetch(m_file.Record(r + 8));
+            const char flag = m_file.Record(r)[0];
+            m_deleted[r] = flag == ' ' ? 0 : flag == 0x1A ? kEndFlag : 1;
+            if (flag == 0x1A) marks[first == 0 ? 0 : 1] = true;
+        }
+    });
+    if (!marks[0] && !marks[1]) return;
     for (uint32_t r = from; r < count; ++r) {
-        if (r + 8 < count) __builtin_prefetch(m_file.Record(r + 8));
-        const char flag = m_file.Record(r)[0];
-        m_deleted[r] = flag == ' ' ? 0 : 1;
+        if (m_deleted[r] != kEndFlag) continue;
+        m_deleted[r] = 1;
         // An append killed before its last byte: readers going by the end
         // mark would stop here, and the append would keep only some of the
         // records its count took in.
-        if (flag == 0x1A && m_file.Mode() != DbfFile::Access::ReadOnly && m_file.RepairInterruptedAppend(r))
-            m_deleted[r] = 0;
+        if (m_file.Mode() != DbfFile::Access::ReadOnly && m_file.RepairInterruptedAppend(r)) m_deleted[r] = 0;
     }
 }
 
