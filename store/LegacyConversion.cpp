@@ -109,18 +109,8 @@ std::string VersionOneDateText(const std::string& day, const std::string& month,
     std::string m = month.substr(0, 4);
     for (int i = 0; i < 12; ++i)
         if (m == kMonths[i]) m = std::to_string(i + 1);
-    auto cut = [](std::string& s, size_t n) {
-        if (s.size() > n) s.resize(n);
-    };
-    std::string text = m + "/";
-    cut(text, 5);
-    text += d;
-    cut(text, 9);
-    text += "/";
-    cut(text, 10);
-    text += y;
-    cut(text, 14);
-    return text;
+    // Each part is at most four characters: the text fits 14.
+    return m + "/" + d + "/" + y;
 }
 
 void ConvertV1(Table& checkTable, Table& itemTable, const std::string& path) {

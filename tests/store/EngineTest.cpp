@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -392,6 +393,12 @@ private slots:
             QCOMPARE(ParseNumber(text), std::optional<double>(t.GetNumber(cost)));
             QCOMPARE(t.GetText(qty), FormatNumber(t.GetNumber(qty)));
         }
+        // Past 15 significant digits the stored digits say more than the
+        // value holds: the text is the value's (stored .3000, held .25).
+        t.Append();
+        t.SetText("Cost", "900719925474099.3");
+        t.Post();
+        QCOMPARE(t.GetText(cost), std::string("900719925474099.2"));
     }
 
     void valuesTheFieldCannotHoldAreRefused_data() {
@@ -709,6 +716,7 @@ private slots:
         QCOMPARE(refusal([&] { t.Post(); }), std::string("The table MASTER is not open."));
         QCOMPARE(refusal([&] { t.SetNumber(0, 1); }), std::string("The table MASTER is not open."));
         QCOMPARE(refusal([&] { t.SetBlank(0); }), std::string("The table MASTER is not open."));
+        QCOMPARE(refusal([&] { t.IndexExpression("X"); }), std::string("The table MASTER is not open."));
     }
 
     // A table made again over one whose name differs only in letter case
@@ -976,6 +984,28 @@ private slots:
         }
     }
 
+    // With sole use the file's state is looked up only when it is needed:
+    // the index written at the close still records the file as it is left
+    // after the last change, so the next open takes it as it stands.
+    void indexRecordsTheFileAsSoleUseLeftIt() {
+        Table t;
+        CreateItemTable(t, m_dir->path());
+        t.AddIndex("NewIndex", kSortExpr);
+        t.Close();
+        t.SetExclusive(true);
+        t.Open();
+        AppendItem(t, "Saw", "Tools");
+        t.Close();
+        const auto content = ReadIndexFile(m_dir->filePath("MASTER.MDX").toStdString());
+        QVERIFY(content && content->ordersValid);
+        struct stat st {};
+        QCOMPARE(::stat(m_dir->filePath("MASTER.DBF").toUtf8().constData(), &st), 0);
+        QCOMPARE(content->state.size, uint64_t(st.st_size));
+        QCOMPARE(content->state.mtimeSec, int64_t(st.st_mtim.tv_sec));
+        QCOMPARE(content->state.mtimeNsec, int64_t(st.st_mtim.tv_nsec));
+        QCOMPARE(content->state.recordCount, 1u);
+    }
+
     // A tag added to a closed table is in its index at the next open; the
     // table stays closed and keeps the active tag it was given.
     void tagAddedToAClosedTable() {
@@ -1092,6 +1122,7 @@ private slots:
         QTest::newRow("cost then date") << "STR(Cost,12,2)+DTOS(PurchDate)" << QStringList{"b", "c", "a"};
         QTest::newRow("date alone, empty first") << "DTOS(PurchDate)" << QStringList{"b", "c", "a"};
         QTest::newRow("lower-case function names") << "upper(left(brand,3))" << QStringList{"a", "c", "b"};
+        QTest::newRow("lower-case name with an a") << "str(val(Item),3)+Item" << QStringList{"a", "b", "c"};
         QTest::newRow("numeric expression") << "Cost" << QStringList{"b", "c", "a"};
         QTest::newRow("days between two dates") << "STR(PurchDate - PurchDate + Quantity, 5)" << QStringList{"c", "a", "b"};
     }
@@ -1157,14 +1188,16 @@ private slots:
             "LEFT(Item,Quantity)+SUBSTR(Brand,Quantity,2)", "STR(Cost,10,2)+DTOS(PurchDate)+Model",
             "Upper(Left(Category,20))+Upper(Left(Item,20))", "LEFT(UPPER(Brand)+Item,25)", "LEFT(Item,100)+Brand",
             "LEFT(Item,0-2)+Model", "Location-Item", "UPPER(LEFT(Item,3))+LOWER(LEFT(Brand,8))+UPPER(LEFT(Model,9))",
-            "LOWER(UPPER(LEFT(Item,17)))+UPPER(LOWER(Brand))+LEFT(Brand+Model,0)+LOWER(Item)", "Model+(Item-Brand)"};
+            "LOWER(UPPER(LEFT(Item,17)))+UPPER(LOWER(Brand))+LEFT(Brand+Model,0)+LOWER(Item)", "Model+(Item-Brand)",
+            "LEFT(TRIM(Brand)+Item,25)"};
         // Character fields cut and cased are copied, not evaluated; the
         // others are not.
         const std::set<std::string> kCopied = {"Item", "UPPER(Item)", "LOWER(Brand)+Item",
                                                 "Upper(Left(Category,20))+Upper(Left(Item,20))",
                                                 "LEFT(UPPER(Brand)+Item,25)", "LEFT(Item,100)+Brand",
-                                                kExpressions[std::size(kExpressions) - 3],
-                                                kExpressions[std::size(kExpressions) - 2]};
+                                                "UPPER(LEFT(Item,3))+LOWER(LEFT(Brand,8))+UPPER(LEFT(Model,9))",
+                                                "LOWER(UPPER(LEFT(Item,17)))+UPPER(LOWER(Brand))+LEFT(Brand+Model,0)+"
+                                                "LOWER(Item)"};
         std::string key;
         for (const char* source : kExpressions) {
             const Expression e(source, t.Layout());
@@ -1182,6 +1215,28 @@ private slots:
         QCOMPARE(CompareKeys("ab", "ab c"), -1);
         QCOMPARE(CompareKeys("ab \x01", "ab"), -1);
         QCOMPARE(CompareKeys("ab  ", "ab"), 0);
+    }
+
+    // Cuts take up to 65,535 characters, which a text joined from many
+    // wide fields can pass.
+    void cutsReachTheirLongestLength() {
+        Table t;
+        t.SetDirectory(m_dir->path().toStdString());
+        t.SetTableName("WIDE");
+        t.Create({FieldDef::String("A", 254)});
+        t.Open();
+        t.Append();
+        t.SetText("A", std::string(254, 'w'));
+        t.Post();
+        std::string joined = "A";
+        for (int i = 0; i < 258; ++i) joined += "+A";  // 259 × 254 = 65,786 characters
+        std::string key;
+        for (const char* cut : {"LEFT", "RIGHT"}) {
+            const Expression e(std::string(cut) + "(" + joined + ",65535)", t.Layout());
+            e.Key(t.ViewOf(0), key);
+            QCOMPARE(key.size(), size_t(65535));
+            QCOMPARE(e.Evaluate(t.ViewOf(0)).text.size(), size_t(65535));
+        }
     }
 
     // Date arithmetic reaches the first and the last day of the calendar,

@@ -189,6 +189,7 @@ private slots:
         const int seen = t.NeedField("SEEN");
         QVERIFY(t.IsBlank(seen));
         t.First();
+        QCOMPARE(t.GetText("RATE"), std::string("2.25"));  // the other program's double, as it wrote it
         QVERIFY(!t.IsBlank(seen));
         QVERIFY(!t.IsBlank(t.NeedField("QTY")));  // a binary number is never blank
         // Not even one whose four bytes read as blanks.
