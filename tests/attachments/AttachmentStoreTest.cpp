@@ -141,8 +141,9 @@ void AttachmentStoreTest::damagedManifestIsToldAndNeverTrusted_data() {
     QTest::newRow("not UTF-8") << head + "item\t3\t00000000000000ff\tK\xe4se\n" + end << "not UTF-8" << 0 << 0;
     QTest::newRow("the first surrogate") << head + "item\t3\t00000000000000ff\tK\xED\xA0\x80se\n" + end << "not UTF-8" << 0 << 0;
     QTest::newRow("the last surrogate") << head + "item\t3\t00000000000000ff\tK\xED\xBF\xBFse\n" + end << "not UTF-8" << 0 << 0;
-    QTest::newRow("overlong line") << head + "item\t3\t00000000000000ff\t" + QByteArray(70000, 'x') + "\n" + end
-                                   << "longer than" << 0 << 0;
+    QTest::newRow("a line one byte too long")
+        << head + "item\t3\t00000000000000ff\t" + QByteArray(65536 + 1 - 24, 'x') + "\n" + end
+        << "Line 2: the line is longer than 65536 bytes." << 0 << 0;
     QTest::newRow("too many fields") << head + item + file.chopped(1) + "\textra\n" + end << "needs a stored name" << 1
                                      << 0;
 }
@@ -353,6 +354,7 @@ void AttachmentStoreTest::tableRewrittenByAnotherProgramRelinksByFingerprint() {
     for (uint32_t r : {0u, 1u, 2u, 3u, 5u}) store.Add(r, {Photo(WriteFile(dir.filePath(QString("%1.jpg").arg(r)), names[r]))});
     t.Close();
     store.Detach();
+    QCOMPARE(store.CountOf(0), size_t(0));  // detached, it holds nothing
     const QByteArray out = [&] {
         QProcess p;
         p.start("/usr/bin/python3", {AttachmentScript("reorder_dbf.py"), QString::fromStdString(path), "5,3,4,0,2,1"});
@@ -832,6 +834,8 @@ void AttachmentStoreTest::storedNamesAndExtensions() {
     QCOMPARE(StoredExtension("x.abcdefghijk"), std::string());
     QCOMPARE(StoredExtension("x.tar-gz"), std::string());
     QCOMPARE(StoredExtension("x."), std::string());
+    QCOMPARE(StoredExtension("scan.09Z"), std::string("09z"));
+    QVERIFY(ValidStoredName(hash + ".09z"));
 }
 
 QTEST_GUILESS_MAIN(AttachmentStoreTest)
