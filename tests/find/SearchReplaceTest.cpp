@@ -207,6 +207,8 @@ private slots:
             const int width = store::SchemaAt(1).width;
             QTest::keyClicks(dialog.ReplaceEdit, QString(width + 5, u'x'));
             QCOMPARE(dialog.ReplacementText(), QString(width, u'x'));
+            dialog.FieldCombo->setCurrentIndex(1);  // another text field: both boxes cleared
+            QCOMPARE(dialog.ReplacementText(), QString());
 
             // Purchase date: the date mask; choosing a field clears both boxes.
             dialog.FieldCombo->setCurrentIndex(9);

@@ -73,6 +73,7 @@ private slots:
     void anEditorShowsTheCriterionItOpensOn();
     void okWithAnEmptyGridChangesNothing();
     void okAppliesTheSearch();
+    void oneMatchIsASearch();
     void noMatchEndsTheSearch();
     void findMoreGivesTenLevelsThatOrTogether();
     void invalidCriterionKeepsTheWindowOnItsRow();
@@ -363,6 +364,7 @@ void SearchWindowTest::anEditorShowsTheCriterionItOpensOn() {
     if (!editor) editor = search.SearchGrid->viewport()->findChild<QLineEdit*>();
     QVERIFY(editor);
     QCOMPARE(editor->text().trimmed(), QString("Bose"));
+    QVERIFY(!editor->hasFrame());  // it fills the cell, no frame of its own
 }
 
 void SearchWindowTest::typingARangeThroughTheCellEditor() {
@@ -413,6 +415,18 @@ void SearchWindowTest::okAppliesTheSearch() {
     QVERIFY(m_context->SearchOn());
     QCOMPARE(findtest::DeliveredItems(m_context->ItemTable()), std::string("tv,radio,saw"));
     QVERIFY(m_context->ItemTable().HasCurrent());
+    HALVENOR_VERIFY_UI(ui);
+}
+
+void SearchWindowTest::oneMatchIsASearch() {
+    ScriptedUiServices ui;
+    SearchWindow search(*m_context);
+    Show(search);
+    SetCell(search, 2, "bose");
+    search.ApplySearch();
+    QVERIFY(m_context->SearchOn());
+    QCOMPARE(m_context->endSearches, 0);
+    QCOMPARE(findtest::DeliveredItems(m_context->ItemTable()), std::string("drill"));
     HALVENOR_VERIFY_UI(ui);
 }
 
