@@ -226,6 +226,10 @@ private slots:
         before.Appended(10, 1);
         before.Seal(t);
         QCOMPARE(before.AppendedCount(), 0u);
+        ChangeLog single;  // one record added, then edited: nothing to put back
+        single.Appended(7, 1);
+        single.Edited(7, second.data(), second.size());
+        QCOMPARE(single.Count(), size_t(1));
 
         // Told by the table: one record added alone, then a bulk run of
         // three, then an edit and a delete.
@@ -717,6 +721,9 @@ private slots:
         QCOMPARE(refusal([&] { t.SetNumber(0, 1); }), std::string("The table MASTER is not open."));
         QCOMPARE(refusal([&] { t.SetBlank(0); }), std::string("The table MASTER is not open."));
         QCOMPARE(refusal([&] { t.IndexExpression("X"); }), std::string("The table MASTER is not open."));
+        Table empty;
+        CreateItemTable(empty, m_dir->path(), "EMPTY");
+        QCOMPARE(refusal([&] { empty.Edit(); }), std::string("Cannot edit: the table has no current record."));
     }
 
     // A table made again over one whose name differs only in letter case
@@ -982,6 +989,15 @@ private slots:
             testsupport::WriteAll(cut, whole.left(size));
             QCOMPARE(int(ProbeIndexFile(cut.toStdString())), int(size >= 8 ? IndexFileKind::Ours : IndexFileKind::Damaged));
         }
+        // Another program's: 48 tag entries of 32 bytes; one entry fewer is
+        // nobody's, and ours to write again.
+        for (const int entries : {48, 47}) {
+            QByteArray other(64, '\0');
+            other[25] = char(entries);
+            other[26] = 32;
+            testsupport::WriteAll(cut, other);
+            QCOMPARE(int(ProbeIndexFile(cut.toStdString())), int(entries == 48 ? IndexFileKind::Foreign : IndexFileKind::Damaged));
+        }
     }
 
     // With sole use the file's state is looked up only when it is needed:
@@ -1217,6 +1233,27 @@ private slots:
         QCOMPARE(CompareKeys("ab  ", "ab"), 0);
     }
 
+    // A whole number past what a double counts exactly shows as the
+    // double's value, not as a count that went round.
+    void wholeNumbersPastTheDoublesCount() {
+        Table t;
+        t.SetDirectory(m_dir->path().toStdString());
+        t.SetTableName("BIG");
+        t.Create({FieldDef{"N", 'N', 20, 0}});
+        t.Open();
+        t.Append();
+        t.SetText("N", "1");
+        t.Post();
+        t.Close();
+        // As another program may write it: more than a 64-bit count holds.
+        QByteArray data = testsupport::ReadAll(m_dir->filePath("BIG.DBF"));
+        const int header = int(uchar(data[8])) | int(uchar(data[9])) << 8;
+        data.replace(header + 1, 20, "99999999999999999999");
+        testsupport::WriteAll(m_dir->filePath("BIG.DBF"), data);
+        t.Open();
+        QCOMPARE(t.GetText("N"), std::string("100000000000000000000"));
+    }
+
     // Cuts take up to 65,535 characters, which a text joined from many
     // wide fields can pass.
     void cutsReachTheirLongestLength() {
@@ -1319,6 +1356,7 @@ private slots:
         QTest::newRow("unclosed") << "Upper(Item" << "a \")\" is missing after the arguments of Upper.";
         QTest::newRow("text plus number") << "Item+Cost" << "Operator + cannot join text and a number.";
         QTest::newRow("empty") << "" << "the expression is empty.";
+        QTest::newRow("blanks only") << "   " << "the expression is empty.";
         QTest::newRow("a stray character after it") << "Item)" << "unexpected \")\".";
         QTest::newRow("an argument of the wrong kind") << "Left(Cost, 2)"
                                                        << "Function LEFT expects text as argument 1, not a number.";

@@ -199,6 +199,10 @@ private slots:
         t.Post();
         QVERIFY(!t.IsBlank(t.NeedField("QTY")));
         QCOMPARE(t.GetText("QTY"), std::string("538976288"));
+        t.Edit();
+        t.SetNumber(t.NeedField("QTY"), 0x34333231);  // four bytes that read as "1234"
+        t.Post();
+        QCOMPARE(t.GetText("QTY"), std::string("875770417"));
         t.Close();
         const QJsonArray rows = ReadWithDbfread(path)["records"].toArray();
         QCOMPARE(rows.size(), 3);
