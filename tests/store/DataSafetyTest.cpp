@@ -425,7 +425,9 @@ private slots:
     // A 1.X file, field names in lower case as another tool may have saved
     // them: the day, month name and year become one date, a room a location.
     void firstGenerationFileIsConverted() {
-        SetCurrentDateFormat(DateFormat());
+        // Whatever order the menu says, the date is built month first.
+        const DateFormat dayFirst('.', DateFormat::Order::DayMonthYear, true);
+        SetCurrentDateFormat(dayFirst);
         std::vector<FieldDef> fields{FieldDef::String("Rec", 5)};
         for (const char* name : {"item", "brand", "model", "serial", "room", "descriptio", "boughtfrom", "idmarks",
                                  "quantity", "purchday", "purchmonth", "purchyear", "cost", "category"})
@@ -452,6 +454,7 @@ private slots:
         QVERIFY(CheckDBaseFormatV1(check, old.toStdString()));
         QVERIFY(!CheckDBaseFormatV2(check, old.toStdString()));
         ConvertV1(check, items, old.toStdString());
+        QVERIFY(CurrentDateFormat() == dayFirst);
         items.First();
         QCOMPARE(items.GetText("Item"), std::string("Mantel clock"));
         QCOMPARE(items.GetText("Location"), std::string("Den"));
