@@ -93,6 +93,12 @@ private slots:
         QCOMPARE(int(r.index), int(IndexState::UpToDate));
         QCOMPARE(r.tags, std::vector<std::string>{"ByItem"});
         QVERIFY(r.notes.empty());
+        // The engine takes the index as it stands, deleted records and all.
+        store::Table t;
+        store::PointAt(t, m_data.toStdString());
+        t.Open();
+        QVERIFY(!t.SortedAtOpen());
+        QCOMPARE(t.RecordCount(), 8u);
     }
 
     // Orders and deleted lists that disagree with the data while the file
