@@ -91,6 +91,8 @@ private slots:
         QTest::newRow("operand missing") << "export" << "export needs OUT";
         QTest::newRow("operand too many") << "export a.csv b.csv" << "\"b.csv\" is one too many";
         QTest::newRow("no operands taken") << "check x.dbf" << "check takes no file names";
+        QTest::newRow("no operands taken by restore") << "restore --from saved x.dbf"
+                                                      << "restore takes no file names, but was given \"x.dbf\"";
         QTest::newRow("value not a choice") << "export --format xls a" << "--format must be csv, xlsx or dbf, not \"xls\"";
         QTest::newRow("value missing at the end") << "export a --table" << "--table needs a value (PATH)";
         QTest::newRow("option where a value belongs") << "export --table --format csv a" << "--table needs a value";

@@ -301,6 +301,9 @@ private slots:
         r = Run({"report", "--list"});
         QCOMPARE(r.code, 0);
         QVERIFY(r.out.split('\n').contains("Full Report"));
+        r = Run({"report", "--pdf", Home("x.pdf")});
+        QCOMPARE(r.code, int(cli::kExitUsage));
+        QVERIFY2(r.err.contains("report needs the NAME of a report (halvenor report --list shows them)"), r.err.constData());
         r = Run({"report", "No Such Report", "--text", Home("x.txt")});
         QVERIFY2(OneLineFailure(r) && r.err.contains("\"Full Report\""), r.err.constData());
         QVERIFY(!QFile::exists(Home("x.txt")));
@@ -713,6 +716,10 @@ private slots:
             QCOMPARE(files, size_t(2));
         }
         QCOMPARE(Run({"export", "--attachments", "-"}).code, int(cli::kExitUsage));
+        // An export that fails copies no attachments and says only why it failed.
+        r = Run({"export", "--attachments", Home("nowhere/out.dbf")});
+        QVERIFY2(OneLineFailure(r) && !r.err.contains("attachments"), r.err.constData());
+        QVERIFY(!QFileInfo::exists(Home("nowhere")));
 
         r = Run({"backup", "--to", "saved", "--database"});
         QVERIFY2(r.code == 0, r.err.constData());
