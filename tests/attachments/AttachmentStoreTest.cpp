@@ -128,6 +128,8 @@ void AttachmentStoreTest::damagedManifestIsToldAndNeverTrusted_data() {
     QTest::newRow("counts differ") << head + item + file + "end\t5\t1\n" << "counts" << 1 << 1;
     QTest::newRow("text after the end") << head + item + file + end + item << "after the end" << 1 << 1;
     QTest::newRow("bad escape") << head + "item\t3\t00000000000000ff\tC:\\x\n" + end << "backslash" << 0 << 0;
+    QTest::newRow("overlong two-byte form") << head + "item\t3\t00000000000000ff\tK\xC0\xAFse\n" + end << "not UTF-8"
+                                            << 0 << 0;
     QTest::newRow("overlong four-byte form") << head + "item\t3\t00000000000000ff\tK\xF0\x8F\xBF\xBFse\n" + end
                                              << "not UTF-8" << 0 << 0;
     QTest::newRow("fingerprint with a letter past f") << head + "item\t3\t00000000000000fg\tx\n" + end
@@ -826,6 +828,7 @@ void AttachmentStoreTest::storedNamesAndExtensions() {
     QVERIFY(!ValidStoredName(hash + ".JPG"));
     QVERIFY(!ValidStoredName(hash.substr(1)));
     QVERIFY(!ValidStoredName(hash.substr(1) + "E"));
+    QVERIFY(!ValidStoredName(hash.substr(1) + "F"));
     QCOMPARE(StoredExtension("IMG 1.JPG"), std::string("jpg"));
     QCOMPARE(StoredExtension("/home/a.b/scan"), std::string());
     QCOMPARE(StoredExtension(".hidden"), std::string());

@@ -82,6 +82,7 @@ void ImagesTest::thinImagesKeepALineOfDots() {
         thin.fill(Qt::green);
         const QString path = dir.filePath("thin.png");
         QVERIFY(thin.save(path, "PNG"));
+        QVERIFY(IsReadableImage(path));
         const QImage thumb = LoadScaledImage(path, QSize(100, 100), false);
         QCOMPARE(thumb.size(), size.width() > 1 ? QSize(100, 1) : QSize(1, 100));
     }
