@@ -469,6 +469,10 @@ void SearchWindowTest::findMoreGivesTenLevelsThatOrTogether() {
     ui.ExpectMessage("Error", kNoCriteria);
     search.AddLevel();
     QCOMPARE(search.Criteria().Level(), 1);
+    // Clearing the criteria offers Find More again.
+    search.MoreButton->setEnabled(false);
+    search.ClearCriteria();
+    QVERIFY(search.MoreButton->isEnabled());
     HALVENOR_VERIFY_UI(ui);
 }
 
