@@ -105,10 +105,7 @@ std::string CheckKeyOrder(const DbfFile& file, const Expression& e, const std::v
         constexpr uint32_t kAhead = 16;
         for (uint32_t i = std::max(first, 1u); i < last; ++i) {
             if (i + kAhead < last) __builtin_prefetch(keys.At(order[i + kAhead]).data());
-            const uint32_t a = order[i - 1], b = order[i];
-            const int c = keys.SameLength() ? std::memcmp(keys.At(a).data(), keys.At(b).data(), keys.width)
-                                            : CompareKeys(keys.At(a), keys.At(b));
-            if (c > 0 || (c == 0 && a > b)) {
+            if (!keys.Before(order[i - 1], order[i])) {
                 wrong[first == 0 ? 0 : 1] = i;
                 return;
             }

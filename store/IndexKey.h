@@ -3,6 +3,7 @@
 // tags the engine keeps and by the check that compares an index file with
 // the data it describes.
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -50,6 +51,13 @@ struct KeyRun {
     std::string_view At(uint32_t i) const {
         if (offsets.empty()) return {Base() + size_t(i) * width, width};
         return {text.data() + offsets[i], offsets[i + 1] - offsets[i]};
+    }
+    // Whether the a-th key of the run comes before the b-th: by key, equal
+    // keys in record order.
+    bool Before(uint32_t a, uint32_t b) const {
+        const int c = offsets.empty() ? std::memcmp(Base() + size_t(a) * width, Base() + size_t(b) * width, width)
+                                      : CompareKeys(At(a), At(b));
+        return c < 0 || (c == 0 && a < b);
     }
 };
 KeyRun KeysInFileOrder(const Expression& e, const DbfFile& file, uint32_t from, uint32_t to);

@@ -28,19 +28,7 @@ void SortedKeys(const Expression& e, const DbfFile& file, uint32_t from, uint32_
     widest = std::max(widest, keys.longest);
     std::vector<uint32_t> order(count);
     for (uint32_t i = 0; i < count; ++i) order[i] = i;
-    const char* base = keys.Base();
-    if (keys.SameLength()) {
-        const size_t len = keys.width;
-        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-            const int c = std::memcmp(base + size_t(a) * len, base + size_t(b) * len, len);
-            return c < 0 || (c == 0 && a < b);
-        });
-    } else {
-        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-            const int c = CompareKeys(keys.At(a), keys.At(b));
-            return c < 0 || (c == 0 && a < b);
-        });
-    }
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return keys.Before(a, b); });
     out.reserve(out.size() + count);
     for (uint32_t i : order) out.push_back(from + i);
 }
@@ -182,16 +170,13 @@ void Table::ScanDeleted(uint32_t from) {
     // delivered. The flags are read in two halves at once; an end mark
     // (kEndFlag) is looked at afterwards, here alone.
     constexpr uint8_t kEndFlag = 2;
-    bool marks[2] = {false, false};
     InTwoHalves(count - from, [&](uint32_t first, uint32_t last) {
         for (uint32_t r = from + first; r < from + last; ++r) {
             if (r + 8 < from + last) __builtin_prefetch(m_file.Record(r + 8));
             const char flag = m_file.Record(r)[0];
             m_deleted[r] = flag == ' ' ? 0 : flag == 0x1A ? kEndFlag : 1;
-            if (flag == 0x1A) marks[first == 0 ? 0 : 1] = true;
         }
     });
-    if (!marks[0] && !marks[1]) return;
     for (uint32_t r = from; r < count; ++r) {
         if (m_deleted[r] != kEndFlag) continue;
         m_deleted[r] = 1;
