@@ -1217,7 +1217,7 @@ private slots:
         std::string key;
         for (const char* source : kExpressions) {
             const Expression e(source, t.Layout());
-            QVERIFY2(e.CopiesKey() == kCopied.count(source) > 0, source);
+            QVERIFY2(e.CopiesKey() == (kCopied.count(source) > 0), source);
             for (uint32_t r = 0; r < t.PhysicalCount(); ++r) {
                 const RecordView v = t.ViewOf(r);
                 e.Key(v, key);
