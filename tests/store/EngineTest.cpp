@@ -707,11 +707,17 @@ private slots:
         const int count = t.FieldCount();
         QCOMPARE(refusal([&] { t.GetText(count); }), "Field number " + std::to_string(count + 1) + " does not exist.");
         QCOMPARE(refusal([&] { t.GetText(-1); }), std::string("Field number 0 does not exist."));
+        QCOMPARE(refusal([&] { t.ViewOf(1); }), std::string("Record 2 does not exist."));  // just past the last
         t.Edit();
         t.SetText("Item", "B");
         QCOMPARE(t.GetText("Item"), std::string("B"));
         QCOMPARE(refusal([&] { t.GetText(count); }), "Field number " + std::to_string(count + 1) + " does not exist.");
         t.Cancel();
+        QCOMPARE(t.GetText("Item"), std::string("A"));
+        t.Edit();
+        t.SetText("Item", "C");
+        t.Close();  // an edit not posted is dropped
+        t.Open();
         QCOMPARE(t.GetText("Item"), std::string("A"));
         t.Close();
         QCOMPARE(refusal([&] { t.GetText(0); }), std::string("The table MASTER is not open."));
@@ -1364,6 +1370,7 @@ private slots:
             << "Left(Item, Item)" << "Function LEFT expects a number as argument 2, not text.";
         QTest::newRow("a quote never closed") << "Item+'abc" << "a text literal is not closed.";
         QTest::newRow("too few arguments") << "Left(Item)" << "wrong number of arguments for Left.";
+        QTest::newRow("no argument") << "Upper()" << "wrong number of arguments for Upper.";
         QTest::newRow("too many arguments") << "Upper(Item, Item)" << "wrong number of arguments for Upper.";
     }
     void badExpressionsAreClearErrors() {

@@ -111,6 +111,7 @@ private slots:
         QTest::newRow("a record missing") << 2 << "orders 9 records, the table has 10";
         QTest::newRow("deleted list") << 3 << "other records as deleted";
         QTest::newRow("equal keys against record order") << 4 << "record 1 is out of order (after record 2)";
+        QTest::newRow("a record past the last") << 5 << "record 11 is listed twice or does not exist.";
     }
     void indexThatLiesAboutTheDataIsDamaged() {
         QFETCH(int, lie);
@@ -141,6 +142,7 @@ private slots:
         if (lie == 1) order[5] = order[6];
         if (lie == 2) order.pop_back();
         if (lie == 3) content->deleted = {2};
+        if (lie == 5) order[0] = 10;
         store::WriteIndexFile(m_index.toStdString(), *content);
         const QByteArray data = ReadAll(m_data), index = ReadAll(m_index);
         const auto r = store::CheckTableFiles(m_data.toStdString());
@@ -358,6 +360,10 @@ private slots:
         QCOMPARE(swapped(expected, {lastA, lastB}), outOfOrder(expected[lastA], expected[lastA + 1]));
         QCOMPARE(swapped(expected, {lastB}), outOfOrder(expected[lastB], expected[lastB + 1]));
         QCOMPARE(swapped(expected, {half - 1}), outOfOrder(expected[half - 1], expected[half]));
+        std::vector<uint32_t> pastTheLast = expected;
+        pastTheLast[7] = kCount;
+        QCOMPARE(store::CheckKeyOrder(file, byCat, pastTheLast),
+                 "record " + std::to_string(kCount + 1) + " is listed twice or does not exist.");
 
         // The flags are read in halves too: an append cut short before its
         // first byte, in either half, is still made whole at the open.
