@@ -1,5 +1,6 @@
 #include "DbfFile.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -258,6 +259,21 @@ void DbfFile::Map(uint64_t size) {
     m_mapSize = size;
     m_mapCapacity = capacity;
     m_guard = GuardMapping(m_map, m_mapCapacity);
+}
+
+uint32_t DbfFile::ReadRecords(uint32_t first, uint32_t count, std::vector<char>& block) const {
+    const size_t len = size_t(m_layout.RecordLength());
+    const size_t want = std::min<size_t>(count, std::max<size_t>(1, kReadBlockBytes / len)) * len;
+    if (block.size() < want) block.resize(want);
+    const off_t at = off_t(m_headerLength + uint64_t(first) * len);
+    size_t got = 0;
+    while (got < want) {
+        const ssize_t n = ::pread(m_fd, block.data() + got, want - got, at + off_t(got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += size_t(n);
+    }
+    return uint32_t(got / len);
 }
 
 void DbfFile::Unmap() {

@@ -91,6 +91,14 @@ public:
     uint32_t RecordCount() const { return m_count; }
     uint32_t HeaderLength() const { return m_headerLength; }
     const char* Record(uint32_t recno) const { return m_map + m_headerLength + size_t(recno) * m_layout.RecordLength(); }
+    // Calls each(recno, bytes) for the records [first, last) in file order.
+    // A pass over many of them reads the file a block at a time into memory
+    // of its own: where this process has not touched the mapping's pages
+    // yet, a copy costs far less than a fault for every page. What the file
+    // no longer holds (cut by another program) is read through the mapping,
+    // as Record reads it.
+    template <typename Each>
+    void ForEachRecord(uint32_t first, uint32_t last, Each&& each) const;
     FileState State() const;
 
     // Header byte 28: a production index is announced.
@@ -141,6 +149,10 @@ public:
     void Pack(Keep keep, const PackSteps* steps = nullptr);
 
 private:
+    static constexpr size_t kReadBlockBytes = size_t(256) << 10;  // stays in the processor's cache
+    // Reads whole records from first on, at most count and a block's worth,
+    // into block; how many it read, 0 when the file holds none of them.
+    uint32_t ReadRecords(uint32_t first, uint32_t count, std::vector<char>& block) const;
     // The append both of the above are: writeRest(at) writes every byte of
     // the new records but the first one's first, which lands at offset at.
     uint32_t AppendFrom(uint32_t count, char firstByte, const std::function<void(off_t)>& writeRest, bool* foreign);
@@ -182,6 +194,23 @@ private:
     mutable bool m_knownStale = false;
     bool Sole() const { return m_access == Access::Exclusive; }
 };
+
+template <typename Each>
+void DbfFile::ForEachRecord(uint32_t first, uint32_t last, Each&& each) const {
+    const size_t len = size_t(m_layout.RecordLength());
+    uint32_t r = first;
+    // A few records are read where they lie.
+    if (last > first && size_t(last - first) * len >= kReadBlockBytes) {
+        std::vector<char> block;
+        while (r < last) {
+            const uint32_t got = ReadRecords(r, last - r, block);
+            if (got == 0) break;
+            const char* record = block.data();
+            for (const uint32_t end = r + got; r < end; ++r, record += len) each(r, record);
+        }
+    }
+    for (; r < last; ++r) each(r, Record(r));
+}
 
 template <class Keep>
 void DbfFile::Pack(Keep keep, const PackSteps* steps) {

@@ -171,11 +171,10 @@ void Table::ScanDeleted(uint32_t from) {
     // (kEndFlag) is looked at afterwards, here alone.
     constexpr uint8_t kEndFlag = 2;
     InTwoHalves(count - from, [&](uint32_t first, uint32_t last) {
-        for (uint32_t r = from + first; r < from + last; ++r) {
-            if (r + 8 < from + last) __builtin_prefetch(m_file.Record(r + 8));
-            const char flag = m_file.Record(r)[0];
+        m_file.ForEachRecord(from + first, from + last, [&](uint32_t r, const char* record) {
+            const char flag = record[0];
             m_deleted[r] = flag == ' ' ? 0 : flag == 0x1A ? kEndFlag : 1;
-        }
+        });
     });
     for (uint32_t r = from; r < count; ++r) {
         if (m_deleted[r] != kEndFlag) continue;

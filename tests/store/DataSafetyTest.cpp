@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <numeric>
 #include <random>
 #include <set>
 #include <sys/stat.h>
@@ -814,6 +815,36 @@ private slots:
         } catch (const EngineError& e) {
             QVERIFY2(QString(e.what()).contains("cut short"), e.what());
         }
+    }
+
+    // Long passes read the file a block at a time: every record once, in
+    // order, with the bytes the mapping holds, before a cut another program
+    // made and after it.
+    void passesReadEveryRecordOnceAsTheMappingHoldsIt() {
+        std::vector<std::string> items;
+        for (int i = 0; i < 1000; ++i) items.push_back("item " + std::to_string(i));  // 2.5 blocks
+        const QString path = MakeTable(m_dir->path(), "T", items);
+        store::DbfFile file;
+        file.Open(path.toStdString(), store::DbfFile::Access::ReadOnly);
+        const size_t len = size_t(file.Layout().RecordLength());
+        const auto pass = [&] {
+            std::vector<uint32_t> seen;
+            uint32_t differing = 0;
+            file.ForEachRecord(1, 1000, [&](uint32_t r, const char* record) {
+                seen.push_back(r);
+                if (std::memcmp(record, file.Record(r), len) != 0) ++differing;
+            });
+            std::vector<uint32_t> expected(999);
+            std::iota(expected.begin(), expected.end(), 1u);
+            return seen == expected && differing == 0;
+        };
+        QVERIFY(pass());
+        QCOMPARE(std::string(file.Record(999) + 1, 8), std::string("item 999"));
+        const off_t cut = off_t(file.HeaderLength() + 600 * len + 100);  // in the middle of record 600
+        QCOMPARE(::truncate(path.toLocal8Bit().constData(), cut), 0);
+        QVERIFY(pass());
+        QCOMPARE(std::string(file.Record(599) + 1, 8), std::string("item 599"));
+        QCOMPARE(file.Record(999)[1], '\0');
     }
 
     // 256 open tables are watched at once, each in a slot of its own that
