@@ -72,6 +72,10 @@ private slots:
         QCOMPARE(read("12.50     ", "+1.25   "), QString("12.5|1.25"));
         QCOMPARE(read("          ", "  -0.500"), QString("0|-0.5"));
         QCOMPARE(read("   12,50  ", "abc     "), QString("none|none"));
+        // A binary count whose bytes happen to read as digits is still a count.
+        const store::RecordLayout binary({store::FieldDef{"COUNT", 'I', 4, 0}}, 1252);
+        const std::string record = " 1234";
+        QCOMPARE(find::FieldNumber(store::RecordView(record.data(), binary), 0), std::optional<double>(0x34333231));
     }
 
     void saveFields_data();

@@ -294,6 +294,9 @@ private slots:
             dialog.StartButton->click();
             QVERIFY(!dialog.isVisible());
             QCOMPARE(Counters(dialog), (QStringList{"5", "3", "3"}));
+            // The hourglass goes with the run.
+            QVERIFY(!QApplication::overrideCursor());
+            QCOMPARE(dialog.cursor().shape(), Qt::ArrowCursor);
         });
         m_ui->ExpectAsk("Confirm", Question("E"), Answer::Yes);
         m_ui->ExpectAsk("Confirm", Question("C"), Answer::Yes);

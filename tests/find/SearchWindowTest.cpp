@@ -248,7 +248,9 @@ void SearchWindowTest::operatorChoiceIsKeptForTheRun() {
     QCOMPARE(search.SearchGrid->currentRow(), 11);
     QCOMPARE(search.SearchGrid->currentColumn(), 2);
 
+    QSignalSpy closed(&search, &QDialog::rejected);
     search.CloseWindow();
+    QCOMPARE(closed.count(), 1);
     Show(search);
     QCOMPARE(search.OperatorChoice(11), 4);
     search.ClearCriteria();
@@ -462,6 +464,7 @@ void SearchWindowTest::findMoreGivesTenLevelsThatOrTogether() {
     SetCell(search, 11, "= 3");
     search.ApplySearch();
     QCOMPARE(findtest::DeliveredItems(m_context->ItemTable()), std::string("tv,radio,cup"));
+    QVERIFY(search.MoreButton->isEnabled());  // for the next search
     // "&Find More" with nothing typed says so and stays on the level; the
     // window shown again offers Find More again.
     Show(search);
@@ -559,6 +562,16 @@ void SearchWindowTest::newSearchReplacesTheOneInForce() {
     search.ApplySearch();
     QVERIFY(!m_context->SearchOn());
     QCOMPARE(m_context->ItemTable().RecordCount(), 5u);
+    // A table that cannot be opened again says why, and the window stays.
+    SetCell(search, 12, "tools");
+    search.ApplySearch();
+    const QString path = QString::fromStdString(m_context->ItemTable().DataFilePath());
+    QVERIFY(QFile::rename(path, path + ".away"));
+    Show(search);
+    SetCell(search, 2, "o");
+    ui.ExpectMessage("Error", "The table \"" + path + "\" does not exist.");
+    search.ApplySearch();
+    QVERIFY(QFile::rename(path + ".away", path));
     HALVENOR_VERIFY_UI(ui);
 }
 

@@ -281,10 +281,14 @@ inline QStringList FolderFaults(MainWindow& main, const QString& folder, double 
     ui.AllowBeeps(true);
     common::SetWindowSizeFactor(factor);
     QStringList out;
+    const std::map<QString, DialogCase> commands = Dialogs();
     ForEachShown(main, folder, [&](const QString& name, const DialogCase& c, QDialog& dialog) {
         QDialog* d = &dialog;
         const QString where = QStringLiteral("%1 at %2").arg(name).arg(factor);
         out << ShownFaults(*d, where);
+        // Those a command opens stand in the middle of the screen.
+        if (commands.count(name) && !window_fit::IsCentred(*d, c.movesUp))
+            out << where + ": not centred, " + window_fit::Where(*d, c.movesUp);
         // Its text grows with the factor.
         const double wanted = QApplication::font().pointSizeF() * factor;
         if (std::abs(d->font().pointSizeF() - wanted) > 1)
