@@ -16,6 +16,7 @@
 #include <random>
 
 #include "ChildRun.h"
+#include "IndexFile.h"
 #include "ItemTable.h"
 #include "StoreTestSupport.h"
 
@@ -95,8 +96,40 @@ private slots:
         t.Close();
         t.Open();
         QCOMPARE(WalkOrder(t), expected);
+        // Regenerating writes the index file at once, over whatever damaged it.
+        QFile index(QString::fromStdString(t.IndexFilePath()));
+        QVERIFY(index.open(QIODevice::WriteOnly));
+        index.write("damaged");
+        index.close();
         t.RegenerateIndexes();
         QCOMPARE(WalkOrder(t), expected);
+        const auto written = store::ReadIndexFile(t.IndexFilePath());
+        QVERIFY(written && written->ordersValid && written->tags.size() == 1);
+        QVERIFY(written->tags[0].order == expected);
+    }
+
+    // With sole use nothing else maps the file again: appends that outgrow
+    // the mapping's room for growth (64 MB and a quarter) must do it.
+    void appendsPastTheMappingsRoomAreRead() {
+        const std::string path = m_dir->filePath("WIDE.DBF").toStdString();
+        Table t;
+        PointAt(t, path);
+        t.Create({store::FieldDef::String("TEXT", 250)});
+        t.SetExclusive(true);
+        t.Open();
+        constexpr uint32_t kCount = 300000;  // 75 MB
+        t.BeginBulkAppend();
+        for (uint32_t i = 0; i < kCount; ++i) {
+            t.Append();
+            t.SetText("TEXT", "record " + std::to_string(i + 1));
+            t.Post();
+        }
+        QCOMPARE(t.EndBulkAppend(), kCount);
+        QCOMPARE(t.ViewOf(kCount - 1).Text(0), std::string("record 300000"));
+        t.Append();
+        t.SetText("TEXT", "one more");
+        t.Post();
+        QCOMPARE(t.ViewOf(kCount).Text(0), std::string("one more"));
     }
 
     void fullDiskInATaggedBulkAppendLeavesTheOrderRight() {

@@ -352,6 +352,46 @@ private slots:
         }
     }
 
+    // FoxPro keeps a character field longer than 255 in its size and
+    // decimals bytes together: 300, and 512 whose low byte is 0.
+    void foxProLongCharacterFields() {
+        QTemporaryDir dir;
+        const int lengths[2] = {300, 512};
+        const int recordLength = 1 + 300 + 512, headerLength = 32 + 64 + 1 + 263;
+        QByteArray b(headerLength, '\0');
+        b[0] = 0x30;
+        b[4] = 1;
+        b[8] = char(headerLength & 0xFF);
+        b[9] = char(headerLength >> 8);
+        b[10] = char(recordLength & 0xFF);
+        b[11] = char(recordLength >> 8);
+        for (int i = 0; i < 2; ++i) {
+            char* d = b.data() + 32 + 32 * i;
+            d[0] = char('A' + i);
+            d[11] = 'C';
+            d[16] = char(lengths[i] & 0xFF);
+            d[17] = char(lengths[i] >> 8);
+        }
+        b[32 + 64] = 0x0D;
+        QByteArray record(recordLength, ' ');
+        record.replace(1, 4, "head");
+        record.replace(1 + 300, 4, "next");
+        record.replace(recordLength - 3, 3, "end");
+        const QString path = dir.filePath("LONG.DBF");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(b + record + QByteArray(1, 0x1A));
+        f.close();
+        Table t;
+        OpenFile(t, path);
+        QCOMPARE(t.Layout().Field(0).length, 300);
+        QCOMPARE(t.Layout().Field(1).length, 512);
+        QCOMPARE(t.Layout().Field(1).decimals, 0);
+        t.First();
+        QCOMPARE(t.GetText(0), std::string("head"));
+        QCOMPARE(t.GetText(1), "next" + std::string(505, ' ') + "end");
+    }
+
     void malformedNumberIsAClearError() {
         QTemporaryDir dir;
         QByteArray b = ValidTable(dir);
