@@ -60,7 +60,7 @@ char* NewKeyBlock(size_t bytes) {
 
 }  // namespace
 
-KeyRun KeysInFileOrder(const Expression& e, const DbfFile& file, uint32_t from, uint32_t to) {
+KeyRun KeysInFileOrder(const Expression& e, const DbfFile& file, uint32_t from, uint32_t to, char* firstBytes) {
     const uint32_t count = to > from ? to - from : 0;
     const RecordLayout& layout = file.Layout();
     KeyRun run;
@@ -74,6 +74,7 @@ KeyRun KeysInFileOrder(const Expression& e, const DbfFile& file, uint32_t from, 
             char* const out = run.block.get();
             file.ForEachRecord(from + first, from + last, [&](uint32_t r, const char* record) {
                 e.CopyKey(record, out + size_t(r - from) * run.width);
+                if (firstBytes) firstBytes[r - from] = record[0];
             });
         });
         return run;
@@ -83,6 +84,7 @@ KeyRun KeysInFileOrder(const Expression& e, const DbfFile& file, uint32_t from, 
     bool sameLength = true;
     file.ForEachRecord(from, to, [&](uint32_t r, const char* record) {
         const uint32_t i = r - from;
+        if (firstBytes) firstBytes[i] = record[0];
         KeyOf(e, RecordView(record, layout), key);
         if (i == 0) run.text.reserve(key.size() * count);
         else if (key.size() != run.offsets[1]) sameLength = false;
@@ -97,7 +99,8 @@ KeyRun KeysInFileOrder(const Expression& e, const DbfFile& file, uint32_t from, 
     return run;
 }
 
-std::string CheckKeyOrder(const DbfFile& file, const Expression& e, const std::vector<uint32_t>& order) {
+std::string CheckKeyOrder(const DbfFile& file, const Expression& e, const std::vector<uint32_t>& order,
+                          std::vector<char>* firstBytes) {
     const uint32_t count = file.RecordCount();
     if (order.size() != count)
         return "it orders " + std::to_string(order.size()) + " records, the table has " + std::to_string(count) + ".";
@@ -111,7 +114,8 @@ std::string CheckKeyOrder(const DbfFile& file, const Expression& e, const std::v
     // block, where a record would be three cache lines anywhere in the file.
     // Each half of the order finds its own first disagreement; the first
     // half's is the one reported.
-    const KeyRun keys = KeysInFileOrder(e, file, 0, count);
+    if (firstBytes) firstBytes->resize(count);
+    const KeyRun keys = KeysInFileOrder(e, file, 0, count, firstBytes ? firstBytes->data() : nullptr);
     uint32_t wrong[2] = {count, count};
     InTwoHalves(count, [&](uint32_t first, uint32_t last) {
         constexpr uint32_t kAhead = 16;

@@ -60,11 +60,17 @@ struct KeyRun {
         return c < 0 || (c == 0 && a < b);
     }
 };
-KeyRun KeysInFileOrder(const Expression& e, const DbfFile& file, uint32_t from, uint32_t to);
+// firstBytes, when given, receives each record's first byte (its deletion
+// flag), one a record, in the same pass.
+KeyRun KeysInFileOrder(const Expression& e, const DbfFile& file, uint32_t from, uint32_t to,
+                       char* firstBytes = nullptr);
 
 // An order of the file's records against the keys: every record once, keys
 // ascending (equal keys by record number). Returns the first disagreement,
 // or "".
-std::string CheckKeyOrder(const DbfFile& file, const Expression& e, const std::vector<uint32_t>& order);
+// firstBytes, when given, receives every record's first byte once the keys
+// were made (it stays empty when the order is refused before).
+std::string CheckKeyOrder(const DbfFile& file, const Expression& e, const std::vector<uint32_t>& order,
+                          std::vector<char>* firstBytes = nullptr);
 
 }  // namespace store

@@ -244,6 +244,10 @@ private:
     void BuildTag(Tag& tag);
     void RebuildAll();
     void ScanDeleted(uint32_t from);
+    // The same from the first bytes of all records, read by another pass.
+    void TakeDeletionFlags(const std::vector<char>& firstBytes);
+    // Appends killed before their last byte, from record from on, made whole.
+    void RepairEndMarks(uint32_t from);
     // Writes the index file; when it cannot be written, the table goes on
     // read-only with its tags in memory.
     void SaveIndex();

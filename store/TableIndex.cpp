@@ -116,6 +116,7 @@ bool Table::LoadIndex() {
                                content->state.size == now.size;
     bool agrees = worthChecking;
     bool restamp = false;
+    std::vector<char> firstBytes;  // of every record, when a check read them
     for (auto& t : content->tags) {
         m_tagsAtSync.push_back(t.name);
         auto made = TagFrom(t.name, t.expression);
@@ -134,14 +135,17 @@ bool Table::LoadIndex() {
                 else seen[r] = 1;
             }
         }
-        if (agrees) agrees = CheckKeyOrder(m_file, *tag.expr, t.order).empty();
+        // The first check also reads the deletion flags, in the same pass.
+        std::vector<char>* flags = firstBytes.empty() ? &firstBytes : nullptr;
+        if (agrees) agrees = CheckKeyOrder(m_file, *tag.expr, t.order, flags).empty();
         tag.order.Assign(t.order);
         m_tags.push_back(std::move(tag));
     }
     if (worthChecking) {
-        ScanDeleted(0);
+        if (firstBytes.size() == count) TakeDeletionFlags(firstBytes);
+        else ScanDeleted(0);
         std::vector<uint32_t> deleted;
-        for (uint32_t r = 0; r < count; ++r)
+        for (uint32_t r = 0; r < m_deleted.size(); ++r)
             if (m_deleted[r]) deleted.push_back(r);
         valid = agrees && deleted == content->deleted && m_tags.size() == content->tags.size();
         // It describes the records: written again with their state when
@@ -162,21 +166,36 @@ bool Table::LoadIndex() {
     return restamp;
 }
 
+namespace {
+
+// A record's first byte: only a blank marks a live record; '*' and anything
+// else are not delivered, and an end mark (kEndFlag) is looked at later.
+constexpr uint8_t kEndFlag = 2;
+uint8_t DeletionFlag(char first) { return first == ' ' ? 0 : first == 0x1A ? kEndFlag : 1; }
+
+}  // namespace
+
 void Table::ScanDeleted(uint32_t from) {
     const uint32_t count = m_file.RecordCount();
     m_deleted.resize(count);
     if (from >= count) return;
-    // Only a blank flag marks a live record; '*' and anything else are not
-    // delivered. The flags are read in two halves at once; an end mark
-    // (kEndFlag) is looked at afterwards, here alone.
-    constexpr uint8_t kEndFlag = 2;
+    // The flags are read in two halves at once; the end marks afterwards,
+    // here alone.
     InTwoHalves(count - from, [&](uint32_t first, uint32_t last) {
-        m_file.ForEachRecord(from + first, from + last, [&](uint32_t r, const char* record) {
-            const char flag = record[0];
-            m_deleted[r] = flag == ' ' ? 0 : flag == 0x1A ? kEndFlag : 1;
-        });
+        m_file.ForEachRecord(from + first, from + last,
+                             [&](uint32_t r, const char* record) { m_deleted[r] = DeletionFlag(record[0]); });
     });
-    for (uint32_t r = from; r < count; ++r) {
+    RepairEndMarks(from);
+}
+
+void Table::TakeDeletionFlags(const std::vector<char>& firstBytes) {
+    m_deleted.resize(firstBytes.size());
+    for (size_t r = 0; r < firstBytes.size(); ++r) m_deleted[r] = DeletionFlag(firstBytes[r]);
+    RepairEndMarks(0);
+}
+
+void Table::RepairEndMarks(uint32_t from) {
+    for (uint32_t r = from; r < m_deleted.size(); ++r) {
         if (m_deleted[r] != kEndFlag) continue;
         m_deleted[r] = 1;
         // An append killed before its last byte: readers going by the end
