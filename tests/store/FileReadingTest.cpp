@@ -392,6 +392,29 @@ private slots:
         QCOMPARE(t.GetText(1), "next" + std::string(505, ' ') + "end");
     }
 
+    // A field name is in the table's code page, named by byte 29 (0xC9:
+    // Windows-1251), not in the program's.
+    void fieldNamesInTheTablesCodePage() {
+        QTemporaryDir dir;
+        QByteArray b(32 + 32 + 1, '\0');
+        b[0] = 0x03;
+        b[8] = char(b.size());
+        b[10] = 1 + 4;
+        b[29] = char(0xC9);
+        b.replace(32, 4, "\xC8\xCC\xDF\x31");  // "ИМЯ1"
+        b[32 + 11] = 'C';
+        b[32 + 16] = 4;
+        b[32 + 32] = 0x0D;
+        const QString path = dir.filePath("NAMES.DBF");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(b + QByteArray(1, 0x1A));
+        f.close();
+        Table t;
+        OpenFile(t, path);
+        QCOMPARE(QString::fromStdString(t.Layout().Field(0).name), QString::fromUtf8("\u0418\u041C\u042F1"));
+    }
+
     void malformedNumberIsAClearError() {
         QTemporaryDir dir;
         QByteArray b = ValidTable(dir);
