@@ -120,7 +120,7 @@ void AttachmentStoreTest::damagedManifestIsToldAndNeverTrusted_data() {
                                              << "not a record number" << 0 << 0;
     QTest::newRow("short fingerprint") << head + "item\t3\tff\tx\n" + end << "not a fingerprint" << 0 << 0;
     QTest::newRow("unknown kind") << head + item + "file\t" + QByteArray::fromStdString(kHash) + "\tpainting\tx\t\n" + end
-                                  << "not a kind" << 1 << 0;
+                                  << "\"painting\" is not a kind of attachment." << 1 << 0;
     QTest::newRow("file before any item") << head + file + item + "end\t1\t0\n" << "belong to no readable item" << 1
                                           << 0;
     QTest::newRow("record listed twice") << head + item + file + item + file + "end\t2\t2\n" << "listed twice" << 1
@@ -141,6 +141,8 @@ void AttachmentStoreTest::damagedManifestIsToldAndNeverTrusted_data() {
         << head + "item\t" + QByteArray(41, '9') + "\t00000000000000ff\tx\n" + end
         << "\"" + QString(40, '9') + "...\" is not a record number." << 0 << 0;
     QTest::newRow("not UTF-8") << head + "item\t3\t00000000000000ff\tK\xe4se\n" + end << "not UTF-8" << 0 << 0;
+    QTest::newRow("not UTF-8 from the first byte") << head + "\xe4tem\t3\t00000000000000ff\tx\n" + end << "not UTF-8"
+                                                   << 0 << 0;
     QTest::newRow("the first surrogate") << head + "item\t3\t00000000000000ff\tK\xED\xA0\x80se\n" + end << "not UTF-8" << 0 << 0;
     QTest::newRow("the last surrogate") << head + "item\t3\t00000000000000ff\tK\xED\xBF\xBFse\n" + end << "not UTF-8" << 0 << 0;
     QTest::newRow("a line one byte too long")
