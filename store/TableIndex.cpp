@@ -142,12 +142,17 @@ bool Table::LoadIndex() {
         m_tags.push_back(std::move(tag));
     }
     if (worthChecking) {
-        if (firstBytes.size() == count) TakeDeletionFlags(firstBytes);
-        else ScanDeleted(0);
-        std::vector<uint32_t> deleted;
-        for (uint32_t r = 0; r < m_deleted.size(); ++r)
-            if (m_deleted[r]) deleted.push_back(r);
-        valid = agrees && deleted == content->deleted && m_tags.size() == content->tags.size();
+        // Flags no check read mean an order refused before its keys were
+        // made or a tag that no longer fits: the records are ordered afresh
+        // below, which reads the flags itself.
+        valid = false;
+        if (firstBytes.size() == count) {
+            TakeDeletionFlags(firstBytes);
+            std::vector<uint32_t> deleted;
+            for (uint32_t r = 0; r < count; ++r)
+                if (m_deleted[r]) deleted.push_back(r);
+            valid = agrees && deleted == content->deleted && m_tags.size() == content->tags.size();
+        }
         // It describes the records: written again with their state when
         // the index is next saved.
         restamp = valid;
