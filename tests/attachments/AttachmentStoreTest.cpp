@@ -4,6 +4,7 @@
 // that cannot be written, and a second copy of the program.
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -62,6 +63,7 @@ private slots:
     void packInterruptedAfterItsListIsFinishedByTheNextOpen();
     void checkTellsEveryKindOfFault();
     void storedNamesAndExtensions();
+    void tableWithoutAttachmentsPacksAndNeedsOpening();
 };
 
 void AttachmentStoreTest::manifestReadsBackWhatWasWritten() {
@@ -184,6 +186,24 @@ void AttachmentStoreTest::damagedManifestIsKeptBeforeItIsWrittenAgain() {
     // Told once: the list was written again.
     AttachmentStore again;
     QVERIFY(again.Attach(t).Empty());
+    again.Detach();
+
+    // With every name for a kept copy taken, the damaged list stays as it
+    // is and a change is refused.
+    for (int n = 2; n < 1000; ++n) WriteFile(folder + "/manifest.bad" + QString::number(n), "taken");
+    WriteFile(folder + "/manifest.txt", damaged);
+    const LinkReport full = again.Attach(t);
+    QCOMPARE(full.problems.size(), size_t(2));
+    QCOMPARE(ReadFile(folder + "/manifest.txt"), damaged);
+    try {
+        again.Add(0, {Photo(WriteFile(dir.filePath("s.jpg"), "sofa"))});
+        QFAIL("a change wrote over the damaged list");
+    } catch (const AttachmentError& e) {
+        QCOMPARE(std::string(e.what()), "No name is free for a copy of the damaged list of attachments in \"" +
+                                            folder.toStdString() + "\".");
+    }
+    QCOMPARE(ReadFile(folder + "/manifest.txt"), damaged);
+    QVERIFY(!QFile::exists(folder + "/manifest.bad1000"));
 }
 
 void AttachmentStoreTest::identicalFilesAreStoredOnce() {
@@ -734,6 +754,15 @@ void AttachmentStoreTest::captionsAndListsThatCannotBeReadAreTold() {
         QCOMPARE(std::string(e.what()), std::string("The caption is too long."));
     }
     QCOMPARE(store.Of(0).front().caption, std::string(kMaxTextBytes, 'c'));
+    const QStringList stored = FolderContents(QString::fromStdString(store.Folder()));
+    try {
+        store.Add(0, {Photo(WriteFile(dir.filePath("l.jpg"), "lamp"), std::string(kMaxTextBytes + 1, 'c'))});
+        QFAIL("a new file's caption over the limit was taken");
+    } catch (const AttachmentError& e) {
+        QCOMPARE(std::string(e.what()), std::string("The caption is too long."));
+    }
+    QCOMPARE(store.CountOf(0), size_t(1));
+    QCOMPARE(FolderContents(QString::fromStdString(store.Folder())), stored);
     const QString list = QString::fromStdString(store.Folder()) + "/manifest.txt";
     store.Detach();
 
@@ -751,7 +780,9 @@ void AttachmentStoreTest::captionsAndListsThatCannotBeReadAreTold() {
 // packed table took the old one's place: the next open takes that list; a
 // list whose count is not the table's is left.
 void AttachmentStoreTest::packInterruptedAfterItsListIsFinishedByTheNextOpen() {
-    for (const bool countMatches : {true, false}) {
+    enum Case { Finished, OtherCount, OtherItems };
+    for (const Case c : {Finished, OtherCount, OtherItems}) {
+        const bool countMatches = c != OtherCount;
         QTemporaryDir dir;
         store::Table t;
         MakeItemTable(t, dir.path(), {{"Sofa"}, {"Lamp"}});
@@ -762,17 +793,20 @@ void AttachmentStoreTest::packInterruptedAfterItsListIsFinishedByTheNextOpen() {
         Manifest packed = store.Current();
         packed.items[0].files[0].caption = "as the pack left it";
         packed.packedCount = countMatches ? 2 : 3;
+        // Items on each other's records: the list is not the packed table's.
+        if (c == OtherItems) std::swap(packed.items[0].record, packed.items[1].record);
         const QString folder = QString::fromStdString(store.Folder());
         store.Detach();
         WriteFile(folder + "/" + kPackedManifestName, QByteArray::fromStdString(WriteManifest(packed)));
         AttachmentStore reopened;
         reopened.Attach(t);
-        QCOMPARE(reopened.Of(0).front().caption, std::string(countMatches ? "as the pack left it" : ""));
+        QCOMPARE(reopened.Of(0).front().caption, std::string(c == Finished ? "as the pack left it" : ""));
+        QCOMPARE(ContentsOf(reopened, 0), std::vector<QByteArray>{"sofa"});
         QCOMPARE(ContentsOf(reopened, 1), std::vector<QByteArray>{"lamp"});
         // The pack's line, left in the list that took the old one's place,
         // tells nothing any more.
         QVERIFY(!reopened.Current().packedCount);
-        QVERIFY(!QFile::exists(folder + "/" + kPackedManifestName) || !countMatches);
+        QVERIFY(!QFile::exists(folder + "/" + kPackedManifestName));
     }
 }
 
@@ -841,6 +875,31 @@ void AttachmentStoreTest::storedNamesAndExtensions() {
     QCOMPARE(StoredExtension("x."), std::string());
     QCOMPARE(StoredExtension("scan.09Z"), std::string("09z"));
     QVERIFY(ValidStoredName(hash + ".09z"));
+}
+
+// A table that never had attachments packs as any other, and no folder is
+// made for it; once the table is closed, the attachments are refused.
+void AttachmentStoreTest::tableWithoutAttachmentsPacksAndNeedsOpening() {
+    QTemporaryDir dir;
+    store::Table t;
+    MakeItemTable(t, dir.path(), {{"Sofa"}, {"Lamp"}});
+    AttachmentStore store;
+    QVERIFY(store.Attach(t).Empty());
+    t.GoTo(0);
+    t.Delete();
+    t.Close();
+    t.SetExclusive(true);
+    t.Open();
+    PackTable(t, &store);
+    QCOMPARE(t.PhysicalCount(), 1u);
+    QVERIFY(!QFileInfo::exists(dir.filePath("MASTER.files")));
+    t.Close();
+    try {
+        store.Add(0, {Photo(WriteFile(dir.filePath("s.jpg"), "sofa"))});
+        QFAIL("a closed table's item took a file");
+    } catch (const AttachmentError& e) {
+        QCOMPARE(std::string(e.what()), std::string("No item table is open."));
+    }
 }
 
 QTEST_GUILESS_MAIN(AttachmentStoreTest)

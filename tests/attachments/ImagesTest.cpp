@@ -1,9 +1,11 @@
 // Thumbnails of attachments, made off the window's thread.
 
+#include <QBuffer>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
+#include <unistd.h>
 
 #include "AttachmentImages.h"
 #include "AttachmentsTestSupport.h"
@@ -18,6 +20,8 @@ private slots:
     void thumbnailsAreMadeOnceAndKept();
     void aLinkInTheFolderIsNoPhotoOfOurs();
     void thinImagesKeepALineOfDots();
+    void photosStandAsTheirOrientationTagSays();
+    void aPhotoIsReadWithStandardInputClosed();
 };
 
 // A thumbnail is made off the caller's thread, told once, kept in the
@@ -86,6 +90,43 @@ void ImagesTest::thinImagesKeepALineOfDots() {
         const QImage thumb = LoadScaledImage(path, QSize(100, 100), false);
         QCOMPARE(thumb.size(), size.width() > 1 ? QSize(100, 1) : QSize(1, 100));
     }
+}
+
+// A camera held upright stores its picture lying and says so in the
+// picture's orientation tag: the photo is shown standing, scaled down
+// within the bound as it stands.
+void ImagesTest::photosStandAsTheirOrientationTagSays() {
+    QTemporaryDir dir;
+    QImage lying(40, 20, QImage::Format_RGB32);
+    lying.fill(Qt::blue);
+    QByteArray jpeg;
+    {
+        QBuffer buffer(&jpeg);
+        QVERIFY(buffer.open(QIODevice::WriteOnly));
+        QVERIFY(lying.save(&buffer, "JPEG"));
+    }
+    // An Exif block with one tag, orientation 6: turned a quarter clockwise.
+    const QByteArray exif = QByteArray("Exif\0\0MM\0\x2a\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\x06\0\0\0\0\0\0", 32);
+    QByteArray segment("\xff\xe1", 2);
+    segment.append(char((exif.size() + 2) >> 8)).append(char((exif.size() + 2) & 0xff)).append(exif);
+    const QString path = WriteFile(dir.filePath("upright.jpg"), jpeg.left(2) + segment + jpeg.mid(2));
+    QCOMPARE(LoadScaledImage(path, QSize(100, 100), false).size(), QSize(20, 40));
+    QCOMPARE(LoadScaledImage(path, QSize(10, 10), false).size(), QSize(5, 10));
+}
+
+// A program started with its standard input closed hands out descriptor 0
+// to the first file it opens: a photo of the folder is read through it.
+void ImagesTest::aPhotoIsReadWithStandardInputClosed() {
+    QTemporaryDir dir;
+    QImage photo(30, 10, QImage::Format_RGB32);
+    photo.fill(Qt::red);
+    QVERIFY(photo.save(dir.filePath("photo"), "PNG"));
+    const int input = ::dup(0);
+    ::close(0);
+    const QImage read = LoadScaledImage(dir.filePath("photo"), QSize(64, 64), true);
+    ::dup2(input, 0);
+    ::close(input);
+    QCOMPARE(read.size(), QSize(30, 10));
 }
 
 QTEST_MAIN(ImagesTest)

@@ -1,5 +1,6 @@
 // A pack killed at every write it makes: the data file, the index, the
-// manifest and the removal of unused files. After each kill the table and
+// manifest and the removal of unused files; and the steps whose last
+// rename fails. After each kill the table and
 // its attachments must agree as the next start finds them: every item shows
 // exactly its own files (by content), the deleted items' files are still
 // theirs when the packed table did not take the old one's place, and no
@@ -17,13 +18,17 @@
 #include <QTest>
 
 #include <csignal>
+#include <cstring>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "AttachmentFolderCopy.h"
 #include "AttachmentsTestSupport.h"
+#include "EngineError.h"
 #include "FolderFiles.h"
 
 using namespace attachments;
@@ -33,6 +38,27 @@ namespace {
 
 long g_killAt = 0;  // 0: counting off
 long g_calls = 0;
+std::string g_failRenameTo;  // a rename to a path ending so fails as a full disk would
+
+bool RenameFails(const char* to) {
+    const size_t n = std::strlen(to);
+    return !g_failRenameTo.empty() && n >= g_failRenameTo.size() &&
+           std::memcmp(to + n - g_failRenameTo.size(), g_failRenameTo.data(), g_failRenameTo.size()) == 0;
+}
+
+bool FolderIsFree(const QString& folder) {
+    const int fd = ::open((folder + "/.lock").toLocal8Bit().constData(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    ::close(fd);
+    return free;
+}
+
+QStringList Entries(const QString& folder) {
+    QStringList names = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    names.sort();
+    return names;
+}
 
 void Count() {
     if (g_killAt > 0 && ++g_calls >= g_killAt) ::kill(::getpid(), SIGKILL);
@@ -79,6 +105,10 @@ int ftruncate(int fd, off_t length) {
 int rename(const char* from, const char* to) {
     static auto real = Real<int (*)(const char*, const char*)>("rename");
     Count();
+    if (RenameFails(to)) {
+        errno = ENOSPC;
+        return -1;
+    }
     return real(from, to);
 }
 int link(const char* from, const char* to) {
@@ -98,6 +128,8 @@ class PackKillTest : public QObject {
 
 private slots:
     void packKilledAtEveryWriteKeepsEachItemsAttachments();
+    void packWhoseTableCannotTakeItsPlaceChangesNothing();
+    void copyWhoseListCannotBeWrittenLeavesNothingStaged();
 };
 
 void PackKillTest::packKilledAtEveryWriteKeepsEachItemsAttachments() {
@@ -191,6 +223,74 @@ void PackKillTest::packKilledAtEveryWriteKeepsEachItemsAttachments() {
     qInfo("%ld kills, the packed table in place after %ld of them", trials - 1, packsDone - 1);
     QVERIFY(trials > 10);
     QVERIFY(packsDone > 1);
+}
+
+// The packed table cannot take the old one's place: the table and its
+// list stay as they were, the list made for the packed table goes, and the
+// folder is free again for this copy and others, in the pack that went
+// through and the one that failed.
+void PackKillTest::packWhoseTableCannotTakeItsPlaceChangesNothing() {
+    QTemporaryDir dir;
+    store::Table t;
+    MakeItemTable(t, dir.path(), {{"Sofa"}, {"Lamp"}, {"Clock"}, {"Desk"}});
+    AttachmentStore store;
+    store.Attach(t);
+    for (uint32_t r = 0; r < 4; ++r)
+        store.Add(r, {Photo(WriteFile(dir.filePath(QString("%1.jpg").arg(r)), "photo " + QByteArray::number(r)))});
+    t.GoTo(3);
+    t.Delete();
+    t.Close();
+    t.SetExclusive(true);
+    t.Open();
+    const QString folder = QString::fromStdString(store.Folder());
+    PackTable(t, &store);
+    QCOMPARE(t.PhysicalCount(), 3u);
+    QVERIFY(FolderIsFree(folder));
+
+    t.GoTo(1);
+    t.Delete();
+    const QByteArray list = ReadFile(folder + "/manifest.txt");
+    const QStringList before = Entries(folder);
+    g_failRenameTo = "/MASTER.DBF";
+    try {
+        PackTable(t, &store);
+        g_failRenameTo.clear();
+        QFAIL("the pack went through");
+    } catch (const store::EngineError& e) {
+        g_failRenameTo.clear();
+        QCOMPARE(QString(e.what()), "Cannot replace \"" + dir.filePath("MASTER.DBF") + "\": No space left on device.");
+    }
+    QCOMPARE(t.PhysicalCount(), 3u);
+    QCOMPARE(ReadFile(folder + "/manifest.txt"), list);
+    QCOMPARE(Entries(folder), before);
+    QVERIFY(FolderIsFree(folder));
+    QCOMPARE(ContentsOf(store, 1), std::vector<QByteArray>{"photo 1"});
+    store.Add(2, {Photo(dir.filePath("0.jpg"))});
+    QCOMPARE(ContentsOf(store, 2), (std::vector<QByteArray>{"photo 2", "photo 0"}));
+}
+
+// The list of a copy's attachments cannot be written: what was staged for
+// it goes at once, not when the copy is given up.
+void PackKillTest::copyWhoseListCannotBeWrittenLeavesNothingStaged() {
+    QTemporaryDir dir;
+    store::Table t;
+    MakeItemTable(t, dir.path(), {{"Sofa"}, {"Lamp"}});
+    AttachmentStore store;
+    store.Attach(t);
+    store.Add(1, {Photo(WriteFile(dir.filePath("l.jpg"), "lamp"))});
+    const QStringList before = Entries(dir.path());
+    AttachmentFolderCopy copy;
+    std::string reason;
+    g_failRenameTo = "/manifest.txt";
+    const bool staged = copy.StageRecords(store, {1}, dir.filePath("copy.files").toStdString(), {}, &reason);
+    g_failRenameTo.clear();
+    QVERIFY(!staged);
+    // The staged folder's name is made afresh for each copy.
+    const QString told = QString::fromStdString(reason);
+    QVERIFY2(told.startsWith("Cannot replace \"" + dir.path() + "/.tmp") &&
+                 told.endsWith(".stage/manifest.txt\": No space left on device."),
+             reason.c_str());
+    QCOMPARE(Entries(dir.path()), before);
 }
 
 QTEST_GUILESS_MAIN(PackKillTest)
