@@ -125,7 +125,7 @@ void AttachmentStoreTest::damagedManifestIsToldAndNeverTrusted_data() {
                                   << "\"painting\" is not a kind of attachment." << 1 << 0;
     QTest::newRow("file before any item") << head + file + item + "end\t1\t0\n" << "belong to no readable item" << 1
                                           << 0;
-    QTest::newRow("record listed twice") << head + item + file + item + file + "end\t2\t2\n" << "listed twice" << 1
+    QTest::newRow("record listed twice") << head + item + file + item + file + "end\t2\t2\n" << "record 3 is listed twice; its files were joined." << 1
                                          << 2;
     QTest::newRow("counts differ") << head + item + file + "end\t5\t1\n" << "counts" << 1 << 1;
     QTest::newRow("text after the end") << head + item + file + end + item << "after the end" << 1 << 1;
@@ -443,6 +443,22 @@ void AttachmentStoreTest::aStoreLeftAttachedRelinksOnRefreshAndWritesTheList() {
     for (const ItemEntry& item : written.manifest.items) records.emplace_back(item.record.value_or(99), item.label);
     std::sort(records.begin(), records.end());
     QCOMPARE(records, (std::vector<std::pair<uint32_t, std::string>>{{0, "Rug"}, {1, "Sofa"}, {2, "Lamp"}}));
+
+    // Reordered again and packed before anything looked: the pack relinks
+    // first, so each item keeps its own photo and only the rug's goes.
+    p.start("/usr/bin/python3", {AttachmentScript("reorder_dbf.py"), QString::fromStdString(path), "1,2,0"});
+    QVERIFY(p.waitForFinished(60000));
+    QVERIFY2(p.readAllStandardError().isEmpty(), "the table was not reordered");
+    t.Close();
+    t.SetExclusive(true);
+    t.Open();
+    t.GoTo(RecordsByItem(t).at("Rug"));
+    t.Delete();
+    PackTable(t, &store);
+    const std::map<std::string, uint32_t> packed = RecordsByItem(t);
+    QCOMPARE(packed.size(), size_t(2));
+    QCOMPARE(ContentsOf(store, packed.at("Sofa")), std::vector<QByteArray>{"sofa"});
+    QCOMPARE(ContentsOf(store, packed.at("Lamp")), std::vector<QByteArray>{"lamp"});
 }
 
 void AttachmentStoreTest::editedIdentifyingFieldsKeepTheLink() {

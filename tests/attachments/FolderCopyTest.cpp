@@ -130,6 +130,13 @@ void FolderCopyTest::stoppedOrEmptyCopiesLeaveTheTargetAsItWas() {
     QVERIFY(QDir(h.dir.path()).mkdir("old.files"));
     WriteFile(target + "/manifest.txt", "old");
     const QStringList before = Entries(h.dir.path());
+    // What a copy killed midway left beside the target goes with the next
+    // copy there (no process has a number above the system's highest).
+    QFile highest("/proc/sys/kernel/pid_max");
+    QVERIFY(highest.open(QIODevice::ReadOnly));
+    const QString stale = h.dir.filePath(".tmp" + QString::number(highest.readAll().trimmed().toLongLong() + 1) + ".0.stage");
+    QVERIFY(QDir().mkdir(stale));
+    WriteFile(stale + "/manifest.txt", "half");
     AttachmentFolderCopy copy;
     std::string reason;
     QVERIFY(!copy.StageFolder(h.folder.toStdString(), target.toStdString(), [](uint64_t) { return false; }, &reason));

@@ -130,6 +130,7 @@ private slots:
     void packKilledAtEveryWriteKeepsEachItemsAttachments();
     void packWhoseTableCannotTakeItsPlaceChangesNothing();
     void copyWhoseListCannotBeWrittenLeavesNothingStaged();
+    void recoveryWhoseListCannotBeWrittenTakesItsFilesBack();
 };
 
 void PackKillTest::packKilledAtEveryWriteKeepsEachItemsAttachments() {
@@ -291,6 +292,37 @@ void PackKillTest::copyWhoseListCannotBeWrittenLeavesNothingStaged() {
                  told.endsWith(".stage/manifest.txt\": No space left on device."),
              reason.c_str());
     QCOMPARE(Entries(dir.path()), before);
+}
+
+// A recovery that brought files back into the folder but cannot write its
+// list takes them out again: the folder is as it was.
+void PackKillTest::recoveryWhoseListCannotBeWrittenTakesItsFilesBack() {
+    QTemporaryDir dir;
+    store::Table t;
+    MakeItemTable(t, dir.path(), {{"Sofa"}, {"Lamp"}});
+    AttachmentStore store;
+    store.Attach(t);
+    store.Add(1, {Photo(WriteFile(dir.filePath("l.jpg"), "lamp"))});
+    const QString folder = QString::fromStdString(store.Folder());
+    const QString stored = QString::fromStdString(store.Of(1)[0].stored);
+    // The photo is kept aside with the list that named it, then removed.
+    const QString aside = folder + "/replaced-2026-12-09";
+    QVERIFY(QDir().mkdir(aside));
+    WriteFile(aside + "/manifest.txt", ReadFile(folder + "/manifest.txt"));
+    QVERIFY(QFile::copy(folder + "/" + stored, aside + "/" + stored));
+    store.Remove(1, 0);
+    const QStringList before = Entries(folder);
+    g_failRenameTo = "/manifest.txt";
+    try {
+        store.RecoverAttachments();
+        g_failRenameTo.clear();
+        QFAIL("the recovery went through");
+    } catch (const AttachmentError& e) {
+        g_failRenameTo.clear();
+        QCOMPARE(QString(e.what()), "Cannot replace \"" + folder + "/manifest.txt\": No space left on device.");
+    }
+    QCOMPARE(Entries(folder), before);
+    QCOMPARE(store.CountOf(1), size_t(0));
 }
 
 QTEST_GUILESS_MAIN(PackKillTest)
