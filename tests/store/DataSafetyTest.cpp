@@ -603,6 +603,10 @@ private slots:
         QCOMPARE(f.AppendRecord(record.data(), &foreign), 1u);
         QVERIFY(held(0x7FFFFFF1));
         QVERIFY(!held(0x7FFFFFF0));
+        // Its own last change is not taken for another program's.
+        QVERIFY(!foreign);
+        QCOMPARE(f.AppendRecord(record.data(), &foreign), 2u);
+        QVERIFY(!foreign);
         f.UnlockIndex();
         QVERIFY(!held(0x7FFFFFF1));
     }

@@ -342,6 +342,31 @@ private slots:
         QCOMPARE(deleted[0].toArray()[0].toString(), QString("Old radio"));
     }
 
+    // A new table is its header and the end mark, nothing after; its
+    // fields are found by name in any letter case, also when the name is
+    // part of a longer text.
+    void aNewTableIsItsHeaderAndTheEndMark() {
+        Table t;
+        CreateItemTable(t, m_dir->path());
+        QCOMPARE(t.FieldIndex(std::string_view("itemS").substr(0, 4)), 0);
+        QCOMPARE(t.FieldIndex(std::string_view("UserDef4x").substr(0, 8)), 21);
+        QCOMPARE(t.FieldIndex("Ite"), -1);
+        t.Close();
+        QFile file(m_dir->filePath("MASTER.DBF"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        const auto le = [&](int at, int n) {
+            uint32_t v = 0;
+            for (int i = n - 1; i >= 0; --i) v = v << 8 | uint8_t(bytes[at + i]);
+            return v;
+        };
+        QCOMPARE(le(4, 4), 0u);
+        QCOMPARE(le(8, 2), 32u + 22 * 32 + 1);
+        QCOMPARE(le(10, 2), 671u);
+        QCOMPARE(bytes.size(), qsizetype(32 + 22 * 32 + 1 + 1));
+        QCOMPARE(bytes.back(), '\x1A');
+    }
+
     void textFormsOfStoredValues_data() {
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("input");
@@ -584,6 +609,8 @@ private slots:
             const double reference = std::strtod(text.c_str(), nullptr);
             QVERIFY2(std::memcmp(&*parsed, &reference, sizeof reference) == 0, text.c_str());
         }
+        // Text after the digits, or a decimal comma, makes no number.
+        for (const char* text : {"12a", "1,5", "1x5", "12 a", "1e5x", "1e5.", "2e+3a"}) QVERIFY2(!ParseNumber(text), text);
     }
 
     void navigationFollowsDatasetRules() {
@@ -727,6 +754,7 @@ private slots:
         QCOMPARE(refusal([&] { t.SetNumber(0, 1); }), std::string("The table MASTER is not open."));
         QCOMPARE(refusal([&] { t.SetBlank(0); }), std::string("The table MASTER is not open."));
         QCOMPARE(refusal([&] { t.IndexExpression("X"); }), std::string("The table MASTER is not open."));
+        QCOMPARE(refusal([&] { t.RecNo(); }), std::string("The table MASTER is not open."));
         Table empty;
         CreateItemTable(empty, m_dir->path(), "EMPTY");
         QCOMPARE(refusal([&] { empty.Edit(); }), std::string("Cannot edit: the table has no current record."));
