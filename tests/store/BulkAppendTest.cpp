@@ -215,6 +215,9 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray before = file.readAll();
         file.close();
+        // The file the records wait in goes with the run, whatever ends it.
+        auto descriptors = [] { return QDir("/proc/self/fd").entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(); };
+        const qsizetype open = descriptors();
 
         t.Open();
         t.BeginBulkAppend(true);
@@ -238,6 +241,7 @@ private slots:
             QCOMPARE(t.RecordCount(), 3051u);
             QCOMPARE(WalkOrder(t), ReferenceOrder(t));
             t.Close();
+            QCOMPARE(descriptors(), open);
             QCOMPARE(ReadWithDbfread(path)["records"].toArray().size(), 3051);
             return;
         }
@@ -248,10 +252,12 @@ private slots:
             AppendItem(t, "after", "Misc");
             QCOMPARE(t.RecordCount(), 51u);
             t.Close();
+            QCOMPARE(descriptors(), open);
             QCOMPARE(ReadWithDbfread(path)["records"].toArray().size(), 51);
             return;
         }
         t.Close();
+        QCOMPARE(descriptors(), open);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), before);
     }

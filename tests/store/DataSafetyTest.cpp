@@ -7,10 +7,12 @@
 // child process drops to an unprivileged user or runs under a file size
 // limit.
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QJsonArray>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -21,6 +23,7 @@
 #include <numeric>
 #include <random>
 #include <set>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -609,6 +612,52 @@ private slots:
         QVERIFY(!foreign);
         f.UnlockIndex();
         QVERIFY(!held(0x7FFFFFF1));
+    }
+
+    // A bus error outside the tables' mappings is handled as it would be
+    // without them: by the handler the program had (of either kind), or,
+    // with none, by ending the program. Each in a process of its own: the
+    // tables' handler is put in place once per process.
+    void busErrorsElsewhereGoToTheHandlerBefore() {
+        for (const QString kind : {"plain", "siginfo", "none"}) {
+            QProcess p;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("HALVENOR_BUS_HANDLER", kind);
+            p.setProcessEnvironment(env);
+            p.start(QCoreApplication::applicationFilePath(), {"busErrorInAProcessOfItsOwn"});
+            QVERIFY(p.waitForFinished(60000));
+            if (kind == "none") {
+                QCOMPARE(p.exitStatus(), QProcess::CrashExit);
+            } else {
+                QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+                QCOMPARE(p.exitCode(), kind == "plain" ? 42 : 43);
+            }
+        }
+    }
+    // Run by the test above; does nothing without its setting.
+    void busErrorInAProcessOfItsOwn() {
+        const QByteArray kind = qgetenv("HALVENOR_BUS_HANDLER");
+        if (kind.isEmpty()) return;
+        struct sigaction sa {};
+        sigemptyset(&sa.sa_mask);
+        if (kind == "plain") {
+            sa.sa_handler = [](int) { ::_exit(42); };
+        } else if (kind == "siginfo") {
+            sa.sa_flags = SA_SIGINFO;
+            sa.sa_sigaction = [](int, siginfo_t*, void*) { ::_exit(43); };
+        } else {
+            sa.sa_handler = SIG_DFL;
+        }
+        ::sigaction(SIGBUS, &sa, nullptr);
+        Table t;
+        OpenAt(t, MakeTable(m_dir->path(), "T", {"a"}));
+        // A page of another file, cut to nothing, read through its own mapping.
+        const int fd = ::open(m_dir->filePath("other").toLocal8Bit().constData(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+        QVERIFY(fd >= 0 && ::ftruncate(fd, 4096) == 0);
+        void* page = ::mmap(nullptr, 4096, PROT_READ, MAP_SHARED, fd, 0);
+        QVERIFY(page != MAP_FAILED && ::ftruncate(fd, 0) == 0);
+        (void)*static_cast<volatile const char*>(page);
+        ::_exit(0);
     }
 
     void twoCopiesKeepEachOthersTags() {

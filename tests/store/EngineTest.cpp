@@ -1392,6 +1392,7 @@ private slots:
         QTest::newRow("empty") << "" << "the expression is empty.";
         QTest::newRow("blanks only") << "   " << "the expression is empty.";
         QTest::newRow("a stray character after it") << "Item)" << "unexpected \")\".";
+        QTest::newRow("a character no value starts with") << "Item+#" << "unexpected \"#\".";
         QTest::newRow("an argument of the wrong kind") << "Left(Cost, 2)"
                                                        << "Function LEFT expects text as argument 1, not a number.";
         QTest::newRow("the second argument of the wrong kind")
