@@ -147,7 +147,8 @@ private:
                     return true;
                 }
             }
-            m_items.SetText(field, value);
+            // A new record's text fields are blank already.
+            if (!value.empty()) m_items.SetText(field, value);
             return true;
         }
     }
