@@ -276,6 +276,19 @@ uint32_t DbfFile::ReadRecords(uint32_t first, uint32_t count, std::vector<char>&
     return uint32_t(got / len);
 }
 
+bool DbfFile::CopyRecord(uint32_t recno, char* out) const {
+    const size_t len = size_t(m_layout.RecordLength());
+    const off_t at = off_t(m_headerLength + uint64_t(recno) * len);
+    size_t got = 0;
+    while (got < len) {
+        const ssize_t n = ::pread(m_fd, out + got, len - got, at + off_t(got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        got += size_t(n);
+    }
+    return true;
+}
+
 void DbfFile::Unmap() {
     ReleaseGuard(m_guard);
     m_guard = -1;

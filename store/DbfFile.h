@@ -99,6 +99,11 @@ public:
     // as Record reads it.
     template <typename Each>
     void ForEachRecord(uint32_t first, uint32_t last, Each&& each) const;
+    // One record's bytes read with one call into out (RecordLength bytes):
+    // a single record on a page this process has not touched yet costs a
+    // fraction of the mapping's first touch. False when the file no longer
+    // holds the whole record (cut by another program).
+    bool CopyRecord(uint32_t recno, char* out) const;
     FileState State() const;
 
     // Header byte 28: a production index is announced.

@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "ChangeLog.h"
@@ -227,6 +228,11 @@ private:
         std::unique_ptr<Expression> expr;
         std::vector<size_t> lines;  // of the key fields, see KeyFieldLines
         RecordOrder order{true};
+        // Keys a single record's search compared with, by record number:
+        // the first steps of every search meet the same records. Emptied
+        // whenever the order is made afresh; a record's entry goes when
+        // the record is changed.
+        mutable std::unordered_map<uint32_t, std::string> probed;
     };
 
     void NeedOpen() const;
@@ -267,8 +273,16 @@ private:
     void TagErase(Tag& tag, uint32_t recno);
     // The first place in order, from lo up to hi, whose record comes after
     // key and recno in the tag's order (equal keys by record number).
+    // A search for one record reads the keys it compares with through
+    // ProbedKey; searches for a run of records read them where they lie.
     size_t KeyLowerBound(const Tag& tag, const RecordOrder& order, const std::string& key, uint32_t recno, size_t lo,
-                         size_t hi) const;
+                         size_t hi, bool alone = true) const;
+    // The key of record recno: kept from earlier searches, else read with
+    // one call rather than through the mapping (a search's last steps meet
+    // records far apart, on pages this process has mostly not touched).
+    const std::string& ProbedKey(const Tag& tag, uint32_t recno) const;
+    // A record's bytes, read as ProbedKey reads them.
+    void CopyRecord(uint32_t recno, std::vector<char>& out) const;
     void OnForeignChange(uint32_t oldCount);
     void InvalidateView() { m_viewValid = false; }
     // Builds the view; the current record stays when still delivered, else
@@ -354,6 +368,7 @@ private:
     // ones instead of in m_buffer: posting it copies nothing.
     bool m_inPending = false;
     uint32_t m_bulkAccepted = 0;
+    mutable std::vector<char> m_probeRecord;  // a record ProbedKey reads
     bool m_bulkWhole = false;  // the collected records wait for EndBulkAppend
     int m_stageFd = -1;        // where they wait once there are many
     uint32_t m_staged = 0;

@@ -384,8 +384,8 @@ void Table::Delete() {
     if (!m_current || m_view.empty()) throw EngineError("Cannot perform this operation on an empty table.");
     const uint32_t recno = *m_current;
     const uint32_t before = m_file.RecordCount();
-    const char* rec = m_file.Record(recno);
-    std::vector<char> marked(rec, rec + m_file.Layout().RecordLength());
+    std::vector<char> marked;
+    CopyRecord(recno, marked);
     marked[0] = '*';
     const bool foreign = m_file.WriteRecord(recno, marked.data());
     if (m_changeLog) {

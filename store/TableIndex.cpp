@@ -215,6 +215,7 @@ void Table::BuildTag(Tag& tag) {
     std::vector<uint32_t> order;
     SortedKeys(*tag.expr, m_file, 0, count, order, m_widestKey);
     tag.order.Assign(order);
+    tag.probed.clear();
 }
 
 void Table::MergeIntoTag(Tag& tag, uint32_t from, uint32_t to) {
@@ -237,10 +238,12 @@ void Table::MergeIntoTag(Tag& tag, uint32_t from, uint32_t to) {
     if (k * log < n) {
         // A few new records: each finds its place by halving (its key
         // against log n others) and goes in there.
+        // One or a few (a user's new items): each search alone.
+        constexpr size_t kFewAlone = 16;
         size_t lo = 0;
         for (size_t j = 0; j < k; ++j) {
             keyOf(added[j], key);
-            lo = KeyLowerBound(tag, order, key, added[j], lo, n + j);
+            lo = KeyLowerBound(tag, order, key, added[j], lo, n + j, k <= kFewAlone);
             order.insert(lo, added[j]);
             ++lo;
         }
@@ -512,7 +515,17 @@ void Table::RegenerateIndexes() {
 }
 
 size_t Table::KeyLowerBound(const Tag& tag, const RecordOrder& order, const std::string& key, uint32_t recno,
-                            size_t lo, size_t hi) const {
+                            size_t lo, size_t hi, bool alone) const {
+    if (alone) {
+        while (lo < hi) {
+            const size_t mid = lo + (hi - lo) / 2;
+            const uint32_t r = order[mid];
+            const int c = CompareKeys(ProbedKey(tag, r), key);
+            if (c < 0 || (c == 0 && r < recno)) lo = mid + 1;
+            else hi = mid;
+        }
+        return lo;
+    }
     const RecordLayout& layout = m_file.Layout();
     std::string other;
     // Each step reads a record far from the last: the two records the next
@@ -531,6 +544,24 @@ size_t Table::KeyLowerBound(const Tag& tag, const RecordOrder& order, const std:
     return lo;
 }
 
+const std::string& Table::ProbedKey(const Tag& tag, uint32_t recno) const {
+    if (const auto it = tag.probed.find(recno); it != tag.probed.end()) return it->second;
+    // Bounded: a table's worth of keys is not kept for the searches.
+    constexpr size_t kMostProbed = size_t(1) << 16;
+    if (tag.probed.size() >= kMostProbed) tag.probed.clear();
+    CopyRecord(recno, m_probeRecord);
+    std::string& key = tag.probed[recno];
+    KeyOf(*tag.expr, RecordView(m_probeRecord.data(), m_file.Layout()), key);
+    return key;
+}
+
+void Table::CopyRecord(uint32_t recno, std::vector<char>& out) const {
+    const size_t len = size_t(m_file.Layout().RecordLength());
+    out.resize(len);
+    // What the file no longer holds is read as the mapping shows it.
+    if (!m_file.CopyRecord(recno, out.data())) std::memcpy(out.data(), m_file.Record(recno), len);
+}
+
 void Table::TagInsert(Tag& tag, uint32_t recno) {
     std::string key;
     KeyOf(*tag.expr, RecordView(m_file.Record(recno), m_file.Layout()), key);
@@ -539,6 +570,7 @@ void Table::TagInsert(Tag& tag, uint32_t recno) {
 }
 
 void Table::TagErase(Tag& tag, uint32_t recno) {
+    tag.probed.erase(recno);
     const size_t pos = tag.order.Find(recno);
     if (pos < tag.order.size()) tag.order.erase(pos);
 }

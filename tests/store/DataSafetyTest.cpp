@@ -660,6 +660,38 @@ private slots:
         ::_exit(0);
     }
 
+    // Another copy renames items between this copy's single appends: a new
+    // item goes where the renamed items stand now, not where this copy's
+    // earlier searches found them.
+    void anotherCopysRenamesDecideWhereTheNextItemGoes() {
+        std::mt19937 rng(11);
+        auto name = [&] { return "item " + std::to_string(100 + rng() % 900); };
+        std::vector<std::string> items(300);
+        for (std::string& item : items) item = name();
+        const QString path = MakeTable(m_dir->path(), "T", items);
+        Table a, b;
+        OpenAt(a, path);
+        a.AddIndex("ByItem", "Upper(Item)");
+        a.SetActiveIndex("ByItem");
+        OpenAt(b, path);
+        for (int i = 0; i < 80; ++i) {
+            b.GoTo(uint32_t(rng() % 300));
+            b.Edit();
+            b.SetText("Item", name());
+            b.Post();
+            // The first append sees the rename and sorts afresh; the second
+            // searches for its place among the keys as they are now.
+            for (int k = 0; k < 2; ++k) {
+                a.Append();
+                a.SetText("Item", name());
+                a.Post();
+            }
+            std::vector<std::string> sorted = ItemsInOrder(a);
+            std::stable_sort(sorted.begin(), sorted.end());
+            QCOMPARE(ItemsInOrder(a), sorted);
+        }
+    }
+
     void twoCopiesKeepEachOthersTags() {
         const QString path = MakeTable(m_dir->path(), "T", {"b", "a"});
         auto names = [&] {
