@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "FileSystem.h"
 #include "ItemTable.h"
 #include "MainContext.h"
 #include "SortExpression.h"
@@ -11,6 +12,9 @@ namespace find {
 bool ExclusiveUse::HeldElsewhere(common::MainContext& context) {
     store::Table& table = context.ItemTable();
     table.Close();
+    // A file another program removed is in no one's use: opening it again
+    // says what happened, in the engine's words.
+    if (!files::Exists(table.DataFilePath())) ReopenShared(context);
     return store::DBaseInUse(context.CheckTable(), table.DataFilePath());
 }
 

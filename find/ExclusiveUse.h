@@ -14,7 +14,8 @@ namespace find {
 class ExclusiveUse {
 public:
     // Closes the item table, then tells whether another handle (in this
-    // program or another) holds its data file.
+    // program or another) holds its data file. A data file that is gone
+    // throws the engine's error of the reopening.
     static bool HeldElsewhere(common::MainContext& context);
 
     // Closes the item table and opens it for this program alone, with no

@@ -57,13 +57,6 @@ void FilterBox::Stop() {
     m_stop = false;
 }
 
-void FilterBox::Drop() {
-    m_pending = false;
-    Stop();
-    ++m_generation;
-    m_context.ItemTable().SetRecordSet(nullptr);
-}
-
 void FilterBox::Start() {
     m_pending = false;
     Stop();

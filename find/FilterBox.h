@@ -36,8 +36,6 @@ public:
     // The items the search in force delivers without the words (the N of
     // "n of N"; every item when no search is on).
     uint64_t Among() const { return m_among; }
-    // Hands the records back unfiltered (the table is being closed or reopened).
-    void Drop();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -233,6 +233,10 @@ private slots:
             QCOMPARE(dialog.SearchEdit->maxLength(), int(store::SchemaAt(12).width));
             QTest::keyClicks(dialog.SearchEdit, "  Attic 2 ");
             QCOMPARE(dialog.SearchText(), QString("  Attic 2 "));
+            // The last field holds its own width too.
+            dialog.FieldCombo->setCurrentIndex(store::kItemFieldCount - 1);
+            QCOMPARE(dialog.SearchEdit->maxLength(), int(store::SchemaAt(store::kItemFieldCount).width));
+            QCOMPARE(dialog.ReplaceEdit->maxLength(), int(store::SchemaAt(store::kItemFieldCount).width));
             dialog.CancelButton->click();
             QVERIFY(!dialog.isVisible());
         });
@@ -247,6 +251,8 @@ private slots:
         common::ColorGroup& g = common::AppSettings().scheme.Group(common::WindowGroup::Configure);
         g[common::ColorSlot::MajorTitle] = QColor(0x80, 0x00, 0x20);
         g[common::ColorSlot::EditBackground] = QColor(0xff, 0xf0, 0xc0);
+        g[common::ColorSlot::CheckBackground] = QColor(0xd0, 0xe8, 0xff);
+        g[common::ColorSlot::CheckText] = QColor(0x10, 0x20, 0x30);
         SearchAndReplaceDialog dialog(*m_main, m_main.get());
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
@@ -256,6 +262,8 @@ private slots:
             QCOMPARE(l->palette().color(QPalette::WindowText).name(), QString("#800020"));
         for (QLineEdit* e : {dialog.SearchEdit, dialog.ReplaceEdit})
             QCOMPARE(e->palette().color(QPalette::Base).name(), QString("#fff0c0"));
+        QCOMPARE(dialog.ConfirmCheck->palette().color(QPalette::Window).name(), QString("#d0e8ff"));
+        QCOMPARE(dialog.ConfirmCheck->palette().color(QPalette::WindowText).name(), QString("#102030"));
 
         // The two boxes one under the other, as wide as each other.
         QCOMPARE(dialog.ReplaceEdit->x(), dialog.SearchEdit->x());

@@ -246,6 +246,26 @@ private slots:
         QCOMPARE(Delivered(t, "Item"), (QStringList{"b", "a"}));
     }
 
+    // The table's file gone when Ok is pressed (another program removed
+    // it): the order stays, and the engine's own words say why, not that
+    // the file is in use.
+    void fileGoneIsToldInTheEnginesWords() {
+        AddItems(*m_main, {{{"Item", "b"}, {"Category", "A"}}});
+        store::Table& t = m_main->ItemTable();
+        const QString path = QString::fromStdString(t.DataFilePath());
+        m_ui->ExpectModal("Sort Order", [&](QDialog& d) {
+            auto& dialog = static_cast<find::SortOrderDialog&>(d);
+            QVERIFY(QFile::remove(path));
+            Choose(dialog, {1, 0, 0, 0});
+            dialog.ApplySortOrder();
+            QVERIFY(dialog.isVisible());
+        });
+        m_ui->ExpectMessage("Error", "The table \"" + path + "\" does not exist.");
+        m_main->DoSortOrder();
+        HALVENOR_VERIFY_UI(*m_ui);
+        QCOMPARE(common::AppSettings().sortFields, (Positions{12, 0, 0, 0}));
+    }
+
 private:
     std::unique_ptr<Folders> m_folders;
     std::unique_ptr<ScriptedUiServices> m_ui;
