@@ -64,6 +64,18 @@ private slots:
         m_table = m_dir->filePath("MASTER.DBF");
     }
 
+    // A problem names its row, its column when it has one, and the item
+    // field the column goes to when it goes to one, in the user's title.
+    void problemsAreToldByRowColumnAndField() {
+        SheetImportRequest request;
+        QCOMPARE(DescribeProblem({7, 0, 0, "The table is open for reading only."}, request),
+                 std::string("Row 7: The table is open for reading only."));
+        QCOMPARE(DescribeProblem({7, 3, 0, "x"}, request), std::string("Row 7, column 3: x"));
+        QCOMPARE(DescribeProblem({7, 3, 11, "x"}, request), std::string("Row 7, column 3 (Cost): x"));
+        request.titles[10] = "Price Paid";
+        QCOMPARE(DescribeProblem({7, 3, 11, "x"}, request), std::string("Row 7, column 3 (Price Paid): x"));
+    }
+
     // The same three items, however python wrote them: the separator, the
     // encoding and the decimal mark are guessed from the file.
     void pythonFilesLandInTheirFields_data() {
