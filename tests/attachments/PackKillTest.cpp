@@ -54,6 +54,18 @@ bool FolderIsFree(const QString& folder) {
     return free;
 }
 
+// A table of two items, the second with a photo.
+struct LampWithAPhoto {
+    QTemporaryDir dir;
+    store::Table table;
+    AttachmentStore store;
+    LampWithAPhoto() {
+        MakeItemTable(table, dir.path(), {{"Sofa"}, {"Lamp"}});
+        store.Attach(table);
+        store.Add(1, {Photo(WriteFile(dir.filePath("l.jpg"), "lamp"))});
+    }
+};
+
 QStringList Entries(const QString& folder) {
     QStringList names = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     names.sort();
@@ -273,12 +285,9 @@ void PackKillTest::packWhoseTableCannotTakeItsPlaceChangesNothing() {
 // The list of a copy's attachments cannot be written: what was staged for
 // it goes at once, not when the copy is given up.
 void PackKillTest::copyWhoseListCannotBeWrittenLeavesNothingStaged() {
-    QTemporaryDir dir;
-    store::Table t;
-    MakeItemTable(t, dir.path(), {{"Sofa"}, {"Lamp"}});
-    AttachmentStore store;
-    store.Attach(t);
-    store.Add(1, {Photo(WriteFile(dir.filePath("l.jpg"), "lamp"))});
+    LampWithAPhoto h;
+    QTemporaryDir& dir = h.dir;
+    AttachmentStore& store = h.store;
     const QStringList before = Entries(dir.path());
     AttachmentFolderCopy copy;
     std::string reason;
@@ -297,12 +306,9 @@ void PackKillTest::copyWhoseListCannotBeWrittenLeavesNothingStaged() {
 // A recovery that brought files back into the folder but cannot write its
 // list takes them out again: the folder is as it was.
 void PackKillTest::recoveryWhoseListCannotBeWrittenTakesItsFilesBack() {
-    QTemporaryDir dir;
-    store::Table t;
-    MakeItemTable(t, dir.path(), {{"Sofa"}, {"Lamp"}});
-    AttachmentStore store;
-    store.Attach(t);
-    store.Add(1, {Photo(WriteFile(dir.filePath("l.jpg"), "lamp"))});
+    LampWithAPhoto h;
+    QTemporaryDir& dir = h.dir;
+    AttachmentStore& store = h.store;
     const QString folder = QString::fromStdString(store.Folder());
     const QString stored = QString::fromStdString(store.Of(1)[0].stored);
     // The photo is kept aside with the list that named it, then removed.
