@@ -88,6 +88,10 @@ private slots:
         QTest::newRow("line breaks become blanks") << QByteArray("one\r\ntwo") << QByteArray("\"one  two\"");
         QTest::newRow("comma kept") << QByteArray("a,b") << QByteArray("\"a,b\"");
         QTest::newRow("non-ASCII as given") << QByteArray("café") << QByteArray("\"café\"");
+        // Eight bytes are looked at together: a value that ends a byte short
+        // of eight, or one past, before the blanks cut off.
+        QTest::newRow("seven characters and a blank") << QByteArray("Sofa L2 ") << QByteArray("\"Sofa L2\"");
+        QTest::newRow("nine characters and blanks") << QByteArray("Sofa L2x9   ") << QByteArray("\"Sofa L2x9\"");
     }
     void writesValues() {
         QFETCH(QByteArray, value);
