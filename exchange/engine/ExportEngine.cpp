@@ -136,13 +136,14 @@ bool CopyBytes(const std::string& path, store::Table& items, const std::vector<u
             const std::string_view bytes = view.Raw(fields[i]);
             std::memcpy(record + layout.Offset(int(i)), bytes.data(), bytes.size());
         }
-        ++done;
         if (++filled < kProgressEvery) continue;
         out.AppendRecords(block.data(), filled, &foreign);
+        done += filled;  // written: a failed write stops at its block's first record
         filled = 0;
         if (!KeepGoing(progress, done, records.size())) return false;
     }
     if (filled > 0) out.AppendRecords(block.data(), filled, &foreign);
+    done += filled;
     out.Close();
     return true;
 }

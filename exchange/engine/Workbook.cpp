@@ -61,26 +61,6 @@ private:
     bool m_closed = false;
 };
 
-bool IsDateStyle(int id, const QString& code) {
-    if ((id >= 14 && id <= 22) || (id >= 27 && id <= 36) || (id >= 45 && id <= 47) || (id >= 50 && id <= 58)) return true;
-    if (code.isEmpty()) return false;
-    // Letters of a date or time outside quoted text and [...] sections
-    // (colours, conditions, elapsed time); "General" has none of them.
-    bool quoted = false, bracket = false;
-    for (int i = 0; i < code.size(); ++i) {
-        const QChar c = code[i];
-        if (c == '\\') {
-            ++i;
-            continue;
-        }
-        if (c == '"') quoted = !quoted;
-        else if (!quoted && c == '[') bracket = true;
-        else if (!quoted && c == ']') bracket = false;
-        else if (!quoted && !bracket && QString("dmyhsDMYHS").contains(c)) return true;
-    }
-    return false;
-}
-
 // "B12" -> 2; 0 when there are no letters.
 int ColumnOf(QStringView ref) {
     int column = 0;
@@ -151,6 +131,26 @@ QString AttributeNamed(const QXmlStreamAttributes& attributes, QStringView name)
 }
 
 }  // namespace
+
+bool IsDateStyle(int id, const QString& code) {
+    if ((id >= 14 && id <= 22) || (id >= 27 && id <= 36) || (id >= 45 && id <= 47) || (id >= 50 && id <= 58)) return true;
+    if (code.isEmpty()) return false;
+    // Letters of a date or time outside quoted text and [...] sections
+    // (colours, conditions, elapsed time); "General" has none of them.
+    bool quoted = false, bracket = false;
+    for (int i = 0; i < code.size(); ++i) {
+        const QChar c = code[i];
+        if (c == '\\') {
+            ++i;
+            continue;
+        }
+        if (c == '"') quoted = !quoted;
+        else if (!quoted && c == '[') bracket = true;
+        else if (!quoted && c == ']') bracket = false;
+        else if (!quoted && !bracket && QString("dmyhsDMYHS").contains(c)) return true;
+    }
+    return false;
+}
 
 struct WorkbookReader::State {
     std::string path;

@@ -13,6 +13,8 @@
 // row past kMaxCsvValues columns and malformed XML are each refused with
 // what was wrong and where.
 
+#include <QString>
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -27,6 +29,11 @@ inline constexpr uint64_t kMaxWorkbookPartBytes = uint64_t(1) << 30;
 inline constexpr uint64_t kMaxInflation = 200;
 inline constexpr size_t kMaxSharedTexts = size_t(1) << 24;
 inline constexpr size_t kMaxSharedTextBytes = size_t(512) << 20;
+
+// Whether a cell of number style id holds a date: one of the built-in date
+// styles, or a format code of the file's own (code; empty for a built-in
+// style) with letters of a date or time outside quotes and brackets.
+bool IsDateStyle(int id, const QString& code);
 
 // The names of a workbook's sheets in their order; empty, with *error set,
 // when the file is no workbook this reader can read.

@@ -798,6 +798,24 @@ private slots:
         QCOMPARE(readOnly.RecordCount(), 0u);
     }
 
+    // A disk with room for a new table's header and no record: the dBASE
+    // export stops at its first record, and the file it would replace is
+    // left as it was.
+    void aFullDiskStopsTheDbaseExportAtItsFirstRecord() {
+        AddItems(m_items, kSampleItems);
+        WriteAll(Path("out.dbf"), "kept");
+        RunResult r;
+        {
+            const testsupport::FileSizeLimit limit(120);  // a header of two fields, not a record
+            r = Export(true, "out.dbf", {1, 11});
+        }
+        QCOMPARE(int(r.outcome), int(Outcome::Failed));
+        QVERIFY2(r.message.rfind("The export stopped at record 1: ", 0) == 0, r.message.c_str());
+        QFile kept(Path("out.dbf"));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("kept"));
+    }
+
     // A disk that fills while the records are written stops the import at
     // its line or record, and blames no field: the value went in, the write
     // failed.
@@ -853,6 +871,12 @@ private slots:
             QCOMPARE(target.RecordCount(), 0u);
             target.Close();
         }
+        // A file that is not there: none imported, and the count says so.
+        const RunResult gone = ImportInto(target, false, Path("gone.txt"), {1}, false);
+        QCOMPARE(int(gone.outcome), int(Outcome::Failed));
+        QCOMPARE(gone.records, uint64_t(0));
+        QVERIFY2(gone.message.find("gone.txt") != std::string::npos, gone.message.c_str());
+        target.Close();
     }
 
     // ----------------------------------------------- other programs' tables

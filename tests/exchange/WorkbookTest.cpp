@@ -88,6 +88,20 @@ class WorkbookTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The built-in date styles at both ends of each of their runs, the
+    // styles beside them, and codes of the file's own.
+    void dateStylesBuiltInAndOfTheFilesOwn() {
+        for (const int id : {14, 22, 27, 36, 45, 47, 50, 58}) QVERIFY2(IsDateStyle(id, {}), qPrintable(QString::number(id)));
+        for (const int id : {0, 13, 23, 26, 37, 44, 48, 49, 59, 164})
+            QVERIFY2(!IsDateStyle(id, {}), qPrintable(QString::number(id)));
+        QVERIFY(IsDateStyle(164, "[$-409]d-mmm-yy"));
+        QVERIFY(IsDateStyle(164, "hh:mm"));
+        QVERIFY(!IsDateStyle(164, "[Red]0.00"));
+        QVERIFY(!IsDateStyle(164, "\"days\" 0"));
+        QVERIFY(!IsDateStyle(164, "\\d0"));
+        QVERIFY(!IsDateStyle(164, "General"));
+    }
+
     void sheetsAreReadAsTheirCellsHoldThem() {
         QCOMPARE(Rows("calc-like.xlsx"),
                  (QStringList{
