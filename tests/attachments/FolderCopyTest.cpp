@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <unistd.h>
+
 #include <ctime>
 
 #include "AttachmentFolderCopy.h"
@@ -69,6 +71,7 @@ private slots:
     void itemsAreFoundAgainByFingerprint();
     void exportTakesTheChosenRecordsInTheirNewPlaces();
     void restoreOfTheDataFileAloneKeepsTheLiveAttachments();
+    void filesAreReadWithStandardInputClosed();
 };
 
 void FolderCopyTest::backupTakesListsAndStoredFilesButNoLinks() {
@@ -297,6 +300,31 @@ void FolderCopyTest::itemsAreFoundAgainByFingerprint() {
     QCOMPARE(left.size(), size_t(2));
     QCOMPARE(left[0].label, std::string("Chair"));
     QCOMPARE(left[1].label, std::string("Rug"));
+}
+
+// A program started with its standard input closed hands out descriptor 0
+// to the first file it opens: a content hash and a backup read through it.
+void FolderCopyTest::filesAreReadWithStandardInputClosed() {
+    Household h({{"Sofa"}});
+    const std::string stored = h.StoredOf(0);
+    const std::string target = h.dir.filePath("copy.files").toStdString();
+    AttachmentFolderCopy copy;
+    std::string reason;
+    const int input = ::dup(0);
+    ::close(0);
+    std::string hash;
+    try {
+        hash = ContentHash((h.folder + "/" + QString::fromStdString(stored)).toStdString());
+    } catch (const AttachmentError& e) {
+        hash = e.what();
+    }
+    const bool staged = copy.StageFolder(h.folder.toStdString(), target, {}, &reason);
+    ::dup2(input, 0);
+    ::close(input);
+    QCOMPARE(hash + ".jpg", stored);
+    QVERIFY2(staged, reason.c_str());
+    QCOMPARE(copy.Files(), 2);
+    QCOMPARE(copy.Skipped(), std::vector<std::string>{});
 }
 
 QTEST_GUILESS_MAIN(FolderCopyTest)
