@@ -353,6 +353,25 @@ private slots:
         QVERIFY2(nowhere.message.find("cannot be created") != std::string::npos, nowhere.message.c_str());
     }
 
+    // Text written to a descriptor is the text the file gets, byte for byte.
+    void anExportToADescriptorIsTheFilesText() {
+        AddItems(m_items, kSampleItems);
+        exchange::ExportRequest request;
+        request.positions = {1, 10, 11};
+        request.titles = DefaultTitles(request.positions);
+        const int fd = ::open(Path("streamed.txt").toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        QVERIFY(fd >= 0);
+        const RunResult streamed = exchange::ExportTextTo(fd, m_items, request, {});
+        ::close(fd);
+        QCOMPARE(int(streamed.outcome), int(Outcome::Completed));
+        QCOMPARE(int(Export(false, "file.txt", request.positions).outcome), int(Outcome::Completed));
+        QFile a(Path("streamed.txt")), b(Path("file.txt"));
+        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        const QByteArray text = b.readAll();
+        QVERIFY(text.count('\n') > 1);
+        QCOMPARE(a.readAll(), text);
+    }
+
     // Standard output that cannot take the text: the reason, not a loop.
     void anExportThatCannotBeWrittenSaysWhy() {
         AddItems(m_items, kSampleItems);

@@ -247,7 +247,8 @@ private slots:
     }
 
     // A text field holds up to 254 bytes, as other readers allow; one more
-    // is refused before a file is made.
+    // is refused before a file is made, as are more decimals than a
+    // number's width leaves room for.
     void textFieldsOfAtMost254Bytes() {
         Table wide;
         PointAt(wide, m_dir->filePath("WIDE.DBF").toStdString());
@@ -261,6 +262,23 @@ private slots:
             QFAIL("a text field of 255 bytes was made");
         } catch (const EngineError& e) {
             QVERIFY2(QString(e.what()).endsWith("has a size of 255; at most 254 is allowed."), e.what());
+        }
+        QVERIFY(!QFile::exists(m_dir->filePath("WIDER.DBF")));
+        // A number keeps a character for its digits and one for the point
+        // beside its decimals: "0.99" fits four characters, three decimals
+        // in four do not.
+        Table money;
+        PointAt(money, m_dir->filePath("MONEY.DBF").toStdString());
+        money.Create({FieldDef{"PRICE", 'N', 4, 2}});
+        money.Open();
+        QCOMPARE(money.Field(0).decimals, 2);
+        money.Close();
+        try {
+            PointAt(wider, m_dir->filePath("WIDER.DBF").toStdString());
+            wider.Create({FieldDef{"PRICE", 'N', 4, 3}});
+            QFAIL("three decimals in four characters were made");
+        } catch (const EngineError& e) {
+            QVERIFY2(QString(e.what()).endsWith("Field PRICE of type N cannot have 3 decimals in 4 characters."), e.what());
         }
         QVERIFY(!QFile::exists(m_dir->filePath("WIDER.DBF")));
     }
@@ -555,7 +573,14 @@ private slots:
     void unreadableIndexIsOursToRebuildAnotherProgramsIsLeftAlone() {
         QFETCH(QByteArray, content);
         QFETCH(bool, foreign);
-        const QString path = MakeTable(m_dir->path(), "T", {"B", "A"});
+        const QString path = MakeTable(m_dir->path(), "T", {"C", "B", "A"});
+        {
+            // The first record deleted: its flag is read again without the index.
+            Table first;
+            OpenAt(first, path);
+            first.GoTo(0);
+            first.Delete();
+        }
         const QString mdx = m_dir->filePath("T.MDX");
         WriteAll(mdx, content);
         Table t;
