@@ -579,6 +579,13 @@ private slots:
         const ReportDefinition d = ConvertOldRecord(
             {reinterpret_cast<const uint8_t*>(garbage.constData()), size_t(garbage.size())});
         QVERIFY(d.lines >= 0 && d.lines <= 12);
+        // Nor is anything written beyond a record: its last byte is the last.
+        reports::detail::RecordWriter w(4);
+        w.Byte(3, 7);
+        QCOMPARE(int(w.Bytes()[3]), 7);
+        QVERIFY_THROWS_EXCEPTION(std::out_of_range, w.Byte(4, 7));
+        QVERIFY_THROWS_EXCEPTION(std::out_of_range, w.Int16(3, 1));
+        QCOMPARE(w.Bytes().size(), size_t(4));
     }
 
     // Text the file's code page cannot hold: each character the page lacks
