@@ -34,6 +34,8 @@
 #include "Settings.h"
 #include "InsuranceDialog.h"
 #include "ReportViewer.h"
+
+#include <QScrollBar>
 #include "ReportsWindow.h"
 #include "PageRangeDialog.h"
 #include "ReportStatusWindow.h"
@@ -114,6 +116,24 @@ private slots:
         qputenv("XDG_DATA_HOME", m_home.filePath("data").toUtf8());
         enginetest::AsWithoutPrinter();
         InstallEngineMessages();
+    }
+
+    // Each page is shown from its top left corner, wherever the reader had
+    // scrolled the page before.
+    void aNewPageIsShownFromItsTopLeft() {
+        PreviewArea area;
+        area.resize(200, 200);
+        area.show();
+        QImage page(600, 900, QImage::Format_RGB32);
+        page.fill(Qt::white);
+        area.ShowPageImage(page, 10);
+        area.horizontalScrollBar()->setValue(100);
+        area.verticalScrollBar()->setValue(300);
+        QCOMPARE(area.verticalScrollBar()->value(), 300);
+        area.ShowPageImage(page, 10);
+        QCOMPARE(area.horizontalScrollBar()->value(), 0);
+        QCOMPARE(area.verticalScrollBar()->value(), 0);
+        QCOMPARE(area.Page()->size(), QSize(620, 920));
     }
 
     void init() {
