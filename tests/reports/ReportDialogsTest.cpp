@@ -162,7 +162,7 @@ private slots:
                 QFocusEvent out(QEvent::FocusOut);
                 QCoreApplication::sendEvent(box, &out);
             };
-            int lines = 3;
+            int lines = 5;  // not the report's own number
             for (QLineEdit* box : {d.NumberOfLines, d.TopMargin, d.BottomMargin, d.LeftMargin, d.RightMargin}) {
                 d.NumberOfLines->setText(QString::number(lines));
                 leave(box);
@@ -170,15 +170,22 @@ private slots:
                 QVERIFY(!d.ColumnHeaders->isEnabled());
                 ++lines;
             }
+            // The most a report holds is taken; one more is not.
+            d.NumberOfLines->setText("12");
+            leave(d.NumberOfLines);
+            QCOMPARE(CurrentReport().lines, 12);
+            d.NumberOfLines->setText("13");
+            leave(d.NumberOfLines);
+            QCOMPARE(CurrentReport().lines, 12);
             d.NumberOfLines->setText("1");
             d.ReportName->setText("  Kept  ");
             leave(d.ReportName);
             QCOMPARE(CurrentReport().name, std::string("Kept"));
-            QCOMPARE(CurrentReport().lines, 7);  // not stored by the name's box
+            QCOMPARE(CurrentReport().lines, 12);  // not stored by the name's box
             d.ReportName->setText("Not yet");
             leave(d.Landscape);
             QCOMPARE(CurrentReport().name, std::string("Kept"));
-            QCOMPARE(CurrentReport().lines, 7);
+            QCOMPARE(CurrentReport().lines, 12);
         }));
         ModifyAt(0);
         HALVENOR_VERIFY_UI(ui);
