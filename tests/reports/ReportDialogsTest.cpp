@@ -364,9 +364,12 @@ private slots:
                  QStringList({"First", "Second", "Third"}));
         QVERIFY(!d.GroupLevel2->isEnabled());
         QVERIFY(!d.GroupLevel2->isChecked());  // unchecked when level 1 is off at opening
-        d.GroupLevel1->setChecked(true);
-        d.EnableSecondLevel();
+        d.GroupLevel1->click();  // as the user checks it
+        QVERIFY(d.GroupLevel1->isChecked());
         QVERIFY(d.GroupLevel2->isEnabled());
+        d.GroupLevel1->click();
+        QVERIFY(!d.GroupLevel2->isEnabled());
+        d.GroupLevel1->click();
         d.NumberOfLines->setText("2");
         d.StoreLineCount();
         QCOMPARE(CurrentReport().lines, 2);

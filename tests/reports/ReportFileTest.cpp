@@ -585,6 +585,9 @@ private slots:
         QCOMPARE(int(w.Bytes()[3]), 7);
         QVERIFY_THROWS_EXCEPTION(std::out_of_range, w.Byte(4, 7));
         QVERIFY_THROWS_EXCEPTION(std::out_of_range, w.Int16(3, 1));
+        w.UInt32(0, 0x04030201u);
+        QCOMPARE(w.Bytes(), (std::vector<uint8_t>{1, 2, 3, 4}));
+        QVERIFY_THROWS_EXCEPTION(std::out_of_range, w.UInt32(1, 5));
         QCOMPARE(w.Bytes().size(), size_t(4));
     }
 
