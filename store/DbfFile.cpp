@@ -261,32 +261,32 @@ void DbfFile::Map(uint64_t size) {
     m_guard = GuardMapping(m_map, m_mapCapacity);
 }
 
-uint32_t DbfFile::ReadRecords(uint32_t first, uint32_t count, std::vector<char>& block) const {
-    const size_t len = size_t(m_layout.RecordLength());
-    const size_t want = std::min<size_t>(count, std::max<size_t>(1, kReadBlockBytes / len)) * len;
-    if (block.size() < want) block.resize(want);
-    const off_t at = off_t(m_headerLength + uint64_t(first) * len);
+namespace {
+
+// Reads up to want bytes at offset at; how many the file held.
+size_t ReadAt(int fd, char* out, size_t want, off_t at) {
     size_t got = 0;
     while (got < want) {
-        const ssize_t n = ::pread(m_fd, block.data() + got, want - got, at + off_t(got));
+        const ssize_t n = ::pread(fd, out + got, want - got, at + off_t(got));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         got += size_t(n);
     }
-    return uint32_t(got / len);
+    return got;
+}
+
+}  // namespace
+
+uint32_t DbfFile::ReadRecords(uint32_t first, uint32_t count, std::vector<char>& block) const {
+    const size_t len = size_t(m_layout.RecordLength());
+    const size_t want = std::min<size_t>(count, std::max<size_t>(1, kReadBlockBytes / len)) * len;
+    if (block.size() < want) block.resize(want);
+    return uint32_t(ReadAt(m_fd, block.data(), want, off_t(m_headerLength + uint64_t(first) * len)) / len);
 }
 
 bool DbfFile::CopyRecord(uint32_t recno, char* out) const {
     const size_t len = size_t(m_layout.RecordLength());
-    const off_t at = off_t(m_headerLength + uint64_t(recno) * len);
-    size_t got = 0;
-    while (got < len) {
-        const ssize_t n = ::pread(m_fd, out + got, len - got, at + off_t(got));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        got += size_t(n);
-    }
-    return true;
+    return ReadAt(m_fd, out, len, off_t(m_headerLength + uint64_t(recno) * len)) == len;
 }
 
 void DbfFile::Unmap() {

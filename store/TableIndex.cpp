@@ -237,8 +237,8 @@ void Table::MergeIntoTag(Tag& tag, uint32_t from, uint32_t to) {
     while ((size_t(1) << log) <= n) ++log;
     if (k * log < n) {
         // A few new records: each finds its place by halving (its key
-        // against log n others) and goes in there.
-        // One or a few (a user's new items): each search alone.
+        // against log n others) and goes in there; a user's one or few new
+        // items each search alone.
         constexpr size_t kFewAlone = 16;
         size_t lo = 0;
         for (size_t j = 0; j < k; ++j) {
@@ -516,28 +516,23 @@ void Table::RegenerateIndexes() {
 
 size_t Table::KeyLowerBound(const Tag& tag, const RecordOrder& order, const std::string& key, uint32_t recno,
                             size_t lo, size_t hi, bool alone) const {
-    if (alone) {
-        while (lo < hi) {
-            const size_t mid = lo + (hi - lo) / 2;
-            const uint32_t r = order[mid];
-            const int c = CompareKeys(ProbedKey(tag, r), key);
-            if (c < 0 || (c == 0 && r < recno)) lo = mid + 1;
-            else hi = mid;
-        }
-        return lo;
-    }
     const RecordLayout& layout = m_file.Layout();
     std::string other;
-    // Each step reads a record far from the last: the two records the next
-    // step may read are asked for while this one's key is made.
+    // Each step reads a record far from the last: in a run, the two records
+    // the next step may read are asked for while this one's key is made.
     auto ask = [&](size_t at) { AskForLines(m_file.Record(order[at]), tag.lines); };
     while (lo < hi) {
         const size_t mid = lo + (hi - lo) / 2;
-        if (mid > lo) ask(lo + (mid - lo) / 2);
-        if (mid + 1 < hi) ask(mid + 1 + (hi - mid - 1) / 2);
         const uint32_t r = order[mid];
-        KeyOf(*tag.expr, RecordView(m_file.Record(r), layout), other);
-        const int c = CompareKeys(other, key);
+        const std::string* theirs = &other;
+        if (alone) {
+            theirs = &ProbedKey(tag, r);
+        } else {
+            if (mid > lo) ask(lo + (mid - lo) / 2);
+            if (mid + 1 < hi) ask(mid + 1 + (hi - mid - 1) / 2);
+            KeyOf(*tag.expr, RecordView(m_file.Record(r), layout), other);
+        }
+        const int c = CompareKeys(*theirs, key);
         if (c < 0 || (c == 0 && r < recno)) lo = mid + 1;
         else hi = mid;
     }
