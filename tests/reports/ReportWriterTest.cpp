@@ -5,6 +5,8 @@
 // complete under its name or not there at all. Runs under the sanitizers.
 
 #include <QDir>
+#include <QPageSize>
+#include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <cstdio>
@@ -13,6 +15,7 @@
 
 #include "EngineServices.h"
 #include "FileSizeLimit.h"
+#include "ReportStream.h"
 #include "ReportTestSupport.h"
 
 using namespace reports;
@@ -534,6 +537,33 @@ private slots:
         before = engine::PrinterLookups();
         QVERIFY(WritePdfReport(ShortNarrow(), m_table, HouseholdSettings(), Path("report.pdf")).completed);
         QCOMPARE(engine::PrinterLookups() - before, uint64_t(1));
+    }
+
+    // Pages are laid out on the paper of the printer the report is for: A5
+    // is shorter than the Letter paper taken without a printer, so the same
+    // items take more pages, recorded and in the text file alike, and the
+    // recording says which paper it was laid out on.
+    void laidOutOnTheGivenPrintersPaper() {
+        GenerateItems(m_table, 120);
+        const ReportDefinition def = DefaultReportDefinitions()[0];
+        QPrinter a5(QPrinter::HighResolution);
+        a5.setOutputFormat(QPrinter::PdfFormat);
+        a5.setOutputFileName(Path(QStringLiteral("unused.pdf")));
+        a5.setPageSize(QPageSize(QPageSize::A5));
+        QBuffer onLetter, onA5;
+        const ReportResult letter = RecordReport(def, m_table, HouseholdSettings(), onLetter);
+        const ReportResult small = RecordReport(def, m_table, HouseholdSettings(), onA5, {}, &a5);
+        QVERIFY(letter.completed && small.completed);
+        QCOMPARE(letter.pages, 4);
+        QCOMPARE(small.pages, 6);
+        engine::ReportStreamReader reader;
+        reader.Open(onA5);
+        QCOMPARE(reader.Header().paperSize, int(QPageSize::A5));
+        QCOMPARE(reader.Header().paperLength, 2100);
+        const ReportResult text =
+            WriteTextReport(def, m_table, HouseholdSettings(), Path(QStringLiteral("a5.txt")), {}, &a5);
+        QCOMPARE(text.pages, small.pages);
+        QCOMPARE(int(ReadFile(Path(QStringLiteral("a5.txt"))).count(QLatin1Char('\f'))), small.pages);
     }
 
     // A definition whose item cannot fit on a page at all still ends: every
