@@ -557,20 +557,30 @@ private slots:
     // What the options say wins over what the file suggests.
     void importOfCsvTakesTheOptionsOverItsGuesses_data() {
         QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QString>("item");
         QTest::addColumn<QString>("cost");
-        QTest::newRow("guessed") << QStringList{} << "Café" << "1.5";
-        QTest::newRow("decimal point") << QStringList{"--decimal", "point"} << "Café" << "15";
-        QTest::newRow("Windows-1252") << QStringList{"--encoding", "windows-1252"} << "CafÃ©" << "1.5";
-        QTest::newRow("no header row") << QStringList{"--no-skip-first", "--map", "1=Item,2=Cost"} << "Café" << "1.5";
+        const QByteArray semi = "Item;Cost\nCafé;1,5\n";
+        QTest::newRow("guessed") << QStringList{} << semi << "Café" << "1.5";
+        QTest::newRow("decimal point") << QStringList{"--decimal", "point"} << semi << "Café" << "15";
+        QTest::newRow("Windows-1252") << QStringList{"--encoding", "windows-1252"} << semi << "CafÃ©" << "1.5";
+        QTest::newRow("no header row") << QStringList{"--no-skip-first", "--map", "1=Item,2=Cost"} << semi << "Café"
+                                       << "1.5";
+        // Each separator named takes the file apart at that separator alone.
+        QTest::newRow("comma") << QStringList{"--separator", "comma"} << QByteArray("Item,Cost\nTea; milk,3\n")
+                               << "Tea; milk" << "3";
+        QTest::newRow("semicolon") << QStringList{"--separator", "semicolon"} << semi << "Café" << "1.5";
+        QTest::newRow("tab") << QStringList{"--separator", "tab"} << QByteArray("Item\tCost\nTea, milk; 2\t3\n")
+                             << "Tea, milk; 2" << "3";
     }
     void importOfCsvTakesTheOptionsOverItsGuesses() {
         QFETCH(QStringList, options);
         QFETCH(QString, item);
+        QFETCH(QByteArray, text);
         QFETCH(QString, cost);
-        WriteAll(Home("semi.csv"), "Item;Cost\nCafé;1,5\n");
+        WriteAll(Home("in.csv"), text);
         const qsizetype before = Records(m_table).size();
-        const Result r = Cli(QStringList{"import", "--format", "csv"} + options + QStringList{Home("semi.csv")});
+        const Result r = Cli(QStringList{"import", "--format", "csv"} + options + QStringList{Home("in.csv")});
         QVERIFY2(r.code == (options.contains("--no-skip-first") ? 1 : 0), r.err.constData());
         const QStringList rows = Records(m_table).mid(before);
         const QStringList last = rows.last().split('|');
