@@ -552,6 +552,19 @@ private slots:
                                            "Warranties ending within 10 days:\n  " + iso(soon) + "  Lamp, Acme (Attic)\n"
                                            "Warranties ended in the last 30 days:\n  " + iso(ended) + "  Gift\n");
         QCOMPARE(r.err, QByteArray());
+        // Once every item has its purchase date, no line counts those without.
+        {
+            store::Table t;
+            store::PointAt(t, path.toStdString());
+            t.Open();
+            t.GoTo(1);
+            t.Edit();
+            t.SetDate(t.NeedField("PurchDate"), store::Date{2023, 12, 31});
+            t.Post();
+        }
+        const QString dated = QString::fromUtf8(Cli({"overview", "--table", path, "--days", "10"}).out);
+        QVERIFY2(dated.contains("Purchases by year:\n  2023: 1 item, 0.00\n  2024: 1 item, 25.00\nWarranties ending"),
+                 qPrintable(dated));
     }
 
     // What the options say wins over what the file suggests.
