@@ -1072,6 +1072,8 @@ private slots:
                                                   << "cannot go to standard output";
         QTest::newRow("unknown field") << QStringList{"export", "--fields", "Item,Colour", "out.csv"} << 2
                                        << "no item field is named \"Colour\"";
+        QTest::newRow("empty field name") << QStringList{"export", "--fields", "Brand,,Cost", "out.csv"} << 2
+                                          << "--fields: no item field is named \"\"";
         QTest::newRow("no output chosen") << QStringList{"report", "Full Report"} << 2 << "either --pdf OUT or --text OUT";
         QTest::newRow("output folder missing") << QStringList{"export", "no/such/folder/out.csv"} << 1 << "out.csv";
         QTest::newRow("restore from nothing") << QStringList{"restore", "--from", "."} << 1 << "holds no backup";
