@@ -1334,6 +1334,41 @@ private slots:
         QCOMPARE(dtos(1, "DTOS(PurchDate-2)"), outside);
     }
 
+    // Text is found within its padding at every width up to 64 and wherever
+    // it lies: at the start, at the end, alone in the middle, with blanks of
+    // its own inside, the field padded with blanks or with NULs (as some
+    // programs pad) or both; a number with its padding on either side.
+    void paddingIsTakenOffAtEveryWidth() {
+        auto isPad = [](char c) { return c == ' ' || c == '\0'; };
+        for (int width = 1; width <= 64; ++width) {
+            const RecordLayout layout({FieldDef::String("TEXT", width), FieldDef{"AMOUNT", 'N', width, 0}}, 1252);
+            for (int start = 0; start <= width; ++start) {
+                for (int length : {1, 2, 17, width - start}) {
+                    if (length < 0 || start + length > width) continue;
+                    for (const std::string pad : {std::string(" "), std::string(1, '\0'), std::string(" \0", 2)}) {
+                        std::string record(size_t(1 + 2 * width), ' ');
+                        for (int i = 0; i < width; ++i)
+                            record[size_t(1 + i)] = record[size_t(1 + width + i)] = pad[size_t(i) % pad.size()];
+                        // Letters with a blank after every third; digits.
+                        for (int i = 0; i < length; ++i) {
+                            record[size_t(1 + start + i)] = i % 4 == 3 ? ' ' : char('a' + i % 26);
+                            if (i < 9) record[size_t(1 + width + start + i)] = char('1' + i);
+                        }
+                        std::string text = record.substr(1, size_t(width));
+                        while (!text.empty() && isPad(text.back())) text.pop_back();
+                        const std::string digits = length == 0 ? "" : std::string("123456789").substr(0, size_t(std::min(length, 9)));
+                        const RecordView v(record.data(), layout);
+                        const QString where = QString("width %1, start %2, length %3, pad %4")
+                                                  .arg(width).arg(start).arg(length).arg(int(pad.size() + pad[0]));
+                        QVERIFY2(v.Text(0) == text, qPrintable(where + ": [" + QString::fromStdString(v.Text(0)) + "]"));
+                        QVERIFY2(v.Text(1) == digits, qPrintable(where + ": [" + QString::fromStdString(v.Text(1)) + "]"));
+                        QVERIFY2(v.IsBlank(0) == text.empty() && v.IsBlank(1) == digits.empty(), qPrintable(where));
+                    }
+                }
+            }
+        }
+    }
+
     // STR at the edges of its width: at least one character, asterisks
     // when the number does not fit, as dBASE writes them.
     void strAtTheEdgesOfItsWidth() {
