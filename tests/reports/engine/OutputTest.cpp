@@ -367,6 +367,8 @@ void OutputTest::directPrintingOutputsOnlyTheRange() {
     QVERIFY(PdfText(file, 1).contains("Item 1 of page 2"));
     QVERIFY(!PdfText(file).contains("of page 4"));
     QVERIFY(Poppler("pdfinfo", {file}).contains("612 x 792 pts"));
+    // A PDF file is the device "PDF" at the file's name.
+    QCOMPARE(std::vector<QString>({direct.Devices().device, direct.Devices().port}), std::vector<QString>({"PDF", file}));
     // The report's orientation turns the printer's paper.
     direct.SetOrientation(Orientation::poLandScape);
     QVERIFY(direct.RunJob());

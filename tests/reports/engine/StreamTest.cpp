@@ -270,6 +270,19 @@ void StreamTest::streamModes() {
     QVERIFY(file.isOpen());
     file.close();
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"report.rec"});
+    // A report of more than a few buffers' worth: every buffer written once.
+    {
+        ReportRecorder big;
+        big.SetStreamMode(StreamMode::smFile);
+        big.SetFileName(dir.filePath("big.rec"));
+        ComposeSample(big, 3000);
+        QVERIFY(big.RunJob());
+        QFile bigFile(dir.filePath("big.rec"));
+        QVERIFY(bigFile.size() > 3 << 20);
+        reader.Open(bigFile);
+        QCOMPARE(reader.PageCount(), 3000);
+        QCOMPARE(reader.PageNumber(2999), 3000);
+    }
     // A stream of the caller's, emptied first.
     QBuffer user;
     user.setData(QByteArray(100000, 'x'));
