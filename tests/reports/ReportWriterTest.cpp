@@ -235,16 +235,20 @@ private slots:
         QTest::addColumn<bool>("vertical");
         QTest::addColumn<bool>("horizontal");
         QTest::addColumn<QString>("cells");  // sides x how many cells
-        QTest::newRow("both") << true << true << "8x4 15x83";
-        QTest::newRow("vertical") << true << false << "3x80 8x4 15x3";
-        QTest::newRow("horizontal") << false << true << "8x4 12x80 15x3";
-        QTest::newRow("none") << false << false << "8x4 15x3";
+        QTest::addColumn<int>("report");     // a built-in definition; -1: one line per item
+        QTest::newRow("both") << true << true << "8x4 15x83" << -1;
+        QTest::newRow("vertical") << true << false << "3x80 8x4 15x3" << -1;
+        QTest::newRow("horizontal") << false << true << "8x4 12x80 15x3" << -1;
+        QTest::newRow("none") << false << false << "8x4 15x3" << -1;
+        // The lines of an item that takes several are never ruled.
+        QTest::newRow("both, seven lines per item") << true << true << "8x4 15x3" << 4;
     }
     void gridLinesAsTheDefinitionAsks() {
         QFETCH(bool, vertical);
         QFETCH(bool, horizontal);
         QFETCH(QString, cells);
-        ReportDefinition def = ShortNarrow();
+        QFETCH(int, report);
+        ReportDefinition def = report < 0 ? ShortNarrow() : DefaultReportDefinitions()[size_t(report)];
         def.verticalLines = vertical;
         def.horizontalLines = horizontal;
         QBuffer recorded;
