@@ -157,6 +157,7 @@ struct Recorded {
     QList<QList<QPointF>> places;
     QList<int> borders;
     QList<QRectF> cells;
+    QList<int> fills;  // of each bordered cell: a colour, or -1 for none
 };
 
 inline Recorded ReadRecorded(const QByteArray& s) {
@@ -208,6 +209,7 @@ inline Recorded ReadRecorded(const QByteArray& s) {
         case 92:
             r.borders << u8(a + 20);  // the sides of a bordered cell
             r.cells << QRectF(QPointF(f32(a), f32(a + 4)), QPointF(f32(a + 8), f32(a + 12)));
+            r.fills << i32(a + 16);
             p = a + 21;
             break;
         case 93: p = a + 21 + i32(a + 17); break;

@@ -224,6 +224,19 @@ private slots:
         QCOMPARE(lines[grand - 2], lines[grand + 1]);
         QVERIFY2(lines[grand + 1].startsWith(QLatin1String("     Cost: 7,821.51")), qPrintable(lines[grand + 1]));
         QVERIFY(Headings(lines.join('\n')).isEmpty());
+        // On the page each item's name stands at the left of its cell, as
+        // under group headings, whatever the column headers above it do.
+        QBuffer recorded;
+        QVERIFY(RecordReport(ShortNarrow(), m_table, settings, recorded).completed);
+        const Recorded r = ReadRecorded(recorded.buffer());
+        int names = 0;
+        for (const Item& item : Household()) {
+            const qsizetype at = r.texts[0].indexOf(QString::fromUtf8(item.item));
+            if (at < 0) continue;
+            ++names;
+            QCOMPARE(std::round((r.places[0][at].x() - 0.02) * 1e4), 5000.0);
+        }
+        QVERIFY(names >= 5);
     }
 
     // A one-line report draws the grid lines the definition asks for round
@@ -416,6 +429,24 @@ private slots:
             if (qFuzzyCompare(cell.top(), r.places[0][first].y())) lefts << std::round(cell.left() * 1e4);
         QCOMPARE(starts, lefts.mid(0, 5));
         QCOMPARE(starts.first(), 5000.0);
+        // TOTALS and GRAND TOTALS: each in a cell ruled below and not
+        // filled, centred between the margins, the title centred in it.
+        const ReportDefinition def = ShortNarrow();
+        const double centre = std::round((def.leftMargin + 8.5 - def.rightMargin) / 2 * 1e4);
+        QList<double> cellTops, titleTops;
+        for (qsizetype c = 0; c < r.cells.size(); ++c) {
+            if (r.borders[c] != engine::BorderBottom) continue;
+            QCOMPARE(r.fills[c], -1);
+            QCOMPARE(std::round(r.cells[c].center().x() * 1e4), centre);
+            cellTops << r.cells[c].top();
+        }
+        for (qsizetype p = 0; p < r.places.size(); ++p)
+            for (qsizetype t = 0; t < r.places[p].size(); ++t)
+                if (r.texts[p][t] == "TOTALS" || r.texts[p][t] == "GRAND TOTALS") {
+                    QCOMPARE(std::round(r.places[p][t].x() * 1e4), centre);
+                    titleTops << r.places[p][t].y();
+                }
+        QCOMPARE(titleTops, cellTops);
     }
 
     // The text file breaks its pages where the printed report does: the
