@@ -429,6 +429,20 @@ private slots:
             if (qFuzzyCompare(cell.top(), r.places[0][first].y())) lefts << std::round(cell.left() * 1e4);
         QCOMPARE(starts, lefts.mid(0, 5));
         QCOMPARE(starts.first(), 5000.0);
+        // Titles, column headers and items each in their own font's size.
+        {
+            ReportDefinition sized = ShortNarrow();
+            sized.Font(FontSlot::Title).size = 14;
+            sized.Font(FontSlot::ColumnHeader).size = 9;
+            sized.Font(FontSlot::Body).size = 11;
+            QBuffer again;
+            QVERIFY(RecordReport(sized, m_table, HouseholdSettings(), again).completed);
+            QList<QList<double>> points;
+            const QStringList first = RecordedTexts(again.buffer(), &points).value(0);
+            auto sizeOf = [&](const char* text) { return std::round(points[0].value(first.indexOf(text)) * 100) / 100; };
+            QCOMPARE(QList<double>({sizeOf("Halvenor Household"), sizeOf("Item"), sizeOf("Television")}),
+                     QList<double>({14, 9, 11}));
+        }
         // TOTALS and GRAND TOTALS: each in a cell ruled below and not
         // filled, centred between the margins, the title centred in it.
         const ReportDefinition def = ShortNarrow();
