@@ -463,6 +463,25 @@ private slots:
         QCOMPARE(titleTops, cellTops);
     }
 
+    // A text cut to its column in one font is cut afresh in another: an
+    // item named as its column's title, the title in a larger font.
+    void textsAreCutForTheirOwnFont() {
+        const char* name = "Pallet of bricks and mortar, garden wall";  // the field's 40
+        AddItems(m_table, {{"Tools", name, "Yard", "1", "1", "1", "1"}});
+        ReportSettings settings = HouseholdSettings();
+        settings.fieldTitles[0] = QString::fromUtf8(name);
+        ReportDefinition def = ShortNarrow();
+        def.Font(FontSlot::ColumnHeader).size = 16;
+        def.Font(FontSlot::Body).size = 12;
+        QBuffer recorded;
+        QVERIFY(RecordReport(def, m_table, settings, recorded).completed);
+        QStringList cuts;
+        for (const QString& text : AllTexts(RecordedTexts(recorded.buffer())))
+            if (text.startsWith("Pallet") && !cuts.contains(text)) cuts << text;
+        QCOMPARE(cuts.size(), 2);
+        QVERIFY2(cuts[0].size() < cuts[1].size() && cuts[1].size() < qsizetype(std::strlen(name)), qPrintable(cuts.join('|')));
+    }
+
     // The text file breaks its pages where the printed report does: the
     // same items on every page, however the definition lays them out. Group
     // headings used to take four lines in the file and two on the page, so
