@@ -1200,6 +1200,25 @@ private slots:
         QCOMPARE(got, order);
     }
 
+    // Numeric keys order to the last bits of a double (a sum a hair above
+    // the value stored beside it), negatives before zero and positives.
+    void numericKeysOrderToTheLastBit() {
+        Table t;
+        CreateItemTable(t, m_dir->path());
+        const char* values[][3] = {{"a", "0.1", "0.2"}, {"b", "0.3", "0"}, {"c", "-1", "0"},
+                                   {"d", "2", "0"},     {"e", "-0.5", "0"}, {"f", "0", "0"}};
+        for (const auto& v : values) {
+            t.Append();
+            t.SetText("Item", v[0]);
+            t.SetText("Cost", v[1]);
+            t.SetText("RepCost", v[2]);
+            t.Post();
+        }
+        t.AddIndex("K", "Cost+RepCost");
+        t.SetActiveIndex("K");
+        QCOMPARE(ItemsInOrder(t), std::vector<std::string>({"c", "e", "f", "b", "a", "d"}));
+    }
+
     void textKeysAreTheTextOfTheValue() {
         // Keys of text are built piece by piece; they must be what the
         // value's text is, blanks, cuts and joins included.
