@@ -1455,6 +1455,10 @@ private slots:
         QTest::newRow("too few arguments") << "Left(Item)" << "wrong number of arguments for Left.";
         QTest::newRow("no argument") << "Upper()" << "wrong number of arguments for Upper.";
         QTest::newRow("too many arguments") << "Upper(Item, Item)" << "wrong number of arguments for Upper.";
+        // Shown whole up to 80 characters, longer ones by their start.
+        const QString eighty = "Upper(Colour)" + QString("+Item").repeated(11) + QString("+Model").repeated(2);
+        QTest::newRow("80 characters") << eighty << "the table has no field Colour.";
+        QTest::newRow("81 characters") << eighty + " " << "the table has no field Colour.";
     }
     void badExpressionsAreClearErrors() {
         QFETCH(QString, expression);
@@ -1465,7 +1469,8 @@ private slots:
             t.AddIndex("K", expression.toStdString());
             QFAIL("accepted");
         } catch (const EngineError& e) {
-            QCOMPARE(QString(e.what()), QString("Invalid index expression \"%1\": %2").arg(expression, why));
+            const QString shown = expression.size() > 80 ? expression.left(60) + "..." : expression;
+            QCOMPARE(QString(e.what()), QString("Invalid index expression \"%1\": %2").arg(shown, why));
         }
         QVERIFY(t.IndexNames().empty());
     }

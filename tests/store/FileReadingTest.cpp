@@ -319,6 +319,8 @@ private slots:
         QTest::newRow("empty file") << 7 << "too short";
         QTest::newRow("one byte short of a header's start") << 8 << "too short";
         QTest::newRow("a header's start and nothing more") << 9 << "header length";
+        // The last descriptor that fits is read, to its damage.
+        QTest::newRow("last descriptor filling the header, of size 0") << 10 << "has a size of 0";
     }
     void damagedFilesAreRefused() {
         QFETCH(int, damage);
@@ -337,6 +339,10 @@ private slots:
         case 7: b.clear(); break;
         case 8: b.truncate(31); break;
         case 9: b.truncate(32); break;
+        case 10:
+            Poke16(b, 8, 32 + 32 * 5);
+            b[32 + 32 * 4 + 16] = 0;
+            break;
         }
         const QString path = dir.filePath("BROKEN.DBF");
         QFile f(path);
