@@ -909,6 +909,25 @@ private slots:
         for (const QString& name : kept) QVERIFY2(QFile::exists(m_dir->filePath(name)), qPrintable(name));
     }
 
+    // An edit posted after another copy appended takes the new record in:
+    // counted, delivered and in its place in the order.
+    void anEditTakesInAnotherCopysAppend() {
+        const QString path = MakeTable(m_dir->path(), "E", {"pear", "fig"});
+        Table a, b;
+        OpenAt(a, path);
+        a.AddIndex("ByItem", "Upper(Item)");
+        a.SetActiveIndex("ByItem");
+        QCOMPARE(a.RecordCount(), 2u);
+        OpenAt(b, path);
+        AppendItem(b, "apple", "Misc");
+        a.GoTo(1);
+        a.Edit();
+        a.SetText("Item", "zucchini");
+        a.Post();
+        QCOMPARE(a.RecordCount(), 3u);
+        QCOMPARE(ItemsInOrder(a), std::vector<std::string>({"apple", "pear", "zucchini"}));
+    }
+
     // Shared or held alone, a table another program cuts short reads as
     // blanks where it was cut and is reported at the next look.
     void shrunkTableGivesAnErrorNotACrash_data() {

@@ -734,6 +734,7 @@ private slots:
         const int count = t.FieldCount();
         QCOMPARE(refusal([&] { t.GetText(count); }), "Field number " + std::to_string(count + 1) + " does not exist.");
         QCOMPARE(refusal([&] { t.GetText(-1); }), std::string("Field number 0 does not exist."));
+        QCOMPARE(refusal([&] { t.IsBlank(count); }), "Field number " + std::to_string(count + 1) + " does not exist.");
         QCOMPARE(refusal([&] { t.ViewOf(1); }), std::string("Record 2 does not exist."));  // just past the last
         t.Edit();
         t.SetText("Item", "B");
@@ -984,6 +985,12 @@ private slots:
         other.SetReadOnly(true);
         other.Open();
         QCOMPARE(other.RecordCount(), 6001u);
+        try {
+            other.RegenerateIndexes();
+            QFAIL("a read-only handle regenerated the orders");
+        } catch (const EngineError& e) {
+            QCOMPARE(std::string(e.what()), std::string("The table MASTER is open read-only."));
+        }
         QCOMPARE(WalkOrder(t), ReferenceOrder(t));
         t.Close();
         t.Open();
