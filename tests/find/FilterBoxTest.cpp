@@ -125,6 +125,12 @@ private slots:
         box.setText("zebra");
         box.WaitForFilter();
         QCOMPARE(w.CountLabel()->text(), QString("10 of 10000"));
+        // Words typed while a run goes: that run is stopped and replaced.
+        box.setText("lamp");
+        QCoreApplication::processEvents();  // the run starts
+        box.setText("zebra rug");
+        box.WaitForFilter();
+        QCOMPARE(w.CountLabel()->text(), QString("10 of 10000"));
         QVERIFY2(ui.Verify(), qPrintable(ui.Failures().join("\n")));
     }
 

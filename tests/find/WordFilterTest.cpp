@@ -131,6 +131,9 @@ private slots:
         // Typed characters of two and three bytes reach the table's bytes.
         QCOMPARE(WordFilter(t.Layout(), "STRAßE").Words(), std::vector<std::string>({"stra\xDF" "e"}));
         QCOMPARE(WordFilter(t.Layout(), "5€").Words(), std::vector<std::string>({"5\x80"}));
+        // A character cut short at a word's end (a command line's bytes
+        // need not be whole UTF-8) never takes in the blank after it.
+        QCOMPARE(WordFilter(t.Layout(), "caf\xC3 sofa").Words(), std::vector<std::string>({"caf\x03", "sofa"}));
     }
 
     // Letters the decomposition leaves alone, and another code page.
