@@ -681,6 +681,8 @@ private slots:
         QCOMPARE(dialog.PreviewGrid->item(0, 1)->text(), QString("1234.5"));
         QCOMPARE(dialog.PreviewGrid->item(0, 3)->text(), QString("blue"));
         QCOMPARE(dialog.PreviewGrid->item(1, 1)->text(), QString("?"));
+        QCOMPARE(dialog.PreviewGrid->item(1, 1)->toolTip(), QString("\"abc\" is not an amount."));
+        QCOMPARE(dialog.PreviewGrid->item(0, 1)->toolTip(), QString());
         QCOMPARE(dialog.ProblemList->count(), 2);
 
         m_ui->ExpectAsk("Import", "1 of 2 rows cannot be imported for the problems listed.  Import the other 1 row?",
