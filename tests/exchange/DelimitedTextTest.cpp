@@ -5,6 +5,8 @@
 
 #include <QTemporaryDir>
 #include <QtTest>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "DelimitedText.h"
 #include "ExchangeTestSupport.h"
@@ -295,6 +297,21 @@ private slots:
         QStringList got;
         for (const auto& n : ex.names) got << QString::fromStdString(n);
         QCOMPARE(got, names);
+    }
+
+    // A program started with its standard input closed hands out
+    // descriptor 0 to the first file it opens: the text is read through it
+    // and the descriptor given back.
+    void readsWithStandardInputClosed() {
+        const QString path = File("\"Lamp\",\"12\"\n");
+        const int input = ::dup(0);
+        ::close(0);
+        const QStringList records = ReadRecords(path, 22, DelimitedReader::Encoding::Utf8);
+        const bool released = ::fcntl(0, F_GETFD) == -1;
+        ::dup2(input, 0);
+        ::close(input);
+        QCOMPARE(records, QStringList{"Lamp|12"});
+        QVERIFY(released);
     }
 
     void refusesAFileThatCannotBeRead() {
