@@ -599,6 +599,13 @@ private slots:
         QCOMPARE(ImportInto(back, false, Path("one.txt"), {1}).notice,
                  std::string("1 line does not follow the format (every value in double quotes, separated by commas, "
                              "as many values as the first line), so its values may be in the wrong fields: line 2."));
+        // A first line skipped as titles is looked at too.
+        WriteAll(Path("titles.txt"), "Item,Location\r\n\"Lamp\",\"Hall\"\r\n");
+        r = ImportInto(back, false, Path("titles.txt"), {1, 5});
+        QCOMPARE(r.records, uint64_t(1));
+        QCOMPARE(r.notice, std::string("1 line does not follow the format (every value in double quotes, separated by "
+                                       "commas, as many values as the first line), so its values may be in the wrong "
+                                       "fields: line 1."));
         AddItems(m_items, kSampleItems);
         QCOMPARE(int(Export(false, "good.txt", AllPositions()).outcome), int(Outcome::Completed));
         QCOMPARE(ImportInto(back, false, Path("good.txt"), AllPositions()).notice, std::string());
