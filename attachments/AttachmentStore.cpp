@@ -77,12 +77,6 @@ std::string LinkReport::Message() const {
     return out;
 }
 
-void LinkReport::Append(const LinkReport& other) {
-    problems.insert(problems.end(), other.problems.begin(), other.problems.end());
-    lost.insert(lost.end(), other.lost.begin(), other.lost.end());
-    relinked += other.relinked;
-}
-
 // ---------------------------------------------------------------- attaching
 
 AttachmentStore::AttachmentStore() = default;

@@ -54,7 +54,6 @@ struct LinkReport {
     bool Empty() const { return problems.empty() && lost.empty(); }
     // One message for all of it; empty when there is nothing to tell.
     std::string Message() const;
-    void Append(const LinkReport& other);
 };
 
 // The folder beside a data file: its name up to the last "." and ".files".

@@ -108,7 +108,8 @@ void AttachmentStoreTest::damagedManifestIsToldAndNeverTrusted_data() {
     const QByteArray file = "file\t" + QByteArray::fromStdString(kHash) + ".jpg\tphoto\ta.jpg\t\n";
     const QByteArray end = "end\t1\t1\n";
     QTest::newRow("cut short mid-line") << head + item + file.left(20) << "cut short" << 1 << 0;
-    QTest::newRow("cut short before the end line") << head + item + file << "cut short" << 1 << 1;
+    QTest::newRow("cut short before the end line") << head + item + file
+                                                   << "cut short: the items after line 2 are missing." << 1 << 1;
     QTest::newRow("garbage") << QByteArray("\x89PNG\r\n\x1a\n\0\0garbage", 17) << "not a list" << 0 << 0;
     QTest::newRow("empty file") << QByteArray() << "empty" << 0 << 0;
     QTest::newRow("later version") << QByteArray("Halvenor Inventory attachments 2\n") + item << "later version" << 0 << 0;
@@ -185,6 +186,12 @@ void AttachmentStoreTest::damagedManifestIsKeptBeforeItIsWrittenAgain() {
     QCOMPARE(ReadFile(folder + "/manifest.bad"), damaged);
     // Told once: the list was written again.
     AttachmentStore again;
+    QVERIFY(again.Attach(t).Empty());
+    again.Detach();
+    // So is a damaged list whose items all stand where they did.
+    WriteFile(folder + "/manifest.txt", "Halvenor Inventory attachments 1\nend\t0\t0\nafter the end\n");
+    QVERIFY(QString::fromStdString(again.Attach(t).Message()).contains("is damaged"));
+    again.Detach();
     QVERIFY(again.Attach(t).Empty());
     again.Detach();
 
