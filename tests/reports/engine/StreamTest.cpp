@@ -245,11 +245,14 @@ void StreamTest::streamModes() {
     MessageRecorder messages;
     QTemporaryDir dir;
     // A file, replaced whole.
-    ReportRecorder toFile;
-    toFile.SetStreamMode(StreamMode::smFile);
-    toFile.SetFileName(dir.filePath("report.rec"));
-    ComposeSample(toFile, 2);
-    QVERIFY(toFile.RunJob());
+    auto recordToFile = [&](const QString& name, int pages) {
+        ReportRecorder toFile;
+        toFile.SetStreamMode(StreamMode::smFile);
+        toFile.SetFileName(dir.filePath(name));
+        ComposeSample(toFile, pages);
+        return toFile.RunJob();
+    };
+    QVERIFY(recordToFile("report.rec", 2));
     QFile file(dir.filePath("report.rec"));
     ReportStreamReader reader;
     reader.Open(file);
@@ -272,11 +275,7 @@ void StreamTest::streamModes() {
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"report.rec"});
     // A report of more than a few buffers' worth: every buffer written once.
     {
-        ReportRecorder big;
-        big.SetStreamMode(StreamMode::smFile);
-        big.SetFileName(dir.filePath("big.rec"));
-        ComposeSample(big, 3000);
-        QVERIFY(big.RunJob());
+        QVERIFY(recordToFile("big.rec", 3000));
         QFile bigFile(dir.filePath("big.rec"));
         QVERIFY(bigFile.size() > 3 << 20);
         reader.Open(bigFile);
