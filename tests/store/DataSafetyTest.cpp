@@ -909,6 +909,34 @@ private slots:
         for (const QString& name : kept) QVERIFY2(QFile::exists(m_dir->filePath(name)), qPrintable(name));
     }
 
+    // A change moves the header's change counter on by one, over a byte's
+    // end too; a pack stamps the header with the day it was made.
+    void headerCounterAndDateFollowChanges() {
+        const QString path = MakeTable(m_dir->path(), "H", {"one", "two"});
+        auto poke = [&](qint64 at, const QByteArray& bytes) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.seek(at));
+            QCOMPARE(f.write(bytes), bytes.size());
+        };
+        poke(12, QByteArray("\xFF\x00", 2));
+        Table t;
+        OpenAt(t, path);
+        t.GoTo(0);
+        t.Edit();
+        t.SetText("Item", "uno");
+        t.Post();
+        QCOMPARE(ReadAll(path).mid(12, 2), QByteArray("\x00\x01", 2));
+        t.Close();
+        poke(1, QByteArray("\x63\x01\x02", 3));  // 1999-01-02
+        OpenAt(t, path, true);
+        t.Pack();
+        const Date today = Date::Today();
+        const char stamped[3] = {char(today.year - 1900), char(today.month), char(today.day)};
+        QCOMPARE(ReadAll(path).mid(1, 3), QByteArray(stamped, 3));
+        QCOMPARE(ReadAll(path).mid(12, 2), QByteArray("\x01\x01", 2));
+    }
+
     // An edit posted after another copy appended takes the new record in:
     // counted, delivered and in its place in the order.
     void anEditTakesInAnotherCopysAppend() {
