@@ -226,6 +226,11 @@ void AttachmentStoreTest::identicalFilesAreStoredOnce() {
     store.Add(1, {Photo(b)});
     const QString folder = QString::fromStdString(store.Folder());
     QCOMPARE(folder, dir.filePath("MASTER.files"));
+    // The name up to its last dot, however short; a name that starts with
+    // its only dot is kept whole.
+    QCOMPARE(AttachmentFolderFor("/home/a/A.DBF"), std::string("/home/a/A.files"));
+    QCOMPARE(AttachmentFolderFor("B.old.dbf"), std::string("B.old.files"));
+    QCOMPARE(AttachmentFolderFor("/home/a/.dbf"), std::string("/home/a/.dbf.files"));
     const QString hash = QCryptographicHash::hash("same picture", QCryptographicHash::Sha256).toHex();
     const QString receipt = QCryptographicHash::hash("%PDF-1.4 receipt", QCryptographicHash::Sha256).toHex();
     QStringList expected{hash + ".jpg", receipt + ".pdf", "manifest.txt"};
